@@ -1,0 +1,112 @@
+#include "pst/io/sink.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tressimo::pst {
+
+std::unique_ptr<FileSink> FileSink::createNew(const std::filesystem::path& path)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        int err = errno;
+        throw IoError("Cannot create \"" + path.string() + "\": " + std::strerror(err));
+    }
+    return std::unique_ptr<FileSink>(new FileSink(path, fd));
+}
+
+FileSink::FileSink(std::filesystem::path path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+
+FileSink::~FileSink()
+{
+    ::close(m_fd);
+}
+
+std::string FileSink::name() const
+{
+    return m_path.string();
+}
+
+void FileSink::fail(const char* what, int err) const
+{
+    throw IoError(std::string("Cannot ") + what + " \"" + m_path.string() + "\": " + std::strerror(err));
+}
+
+void FileSink::writeAt(std::uint64_t offset, ByteView data)
+{
+    const std::uint8_t* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = ::pwrite(m_fd, p, left, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("write to", errno);
+        }
+        if (n == 0)
+            fail("write to", ENOSPC);
+        p += n;
+        offset += static_cast<std::uint64_t>(n);
+        left -= static_cast<std::size_t>(n);
+    }
+    if (offset > m_size)
+        m_size = offset;
+}
+
+void FileSink::resize(std::uint64_t size)
+{
+    // posix_fallocate reserves the blocks, so a full disk shows here rather than later.
+    if (size > m_size) {
+        int err = ::posix_fallocate(m_fd, 0, static_cast<off_t>(size));
+        if (err == EOPNOTSUPP || err == EINVAL)
+            err = ::ftruncate(m_fd, static_cast<off_t>(size)) == 0 ? 0 : errno;
+        if (err != 0)
+            fail("extend", err);
+    } else if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) {
+        fail("resize", errno);
+    }
+    m_size = size;
+}
+
+void FileSink::sync()
+{
+    if (::fdatasync(m_fd) != 0)
+        fail("sync", errno);
+}
+
+void MemorySink::writeAt(std::uint64_t offset, ByteView data)
+{
+    if (offset + data.size() > m_bytes.size())
+        m_bytes.resize(offset + data.size());
+    std::memcpy(m_bytes.data() + offset, data.data(), data.size());
+}
+
+void FailingSink::step()
+{
+    ++m_count;
+    if (m_count >= m_failAt)
+        throw IoError("Cannot write to \"" + m_inner->name() + "\": No space left on device");
+}
+
+void FailingSink::writeAt(std::uint64_t offset, ByteView data)
+{
+    step();
+    m_inner->writeAt(offset, data);
+}
+
+void FailingSink::resize(std::uint64_t size)
+{
+    step();
+    m_inner->resize(size);
+}
+
+void FailingSink::sync()
+{
+    step();
+    m_inner->sync();
+}
+
+} // namespace tressimo::pst

@@ -1,0 +1,104 @@
+#pragma once
+// Where a PST file's bytes go. The writer only ever writes at offsets, extends, and syncs;
+// tests swap the file for memory or for a sink that fails on a chosen write.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "pst/io/bytes.h"
+
+namespace tressimo::pst {
+
+// A failed write, read or sync; the message names the file and the cause.
+class IoError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Sink
+{
+public:
+    virtual ~Sink() = default;
+    virtual void writeAt(std::uint64_t offset, ByteView data) = 0;
+    // Sets the file's size (the format grows files a whole allocation region at a time).
+    virtual void resize(std::uint64_t size) = 0;
+    // Makes everything written so far durable.
+    virtual void sync() = 0;
+    virtual std::uint64_t size() const = 0;
+    // What the sink writes to, for error messages (the file's path).
+    virtual std::string name() const = 0;
+};
+
+// A new file, created exclusively: an existing file is never replaced.
+class FileSink : public Sink
+{
+public:
+    static std::unique_ptr<FileSink> createNew(const std::filesystem::path& path);
+    ~FileSink() override;
+
+    void writeAt(std::uint64_t offset, ByteView data) override;
+    void resize(std::uint64_t size) override;
+    void sync() override;
+    std::uint64_t size() const override { return m_size; }
+    std::string name() const override;
+
+private:
+    FileSink(std::filesystem::path path, int fd);
+    [[noreturn]] void fail(const char* what, int err) const;
+
+    std::filesystem::path m_path;
+    int m_fd;
+    std::uint64_t m_size = 0;
+};
+
+// Keeps the file in memory; tests read it back from bytes().
+class MemorySink : public Sink
+{
+public:
+    explicit MemorySink(std::string name = "memory") : m_name(std::move(name)) {}
+    void writeAt(std::uint64_t offset, ByteView data) override;
+    void resize(std::uint64_t size) override { m_bytes.resize(size); }
+    void sync() override { ++m_syncs; }
+    std::uint64_t size() const override { return m_bytes.size(); }
+    std::string name() const override { return m_name; }
+
+    const Bytes& bytes() const { return m_bytes; }
+    int syncCount() const { return m_syncs; }
+
+private:
+    std::string m_name;
+    Bytes m_bytes;
+    int m_syncs = 0;
+};
+
+// Passes everything to another sink until the chosen operation, which fails (and so does
+// everything after it), as a full disk would. Operations are counted from 1; writes,
+// resizes and syncs all count.
+class FailingSink : public Sink
+{
+public:
+    FailingSink(std::unique_ptr<Sink> inner, std::uint64_t failAt)
+        : m_inner(std::move(inner)), m_failAt(failAt)
+    {
+    }
+    void writeAt(std::uint64_t offset, ByteView data) override;
+    void resize(std::uint64_t size) override;
+    void sync() override;
+    std::uint64_t size() const override { return m_inner->size(); }
+    std::string name() const override { return m_inner->name(); }
+
+    std::uint64_t operations() const { return m_count; }
+    Sink& inner() { return *m_inner; }
+
+private:
+    void step();
+    std::unique_ptr<Sink> m_inner;
+    std::uint64_t m_failAt;
+    std::uint64_t m_count = 0;
+};
+
+} // namespace tressimo::pst
