@@ -1,0 +1,170 @@
+#include "contacts/contact_document.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <system_error>
+
+namespace tressimo::contacts {
+
+namespace {
+
+struct FileCloser
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::FILE* openForReading(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"rb");
+#else
+    return std::fopen(path.c_str(), "rb");
+#endif
+}
+
+std::string osReason(int error)
+{
+    return std::generic_category().message(error);
+}
+
+// Reads the whole file; on failure returns the reason.
+std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& bytes)
+{
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> file(openForReading(path));
+    if (!file)
+        return "Cannot open \"" + pathText(path) + "\": " + osReason(errno ? errno : EIO);
+
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(path, sizeError);
+    if (!sizeError)
+        bytes.reserve(static_cast<std::size_t>(size));
+
+    constexpr std::size_t kChunk = 64 * 1024;
+    for (;;) {
+        const std::size_t used = bytes.size();
+        bytes.resize(used + kChunk);
+        errno = 0;
+        const std::size_t got = std::fread(bytes.data() + used, 1, kChunk, file.get());
+        bytes.resize(used + got);
+        if (got < kChunk) {
+            if (std::ferror(file.get()))
+                return "Cannot read \"" + pathText(path) + "\": " + osReason(errno ? errno : EIO);
+            break;
+        }
+    }
+    return {};
+}
+
+// Bytes that one character of the original takes in pugixml's UTF-8 copy.
+std::size_t utf8Length(std::uint32_t codePoint)
+{
+    return codePoint < 0x80 ? 1 : codePoint < 0x800 ? 2 : codePoint < 0x10000 ? 3 : 4;
+}
+
+} // namespace
+
+std::string pathText(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+#else
+    return path.native();
+#endif
+}
+
+std::ptrdiff_t originalByteOffset(const std::vector<char>& bytes, pugi::xml_encoding encoding,
+                                  std::ptrdiff_t convertedOffset)
+{
+    const auto byteAt = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])); };
+    const std::size_t target = convertedOffset < 0 ? 0 : static_cast<std::size_t>(convertedOffset);
+    std::size_t converted = 0;
+    std::size_t at = 0;
+
+    switch (encoding) {
+    case pugi::encoding_utf16_le:
+    case pugi::encoding_utf16_be: {
+        const bool le = encoding == pugi::encoding_utf16_le;
+        const auto unitAt = [&](std::size_t i) {
+            return le ? byteAt(i) | byteAt(i + 1) << 8 : byteAt(i) << 8 | byteAt(i + 1);
+        };
+        while (converted < target && at + 1 < bytes.size()) {
+            const std::uint32_t unit = unitAt(at);
+            if (unit >= 0xD800 && unit < 0xDC00 && at + 3 < bytes.size()) {
+                const std::uint32_t next = unitAt(at + 2);
+                if (next >= 0xDC00 && next < 0xE000) {
+                    converted += 4;
+                    at += 4;
+                    continue;
+                }
+            }
+            // pugixml drops a surrogate without its partner.
+            if (unit < 0xD800 || unit >= 0xE000)
+                converted += utf8Length(unit);
+            at += 2;
+        }
+        return static_cast<std::ptrdiff_t>(at);
+    }
+    case pugi::encoding_utf32_le:
+    case pugi::encoding_utf32_be: {
+        const bool le = encoding == pugi::encoding_utf32_le;
+        while (converted < target && at + 3 < bytes.size()) {
+            const std::uint32_t value = le ? byteAt(at) | byteAt(at + 1) << 8 | byteAt(at + 2) << 16 | byteAt(at + 3) << 24
+                                           : byteAt(at) << 24 | byteAt(at + 1) << 16 | byteAt(at + 2) << 8 | byteAt(at + 3);
+            converted += utf8Length(value);
+            at += 4;
+        }
+        return static_cast<std::ptrdiff_t>(at);
+    }
+    case pugi::encoding_latin1:
+        while (converted < target && at < bytes.size())
+            converted += utf8Length(byteAt(at++));
+        return static_cast<std::ptrdiff_t>(at);
+    default:
+        // UTF-8 is parsed in place: the offset already counts the file's bytes.
+        return convertedOffset;
+    }
+}
+
+ContactDocument ContactDocument::load(const std::filesystem::path& path)
+{
+    std::vector<char> bytes;
+    std::string failure;
+    try {
+        failure = readWholeFile(path, bytes);
+    } catch (const std::bad_alloc&) {
+        failure = "Cannot read \"" + pathText(path) + "\": the file is too large for the memory available";
+    }
+    if (!failure.empty()) {
+        ContactDocument document;
+        document.m_error = std::move(failure);
+        return document;
+    }
+    return parse(std::move(bytes), pathText(path));
+}
+
+ContactDocument ContactDocument::parse(std::vector<char> bytes, std::string_view name)
+{
+    ContactDocument document;
+    document.m_bytes = std::move(bytes);
+    const pugi::xml_parse_result result = document.m_document.load_buffer_inplace(
+        document.m_bytes.data(), document.m_bytes.size(), pugi::parse_default, pugi::encoding_auto);
+    if (result) {
+        document.m_loaded = true;
+        return document;
+    }
+    // pugixml converts other encodings into a copy of its own and counts its offset there;
+    // the bytes read stay as they were, so the offset can be traced back through them.
+    std::ptrdiff_t offset = result.offset;
+    if (result.encoding != pugi::encoding_utf8)
+        offset = originalByteOffset(document.m_bytes, result.encoding, result.offset);
+    document.m_error = "Error parsing \"" + std::string(name) + "\": " + result.description() + " at byte " +
+                       std::to_string(offset);
+    return document;
+}
+
+} // namespace tressimo::contacts

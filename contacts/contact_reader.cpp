@@ -1,0 +1,349 @@
+#include "contacts/contact_reader.h"
+
+#include "contacts/contact_date.h"
+
+#include <string_view>
+
+namespace tressimo::contacts {
+
+namespace {
+
+using namespace std::string_view_literals;
+
+struct PlainField
+{
+    std::string_view name;
+    std::string ContactRecord::*field;
+};
+
+// Each occurrence overwrites, so the last one in the document wins.
+constexpr PlainField kPlainFields[] = {
+    {"c:GivenName"sv, &ContactRecord::eContact_FirstName},
+    {"c:MiddleName"sv, &ContactRecord::eContact_MiddleName},
+    {"c:FamilyName"sv, &ContactRecord::eContact_LastName},
+    {"c:Title"sv, &ContactRecord::eContact_Title},
+    {"c:Suffix"sv, &ContactRecord::eContact_Suffix},
+    {"c:Company"sv, &ContactRecord::eContact_Company},
+    {"c:JobTitle"sv, &ContactRecord::eContact_JobTitle},
+    {"c:Office"sv, &ContactRecord::eContact_Location},
+    {"c:Department"sv, &ContactRecord::eContact_Department},
+    {"c:Notes"sv, &ContactRecord::eContact_Comments},
+};
+
+// Indexed like HeldAddress::Parts.
+constexpr std::string_view kAddressPartNames[kAddressPartCount] = {
+    "c:Street"sv, "c:Locality"sv, "c:PostalCode"sv, "c:Region"sv, "c:Country"sv};
+
+using AddressGroup = std::array<std::string ContactRecord::*, kAddressPartCount>;
+
+constexpr AddressGroup kBusinessAddress = {
+    &ContactRecord::eContact_BusinessStreet, &ContactRecord::eContact_BusinessCity,
+    &ContactRecord::eContact_BusinessZip, &ContactRecord::eContact_BusinessState,
+    &ContactRecord::eContact_BusinessCountry};
+
+constexpr AddressGroup kHomeAddress = {
+    &ContactRecord::eContact_PersonalStreet, &ContactRecord::eContact_PersonalCity,
+    &ContactRecord::eContact_PersonalZip, &ContactRecord::eContact_PersonalState,
+    &ContactRecord::eContact_PersonalCountry};
+
+constexpr std::string_view kPhysicalAddress = "c:PhysicalAddress"sv;
+constexpr std::string_view kDate = "c:Date"sv;
+constexpr std::string_view kUrl = "c:Url"sv;
+constexpr std::string_view kLabel = "c:Label"sv;
+constexpr std::string_view kValue = "c:Value"sv;
+constexpr std::string_view kNumber = "c:Number"sv;
+
+bool isWhiteSpaceOnly(std::string_view text)
+{
+    return text.find_first_not_of(" \t\r\n"sv) == std::string_view::npos;
+}
+
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view lowerNeedle)
+{
+    if (lowerNeedle.size() > text.size())
+        return false;
+    for (std::size_t at = 0; at + lowerNeedle.size() <= text.size(); ++at) {
+        std::size_t i = 0;
+        while (i < lowerNeedle.size() && asciiLower(text[at + i]) == lowerNeedle[i])
+            ++i;
+        if (i == lowerNeedle.size())
+            return true;
+    }
+    return false;
+}
+
+// Only ASCII letters can lower-case to the letters of a scheme, so an ASCII-only test finds
+// exactly what a full lower-casing would. The secure scheme counts like the plain one.
+bool isWebAddress(std::string_view text)
+{
+    return containsIgnoringCase(text, "http:"sv) || containsIgnoringCase(text, "https:"sv);
+}
+
+class Reader
+{
+public:
+    Reader(ContactRecord& record, ContactReaderContext& context) : m_record(record), m_context(context) {}
+
+    void enterElement(std::string_view name);
+    void leaveElement(std::string_view name);
+    void text(std::string_view name, std::string_view value);
+
+private:
+    void labelRules(std::string_view label);
+    void valueLabelRules(std::string_view label, std::string_view value);
+    void storeAddressPart(std::size_t part, std::string_view value);
+    void routeHeldAddress();
+    void storeAddress(const AddressGroup& group);
+    void startLabelledValue();
+
+    ContactRecord& m_record;
+    ContactReaderContext& m_context;
+};
+
+void Reader::enterElement(std::string_view name)
+{
+    if (name == kPhysicalAddress) {
+        // An address nested in another ends the outer one's parts read so far.
+        if (m_context.AddressDepth > 0)
+            routeHeldAddress();
+        ++m_context.AddressDepth;
+    } else if (name == kDate || name == kUrl) {
+        ++m_context.LabelledValueDepth;
+        startLabelledValue();
+    }
+}
+
+void Reader::leaveElement(std::string_view name)
+{
+    if (name == kPhysicalAddress) {
+        routeHeldAddress();
+        --m_context.AddressDepth;
+    } else if (name == kDate || name == kUrl) {
+        --m_context.LabelledValueDepth;
+        // Whatever follows inside an outer c:Date or c:Url is read as a fresh element.
+        startLabelledValue();
+    }
+}
+
+void Reader::startLabelledValue()
+{
+    m_context.LabelledValueSeen = false;
+    m_context.HasLabelBeforeValue = false;
+    m_context.LabelBeforeValue.clear();
+}
+
+void Reader::text(std::string_view name, std::string_view value)
+{
+    ContactReaderContext& ctx = m_context;
+
+    for (const PlainField& plain : kPlainFields) {
+        if (name == plain.name) {
+            m_record.*plain.field = value;
+            break;
+        }
+    }
+
+    if (name == "c:Type"sv && value == "SMTP"sv) {
+        ctx.SmtpPending = true;
+        ++ctx.EmailCount;
+    } else if (name == "c:Address"sv && ctx.SmtpPending) {
+        // A fourth and later address is dropped and leaves the type pending.
+        std::string ContactRecord::*const slots[] = {&ContactRecord::eContact_Email,
+                                                     &ContactRecord::eContact_Email2,
+                                                     &ContactRecord::eContact_Email3};
+        if (ctx.EmailCount >= 1 && ctx.EmailCount <= 3) {
+            m_record.*slots[ctx.EmailCount - 1] = value;
+            ctx.SmtpPending = false;
+        }
+    }
+
+    for (std::size_t part = 0; part < kAddressPartCount; ++part) {
+        if (name == kAddressPartNames[part]) {
+            storeAddressPart(part, value);
+            break;
+        }
+    }
+
+    if (name == kLabel) {
+        if (value == "Business"sv)
+            ctx.BusinessLabelSeen = true;
+        if (ctx.AddressDepth > 0) {
+            if (value == "Business"sv)
+                ctx.Address.BusinessLabel = true;
+            else if (value == "Personal"sv)
+                ctx.Address.PersonalLabel = true;
+        }
+        labelRules(value);
+        if (ctx.LabelledValueDepth > 0 && !ctx.LabelledValueSeen && !ctx.HasLabelBeforeValue) {
+            ctx.HasLabelBeforeValue = true;
+            ctx.LabelBeforeValue = value;
+        }
+    } else if (name == kValue && ctx.LabelledValueDepth > 0 && !ctx.LabelledValueSeen) {
+        ctx.LabelledValueSeen = true;
+        if (ctx.HasLabelBeforeValue)
+            valueLabelRules(ctx.LabelBeforeValue, value);
+    }
+
+    ctx.PreviousName = name;
+    ctx.PreviousValue = value;
+}
+
+// A label gives meaning to the text node read just before it.
+void Reader::labelRules(std::string_view label)
+{
+    ContactReaderContext& ctx = m_context;
+
+    if (ctx.PreviousName == kNumber) {
+        if (label == "Pager"sv)
+            m_record.eContact_Pager = ctx.PreviousValue;
+        else if (label == "Cellular"sv)
+            m_record.eContact_CellPhone = ctx.PreviousValue;
+        else if (label == "Fax"sv)
+            ctx.HeldFax = ctx.PreviousValue;
+        else if (label == "Voice"sv)
+            ctx.HeldVoice = ctx.PreviousValue;
+    } else if (ctx.PreviousName == kLabel) {
+        // A place label right after a kind label: the first number of each kind and place wins.
+        const bool fax = ctx.PreviousValue == "Fax"sv;
+        const bool voice = ctx.PreviousValue == "Voice"sv;
+        std::string* target = nullptr;
+        if (label == "Business"sv)
+            target = fax ? &m_record.eContact_OfficeFax : voice ? &m_record.eContact_OfficePhone : nullptr;
+        else if (label == "Personal"sv)
+            target = fax ? &m_record.eContact_HomeFax : voice ? &m_record.eContact_HomePhone : nullptr;
+        if (target && target->empty())
+            *target = fax ? ctx.HeldFax : ctx.HeldVoice;
+    } else if (ctx.PreviousName == kValue) {
+        // A label at the head of a c:Date or c:Url labels that element's own value, which
+        // is still to come, not the value read before the element.
+        const bool labelsOwnValue = ctx.LabelledValueDepth > 0 && !ctx.LabelledValueSeen;
+        if (!labelsOwnValue)
+            valueLabelRules(label, ctx.PreviousValue);
+    }
+}
+
+void Reader::valueLabelRules(std::string_view label, std::string_view value)
+{
+    if (label == "Business"sv) {
+        if (isWebAddress(value))
+            m_record.eContact_WebPage = value;
+    } else if (label == "wab:Birthday"sv) {
+        // A value that is not a date is skipped; the rest of the document is still read.
+        if (const auto date = dateOfValue(value))
+            m_record.eContact_BirthDay = date;
+    } else if (label == "wab:Anniversary"sv) {
+        if (const auto date = dateOfValue(value))
+            m_record.eContact_Anniversary = date;
+    }
+}
+
+void Reader::storeAddressPart(std::size_t part, std::string_view value)
+{
+    ContactReaderContext& ctx = m_context;
+    if (ctx.AddressDepth > 0) {
+        ctx.Address.Parts[part] = value;
+        ctx.Address.HasParts = true;
+        return;
+    }
+    // A part outside any address element has no labels of its own to wait for.
+    const AddressGroup& group = ctx.BusinessLabelSeen ? kHomeAddress : kBusinessAddress;
+    m_record.*group[part] = value;
+}
+
+// An address goes where its own labels say; one with neither label goes to the business
+// fields until some "Business" label has been read in the document, to the home fields
+// after. An address with no parts at all (an empty placeholder) changes nothing.
+void Reader::routeHeldAddress()
+{
+    HeldAddress& address = m_context.Address;
+    if (address.HasParts) {
+        if (address.BusinessLabel)
+            storeAddress(kBusinessAddress);
+        if (address.PersonalLabel)
+            storeAddress(kHomeAddress);
+        if (!address.BusinessLabel && !address.PersonalLabel)
+            storeAddress(m_context.BusinessLabelSeen ? kHomeAddress : kBusinessAddress);
+    }
+    address.clear();
+}
+
+// The whole group is replaced, empty parts included, so two addresses never mix.
+void Reader::storeAddress(const AddressGroup& group)
+{
+    for (std::size_t part = 0; part < kAddressPartCount; ++part)
+        m_record.*group[part] = m_context.Address.Parts[part];
+}
+
+} // namespace
+
+void HeldAddress::clear()
+{
+    for (std::string& part : Parts)
+        part.clear();
+    HasParts = false;
+    BusinessLabel = false;
+    PersonalLabel = false;
+}
+
+void ContactReaderContext::reset()
+{
+    SmtpPending = false;
+    EmailCount = 0;
+    BusinessLabelSeen = false;
+    PreviousName.clear();
+    PreviousValue.clear();
+    HeldFax.clear();
+    HeldVoice.clear();
+    AddressDepth = 0;
+    Address.clear();
+    LabelledValueDepth = 0;
+    LabelledValueSeen = false;
+    HasLabelBeforeValue = false;
+    LabelBeforeValue.clear();
+}
+
+void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactReaderContext& context)
+{
+    context.reset();
+    Reader reader(record, context);
+
+    // Depth-first in document order, through the nodes' own parent and sibling links, so
+    // the depth of the document costs no stack.
+    pugi::xml_node node = document.first_child();
+    while (node) {
+        const pugi::xml_node_type type = node.type();
+        if (type == pugi::node_element) {
+            reader.enterElement(node.name());
+        } else if (type == pugi::node_pcdata) {
+            const std::string_view value = node.value();
+            if (!isWhiteSpaceOnly(value))
+                reader.text(node.parent().name(), value);
+        }
+
+        if (pugi::xml_node child = node.first_child()) {
+            node = child;
+            continue;
+        }
+        // Leave the node, and every ancestor whose last child it ends, up to `document`.
+        for (;;) {
+            if (node.type() == pugi::node_element)
+                reader.leaveElement(node.name());
+            if (pugi::xml_node next = node.next_sibling()) {
+                node = next;
+                break;
+            }
+            node = node.parent();
+            if (!node || node == document) {
+                node = pugi::xml_node();
+                break;
+            }
+        }
+    }
+}
+
+} // namespace tressimo::contacts

@@ -1,0 +1,70 @@
+#pragma once
+// Reads one parsed Windows Contacts document into a ContactRecord.
+
+#include "contacts/contact_record.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include <pugixml.hpp>
+
+namespace tressimo::contacts {
+
+// The five parts of a postal address, in record order: street, city, postal code, state,
+// country (read from c:Street, c:Locality, c:PostalCode, c:Region, c:Country).
+inline constexpr std::size_t kAddressPartCount = 5;
+
+// A postal address whose parts have been read and whose labels, which follow the parts in
+// the file, are still being read. It is routed when its c:PhysicalAddress element ends.
+struct HeldAddress
+{
+    std::array<std::string, kAddressPartCount> Parts;
+    bool HasParts = false;
+    bool BusinessLabel = false;
+    bool PersonalLabel = false;
+
+    void clear();
+};
+
+// The reader's working state for one document; DisplayNode sets it to its start values.
+struct ContactReaderContext
+{
+    // An SMTP type has been read and its address is not stored yet.
+    bool SmtpPending = false;
+    // SMTP types read so far; the first three take the three e-mail slots.
+    std::size_t EmailCount = 0;
+    // A c:Label "Business" has been read, whatever it labelled.
+    bool BusinessLabelSeen = false;
+    // The text node read before the current one: its element's qualified name and its text.
+    std::string PreviousName;
+    std::string PreviousValue;
+    // Numbers of the latest telephone entries whose kind label was "Fax" or "Voice".
+    std::string HeldFax;
+    std::string HeldVoice;
+
+    // Open c:PhysicalAddress elements, and the innermost one's address.
+    std::size_t AddressDepth = 0;
+    HeldAddress Address;
+
+    // Open c:Date and c:Url elements. For the innermost one: whether its c:Value has been
+    // read, and the first c:Label read before that value, which labels the value as if it
+    // followed it.
+    std::size_t LabelledValueDepth = 0;
+    bool LabelledValueSeen = false;
+    bool HasLabelBeforeValue = false;
+    std::string LabelBeforeValue;
+
+    // Start values of a document's reading (keeps the strings' storage).
+    void reset();
+};
+
+// Reads the text nodes below `document` (normally a whole pugi::xml_document) in document
+// order into `record`, starting with a fresh `context`. Only pugixml's node_pcdata nodes are
+// read (CDATA never), each named by the qualified name of the element that directly holds
+// it; white-space-only texts are skipped. Fields whose source the document lacks are left
+// as they are, so reset the record first. The walk keeps no stack of its own and so reads a
+// document of any nesting depth. A value that is not a date skips only that date.
+void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactReaderContext& context);
+
+} // namespace tressimo::contacts

@@ -1,0 +1,87 @@
+#pragma once
+// The values of one contact on their way from a .contact file to an Outlook contact item.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tressimo::contacts {
+
+// Field names are those of the contact writer's arguments, in its argument order, so every
+// value reaches the argument of the same name. Texts are UTF-8, held exactly as read.
+// Dates are OLE Automation dates (days since 1899-12-30 00:00); empty means the reader set
+// none, and value_or(0) gives the legacy reset value.
+struct ContactRecord
+{
+    std::string eContact_FirstName;
+    std::string eContact_MiddleName;
+    std::string eContact_LastName;
+    std::string eContact_Suffix;
+    std::string eContact_Title;
+    std::string eContact_Email;
+    std::string eContact_Email2;
+    std::string eContact_Email3;
+    std::string eContact_Company;
+    std::string eContact_JobTitle;
+    std::string eContact_BusinessStreet;
+    std::string eContact_BusinessCity;
+    std::string eContact_BusinessZip;
+    std::string eContact_BusinessState;
+    std::string eContact_BusinessCountry;
+    std::string eContact_Location;
+    std::string eContact_WebPage;
+    std::string eContact_Department;
+    std::string eContact_Manager;
+    std::string eContact_Assistant;
+    std::string eContact_OfficePhone;
+    std::string eContact_OfficeFax;
+    std::string eContact_CellPhone;
+    std::string eContact_Pager;
+    std::string eContact_OtherEmail1;
+    std::string eContact_OtherEmail2;
+    std::string eContact_OtherEmail3;
+    std::string eContact_PersonalStreet;
+    std::string eContact_PersonalCity;
+    std::string eContact_PersonalZip;
+    std::string eContact_PersonalState;
+    std::string eContact_PersonalCountry;
+    std::string eContact_Spouse;
+    std::string eContact_Childern;
+    std::string eContact_HomePhone;
+    std::string eContact_HomeFax;
+    std::optional<double> eContact_BirthDay;
+    std::optional<double> eContact_Anniversary;
+    std::string eContact_Comments;
+    std::string eContact_ShortName;
+    std::string eContact_PhoneticName;
+    std::string eContact_MailDomain;
+    std::string eContact_Categories;
+
+    // Every text empty, both dates unset. Keeps the strings' storage for the next file.
+    void reset();
+};
+
+enum class ContactFieldKind { Text, Date };
+
+// One row of the field table: exactly one of the two member pointers is set, by kind.
+struct ContactField
+{
+    std::string_view name;
+    ContactFieldKind kind;
+    std::string ContactRecord::*text;
+    std::optional<double> ContactRecord::*date;
+};
+
+inline constexpr std::size_t kContactFieldCount = 43;
+
+// The fields in record order, for code that handles every field alike (dumps, the writer).
+extern const std::array<ContactField, kContactFieldCount> kContactFields;
+
+// The text without leading and trailing U+0020; tabs, line breaks and other spaces stay.
+std::string_view trimBlanks(std::string_view text);
+
+// The copy the contact writer receives: every text trimmed of blanks, dates as they are.
+ContactRecord handOver(const ContactRecord& record);
+
+} // namespace tressimo::contacts
