@@ -1,0 +1,187 @@
+#include "filelist/file_system.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "shell/path_rules.h"
+
+namespace tressimo::filelist {
+
+namespace fs = std::filesystem;
+using shell::kPathSeparator;
+
+namespace {
+
+// Text <-> path in one place. On POSIX the text is the path's bytes, untouched; on Windows
+// the text is UTF-8.
+fs::path toPath(const std::string& text)
+{
+#ifdef _WIN32
+    return fs::path(std::u8string(text.begin(), text.end()));
+#else
+    return fs::path(text);
+#endif
+}
+
+std::string toText(const fs::path& path)
+{
+#ifdef _WIN32
+    const std::u8string u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+#else
+    return path.native();
+#endif
+}
+
+bool isAccessDenied(const std::error_code& ec)
+{
+    return ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted;
+}
+
+FolderListing failure(const std::string& folder, const std::error_code& ec)
+{
+    FolderListing out;
+    out.status = isAccessDenied(ec) ? ListStatus::AccessDenied : ListStatus::Failed;
+    out.error = "cannot read folder " + folder + ": " + ec.message();
+    return out;
+}
+
+enum class EntryKind { SubFolder, File, Other };
+
+EntryKind classify(const fs::directory_entry& entry)
+{
+    std::error_code ec;
+    const fs::file_status own = entry.symlink_status(ec);
+    if (ec)
+        return EntryKind::Other; // removed between listing and looking
+    if (fs::is_directory(own))
+        return EntryKind::SubFolder;
+    if (fs::is_regular_file(own))
+        return EntryKind::File;
+    if (!fs::is_symlink(own))
+        return EntryKind::Other;
+    const fs::file_status target = entry.status(ec);
+    if (fs::is_directory(target))
+        return EntryKind::Other; // never followed: a link to an ancestor would loop
+    if (ec || fs::is_regular_file(target) || target.type() == fs::file_type::not_found)
+        return EntryKind::File;
+    return EntryKind::Other;
+}
+
+} // namespace
+
+bool DiskFileSystem::folderExists(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    std::error_code ec;
+    return fs::is_directory(toPath(path), ec);
+}
+
+FolderListing DiskFileSystem::listFolder(const std::string& path)
+{
+    FolderListing out;
+    std::error_code ec;
+    fs::directory_iterator it(toPath(path), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        switch (classify(*it)) {
+        case EntryKind::SubFolder:
+            out.subFolders.push_back(toText(it->path().filename()));
+            break;
+        case EntryKind::File:
+            out.files.push_back(toText(it->path().filename()));
+            break;
+        case EntryKind::Other:
+            break;
+        }
+    }
+    if (ec)
+        return failure(path, ec);
+    // Directory order on Linux depends on the file system's hashing; sort for repeatable walks.
+    std::sort(out.subFolders.begin(), out.subFolders.end());
+    std::sort(out.files.begin(), out.files.end());
+    return out;
+}
+
+std::string MemoryFileSystem::normalise(const std::string& path)
+{
+    std::string out = path;
+    while (out.size() > 1 && out.back() == kPathSeparator)
+        out.pop_back();
+    return out;
+}
+
+MemoryFileSystem::Folder& MemoryFileSystem::ensureFolder(const std::string& path)
+{
+    const std::string key = normalise(path);
+    const auto found = m_folders.find(key);
+    if (found != m_folders.end())
+        return found->second;
+    const std::size_t cut = key.rfind(kPathSeparator);
+    if (cut != std::string::npos && key.size() > 1) {
+        const std::string parent = cut == 0 ? key.substr(0, 1) : key.substr(0, cut);
+        ensureFolder(parent).subFolders.insert(key.substr(cut + 1));
+    }
+    return m_folders[key];
+}
+
+void MemoryFileSystem::addFolder(const std::string& path)
+{
+    ensureFolder(path);
+}
+
+void MemoryFileSystem::addFile(const std::string& path)
+{
+    const std::size_t cut = path.rfind(kPathSeparator);
+    const std::string parent = cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+    ensureFolder(cut == std::string::npos ? std::string(1, '.') : parent).files.insert(path.substr(cut + 1));
+}
+
+void MemoryFileSystem::denyAccess(const std::string& folder)
+{
+    ensureFolder(folder).status = ListStatus::AccessDenied;
+}
+
+void MemoryFileSystem::failListing(const std::string& folder)
+{
+    ensureFolder(folder).status = ListStatus::Failed;
+}
+
+bool MemoryFileSystem::folderExists(const std::string& path)
+{
+    return !path.empty() && m_folders.contains(normalise(path));
+}
+
+FolderListing MemoryFileSystem::listFolder(const std::string& path)
+{
+    FolderListing out;
+    const auto found = m_folders.find(normalise(path));
+    if (found == m_folders.end()) {
+        out.status = ListStatus::Failed;
+        out.error = "cannot read folder " + path + ": no such folder";
+        return out;
+    }
+    Folder& folder = found->second;
+    ++folder.listed;
+    out.status = folder.status;
+    if (folder.status == ListStatus::AccessDenied) {
+        out.error = "cannot read folder " + path + ": access denied";
+        return out;
+    }
+    if (folder.status == ListStatus::Failed) {
+        out.error = "cannot read folder " + path + ": input/output error";
+        return out;
+    }
+    out.subFolders.assign(folder.subFolders.begin(), folder.subFolders.end());
+    out.files.assign(folder.files.begin(), folder.files.end());
+    return out;
+}
+
+int MemoryFileSystem::listCount(const std::string& folder) const
+{
+    const auto found = m_folders.find(normalise(folder));
+    return found == m_folders.end() ? 0 : found->second.listed;
+}
+
+} // namespace tressimo::filelist
