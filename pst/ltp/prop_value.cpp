@@ -1,0 +1,356 @@
+#include "pst/ltp/prop_value.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <stdexcept>
+
+#include "pst/ltp/utf16.h"
+
+namespace tressimo::pst {
+namespace {
+
+// FILETIME ticks between 1601-01-01 and 1970-01-01.
+constexpr std::int64_t kUnixEpochTicks = 116444736000000000LL;
+
+Bytes encodeU64(std::uint64_t v, std::size_t size)
+{
+    Bytes out(size);
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    return out;
+}
+
+std::string describeType(PropType type)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(type));
+    return text;
+}
+
+// Multi-valued layout with variable-size items: ulCount, ulCount offsets from the start of
+// the value, then the items back to back ([MS-PST] 2.3.3.4.2).
+Bytes encodeMultipleItems(std::span<const Bytes> items)
+{
+    Bytes out;
+    std::size_t total = 4 + 4 * items.size();
+    for (const Bytes& item : items)
+        total += item.size();
+    out.reserve(total);
+    ByteWriter w(out);
+    w.u32(static_cast<std::uint32_t>(items.size()));
+    std::size_t at = 4 + 4 * items.size();
+    for (const Bytes& item : items) {
+        w.u32(static_cast<std::uint32_t>(at));
+        at += item.size();
+    }
+    for (const Bytes& item : items)
+        w.bytes(item);
+    return out;
+}
+
+} // namespace
+
+std::array<std::uint8_t, 16> Guid::toBytes() const
+{
+    std::array<std::uint8_t, 16> out{};
+    putU32(out.data(), data1);
+    putU16(out.data() + 4, data2);
+    putU16(out.data() + 6, data3);
+    std::copy(data4.begin(), data4.end(), out.begin() + 8);
+    return out;
+}
+
+Guid Guid::fromBytes(ByteView sixteen)
+{
+    if (sixteen.size() != 16)
+        throw LtpError("a GUID is 16 bytes, not " + std::to_string(sixteen.size()));
+    Guid g;
+    g.data1 = getU32(sixteen.data());
+    g.data2 = getU16(sixteen.data() + 4);
+    g.data3 = getU16(sixteen.data() + 6);
+    std::copy(sixteen.begin() + 8, sixteen.end(), g.data4.begin());
+    return g;
+}
+
+std::uint64_t toFileTime(std::chrono::system_clock::time_point time)
+{
+    using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
+    const auto ticks = std::chrono::duration_cast<Ticks>(time.time_since_epoch()).count();
+    return static_cast<std::uint64_t>(ticks + kUnixEpochTicks);
+}
+
+std::chrono::system_clock::time_point fromFileTime(std::uint64_t fileTime)
+{
+    using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
+    const Ticks sinceUnix(static_cast<std::int64_t>(fileTime) - kUnixEpochTicks);
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceUnix));
+}
+
+std::optional<std::string> checkValueData(PropType type, ByteView data)
+{
+    if (!isKnownType(type))
+        return "unknown property type " + describeType(type);
+    const std::string what = "a value of type " + describeType(type);
+    if (const std::size_t size = fixedSize(type)) {
+        if (data.size() != size)
+            return what + " is " + std::to_string(size) + " bytes, not " + std::to_string(data.size());
+        if (type == PropType::Boolean && data[0] > 1)
+            return what + " is 0 or 1, not " + std::to_string(data[0]);
+        return std::nullopt;
+    }
+    if (type == PropType::Unicode && data.size() % 2 != 0)
+        return what + " has an odd number of bytes (" + std::to_string(data.size()) + ")";
+    if (const std::size_t element = multipleElementSize(type)) {
+        if (data.size() % element != 0)
+            return what + " is not a whole number of " + std::to_string(element) + "-byte items";
+    } else if (isMultiple(type)) {
+        try {
+            const auto items = splitMultipleItems(data);
+            if (type == PropType::MultipleUnicode) {
+                for (const ByteView item : items) {
+                    if (item.size() % 2 != 0)
+                        return what + " holds a string with an odd number of bytes";
+                }
+            }
+        } catch (const LtpError& e) {
+            return what + ": " + e.what();
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<ByteView> splitMultipleItems(ByteView data)
+{
+    if (data.size() < 4)
+        throw LtpError("the item count is missing");
+    const std::uint32_t count = getU32(data.data());
+    if (count > (data.size() - 4) / 4)
+        throw LtpError("the count " + std::to_string(count) + " does not fit " +
+                       std::to_string(data.size()) + " bytes");
+    std::vector<ByteView> items;
+    items.reserve(count);
+    const std::size_t itemsStart = 4 + 4 * std::size_t{count};
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t begin = getU32(data.data() + 4 + 4 * i);
+        const std::size_t end = i + 1 < count ? getU32(data.data() + 8 + 4 * i) : data.size();
+        if (begin < itemsStart || begin > end || end > data.size())
+            throw LtpError("item " + std::to_string(i) + " has a bad offset");
+        items.push_back(data.subspan(begin, end - begin));
+    }
+    return items;
+}
+
+PropValue::PropValue(PropTag tag, Bytes data) : m_tag(tag), m_data(std::move(data))
+{
+    if (auto problem = checkValueData(tag.type(), m_data))
+        throw LtpError("property " + tagName(tag) + ": " + *problem);
+}
+
+void PropValue::expect(PropType type) const
+{
+    if (m_tag.type() != type)
+        throw LtpError("property " + tagName(m_tag) + " is not of type " + describeType(type));
+}
+
+namespace {
+
+PropTag checkedTag(PropTag tag, PropType type)
+{
+    if (tag.type() != type)
+        throw std::invalid_argument("property " + tagName(tag) + " is not of type " + describeType(type));
+    return tag;
+}
+
+} // namespace
+
+PropValue PropValue::fromInt16(PropTag tag, std::int16_t value)
+{
+    return {checkedTag(tag, PropType::Int16), encodeU64(static_cast<std::uint16_t>(value), 2), true};
+}
+
+PropValue PropValue::fromInt32(PropTag tag, std::int32_t value)
+{
+    return {checkedTag(tag, PropType::Int32), encodeU64(static_cast<std::uint32_t>(value), 4), true};
+}
+
+PropValue PropValue::fromUInt32(PropTag tag, std::uint32_t value)
+{
+    return {checkedTag(tag, PropType::Int32), encodeU64(value, 4), true};
+}
+
+PropValue PropValue::fromBoolean(PropTag tag, bool value)
+{
+    return {checkedTag(tag, PropType::Boolean), Bytes{static_cast<std::uint8_t>(value ? 1 : 0)}, true};
+}
+
+PropValue PropValue::fromInt64(PropTag tag, std::int64_t value)
+{
+    return {checkedTag(tag, PropType::Int64), encodeU64(static_cast<std::uint64_t>(value), 8), true};
+}
+
+PropValue PropValue::fromFloat(PropTag tag, float value)
+{
+    return {checkedTag(tag, PropType::Float), encodeU64(std::bit_cast<std::uint32_t>(value), 4), true};
+}
+
+PropValue PropValue::fromDouble(PropTag tag, double value)
+{
+    return {checkedTag(tag, PropType::Double), encodeU64(std::bit_cast<std::uint64_t>(value), 8), true};
+}
+
+PropValue PropValue::fromError(PropTag tag, std::uint32_t code)
+{
+    return {checkedTag(tag, PropType::Error), encodeU64(code, 4), true};
+}
+
+PropValue PropValue::fromSysTime(PropTag tag, std::uint64_t fileTime)
+{
+    return {checkedTag(tag, PropType::SysTime), encodeU64(fileTime, 8), true};
+}
+
+PropValue PropValue::fromSysTime(PropTag tag, std::chrono::system_clock::time_point time)
+{
+    return fromSysTime(tag, pst::toFileTime(time));
+}
+
+PropValue PropValue::fromString(PropTag tag, std::string_view utf8)
+{
+    return fromString(tag, std::u16string_view(utf8ToUtf16(utf8)));
+}
+
+PropValue PropValue::fromString(PropTag tag, std::u16string_view utf16)
+{
+    return {checkedTag(tag, PropType::Unicode), utf16ToBytes(utf16), true};
+}
+
+PropValue PropValue::fromBinary(PropTag tag, ByteView bytes)
+{
+    return {checkedTag(tag, PropType::Binary), Bytes(bytes.begin(), bytes.end()), true};
+}
+
+PropValue PropValue::fromGuid(PropTag tag, const Guid& guid)
+{
+    const auto bytes = guid.toBytes();
+    return {checkedTag(tag, PropType::Guid), Bytes(bytes.begin(), bytes.end()), true};
+}
+
+PropValue PropValue::fromMultipleInt32(PropTag tag, std::span<const std::int32_t> values)
+{
+    Bytes out(values.size() * 4);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        putU32(out.data() + 4 * i, static_cast<std::uint32_t>(values[i]));
+    return {checkedTag(tag, PropType::MultipleInt32), std::move(out), true};
+}
+
+PropValue PropValue::fromMultipleString(PropTag tag, std::span<const std::string> utf8Values)
+{
+    checkedTag(tag, PropType::MultipleUnicode);
+    std::vector<Bytes> items;
+    items.reserve(utf8Values.size());
+    for (const std::string& value : utf8Values)
+        items.push_back(utf16ToBytes(utf8ToUtf16(value)));
+    return {tag, encodeMultipleItems(items), true};
+}
+
+PropValue PropValue::fromMultipleBinary(PropTag tag, std::span<const Bytes> values)
+{
+    return {checkedTag(tag, PropType::MultipleBinary), encodeMultipleItems(values), true};
+}
+
+std::int16_t PropValue::toInt16() const
+{
+    expect(PropType::Int16);
+    return static_cast<std::int16_t>(getU16(m_data.data()));
+}
+
+std::int32_t PropValue::toInt32() const
+{
+    expect(PropType::Int32);
+    return static_cast<std::int32_t>(getU32(m_data.data()));
+}
+
+bool PropValue::toBoolean() const
+{
+    expect(PropType::Boolean);
+    return m_data[0] != 0;
+}
+
+std::int64_t PropValue::toInt64() const
+{
+    expect(PropType::Int64);
+    return static_cast<std::int64_t>(getU64(m_data.data()));
+}
+
+double PropValue::toDouble() const
+{
+    if (m_tag.type() == PropType::Float)
+        return std::bit_cast<float>(getU32(m_data.data()));
+    expect(PropType::Double);
+    return std::bit_cast<double>(getU64(m_data.data()));
+}
+
+std::uint32_t PropValue::toError() const
+{
+    expect(PropType::Error);
+    return getU32(m_data.data());
+}
+
+std::uint64_t PropValue::toFileTime() const
+{
+    expect(PropType::SysTime);
+    return getU64(m_data.data());
+}
+
+std::u16string PropValue::toUtf16() const
+{
+    expect(PropType::Unicode);
+    return bytesToUtf16(m_data);
+}
+
+std::string PropValue::toUtf8() const
+{
+    return utf16ToUtf8(toUtf16());
+}
+
+Bytes PropValue::toBinary() const
+{
+    expect(PropType::Binary);
+    return m_data;
+}
+
+Guid PropValue::toGuid() const
+{
+    expect(PropType::Guid);
+    return Guid::fromBytes(m_data);
+}
+
+std::vector<std::int32_t> PropValue::toMultipleInt32() const
+{
+    expect(PropType::MultipleInt32);
+    std::vector<std::int32_t> out(m_data.size() / 4);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<std::int32_t>(getU32(m_data.data() + 4 * i));
+    return out;
+}
+
+std::vector<std::string> PropValue::toMultipleString() const
+{
+    expect(PropType::MultipleUnicode);
+    std::vector<std::string> out;
+    for (const ByteView item : splitMultipleItems(m_data))
+        out.push_back(utf16ToUtf8(bytesToUtf16(item)));
+    return out;
+}
+
+std::vector<Bytes> PropValue::toMultipleBinary() const
+{
+    expect(PropType::MultipleBinary);
+    std::vector<Bytes> out;
+    for (const ByteView item : splitMultipleItems(m_data))
+        out.emplace_back(item.begin(), item.end());
+    return out;
+}
+
+} // namespace tressimo::pst

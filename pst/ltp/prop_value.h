@@ -1,0 +1,101 @@
+#pragma once
+// A property value as the file stores it: its tag and its encoded bytes ([MS-OXCDATA] 2.11,
+// [MS-PST] 2.3.3.4 for multi-valued layouts). Integers are little-endian, Boolean is one
+// byte 0/1, SysTime is a FILETIME, strings are UTF-16LE without a terminating NUL.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pst/io/bytes.h"
+#include "pst/ltp/prop_tag.h"
+
+namespace tressimo::pst {
+
+// A GUID in its usual text order; toBytes() gives the little-endian form files store.
+struct Guid
+{
+    std::uint32_t data1 = 0;
+    std::uint16_t data2 = 0;
+    std::uint16_t data3 = 0;
+    std::array<std::uint8_t, 8> data4{};
+
+    std::array<std::uint8_t, 16> toBytes() const;
+    static Guid fromBytes(ByteView sixteen);
+    constexpr bool operator==(const Guid&) const = default;
+};
+
+// FILETIME: 100 ns ticks since 1601-01-01 UTC.
+std::uint64_t toFileTime(std::chrono::system_clock::time_point time);
+std::chrono::system_clock::time_point fromFileTime(std::uint64_t fileTime);
+
+// Checks that data is a well-formed value of the type; returns what is wrong, or nothing.
+std::optional<std::string> checkValueData(PropType type, ByteView data);
+
+class PropValue
+{
+public:
+    PropValue() = default;
+    // A value already encoded; throws LtpError for an unknown type or malformed data.
+    PropValue(PropTag tag, Bytes data);
+
+    // Each factory throws std::invalid_argument when the tag's type does not match.
+    static PropValue fromInt16(PropTag tag, std::int16_t value);
+    static PropValue fromInt32(PropTag tag, std::int32_t value);
+    static PropValue fromUInt32(PropTag tag, std::uint32_t value);
+    static PropValue fromBoolean(PropTag tag, bool value);
+    static PropValue fromInt64(PropTag tag, std::int64_t value);
+    static PropValue fromFloat(PropTag tag, float value);
+    static PropValue fromDouble(PropTag tag, double value);
+    static PropValue fromError(PropTag tag, std::uint32_t code);
+    static PropValue fromSysTime(PropTag tag, std::uint64_t fileTime);
+    static PropValue fromSysTime(PropTag tag, std::chrono::system_clock::time_point time);
+    // UTF-8 text (invalid sequences become U+FFFD) or UTF-16 text, for a Unicode tag.
+    static PropValue fromString(PropTag tag, std::string_view utf8);
+    static PropValue fromString(PropTag tag, std::u16string_view utf16);
+    static PropValue fromBinary(PropTag tag, ByteView bytes);
+    static PropValue fromGuid(PropTag tag, const Guid& guid);
+    static PropValue fromMultipleInt32(PropTag tag, std::span<const std::int32_t> values);
+    static PropValue fromMultipleString(PropTag tag, std::span<const std::string> utf8Values);
+    static PropValue fromMultipleBinary(PropTag tag, std::span<const Bytes> values);
+
+    PropTag tag() const { return m_tag; }
+    PropType type() const { return m_tag.type(); }
+    ByteView data() const { return m_data; }
+
+    // Decoders; each throws LtpError when the value is not of the type asked for.
+    std::int16_t toInt16() const;
+    std::int32_t toInt32() const;
+    bool toBoolean() const;
+    std::int64_t toInt64() const;
+    double toDouble() const;
+    std::uint32_t toError() const;
+    std::uint64_t toFileTime() const;
+    std::u16string toUtf16() const;
+    std::string toUtf8() const;
+    Bytes toBinary() const;
+    Guid toGuid() const;
+    std::vector<std::int32_t> toMultipleInt32() const;
+    std::vector<std::string> toMultipleString() const;
+    std::vector<Bytes> toMultipleBinary() const;
+
+    bool operator==(const PropValue&) const = default;
+
+private:
+    PropValue(PropTag tag, Bytes data, bool /*trusted*/) : m_tag(tag), m_data(std::move(data)) {}
+    void expect(PropType type) const;
+
+    PropTag m_tag;
+    Bytes m_data;
+};
+
+// The items of a multi-valued property with variable-size items (count, offsets, items);
+// throws LtpError when malformed.
+std::vector<ByteView> splitMultipleItems(ByteView data);
+
+} // namespace tressimo::pst

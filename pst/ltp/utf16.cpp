@@ -1,0 +1,132 @@
+#include "pst/ltp/utf16.h"
+
+#include <cstdint>
+
+namespace tressimo::pst {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void appendUtf16(std::u16string& out, char32_t cp)
+{
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+} // namespace
+
+std::u16string utf8ToUtf16(std::string_view utf8)
+{
+    std::u16string out;
+    out.reserve(utf8.size());
+    const auto* s = reinterpret_cast<const std::uint8_t*>(utf8.data());
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const std::uint8_t b0 = s[i];
+        if (b0 < 0x80) {
+            out.push_back(b0);
+            ++i;
+            continue;
+        }
+        // Length and the allowed range of the second byte (Unicode table 3-7), which is what
+        // rules out overlong forms, surrogates and values past U+10FFFF.
+        int length = 0;
+        std::uint8_t lo = 0x80, hi = 0xBF;
+        if (b0 >= 0xC2 && b0 <= 0xDF) {
+            length = 2;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            length = 3;
+            if (b0 == 0xE0)
+                lo = 0xA0;
+            else if (b0 == 0xED)
+                hi = 0x9F;
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            length = 4;
+            if (b0 == 0xF0)
+                lo = 0x90;
+            else if (b0 == 0xF4)
+                hi = 0x8F;
+        } else {
+            appendUtf16(out, kReplacement);
+            ++i;
+            continue;
+        }
+        char32_t cp = b0 & (0x7F >> length);
+        int k = 1;
+        for (; k < length; ++i, ++k) {
+            if (i + 1 >= n)
+                break;
+            const std::uint8_t b = s[i + 1];
+            if (b < lo || b > hi)
+                break;
+            cp = (cp << 6) | (b & 0x3F);
+            lo = 0x80;
+            hi = 0xBF;
+        }
+        ++i; // past the last byte taken
+        appendUtf16(out, k == length ? cp : kReplacement);
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view utf16)
+{
+    std::string out;
+    out.reserve(utf16.size());
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        const char32_t u = utf16[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+            utf16[i + 1] <= 0xDFFF) {
+            appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (utf16[i + 1] - 0xDC00));
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            appendUtf8(out, kReplacement);
+        } else {
+            appendUtf8(out, u);
+        }
+    }
+    return out;
+}
+
+Bytes utf16ToBytes(std::u16string_view utf16)
+{
+    Bytes out(utf16.size() * 2);
+    for (std::size_t i = 0; i < utf16.size(); ++i)
+        putU16(out.data() + 2 * i, utf16[i]);
+    return out;
+}
+
+std::u16string bytesToUtf16(ByteView bytes)
+{
+    std::u16string out(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char16_t>(getU16(bytes.data() + 2 * i));
+    return out;
+}
+
+} // namespace tressimo::pst

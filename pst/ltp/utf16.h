@@ -1,0 +1,23 @@
+#pragma once
+// Text as stored in a Unicode PST: UTF-16LE without a terminating NUL.
+
+#include <string>
+#include <string_view>
+
+#include "pst/io/bytes.h"
+
+namespace tressimo::pst {
+
+// UTF-8 to UTF-16. Each maximal ill-formed subsequence (stray continuation bytes, overlong
+// forms, encoded surrogates, values past U+10FFFF, a sequence cut short) becomes one U+FFFD,
+// so bad input never loses the text around it. Characters outside the BMP become surrogate
+// pairs.
+std::u16string utf8ToUtf16(std::string_view utf8);
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string utf16ToUtf8(std::u16string_view utf16);
+
+// Little-endian bytes of UTF-16 text, and back (an odd trailing byte is dropped).
+Bytes utf16ToBytes(std::u16string_view utf16);
+std::u16string bytesToUtf16(ByteView bytes);
+
+} // namespace tressimo::pst

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "pst/ltp/bth.h"
+#include "pst/ltp/heap.h"
+#include "tests/pst/ltp_decoder.h"
+
+namespace tressimo::pst {
+namespace {
+
+using ltptest::decodeBth;
+using ltptest::decodeHeap;
+
+struct HeapCase
+{
+    const char* name;
+    std::vector<std::size_t> sizes;
+    std::size_t blocks;
+};
+
+std::vector<std::size_t> repeat(std::size_t size, std::size_t n)
+{
+    return std::vector<std::size_t>(n, size);
+}
+
+// Every allocation reads back whole from the HID it was given, whichever block it landed in:
+// across the HNBITMAPHDR blocks 8 and 136, up to the 2047 allocations an HID can number,
+// with sizes that leave odd tails before the page map.
+TEST(LtpHeap, AllocationsReadBackAcrossBlocks)
+{
+    std::vector<std::size_t> mixed;
+    for (std::size_t i = 0; i < 400; ++i)
+        mixed.push_back(1 + (i * 2654435761u) % kMaxHeapAllocation);
+    const HeapCase cases[] = {
+        {"one block", repeat(100, 10), 1},
+        {"two largest per block, past block 136", repeat(kMaxHeapAllocation, 300), 150},
+        {"tiny allocations, capped by the HID index", repeat(1, 5000), 3},
+        {"mixed odd sizes", mixed, 0},
+    };
+    for (const HeapCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        HeapBuilder heap(HeapClient::Bth);
+        std::map<std::uint32_t, Bytes> expected;
+        for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            Bytes data(c.sizes[i]);
+            std::iota(data.begin(), data.end(), static_cast<std::uint8_t>(i * 7));
+            expected[heap.allocate(data).value] = data;
+        }
+        heap.setUserRoot(Hid{0x20});
+        const std::vector<Bytes> blocks = heap.finish();
+        if (c.blocks) {
+            EXPECT_EQ(blocks.size(), c.blocks);
+        }
+        const ltptest::HeapView view = decodeHeap(blocks);
+        EXPECT_EQ(view.clientSig, 0xB5);
+        EXPECT_EQ(view.userRoot, 0x20u);
+        EXPECT_EQ(view.items, expected);
+    }
+    HeapBuilder heap(HeapClient::Bth);
+    EXPECT_EQ(heap.allocate(Bytes{1}).value, 0x20u);
+    EXPECT_EQ(heap.allocate(Bytes{2}).value, 0x40u);
+    EXPECT_EQ(heap.allocate(kMaxHeapAllocation).value, 0x60u);
+    EXPECT_EQ(heap.allocate(kMaxHeapAllocation).value, 0x80u);
+    EXPECT_EQ(heap.allocate(kMaxHeapAllocation).value, 0x10020u); // first of block 1
+    EXPECT_THROW(heap.allocate(0), std::invalid_argument);
+    EXPECT_THROW(heap.allocate(kMaxHeapAllocation + 1), std::invalid_argument);
+    EXPECT_THROW(heap.write(Hid{0x20}, 0, Bytes{1, 2}), std::out_of_range);
+}
+
+struct BthCase
+{
+    std::uint8_t keySize;
+    std::uint8_t dataSize;
+    std::size_t count;
+    std::uint8_t indexLevels;
+};
+
+// Records come back sorted and whole; index levels appear exactly when one allocation
+// cannot hold the records (or the index entries), and every index key is its child's first
+// key (the decoder checks that).
+TEST(LtpBth, LevelsAndKeys)
+{
+    const BthCase cases[] = {
+        {2, 6, 0, 0},    {2, 6, 1, 0},     {2, 6, 447, 0},    {2, 6, 448, 1},
+        {4, 4, 20000, 1}, {8, 1, 1000, 1}, {16, 32, 20000, 2},
+    };
+    for (const BthCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.keySize) + "/" + std::to_string(c.dataSize) + " x" + std::to_string(c.count));
+        const std::size_t size = std::size_t{c.keySize} + c.dataSize;
+        Bytes records(c.count * size);
+        std::vector<Bytes> expected;
+        for (std::size_t i = 0; i < c.count; ++i) {
+            std::uint8_t* r = records.data() + i * size;
+            const std::uint64_t key = 3 * i + 1;
+            for (std::size_t k = 0; k < std::min<std::size_t>(c.keySize, 8); ++k)
+                r[k] = static_cast<std::uint8_t>(key >> (8 * k));
+            std::fill(r + c.keySize, r + size, static_cast<std::uint8_t>(i));
+            expected.emplace_back(r, r + size);
+        }
+        HeapBuilder heap(HeapClient::Bth);
+        const Hid header = buildBth(heap, c.keySize, c.dataSize, records);
+        const ltptest::BthView view = decodeBth(decodeHeap(heap.finish()), header.value);
+        EXPECT_EQ(view.keySize, c.keySize);
+        EXPECT_EQ(view.dataSize, c.dataSize);
+        EXPECT_EQ(view.indexLevels, c.indexLevels);
+        EXPECT_EQ(view.records, expected);
+    }
+}
+
+TEST(LtpBth, KeysAreLittleEndianNumbers)
+{
+    HeapBuilder heap(HeapClient::Bth);
+    // 0x00FF before 0x0100, though its first byte is larger.
+    EXPECT_NO_THROW(buildBth(heap, 2, 1, Bytes{0xFF, 0x00, 1, 0x00, 0x01, 2}));
+    EXPECT_THROW(buildBth(heap, 2, 1, Bytes{0x00, 0x01, 1, 0xFF, 0x00, 2}), std::invalid_argument);
+    EXPECT_THROW(buildBth(heap, 2, 1, Bytes{0x05, 0x00, 1, 0x05, 0x00, 2}), std::invalid_argument);
+    EXPECT_THROW(buildBth(heap, 3, 1, Bytes{}), std::invalid_argument);
+}
+
+} // namespace
+} // namespace tressimo::pst

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "pst/ltp/prop_value.h"
+#include "pst/ltp/utf16.h"
+
+namespace tressimo::pst {
+namespace {
+
+struct Utf8Case
+{
+    const char* name;
+    std::string utf8;
+    std::u16string utf16;
+};
+
+TEST(LtpText, Utf8ToUtf16)
+{
+    const Utf8Case cases[] = {
+        {"ascii", "Smith", u"Smith"},
+        {"latin and CJK", "Jos\xC3\xA9 \xE5\xB1\xB1\xE7\x94\xB0", u"Jos\u00E9 \u5C71\u7530"},
+        {"outside the BMP", "\xF0\x9F\x98\x80x\xF0\xA0\x80\x8B", u"\U0001F600x\U0002000B"},
+        {"last valid code point", "\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
+        {"stray continuation bytes", "a\x80\xBF" "b", u"a\uFFFD\uFFFDb"},
+        {"overlong slash", "\xC0\xAF", u"\uFFFD\uFFFD"},
+        {"overlong three-byte", "\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
+        {"encoded surrogate", "\xED\xA0\x80z", u"\uFFFD\uFFFD\uFFFDz"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"cut short in the middle", "\xE5\xB1" "a", u"\uFFFDa"},
+        {"cut short at the end", "a\xF0\x9F\x98", u"a\uFFFD"},
+        {"invalid lead bytes", "\xFE\xFF\xF5", u"\uFFFD\uFFFD\uFFFD"},
+        {"embedded NUL kept", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
+    };
+    for (const Utf8Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(utf8ToUtf16(c.utf8), c.utf16);
+    }
+    EXPECT_EQ(utf16ToUtf8(u"Jos\u00E9 \u5C71\U0001F600"), "Jos\xC3\xA9 \xE5\xB1\xB1\xF0\x9F\x98\x80");
+    EXPECT_EQ(utf16ToUtf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");
+}
+
+// Each factory's bytes are what the file stores, and the decoder gives the value back.
+TEST(LtpPropValue, EncodingsRoundTrip)
+{
+    const auto filetime = PropValue::fromSysTime(PropTag(0x30070040), 0x01D4EC549D04F1D0ull);
+    const std::vector<std::pair<PropValue, Bytes>> cases = {
+        {PropValue::fromInt16(PropTag(0x00010002), -2), {0xFE, 0xFF}},
+        {PropValue::fromInt32(PropTag(0x0E070003), 0x12345678), {0x78, 0x56, 0x34, 0x12}},
+        {PropValue::fromBoolean(PropTag(0x360A000B), true), {0x01}},
+        {PropValue::fromInt64(PropTag(0x0E080014), -1), Bytes(8, 0xFF)},
+        {PropValue::fromDouble(PropTag(0x00010005), 1.0), {0, 0, 0, 0, 0, 0, 0xF0, 0x3F}},
+        {PropValue::fromError(PropTag(0x0001000A), 0x8004010F), {0x0F, 0x01, 0x04, 0x80}},
+        {filetime, {0xD0, 0xF1, 0x04, 0x9D, 0x54, 0xEC, 0xD4, 0x01}},
+        {PropValue::fromString(PropTag(0x3001001F), "A\xE5\xB1\xB1"), {0x41, 0x00, 0x71, 0x5C}},
+        {PropValue::fromString(PropTag(0x3001001F), ""), {}},
+        {PropValue::fromGuid(PropTag(0x00010048), Guid{0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}}),
+         {0x04, 0x20, 0x06, 0x00, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46}},
+        {PropValue::fromMultipleInt32(PropTag(0x80281003), std::vector<std::int32_t>{0, 2}),
+         {0, 0, 0, 0, 2, 0, 0, 0}},
+        {PropValue::fromMultipleString(PropTag(0x8000101F), std::vector<std::string>{"ab", "", "c"}),
+         {3, 0, 0, 0, 16, 0, 0, 0, 20, 0, 0, 0, 20, 0, 0, 0, 'a', 0, 'b', 0, 'c', 0}},
+        {PropValue::fromMultipleBinary(PropTag(0x80011102), std::vector<Bytes>{{1}, {2, 3}}),
+         {2, 0, 0, 0, 12, 0, 0, 0, 13, 0, 0, 0, 1, 2, 3}},
+    };
+    for (const auto& [value, bytes] : cases) {
+        SCOPED_TRACE(tagName(value.tag()));
+        EXPECT_EQ(Bytes(value.data().begin(), value.data().end()), bytes);
+        EXPECT_EQ(PropValue(value.tag(), bytes), value); // the raw constructor accepts it
+    }
+    EXPECT_EQ(cases[0].first.toInt16(), -2);
+    EXPECT_EQ(cases[1].first.toInt32(), 0x12345678);
+    EXPECT_TRUE(cases[2].first.toBoolean());
+    EXPECT_EQ(cases[3].first.toInt64(), -1);
+    EXPECT_EQ(cases[4].first.toDouble(), 1.0);
+    EXPECT_EQ(cases[5].first.toError(), 0x8004010Fu);
+    EXPECT_EQ(filetime.toFileTime(), 0x01D4EC549D04F1D0ull);
+    EXPECT_EQ(cases[7].first.toUtf8(), "A\xE5\xB1\xB1");
+    EXPECT_EQ(cases[9].first.toGuid().data1, 0x00062004u);
+    EXPECT_EQ(cases[10].first.toMultipleInt32(), (std::vector<std::int32_t>{0, 2}));
+    EXPECT_EQ(cases[11].first.toMultipleString(), (std::vector<std::string>{"ab", "", "c"}));
+    EXPECT_EQ(cases[12].first.toMultipleBinary(), (std::vector<Bytes>{{1}, {2, 3}}));
+
+    const auto epoch = std::chrono::system_clock::from_time_t(0);
+    EXPECT_EQ(toFileTime(epoch), 116444736000000000ull);
+    EXPECT_EQ(fromFileTime(toFileTime(epoch + std::chrono::seconds(1234567))), epoch + std::chrono::seconds(1234567));
+}
+
+TEST(LtpPropValue, MalformedDataIsRefused)
+{
+    const std::vector<std::pair<std::uint32_t, Bytes>> bad = {
+        {0x0E070003, {1, 2, 3}},                    // Int32 of 3 bytes
+        {0x360A000B, {2}},                          // Boolean other than 0/1
+        {0x3001001F, {0x41}},                       // odd UTF-16
+        {0x80281003, {1, 2, 3, 4, 5}},              // MV Int32 not whole items
+        {0x8000101F, {2, 0, 0, 0, 12, 0, 0, 0}},    // count past the offsets
+        {0x8000101F, {1, 0, 0, 0, 10, 0, 0, 0, 0}}, // offset past the end
+        {0x80011102, {2, 0, 0, 0, 13, 0, 0, 0, 12, 0, 0, 0, 1}}, // offsets going back
+        {0x0001000D, {1, 2, 3, 4}},                 // an object: not storable here
+    };
+    for (const auto& [tag, bytes] : bad) {
+        SCOPED_TRACE(tagName(PropTag(tag)));
+        EXPECT_THROW(PropValue(PropTag(tag), bytes), LtpError);
+    }
+    EXPECT_THROW(PropValue::fromInt32(PropTag(0x3001001F), 1), std::invalid_argument);
+    EXPECT_THROW(PropValue::fromString(PropTag(0x3001001F), "x").toInt32(), LtpError);
+}
+
+} // namespace
+} // namespace tressimo::pst
