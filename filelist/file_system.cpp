@@ -49,18 +49,19 @@ FolderListing failure(const std::string& folder, const std::error_code& ec)
 
 enum class EntryKind { SubFolder, File, Other };
 
+// Uses the type the directory listing already gave where it can: one stat per entry would
+// dominate the walk.
 EntryKind classify(const fs::directory_entry& entry)
 {
     std::error_code ec;
-    const fs::file_status own = entry.symlink_status(ec);
+    const bool link = entry.is_symlink(ec);
     if (ec)
         return EntryKind::Other; // removed between listing and looking
-    if (fs::is_directory(own))
-        return EntryKind::SubFolder;
-    if (fs::is_regular_file(own))
-        return EntryKind::File;
-    if (!fs::is_symlink(own))
-        return EntryKind::Other;
+    if (!link) {
+        if (entry.is_directory(ec))
+            return EntryKind::SubFolder;
+        return entry.is_regular_file(ec) ? EntryKind::File : EntryKind::Other;
+    }
     const fs::file_status target = entry.status(ec);
     if (fs::is_directory(target))
         return EntryKind::Other; // never followed: a link to an ancestor would loop
