@@ -1,0 +1,46 @@
+#include "mapi/contact_entryid.h"
+
+#include "mapi/contact_text.h"
+
+#include <array>
+
+namespace tressimo::mapi::contact {
+
+namespace {
+
+// MAPI_ONE_OFF_UID, {A41F2B81-A3BE-1910-9D6E-00DD010F5402}, as the bytes stand in the ID.
+constexpr std::array<std::uint8_t, 16> oneOffProviderUid = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
+                                                            0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
+
+void appendU16(std::vector<std::uint8_t>& out, std::uint16_t v)
+{
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void appendString(std::vector<std::uint8_t>& out, std::string_view text)
+{
+    for (char16_t unit : utf8ToUtf16(sanitizeText(text)))
+        appendU16(out, unit);
+    appendU16(out, 0);
+}
+
+} // namespace
+
+std::vector<std::uint8_t> makeOneOffEntryId(std::string_view displayName, std::string_view addressType,
+                                            std::string_view address, std::uint16_t flags)
+{
+    // Flags: zero, as in every entry ID stored in a property (a long-term ID).
+    std::vector<std::uint8_t> out(4, 0);
+    out.reserve(24 + 2 * (displayName.size() + addressType.size() + address.size() + 3));
+    for (std::uint8_t byte : oneOffProviderUid)
+        out.push_back(byte);
+    appendU16(out, 0); // version
+    appendU16(out, flags | oneOffUnicode);
+    appendString(out, displayName);
+    appendString(out, addressType);
+    appendString(out, address);
+    return out;
+}
+
+} // namespace tressimo::mapi::contact

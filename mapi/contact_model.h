@@ -1,0 +1,122 @@
+#pragma once
+// The storage-independent heart of an Outlook contact item: the values put by object-model
+// name or set by MAPI tag, and the full list of properties Outlook stores when it saves the
+// contact. No I/O and no PST code: the session/store layer keeps one ContactState per unsaved
+// item and writes what saveProperties returns.
+
+#include "mapi/contact_properties.h"
+#include "mapi/contact_time.h"
+#include "mapi/mapi.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace tressimo::mapi::contact {
+
+// A refused put or set: unknown object-model name, unsupported tag, wrong value type, a date
+// no FILETIME can hold. A MapiError, so the item layer can pass it on unchanged.
+class ContactModelError : public MapiError
+{
+public:
+    using MapiError::MapiError;
+};
+
+// A saved property's value. The alternative always matches the key's type:
+//   Int32 -> std::int32_t              Boolean -> bool             Time -> FileTime (UTC)
+//   Unicode -> std::string: UTF-8, well-formed, without NUL, never empty (empty texts are not stored)
+//   Binary -> std::vector<std::uint8_t>
+//   MultipleInt32 -> std::vector<std::int32_t>       MultipleUnicode -> std::vector<std::string>
+// Both multi-valued kinds hold at least one value.
+using StoredValue = std::variant<std::int32_t, bool, FileTime, std::string, std::vector<std::uint8_t>,
+                                 std::vector<std::int32_t>, std::vector<std::string>>;
+
+struct StoredProperty
+{
+    PropertyKey key;
+    StoredValue value;
+};
+
+// The first saved property with the key, or nullptr.
+const StoredProperty* findProperty(std::span<const StoredProperty> properties, const PropertyKey& key);
+
+// What saving needs from outside, injected so that tests are repeatable.
+struct ContactEnvironment
+{
+    // Creation and modification times.
+    std::function<std::chrono::system_clock::time_point()> clock;
+    // Fills the search key.
+    std::function<void(std::span<std::uint8_t>)> random;
+    // Local time to UTC for the dates handed over as local OLE Automation dates.
+    LocalToUtc localToUtc;
+};
+
+// The system clock, std::random_device and the process's time zone.
+ContactEnvironment systemContactEnvironment();
+
+// Values Outlook writes for every contact.
+inline constexpr std::string_view contactMessageClass = "IPM.Contact";
+inline constexpr std::int32_t contactIconIndex = 0x200;
+inline constexpr std::int32_t messageFlagRead = 0x1;
+inline constexpr std::int32_t importanceNormal = 1;
+inline constexpr std::int32_t sensitivityNormal = 0;
+inline constexpr std::int32_t priorityNormal = 0;
+inline constexpr std::int32_t contactCharacterSet = 0x100;
+inline constexpr std::int32_t contactSideEffects = 0x10;
+inline constexpr std::string_view smtpAddressType = "SMTP";
+
+// PidLidFileUnderId values ([MS-OXOCNTC] 2.2.1.1.12).
+inline constexpr std::int32_t fileUnderLastFirstMiddle = 0x8017;  // "Last, First Middle"
+inline constexpr std::int32_t fileUnderCompany = 0x3A16;          // the company name
+inline constexpr std::int32_t fileUnderDisplayName = 0x3001;      // the display name
+// The choices Outlook offers in the File As list (observed on an Outlook 2007 contact).
+inline constexpr std::array<std::int32_t, 5> outlookFileUnderList = {0x8017, 0x8037, 0x3A16, 0x8019, 0x8018};
+
+// PidLidPostalAddressId values.
+inline constexpr std::int32_t postalAddressHome = 1;
+inline constexpr std::int32_t postalAddressWork = 2;
+
+// One contact item's state: every value put by object-model name or set by tag, keyed by the
+// MAPI property behind it (so PR_GIVEN_NAME set by tag reads back as "FirstName").
+class ContactState
+{
+public:
+    // Sets a property by Outlook object-model name ("FirstName", "Email1Address", ...). The
+    // text is kept exactly as given; an empty or blank text leaves the property unsaved.
+    // Throws ContactModelError for a name the model does not know.
+    void put(std::string_view name, std::string_view value);
+    // The text last put for the name (or set by tag on its property); empty when none.
+    // Throws ContactModelError for a name the model does not know.
+    std::string get(std::string_view name) const;
+
+    // Sets one MAPI property by tag, as HrSetOneProp does: text for PT_UNICODE (PT_STRING8 tags
+    // are taken as PT_UNICODE), a local OLE Automation date for PT_SYSTIME, a number for PT_LONG,
+    // a flag for PT_BOOLEAN. PR_BIRTHDAY and PR_WEDDING_ANNIVERSARY keep only the calendar date.
+    // A value set here wins over what saving would compute for the same property.
+    // Throws ContactModelError for named-property ids (0x8000 and up, meaningful only within
+    // one store), other types, a value that does not match the tag's type, a type other than
+    // the property's own, and dates that no FILETIME can hold.
+    void setProperty(std::uint32_t tag, const PropertyValue& value);
+    // The value set on the property (by tag or by name), if any.
+    std::optional<PropertyValue> property(std::uint32_t tag) const;
+
+    // Every property Outlook stores for this contact when it is saved, in key order (fixed tags
+    // by id, then named properties). The first call fixes the creation time and search key; a
+    // later call (saving again) keeps them and takes a new modification time.
+    std::vector<StoredProperty> saveProperties(const ContactEnvironment& environment);
+
+private:
+    std::map<PropertyKey, PropertyValue> m_values;
+    std::optional<FileTime> m_created;
+    std::optional<std::array<std::uint8_t, 16>> m_searchKey;
+};
+
+} // namespace tressimo::mapi::contact

@@ -1,0 +1,243 @@
+#pragma once
+// The MAPI properties of an Outlook contact: property types, keys (fixed tags and named
+// properties), the property sets, and the Outlook object-model names that the contact writer
+// assigns. Ids, sets and types are those of [MS-OXPROPS] and [MS-OXOCNTC]; a wrong LID here
+// silently loses the field in every reader, so tests/mapi checks each against its own table.
+
+#include <array>
+#include <compare>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace tressimo::mapi::contact {
+
+// The property types the model writes (the low word of a property tag).
+enum class PropertyType : std::uint16_t {
+    Int32 = 0x0003,
+    Boolean = 0x000B,
+    Time = 0x0040,
+    Unicode = 0x001F,
+    Binary = 0x0102,
+    MultipleInt32 = 0x1003,
+    MultipleUnicode = 0x101F,
+};
+
+// A property set GUID in stored byte order: Data1, Data2 and Data3 little-endian, then the
+// eight bytes of Data4 as written. This is how the name-to-ID map's GUID stream holds it.
+struct Guid
+{
+    std::array<std::uint8_t, 16> bytes{};
+
+    static constexpr Guid fromFields(std::uint32_t data1, std::uint16_t data2, std::uint16_t data3,
+                                     std::array<std::uint8_t, 8> data4)
+    {
+        Guid g;
+        for (int i = 0; i < 4; ++i)
+            g.bytes[i] = static_cast<std::uint8_t>(data1 >> (8 * i));
+        for (int i = 0; i < 2; ++i) {
+            g.bytes[4 + i] = static_cast<std::uint8_t>(data2 >> (8 * i));
+            g.bytes[6 + i] = static_cast<std::uint8_t>(data3 >> (8 * i));
+        }
+        for (int i = 0; i < 8; ++i)
+            g.bytes[8 + i] = data4[i];
+        return g;
+    }
+    friend constexpr auto operator<=>(const Guid&, const Guid&) = default;
+};
+
+// The MAPI property sets used by contacts ([MS-OXPROPS] 1.3.2).
+inline constexpr Guid PSETID_Address =
+    Guid::fromFields(0x00062004, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46});
+inline constexpr Guid PSETID_Common =
+    Guid::fromFields(0x00062008, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46});
+// The name-to-ID map refers to these two by the fixed indexes 1 and 2, not by a stream entry.
+inline constexpr Guid PS_MAPI =
+    Guid::fromFields(0x00020328, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46});
+inline constexpr Guid PS_PUBLIC_STRINGS =
+    Guid::fromFields(0x00020329, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46});
+
+// Identifies one property of a message: a fixed tag (id below 0x8000) or a named property
+// (set GUID plus a numeric LID, or set GUID plus a string name), together with its type.
+// The PST layer turns a named key into a tag through the store's name-to-ID map. Two keys are
+// the same property when they agree on everything but the type: MAPI gives a property id one
+// type, and the model refuses a second one.
+struct PropertyKey
+{
+    // Fixed property id (the high word of the tag); 0 for a named property.
+    std::uint16_t id = 0;
+    PropertyType type{};
+    // Named properties only: the property set and either the LID or the string name.
+    Guid set{};
+    std::uint32_t lid = 0;
+    // String name, pointing at static storage; empty for fixed and numeric named properties.
+    std::string_view name;
+
+    static constexpr PropertyKey fixed(std::uint16_t id, PropertyType type) { return {id, type, {}, 0, {}}; }
+    static constexpr PropertyKey named(const Guid& set, std::uint32_t lid, PropertyType type)
+    {
+        return {0, type, set, lid, {}};
+    }
+    static constexpr PropertyKey namedString(const Guid& set, std::string_view name, PropertyType type)
+    {
+        return {0, type, set, 0, name};
+    }
+
+    constexpr bool isNamed() const { return id == 0; }
+    constexpr bool isNamedByString() const { return isNamed() && !name.empty(); }
+    // The full tag of a fixed property (id << 16 | type).
+    constexpr std::uint32_t tag() const { return static_cast<std::uint32_t>(id) << 16 | static_cast<std::uint16_t>(type); }
+
+    friend constexpr bool operator==(const PropertyKey& a, const PropertyKey& b)
+    {
+        return a.id == b.id && a.set == b.set && a.lid == b.lid && a.name == b.name;
+    }
+    friend constexpr std::strong_ordering operator<=>(const PropertyKey& a, const PropertyKey& b)
+    {
+        // Fixed tags first, in id order, then named properties by set, LID and name.
+        if (a.isNamed() != b.isNamed())
+            return a.isNamed() ? std::strong_ordering::greater : std::strong_ordering::less;
+        if (auto c = a.id <=> b.id; c != 0)
+            return c;
+        if (auto c = a.set <=> b.set; c != 0)
+            return c;
+        if (auto c = a.lid <=> b.lid; c != 0)
+            return c;
+        return a.name.compare(b.name) <=> 0;
+    }
+};
+
+// ---- Fixed tags ([MS-OXPROPS] section 2, [MS-OXOCNTC] 2.2.1) --------------------------------
+
+constexpr PropertyKey fixedUnicode(std::uint16_t id) { return PropertyKey::fixed(id, PropertyType::Unicode); }
+
+// Message envelope ([MS-OXCMSG] 2.2.1).
+inline constexpr PropertyKey PidTagImportance = PropertyKey::fixed(0x0017, PropertyType::Int32);
+inline constexpr PropertyKey PidTagMessageClass = fixedUnicode(0x001A);
+inline constexpr PropertyKey PidTagPriority = PropertyKey::fixed(0x0026, PropertyType::Int32);
+inline constexpr PropertyKey PidTagSensitivity = PropertyKey::fixed(0x0036, PropertyType::Int32);
+// Plain text here; the PST layer stores it with its own subject-prefix marker.
+inline constexpr PropertyKey PidTagSubject = fixedUnicode(0x0037);
+inline constexpr PropertyKey PidTagClientSubmitTime = PropertyKey::fixed(0x0039, PropertyType::Time);
+inline constexpr PropertyKey PidTagConversationTopic = fixedUnicode(0x0070);
+inline constexpr PropertyKey PidTagMessageDeliveryTime = PropertyKey::fixed(0x0E06, PropertyType::Time);
+inline constexpr PropertyKey PidTagMessageFlags = PropertyKey::fixed(0x0E07, PropertyType::Int32);
+inline constexpr PropertyKey PidTagBody = fixedUnicode(0x1000);
+inline constexpr PropertyKey PidTagIconIndex = PropertyKey::fixed(0x1080, PropertyType::Int32);
+inline constexpr PropertyKey PidTagDisplayName = fixedUnicode(0x3001);
+inline constexpr PropertyKey PidTagCreationTime = PropertyKey::fixed(0x3007, PropertyType::Time);
+inline constexpr PropertyKey PidTagLastModificationTime = PropertyKey::fixed(0x3008, PropertyType::Time);
+inline constexpr PropertyKey PidTagSearchKey = PropertyKey::fixed(0x300B, PropertyType::Binary);
+
+// Contact names, work and personal fields.
+inline constexpr PropertyKey PidTagGeneration = fixedUnicode(0x3A05);
+inline constexpr PropertyKey PidTagGivenName = fixedUnicode(0x3A06);
+inline constexpr PropertyKey PidTagBusinessTelephoneNumber = fixedUnicode(0x3A08);
+inline constexpr PropertyKey PidTagHomeTelephoneNumber = fixedUnicode(0x3A09);
+inline constexpr PropertyKey PidTagInitials = fixedUnicode(0x3A0A);
+inline constexpr PropertyKey PidTagSurname = fixedUnicode(0x3A11);
+inline constexpr PropertyKey PidTagPostalAddress = fixedUnicode(0x3A15);
+inline constexpr PropertyKey PidTagCompanyName = fixedUnicode(0x3A16);
+inline constexpr PropertyKey PidTagTitle = fixedUnicode(0x3A17);
+inline constexpr PropertyKey PidTagDepartmentName = fixedUnicode(0x3A18);
+inline constexpr PropertyKey PidTagOfficeLocation = fixedUnicode(0x3A19);
+inline constexpr PropertyKey PidTagMobileTelephoneNumber = fixedUnicode(0x3A1C);
+inline constexpr PropertyKey PidTagPagerTelephoneNumber = fixedUnicode(0x3A21);
+inline constexpr PropertyKey PidTagBusinessFaxNumber = fixedUnicode(0x3A24);
+inline constexpr PropertyKey PidTagHomeFaxNumber = fixedUnicode(0x3A25);
+inline constexpr PropertyKey PidTagCountry = fixedUnicode(0x3A26);
+inline constexpr PropertyKey PidTagLocality = fixedUnicode(0x3A27);
+inline constexpr PropertyKey PidTagStateOrProvince = fixedUnicode(0x3A28);
+inline constexpr PropertyKey PidTagStreetAddress = fixedUnicode(0x3A29);
+inline constexpr PropertyKey PidTagPostalCode = fixedUnicode(0x3A2A);
+inline constexpr PropertyKey PidTagAssistant = fixedUnicode(0x3A30);
+inline constexpr PropertyKey PidTagWeddingAnniversary = PropertyKey::fixed(0x3A41, PropertyType::Time);
+inline constexpr PropertyKey PidTagBirthday = PropertyKey::fixed(0x3A42, PropertyType::Time);
+inline constexpr PropertyKey PidTagMiddleName = fixedUnicode(0x3A44);
+inline constexpr PropertyKey PidTagDisplayNamePrefix = fixedUnicode(0x3A45);
+inline constexpr PropertyKey PidTagProfession = fixedUnicode(0x3A46);
+inline constexpr PropertyKey PidTagSpouseName = fixedUnicode(0x3A48);
+inline constexpr PropertyKey PidTagManagerName = fixedUnicode(0x3A4E);
+inline constexpr PropertyKey PidTagBusinessHomePage = fixedUnicode(0x3A51);
+inline constexpr PropertyKey PidTagHomeAddressCity = fixedUnicode(0x3A59);
+inline constexpr PropertyKey PidTagHomeAddressCountry = fixedUnicode(0x3A5A);
+inline constexpr PropertyKey PidTagHomeAddressPostalCode = fixedUnicode(0x3A5B);
+inline constexpr PropertyKey PidTagHomeAddressStateOrProvince = fixedUnicode(0x3A5C);
+inline constexpr PropertyKey PidTagHomeAddressStreet = fixedUnicode(0x3A5D);
+
+// ---- Named properties -----------------------------------------------------------------------
+
+constexpr PropertyKey addressProperty(std::uint32_t lid, PropertyType type = PropertyType::Unicode)
+{
+    return PropertyKey::named(PSETID_Address, lid, type);
+}
+
+inline constexpr PropertyKey PidLidFileUnder = addressProperty(0x8005);
+inline constexpr PropertyKey PidLidFileUnderId = addressProperty(0x8006, PropertyType::Int32);
+inline constexpr PropertyKey PidLidHomeAddress = addressProperty(0x801A);
+inline constexpr PropertyKey PidLidWorkAddress = addressProperty(0x801B);
+inline constexpr PropertyKey PidLidPostalAddressId = addressProperty(0x8022, PropertyType::Int32);
+inline constexpr PropertyKey PidLidContactCharacterSet = addressProperty(0x8023, PropertyType::Int32);
+inline constexpr PropertyKey PidLidAutoLog = addressProperty(0x8025, PropertyType::Boolean);
+inline constexpr PropertyKey PidLidFileUnderList = addressProperty(0x8026, PropertyType::MultipleInt32);
+inline constexpr PropertyKey PidLidAddressBookProviderEmailList = addressProperty(0x8028, PropertyType::MultipleInt32);
+inline constexpr PropertyKey PidLidAddressBookProviderArrayType = addressProperty(0x8029, PropertyType::Int32);
+inline constexpr PropertyKey PidLidHtml = addressProperty(0x802B);
+inline constexpr PropertyKey PidLidWorkAddressStreet = addressProperty(0x8045);
+inline constexpr PropertyKey PidLidWorkAddressCity = addressProperty(0x8046);
+inline constexpr PropertyKey PidLidWorkAddressState = addressProperty(0x8047);
+inline constexpr PropertyKey PidLidWorkAddressPostalCode = addressProperty(0x8048);
+inline constexpr PropertyKey PidLidWorkAddressCountry = addressProperty(0x8049);
+inline constexpr PropertyKey PidLidInstantMessagingAddress = addressProperty(0x8062);
+inline constexpr PropertyKey PidLidBirthdayLocal = addressProperty(0x80DE, PropertyType::Time);
+inline constexpr PropertyKey PidLidWeddingAnniversaryLocal = addressProperty(0x80DF, PropertyType::Time);
+
+// One e-mail address group ([MS-OXOCNTC] 2.2.1.2): its five properties are written together.
+struct EmailGroupKeys
+{
+    PropertyKey displayName;
+    PropertyKey addressType;
+    PropertyKey emailAddress;
+    PropertyKey originalDisplayName;
+    PropertyKey originalEntryId;
+};
+
+constexpr EmailGroupKeys emailGroup(std::uint32_t base)
+{
+    return {addressProperty(base), addressProperty(base + 2), addressProperty(base + 3), addressProperty(base + 4),
+            addressProperty(base + 5, PropertyType::Binary)};
+}
+
+// Email1 at 0x8080..0x8085, Email2 at 0x8090..0x8095, Email3 at 0x80A0..0x80A5.
+inline constexpr std::array<EmailGroupKeys, 3> PidLidEmailGroups = {emailGroup(0x8080), emailGroup(0x8090),
+                                                                     emailGroup(0x80A0)};
+
+inline constexpr PropertyKey PidLidSideEffects = PropertyKey::named(PSETID_Common, 0x8510, PropertyType::Int32);
+
+inline constexpr std::string_view keywordsName = "Keywords";
+inline constexpr PropertyKey PidNameKeywords =
+    PropertyKey::namedString(PS_PUBLIC_STRINGS, keywordsName, PropertyType::MultipleUnicode);
+
+// ---- Outlook object-model names -------------------------------------------------------------
+
+// An Outlook object-model contact property ("FirstName", "Email1Address", ...) and the MAPI
+// property that holds it. Every one of them is put as text; Categories is split into the
+// multi-valued keywords when the contact is saved.
+struct ObjectModelProperty
+{
+    std::string_view name;
+    PropertyKey key;
+};
+
+// Every object-model name the contact writer assigns, in the writer's order.
+std::span<const ObjectModelProperty> objectModelProperties();
+
+// The property behind an object-model name, or nullptr for a name the model does not know.
+// Letter case is ignored (ASCII), as automation matches member names.
+const ObjectModelProperty* findObjectModelProperty(std::string_view name);
+
+// Every named property a saved contact can carry, so that a store can register them in its
+// name-to-ID map before the first contact is written.
+std::span<const PropertyKey> contactNamedProperties();
+
+} // namespace tressimo::mapi::contact
