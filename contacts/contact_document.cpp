@@ -151,19 +151,51 @@ ContactDocument ContactDocument::parse(std::vector<char> bytes, std::string_view
 {
     ContactDocument document;
     document.m_bytes = std::move(bytes);
-    const pugi::xml_parse_result result = document.m_document.load_buffer_inplace(
-        document.m_bytes.data(), document.m_bytes.size(), pugi::parse_default, pugi::encoding_auto);
-    if (result) {
-        document.m_loaded = true;
+    // pugixml's defaults drop text outside the root element without a word, so a text file
+    // holding one tag would pass as a contact. As a fragment that text stays in the tree,
+    // which is otherwise the same, and the check below refuses it.
+    const pugi::xml_parse_result result =
+        document.m_document.load_buffer_inplace(document.m_bytes.data(), document.m_bytes.size(),
+                                                pugi::parse_default | pugi::parse_fragment, pugi::encoding_auto);
+
+    // `offset` counts in pugixml's buffer unless `inOriginal`.
+    const auto fail = [&](std::string_view description, std::ptrdiff_t offset, bool inOriginal = false) {
+        // pugixml converts other encodings into a copy of its own and counts offsets there;
+        // the bytes read stay as they were, so an offset can be traced back through them.
+        if (!inOriginal && result.encoding != pugi::encoding_utf8)
+            offset = originalByteOffset(document.m_bytes, result.encoding, offset);
+        document.m_error = "Error parsing \"" + std::string(name) + "\": " + std::string(description);
+        if (offset >= 0)
+            document.m_error += " at byte " + std::to_string(offset);
+        document.m_document.reset();
+        document.m_bytes = {};
+    };
+
+    if (!result) {
+        fail(result.description(), result.offset);
         return document;
     }
-    // pugixml converts other encodings into a copy of its own and counts its offset there;
-    // the bytes read stay as they were, so the offset can be traced back through them.
-    std::ptrdiff_t offset = result.offset;
-    if (result.encoding != pugi::encoding_utf8)
-        offset = originalByteOffset(document.m_bytes, result.encoding, result.offset);
-    document.m_error = "Error parsing \"" + std::string(name) + "\": " + result.description() + " at byte " +
-                       std::to_string(offset);
+    pugi::xml_node root;
+    for (const pugi::xml_node node : document.m_document.children()) {
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) {
+            fail("Text outside the document element", node.offset_debug());
+            return document;
+        }
+        if (node.type() == pugi::node_element) {
+            if (root) {
+                fail("More than one document element", node.offset_debug());
+                return document;
+            }
+            root = node;
+        }
+    }
+    if (!root) {
+        pugi::xml_parse_result noRoot;
+        noRoot.status = pugi::status_no_document_element;
+        fail(noRoot.description(), static_cast<std::ptrdiff_t>(document.m_bytes.size()), true);
+        return document;
+    }
+    document.m_loaded = true;
     return document;
 }
 

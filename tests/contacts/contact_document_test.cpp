@@ -1,0 +1,206 @@
+// Loading .contact files: encodings, the reasons given for files that do not load, and the
+// real files Windows wrote.
+
+#include "contacts/contact_document.h"
+#include "contacts/contact_reader.h"
+#include "tests/contacts/contact_xml.h"
+#include "tests/contacts/record_check.h"
+
+#include <gtest/gtest.h>
+
+namespace tressimo::testing {
+namespace {
+
+using contacts::ContactDocument;
+using contacts::ContactReaderContext;
+using contacts::ContactRecord;
+
+// UTF-8 to UTF-16 code units (test input is valid UTF-8).
+std::u16string toUtf16(std::string_view utf8)
+{
+    std::u16string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        char32_t cp = length == 1 ? byte : byte & (0x3F >> (length - 1));
+        for (int k = 1; k < length; ++k)
+            cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += length;
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+std::string utf16Bytes(std::u16string_view text, bool bigEndian, bool bom)
+{
+    std::string out;
+    const auto put = [&](char16_t unit) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    };
+    if (bom)
+        put(0xFEFF);
+    for (char16_t unit : text)
+        put(unit);
+    return out;
+}
+
+std::string replaced(const std::string& text, std::string_view from, std::string_view to)
+{
+    const auto at = text.find(from);
+    return text.substr(0, at) + std::string(to) + text.substr(at + from.size());
+}
+
+const std::string kGiven = "Zo\xC3\xAB \xF0\x9F\x98\x80"; // "Zoë 😀": two- and four-byte characters
+const std::string kXml = contactDocument(name(element("c:GivenName", kGiven)) + element("c:Notes", "n"));
+const std::string kXml16 = replaced(kXml, "encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
+
+struct EncodingCase
+{
+    std::string name;
+    std::string bytes;
+};
+
+TEST(LoadContactDocument, ReadsEveryEncodingPugixmlDetects)
+{
+    const EncodingCase cases[] = {
+        {"utf8-declared", kXml},
+        {"utf8-bom", "\xEF\xBB\xBF" + kXml},
+        {"utf8-no-declaration", kXml.substr(kXml.find("<c:contact"))},
+        {"utf16le-bom", utf16Bytes(toUtf16(kXml16), false, true)},
+        {"utf16be-bom", utf16Bytes(toUtf16(kXml16), true, true)},
+        {"utf16le-declared-no-bom", utf16Bytes(toUtf16(kXml16), false, false)},
+        {"utf16be-declared-no-bom", utf16Bytes(toUtf16(kXml16), true, false)},
+    };
+    const TempDir dir;
+    for (const EncodingCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ContactDocument document = contacts::loadContactDocument(dir.write(c.name + ".contact", c.bytes));
+        ASSERT_TRUE(document.loaded()) << document.error();
+        ContactRecord record;
+        ContactReaderContext context;
+        contacts::DisplayNode(document.document(), record, context);
+        expectRecord(record, {{"eContact_FirstName", kGiven}, {"eContact_Comments", "n"}});
+    }
+
+    // An 8-bit file that declares Latin-1 is converted from it.
+    const ContactDocument latin1 = contacts::loadContactDocument(dir.write(
+        "latin1.contact", replaced(replaced(kXml, "UTF-8", "ISO-8859-1"), kGiven, "Zo\xEB")));
+    ASSERT_TRUE(latin1.loaded()) << latin1.error();
+    EXPECT_STREQ(latin1.document().select_node("//c:GivenName").node().child_value(), "Zo\xC3\xAB");
+}
+
+// Byte offsets count in the file as it is on disk, whatever pugixml converted it to.
+TEST(LoadContactDocument, NamesTheReasonAndTheByte)
+{
+    const std::string broken = replaced(kXml, "</c:GivenName>", "</c:GivenNam>");
+    // pugixml points at the name of the mismatched end tag.
+    const auto at = broken.find("</c:GivenNam>") + 2;
+    const std::u16string broken16 = toUtf16(replaced(broken, "UTF-8", "UTF-16"));
+    const auto at16 = broken16.find(u"</c:GivenNam>") + 2;
+    // pugixml drops a lone surrogate; the offset must still count its two bytes.
+    std::u16string lone16 = broken16;
+    lone16.insert(lone16.find(u"Zo"), 1, char16_t(0xD800));
+    const std::string latin1 = replaced(replaced(broken, "UTF-8", "latin1"), kGiven, "Zo\xEB\xEB");
+    const std::string root = kXml.substr(kXml.find("<c:contact"));
+
+    const std::pair<std::string, std::string> cases[] = {
+        {broken, "Start-end tags mismatch at byte " + std::to_string(at)},
+        {utf16Bytes(broken16, false, true), "Start-end tags mismatch at byte " + std::to_string(2 + 2 * at16)},
+        {utf16Bytes(broken16, true, true), "Start-end tags mismatch at byte " + std::to_string(2 + 2 * at16)},
+        {utf16Bytes(lone16, false, true), "Start-end tags mismatch at byte " + std::to_string(4 + 2 * at16)},
+        {latin1, "Start-end tags mismatch at byte " + std::to_string(latin1.find("</c:GivenNam>") + 2)},
+        {kXml.substr(0, kXml.size() - 4), "Start-end tags mismatch at byte " + std::to_string(kXml.rfind("</") + 2)},
+        {"", "No document element found at byte 0"},
+        {" \r\n\t", "No document element found at byte 4"},
+        {"Contact: " + root, "Text outside the document element at byte 0"},
+        {kXml + "\r\nsent from my phone", "Text outside the document element at byte " + std::to_string(kXml.size())},
+        {utf16Bytes(toUtf16(kXml16 + "x"), false, true),
+         "Text outside the document element at byte " + std::to_string(2 + 2 * toUtf16(kXml16).size())},
+        {kXml + "<c:contact/>", "More than one document element at byte " + std::to_string(kXml.size() + 1)},
+        {"<![CDATA[x]]>" + root, "Text outside the document element at byte 9"},
+    };
+    const TempDir dir;
+    int n = 0;
+    for (const auto& [bytes, reason] : cases) {
+        SCOPED_TRACE(reason);
+        const auto path = dir.write("case" + std::to_string(++n) + ".contact", bytes);
+        const ContactDocument document = contacts::loadContactDocument(path);
+        EXPECT_FALSE(document.loaded());
+        EXPECT_EQ(document.error(), "Error parsing \"" + path.string() + "\": " + reason);
+    }
+}
+
+TEST(LoadContactDocument, FileSystemFailuresGiveTheSystemsReason)
+{
+    const TempDir dir;
+    const std::pair<std::filesystem::path, std::string> cases[] = {
+        {dir.path() / "missing.contact", "Cannot open \"" + (dir.path() / "missing.contact").string() +
+                                             "\": No such file or directory"},
+        {dir.path(), "Cannot read \"" + dir.path().string() + "\": Is a directory"},
+    };
+    for (const auto& [path, reason] : cases) {
+        const ContactDocument document = contacts::loadContactDocument(path);
+        EXPECT_FALSE(document.loaded());
+        EXPECT_EQ(document.error(), reason);
+    }
+}
+
+// Names are bytes on this platform; one that is not UTF-8 is opened as it is.
+TEST(LoadContactDocument, OpensANameThatIsNotUtf8)
+{
+    const TempDir dir;
+    const auto path = dir.write("Zo\xEB \xFF.contact", kXml);
+    const ContactDocument document = contacts::loadContactDocument(path);
+    ASSERT_TRUE(document.loaded()) << document.error();
+
+    const auto missing = dir.path() / "Zo\xEB \xFE.contact";
+    EXPECT_EQ(contacts::loadContactDocument(missing).error(),
+              "Cannot open \"" + missing.string() + "\": No such file or directory");
+}
+
+struct RealFile
+{
+    const char* file;
+    ExpectedFields expected;
+};
+
+TEST(LoadContactDocument, RealFilesWrittenByWindows)
+{
+    const RealFile files[] = {
+        {"chums_forrest_gump_crlf.contact",
+         {{"eContact_FirstName", "Forrest"},
+          {"eContact_LastName", "Gump"},
+          {"eContact_Email", "forrestgump@example.com"},
+          {"eContact_Company", "Bubba Gump Shrimp Co."},
+          {"eContact_JobTitle", "Shrimp Man"},
+          {"eContact_OfficePhone", "tel:+1-111-555-1212"},
+          {"eContact_HomePhone", "tel:+1-404-555-1212"}}},
+        {"kdepim_sample1_wabmigrated_two_contactids.contact", {{"eContact_Email", "redacted-email@gmail.com"}}},
+        {"kdepim_sample2_wabmigrated_given_family.contact",
+         {{"eContact_FirstName", "John"}, {"eContact_LastName", "Anon"}, {"eContact_Email", "sampleaddress@yahoo.com"}}},
+        {"kdepim_sample3_wabmigrated_email_as_name.contact", {{"eContact_Email", "dialup.email@juno.com"}}},
+        {"kdepim_sample4_photo_bmp_base64.contact", {}},
+        {"kdepim_test1_john_doe.contact", {{"eContact_Email", "sample-email@kde.org"}}},
+    };
+    ContactRecord record;
+    ContactReaderContext context;
+    for (const RealFile& real : files) {
+        SCOPED_TRACE(real.file);
+        const ContactDocument document = contacts::loadContactDocument(
+            std::filesystem::path(TRESSIMO_SOURCE_DIR) / "tests/data/real-contacts" / real.file);
+        ASSERT_TRUE(document.loaded()) << document.error();
+        record.reset();
+        contacts::DisplayNode(document.document(), record, context);
+        expectRecord(record, real.expected);
+    }
+}
+
+} // namespace
+} // namespace tressimo::testing
