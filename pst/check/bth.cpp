@@ -1,0 +1,99 @@
+#include "pst/check/bth.h"
+
+#include <algorithm>
+
+#include "pst/check/pst_file.h"
+
+namespace tressimo::pst::check {
+namespace {
+
+struct Walker
+{
+    const Heap& heap;
+    const BthHeader& header;
+    Findings* findings;
+    std::string where;
+    std::vector<BthRecord>& out;
+
+    void error(const char* code, std::string expected, std::string found)
+    {
+        if (findings)
+            findings->error(code, where, std::move(expected), std::move(found));
+    }
+
+    // Keys compare as little-endian numbers, which is how the format orders them.
+    static bool less(const Bytes& a, const Bytes& b)
+    {
+        return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend());
+    }
+
+    void walk(std::uint32_t hid, int level, const Bytes* firstKey)
+    {
+        const ByteView items = heap.item(hid);
+        const std::size_t recordSize = header.keySize + (level > 0 ? 4u : header.dataSize);
+        if (items.size() % recordSize != 0)
+            error("BTH_RECORDS",
+                  "a multiple of " + std::to_string(recordSize) + " bytes in allocation " + hex(hid),
+                  std::to_string(items.size()) + " bytes");
+        const std::size_t count = items.size() / recordSize;
+        if (count == 0 && level > 0)
+            error("BTH_RECORDS", "index records in allocation " + hex(hid), "none");
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint8_t* r = items.data() + i * recordSize;
+            Bytes key(r, r + header.keySize);
+            if (i == 0 && firstKey && key != *firstKey)
+                error("BTH_KEY", "the index key of allocation " + hex(hid) + " as its first key",
+                      "a different first key");
+            if (level > 0) {
+                const std::uint32_t child = getU32(r + header.keySize);
+                // Index records must themselves be in order; the leaves are checked below.
+                walk(child, level - 1, &key);
+                continue;
+            }
+            if (!out.empty() && !less(out.back().key, key))
+                error("BTH_ORDER", "keys in strictly ascending order",
+                      "record " + std::to_string(out.size()) + " does not sort after the one before it");
+            out.push_back({std::move(key), Bytes(r + header.keySize, r + recordSize)});
+        }
+    }
+};
+
+} // namespace
+
+std::uint64_t BthRecord::keyValue() const
+{
+    std::uint64_t v = 0;
+    for (std::size_t i = key.size(); i-- > 0;)
+        v = (v << 8) | key[i];
+    return v;
+}
+
+Bth readBth(const Heap& heap, std::uint32_t hid, Findings* findings)
+{
+    const std::string where = heap.where() + " BTH " + hex(hid);
+    const ByteView h = heap.item(hid);
+    if (h.size() != 8)
+        throw FormatError(where + ": the BTH header is " + std::to_string(h.size()) + " bytes, not 8");
+    Bth bth;
+    bth.header = {h[0], h[1], h[2], h[3], getU32(h.data() + 4)};
+    const BthHeader& hd = bth.header;
+    const bool keyOk = hd.keySize == 2 || hd.keySize == 4 || hd.keySize == 8 || hd.keySize == 16;
+    if (hd.type != kBthType || !keyOk || hd.dataSize == 0 || hd.dataSize > 32) {
+        if (findings)
+            findings->error("BTH_HEADER", where, "bType 0xB5, cbKey 2/4/8/16, cbEnt 1..32",
+                            "bType " + hex(hd.type) + ", cbKey " + std::to_string(hd.keySize) + ", cbEnt " +
+                                std::to_string(hd.dataSize));
+        throw FormatError(where + ": not a BTH header");
+    }
+    if (hd.root == 0) {
+        if (hd.indexLevels != 0 && findings)
+            findings->error("BTH_HEADER", where, "bIdxLevels 0 for an empty tree",
+                            "bIdxLevels " + std::to_string(hd.indexLevels));
+        return bth;
+    }
+    Walker w{heap, hd, findings, where, bth.records};
+    w.walk(hd.root, hd.indexLevels, nullptr);
+    return bth;
+}
+
+} // namespace tressimo::pst::check

@@ -1,0 +1,42 @@
+#pragma once
+// The BTree-on-heap ([MS-PST] 2.3.2): sorted (key, data) records kept in heap allocations.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pst/check/heap.h"
+#include "pst/check/violation.h"
+
+namespace tressimo::pst::check {
+
+inline constexpr std::uint8_t kBthType = 0xB5;
+
+struct BthHeader
+{
+    std::uint8_t type = 0;
+    std::uint8_t keySize = 0;
+    std::uint8_t dataSize = 0;
+    std::uint8_t indexLevels = 0;
+    std::uint32_t root = 0;
+};
+
+struct BthRecord
+{
+    Bytes key;
+    Bytes data;
+    // The key as a little-endian number (keys are at most 8 bytes in every BTH we read).
+    std::uint64_t keyValue() const;
+};
+
+struct Bth
+{
+    BthHeader header;
+    std::vector<BthRecord> records; // leaf records in tree order
+};
+
+// Reads the BTH whose header is at hid. Throws FormatError when the header or a record page
+// cannot be read; order faults go to findings.
+Bth readBth(const Heap& heap, std::uint32_t hid, Findings* findings = nullptr);
+
+} // namespace tressimo::pst::check
