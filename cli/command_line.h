@@ -1,0 +1,39 @@
+#pragma once
+// The arguments of tressimo-convert, taken apart before any mode runs.
+
+#include <string>
+#include <vector>
+
+namespace tressimo::cli {
+
+// Exit statuses, the same for every mode.
+enum ExitStatus : int {
+    kExitSuccess = 0,  // every file loaded
+    kExitSomeFailed = 1,  // some file did not load, or the output could not be written
+    kExitUsage = 2,  // the command line made no sense; nothing was done
+};
+
+enum class Mode {
+    Help,
+    Dump,  // --dump FILE...: what the reader makes of each file, as JSON lines
+    UsageError,
+};
+
+struct CommandLine
+{
+    Mode mode = Mode::UsageError;
+    // Operands in the order given, as the platform's bytes.
+    std::vector<std::string> files;
+    // For Mode::UsageError: what was wrong, in a sentence.
+    std::string error;
+};
+
+// `arguments` without the program name. Options may come anywhere; "--" ends them.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// The two lines shown with a usage error.
+std::string usageText();
+// The whole of --help.
+std::string helpText();
+
+} // namespace tressimo::cli
