@@ -1,10 +1,10 @@
 #include "filelist/file_system.h"
 
+#include "shell/path_rules.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
-
-#include "shell/path_rules.h"
 
 namespace tressimo::filelist {
 

@@ -13,8 +13,7 @@
 
 namespace tressimo::filelist {
 
-template <typename T>
-class KeyedList
+template <typename T> class KeyedList
 {
 public:
     struct Entry

@@ -1,8 +1,8 @@
 #include "filelist/path_logger.h"
 
-#include <limits>
-
 #include "shell/path_rules.h"
+
+#include <limits>
 
 namespace tressimo::filelist {
 
@@ -134,7 +134,8 @@ void pathLogger::LogPath(const std::string& strPARENT)
     }
 
     if (denied && m_messageBox)
-        m_messageBox(MessageBoxText{"Please Select Correct Store Folder.", "Tressimo", MessageIcon::Information});
+        m_messageBox(
+            MessageBoxText{"Please Select Correct Store Folder.", "Tressimo", MessageIcon::Information});
     letMessagesRun(yield, walk);
 }
 

@@ -5,14 +5,14 @@
 // Results are keyed lists shared with the caller: a list taken from the scanner stays valid
 // after Terminate (or a later walk), which give the scanner new, empty lists of its own.
 
+#include "filelist/file_system.h"
+#include "filelist/keyed_list.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "filelist/file_system.h"
-#include "filelist/keyed_list.h"
 
 namespace tressimo::filelist {
 

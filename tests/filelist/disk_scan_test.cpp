@@ -1,17 +1,15 @@
 // The scanner on the real disk: what only a real file system shows (directory order, links,
 // names that are not UTF-8, permissions).
 
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "filelist/path_logger.h"
 
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
-
-#include "filelist/path_logger.h"
 
 namespace tressimo::filelist {
 namespace {
@@ -75,7 +73,8 @@ TEST_F(DiskScan, ListsBytesAsTheyAreInByteOrder)
     files({"z.contact", "a/\xff\xfe.contact", "A.contact", "\xe9t\xe9/half\xc3.CONTACT", "a/x.contact"});
     Strings folders;
     const Strings found = scan(m_root.native(), &folders);
-    EXPECT_EQ(found, at({"A.contact", "z.contact", "a/x.contact", "a/\xff\xfe.contact", "\xe9t\xe9/half\xc3.CONTACT"}));
+    EXPECT_EQ(found, at({"A.contact", "z.contact", "a/x.contact", "a/\xff\xfe.contact",
+                         "\xe9t\xe9/half\xc3.CONTACT"}));
     EXPECT_EQ(folders, at({"", "a/", "\xe9t\xe9/"}));
     for (const std::string& path : found)
         EXPECT_TRUE(fs::is_regular_file(path)) << path;

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
+#include "filelist/file_list.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "filelist/file_list.h"
 
 namespace tressimo::filelist {
 namespace {
@@ -84,8 +83,9 @@ TEST(FileList, ObserversSeeEachChangeWithTheStateAlreadyUpdated)
     for (const char* step : {"/a", "/b", kReset, "/c"})
         step == kReset ? list.ResetFileList() : list.AddFileRow(step);
     using C = FileList::Change;
-    EXPECT_EQ(seen, (std::vector<std::pair<C, int>>{
-                        {C::PlaceholderFilled, 0}, {C::RowAppended, 1}, {C::Reset, 0}, {C::PlaceholderFilled, 0}}));
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<C, int>>{
+                  {C::PlaceholderFilled, 0}, {C::RowAppended, 1}, {C::Reset, 0}, {C::PlaceholderFilled, 0}}));
     EXPECT_EQ(labels, (Strings{"1 Email Messages 10000", "2 Email Messages 10000", "0 files 10000",
                                "1 Email Messages 10000"}));
 }

@@ -1,11 +1,10 @@
-#include <gtest/gtest.h>
+#include "filelist/path_logger.h"
+#include "shell/path_rules.h"
 
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "filelist/path_logger.h"
-#include "shell/path_rules.h"
 
 namespace tressimo::filelist {
 namespace {
@@ -20,7 +19,10 @@ Strings ps(Strings paths)
             c = c == '/' ? shell::kPathSeparator : c;
     return paths;
 }
-std::string p(const std::string& path) { return ps({path})[0]; }
+std::string p(const std::string& path)
+{
+    return ps({path})[0];
+}
 
 Strings keys(Strings numbers)
 {
@@ -60,17 +62,23 @@ struct TreeCase
 TEST(PathLogger, WalksBreadthFirstWithKeysInBothModes)
 {
     const TreeCase cases[] = {
-        {"root/a/b, one file each", {"/r/a/b/fb", "/r/a/fa", "/r/fr"}, {"/r/fr", "/r/a/fa", "/r/a/b/fb"},
-         {"/r/", "/r/a/", "/r/a/b/"}, {"0", "2", "3"}},
-        {"level by level", {"/r/x", "/r/a/c/c1", "/r/b/b1", "/r/a/a2", "/r/a/a1"},
-         {"/r/x", "/r/a/a1", "/r/a/a2", "/r/b/b1", "/r/a/c/c1"}, {"/r/", "/r/a/", "/r/b/", "/r/a/c/"},
+        {"root/a/b, one file each",
+         {"/r/a/b/fb", "/r/a/fa", "/r/fr"},
+         {"/r/fr", "/r/a/fa", "/r/a/b/fb"},
+         {"/r/", "/r/a/", "/r/a/b/"},
+         {"0", "2", "3"}},
+        {"level by level",
+         {"/r/x", "/r/a/c/c1", "/r/b/b1", "/r/a/a2", "/r/a/a1"},
+         {"/r/x", "/r/a/a1", "/r/a/a2", "/r/b/b1", "/r/a/c/c1"},
+         {"/r/", "/r/a/", "/r/b/", "/r/a/c/"},
          {"0", "2", "3", "4"}},
         {"empty start folder", {"/r/"}, {}, {"/r/"}, {"0"}},
     };
     for (const TreeCase& c : cases)
         for (bool fullOnly : {true, false})
             for (const char* start : {"/r", "/r/"}) {
-                SCOPED_TRACE(std::string(c.name) + (fullOnly ? ", full paths only" : ", all lists") + ", from " + start);
+                SCOPED_TRACE(std::string(c.name) + (fullOnly ? ", full paths only" : ", all lists") +
+                             ", from " + start);
                 Scanner s(c.files);
                 s.scan(start, fullOnly);
                 const auto full = s.logger.fullFileNames();
@@ -187,10 +195,15 @@ TEST(PathLogger, WalkStopsWhenAYieldRestartsTheScanner)
             s.logger.setYield([&] {
                 if (++yields != at)
                     return;
-                action == 0 ? s.logger.Terminate() : action == 1 ? s.logger.LogPath(p("/q")) : s.logger.PathLogInit();
+                action == 0   ? s.logger.Terminate()
+                : action == 1 ? s.logger.LogPath(p("/q"))
+                              : s.logger.PathLogInit();
             });
             s.scan("/r", false);
             EXPECT_EQ(s.logger.fullFileNames()->values(), action == 1 ? ps({"/q/x"}) : Strings{});
+            if (action == 1) {
+                EXPECT_EQ(s.logger.Count(), 2) << "the stopped walk must not count on";
+            }
         }
 }
 
