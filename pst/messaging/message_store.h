@@ -88,6 +88,9 @@ public:
     // in the folder's contents table and the folder's counts. Named properties carry ids from
     // propertyId. The message is durable at the next commit.
     virtual Nid createMessage(Nid folder, std::span<const PropValue> props) = 0;
+    // Replaces every property of a message written before (an item saved again), keeping its
+    // identity and its place in the folder's contents table.
+    virtual void replaceMessage(Nid message, std::span<const PropValue> props) = 0;
     virtual std::uint32_t messageCount(Nid folder) const = 0;
 
     // Makes everything written so far durable (tables and counts first, then the node
