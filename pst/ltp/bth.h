@@ -3,11 +3,11 @@
 // allocations. When one allocation cannot hold every record, index levels of (first key of
 // the child, HID of the child) records sit above the leaves; bIdxLevels counts them.
 
-#include <cstdint>
-#include <vector>
-
 #include "pst/io/bytes.h"
 #include "pst/ltp/heap.h"
+
+#include <cstdint>
+#include <vector>
 
 namespace tressimo::pst {
 

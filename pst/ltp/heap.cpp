@@ -1,13 +1,13 @@
 #include "pst/ltp/heap.h"
 
+#include "pst/ltp/prop_tag.h"
+#include "pst/ndb/node.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <stdexcept>
 #include <string>
-
-#include "pst/ltp/prop_tag.h"
-#include "pst/ndb/node.h"
 
 namespace tressimo::pst {
 namespace {
@@ -65,7 +65,7 @@ std::uint8_t heapFillLevel(std::size_t freeBytes)
 {
     // Lower bounds of free bytes for levels 0 (empty) to 14; less than 8 free is level 15.
     static constexpr std::size_t kAtLeast[] = {3584, 2560, 2048, 1792, 1536, 1280, 1024, 768,
-                                                512,  256,  128,  64,   32,   16,   8};
+                                               512,  256,  128,  64,   32,   16,   8};
     for (std::size_t level = 0; level < std::size(kAtLeast); ++level) {
         if (freeBytes >= kAtLeast[level])
             return static_cast<std::uint8_t>(level);

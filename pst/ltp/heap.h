@@ -5,10 +5,10 @@
 // the HNPAGEMAP giving where its allocations start. An allocation is named by an HID: its
 // block and its 1-based place in that block.
 
+#include "pst/io/bytes.h"
+
 #include <cstdint>
 #include <vector>
-
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst {
 

@@ -1,11 +1,11 @@
 #include "pst/ltp/prop_value.h"
 
+#include "pst/ltp/utf16.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <stdexcept>
-
-#include "pst/ltp/utf16.h"
 
 namespace tressimo::pst {
 namespace {
@@ -127,8 +127,8 @@ std::vector<ByteView> splitMultipleItems(ByteView data)
         throw LtpError("the item count is missing");
     const std::uint32_t count = getU32(data.data());
     if (count > (data.size() - 4) / 4)
-        throw LtpError("the count " + std::to_string(count) + " does not fit " +
-                       std::to_string(data.size()) + " bytes");
+        throw LtpError("the count " + std::to_string(count) + " does not fit " + std::to_string(data.size()) +
+                       " bytes");
     std::vector<ByteView> items;
     items.reserve(count);
     const std::size_t itemsStart = 4 + 4 * std::size_t{count};

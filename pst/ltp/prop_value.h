@@ -3,6 +3,9 @@
 // [MS-PST] 2.3.3.4 for multi-valued layouts). Integers are little-endian, Boolean is one
 // byte 0/1, SysTime is a FILETIME, strings are UTF-16LE without a terminating NUL.
 
+#include "pst/io/bytes.h"
+#include "pst/ltp/prop_tag.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -11,9 +14,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "pst/io/bytes.h"
-#include "pst/ltp/prop_tag.h"
 
 namespace tressimo::pst {
 

@@ -1,11 +1,11 @@
 #include "pst/ltp/property_context.h"
 
+#include "pst/ltp/bth.h"
+#include "pst/ltp/heap.h"
+
 #include <algorithm>
 #include <numeric>
 #include <vector>
-
-#include "pst/ltp/bth.h"
-#include "pst/ltp/heap.h"
 
 namespace tressimo::pst {
 namespace {
@@ -23,8 +23,9 @@ NodeContent buildPropertyContext(std::span<const PropValue> values, SubnodeNidAl
 {
     std::vector<std::size_t> order(values.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return values[a].tag().id() < values[b].tag().id(); });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return values[a].tag().id() < values[b].tag().id();
+    });
     for (std::size_t i = 0; i < order.size(); ++i) {
         const PropTag tag = values[order[i]].tag();
         if (!isKnownType(tag.type()))

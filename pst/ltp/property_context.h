@@ -3,12 +3,12 @@
 // id (2-byte key, 6-byte data: type and value-or-HNID) on a heap whose client signature is
 // 0xBC.
 
-#include <cstdint>
-#include <span>
-
 #include "pst/ltp/prop_value.h"
 #include "pst/ltp/subnode_nids.h"
 #include "pst/ndb/node.h"
+
+#include <cstdint>
+#include <span>
 
 namespace tressimo::pst {
 

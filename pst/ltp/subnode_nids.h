@@ -10,9 +10,9 @@
 // small NIDs (a message's recipient table 0x692, attachment table 0x671) therefore never
 // collide with them.
 
-#include <cstdint>
-
 #include "pst/ndb/node.h"
+
+#include <cstdint>
 
 namespace tressimo::pst {
 

@@ -1,11 +1,11 @@
 #include "pst/ltp/table_context.h"
 
+#include "pst/ltp/bth.h"
+#include "pst/ltp/heap.h"
+
 #include <algorithm>
 #include <cstring>
 #include <numeric>
-
-#include "pst/ltp/bth.h"
-#include "pst/ltp/heap.h"
 
 namespace tressimo::pst {
 namespace {
@@ -72,7 +72,8 @@ TableLayout::TableLayout(std::span<const PropTag> columns)
     for (std::size_t i = 0; i < tags.size(); ++i) {
         m_columns[i].tag = tags[i].value;
         m_columns[i].iBit = static_cast<std::uint8_t>(i);
-        m_columns[i].cbData = static_cast<std::uint8_t>(storesHnid(tags[i].type()) ? 4 : fixedSize(tags[i].type()));
+        m_columns[i].cbData =
+            static_cast<std::uint8_t>(storesHnid(tags[i].type()) ? 4 : fixedSize(tags[i].type()));
     }
     // Groups of 8- and 4-byte, 2-byte and 1-byte cells, each in bit order.
     std::size_t offset = 0;

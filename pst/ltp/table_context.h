@@ -5,17 +5,18 @@
 // block (CEB). The matrix sits in one heap allocation when it is small, otherwise in a
 // subnode whose blocks hold whole rows (every block but the last padded to 8176 bytes).
 
-#include <array>
-#include <cstdint>
-#include <memory>
-#include <optional>
-#include <span>
-#include <vector>
-
 #include "pst/ltp/prop_value.h"
 #include "pst/ltp/subnode_nids.h"
 #include "pst/ltp/table_rows.h"
 #include "pst/ndb/node.h"
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
 
 namespace tressimo::pst {
 
@@ -56,6 +57,10 @@ class TableLayout
 public:
     // Throws LtpError for a repeated tag, an unknown type or more than 255 columns.
     explicit TableLayout(std::span<const PropTag> columns);
+    explicit TableLayout(std::initializer_list<PropTag> columns)
+        : TableLayout(std::span<const PropTag>(columns.begin(), columns.size()))
+    {
+    }
 
     // In bit order.
     const std::vector<TcColumn>& columns() const { return m_columns; }
@@ -80,6 +85,10 @@ class TableBuilder
 {
 public:
     explicit TableBuilder(std::span<const PropTag> columns);
+    explicit TableBuilder(std::initializer_list<PropTag> columns)
+        : TableBuilder(std::span<const PropTag>(columns.begin(), columns.size()))
+    {
+    }
     ~TableBuilder();
     TableBuilder(TableBuilder&&) noexcept;
     TableBuilder& operator=(TableBuilder&&) noexcept;
@@ -91,6 +100,10 @@ public:
     // stands for; of a tag given twice the last wins. PidTagLtpRowId is the row id;
     // PidTagLtpRowVer comes from the values, or else from a counter that every put advances.
     void putRow(std::uint32_t rowId, std::span<const PropValue> values);
+    void putRow(std::uint32_t rowId, std::initializer_list<PropValue> values)
+    {
+        putRow(rowId, std::span<const PropValue>(values.begin(), values.size()));
+    }
     // Removes a row; the rows after it move up. False when there is no such row.
     bool removeRow(std::uint32_t rowId);
     bool containsRow(std::uint32_t rowId) const;

@@ -1,9 +1,9 @@
 #include "pst/ltp/table_rows.h"
 
+#include "pst/ltp/prop_tag.h"
+
 #include <cassert>
 #include <cstring>
-
-#include "pst/ltp/prop_tag.h"
 
 namespace tressimo::pst {
 

@@ -4,12 +4,12 @@
 // outside the row (strings, binaries, multi-valued values). Both grow in fixed-size chunks
 // so that a big table never holds twice its size in spare capacity.
 
+#include "pst/io/bytes.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
-
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst {
 

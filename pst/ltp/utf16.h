@@ -1,10 +1,10 @@
 #pragma once
 // Text as stored in a Unicode PST: UTF-16LE without a terminating NUL.
 
+#include "pst/io/bytes.h"
+
 #include <string>
 #include <string_view>
-
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst {
 

@@ -1,12 +1,12 @@
 #include "tests/pst/ltp_decoder.h"
 
+#include "pst/io/permute.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
-
-#include "pst/io/permute.h"
 
 namespace tressimo::pst::ltptest {
 namespace {
@@ -20,7 +20,8 @@ void require(bool ok, const std::string& what)
 std::uint8_t expectedFill(std::size_t size)
 {
     const std::size_t free = 8176 - size;
-    const std::size_t bounds[] = {3584, 2560, 2048, 1792, 1536, 1280, 1024, 768, 512, 256, 128, 64, 32, 16, 8};
+    const std::size_t bounds[] = {3584, 2560, 2048, 1792, 1536, 1280, 1024, 768,
+                                  512,  256,  128,  64,   32,   16,   8};
     for (std::uint8_t level = 0; level < 15; ++level) {
         if (free >= bounds[level])
             return level;
@@ -127,7 +128,8 @@ HeapView decodeHeap(const std::vector<Bytes>& blocks)
         require(getU16(block.data() + ibHnpm + 4) == headerSize, where + "first allocation not after header");
         for (std::size_t i = 1; i <= cAlloc; ++i) {
             const std::size_t end = getU16(block.data() + ibHnpm + 4 + 2 * i);
-            require(end > previous && end - previous <= 3580 && end <= ibHnpm, where + "bad allocation bounds");
+            require(end > previous && end - previous <= 3580 && end <= ibHnpm,
+                    where + "bad allocation bounds");
             const std::uint32_t hid = static_cast<std::uint32_t>(b << 16 | i << 5);
             heap.items[hid] = Bytes(block.begin() + previous, block.begin() + end);
             previous = end;
@@ -139,12 +141,14 @@ HeapView decodeHeap(const std::vector<Bytes>& blocks)
             heap.userRoot = getU32(block.data() + 4);
             for (std::size_t k = 0; k < 8; ++k) {
                 const std::uint8_t want = k < blocks.size() ? expectedFill(blocks[k].size()) : 0;
-                require(nibble(block.data() + 8, k) == want, "HNHDR fill level of block " + std::to_string(k));
+                require(nibble(block.data() + 8, k) == want,
+                        "HNHDR fill level of block " + std::to_string(k));
             }
         } else if (bitmap) {
             for (std::size_t k = 0; k < 128; ++k) {
                 const std::uint8_t want = b + k < blocks.size() ? expectedFill(blocks[b + k].size()) : 0;
-                require(nibble(block.data() + 2, k) == want, where + "bitmap fill level " + std::to_string(k));
+                require(nibble(block.data() + 2, k) == want,
+                        where + "bitmap fill level " + std::to_string(k));
             }
         }
     }
@@ -158,7 +162,8 @@ BthView decodeBth(const HeapView& heap, std::uint32_t headerHid)
     const Bytes& h = it->second;
     require(h[0] == 0xB5, "BTH header type is not 0xB5");
     BthView bth{h[1], h[2], h[3], {}};
-    require(bth.keySize == 2 || bth.keySize == 4 || bth.keySize == 8 || bth.keySize == 16, "bad BTH key size");
+    require(bth.keySize == 2 || bth.keySize == 4 || bth.keySize == 8 || bth.keySize == 16,
+            "bad BTH key size");
     const std::uint32_t root = getU32(h.data() + 4);
     if (root != 0)
         readLevel(heap, root, bth.indexLevels, bth.keySize, bth.dataSize, bth.records);
@@ -232,8 +237,10 @@ TcView decodeTc(const NodeContent& node)
             const Bytes& block = sub->data.blocks[b];
             tc.matrixBlockSizes.push_back(block.size());
             const bool last = b + 1 == sub->data.blocks.size();
-            require(last ? block.size() % rowSize == 0 && block.size() <= perBlock * rowSize : block.size() == 8176,
-                    "row matrix block " + std::to_string(b) + " has " + std::to_string(block.size()) + " bytes");
+            require(last ? block.size() % rowSize == 0 && block.size() <= perBlock * rowSize
+                         : block.size() == 8176,
+                    "row matrix block " + std::to_string(b) + " has " + std::to_string(block.size()) +
+                        " bytes");
             const std::size_t n = last ? block.size() / rowSize : perBlock;
             require(std::all_of(block.begin() + static_cast<std::ptrdiff_t>(n * rowSize), block.end(),
                                 [](std::uint8_t x) { return x == 0; }),

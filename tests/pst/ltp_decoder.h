@@ -3,14 +3,14 @@
 // the builders so that tests check the bytes against the format, not against the builder's
 // own idea of it. Every structural fault throws std::runtime_error naming it.
 
+#include "pst/io/bytes.h"
+#include "pst/ndb/node.h"
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <vector>
-
-#include "pst/io/bytes.h"
-#include "pst/ndb/node.h"
 
 namespace tressimo::pst::ltptest {
 

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <numeric>
-
 #include "pst/ltp/bth.h"
 #include "pst/ltp/heap.h"
 #include "tests/pst/ltp_decoder.h"
+
+#include <gtest/gtest.h>
+#include <numeric>
 
 namespace tressimo::pst {
 namespace {
@@ -82,11 +81,12 @@ struct BthCase
 TEST(LtpBth, LevelsAndKeys)
 {
     const BthCase cases[] = {
-        {2, 6, 0, 0},    {2, 6, 1, 0},     {2, 6, 447, 0},    {2, 6, 448, 1},
+        {2, 6, 0, 0},     {2, 6, 1, 0},    {2, 6, 447, 0},     {2, 6, 448, 1},
         {4, 4, 20000, 1}, {8, 1, 1000, 1}, {16, 32, 20000, 2},
     };
     for (const BthCase& c : cases) {
-        SCOPED_TRACE(std::to_string(c.keySize) + "/" + std::to_string(c.dataSize) + " x" + std::to_string(c.count));
+        SCOPED_TRACE(std::to_string(c.keySize) + "/" + std::to_string(c.dataSize) + " x" +
+                     std::to_string(c.count));
         const std::size_t size = std::size_t{c.keySize} + c.dataSize;
         Bytes records(c.count * size);
         std::vector<Bytes> expected;

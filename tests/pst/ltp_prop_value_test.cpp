@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "pst/ltp/prop_value.h"
 #include "pst/ltp/utf16.h"
+
+#include <gtest/gtest.h>
 
 namespace tressimo::pst {
 namespace {
@@ -20,12 +20,18 @@ TEST(LtpText, Utf8ToUtf16)
         {"latin and CJK", "Jos\xC3\xA9 \xE5\xB1\xB1\xE7\x94\xB0", u"Jos\u00E9 \u5C71\u7530"},
         {"outside the BMP", "\xF0\x9F\x98\x80x\xF0\xA0\x80\x8B", u"\U0001F600x\U0002000B"},
         {"last valid code point", "\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
-        {"stray continuation bytes", "a\x80\xBF" "b", u"a\uFFFD\uFFFDb"},
+        {"stray continuation bytes",
+         "a\x80\xBF"
+         "b",
+         u"a\uFFFD\uFFFDb"},
         {"overlong slash", "\xC0\xAF", u"\uFFFD\uFFFD"},
         {"overlong three-byte", "\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
         {"encoded surrogate", "\xED\xA0\x80z", u"\uFFFD\uFFFD\uFFFDz"},
         {"past U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-        {"cut short in the middle", "\xE5\xB1" "a", u"\uFFFDa"},
+        {"cut short in the middle",
+         "\xE5\xB1"
+         "a",
+         u"\uFFFDa"},
         {"cut short at the end", "a\xF0\x9F\x98", u"a\uFFFD"},
         {"invalid lead bytes", "\xFE\xFF\xF5", u"\uFFFD\uFFFD\uFFFD"},
         {"embedded NUL kept", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
@@ -81,20 +87,21 @@ TEST(LtpPropValue, EncodingsRoundTrip)
 
     const auto epoch = std::chrono::system_clock::from_time_t(0);
     EXPECT_EQ(toFileTime(epoch), 116444736000000000ull);
-    EXPECT_EQ(fromFileTime(toFileTime(epoch + std::chrono::seconds(1234567))), epoch + std::chrono::seconds(1234567));
+    EXPECT_EQ(fromFileTime(toFileTime(epoch + std::chrono::seconds(1234567))),
+              epoch + std::chrono::seconds(1234567));
 }
 
 TEST(LtpPropValue, MalformedDataIsRefused)
 {
     const std::vector<std::pair<std::uint32_t, Bytes>> bad = {
-        {0x0E070003, {1, 2, 3}},                    // Int32 of 3 bytes
-        {0x360A000B, {2}},                          // Boolean other than 0/1
-        {0x3001001F, {0x41}},                       // odd UTF-16
-        {0x80281003, {1, 2, 3, 4, 5}},              // MV Int32 not whole items
-        {0x8000101F, {2, 0, 0, 0, 12, 0, 0, 0}},    // count past the offsets
-        {0x8000101F, {1, 0, 0, 0, 10, 0, 0, 0, 0}}, // offset past the end
+        {0x0E070003, {1, 2, 3}},                                 // Int32 of 3 bytes
+        {0x360A000B, {2}},                                       // Boolean other than 0/1
+        {0x3001001F, {0x41}},                                    // odd UTF-16
+        {0x80281003, {1, 2, 3, 4, 5}},                           // MV Int32 not whole items
+        {0x8000101F, {2, 0, 0, 0, 12, 0, 0, 0}},                 // count past the offsets
+        {0x8000101F, {1, 0, 0, 0, 10, 0, 0, 0, 0}},              // offset past the end
         {0x80011102, {2, 0, 0, 0, 13, 0, 0, 0, 12, 0, 0, 0, 1}}, // offsets going back
-        {0x0001000D, {1, 2, 3, 4}},                 // an object: not storable here
+        {0x0001000D, {1, 2, 3, 4}},                              // an object: not storable here
     };
     for (const auto& [tag, bytes] : bad) {
         SCOPED_TRACE(tagName(PropTag(tag)));

@@ -1,0 +1,138 @@
+#include "pst/ltp/property_context.h"
+#include "tests/pst/ltp_decoder.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace tressimo::pst {
+namespace {
+
+enum class Where { Inline, Empty, Heap, Subnode };
+
+struct PlacementCase
+{
+    PropValue value;
+    Where where;
+};
+
+Where whereOf(std::uint16_t type, std::uint32_t hnid)
+{
+    if (type == 0x02 || type == 0x03 || type == 0x04 || type == 0x0A || type == 0x0B)
+        return Where::Inline;
+    if (hnid == 0)
+        return Where::Empty;
+    return (hnid & 0x1F) == 0 ? Where::Heap : Where::Subnode;
+}
+
+std::map<std::uint32_t, Bytes> asMap(const std::vector<PropValue>& values)
+{
+    std::map<std::uint32_t, Bytes> out;
+    for (const PropValue& v : values)
+        out[v.tag().value] = Bytes(v.data().begin(), v.data().end());
+    return out;
+}
+
+// Small fixed values sit in the record, empty values are HNID 0, the rest go to the heap up
+// to 3580 bytes and to a subnode past that; every value reads back as given.
+TEST(LtpPropertyContext, ValuesLandWhereTheFormatSays)
+{
+    const std::vector<PlacementCase> cases = {
+        {PropValue::fromInt16(PropTag(0x00010002), -5), Where::Inline},
+        {PropValue::fromInt32(PropTag(0x0E070003), 1), Where::Inline},
+        {PropValue::fromFloat(PropTag(0x00030004), 2.5f), Where::Inline},
+        {PropValue::fromError(PropTag(0x0004000A), 0x8004010F), Where::Inline},
+        {PropValue::fromBoolean(PropTag(0x360A000B), true), Where::Inline},
+        {PropValue::fromInt64(PropTag(0x00060014), 1), Where::Heap},
+        {PropValue::fromSysTime(PropTag(0x30070040), 0x01D4EC549D04F1D0ull), Where::Heap},
+        {PropValue::fromGuid(PropTag(0x00080048), Guid{1, 2, 3, {4}}), Where::Heap},
+        {PropValue::fromString(PropTag(0x3001001F), ""), Where::Empty},
+        {PropValue::fromBinary(PropTag(0x300B0102), Bytes{}), Where::Empty},
+        {PropValue::fromMultipleInt32(PropTag(0x80281003), {}), Where::Empty},
+        {PropValue::fromString(PropTag(0x1000001F), std::string(1790, 'x')), Where::Heap}, // 3580 bytes
+        {PropValue::fromString(PropTag(0x1001001F), std::string(1791, 'x')), Where::Subnode},
+        {PropValue::fromBinary(PropTag(0x10020102), Bytes(3580, 7)), Where::Heap},
+        {PropValue::fromBinary(PropTag(0x10030102), Bytes(3581, 7)), Where::Subnode},
+        {PropValue::fromMultipleString(PropTag(0x8000101F), std::vector<std::string>{}), Where::Heap},
+    };
+    std::vector<PropValue> values;
+    for (const PlacementCase& c : cases)
+        values.push_back(c.value);
+    const NodeContent node = buildPropertyContext(values);
+
+    EXPECT_EQ(ltptest::decodePc(node), asMap(values));
+    const ltptest::HeapView heap = ltptest::decodeHeap(node.data.blocks);
+    const ltptest::BthView bth = ltptest::decodeBth(heap, heap.userRoot);
+    ASSERT_EQ(bth.records.size(), cases.size());
+    for (const PlacementCase& c : cases) {
+        SCOPED_TRACE(tagName(c.value.tag()));
+        const auto record = std::find_if(bth.records.begin(), bth.records.end(), [&](const Bytes& r) {
+            return getU16(r.data()) == c.value.tag().id();
+        });
+        ASSERT_NE(record, bth.records.end());
+        EXPECT_EQ(whereOf(getU16(record->data() + 2), getU32(record->data() + 4)), c.where);
+    }
+    EXPECT_EQ(node.subnodes.size(), 2u);
+}
+
+// An object with 300 (and 600) properties in CJK and non-BMP text plus a 1 MB value: a heap
+// over several blocks, a BTH with an index level past 447 records, a value in a subnode of
+// many blocks.
+TEST(LtpPropertyContext, ManyPropertiesAndAMegabyteValue)
+{
+    for (const std::size_t count : {300u, 600u}) {
+        SCOPED_TRACE(count);
+        std::vector<PropValue> values;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string text =
+                "\xE5\xB1\xB1\xE7\x94\xB0 \xF0\x9F\x98\x80 #" + std::to_string(i) + std::string(i % 97, 'a');
+            values.push_back(PropValue::fromString(
+                PropTag(static_cast<std::uint16_t>(0x6000 + i), PropType::Unicode), text));
+        }
+        Bytes big(1024 * 1024);
+        for (std::size_t i = 0; i < big.size(); ++i)
+            big[i] = static_cast<std::uint8_t>(i * 31 + (i >> 13));
+        values.push_back(PropValue::fromBinary(PropTag(0x37010102), big));
+
+        const NodeContent node = buildPropertyContext(values);
+        EXPECT_EQ(ltptest::decodePc(node), asMap(values));
+        EXPECT_GT(node.data.blocks.size(), 1u);
+        ASSERT_EQ(node.subnodes.size(), 1u);
+        EXPECT_EQ(node.subnodes[0].data.blocks.size(), (big.size() + kMaxBlockData - 1) / kMaxBlockData);
+        const ltptest::HeapView heap = ltptest::decodeHeap(node.data.blocks);
+        EXPECT_EQ(ltptest::decodeBth(heap, heap.userRoot).indexLevels, count > 447 ? 1 : 0);
+        EXPECT_EQ(values[7].toUtf16().substr(0, 4), u"\u5C71\u7530 \xD83D");
+    }
+}
+
+// Subnode NIDs come from the caller's allocator: LTP type, distinct, clear of what the caller
+// reserved for its own subnodes.
+TEST(LtpPropertyContext, SubnodeIdsAvoidReservedOnes)
+{
+    SubnodeNidAllocator nids;
+    const Nid own = Nid::make(NidType::Ltp, SubnodeNidAllocator::kFirstIndex);
+    nids.reserve(own);
+    nids.reserve(Nid::make(NidType::RecipientTable, 0x34)); // 0x692
+    const std::vector<PropValue> values = {PropValue::fromBinary(PropTag(0x10000102), Bytes(5000, 1)),
+                                           PropValue::fromBinary(PropTag(0x10010102), Bytes(6000, 2))};
+    const NodeContent node = buildPropertyContext(values, nids);
+    std::set<std::uint32_t> seen{own.value, 0x692};
+    for (const SubnodeContent& sub : node.subnodes) {
+        EXPECT_EQ(sub.nid.type(), NidType::Ltp);
+        EXPECT_TRUE(seen.insert(sub.nid.value).second) << sub.nid.value;
+    }
+    EXPECT_EQ(ltptest::decodePc(node), asMap(values));
+}
+
+TEST(LtpPropertyContext, RefusesWhatItCannotStore)
+{
+    const std::vector<std::vector<PropValue>> bad = {
+        {PropValue::fromInt32(PropTag(0x0E070003), 1), PropValue::fromInt32(PropTag(0x0E070003), 2)},
+        {PropValue::fromInt32(PropTag(0x30010003), 1), PropValue::fromString(PropTag(0x3001001F), "x")},
+        {PropValue()},
+    };
+    for (const auto& values : bad)
+        EXPECT_THROW(buildPropertyContext(values), LtpError);
+}
+
+} // namespace
+} // namespace tressimo::pst

@@ -1,0 +1,206 @@
+#include "pst/ltp/table_context.h"
+#include "tests/pst/ltp_decoder.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace tressimo::pst {
+namespace {
+
+constexpr PropTag kClass{0x001A001F};
+constexpr PropTag kFlags{0x0E070003};
+constexpr PropTag kImportance{0x00170002}; // a 2-byte column
+constexpr PropTag kRead{0x0057000B};
+constexpr PropTag kModified{0x30080040};
+constexpr PropTag kSearchKey{0x300B0102};
+constexpr PropTag kGuid{0x68330048};
+
+const std::vector<PropTag> kColumns = {kClass, kRead, kImportance, kModified, kFlags, kSearchKey, kGuid};
+
+std::vector<PropValue> contactRow(std::uint32_t n)
+{
+    return {PropValue::fromString(kClass, "IPM.Contact"),
+            PropValue::fromInt32(kFlags, static_cast<std::int32_t>(n)),
+            PropValue::fromSysTime(kModified, 0x01D4EC549D04F1D0ull + n),
+            PropValue::fromString(PropTag(0x0037001F), "not a column"),
+            PropValue::fromBinary(kSearchKey, Bytes(16, static_cast<std::uint8_t>(n)))};
+}
+
+// What the decoder should find in a row: the given cells that are columns, plus the row id
+// and the row version.
+std::map<std::uint32_t, Bytes> expectedCells(const TableBuilder& table, std::uint32_t rowId)
+{
+    std::map<std::uint32_t, Bytes> out;
+    const std::optional<std::vector<PropValue>> row = table.row(rowId);
+    for (const PropValue& v : *row)
+        out[v.tag().value] = Bytes(v.data().begin(), v.data().end());
+    return out;
+}
+
+void expectDecodesAs(const TableBuilder& table, const NodeContent& node)
+{
+    const ltptest::TcView tc = ltptest::decodeTc(node);
+    ASSERT_EQ(tc.rows.size(), table.rowCount());
+    const std::vector<std::uint32_t> ids = table.rowIds();
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        ASSERT_EQ(tc.rows[i].id, ids[i]) << "row " << i;
+        ASSERT_EQ(tc.rows[i].cells, expectedCells(table, ids[i])) << "row " << i;
+    }
+}
+
+// RowId and RowVer sit where the format fixes them; the other columns take bits in the
+// order given and places by size group (8/4-byte and HNIDs, then 2-byte, then 1-byte).
+TEST(LtpTableContext, Layout)
+{
+    const TableLayout layout(
+        {kClass, kRead, kPidTagLtpRowVer, kImportance, kModified, kFlags, kSearchKey, kGuid});
+    struct Expected
+    {
+        PropTag tag;
+        int ibData, cbData, iBit;
+    };
+    const Expected expected[] = {
+        {kPidTagLtpRowId, 0, 4, 0}, {kPidTagLtpRowVer, 4, 4, 1}, {kClass, 8, 4, 2},
+        {kRead, 34, 1, 3},          {kImportance, 32, 2, 4},     {kModified, 12, 8, 5},
+        {kFlags, 20, 4, 6},         {kSearchKey, 24, 4, 7},      {kGuid, 28, 4, 8},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(tagName(e.tag));
+        const TcColumn* c = layout.find(e.tag);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(std::tuple(int{c->ibData}, int{c->cbData}, int{c->iBit}),
+                  std::tuple(e.ibData, e.cbData, e.iBit));
+    }
+    EXPECT_EQ(layout.groupEnds(), (std::array<std::uint16_t, 4>{32, 34, 35, 37}));
+    const std::vector<TcColumn> stored = layout.descriptors();
+    EXPECT_TRUE(std::is_sorted(stored.begin(), stored.end(), [](auto& a, auto& b) { return a.tag < b.tag; }));
+
+    std::vector<PropTag> tooMany;
+    for (std::uint16_t i = 0; i < 254; ++i)
+        tooMany.emplace_back(static_cast<std::uint16_t>(0x4000 + i), PropType::Int32);
+    EXPECT_THROW(TableLayout{tooMany}, LtpError);
+    tooMany.pop_back();
+    EXPECT_NO_THROW(TableLayout{tooMany}); // 253 + RowId + RowVer
+    EXPECT_THROW(TableLayout({kFlags, kClass, kFlags}), LtpError);
+}
+
+// Present cells read back (an empty string is present and empty), absent ones have their
+// CEB bit clear and a zero slot, and RowVer counts up unless a row gives its own.
+TEST(LtpTableContext, CellsAndExistenceBits)
+{
+    TableBuilder table(kColumns);
+    table.putRow(0x200024, contactRow(1));
+    table.putRow(0x200044,
+                 {PropValue::fromString(kClass, ""), PropValue::fromBoolean(kRead, true),
+                  PropValue::fromInt16(kImportance, 2), PropValue::fromGuid(kGuid, Guid{7, 8, 9, {1}})});
+    table.putRow(0x200064, {PropValue::fromInt32(kPidTagLtpRowVer, 77)});
+    table.putRow(0x200084, {});
+    const NodeContent node = table.build();
+    expectDecodesAs(table, node);
+
+    const ltptest::TcView tc = ltptest::decodeTc(node);
+    EXPECT_FALSE(tc.matrixInSubnode);
+    EXPECT_EQ(tc.rows[1].cells.at(kClass.value), Bytes{});
+    EXPECT_EQ(tc.rows[1].cells.at(kRead.value), Bytes{1});
+    EXPECT_EQ(tc.rows[3].cells.size(), 2u); // RowId and RowVer only
+    EXPECT_EQ(getU32(tc.rows[0].cells.at(kPidTagLtpRowVer.value).data()), 1u);
+    EXPECT_EQ(getU32(tc.rows[2].cells.at(kPidTagLtpRowVer.value).data()), 77u);
+    EXPECT_EQ(getU32(tc.rows[3].cells.at(kPidTagLtpRowVer.value).data()), 4u);
+}
+
+struct MatrixCase
+{
+    std::size_t rows;
+    bool inSubnode;
+    std::size_t blocks;
+};
+
+// Up to 3580 bytes the row matrix is a heap allocation; past that a subnode whose blocks
+// hold whole rows, each block but the last padded to 8176 bytes (the decoder checks sizes
+// and padding). Rows are 37 bytes here: 96 fit the heap, 220 a block.
+TEST(LtpTableContext, RowMatrixAcrossBlocks)
+{
+    const MatrixCase cases[] = {{0, false, 0},  {96, false, 0}, {97, true, 1},
+                                {220, true, 1}, {221, true, 2}, {20000, true, 91}};
+    for (const MatrixCase& c : cases) {
+        SCOPED_TRACE(c.rows);
+        TableBuilder table(kColumns);
+        for (std::uint32_t i = 0; i < c.rows; ++i)
+            table.putRow(Nid::make(NidType::NormalMessage, 0x10001 + (i * 7919) % 40009).value,
+                         contactRow(i));
+        ASSERT_EQ(table.rowCount(), c.rows);
+        const NodeContent node = table.build();
+        expectDecodesAs(table, node);
+        const ltptest::TcView tc = ltptest::decodeTc(node);
+        EXPECT_EQ(tc.matrixInSubnode, c.inSubnode);
+        EXPECT_EQ(tc.matrixBlockSizes.size(), c.blocks);
+    }
+}
+
+// A replaced row keeps its place; a removed row's successors move up; a removed and re-put
+// row goes last. Enough removals and replacements make the builder reclaim space, which
+// must not disturb order or values.
+TEST(LtpTableContext, ReplaceAndRemoveKeepOrder)
+{
+    TableBuilder table(kColumns);
+    for (std::uint32_t id = 1; id <= 3000; ++id)
+        table.putRow(id, contactRow(id));
+    table.putRow(5, {PropValue::fromString(kClass, "IPM.Contact.Changed")});
+    EXPECT_TRUE(table.removeRow(3));
+    EXPECT_FALSE(table.removeRow(3));
+    table.putRow(3, contactRow(3));
+    std::vector<std::uint32_t> expected;
+    for (std::uint32_t id = 1; id <= 3000; ++id) {
+        if (id != 3)
+            expected.push_back(id);
+    }
+    expected.push_back(3);
+    EXPECT_EQ(table.rowIds(), expected);
+    EXPECT_EQ(table.row(5)->at(2).toUtf8(), "IPM.Contact.Changed");
+
+    // Remove two in three rows, then rewrite the rest with big cells, several times over.
+    for (std::uint32_t id = 1; id <= 3000; ++id) {
+        if (id % 3 != 0) {
+            EXPECT_TRUE(table.removeRow(id));
+        }
+    }
+    for (int round = 0; round < 4; ++round) {
+        for (std::uint32_t id = 3; id <= 3000; id += 3)
+            table.putRow(
+                id, {PropValue::fromBinary(kSearchKey, Bytes(600 + round, static_cast<std::uint8_t>(id)))});
+    }
+    expected.clear();
+    for (std::uint32_t id = 6; id <= 3000; id += 3)
+        expected.push_back(id);
+    expected.push_back(3);
+    EXPECT_EQ(table.rowIds(), expected);
+    EXPECT_FALSE(table.containsRow(4));
+    expectDecodesAs(table, table.build());
+    EXPECT_EQ(table.row(300)->at(2).toBinary(), Bytes(603, static_cast<std::uint8_t>(300)));
+}
+
+// Cells past 3580 bytes go to subnodes of their own, with NIDs from the caller's allocator
+// that clash neither with the row matrix nor with what the caller reserved.
+TEST(LtpTableContext, BigCellsInSubnodes)
+{
+    TableBuilder table(kColumns);
+    for (std::uint32_t i = 0; i < 200; ++i) {
+        std::vector<PropValue> row = contactRow(i);
+        if (i % 50 == 0)
+            row.push_back(PropValue::fromBinary(kSearchKey, Bytes(3581 + i, static_cast<std::uint8_t>(i))));
+        if (i == 7)
+            row.push_back(PropValue::fromString(kClass, std::string(1790, 'c'))); // 3580 bytes: heap
+        table.putRow(i + 1, row);
+    }
+    SubnodeNidAllocator nids;
+    nids.reserve(Nid::make(NidType::Ltp, 0x401));
+    const NodeContent node = table.build(nids);
+    expectDecodesAs(table, node);
+    std::set<std::uint32_t> seen{Nid::make(NidType::Ltp, 0x401).value};
+    for (const SubnodeContent& sub : node.subnodes)
+        EXPECT_TRUE(seen.insert(sub.nid.value).second);
+    EXPECT_EQ(node.subnodes.size(), 5u); // the matrix and four big cells
+}
+
+} // namespace
+} // namespace tressimo::pst
