@@ -41,6 +41,11 @@ std::optional<std::string> valueShapeProblem(std::uint16_t type, const Bytes& da
 PropertyMap readPropertyContext(const LtpNode& node, Findings* findings)
 {
     const Heap heap(node.blocks, findings, node.where);
+    return readPropertyContext(node, heap, findings);
+}
+
+PropertyMap readPropertyContext(const LtpNode& node, const Heap& heap, Findings* findings)
+{
     if (heap.clientSignature() != static_cast<std::uint8_t>(HeapClient::Properties)) {
         if (findings)
             findings->error("PC_HEAP_CLIENT", node.where, "heap client " + hex(0xBC) + " (property context)",

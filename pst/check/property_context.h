@@ -16,6 +16,8 @@ namespace tressimo::pst::check {
 // Reads the node's property context. Throws FormatError when the node is no PC at all;
 // values that cannot be read are left out and reported to findings.
 PropertyMap readPropertyContext(const LtpNode& node, Findings* findings = nullptr);
+// The same over a heap already read from the node (its own findings already reported).
+PropertyMap readPropertyContext(const LtpNode& node, const Heap& heap, Findings* findings = nullptr);
 
 // The bytes an HNID names: a heap allocation (HID) or a subnode's data (NID). HNID 0 is the
 // empty value. Throws FormatError when it names nothing.

@@ -115,16 +115,17 @@ void PstFile::walk(PageType type, BlockRef ref, int expectedLevel, const std::ui
         m_findings.error("BTREE_ENTRY_FORMAT", where,
                          "cbEnt " + std::to_string(size) + ", cEntMax " + std::to_string(max),
                          "cbEnt " + std::to_string(bt.entrySize) + ", cEntMax " + std::to_string(bt.entryMax));
+    std::size_t count = bt.entryCount;
     if (bt.entryCount > max) {
         m_findings.error("BTREE_ENTRY_COUNT", where, "cEnt at most " + std::to_string(max),
                          "cEnt " + std::to_string(bt.entryCount));
-        return;
+        count = max; // read on as far as the page can hold entries
     }
     if (bt.entryCount == 0 && depth > 0)
         m_findings.error("BTREE_ENTRY_COUNT", where, "a page below the root with entries", "cEnt 0");
 
     std::uint64_t previous = 0;
-    for (std::size_t i = 0; i < bt.entryCount; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* e = bt.entries + i * size;
         const std::uint64_t key = getU64(e);
         if (i == 0 && expectedFirstKey && key != *expectedFirstKey)

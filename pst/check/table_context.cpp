@@ -56,13 +56,18 @@ const TableRow* Table::findRow(std::uint32_t rowId) const
 
 Table readTableContext(const LtpNode& node, Findings* findings)
 {
+    const Heap heap(node.blocks, findings, node.where);
+    return readTableContext(node, heap, findings);
+}
+
+Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings)
+{
     const std::string& where = node.where;
     auto error = [&](const char* code, std::string expected, std::string found) {
         if (findings)
             findings->error(code, where, std::move(expected), std::move(found));
     };
 
-    const Heap heap(node.blocks, findings, where);
     if (heap.clientSignature() != static_cast<std::uint8_t>(HeapClient::Table)) {
         error("TC_HEAP_CLIENT", "heap client " + hex(kTcType) + " (table context)", hex(heap.clientSignature()));
         throw FormatError(where + ": not a table context");

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pst/check/heap.h"
 #include "pst/check/ltp_node.h"
 #include "pst/check/property.h"
 #include "pst/check/violation.h"
@@ -49,5 +50,7 @@ struct Table
 // Reads the node's table context. Throws FormatError when the node is no TC at all;
 // anything else wrong is reported to findings and read past where possible.
 Table readTableContext(const LtpNode& node, Findings* findings = nullptr);
+// The same over a heap already read from the node (its own findings already reported).
+Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings = nullptr);
 
 } // namespace tressimo::pst::check

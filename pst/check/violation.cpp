@@ -74,6 +74,7 @@ constexpr CodeInfo kCodes[] = {
     {"BTH_RECORDS", "a BTH record allocation is not a whole number of records"},
     {"BTH_ORDER", "BTH keys are not strictly ascending"},
     {"BTH_KEY", "a BTH index key is not its child's first key"},
+    {"NODE_NOT_DECODED", "a node in a form the checker does not decode (Outlook 2007's 0xAC tables)"},
     {"NODE_UNREADABLE", "a node's data, subnodes, heap, PC or TC cannot be read at all"},
     {"PC_HEAP_CLIENT", "a node read as a property context is not one"},
     {"PC_BTH", "a property context's BTH does not have 2-byte keys and 6-byte records"},
@@ -94,6 +95,8 @@ constexpr CodeInfo kCodes[] = {
     // Messaging
     {"STORE_NODE_MISSING", "a node every store must have is missing"},
     {"STORE_PROPERTY", "the message store lacks a required property or has a wrong one"},
+    {"STORE_PASSWORD", "the store has a password: Outlook asks for it on open"},
+    {"TEMPLATE_TABLE", "a table template has rows or lacks a required column"},
     {"NAMEMAP_BUCKET_COUNT", "the name-to-ID map's bucket count is missing or not 251"},
     {"NAMEMAP_STREAM", "the name-to-ID map's GUID, entry or string stream is missing or malformed"},
     {"NAMEMAP_BUCKET", "the name-to-ID map's hash buckets disagree with its entries"},

@@ -1,0 +1,364 @@
+// Each case plants one fault in a copy of an Outlook-made file (repairing every checksum the
+// edit would otherwise break) and expects the checker to name exactly that fault. Faults that
+// necessarily show up at a second place too (a message moved in the node tree is missing
+// from one table and extra in another) list those codes as allowed.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <set>
+#include <string>
+
+#include "check_patcher.h"
+#include "pst/check/checker.h"
+#include "pst/check/header.h"
+#include "pst/check/page.h"
+#include "pst/io/crc.h"
+
+using namespace tressimo::pst;
+using namespace tressimo::pst::check;
+using tressimo::pst::check::testing::PstPatcher;
+
+namespace {
+
+constexpr const char* kEmpty = "outlook-empty.pst";
+constexpr const char* kDistList = "outlook2007-contacts-distlist.pst";
+
+// Nodes and blocks of outlook-empty.pst (see pst-check --dump).
+constexpr std::uint64_t kNbtRootPage = 0x9200;
+constexpr std::uint64_t kNbtLeafPage = 0x8E00; // 15 entries
+constexpr std::uint64_t kRootFolderBlock = 0x64;
+constexpr std::uint64_t kRawBlock = 0x120;     // node 0xEE1, data no layer above interprets
+constexpr std::uint64_t kAMap = 0x4400;
+
+namespace o = headeroffset;
+
+struct Case
+{
+    const char* name;
+    const char* file;
+    std::function<void(PstPatcher&)> plant;
+    const char* expected;
+    std::set<std::string> alsoAllowed = {};
+    Severity severity = Severity::Error;
+};
+
+void flip(PstPatcher& p, std::uint64_t offset)
+{
+    p.bytes()[offset] ^= 0x01;
+}
+
+void swapNbtEntries(PstPatcher& p, std::uint64_t page, int a, int b)
+{
+    std::swap_ranges(p.bytes().begin() + page + a * 32, p.bytes().begin() + page + a * 32 + 32,
+                     p.bytes().begin() + page + b * 32);
+    p.fixPageCrc(page);
+}
+
+// Rewrites a page trailer's bid and the signature that depends on it.
+void setPageBid(PstPatcher& p, std::uint64_t page, std::uint64_t bid)
+{
+    putU64(p.bytes().data() + page + 504, bid);
+    putU16(p.bytes().data() + page + 498, computeSignature(page, bid));
+}
+
+std::uint64_t blockOffset(PstPatcher& p, std::uint64_t bid)
+{
+    return p.parse()->findBlock(bid)->ib;
+}
+
+std::uint64_t blockTrailer(PstPatcher& p, std::uint64_t bid)
+{
+    const BlockEntry* b = p.parse()->findBlock(bid);
+    return b->ib + (b->cb + 16 + 63) / 64 * 64 - 16;
+}
+
+// A column's cell of one row.
+void setRowCell32(PstPatcher& p, std::uint32_t table, std::uint32_t row, std::uint32_t tag, std::uint32_t value)
+{
+    p.editTableRow(table, row, [&](std::uint8_t* r, const Table& t) { putU32(r + t.findColumn(tag)->offset, value); });
+}
+
+const Case kCases[] = {
+    // Header
+    {"HeaderPartialCrc", kEmpty, [](PstPatcher& p) { flip(p, o::CrcPartial); }, "HEADER_CRC_PARTIAL"},
+    {"HeaderFullCrc", kEmpty, [](PstPatcher& p) { flip(p, o::CrcFull + 3); }, "HEADER_CRC_FULL"},
+    {"HeaderMagic", kEmpty, [](PstPatcher& p) { p.bytes()[1] = 'X'; }, "HEADER_MAGIC"},
+    {"HeaderClientMagic", kEmpty, [](PstPatcher& p) { p.setHeader8(o::MagicClient + 1, 'O'); }, "HEADER_MAGIC"},
+    {"HeaderVersion", kEmpty, [](PstPatcher& p) { p.setHeader8(o::Ver, 24); }, "HEADER_VERSION"},
+    {"HeaderPlatform", kEmpty, [](PstPatcher& p) { p.setHeader8(o::PlatformAccess, 2); }, "HEADER_PLATFORM"},
+    {"HeaderSentinel", kEmpty, [](PstPatcher& p) { p.setHeader8(o::Sentinel, 0); }, "HEADER_SENTINEL"},
+    {"HeaderCryptMethod", kEmpty, [](PstPatcher& p) { p.setHeader8(o::CryptMethod, 2); }, "HEADER_CRYPT_METHOD"},
+    {"HeaderFileEof", kEmpty, [](PstPatcher& p) { p.setHeader64(o::FileEof, 271360 - 512); }, "HEADER_FILE_EOF"},
+    {"HeaderAMapLast", kEmpty, [](PstPatcher& p) { p.setHeader64(o::AMapLast, 0x4600); }, "HEADER_AMAP_LAST"},
+    {"HeaderAMapFree", kEmpty, [](PstPatcher& p) { p.setHeader64(o::AMapFree, 240960 + 64); }, "HEADER_AMAP_FREE"},
+    {"HeaderPMapFree", kDistList, [](PstPatcher& p) { p.setHeader64(o::PMapFree, 12800 + 512); },
+     "HEADER_PMAP_FREE"},
+    {"HeaderAMapValidUnknown", kEmpty, [](PstPatcher& p) { p.setHeader8(o::AMapValid, 1); }, "HEADER_AMAP_VALID"},
+    {"HeaderAMapInvalidIsANote", kEmpty, [](PstPatcher& p) { p.setHeader8(o::AMapValid, 0); },
+     "HEADER_AMAP_INVALID", {}, Severity::Note},
+    {"HeaderFolderCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader32(o::Rgnid + 4 * 2, 0x403); },
+     "HEADER_NID_COUNTER"},
+    {"HeaderBlockCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader64(o::BidNextB, 0x12C); },
+     "HEADER_BID_COUNTER"},
+    {"HeaderPageCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader64(o::BidNextP, 0x17D); },
+     "HEADER_BID_COUNTER"},
+    // Pages and maps
+    {"PageCrc", kEmpty, [](PstPatcher& p) { flip(p, kNbtRootPage + 400); }, "PAGE_CRC"},
+    {"PageSignature", kEmpty, [](PstPatcher& p) { flip(p, kNbtLeafPage + 498); }, "PAGE_SIGNATURE"},
+    {"PageTypeRepeat", kEmpty, [](PstPatcher& p) { p.bytes()[kNbtLeafPage + 497] = 0x80; }, "PAGE_TYPE"},
+    {"PageBid", kEmpty, [](PstPatcher& p) { setPageBid(p, kNbtLeafPage, 0x15B); }, "PAGE_BID"},
+    {"AMapPageCrc", kEmpty, [](PstPatcher& p) { flip(p, kAMap + 500); }, "PAGE_CRC"},
+    {"AMapPageBid", kEmpty,
+     [](PstPatcher& p) {
+         putU64(p.bytes().data() + kAMap + 504, 0x4401);
+     },
+     "PAGE_BID"},
+    {"PMapPageType", kEmpty, [](PstPatcher& p) { p.bytes()[0x4600 + 496] = 0x84; }, "PAGE_TYPE"},
+    {"AMapMissesItself", kEmpty,
+     [](PstPatcher& p) {
+         p.setAMapBit(kAMap, false);
+     },
+     "AMAP_CONTENT", {"ALLOC_UNMARKED"}},
+    {"DListEntryWrong", kEmpty,
+     [](PstPatcher& p) {
+         p.bytes()[0x4200 + 1] = 1;
+         putU32(p.bytes().data() + 0x4200 + 8, (17u << 20) | 0); // AMap 0 with 17 free: it has 3765
+         p.fixPageCrc(0x4200);
+     },
+     "DLIST_PAGE"},
+    {"DListCrc", kEmpty, [](PstPatcher& p) { flip(p, 0x4200 + 100); }, "PAGE_CRC"},
+    // B-trees
+    {"BTreeOrder", kEmpty, [](PstPatcher& p) { swapNbtEntries(p, kNbtLeafPage, 5, 6); }, "BTREE_ORDER"},
+    {"BTreeIntermediateKey", kEmpty,
+     [](PstPatcher& p) {
+         putU64(p.bytes().data() + kNbtRootPage + 24, getU64(p.bytes().data() + kNbtRootPage + 24) + 1);
+         p.fixPageCrc(kNbtRootPage);
+     },
+     "BTREE_KEY"},
+    {"BTreeEntryMax", kEmpty,
+     [](PstPatcher& p) {
+         p.bytes()[kNbtLeafPage + 489] = 16;
+         p.fixPageCrc(kNbtLeafPage);
+     },
+     "BTREE_ENTRY_FORMAT"},
+    {"BTreeEntryCountOverMax", kEmpty,
+     [](PstPatcher& p) {
+         p.bytes()[kNbtLeafPage + 488] = 16;
+         p.fixPageCrc(kNbtLeafPage);
+     },
+     "BTREE_ENTRY_COUNT"},
+    {"BTreeLevel", kEmpty,
+     [](PstPatcher& p) {
+         p.bytes()[kNbtRootPage + 491] = 2;
+         p.fixPageCrc(kNbtRootPage);
+     },
+     "BTREE_LEVEL"},
+    {"BTreePageReachedTwice", kEmpty,
+     [](PstPatcher& p) {
+         // The root's second child entry points at the first child's page.
+         std::copy_n(p.bytes().begin() + kNbtRootPage + 8, 16, p.bytes().begin() + kNbtRootPage + 24 + 8);
+         p.fixPageCrc(kNbtRootPage);
+     },
+     "BTREE_PAGE_REUSED",
+     {"BTREE_KEY", "BTREE_ORDER", "STORE_NODE_MISSING", "BLOCK_LEAK", "REF_COUNT", "FOLDER_NODES",
+      "FOLDER_HIERARCHY", "NODE_PARENT", "ALLOC_LEAK"}},
+    // Blocks
+    {"BlockCrc", kEmpty, [](PstPatcher& p) { flip(p, blockOffset(p, kRawBlock) + 10); }, "BLOCK_CRC"},
+    {"BlockTrailerBid", kEmpty, [](PstPatcher& p) { putU64(p.bytes().data() + blockTrailer(p, kRawBlock) + 8, 0x124); },
+     "BLOCK_BID"},
+    {"BlockSignature", kEmpty, [](PstPatcher& p) { flip(p, blockTrailer(p, kRawBlock) + 2); }, "BLOCK_SIGNATURE"},
+    {"BlockTrailerSize", kEmpty, [](PstPatcher& p) { flip(p, blockTrailer(p, kRawBlock)); }, "BLOCK_SIZE"},
+    {"BlockMisaligned", kEmpty, [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 0x5840 + 8, 8); },
+     "BLOCK_ALIGNMENT", {"BLOCK_SIZE", "BLOCK_BID", "BLOCK_SIGNATURE", "BLOCK_CRC", "ALLOC_LEAK"}},
+    {"BlockOutsideFile", kEmpty, [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 271360 - 64, 8); },
+     "BLOCK_OUT_OF_FILE", {"ALLOC_LEAK", "NODE_UNREADABLE"}},
+    // References
+    {"BlockRefCount", kEmpty, [](PstPatcher& p) { p.setBbtField(kRootFolderBlock, 18, 3, 2); }, "REF_COUNT"},
+    {"NodeNamesMissingBlock", kEmpty, [](PstPatcher& p) { p.setNbtField(0x6F8, 8, 0x990, 8); }, "REF_MISSING",
+     {"BLOCK_LEAK", "NODE_UNREADABLE"}},
+    {"BlockLeak", kEmpty, [](PstPatcher& p) { p.setNbtField(0x6F8, 8, 0x28, 8); }, "BLOCK_LEAK", {"REF_COUNT"}},
+    {"NodeSubnodeIsDataBlock", kEmpty, [](PstPatcher& p) { p.setNbtField(0x6F8, 16, 0x2C, 8); }, "REF_KIND",
+     {"REF_COUNT", "NODE_UNREADABLE"}},
+    {"NbtNidUpperHalf", kEmpty, [](PstPatcher& p) { p.setNbtField(0xEE1, 4, 1, 4); }, "NBT_ENTRY",
+     {"BTREE_ORDER", "BTREE_KEY"}},
+    // Allocation
+    {"AMapMarksUsedBlockFree", kEmpty, [](PstPatcher& p) { p.setAMapBit(blockOffset(p, kRawBlock), false); },
+     "ALLOC_UNMARKED"},
+    {"AMapMarksFreeSpaceUsed", kEmpty, [](PstPatcher& p) { p.setAMapBit(0x40000, true); }, "ALLOC_LEAK"},
+    {"PMapFreesUsedPage", kDistList,
+     [](PstPatcher& p) {
+         // Page 0 of the file's data is the AMap itself.
+         p.bytes()[0x4600] &= 0x7F;
+         p.fixPageCrc(0x4600);
+         p.setHeader64(o::PMapFree, 12800 + 512);
+     },
+     "PMAP_CONTENT"},
+    // Heap, BTH, PC, TC
+    {"HeapSignature", kEmpty, [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[2] = 0xED; }); },
+     "HN_SIGNATURE"},
+    {"HeapFillLevel", kEmpty, [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[8] = 0x03; }); },
+     "HN_FILL_LEVEL"},
+    {"HeapFreeCount", kEmpty,
+     [](PstPatcher& p) {
+         p.editBlock(kRootFolderBlock, [](Bytes& b) { b[getU16(b.data()) + 2] = 1; });
+     },
+     "HN_PAGE_MAP"},
+    {"BthOrder", kEmpty,
+     [](PstPatcher& p) {
+         // Store properties 0x0E34 and 0x0E38 change places in the record array.
+         p.editPropertyRecord(0x21, 0x0E340102, [](std::uint8_t* r) { std::swap_ranges(r, r + 8, r + 8); });
+     },
+     "BTH_ORDER"},
+    {"PcValueSize", kEmpty,
+     [](PstPatcher& p) { p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU16(r + 2, 0x0014); }); },
+     "PC_VALUE_SIZE", {"STORE_PROPERTY"}},
+    {"PcValueRef", kEmpty,
+     [](PstPatcher& p) { p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU32(r + 4, 0x3E0); }); },
+     "PC_VALUE_REF", {"STORE_PROPERTY"}},
+    {"PcType", kEmpty,
+     [](PstPatcher& p) { p.editPropertyRecord(0x21, 0x0E380003, [](std::uint8_t* r) { putU16(r + 2, 0x0099); }); },
+     "PC_TYPE"},
+    {"TableRowCount", kEmpty,
+     [](PstPatcher& p) {
+         // The root hierarchy's row index loses its last record; the matrix keeps four rows.
+         const Bytes block = p.parse()->readBlock(0x100);
+         p.shrinkHeapItem(0x12D, 0x60, Bytes(block.begin() + 146, block.begin() + 170));
+     },
+     "TC_ROW_COUNT", {"FOLDER_HIERARCHY"}},
+    {"TableRowIdDiffersFromIndex", kEmpty,
+     [](PstPatcher& p) { p.editTableRow(0x12D, 0x8042, [](std::uint8_t* r, const Table&) { putU32(r, 0x8043); }); },
+     "TC_ROW_INDEX"},
+    {"TableCellRef", kEmpty, [](PstPatcher& p) { setRowCell32(p, 0x12D, 0x8042, 0x3001001F, 0x7E0); },
+     "TC_CELL_REF", {"FOLDER_ROW_VALUE"}},
+    {"TableColumnOrder", kEmpty,
+     [](PstPatcher& p) {
+         p.editBlock(0x100, [](Bytes& b) {
+             // Two column descriptions of the root hierarchy table change places.
+             std::swap_ranges(b.begin() + 20 + 22, b.begin() + 20 + 30, b.begin() + 20 + 30);
+         });
+     },
+     "TC_COLUMN_ORDER"},
+    {"TableRowIdColumnMoved", kEmpty,
+     [](PstPatcher& p) {
+         p.editBlock(0x100, [](Bytes& b) {
+             b[20 + 22 + 11 * 8 + 7] = 1;
+             b[20 + 22 + 12 * 8 + 7] = 0;
+         });
+     },
+     "TC_ROWID_COLUMN"},
+    // Messaging
+    {"RowValueDiffersFromChild", kEmpty, [](PstPatcher& p) { setRowCell32(p, 0x12D, 0x8042, 0x36020003, 7); },
+     "FOLDER_ROW_VALUE"},
+    {"RowCellMissing", kEmpty,
+     [](PstPatcher& p) {
+         p.editTableRow(0x12D, 0x8022, [](std::uint8_t* r, const Table& t) {
+             const std::uint8_t bit = t.findColumn(0x3001001F)->cebBit;
+             r[t.groupEnds[2] + bit / 8] &= static_cast<std::uint8_t>(~(0x80 >> (bit % 8)));
+         });
+     },
+     "FOLDER_ROW_VALUE"},
+    {"FolderContentCount", kEmpty,
+     [](PstPatcher& p) {
+         p.setInlineProperty(0x8062, 0x36020003, 1);
+         setRowCell32(p, 0x802D, 0x8062, 0x36020003, 1);
+     },
+     "FOLDER_CONTENT_COUNT"},
+    {"FolderUnreadCount", kDistList,
+     [](PstPatcher& p) {
+         p.setInlineProperty(0x8142, 0x36030003, 1);
+         setRowCell32(p, 0x802D, 0x8142, 0x36030003, 1);
+     },
+     "FOLDER_UNREAD_COUNT"},
+    {"FolderSubfoldersFlag", kEmpty, [](PstPatcher& p) { p.setInlineProperty(0x122, 0x360A000B, 0); },
+     "FOLDER_SUBFOLDERS"},
+    {"FolderRequiredProperty", kEmpty,
+     [](PstPatcher& p) {
+         p.editPropertyRecord(0x8042, 0x36030003, [](std::uint8_t* r) { putU16(r, 0x3604); });
+         setRowCell32(p, 0x12D, 0x8042, 0x36030003, 0);
+     },
+     "FOLDER_PROPERTY", {"FOLDER_ROW_VALUE"}},
+    {"FolderMovedInNodeTreeOnly", kEmpty, [](PstPatcher& p) { p.setNbtField(0x8062, 24, 0x122, 4); },
+     "FOLDER_HIERARCHY", {"NODE_PARENT", "FOLDER_SUBFOLDERS"}},
+    {"FolderTableMissing", kEmpty, [](PstPatcher& p) { p.setNbtField(0x808F, 0, 0x8090, 8); }, "FOLDER_NODES",
+     {"HEADER_NID_COUNTER"}},
+    {"MessageMovedInNodeTreeOnly", kDistList, [](PstPatcher& p) { p.setNbtField(0x200064, 24, 0x8062, 4); },
+     "FOLDER_CONTENTS", {"FOLDER_CONTENT_COUNT"}},
+    {"MessageWithoutParent", kDistList, [](PstPatcher& p) { p.setNbtField(0x200064, 24, 0, 4); },
+     "MESSAGE_PARENT", {"FOLDER_CONTENTS", "FOLDER_CONTENT_COUNT"}},
+    {"MessageRequiredProperty", kDistList,
+     [](PstPatcher& p) { p.editPropertyRecord(0x200064, 0x300B0102, [](std::uint8_t* r) { putU16(r, 0x300C); }); },
+     "MESSAGE_PROPERTY", {"FOLDER_ROW_VALUE"}},
+    {"StoreNodeMissing", kEmpty, [](PstPatcher& p) { p.setNbtField(0x201, 0, 0x200, 8); }, "STORE_NODE_MISSING"},
+    {"StoreEntryIdNamesNoFolder", kEmpty,
+     [](PstPatcher& p) {
+         p.editPropertyValue(0x21, 0x35E30102, [](std::uint8_t* v, std::size_t) { putU32(v + 20, 0x80E2); });
+     },
+     "STORE_PROPERTY"},
+    {"StoreRecordKey", kEmpty,
+     [](PstPatcher& p) { p.editPropertyValue(0x21, 0x0FF90102, [](std::uint8_t* v, std::size_t) { v[0] ^= 1; }); },
+     "STORE_PROPERTY"},
+    {"NameMapBucketCount", kEmpty, [](PstPatcher& p) { p.setInlineProperty(0x61, 0x00010003, 250); },
+     "NAMEMAP_BUCKET_COUNT"},
+    {"NameMapBucketRecord", kEmpty,
+     [](PstPatcher& p) { p.editPropertyValue(0x61, 0x10000102, [](std::uint8_t* v, std::size_t) { v[6] = 0x21; }); },
+     "NAMEMAP_BUCKET"},
+    {"NameMapEntryGuid", kEmpty,
+     [](PstPatcher& p) { p.editPropertyValue(0x61, 0x00030102, [](std::uint8_t* v, std::size_t) { v[4] = 0x40; }); },
+     "NAMEMAP_STREAM", {"NAMEMAP_BUCKET"}},
+    {"TemplateMissingColumn", kEmpty,
+     [](PstPatcher& p) {
+         // The attachment template's first column (0x0E200003) becomes 0x0E210003.
+         p.editBlock(p.dataBlockOf(0x671), [](Bytes& b) {
+             const std::size_t info = getU16(b.data() + getU16(b.data()) + 6);
+             b[info + 22 + 2] = 0x21;
+         });
+     },
+     "TEMPLATE_TABLE"},
+};
+
+class Corruption : public ::testing::TestWithParam<Case>
+{
+};
+
+TEST_P(Corruption, NamesThePlantedFault)
+{
+    const Case& c = GetParam();
+    PstPatcher patcher(c.file);
+    c.plant(patcher);
+    const Violations found = checkPst(*patcher.parse());
+
+    std::string all;
+    for (const Violation& v : found)
+        all += "  " + v.toString() + "\n";
+    const bool named = std::any_of(found.begin(), found.end(), [&](const Violation& v) {
+        return v.code == c.expected && v.severity == c.severity;
+    });
+    EXPECT_TRUE(named) << "expected " << c.expected << ", got:\n" << all;
+    for (const Violation& v : found) {
+        if (v.severity != Severity::Error || v.code == c.expected)
+            continue;
+        EXPECT_TRUE(c.alsoAllowed.count(v.code)) << "unexpected " << v.toString() << "\nall:\n" << all;
+    }
+    EXPECT_EQ(isSound(found), c.severity == Severity::Note);
+    if (std::getenv("PST_CHECK_VERBOSE"))
+        std::cout << c.name << ":\n" << all;
+}
+
+INSTANTIATE_TEST_SUITE_P(OneFault, Corruption, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The untouched files pass, with only the notes Outlook's own habits earn.
+TEST(CorruptionBaseline, ReferenceFilesAreSound)
+{
+    for (const char* file : {kEmpty, kDistList}) {
+        const Violations found = checkPst(*PstPatcher(file).parse());
+        for (const Violation& v : found)
+            EXPECT_EQ(v.severity, Severity::Note) << file << ": " << v.toString();
+    }
+}
+
+} // namespace

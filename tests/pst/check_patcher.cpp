@@ -1,0 +1,244 @@
+#include "check_patcher.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "pst/check/block.h"
+#include "pst/check/bth.h"
+#include "pst/check/header.h"
+#include "pst/check/heap.h"
+#include "pst/check/ltp_node.h"
+#include "pst/check/page.h"
+#include "pst/io/crc.h"
+#include "pst/io/permute.h"
+
+namespace tressimo::pst::check::testing {
+
+PstPatcher::PstPatcher(const std::string& referenceName)
+{
+    const std::string path = std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + referenceName;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    m_bytes.assign(std::istreambuf_iterator<char>(in), {});
+}
+
+std::shared_ptr<const PstFile> PstPatcher::parse() const
+{
+    return PstFile::fromBytes(m_bytes, "patched");
+}
+
+void PstPatcher::fixHeaderCrcs()
+{
+    namespace o = headeroffset;
+    putU32(m_bytes.data() + o::CrcPartial, computeCrc(m_bytes.data() + o::MagicClient, o::CrcPartialLength));
+    putU32(m_bytes.data() + o::CrcFull, computeCrc(m_bytes.data() + o::MagicClient, o::CrcFullLength));
+}
+
+void PstPatcher::setHeader8(std::size_t offset, std::uint8_t value)
+{
+    m_bytes[offset] = value;
+    fixHeaderCrcs();
+}
+
+void PstPatcher::setHeader32(std::size_t offset, std::uint32_t value)
+{
+    putU32(m_bytes.data() + offset, value);
+    fixHeaderCrcs();
+}
+
+void PstPatcher::setHeader64(std::size_t offset, std::uint64_t value)
+{
+    putU64(m_bytes.data() + offset, value);
+    fixHeaderCrcs();
+}
+
+void PstPatcher::fixPageCrc(std::uint64_t ib)
+{
+    putU32(m_bytes.data() + ib + kPageDataSize + 4, computeCrc(m_bytes.data() + ib, kPageDataSize));
+}
+
+std::uint64_t PstPatcher::nbtEntryOffset(std::uint32_t nid) const
+{
+    const auto file = parse();
+    for (const TreePage& p : file->treePages()) {
+        if (p.type != PageType::Nbt || p.level != 0)
+            continue;
+        for (std::size_t i = 0; i < p.entryCount; ++i)
+            if (getU64(m_bytes.data() + p.ib + i * kNbtLeafEntrySize) == nid)
+                return p.ib + i * kNbtLeafEntrySize;
+    }
+    throw std::runtime_error("no NBT entry for " + hex(nid));
+}
+
+std::uint64_t PstPatcher::bbtEntryOffset(std::uint64_t bid) const
+{
+    const auto file = parse();
+    for (const TreePage& p : file->treePages()) {
+        if (p.type != PageType::Bbt || p.level != 0)
+            continue;
+        for (std::size_t i = 0; i < p.entryCount; ++i)
+            if (getU64(m_bytes.data() + p.ib + i * kBbtLeafEntrySize) == bid)
+                return p.ib + i * kBbtLeafEntrySize;
+    }
+    throw std::runtime_error("no BBT entry for " + hex(bid));
+}
+
+static void putSized(std::uint8_t* p, std::uint64_t value, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i)
+        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void PstPatcher::setNbtField(std::uint32_t nid, std::size_t fieldOffset, std::uint64_t value, std::size_t size)
+{
+    const std::uint64_t at = nbtEntryOffset(nid);
+    putSized(m_bytes.data() + at + fieldOffset, value, size);
+    fixPageCrc(at / kPageSize * kPageSize);
+}
+
+void PstPatcher::setBbtField(std::uint64_t bid, std::size_t fieldOffset, std::uint64_t value, std::size_t size)
+{
+    const std::uint64_t at = bbtEntryOffset(bid);
+    putSized(m_bytes.data() + at + fieldOffset, value, size);
+    fixPageCrc(at / kPageSize * kPageSize);
+}
+
+void PstPatcher::editBlock(std::uint64_t bid, const std::function<void(Bytes&)>& edit)
+{
+    const auto file = parse();
+    const BlockEntry* b = file->findBlock(bid);
+    if (!b)
+        throw std::runtime_error("no block " + hex(bid));
+    Bytes data = file->readBlock(bid);
+    const std::size_t size = data.size();
+    edit(data);
+    if (data.size() != size)
+        throw std::runtime_error("a block edit must keep the block's size");
+    const bool encoded = !isInternalBid(bid) && file->header().cryptMethod == 1;
+    if (encoded)
+        permuteEncode(data.data(), data.size());
+    std::copy(data.begin(), data.end(), m_bytes.begin() + b->ib);
+    const std::uint64_t trailer = b->ib + blockDiskSize(b->cb) - kBlockTrailerSize;
+    putU32(m_bytes.data() + trailer + 4, computeCrc(m_bytes.data() + b->ib, b->cb));
+}
+
+std::uint64_t PstPatcher::dataBlockOf(std::uint32_t nid) const
+{
+    const auto file = parse();
+    const NodeEntry* n = file->findNode(nid);
+    if (!n || n->bidData == 0 || isInternalBid(n->bidData))
+        throw std::runtime_error(hex(nid) + " has no single data block");
+    return n->bidData;
+}
+
+std::size_t PstPatcher::heapItemOffset(std::uint32_t nid, std::uint32_t hid) const
+{
+    const auto file = parse();
+    const Heap heap({file->readBlock(dataBlockOf(nid))});
+    if (!heap.contains(hid) || hidBlock(hid) != 0)
+        throw std::runtime_error("no allocation " + hex(hid) + " in the first heap block of " + hex(nid));
+    return heap.pages()[0].offsets[hidIndex(hid) - 1];
+}
+
+void PstPatcher::editPropertyRecord(std::uint32_t nid, std::uint32_t tag,
+                                    const std::function<void(std::uint8_t*)>& edit)
+{
+    const auto file = parse();
+    const Heap heap({file->readBlock(dataBlockOf(nid))});
+    const ByteView header = heap.item(heap.userRoot());
+    const std::uint32_t records = getU32(header.data() + 4);
+    const ByteView all = heap.item(records);
+    const std::size_t base = heapItemOffset(nid, records);
+    for (std::size_t i = 0; i + 8 <= all.size(); i += 8) {
+        if (getU16(all.data() + i) == tagId(tag) && getU16(all.data() + i + 2) == tagType(tag)) {
+            editBlock(dataBlockOf(nid), [&](Bytes& b) { edit(b.data() + base + i); });
+            return;
+        }
+    }
+    throw std::runtime_error("no property " + tagHex(tag) + " in " + hex(nid));
+}
+
+void PstPatcher::setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value)
+{
+    editPropertyRecord(nid, tag, [&](std::uint8_t* r) { putU32(r + 4, value); });
+}
+
+void PstPatcher::editPropertyValue(std::uint32_t nid, std::uint32_t tag,
+                                   const std::function<void(std::uint8_t*, std::size_t)>& edit)
+{
+    std::uint32_t hid = 0;
+    editPropertyRecord(nid, tag, [&](std::uint8_t* r) { hid = getU32(r + 4); });
+    const auto file = parse();
+    const Heap heap({file->readBlock(dataBlockOf(nid))});
+    const std::size_t size = heap.item(hid).size();
+    const std::size_t at = heapItemOffset(nid, hid);
+    editBlock(dataBlockOf(nid), [&](Bytes& b) { edit(b.data() + at, size); });
+}
+
+void PstPatcher::shrinkHeapItem(std::uint32_t nid, std::uint32_t hid, const Bytes& contents)
+{
+    const auto file = parse();
+    const Heap heap({file->readBlock(dataBlockOf(nid))});
+    const HeapPage& page = heap.pages()[0];
+    const std::size_t index = hidIndex(hid);
+    const std::size_t begin = page.offsets[index - 1];
+    const std::size_t end = page.offsets[index];
+    if (contents.size() > end - begin)
+        throw std::runtime_error("shrinkHeapItem cannot grow an allocation");
+    const std::size_t cut = end - begin - contents.size();
+    editBlock(dataBlockOf(nid), [&](Bytes& b) {
+        const std::size_t allocEnd = page.offsets.back();
+        std::copy(contents.begin(), contents.end(), b.begin() + begin);
+        std::copy(b.begin() + end, b.begin() + allocEnd, b.begin() + begin + contents.size());
+        std::fill(b.begin() + allocEnd - cut, b.begin() + allocEnd, 0);
+        for (std::size_t i = index; i < page.offsets.size(); ++i)
+            putU16(b.data() + page.pageMapOffset + 4 + 2 * i, static_cast<std::uint16_t>(page.offsets[i] - cut));
+    });
+}
+
+void PstPatcher::editTableRow(std::uint32_t tableNid, std::uint32_t rowId,
+                              const std::function<void(std::uint8_t*, const Table&)>& edit)
+{
+    const auto file = parse();
+    const NodeEntry* n = file->findNode(tableNid);
+    const Table t = readTableContext(loadNode(*file, *n));
+    const TableRow* row = t.findRow(rowId);
+    if (!row)
+        throw std::runtime_error("no row " + hex(rowId) + " in " + hex(tableNid));
+    const std::size_t within = std::size_t{row->rowIndex} * t.rowSize();
+    if (isHid(t.rowsHnid)) {
+        const std::size_t base = heapItemOffset(tableNid, t.rowsHnid);
+        editBlock(n->bidData, [&](Bytes& b) { edit(b.data() + base + within, t); });
+        return;
+    }
+    for (const SubnodeEntry& s : file->readSubnodes(n->bidSub))
+        if (s.nid == t.rowsHnid) {
+            editBlock(s.bidData, [&](Bytes& b) { edit(b.data() + within, t); });
+            return;
+        }
+    throw std::runtime_error("row matrix of " + hex(tableNid) + " not found");
+}
+
+bool PstPatcher::amapBit(std::uint64_t offset) const
+{
+    const std::uint64_t region = (offset - kFirstAMapOffset) / kAMapCoverage;
+    const std::uint64_t amap = kFirstAMapOffset + region * kAMapCoverage;
+    const std::uint64_t slot = (offset - amap) / kSlotSize;
+    return (m_bytes[amap + slot / 8] & (0x80 >> (slot % 8))) != 0;
+}
+
+void PstPatcher::setAMapBit(std::uint64_t offset, bool allocated)
+{
+    if (amapBit(offset) == allocated)
+        return;
+    const std::uint64_t region = (offset - kFirstAMapOffset) / kAMapCoverage;
+    const std::uint64_t amap = kFirstAMapOffset + region * kAMapCoverage;
+    const std::uint64_t slot = (offset - amap) / kSlotSize;
+    m_bytes[amap + slot / 8] ^= static_cast<std::uint8_t>(0x80 >> (slot % 8));
+    fixPageCrc(amap);
+    const std::uint64_t free = getU64(m_bytes.data() + headeroffset::AMapFree);
+    setHeader64(headeroffset::AMapFree, allocated ? free - kSlotSize : free + kSlotSize);
+}
+
+} // namespace tressimo::pst::check::testing
