@@ -120,7 +120,8 @@ const TcColumn* TableLayout::find(PropTag tag) const
 }
 
 TableBuilder::TableBuilder(std::span<const PropTag> columns)
-    : m_layout(columns), m_rowsPerChunk(std::max<std::size_t>(1, kRowChunkBytes / m_layout.rowSize()))
+    : m_layout(columns), m_rowsPerChunk(std::max<std::size_t>(1, kRowChunkBytes / m_layout.rowSize())),
+      m_lastCell(m_layout.columns().size())
 {
     for (std::size_t i = 0; i < m_layout.columns().size(); ++i) {
         if (TableLayout::storesHnid(PropTag(m_layout.columns()[i].tag).type()))
@@ -189,7 +190,12 @@ void TableBuilder::putRow(std::uint32_t rowId, std::span<const PropValue> values
                 if (const std::uint32_t ref = getU32(cell))
                     m_cells.release(ref);
             }
-            putU32(cell, value.data().empty() ? 0 : m_cells.add(value.data()));
+            std::uint32_t ref = 0;
+            if (!value.data().empty()) {
+                ref = m_cells.add(value.data(), m_lastCell[column->iBit]);
+                m_lastCell[column->iBit] = ref;
+            }
+            putU32(cell, ref);
         } else {
             std::memcpy(cell, value.data().data(), column->cbData);
         }
@@ -236,6 +242,8 @@ bool TableBuilder::containsRow(std::uint32_t rowId) const
 void TableBuilder::compactCells()
 {
     CellStore fresh;
+    Bytes scratch;
+    std::fill(m_lastCell.begin(), m_lastCell.end(), 0);
     for (std::size_t slot = 0; slot < m_slots; ++slot) {
         if (!isLive(slot))
             continue;
@@ -244,8 +252,10 @@ void TableBuilder::compactCells()
         for (const std::uint16_t i : m_hnidColumns) {
             const TcColumn& c = m_layout.columns()[i];
             const std::uint32_t ref = testBit(ceb, c.iBit) ? getU32(row + c.ibData) : 0;
-            if (ref)
-                putU32(row + c.ibData, fresh.add(m_cells.get(ref)));
+            if (ref) {
+                m_lastCell[c.iBit] = fresh.add(m_cells.get(ref, scratch), m_lastCell[c.iBit]);
+                putU32(row + c.ibData, m_lastCell[c.iBit]);
+            }
         }
     }
     m_cells = std::move(fresh);
@@ -281,13 +291,14 @@ std::optional<std::vector<PropValue>> TableBuilder::row(std::uint32_t rowId) con
     const std::uint8_t* row = rowAt(*slot);
     const std::uint8_t* ceb = row + m_layout.cebOffset();
     std::vector<PropValue> out;
+    Bytes scratch;
     for (const TcColumn& c : m_layout.columns()) {
         if (!testBit(ceb, c.iBit))
             continue;
         const PropTag tag(c.tag);
         if (TableLayout::storesHnid(tag.type())) {
             const std::uint32_t ref = getU32(row + c.ibData);
-            const ByteView data = ref ? m_cells.get(ref) : ByteView();
+            const ByteView data = ref ? m_cells.get(ref, scratch) : ByteView();
             out.emplace_back(tag, Bytes(data.begin(), data.end()));
         } else {
             out.emplace_back(tag, Bytes(row + c.ibData, row + c.ibData + c.cbData));
@@ -332,6 +343,7 @@ NodeContent TableBuilder::build(SubnodeNidAllocator& nids) const
         putU64(records.data() + 8 * i, (byId[i] >> 32) | (byId[i] << 32));
 
     // A row's cells outside the row go to the heap, or to a subnode past 3580 bytes.
+    Bytes scratch;
     auto emitRow = [&](const std::uint8_t* from, std::uint8_t* to) {
         std::memcpy(to, from, rowSize);
         const std::uint8_t* ceb = from + m_layout.cebOffset();
@@ -340,7 +352,7 @@ NodeContent TableBuilder::build(SubnodeNidAllocator& nids) const
             const std::uint32_t ref = testBit(ceb, c.iBit) ? getU32(from + c.ibData) : 0;
             if (!ref)
                 continue;
-            const ByteView data = m_cells.get(ref);
+            const ByteView data = m_cells.get(ref, scratch);
             std::uint32_t hnid;
             if (data.size() <= kMaxHeapAllocation) {
                 hnid = heap.allocate(data).value;
@@ -409,7 +421,7 @@ std::size_t TableBuilder::memoryUsage() const
 {
     return m_chunks.size() * m_rowsPerChunk * m_layout.rowSize() + m_chunks.capacity() * sizeof(void*) +
            m_removed.capacity() / 8 + m_index.memoryUsage() + m_cells.memoryUsage() +
-           m_hnidColumns.capacity() * sizeof(std::uint16_t);
+           m_hnidColumns.capacity() * sizeof(std::uint16_t) + m_lastCell.capacity() * sizeof(std::uint32_t);
 }
 
 } // namespace tressimo::pst

@@ -137,6 +137,7 @@ private:
     std::size_t m_removedCount = 0;
     RowIdMap m_index;
     CellStore m_cells;
+    std::vector<std::uint32_t> m_lastCell; // per column, the last cell added (shared when equal)
     std::uint32_t m_nextRowVer = 1;
 };
 

@@ -2,6 +2,7 @@
 
 #include "pst/ltp/prop_tag.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
@@ -91,7 +92,7 @@ void RowIdMap::grow()
     }
 }
 
-std::uint32_t CellStore::add(ByteView data)
+std::uint32_t CellStore::add(ByteView data, std::uint32_t sameAs)
 {
     assert(!data.empty());
     m_liveBytes += data.size();
@@ -107,7 +108,18 @@ std::uint32_t CellStore::add(ByteView data)
         }
         return kBigFlag | index;
     }
-    if (m_chunkUsed + 2 + data.size() > kChunkSize) {
+    if (sameAs != 0 && !(sameAs & kBigFlag)) {
+        Bytes scratch;
+        const ByteView previous = get(sameAs, scratch);
+        if (std::equal(previous.begin(), previous.end(), data.begin(), data.end()))
+            return sameAs;
+    }
+
+    bool packed = data.size() % 2 == 0;
+    for (std::size_t i = 1; packed && i < data.size(); i += 2)
+        packed = data[i] == 0;
+    const std::size_t stored = packed ? data.size() / 2 : data.size();
+    if (m_chunkUsed + 2 + stored > kChunkSize) {
         // References keep the chunk number in 15 bits.
         if (m_chunks.size() == 0x7FFF)
             throw LtpError("a table holds at most 2 GB of cell values");
@@ -116,32 +128,50 @@ std::uint32_t CellStore::add(ByteView data)
     }
     const std::size_t chunk = m_chunks.size() - 1;
     std::uint8_t* at = m_chunks.back().get() + m_chunkUsed;
-    putU16(at, static_cast<std::uint16_t>(data.size()));
-    std::memcpy(at + 2, data.data(), data.size());
+    putU16(at, static_cast<std::uint16_t>(stored | (packed ? kPackedFlag : 0)));
+    for (std::size_t i = 0; i < stored; ++i)
+        at[2 + i] = packed ? data[2 * i] : data[i];
     const auto ref = static_cast<std::uint32_t>((chunk << 16) | m_chunkUsed) + 1;
-    m_chunkUsed += 2 + data.size();
+    m_chunkUsed += 2 + stored;
     return ref;
 }
 
-ByteView CellStore::get(std::uint32_t ref) const
+ByteView CellStore::get(std::uint32_t ref, Bytes& scratch) const
 {
     assert(ref != 0);
     if (ref & kBigFlag)
         return m_big[ref & ~kBigFlag];
     const std::uint32_t at = ref - 1;
     const std::uint8_t* p = m_chunks[at >> 16].get() + (at & 0xFFFF);
-    return ByteView(p + 2, getU16(p));
+    const std::uint16_t header = getU16(p);
+    const std::size_t stored = header & ~kPackedFlag;
+    if (!(header & kPackedFlag))
+        return ByteView(p + 2, stored);
+    scratch.assign(stored * 2, 0);
+    for (std::size_t i = 0; i < stored; ++i)
+        scratch[2 * i] = p[2 + i];
+    return scratch;
+}
+
+std::size_t CellStore::sizeOf(std::uint32_t ref) const
+{
+    if (ref & kBigFlag)
+        return m_big[ref & ~kBigFlag].size();
+    const std::uint32_t at = ref - 1;
+    const std::uint16_t header = getU16(m_chunks[at >> 16].get() + (at & 0xFFFF));
+    const std::size_t stored = header & ~kPackedFlag;
+    return header & kPackedFlag ? stored * 2 : stored;
 }
 
 void CellStore::release(std::uint32_t ref)
 {
-    const std::size_t size = get(ref).size();
+    const std::size_t size = sizeOf(ref);
     m_liveBytes -= size;
     if (ref & kBigFlag) {
         Bytes().swap(m_big[ref & ~kBigFlag]);
         m_freeBig.push_back(ref & ~kBigFlag);
     } else {
-        m_garbageBytes += size + 2;
+        m_garbageBytes += size;
     }
 }
 

@@ -40,12 +40,18 @@ private:
 };
 
 // Cell values by reference. A reference is never 0, so a row can store 0 for "empty value".
+// Two savings matter for a big contents table: UTF-16 text whose high bytes are all zero
+// (most names) is kept at half size, and a value equal to the one the caller names (the
+// previous row's cell in the same column, say "IPM.Contact") shares its bytes.
 class CellStore
 {
 public:
-    std::uint32_t add(ByteView data); // data is not empty
-    ByteView get(std::uint32_t ref) const;
-    // Marks a cell unused; its bytes are reclaimed when the owner rebuilds the store.
+    // data is not empty; sameAs is a reference that may hold the same bytes, or 0.
+    std::uint32_t add(ByteView data, std::uint32_t sameAs = 0);
+    // The cell's bytes; `scratch` holds them when they are kept packed.
+    ByteView get(std::uint32_t ref, Bytes& scratch) const;
+    // Marks a cell unused. Its bytes stay until the owner rebuilds the store (shared small
+    // cells rely on that), so the counts are of bytes added, not bytes held.
     void release(std::uint32_t ref);
 
     std::size_t liveBytes() const { return m_liveBytes; }
@@ -53,10 +59,14 @@ public:
     std::size_t memoryUsage() const;
 
 private:
-    // Small cells sit in 64 KiB chunks behind a 2-byte length; big ones on their own.
+    // Small cells sit in 64 KiB chunks behind a 2-byte header (stored length, and the top bit
+    // when every second byte was zero and left out); big ones on their own.
     static constexpr std::size_t kChunkSize = 64 * 1024;
     static constexpr std::size_t kMaxSmall = 4096;
+    static constexpr std::uint16_t kPackedFlag = 0x8000;
     static constexpr std::uint32_t kBigFlag = 0x80000000;
+
+    std::size_t sizeOf(std::uint32_t ref) const;
 
     std::vector<std::unique_ptr<std::uint8_t[]>> m_chunks;
     std::size_t m_chunkUsed = kChunkSize;

@@ -108,6 +108,36 @@ TEST(LtpTableContext, CellsAndExistenceBits)
     EXPECT_EQ(getU32(tc.rows[3].cells.at(kPidTagLtpRowVer.value).data()), 4u);
 }
 
+// The builder keeps text whose high bytes are zero at half size and shares a value with the
+// previous row's; neither may change what a row reads back, also after replacing a sharer
+// and after the builder reclaims replaced cells.
+TEST(LtpTableContext, CellValuesSurvivePackingAndSharing)
+{
+    const std::vector<PropValue> values = {
+        PropValue::fromString(kClass, "IPM.Contact"),
+        PropValue::fromString(kClass, "IPM.Contact"), // shared with the row before
+        PropValue::fromString(kClass, "Jos\xC3\xA9"), // packs: every high byte is zero
+        PropValue::fromString(kClass, "\xE5\xB1\xB1\xE7\x94\xB0"),
+        PropValue::fromString(kClass, "\xF0\x9F\x98\x80"),
+        PropValue::fromBinary(kSearchKey, Bytes{7, 0, 9, 0}),
+        PropValue::fromBinary(kSearchKey, Bytes{7, 0, 9}),
+        PropValue::fromBinary(kSearchKey, Bytes{7, 1, 9, 0}),
+        PropValue::fromBinary(kSearchKey, Bytes{7, 1, 9, 0}),
+    };
+    TableBuilder table(kColumns);
+    for (std::uint32_t i = 0; i < values.size(); ++i)
+        table.putRow(i + 1, {values[i]});
+    table.putRow(1, {PropValue::fromString(kClass, "IPM.Contact.Other")});
+    expectDecodesAs(table, table.build());
+    EXPECT_EQ(table.row(2)->at(2), values[1]);
+
+    for (int i = 0; i < 400; ++i) // 1.2 MB of replaced cells: the builder reclaims them
+        table.putRow(100, {PropValue::fromBinary(kSearchKey, Bytes(3000, static_cast<std::uint8_t>(i)))});
+    for (std::uint32_t i = 1; i < values.size(); ++i)
+        EXPECT_EQ(table.row(i + 1)->at(2), values[i]) << i;
+    expectDecodesAs(table, table.build());
+}
+
 struct MatrixCase
 {
     std::size_t rows;
