@@ -10,6 +10,7 @@
 // Errors: a failed write throws IoError; from then on every call throws that same error and
 // the file stays at its last commit.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,6 +24,13 @@ struct NdbOptions
 {
     // Outlook writes permute-encoded data blocks; 0 (none) is handy when debugging.
     std::uint8_t cryptMethod = 1;
+    // The file grows by whole allocation regions of 253,952 bytes, and every growth is a small
+    // commit of its own (three syncs). It grows by an eighth of its size, at least one region
+    // and at most this many; 1 grows exactly as Outlook does.
+    std::uint32_t maxGrowthRegions = 16;
+    // Adjacent writes are gathered into one of up to this many bytes; 0 writes every block and
+    // page on its own.
+    std::size_t writeBufferSize = std::size_t{1} << 20;
 };
 
 // What the node B-tree says of one node.

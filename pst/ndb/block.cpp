@@ -1,0 +1,77 @@
+#include "pst/ndb/block.h"
+
+#include <cassert>
+#include <cstring>
+
+#include "pst/io/crc.h"
+#include "pst/io/permute.h"
+
+namespace tressimo::pst::ndb {
+
+void encodeBlock(ByteView data, Bid bid, std::uint64_t ib, std::uint8_t cryptMethod, Bytes& out)
+{
+    assert(data.size() <= kMaxBlockData);
+    std::size_t size = blockDiskSize(data.size());
+    out.assign(size, 0);
+    if (!data.empty())
+        std::memcpy(out.data(), data.data(), data.size());
+    if (cryptMethod == 1 && !isInternalBid(bid))
+        permuteEncode(out.data(), data.size());
+    std::uint8_t* trailer = out.data() + size - kBlockTrailerSize;
+    putU16(trailer, static_cast<std::uint16_t>(data.size()));
+    putU16(trailer + 2, computeSignature(ib, bid));
+    putU32(trailer + 4, computeCrc(out.data(), data.size()));
+    putU64(trailer + 8, bid);
+}
+
+Bytes encodeXBlock(std::uint8_t level, std::span<const Bid> children, std::uint32_t totalBytes)
+{
+    assert((level == 1 || level == 2) && !children.empty() && children.size() <= kXBlockMax);
+    Bytes out;
+    out.reserve(8 + 8 * children.size());
+    ByteWriter w(out);
+    w.u8(0x01); // btype: data tree
+    w.u8(level);
+    w.u16(static_cast<std::uint16_t>(children.size()));
+    w.u32(totalBytes);
+    for (Bid bid : children)
+        w.u64(bid);
+    return out;
+}
+
+Bytes encodeSLBlock(std::span<const SubnodeLeafEntry> entries)
+{
+    assert(!entries.empty() && entries.size() <= kSLBlockMax);
+    Bytes out;
+    out.reserve(8 + 24 * entries.size());
+    ByteWriter w(out);
+    w.u8(0x02); // btype: subnode tree
+    w.u8(0);    // cLevel: leaf
+    w.u16(static_cast<std::uint16_t>(entries.size()));
+    w.u32(0);
+    for (const SubnodeLeafEntry& e : entries) {
+        w.u64(e.nid);
+        w.u64(e.data);
+        w.u64(e.sub);
+    }
+    return out;
+}
+
+Bytes encodeSIBlock(std::span<const SubnodeIndexEntry> entries)
+{
+    assert(!entries.empty() && entries.size() <= kSIBlockMax);
+    Bytes out;
+    out.reserve(8 + 16 * entries.size());
+    ByteWriter w(out);
+    w.u8(0x02);
+    w.u8(1); // cLevel: intermediate
+    w.u16(static_cast<std::uint16_t>(entries.size()));
+    w.u32(0);
+    for (const SubnodeIndexEntry& e : entries) {
+        w.u64(e.nid);
+        w.u64(e.slblock);
+    }
+    return out;
+}
+
+} // namespace tressimo::pst::ndb

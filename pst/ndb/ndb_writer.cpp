@@ -1,0 +1,612 @@
+// The node database writer.
+//
+// How the file stays whole when the process dies at any instant
+// ---------------------------------------------------------------
+// The header is the commit point: it names the roots of the node and block B-trees, and
+// everything reachable from them is immutable once a header refers to it. The only bytes ever
+// rewritten in place are the header, the allocation maps (AMap, FMap) and the density list.
+//
+// 1. Between commits, putNode() writes new blocks straight to the file, but only into slots
+//    that the committed AMaps (those on disk) mark free. The writer keeps two views of every
+//    region, working and committed; space is handed out only where both say free. Space that
+//    the last commit uses and that has since been released stays untouchable until the next
+//    commit is on disk; space allocated and released again since the last commit was never on
+//    record and is reused at once.
+// 2. commit():
+//    a. writes the B-tree leaves that changed, and the intermediate pages above them, to new
+//       pages (again only in committed-free space); the pages they replace are released;
+//    b. writes the last committed header again with fAMapValid = INVALID; sync;
+//    c. rewrites the AMaps of the regions that changed, the FMaps over them and the density
+//       list; sync;
+//    d. writes the new header (new roots, counters, end of file, free space) with
+//       fAMapValid = VALID; sync. Only now does released space become free for reuse.
+//    Dying before (b) is on disk leaves the old valid header over untouched old trees and old
+//    maps. Dying between (b) and (d) leaves the old trees under a header that says the maps
+//    are being rewritten, which tells a reader to rebuild them ([MS-PST] 2.6.1.3.7). After
+//    (d) the new store is complete.
+// 3. The file grows by whole regions, and the growth is committed on its own before the new
+//    space is used: resize; write the new regions' map pages; header = last commit with
+//    fAMapValid = INVALID; sync; rewrite the FMaps that cover the new regions and the density
+//    list; sync; header = last commit with the new end of file and free space, VALID; sync.
+//    Dying before that last header leaves the old header and, at worst, zero-filled regions
+//    past its end of file, which nothing refers to.
+// A header write spans two disk sectors; the protocol relies on it reaching the disk whole,
+// as every PST writer must.
+//
+// Errors: the first failure of the sink is kept and thrown again by every later call; the
+// file then stays as its last durable header describes it.
+
+#include "pst/ndb/ndb_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "pst/ndb/block.h"
+#include "pst/ndb/btree.h"
+#include "pst/ndb/child_table.h"
+#include "pst/ndb/header.h"
+#include "pst/ndb/map_pages.h"
+#include "pst/ndb/space_map.h"
+
+namespace tressimo::pst {
+namespace {
+
+using namespace ndb;
+
+constexpr std::uint32_t kMaxNidIndex = (std::uint32_t{1} << 27) - 1;
+constexpr Bid kFirstDataBid = 4;
+constexpr Bid kFirstPageBid = 1;
+
+std::string hex(std::uint64_t value)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    do {
+        s.insert(s.begin(), digits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    return "0x" + s;
+}
+
+// Gathers writes to adjacent offsets into one write of the sink.
+class WriteBuffer
+{
+public:
+    WriteBuffer(Sink& sink, std::size_t capacity) : m_sink(sink), m_capacity(capacity)
+    {
+        m_bytes.reserve(capacity);
+    }
+
+    void write(std::uint64_t offset, ByteView data)
+    {
+        if (!m_bytes.empty() && offset != m_start + m_bytes.size())
+            flush();
+        if (m_capacity == 0 || (m_bytes.empty() && data.size() >= m_capacity)) {
+            m_sink.writeAt(offset, data);
+            return;
+        }
+        if (m_bytes.empty())
+            m_start = offset;
+        m_bytes.insert(m_bytes.end(), data.begin(), data.end());
+        if (m_bytes.size() >= m_capacity)
+            flush();
+    }
+
+    void flush()
+    {
+        if (m_bytes.empty())
+            return;
+        m_sink.writeAt(m_start, m_bytes);
+        m_bytes.clear();
+    }
+
+private:
+    Sink& m_sink;
+    std::size_t m_capacity;
+    std::uint64_t m_start = 0;
+    Bytes m_bytes;
+};
+
+class NdbFileWriter final : public NdbWriter, private PageOutput
+{
+public:
+    NdbFileWriter(std::unique_ptr<Sink> sink, const NdbOptions& options)
+        : m_sink(std::move(sink)), m_options(options), m_out(*m_sink, options.writeBufferSize)
+    {
+    }
+
+    void create()
+    {
+        guarded([&] {
+            m_rgnid = initialNidHighWater();
+            m_bidNextB = kFirstDataBid;
+            m_bidNextP = kFirstPageBid;
+            m_sink->resize(regionOffset(1));
+            m_space.addRegion();
+            writeFreshMapPages(0);
+            m_changed = true;
+            commitChanges();
+        });
+    }
+
+    void putNode(Nid nid, Nid parent, const NodeContent& content) override
+    {
+        throwIfFailed();
+        validateNode(nid, content);
+        guarded([&] {
+            Bid data = storeStream(content.data);
+            Bid sub = storeSubnodes(content.subnodes);
+            std::optional<NodeEntry> previous;
+            if (const NodeEntry* old = m_nbt.find(nid.value))
+                previous = *old;
+            m_nbt.upsert(NodeEntry{nid.value, parent.value, data, sub});
+            // Released after the new references are counted, so a node put again over a
+            // shared block never lets it drop to nothing in between.
+            if (previous) {
+                dropRef(previous->data);
+                dropRef(previous->sub);
+            }
+            raiseHighWater(nid);
+            m_changed = true;
+        });
+    }
+
+    void deleteNode(Nid nid) override
+    {
+        guarded([&] {
+            const NodeEntry* found = m_nbt.find(nid.value);
+            if (!found)
+                return;
+            NodeEntry entry = *found;
+            m_nbt.erase(nid.value);
+            dropRef(entry.data);
+            dropRef(entry.sub);
+            m_changed = true;
+        });
+    }
+
+    std::optional<NodeInfo> findNode(Nid nid) const override
+    {
+        throwIfFailed();
+        const NodeEntry* entry = m_nbt.find(nid.value);
+        if (!entry)
+            return std::nullopt;
+        return NodeInfo{Nid{entry->nid}, Nid{entry->parent}, entry->data, entry->sub};
+    }
+
+    Nid allocateNid(NidType type) override
+    {
+        throwIfFailed();
+        std::uint32_t& last = m_rgnid[static_cast<std::size_t>(type)];
+        if (last >= kMaxNidIndex)
+            throw std::length_error("No node identifiers of type " + hex(static_cast<unsigned>(type)) +
+                                    " are left in \"" + m_sink->name() + "\"");
+        ++last;
+        m_changed = true;
+        return Nid::make(type, last);
+    }
+
+    void reserveNid(Nid nid) override
+    {
+        throwIfFailed();
+        raiseHighWater(nid);
+        m_changed = true;
+    }
+
+    void commit() override
+    {
+        guarded([&] { commitChanges(); });
+    }
+
+    std::uint64_t fileSize() const override
+    {
+        throwIfFailed();
+        return regionOffset(m_space.regionCount());
+    }
+
+private:
+    // --- errors -----------------------------------------------------------------------------
+
+    void throwIfFailed() const
+    {
+        if (m_failure)
+            throw *m_failure;
+    }
+
+    // Runs a step that writes; its first failure sticks.
+    template <typename F>
+    void guarded(F&& step)
+    {
+        throwIfFailed();
+        try {
+            step();
+        } catch (const IoError& e) {
+            m_failure = e;
+            throw;
+        } catch (const std::bad_alloc&) {
+            m_failure = IoError("Cannot write to \"" + m_sink->name() + "\": out of memory");
+            throw *m_failure;
+        } catch (const std::exception& e) {
+            m_failure = IoError("Cannot write to \"" + m_sink->name() + "\": " + e.what());
+            throw *m_failure;
+        }
+    }
+
+    // --- checking what callers hand in (before anything is written) -----------------------
+
+    void validateNode(Nid nid, const NodeContent& content) const
+    {
+        if (nid.value == 0)
+            throw std::invalid_argument("Node identifier 0 is not a valid node");
+        std::map<Bid, std::uint32_t> shared;
+        std::string what = "node " + hex(nid.value);
+        validateStream(content.data, what, shared);
+        validateSubnodes(content.subnodes, what, shared);
+        for (auto [bid, uses] : shared) {
+            const BlockEntry* entry = m_bbt.find(bid);
+            if (!entry)
+                throw std::invalid_argument(what + " shares block " + hex(bid) + ", which does not exist");
+            if (entry->cRef + uses > 0xFFFF)
+                throw std::invalid_argument(what + " shares block " + hex(bid) + " more often than a block can be");
+        }
+    }
+
+    static void validateStream(const NodeStream& stream, const std::string& what,
+                               std::map<Bid, std::uint32_t>& shared)
+    {
+        if (stream.sharedBid != 0) {
+            if (!stream.blocks.empty())
+                throw std::invalid_argument(what + " has both its own blocks and a shared block");
+            ++shared[stream.sharedBid];
+            return;
+        }
+        if (stream.blocks.size() > kXBlockMax * kXBlockMax)
+            throw std::invalid_argument(what + " has more blocks than a data tree holds");
+        std::uint64_t total = 0;
+        for (std::size_t i = 0; i < stream.blocks.size(); ++i) {
+            if (stream.blocks[i].size() > kMaxBlockData)
+                throw std::invalid_argument(what + ": block " + std::to_string(i) + " holds " +
+                                            std::to_string(stream.blocks[i].size()) +
+                                            " bytes; a block holds at most 8176");
+            total += stream.blocks[i].size();
+        }
+        if (total > 0xFFFFFFFF)
+            throw std::invalid_argument(what + " holds more than 4 GB of data");
+    }
+
+    static void validateSubnodes(const std::vector<SubnodeContent>& subnodes, const std::string& what,
+                                 std::map<Bid, std::uint32_t>& shared)
+    {
+        if (subnodes.size() > kSLBlockMax * kSIBlockMax)
+            throw std::invalid_argument(what + " has more subnodes than a subnode tree holds");
+        std::set<std::uint32_t> seen;
+        for (const SubnodeContent& sub : subnodes) {
+            std::string inner = what + ", subnode " + hex(sub.nid.value);
+            if (sub.nid.value == 0)
+                throw std::invalid_argument(what + " has a subnode with identifier 0");
+            if (!seen.insert(sub.nid.value).second)
+                throw std::invalid_argument(inner + " appears twice");
+            validateStream(sub.data, inner, shared);
+            validateSubnodes(sub.subnodes, inner, shared);
+        }
+    }
+
+    // --- blocks, data trees, subnode trees, reference counts -------------------------------
+
+    std::uint64_t allocate(std::uint32_t bytes, bool page)
+    {
+        std::uint64_t ib = m_space.allocate(bytes, page);
+        if (ib == 0) {
+            grow();
+            ib = m_space.allocate(bytes, page);
+            assert(ib != 0);
+        }
+        return ib;
+    }
+
+    // Writes a new block. It starts with two references: the BBT's own and that of whatever
+    // will point to it (a node, an SLENTRY, an XBLOCK or SIBLOCK).
+    Bid writeBlock(ByteView data, bool internal, std::span<const Bid> children = {})
+    {
+        Bid bid = m_bidNextB | (internal ? kBidInternalFlag : 0);
+        m_bidNextB += kBidStep;
+        std::uint64_t ib = allocate(blockDiskSize(data.size()), false);
+        encodeBlock(data, bid, ib, m_options.cryptMethod, m_scratch);
+        m_out.write(ib, m_scratch);
+        m_bbt.upsert(BlockEntry{bid, ib, static_cast<std::uint16_t>(data.size()), 2, m_children.add(children)});
+        return bid;
+    }
+
+    Bid storeStream(const NodeStream& stream)
+    {
+        if (stream.sharedBid != 0) {
+            addRef(stream.sharedBid);
+            return stream.sharedBid;
+        }
+        if (stream.blocks.empty())
+            return 0;
+        if (stream.blocks.size() == 1)
+            return writeBlock(stream.blocks.front(), false);
+        std::vector<Bid> leaves;
+        leaves.reserve(stream.blocks.size());
+        std::uint64_t total = 0;
+        for (const Bytes& block : stream.blocks) {
+            leaves.push_back(writeBlock(block, false));
+            total += block.size();
+        }
+        if (leaves.size() <= kXBlockMax)
+            return writeBlock(encodeXBlock(1, leaves, static_cast<std::uint32_t>(total)), true, leaves);
+        // Past 1021 blocks: full XBLOCKs under one XXBLOCK.
+        std::vector<Bid> xblocks;
+        for (std::size_t first = 0; first < leaves.size(); first += kXBlockMax) {
+            std::size_t count = std::min(kXBlockMax, leaves.size() - first);
+            std::span<const Bid> chunk(leaves.data() + first, count);
+            std::uint64_t bytes = 0;
+            for (std::size_t i = first; i < first + count; ++i)
+                bytes += stream.blocks[i].size();
+            xblocks.push_back(writeBlock(encodeXBlock(1, chunk, static_cast<std::uint32_t>(bytes)), true, chunk));
+        }
+        return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
+    }
+
+    Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes)
+    {
+        if (subnodes.empty())
+            return 0;
+        std::vector<const SubnodeContent*> sorted;
+        sorted.reserve(subnodes.size());
+        for (const SubnodeContent& sub : subnodes)
+            sorted.push_back(&sub);
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const SubnodeContent* a, const SubnodeContent* b) { return a->nid.value < b->nid.value; });
+        std::vector<SubnodeLeafEntry> entries;
+        entries.reserve(sorted.size());
+        for (const SubnodeContent* sub : sorted)
+            entries.push_back(SubnodeLeafEntry{sub->nid.value, storeStream(sub->data), storeSubnodes(sub->subnodes)});
+        if (entries.size() <= kSLBlockMax)
+            return writeSubnodeLeaf(entries);
+        // Past 340 subnodes: SLBLOCKs of even size under one SIBLOCK.
+        std::size_t blocks = (entries.size() + kSLBlockMax - 1) / kSLBlockMax;
+        std::vector<SubnodeIndexEntry> index;
+        std::vector<Bid> leaves;
+        for (std::size_t b = 0, first = 0; b < blocks; ++b) {
+            std::size_t count = (entries.size() - first) / (blocks - b);
+            std::span<const SubnodeLeafEntry> chunk(entries.data() + first, count);
+            Bid bid = writeSubnodeLeaf(chunk);
+            index.push_back(SubnodeIndexEntry{chunk.front().nid, bid});
+            leaves.push_back(bid);
+            first += count;
+        }
+        return writeBlock(encodeSIBlock(index), true, leaves);
+    }
+
+    Bid writeSubnodeLeaf(std::span<const SubnodeLeafEntry> entries)
+    {
+        std::vector<Bid> children;
+        for (const SubnodeLeafEntry& e : entries) {
+            if (e.data != 0)
+                children.push_back(e.data);
+            if (e.sub != 0)
+                children.push_back(e.sub);
+        }
+        return writeBlock(encodeSLBlock(entries), true, children);
+    }
+
+    void addRef(Bid bid)
+    {
+        BlockEntry* entry = m_bbt.findForUpdate(bid);
+        assert(entry && entry->cRef < 0xFFFF);
+        ++entry->cRef;
+    }
+
+    // Drops one reference; a block left with only the BBT's own goes, and with it one
+    // reference to each block it points to ([MS-PST] 2.6.1.1.7).
+    void dropRef(Bid bid)
+    {
+        if (bid == 0)
+            return;
+        BlockEntry* entry = m_bbt.findForUpdate(bid);
+        assert(entry && entry->cRef > 1);
+        if (--entry->cRef > 1)
+            return;
+        BlockEntry gone = *entry;
+        m_bbt.erase(bid);
+        m_space.release(gone.ib, blockDiskSize(gone.cb));
+        for (Bid child : m_children.take(gone.children))
+            dropRef(child);
+    }
+
+    void raiseHighWater(Nid nid)
+    {
+        std::uint32_t& last = m_rgnid[static_cast<std::size_t>(nid.type())];
+        last = std::max(last, nid.index());
+    }
+
+    // --- pages of the B-trees -----------------------------------------------------------------
+
+    BlockRef newPage() override
+    {
+        BlockRef ref;
+        ref.bid = m_bidNextP++;
+        ref.ib = allocate(kPageSize, true);
+        return ref;
+    }
+
+    void dropPage(const BlockRef& page) override { m_space.release(page.ib, kPageSize); }
+
+    void writePage(const BlockRef& page, const Page& bytes) override { m_out.write(page.ib, bytes); }
+
+    // --- maps, header, commits ----------------------------------------------------------------
+
+    void syncAll()
+    {
+        m_out.flush();
+        m_sink->sync();
+    }
+
+    void writeHeader(Header header)
+    {
+        header.dwUnique = ++m_unique;
+        HeaderBytes bytes = encodeHeader(header);
+        m_out.write(0, bytes);
+    }
+
+    void writeFreshMapPages(std::size_t region)
+    {
+        std::uint64_t ib = regionOffset(region);
+        m_out.write(ib, encodeAMap(m_space.bits(region, SpaceMap::View::Committed), ib));
+        RegionLayout layout = regionLayout(region);
+        if (layout.pmap)
+            m_out.write(pmapOffset(region), encodePMap(pmapOffset(region)));
+        if (layout.fpmap)
+            m_out.write(fpmapOffset(region), encodeFPMap(fpmapOffset(region)));
+    }
+
+    void writeFMap(std::size_t fmapRegion, SpaceMap::View view)
+    {
+        std::array<std::uint8_t, kPageDataSize> runs{};
+        for (std::size_t i = 0; i < runs.size() && fmapRegion + i < m_space.regionCount(); ++i)
+            runs[i] = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, m_space.longestFreeRun(fmapRegion + i, view)));
+        m_out.write(fmapOffset(fmapRegion), encodeFMap(runs, fmapOffset(fmapRegion)));
+    }
+
+    void writeDList(SpaceMap::View view, Bid bid)
+    {
+        std::vector<DListEntry> entries;
+        entries.reserve(m_space.regionCount());
+        for (std::size_t r = 0; r < m_space.regionCount(); ++r)
+            entries.push_back(DListEntry{static_cast<std::uint32_t>(r), m_space.freeSlots(r, view)});
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const DListEntry& a, const DListEntry& b) { return a.freeSlots > b.freeSlots; });
+        if (entries.size() > kDListMaxEntries)
+            entries.resize(kDListMaxEntries);
+        m_out.write(kDListOffset, encodeDList(entries, entries.empty() ? 0 : entries.front().amap, bid));
+    }
+
+    // FMap pages that cover any of the given regions.
+    static std::set<std::size_t> fmapsOver(const std::vector<std::size_t>& regions)
+    {
+        std::set<std::size_t> fmaps;
+        for (std::size_t r : regions)
+            if (r >= kAMapsBeforeFirstFMap)
+                fmaps.insert(fmapRegionFor(r));
+        return fmaps;
+    }
+
+    void grow()
+    {
+        std::size_t regions = m_space.regionCount();
+        std::size_t limit = std::max<std::size_t>(1, m_options.maxGrowthRegions);
+        std::size_t added = std::clamp<std::size_t>(regions / 8, 1, limit);
+        std::uint64_t eof = regionOffset(regions + added);
+
+        m_out.flush();
+        m_sink->resize(eof);
+        std::vector<std::size_t> fresh;
+        for (std::size_t i = 0; i < added; ++i) {
+            m_space.addRegion();
+            fresh.push_back(regions + i);
+        }
+        for (std::size_t r : fresh)
+            writeFreshMapPages(r);
+        Header invalid = m_committed;
+        invalid.fAMapValid = kAMapInvalid;
+        writeHeader(invalid);
+        syncAll();
+
+        for (std::size_t f : fmapsOver(fresh))
+            writeFMap(f, SpaceMap::View::Committed);
+        writeDList(SpaceMap::View::Committed, m_committed.bidNextP);
+        syncAll();
+
+        Header grown = m_committed;
+        grown.ibFileEof = eof;
+        grown.ibAMapLast = regionOffset(m_space.regionCount() - 1);
+        grown.cbAMapFree = m_space.freeBytes(SpaceMap::View::Committed);
+        grown.fAMapValid = kAMapValid;
+        writeHeader(grown);
+        syncAll();
+        m_committed = grown;
+    }
+
+    void commitChanges()
+    {
+        if (!m_changed)
+            return;
+        BlockRef nbt = m_nbt.flush(*this);
+        BlockRef bbt = m_bbt.flush(*this);
+
+        bool firstCommit = m_committed.ibFileEof == 0;
+        if (!firstCommit) {
+            Header invalid = m_committed;
+            invalid.fAMapValid = kAMapInvalid;
+            writeHeader(invalid);
+        }
+        syncAll();
+
+        std::vector<std::size_t> changed;
+        for (std::size_t r = 0; r < m_space.regionCount(); ++r)
+            if (m_space.dirty(r))
+                changed.push_back(r);
+        for (std::size_t r : changed)
+            m_out.write(regionOffset(r), encodeAMap(m_space.bits(r, SpaceMap::View::Working), regionOffset(r)));
+        for (std::size_t f : fmapsOver(changed))
+            writeFMap(f, SpaceMap::View::Working);
+        writeDList(SpaceMap::View::Working, m_bidNextP);
+        syncAll();
+
+        Header header;
+        header.bidNextP = m_bidNextP;
+        header.bidNextB = m_bidNextB;
+        header.rgnid = m_rgnid;
+        header.ibFileEof = regionOffset(m_space.regionCount());
+        header.ibAMapLast = regionOffset(m_space.regionCount() - 1);
+        header.cbAMapFree = m_space.freeBytes(SpaceMap::View::Working);
+        header.nbt = nbt;
+        header.bbt = bbt;
+        header.fAMapValid = kAMapValid;
+        header.cryptMethod = m_options.cryptMethod;
+        writeHeader(header);
+        syncAll();
+
+        m_committed = header;
+        m_space.commitDone();
+        m_changed = false;
+    }
+
+    std::unique_ptr<Sink> m_sink;
+    NdbOptions m_options;
+    WriteBuffer m_out;
+    SpaceMap m_space;
+    BTreeIndex<NodeTreeTraits> m_nbt;
+    BTreeIndex<BlockTreeTraits> m_bbt;
+    ChildTable m_children;
+    Header m_committed{}; // the header on disk; ibFileEof 0 until the first commit
+    std::array<std::uint32_t, kNidTypeCount> m_rgnid{};
+    Bid m_bidNextB = 0;
+    Bid m_bidNextP = 0;
+    std::uint32_t m_unique = 0;
+    bool m_changed = false;
+    std::optional<IoError> m_failure;
+    Bytes m_scratch;
+};
+
+} // namespace
+
+std::unique_ptr<NdbWriter> NdbWriter::create(std::unique_ptr<Sink> sink, const NdbOptions& options)
+{
+    if (options.cryptMethod > 1)
+        throw std::invalid_argument("Only unencoded (0) and permute-encoded (1) files can be written");
+    auto writer = std::make_unique<NdbFileWriter>(std::move(sink), options);
+    writer->create();
+    return writer;
+}
+
+} // namespace tressimo::pst

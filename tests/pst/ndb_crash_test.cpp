@@ -1,0 +1,262 @@
+// A process killed at any instant must leave a whole store: the write fails at every single
+// operation of a small run in turn, and what reached the file must read as the last commit.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+#include <map>
+#include <optional>
+
+#include "ndb_test_reader.h"
+#include "ndb_test_util.h"
+
+namespace tressimo::pst::testing {
+namespace {
+
+// A file whose writes reach the disk only when synced: a crash keeps everything synced and
+// any part of what came after. It fails at a chosen operation like a full disk would, and then
+// shows the file as it would be after a crash right there, keeping all, none, or only the last
+// of the unsynced operations.
+class LossySink : public Sink
+{
+public:
+    enum class Keep { All, None, LastOnly, AllButLast };
+
+    LossySink(std::string name, std::uint64_t failAt) : m_name(std::move(name)), m_failAt(failAt) {}
+
+    void writeAt(std::uint64_t offset, ByteView data) override
+    {
+        step();
+        m_pending.push_back(Op{offset, Bytes(data.begin(), data.end()), false});
+        m_size = std::max<std::uint64_t>(m_size, offset + data.size());
+    }
+    void resize(std::uint64_t size) override
+    {
+        step();
+        m_pending.push_back(Op{size, {}, true});
+        m_size = size;
+    }
+    void sync() override
+    {
+        step();
+        for (const Op& op : m_pending)
+            apply(m_durable, op);
+        m_pending.clear();
+    }
+    std::uint64_t size() const override { return m_size; }
+    std::string name() const override { return m_name; }
+
+    Bytes afterCrash(Keep keep) const
+    {
+        Bytes image = m_durable;
+        for (std::size_t i = 0; i < m_pending.size(); ++i) {
+            bool last = i + 1 == m_pending.size();
+            if (keep == Keep::All || (keep == Keep::LastOnly && last) || (keep == Keep::AllButLast && !last))
+                apply(image, m_pending[i]);
+        }
+        return image;
+    }
+    bool failed() const { return m_count >= m_failAt; }
+
+private:
+    struct Op
+    {
+        std::uint64_t offset; // the new size for a resize
+        Bytes data;
+        bool resize;
+    };
+    static void apply(Bytes& image, const Op& op)
+    {
+        if (op.resize) {
+            image.resize(op.offset);
+            return;
+        }
+        if (image.size() < op.offset + op.data.size())
+            image.resize(op.offset + op.data.size());
+        std::copy(op.data.begin(), op.data.end(), image.begin() + static_cast<std::ptrdiff_t>(op.offset));
+    }
+    void step()
+    {
+        if (++m_count >= m_failAt)
+            throw IoError("Cannot write to \"" + m_name + "\": No space left on device");
+    }
+
+    std::string m_name;
+    std::uint64_t m_failAt;
+    std::uint64_t m_count = 0;
+    std::uint64_t m_size = 0;
+    Bytes m_durable;
+    std::vector<Op> m_pending;
+};
+
+// What a reader should find of one node.
+struct ExpectedNode
+{
+    std::uint32_t parent = 0;
+    std::vector<Bytes> blocks;
+    std::map<std::uint32_t, Bytes> subnodes;
+};
+using Snapshot = std::map<std::uint32_t, ExpectedNode>;
+
+NodeContent contentFor(std::uint32_t seed, std::size_t blocks, std::size_t blockSize, std::size_t subnodes)
+{
+    NodeContent c;
+    for (std::size_t b = 0; b < blocks; ++b)
+        c.data.blocks.push_back(patternBytes(blockSize, seed * 31 + static_cast<std::uint32_t>(b)));
+    for (std::size_t s = 0; s < subnodes; ++s) {
+        SubnodeContent sub;
+        sub.nid = Nid::make(NidType::Ltp, 0x400 + static_cast<std::uint32_t>(s));
+        sub.data.blocks.push_back(patternBytes(50 + s, seed * 7 + static_cast<std::uint32_t>(s)));
+        c.subnodes.push_back(sub);
+    }
+    return c;
+}
+
+// The run: puts of every shape, a replacement, a deletion, a growth of the file, and commits.
+class CrashRun
+{
+public:
+    explicit CrashRun(NdbWriter& writer) : m_writer(writer) {}
+
+    void play()
+    {
+        for (std::uint32_t i = 0; i < 4; ++i)
+            put(Nid::make(NidType::NormalMessage, 0x10001 + i), 1, 1500, 1);
+        put(Nid{0x804E}, 3, 8176, 0);  // a data tree
+        put(Nid{0x8022}, 1, 300, 400); // a SIBLOCK of subnodes
+        commit();
+        put(Nid{0x804E}, 2, 4000, 0); // replaced
+        erase(Nid::make(NidType::NormalMessage, 0x10002));
+        for (std::uint32_t i = 0; i < 32; ++i) // past the first region
+            put(Nid::make(NidType::NormalMessage, 0x10100 + i), 1, 8176, 0);
+        commit();
+        erase(Nid::make(NidType::NormalMessage, 0x10100));
+        put(Nid::make(NidType::NormalMessage, 0x10001), 1, 700, 2);
+        commit();
+    }
+
+    const Snapshot& committed() const { return m_committed; }
+    const Snapshot& pending() const { return m_pending; }
+    bool failedInCommit() const { return m_inCommit; }
+
+private:
+    void put(Nid nid, std::size_t blocks, std::size_t size, std::size_t subnodes)
+    {
+        NodeContent content = contentFor(nid.value + m_puts++, blocks, size, subnodes);
+        m_writer.putNode(nid, Nid{0x8062}, content);
+        ExpectedNode& node = m_pending[nid.value];
+        node.parent = 0x8062;
+        node.blocks = content.data.blocks;
+        node.subnodes.clear();
+        for (const SubnodeContent& sub : content.subnodes)
+            node.subnodes[sub.nid.value] = sub.data.blocks.front();
+    }
+    void erase(Nid nid)
+    {
+        m_writer.deleteNode(nid);
+        m_pending.erase(nid.value);
+    }
+    void commit()
+    {
+        m_inCommit = true;
+        m_writer.commit();
+        m_inCommit = false;
+        m_committed = m_pending;
+    }
+
+    NdbWriter& m_writer;
+    Snapshot m_committed;
+    Snapshot m_pending;
+    std::uint32_t m_puts = 0;
+    bool m_inCommit = false;
+};
+
+bool holds(const NdbReader& reader, const Snapshot& expected)
+{
+    if (reader.nodes().size() != expected.size())
+        return false;
+    for (const auto& [nid, node] : expected) {
+        auto it = reader.nodes().find(nid);
+        if (it == reader.nodes().end() || it->second.parent != node.parent ||
+            reader.streamBlocks(it->second.data) != node.blocks)
+            return false;
+        auto subnodes = reader.subnodes(it->second.sub);
+        if (subnodes.size() != node.subnodes.size())
+            return false;
+        for (const auto& [subNid, data] : node.subnodes)
+            if (!subnodes.count(subNid) || reader.stream(subnodes.at(subNid).data) != data)
+                return false;
+    }
+    return true;
+}
+
+class NdbCrash : public ::testing::TestWithParam<std::size_t>
+{
+};
+
+TEST_P(NdbCrash, EveryInterruptedOperationLeavesTheLastCommit)
+{
+    NdbOptions options;
+    options.writeBufferSize = GetParam();
+    options.maxGrowthRegions = 1;
+    int checked = 0, inMapRewrite = 0, pastEndOfFile = 0;
+    for (std::uint64_t failAt = 1;; ++failAt) {
+        auto owned = std::make_unique<LossySink>("crash.pst", failAt);
+        LossySink* sink = owned.get();
+        std::unique_ptr<NdbWriter> writer;
+        try {
+            writer = NdbWriter::create(std::move(owned), options);
+        } catch (const IoError& e) {
+            // A store that never came to be: creating it reports the failure.
+            EXPECT_NE(std::string(e.what()).find("crash.pst"), std::string::npos);
+            continue;
+        }
+        CrashRun run(*writer);
+        std::string message;
+        try {
+            run.play();
+        } catch (const IoError& e) {
+            message = e.what();
+        }
+        if (message.empty())
+            break; // the whole run got through: every operation has been interrupted once
+        SCOPED_TRACE("failure at operation " + std::to_string(failAt));
+        EXPECT_NE(message.find("crash.pst"), std::string::npos) << message;
+        EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
+        try {
+            writer->commit();
+            ADD_FAILURE() << "commit after a failure succeeded";
+        } catch (const IoError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+
+        using Keep = LossySink::Keep;
+        for (Keep keep : {Keep::All, Keep::None, Keep::LastOnly, Keep::AllButLast}) {
+            SCOPED_TRACE("unsynced writes kept: " + std::to_string(static_cast<int>(keep)));
+            Bytes image = sink->afterCrash(keep);
+            NdbReader reader(image, ReaderOptions{true});
+            ASSERT_TRUE(reader.problems().empty()) << reader.report();
+            bool last = holds(reader, run.committed());
+            // Once the commit's final header is on disk the new state is the last commit, even
+            // if the sync after it failed.
+            bool attempted = run.failedInCommit() && holds(reader, run.pending());
+            ASSERT_TRUE(last || attempted) << "the file holds neither the last commit nor the attempted one";
+            ++checked;
+            inMapRewrite += reader.fAMapValid == 0;
+            pastEndOfFile += image.size() > reader.fileEof;
+        }
+    }
+    // The sweep went through the map rewrites and through growing the file.
+    EXPECT_GT(checked, 80);
+    EXPECT_GT(inMapRewrite, 0);
+    EXPECT_GT(pastEndOfFile, 0);
+}
+
+// Unbuffered, every block and page is its own write; buffered, writes come in larger pieces.
+INSTANTIATE_TEST_SUITE_P(Buffering, NdbCrash, ::testing::Values(std::size_t{0}, std::size_t{1} << 20));
+
+} // namespace
+} // namespace tressimo::pst::testing

@@ -1,0 +1,713 @@
+// The node database writer, read back with the independent test reader.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <numeric>
+#include <random>
+#include <stdexcept>
+
+#include "ndb_test_reader.h"
+#include "ndb_test_util.h"
+
+namespace tressimo::pst::testing {
+namespace {
+
+constexpr std::uint64_t kRegion = 253952;
+constexpr std::uint64_t kFirstAMap = 0x4400;
+
+Nid messageNid(std::uint32_t i)
+{
+    return Nid::make(NidType::NormalMessage, 0x10001 + i);
+}
+
+#define EXPECT_SOUND(reader) EXPECT_TRUE((reader).problems().empty()) << (reader).report()
+
+// ---- a new store -------------------------------------------------------------------------
+
+TEST(NdbNewStore, HasOutlooksLayoutAndCounters)
+{
+    MemoryStore store;
+    const Bytes& ours = store.bytes();
+    Bytes outlook = readFileBytes(referencePst("outlook-empty.pst"));
+    ASSERT_EQ(outlook.size(), 271360u);
+
+    EXPECT_EQ(ours.size(), outlook.size());
+    EXPECT_EQ(store.writer->fileSize(), outlook.size());
+    // The same pages at the same places: density list, AMap, PMap.
+    for (std::uint64_t ib : {0x4200, 0x4400, 0x4600})
+        EXPECT_EQ(ours[ib + 496], outlook[ib + 496]) << "page type at " << ib;
+    EXPECT_EQ(getU16(ours.data() + 0x4400), 0xFFFF) << "AMap must cover itself and the PMap";
+    EXPECT_TRUE(std::all_of(ours.begin() + 0x4600, ours.begin() + 0x4600 + 496, [](auto b) { return b == 0xFF; }));
+
+    NdbReader reader(ours);
+    EXPECT_SOUND(reader);
+    EXPECT_TRUE(reader.nodes().empty());
+    EXPECT_EQ(reader.nbtLevels, 1);
+    EXPECT_EQ(reader.bbtLevels, 1);
+    EXPECT_EQ(reader.cryptMethod, 1);
+    EXPECT_EQ(reader.fAMapValid, 2);
+    EXPECT_EQ(reader.bidNextB, 4u);
+    // The high-water marks of a new file.
+    NdbReader outlookReader(outlook);
+    for (std::size_t type = 0; type < 32; ++type) {
+        std::uint32_t expected = type == 3 ? 0x4000 : type == 4 ? 0x10000 : type == 8 ? 0x8000 : 0x400;
+        EXPECT_EQ(reader.rgnid[type], expected) << "type " << type;
+        // Outlook's empty store raised only the folder slots (by creating folders).
+        if (type != 2 && type < 13) {
+            EXPECT_EQ(reader.rgnid[type], outlookReader.rgnid[type]) << "type " << type;
+        }
+    }
+}
+
+TEST(NdbNewStore, UnencodedStoreKeepsDataPlain)
+{
+    NdbOptions options;
+    options.cryptMethod = 0;
+    MemoryStore store(options);
+    Bytes data = patternBytes(300, 7);
+    store.writer->putNode(messageNid(0), Nid{0x8022}, singleBlock(data));
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.cryptMethod, 0);
+    std::uint64_t bid = reader.nodes().at(messageNid(0).value).data;
+    EXPECT_EQ(reader.storedBlock(bid), data);
+}
+
+TEST(NdbNewStore, RefusesEncodingsItCannotWrite)
+{
+    NdbOptions options;
+    options.cryptMethod = 2;
+    EXPECT_THROW(NdbWriter::create(std::make_unique<MemorySink>(), options), std::invalid_argument);
+}
+
+// ---- counters ----------------------------------------------------------------------------
+
+struct NidCase
+{
+    NidType type;
+    std::uint32_t firstNid;
+};
+
+class NdbNidCounter : public ::testing::TestWithParam<NidCase>
+{
+};
+
+TEST_P(NdbNidCounter, HandsOutAfterTheHighWaterMarkAndRecordsIt)
+{
+    NidCase c = GetParam();
+    MemoryStore store;
+    Nid first = store.writer->allocateNid(c.type);
+    Nid second = store.writer->allocateNid(c.type);
+    EXPECT_EQ(first.value, c.firstNid);
+    EXPECT_EQ(second.index(), first.index() + 1);
+    EXPECT_EQ(second.type(), c.type);
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.rgnid[static_cast<std::size_t>(c.type)], second.index());
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, NdbNidCounter,
+                         ::testing::Values(NidCase{NidType::NormalFolder, 0x8022},      // IPM subtree in Outlook
+                                           NidCase{NidType::NormalMessage, 0x200024},   // first message
+                                           NidCase{NidType::SearchFolder, 0x80023},
+                                           NidCase{NidType::AssocMessage, 0x100028},
+                                           NidCase{NidType::HierarchyTable, 0x802D},
+                                           NidCase{NidType::Internal, 0x8021}));
+
+TEST(NdbCounters, FixedAndReservedNodesRaiseTheHighWaterMark)
+{
+    MemoryStore store;
+    store.writer->reserveNid(Nid::make(NidType::NormalFolder, 0x404));
+    store.writer->reserveNid(Nid::make(NidType::NormalFolder, 0x402)); // never lowers it
+    // A node put under a NID nobody allocated must not be handed out again later.
+    store.writer->putNode(Nid::make(NidType::ContentsTable, 0x450), Nid{}, singleBlock(patternBytes(10, 1)));
+    EXPECT_EQ(store.writer->allocateNid(NidType::NormalFolder).index(), 0x405u);
+    EXPECT_EQ(store.writer->allocateNid(NidType::ContentsTable).index(), 0x451u);
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.rgnid[2], 0x405u);
+    EXPECT_EQ(reader.rgnid[14], 0x451u);
+}
+
+TEST(NdbCounters, BlockIdsStepByFourAndMarkInternalBlocks)
+{
+    MemoryStore store;
+    NodeContent content;
+    content.data.blocks = {patternBytes(100, 1), patternBytes(100, 2)};
+    store.writer->putNode(messageNid(0), Nid{}, content);
+    store.writer->putNode(messageNid(1), Nid{}, singleBlock(patternBytes(10, 3)));
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    std::vector<std::uint64_t> bids;
+    for (auto& [bid, block] : reader.blocks())
+        bids.push_back(bid);
+    // Two data blocks, their XBLOCK (internal: bit 0x2), then the next node's block.
+    EXPECT_EQ(bids, (std::vector<std::uint64_t>{0x4, 0x8, 0xE, 0x10}));
+    EXPECT_EQ(reader.nodes().at(messageNid(0).value).data, 0xEu);
+    EXPECT_EQ(reader.bidNextB, 0x14u);
+    EXPECT_GT(reader.bidNextP, 1u);
+}
+
+// ---- B-trees -----------------------------------------------------------------------------
+
+struct TreeCase
+{
+    std::uint32_t nodes;
+    int nbtLevels;
+    int bbtLevels;
+};
+
+class NdbTreeDepth : public ::testing::TestWithParam<TreeCase>
+{
+};
+
+// Nodes in order fill leaf pages completely (15 NBT entries, 20 BBT entries) and intermediate
+// pages hold 20 children, so the depth follows from the counts.
+TEST_P(NdbTreeDepth, GrowsLevelsAsPagesFill)
+{
+    TreeCase c = GetParam();
+    MemoryStore store;
+    for (std::uint32_t i = 0; i < c.nodes; ++i)
+        store.writer->putNode(messageNid(i), Nid{0x8082}, singleBlock(patternBytes(20 + i % 50, i)));
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.nodes().size(), c.nodes);
+    EXPECT_EQ(reader.nbtLevels, c.nbtLevels);
+    EXPECT_EQ(reader.bbtLevels, c.bbtLevels);
+    for (std::uint32_t i = 0; i < c.nodes; i += 97) {
+        const ReadNode& node = reader.nodes().at(messageNid(i).value);
+        EXPECT_EQ(node.parent, 0x8082u);
+        EXPECT_EQ(reader.stream(node.data), patternBytes(20 + i % 50, i));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, NdbTreeDepth,
+                         ::testing::Values(TreeCase{1, 1, 1}, TreeCase{15, 1, 1}, TreeCase{16, 2, 1},
+                                           TreeCase{21, 2, 2}, TreeCase{300, 2, 2}, TreeCase{301, 3, 2},
+                                           TreeCase{401, 3, 3}, TreeCase{6001, 4, 3}, TreeCase{20000, 4, 4}));
+
+// Puts, replacements and deletions in random order, over several commits.
+TEST(NdbTrees, StaySortedAndCompleteUnderRandomChanges)
+{
+    MemoryStore store;
+    std::mt19937 random(42);
+    std::map<std::uint32_t, Bytes> expected;
+    for (int round = 0; round < 6; ++round) {
+        for (int i = 0; i < 900; ++i) {
+            std::uint32_t index = random() % 3000;
+            Nid nid = Nid::make(static_cast<NidType>(1 + random() % 18), 0x400 + index);
+            if (random() % 4 == 0) {
+                store.writer->deleteNode(nid);
+                expected.erase(nid.value);
+            } else {
+                Bytes data = patternBytes(1 + random() % 3000, random());
+                store.writer->putNode(nid, Nid{}, singleBlock(data));
+                expected[nid.value] = data;
+            }
+        }
+        store.writer->commit();
+        NdbReader reader(store.bytes());
+        ASSERT_TRUE(reader.problems().empty()) << "round " << round << "\n" << reader.report();
+        ASSERT_EQ(reader.nodes().size(), expected.size());
+        for (auto& [nid, data] : expected)
+            ASSERT_EQ(reader.stream(reader.nodes().at(nid).data), data) << std::hex << nid;
+    }
+}
+
+// ---- data trees --------------------------------------------------------------------------
+
+struct DataTreeCase
+{
+    std::size_t blocks;
+    std::size_t blockSize;
+    int depth; // 0 one block, 1 XBLOCK, 2 XXBLOCK
+};
+
+class NdbDataTree : public ::testing::TestWithParam<DataTreeCase>
+{
+};
+
+TEST_P(NdbDataTree, KeepsBlocksAndTheirBoundaries)
+{
+    DataTreeCase c = GetParam();
+    MemoryStore store;
+    NodeContent content;
+    for (std::size_t i = 0; i < c.blocks; ++i)
+        content.data.blocks.push_back(patternBytes(c.blockSize - i % 7, static_cast<std::uint32_t>(i)));
+    store.writer->putNode(messageNid(0), Nid{}, content);
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    std::uint64_t root = reader.nodes().at(messageNid(0).value).data;
+    EXPECT_EQ(reader.dataTreeDepth(root), c.depth);
+    EXPECT_EQ(reader.streamBlocks(root), content.data.blocks);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, NdbDataTree,
+                         ::testing::Values(DataTreeCase{1, 8176, 0}, DataTreeCase{2, 8176, 1},
+                                           DataTreeCase{128, 8176, 1}, // a 1 MB value
+                                           DataTreeCase{1021, 40, 1}, DataTreeCase{1022, 40, 2},
+                                           DataTreeCase{2500, 30, 2}));
+
+TEST(NdbDataTree, SplitIntoBlocksCutsAtTheBlockLimit)
+{
+    for (std::size_t size : {0u, 1u, 8176u, 8177u, 3u * 8176u + 5u}) {
+        Bytes data = patternBytes(size, 3);
+        std::vector<Bytes> blocks = splitIntoBlocks(data);
+        EXPECT_EQ(blocks.size(), (size + 8175) / 8176) << size;
+        Bytes joined;
+        for (const Bytes& b : blocks) {
+            EXPECT_LE(b.size(), 8176u);
+            EXPECT_FALSE(b.empty());
+            joined.insert(joined.end(), b.begin(), b.end());
+        }
+        EXPECT_EQ(joined, data);
+    }
+}
+
+// ---- subnode trees -----------------------------------------------------------------------
+
+struct SubnodeCase
+{
+    std::size_t count;
+    int depth; // 0 SLBLOCK, 1 SIBLOCK
+};
+
+class NdbSubnodes : public ::testing::TestWithParam<SubnodeCase>
+{
+};
+
+TEST_P(NdbSubnodes, AreSortedAndComplete)
+{
+    SubnodeCase c = GetParam();
+    MemoryStore store;
+    NodeContent content = singleBlock(patternBytes(200, 1));
+    // Given in reverse order; the tree must be sorted by NID.
+    for (std::size_t i = c.count; i-- > 0;) {
+        SubnodeContent sub;
+        sub.nid = Nid::make(NidType::Ltp, 0x400 + static_cast<std::uint32_t>(i) * 3);
+        sub.data.blocks.push_back(patternBytes(10 + i % 30, static_cast<std::uint32_t>(i)));
+        content.subnodes.push_back(sub);
+    }
+    store.writer->putNode(messageNid(0), Nid{}, content);
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    std::uint64_t root = reader.nodes().at(messageNid(0).value).sub;
+    EXPECT_EQ(reader.subnodeTreeDepth(root), c.depth);
+    auto subnodes = reader.subnodes(root);
+    ASSERT_EQ(subnodes.size(), c.count);
+    for (std::size_t i = 0; i < c.count; ++i) {
+        std::uint32_t nid = Nid::make(NidType::Ltp, 0x400 + static_cast<std::uint32_t>(i) * 3).value;
+        ASSERT_EQ(subnodes.count(nid), 1u);
+        EXPECT_EQ(reader.stream(subnodes.at(nid).data), patternBytes(10 + i % 30, static_cast<std::uint32_t>(i)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, NdbSubnodes,
+                         ::testing::Values(SubnodeCase{1, 0}, SubnodeCase{340, 0}, SubnodeCase{341, 1},
+                                           SubnodeCase{2000, 1}));
+
+TEST(NdbSubnodes, NestAndHoldDataTrees)
+{
+    MemoryStore store;
+    // A message with a recipient table, an attachment with subnodes of its own, and a large
+    // property value stored as a data tree.
+    SubnodeContent recipients{Nid{0x692}, {}, {}};
+    recipients.data.blocks.push_back(patternBytes(300, 1));
+    SubnodeContent attachment{Nid::make(NidType::Attachment, 0x20), {}, {}};
+    attachment.data.blocks.push_back(patternBytes(120, 2));
+    SubnodeContent attachedValue{Nid::make(NidType::Ltp, 0x40), {}, {}};
+    attachedValue.data.blocks = {patternBytes(8176, 3), patternBytes(500, 4)};
+    attachment.subnodes.push_back(attachedValue);
+    SubnodeContent bigValue{Nid::make(NidType::Ltp, 0x21), {}, {}};
+    bigValue.data.blocks = splitIntoBlocks(patternBytes(20000, 5));
+    NodeContent content = singleBlock(patternBytes(900, 6));
+    content.subnodes = {attachment, recipients, bigValue};
+    store.writer->putNode(messageNid(0), Nid{0x8082}, content);
+    store.writer->commit();
+
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    auto top = reader.subnodes(reader.nodes().at(messageNid(0).value).sub);
+    ASSERT_EQ(top.size(), 3u);
+    EXPECT_EQ(reader.stream(top.at(0x692).data), patternBytes(300, 1));
+    EXPECT_EQ(reader.dataTreeDepth(top.at(bigValue.nid.value).data), 1);
+    EXPECT_EQ(reader.stream(top.at(bigValue.nid.value).data), patternBytes(20000, 5));
+    EXPECT_EQ(top.at(0x692).sub, 0u);
+    auto nested = reader.subnodes(top.at(attachment.nid.value).sub);
+    ASSERT_EQ(nested.size(), 1u);
+    EXPECT_EQ(reader.streamBlocks(nested.at(attachedValue.nid.value).data), attachedValue.data.blocks);
+}
+
+// ---- reference counts --------------------------------------------------------------------
+
+std::uint16_t cRefOf(const NdbReader& reader, std::uint64_t bid)
+{
+    auto it = reader.blocks().find(bid);
+    return it == reader.blocks().end() ? 0 : it->second.cRef;
+}
+
+TEST(NdbReferenceCounts, CountEveryReferrerOfASharedBlock)
+{
+    MemoryStore store;
+    Nid templ{0x60D};
+    store.writer->putNode(templ, Nid{}, singleBlock(patternBytes(200, 1)));
+    Bid shared = store.writer->findNode(templ)->dataBid;
+    NodeContent empty;
+    empty.data.sharedBid = shared;
+    // Five folders' empty hierarchy tables point at the template's block, as Outlook's do.
+    for (std::uint32_t i = 0; i < 5; ++i)
+        store.writer->putNode(Nid::make(NidType::HierarchyTable, 0x401 + i), Nid{}, empty);
+    // A subnode may share it too.
+    NodeContent withSub = singleBlock(patternBytes(50, 2));
+    withSub.subnodes.push_back(SubnodeContent{Nid{0x692}, empty.data, {}});
+    store.writer->putNode(messageNid(0), Nid{}, withSub);
+    store.writer->commit();
+    {
+        NdbReader reader(store.bytes());
+        EXPECT_SOUND(reader);
+        EXPECT_EQ(cRefOf(reader, shared), 1 + 1 + 5 + 1);
+        std::uint64_t single = reader.nodes().at(messageNid(0).value).data;
+        EXPECT_EQ(cRefOf(reader, single), 2) << "a block used once has the BBT's and the node's reference";
+    }
+
+    // Dropping referrers, and putting the template again, keeps the count exact; the shared
+    // block lives as long as anything uses it.
+    store.writer->deleteNode(Nid::make(NidType::HierarchyTable, 0x401));
+    store.writer->deleteNode(Nid::make(NidType::HierarchyTable, 0x402));
+    store.writer->putNode(templ, Nid{}, singleBlock(patternBytes(210, 3)));
+    store.writer->commit();
+    {
+        NdbReader reader(store.bytes());
+        EXPECT_SOUND(reader);
+        EXPECT_EQ(cRefOf(reader, shared), 1 + 3 + 1);
+        EXPECT_EQ(reader.stream(reader.nodes().at(Nid::make(NidType::HierarchyTable, 0x405).value).data),
+                  patternBytes(200, 1));
+    }
+
+    for (std::uint32_t i = 2; i < 5; ++i)
+        store.writer->deleteNode(Nid::make(NidType::HierarchyTable, 0x401 + i));
+    store.writer->deleteNode(messageNid(0));
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.blocks().count(shared), 0u) << "the last referrer gone, the block goes";
+    EXPECT_EQ(reader.blocks().size(), 1u);
+}
+
+TEST(NdbReferenceCounts, PuttingANodeAgainOverItsOwnSharedBlockKeepsIt)
+{
+    MemoryStore store;
+    store.writer->putNode(Nid{0x60E}, Nid{}, singleBlock(patternBytes(64, 1)));
+    Bid shared = store.writer->findNode(Nid{0x60E})->dataBid;
+    NodeContent empty;
+    empty.data.sharedBid = shared;
+    store.writer->putNode(Nid{0x806E}, Nid{}, empty);
+    store.writer->putNode(Nid{0x806E}, Nid{}, empty);
+    store.writer->deleteNode(Nid{0x60E});
+    store.writer->putNode(Nid{0x806E}, Nid{}, empty);
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(cRefOf(reader, shared), 2);
+    EXPECT_EQ(reader.stream(shared), patternBytes(64, 1));
+}
+
+// ---- replacing, deleting, reusing space --------------------------------------------------
+
+TEST(NdbSpace, ReplacedBlocksStayUntouchedUntilTheNextCommit)
+{
+    MemoryStore store;
+    NodeContent first;
+    first.data.blocks = {patternBytes(8176, 1), patternBytes(8176, 2), patternBytes(4000, 3)};
+    store.writer->putNode(messageNid(0), Nid{}, first);
+    store.writer->commit();
+    Bytes committed = store.bytes();
+
+    NodeContent second;
+    second.data.blocks = {patternBytes(5000, 4)};
+    store.writer->putNode(messageNid(0), Nid{}, second);
+    for (std::uint32_t i = 1; i < 20; ++i)
+        store.writer->putNode(messageNid(i), Nid{}, singleBlock(patternBytes(3000, 10 + i)));
+    store.writer->deleteNode(messageNid(0));
+    // Uncommitted: the file still reads as the last commit, old data intact.
+    NdbReader before(store.bytes());
+    EXPECT_SOUND(before);
+    ASSERT_EQ(before.nodes().size(), 1u);
+    EXPECT_EQ(before.streamBlocks(before.nodes().at(messageNid(0).value).data), first.data.blocks);
+    NdbReader old(committed);
+    for (auto& [bid, block] : old.blocks())
+        EXPECT_TRUE(std::equal(committed.begin() + block.ib, committed.begin() + block.ib + block.cb,
+                               store.bytes().begin() + block.ib))
+            << "committed block " << bid << " was overwritten before the commit";
+
+    store.writer->commit();
+    NdbReader after(store.bytes());
+    EXPECT_SOUND(after); // includes: the replaced blocks are now free in the AMaps
+    EXPECT_EQ(after.nodes().size(), 19u);
+    EXPECT_EQ(after.nodes().count(messageNid(0).value), 0u);
+}
+
+TEST(NdbSpace, FreedSpaceIsReusedOnlyAfterTheCommitThatFreesIt)
+{
+    MemoryStore store;
+    Bytes full = patternBytes(8176, 1); // 8192 bytes on disk
+    for (std::uint32_t i = 0; i < 28; ++i)
+        store.writer->putNode(messageNid(i), Nid{}, singleBlock(full));
+    store.writer->commit();
+    ASSERT_EQ(store.writer->fileSize(), kFirstAMap + kRegion);
+
+    // The 28 blocks are released but still on record; three more do not fit in what is left,
+    // so the file must grow rather than overwrite them.
+    for (std::uint32_t i = 0; i < 28; ++i)
+        store.writer->deleteNode(messageNid(i));
+    for (std::uint32_t i = 100; i < 103; ++i)
+        store.writer->putNode(messageNid(i), Nid{}, singleBlock(full));
+    EXPECT_EQ(store.writer->fileSize(), kFirstAMap + 2 * kRegion);
+    {
+        NdbReader grown(store.bytes());
+        EXPECT_SOUND(grown);
+        EXPECT_EQ(grown.nodes().size(), 28u) << "growth is committed alone, with the old nodes";
+    }
+    store.writer->commit();
+
+    // Once that commit is on disk the space is free again: 28 more fit without growing.
+    for (std::uint32_t i = 200; i < 228; ++i)
+        store.writer->putNode(messageNid(i), Nid{}, singleBlock(full));
+    store.writer->commit();
+    EXPECT_EQ(store.writer->fileSize(), kFirstAMap + 2 * kRegion);
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.nodes().size(), 31u);
+}
+
+// A node rewritten at every commit (as a folder's contents table is) must not make the file
+// grow without end.
+TEST(NdbSpace, RewritingANodeAtEveryCommitReusesSpace)
+{
+    MemoryStore store;
+    for (std::uint32_t round = 0; round < 60; ++round) {
+        NodeContent table;
+        table.data.blocks = splitIntoBlocks(patternBytes(40000 + round * 100, round));
+        store.writer->putNode(Nid{0x804E}, Nid{}, table);
+        store.writer->putNode(messageNid(round), Nid{0x8042}, singleBlock(patternBytes(1500, round)));
+        store.writer->commit();
+    }
+    EXPECT_LE(store.writer->fileSize(), kFirstAMap + 2 * kRegion);
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.stream(reader.nodes().at(0x804E).data), patternBytes(40000 + 59 * 100, 59));
+}
+
+TEST(NdbSpace, CommitWithoutChangesWritesNothing)
+{
+    MemoryStore store;
+    store.writer->putNode(messageNid(0), Nid{}, singleBlock(patternBytes(10, 1)));
+    store.writer->commit();
+    Bytes before = store.bytes();
+    int syncs = store.sink->syncCount();
+    store.writer->commit();
+    EXPECT_EQ(store.sink->syncCount(), syncs);
+    EXPECT_EQ(store.bytes(), before);
+}
+
+// ---- growth ------------------------------------------------------------------------------
+
+struct GrowthCase
+{
+    std::uint32_t maxGrowthRegions;
+    std::uint32_t nodes;       // each one full block of 8192 bytes on disk
+    std::uint64_t fileRegions; // expected size of the file
+};
+
+class NdbGrowth : public ::testing::TestWithParam<GrowthCase>
+{
+};
+
+TEST_P(NdbGrowth, AddsWholeRegionsWithTheirMaps)
+{
+    GrowthCase c = GetParam();
+    NdbOptions options;
+    options.maxGrowthRegions = c.maxGrowthRegions;
+    MemoryStore store(options);
+    for (std::uint32_t i = 0; i < c.nodes; ++i) {
+        store.writer->putNode(messageNid(i), Nid{}, singleBlock(patternBytes(8176, i)));
+        if (i % 500 == 499)
+            store.writer->commit();
+    }
+    store.writer->commit();
+    EXPECT_EQ(store.writer->fileSize(), kFirstAMap + c.fileRegions * kRegion);
+    EXPECT_EQ(store.bytes().size(), store.writer->fileSize());
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.regions, c.fileRegions);
+    EXPECT_EQ(reader.nodes().size(), c.nodes);
+    for (std::uint32_t i = 0; i < c.nodes; i += 211)
+        EXPECT_EQ(reader.stream(reader.nodes().at(messageNid(i).value).data), patternBytes(8176, i));
+}
+
+INSTANTIATE_TEST_SUITE_P(Policies, NdbGrowth,
+                         ::testing::Values(
+                             // Exactly as Outlook: one region at a time; 30 full blocks and a few
+                             // B-tree pages fill one.
+                             GrowthCase{1, 29, 1}, GrowthCase{1, 31, 2}, GrowthCase{1, 150, 5},
+                             // Past 128 regions (32.5 MB) the first FMap page appears; past 8 a
+                             // second PMap.
+                             GrowthCase{16, 4200, 144}));
+
+// ---- failures ----------------------------------------------------------------------------
+
+TEST(NdbFailure, FirstWriteErrorSticksAndNamesTheFile)
+{
+    auto memory = std::make_unique<MemorySink>("contacts.pst");
+    MemorySink* file = memory.get();
+    NdbOptions options;
+    options.writeBufferSize = 0;
+    // Enough operations to create the store and commit once, then the disk is full.
+    auto failing = std::make_unique<FailingSink>(std::move(memory), 40);
+    FailingSink* sink = failing.get();
+    auto writer = NdbWriter::create(std::move(failing), options);
+    std::string message;
+    try {
+        for (std::uint32_t i = 0; i < 100; ++i)
+            writer->putNode(messageNid(i), Nid{}, singleBlock(patternBytes(100, i)));
+        writer->commit();
+        FAIL() << "the sink never failed";
+    } catch (const IoError& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("contacts.pst"), std::string::npos) << message;
+    EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
+
+    std::uint64_t operations = sink->operations();
+    auto sameError = [&](auto call) {
+        try {
+            call();
+            ADD_FAILURE() << "a call after the failure succeeded";
+        } catch (const IoError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    };
+    sameError([&] { writer->putNode(messageNid(500), Nid{}, singleBlock(patternBytes(10, 1))); });
+    sameError([&] { writer->deleteNode(messageNid(1)); });
+    sameError([&] { writer->commit(); });
+    sameError([&] { writer->findNode(messageNid(1)); });
+    sameError([&] { writer->allocateNid(NidType::NormalMessage); });
+    sameError([&] { writer->reserveNid(messageNid(900)); });
+    sameError([&] { writer->fileSize(); });
+    EXPECT_EQ(sink->operations(), operations) << "nothing more was tried on the file";
+    NdbReader reader(file->bytes(), ReaderOptions{true});
+    EXPECT_SOUND(reader);
+}
+
+struct BadNodeCase
+{
+    const char* name;
+    std::function<void(NodeContent&, Bid existing)> spoil;
+    Nid nid = messageNid(7);
+};
+
+class NdbBadNode : public ::testing::TestWithParam<BadNodeCase>
+{
+};
+
+// Contents no file could hold are refused before anything is written, and the writer goes on.
+TEST_P(NdbBadNode, IsRefusedWithoutHarm)
+{
+    MemoryStore store;
+    store.writer->putNode(messageNid(0), Nid{}, singleBlock(patternBytes(10, 1)));
+    store.writer->commit();
+    Bid existing = store.writer->findNode(messageNid(0))->dataBid;
+    Bytes before = store.bytes();
+
+    NodeContent content = singleBlock(patternBytes(10, 2));
+    GetParam().spoil(content, existing);
+    EXPECT_THROW(store.writer->putNode(GetParam().nid, Nid{}, content), std::invalid_argument);
+    EXPECT_EQ(store.bytes(), before);
+
+    store.writer->putNode(messageNid(1), Nid{}, singleBlock(patternBytes(10, 3)));
+    store.writer->commit();
+    NdbReader reader(store.bytes());
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.nodes().size(), 2u);
+    EXPECT_EQ(reader.blocks().at(existing).cRef, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NdbBadNode,
+    ::testing::Values(
+        BadNodeCase{"BlockTooLarge", [](NodeContent& c, Bid) { c.data.blocks.push_back(Bytes(8177, 1)); }},
+        BadNodeCase{"SharedAndOwnBlocks", [](NodeContent& c, Bid existing) { c.data.sharedBid = existing; }},
+        BadNodeCase{"SharedBlockMissing",
+                    [](NodeContent& c, Bid) {
+                        c.data.blocks.clear();
+                        c.data.sharedBid = 0x9994;
+                    }},
+        BadNodeCase{"DuplicateSubnode",
+                    [](NodeContent& c, Bid) {
+                        c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {}});
+                        c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {}});
+                    }},
+        BadNodeCase{"SubnodeZero", [](NodeContent& c, Bid) { c.subnodes.push_back(SubnodeContent{Nid{0}, {}, {}}); }},
+        BadNodeCase{"NestedBlockTooLarge",
+                    [](NodeContent& c, Bid) {
+                        SubnodeContent inner{Nid{0x3F}, {}, {}};
+                        inner.data.blocks.push_back(Bytes(9000, 0));
+                        c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {inner}});
+                    }},
+        BadNodeCase{"NodeZero", [](NodeContent&, Bid) {}, Nid{0}}),
+    [](const ::testing::TestParamInfo<BadNodeCase>& info) { return std::string(info.param.name); });
+
+TEST(NdbFailure, ExistingFileIsNeverReplaced)
+{
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "tressimo-ndb-test";
+    std::filesystem::create_directories(dir);
+    std::filesystem::path path = dir / "existing.pst";
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << "precious";
+    }
+    try {
+        NdbWriter::create(FileSink::createNew(path));
+        FAIL() << "an existing file was opened";
+    } catch (const IoError& e) {
+        std::string message = e.what();
+        EXPECT_NE(message.find(path.string()), std::string::npos) << message;
+        EXPECT_NE(message.find("File exists"), std::string::npos) << message;
+    }
+    EXPECT_EQ(readFileBytes(path), Bytes({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(NdbFile, WritesARealFile)
+{
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "tressimo-ndb-file-test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::filesystem::path path = dir / "new.pst";
+    {
+        auto writer = NdbWriter::create(FileSink::createNew(path));
+        for (std::uint32_t i = 0; i < 200; ++i)
+            writer->putNode(messageNid(i), Nid{}, singleBlock(patternBytes(1500, i)));
+        writer->commit();
+        EXPECT_EQ(std::filesystem::file_size(path), writer->fileSize());
+    }
+    NdbReader reader(readFileBytes(path));
+    EXPECT_SOUND(reader);
+    EXPECT_EQ(reader.nodes().size(), 200u);
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace tressimo::pst::testing
