@@ -330,8 +330,10 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
             continue;
         }
         // Leave the node, and every ancestor whose last child it ends, up to `document`.
+        // Only an open address, date or web address can end here; most elements lie
+        // outside them, and their names need not be looked at again.
         for (;;) {
-            if (node.type() == pugi::node_element)
+            if ((context.AddressDepth > 0 || context.LabelledValueDepth > 0) && node.type() == pugi::node_element)
                 reader.leaveElement(node.name());
             if (pugi::xml_node next = node.next_sibling()) {
                 node = next;

@@ -138,28 +138,18 @@ std::vector<ReaderCase> readerCases()
                         {"eContact_Anniversary", "1998-09-26"},
                         {"eContact_Comments", "Met at the fair.\nLikes tea."}} +
              business(kWork) + home(kHome)},
-        {"LastNameEntryWins",
-         collection("c:NameCollection", {entry("c:Name", element("c:GivenName", "Ann")),
-                                         entry("c:Name", element("c:GivenName", "Anna"))}),
-         {{"eContact_FirstName", "Anna"}}},
         {"SpacesAndLineBreaksKeptAsRead",
          name(element("c:GivenName", "  Ann  ")) + element("c:Notes", " a\r\nb&#13;\tc "),
          {{"eContact_FirstName", "  Ann  "}, {"eContact_Comments", " a\nb\r\tc "}}},
-        {"EntitiesDecoded", name(element("c:FamilyName", "O&apos;Brien &amp; Zo&#235;")),
-         {{"eContact_LastName", "O'Brien & Zo\xC3\xAB"}}},
         {"CdataNeverRead",
          name(element("c:GivenName", "<![CDATA[Ann]]>") + element("c:FamilyName", "Sm<![CDATA[i]]>th")),
          {{"eContact_LastName", "th"}}},
-        {"OtherPrefixMatchesNothing",
+        {"OtherPrefixOrCaseMatchesNothing",
          "<x:NameCollection xmlns:x=\"http://schemas.microsoft.com/Contact\"><x:Name><x:GivenName>Ann</x:GivenName>"
-         "</x:Name></x:NameCollection>",
+         "</x:Name></x:NameCollection>" +
+             name(element("c:givenName", "Ann") + element("C:FamilyName", "Smith")),
          {}},
-        {"NamesAreCaseSensitive", name(element("c:givenName", "Ann") + element("C:FamilyName", "Smith")), {}},
         {"OnlyTheDirectElementCounts", name(element("c:GivenName", element("c:Nick", "Ann"))), {}},
-        {"ElementsThatNothingReads",
-         name(element("c:Manager", "Bob") + element("c:Spouse", "Cy") + element("c:NickName", "Annie")), {}},
-
-        // --- E-mail slots -----------------------------------------------------------------
         {"FourthSmtpAddressDropped",
          emails({emailEntry("SMTP", "a@x"), emailEntry("SMTP", "b@x"), emailEntry("SMTP", "c@x"),
                  emailEntry("SMTP", "d@x")}),
@@ -230,13 +220,6 @@ std::vector<ReaderCase> readerCases()
          phones({entry("c:PhoneNumber", element("c:Number", "1") + "<c:Alternate/><!-- kind -->" +
                                             labels({"Voice", "Business"}))}),
          {{"eContact_OfficePhone", "1"}}},
-        {"IndentationBetweenDoesNotMatter",
-         "<c:PhoneNumberCollection>\n  <c:PhoneNumber>\n    <c:Number>1</c:Number>\n    <c:LabelCollection>\n"
-         "      <c:Label>Voice</c:Label>\n      <c:Label>Personal</c:Label>\n    </c:LabelCollection>\n"
-         "  </c:PhoneNumber>\n</c:PhoneNumberCollection>\n",
-         {{"eContact_HomePhone", "1"}}},
-
-        // --- Web addresses ----------------------------------------------------------------
         {"SchemeInCapitalsStoredAsWritten", urls({businessUrl("HTTP://Acme.Example/Ann")}),
          {{"eContact_WebPage", "HTTP://Acme.Example/Ann"}}},
         {"SecureSchemeStored", urls({businessUrl("HTTPS://acme.example/")}),
@@ -256,7 +239,6 @@ std::vector<ReaderCase> readerCases()
         {"TimeAndZoneIgnored",
          dates({birthday("1970-05-12T23:30:00-08:00"), anniversary("1998-09-26T00:00:00.000+14:00")}),
          {{"eContact_BirthDay", "1970-05-12"}, {"eContact_Anniversary", "1998-09-26"}}},
-        {"LeapDay", dates({birthday("2000-02-29T00:00:00Z")}), {{"eContact_BirthDay", "2000-02-29"}}},
         {"InvalidBirthdaySkipsOnlyThatDate",
          dates({birthday("1970-02-30T00:00:00Z"), anniversary("1998-09-26T00:00:00Z")}) +
              name(element("c:GivenName", "Ann")),
