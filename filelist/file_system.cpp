@@ -24,13 +24,15 @@ fs::path toPath(const std::string& text)
 #endif
 }
 
-std::string toText(const fs::path& path)
+// The name of a listed entry, without building a second path object for it.
+std::string nameOf(const fs::directory_entry& entry)
 {
 #ifdef _WIN32
-    const std::u8string u8 = path.u8string();
+    const std::u8string u8 = entry.path().filename().u8string();
     return std::string(u8.begin(), u8.end());
 #else
-    return path.native();
+    const std::string& full = entry.path().native();
+    return full.substr(full.rfind('/') + 1);
 #endif
 }
 
@@ -88,10 +90,10 @@ FolderListing DiskFileSystem::listFolder(const std::string& path)
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         switch (classify(*it)) {
         case EntryKind::SubFolder:
-            out.subFolders.push_back(toText(it->path().filename()));
+            out.subFolders.push_back(nameOf(*it));
             break;
         case EntryKind::File:
-            out.files.push_back(toText(it->path().filename()));
+            out.files.push_back(nameOf(*it));
             break;
         case EntryKind::Other:
             break;

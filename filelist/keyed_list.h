@@ -2,6 +2,7 @@
 // An ordered list whose entries are addressed by position (counted from 1) or by a text key
 // that is unique within the list. The folder scanner hands its results out in this shape.
 
+#include <cassert>
 #include <cstddef>
 #include <deque>
 #include <stdexcept>
@@ -22,15 +23,13 @@ public:
         T value;
     };
 
-    // Appends an entry; refuses (returns false, list unchanged) a key already present.
-    bool add(std::string key, T value)
+    // Appends an entry. The key must not be in the list yet: the writer (the scanner) makes
+    // its keys unique by construction, so adding does not pay for a lookup.
+    void add(std::string key, T value)
     {
-        if (m_index.contains(key))
-            return false;
         m_entries.push_back(Entry{std::move(key), std::move(value)});
-        // A deque never moves its elements on push_back, so the view stays valid.
-        m_index.emplace(m_entries.back().key, m_entries.size());
-        return true;
+        if (m_indexed)
+            indexLast();
     }
 
     std::size_t size() const { return m_entries.size(); }
@@ -43,12 +42,14 @@ public:
     // The value stored under key, or nullptr.
     const T* find(std::string_view key) const
     {
+        buildIndex();
         const auto it = m_index.find(key);
         return it == m_index.end() ? nullptr : &m_entries[it->second - 1].value;
     }
     // The 1-based position of key, or 0 when absent.
     std::size_t positionOf(std::string_view key) const
     {
+        buildIndex();
         const auto it = m_index.find(key);
         return it == m_index.end() ? 0 : it->second;
     }
@@ -88,8 +89,29 @@ private:
         return m_entries[position - 1];
     }
 
+    // The key index is built on the first lookup by key: most readers only walk the list in
+    // order, and hashing every key of a large scan up front doubled its time.
+    void buildIndex() const
+    {
+        if (m_indexed)
+            return;
+        m_index.reserve(m_entries.size());
+        for (std::size_t n = m_index.size(); n < m_entries.size(); ++n) {
+            [[maybe_unused]] const bool added = m_index.emplace(m_entries[n].key, n + 1).second;
+            assert(added && "keyed list: duplicate key");
+        }
+        m_indexed = true;
+    }
+    void indexLast()
+    {
+        // A deque never moves its elements on push_back, so the views stay valid.
+        [[maybe_unused]] const bool added = m_index.emplace(m_entries.back().key, m_entries.size()).second;
+        assert(added && "keyed list: duplicate key");
+    }
+
     std::deque<Entry> m_entries;
-    std::unordered_map<std::string_view, std::size_t, KeyHash, std::equal_to<>> m_index;
+    mutable std::unordered_map<std::string_view, std::size_t, KeyHash, std::equal_to<>> m_index;
+    mutable bool m_indexed = false;
 };
 
 } // namespace tressimo::filelist

@@ -91,6 +91,8 @@ TEST(PathLogger, WalksBreadthFirstWithKeysInBothModes)
                 EXPECT_EQ(folders->values(), ps(c.folders));
                 EXPECT_EQ(folders->keys(), keys(c.folderKeys));
                 EXPECT_EQ(s.logger.Count(), static_cast<int>(c.full.size()) + 1);
+                for (std::size_t n = 1; n <= full->size(); ++n)
+                    EXPECT_EQ(full->positionOf(full->key(n)), n);
                 for (const std::string& folder : c.folders)
                     EXPECT_EQ(s.fs->listCount(p(folder)), 1) << "each folder is listed once";
 
@@ -106,6 +108,19 @@ TEST(PathLogger, WalksBreadthFirstWithKeysInBothModes)
                 }
                 EXPECT_TRUE(s.messages.empty());
             }
+}
+
+// Lookups by key see entries added before and after the first lookup.
+TEST(PathLogger, KeyedListFindsByKeyAndPosition)
+{
+    KeyedList<int> list;
+    list.add("K1", 10);
+    EXPECT_EQ(*list.find("K1"), 10);
+    list.add("K3", 30);
+    EXPECT_EQ(list.positionOf("K3"), 2u);
+    EXPECT_EQ(list.find("K2"), nullptr);
+    EXPECT_EQ(list.item(2), 30);
+    EXPECT_THROW((void)list.item(3), std::out_of_range);
 }
 
 // The counter moves only when an existing folder is walked.
