@@ -9,11 +9,13 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -77,6 +79,36 @@ long maxRssMb()
     ::getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024;
 }
+
+// What the operating system costs: the same breadth-first walk with opendir/readdir and the
+// entry types readdir gives, no sorting, no lists. The scanner is judged against this.
+void BM_ReaddirBaseline(benchmark::State& state)
+{
+    Tree& t = tree();
+    for (auto _ : state) {
+        std::vector<std::string> queue{t.root()};
+        long files = 0;
+        for (std::size_t i = 0; i < queue.size(); ++i) {
+            DIR* dir = ::opendir(queue[i].c_str());
+            if (!dir)
+                continue;
+            while (const dirent* e = ::readdir(dir)) {
+                const std::string name = e->d_name;
+                if (name == "." || name == "..")
+                    continue;
+                if (e->d_type == DT_DIR)
+                    queue.push_back(queue[i] + "/" + name);
+                else if (e->d_type == DT_REG)
+                    ++files;
+            }
+            ::closedir(dir);
+        }
+        if (files != t.files())
+            state.SkipWithError("the baseline missed files");
+    }
+    state.SetItemsProcessed(state.iterations() * t.files());
+}
+BENCHMARK(BM_ReaddirBaseline)->Unit(benchmark::kMillisecond);
 
 void BM_Scan(benchmark::State& state)
 {
