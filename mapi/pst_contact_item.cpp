@@ -1,0 +1,75 @@
+#include "mapi/pst_contact_item.h"
+
+#include "mapi/pst_store_core.h"
+
+#include <ranges>
+
+namespace tressimo::mapi::detail {
+
+ContactItem::ContactItem(std::shared_ptr<StoreCore> core, pst::Nid folder)
+    : m_core(std::move(core)), m_folder(folder)
+{
+    // The contact writer makes 34 puts and four single-property writes before its first save.
+    m_changes.reserve(40);
+}
+
+ContactItem::~ContactItem()
+{
+    m_core->release(*this);
+}
+
+void ContactItem::put(std::string_view property, std::string_view value)
+{
+    const contact::ObjectModelProperty* known = contact::findObjectModelProperty(property);
+    if (!known) {
+        // The model's own refusal, with its message.
+        contact::ContactState().put(property, value);
+        throw contact::ContactModelError("A contact item has no property \"" + std::string(property) + "\".");
+    }
+    m_changes.push_back({known, 0, PropertyValue{std::string(value)}});
+}
+
+std::string ContactItem::get(std::string_view property) const
+{
+    const contact::ObjectModelProperty* known = contact::findObjectModelProperty(property);
+    if (!known)
+        return m_saved.get(property); // throws the model's refusal
+    // The latest unsaved change of the same property wins over the saved value.
+    for (const Change& change : m_changes | std::views::reverse) {
+        // Keys compare without their type; a tag names a fixed property.
+        const bool same = change.property
+                              ? change.property->key == known->key
+                              : contact::PropertyKey::fixed(static_cast<std::uint16_t>(change.tag >> 16),
+                                                            contact::PropertyType::Unicode) == known->key;
+        if (same) {
+            const auto* text = std::get_if<std::string>(&change.value);
+            return text ? *text : std::string();
+        }
+    }
+    return m_saved.get(known->name);
+}
+
+void ContactItem::setProperty(std::uint32_t tag, const PropertyValue& value)
+{
+    // Refused exactly as the model refuses it, before anything is kept.
+    contact::ContactState().setProperty(tag, value);
+    m_changes.push_back({nullptr, tag, value});
+}
+
+void ContactItem::Save()
+{
+    m_core->checkUsable();
+    for (Change& change : m_changes) {
+        if (change.property)
+            m_saved.put(change.property->name, std::get<std::string>(change.value));
+        else
+            m_saved.setProperty(change.tag, change.value);
+    }
+    m_changes.clear();
+    if (!m_pending) {
+        m_pending = true;
+        m_core->addPending(*this);
+    }
+}
+
+} // namespace tressimo::mapi::detail

@@ -1,0 +1,66 @@
+#pragma once
+// Internal to mapi/: a contact item of a PST store. Values put or set go to the item's
+// unsaved changes; Save applies them to the saved state, which the store writes once, when
+// the item is released or at the next commit, so the four saves of the contact writer cost
+// nothing but bookkeeping. Changes after the last save are never written.
+
+#include "mapi/contact_model.h"
+#include "mapi/mapi.h"
+#include "pst/ndb/node.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tressimo::mapi::detail {
+
+class StoreCore;
+
+class ContactItem final : public RDOContactItem, private MapiMessage
+{
+public:
+    ContactItem(std::shared_ptr<StoreCore> core, pst::Nid folder);
+    ~ContactItem() override;
+    ContactItem(const ContactItem&) = delete;
+    ContactItem& operator=(const ContactItem&) = delete;
+
+    void put(std::string_view property, std::string_view value) override;
+    std::string get(std::string_view property) const override;
+    MapiMessage& MAPIOBJECT() override { return *this; }
+    void Save() override;
+
+    // For the store: where the item goes, what was saved, and whether it is in the file.
+    pst::Nid folder() const { return m_folder; }
+    contact::ContactState& savedState() { return m_saved; }
+    std::optional<pst::Nid> writtenAs() const { return m_written; }
+    void markWritten(pst::Nid message)
+    {
+        m_written = message;
+        m_pending = false;
+    }
+    bool isPending() const { return m_pending; }
+
+private:
+    void setProperty(std::uint32_t tag, const PropertyValue& value) override;
+    void saveChanges() override { Save(); }
+
+    // One put (property set) or one single-property write (tag set).
+    struct Change
+    {
+        const contact::ObjectModelProperty* property = nullptr;
+        std::uint32_t tag = 0;
+        PropertyValue value;
+    };
+
+    std::shared_ptr<StoreCore> m_core;
+    pst::Nid m_folder;
+    contact::ContactState m_saved;
+    std::vector<Change> m_changes;
+    std::optional<pst::Nid> m_written;
+    bool m_pending = false;
+};
+
+} // namespace tressimo::mapi::detail

@@ -1,0 +1,86 @@
+#pragma once
+// Internal to mapi/: one open store file as the session's store, folder and item objects
+// share it. It owns the message store, writes saved items into it, decides when to commit,
+// and remembers the first failure so that every later use reports it.
+//
+// Single-threaded, like the automation model it stands for.
+
+#include "mapi/contact_model.h"
+#include "mapi/pst_session.h"
+#include "pst/messaging/message_store.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tressimo::mapi::detail {
+
+class ContactItem;
+
+struct StoreSettings
+{
+    contact::ContactEnvironment environment;
+    std::chrono::milliseconds commitInterval{2000};
+    std::function<void(const CommitReport&)> onCommit;
+};
+
+class StoreCore
+{
+public:
+    StoreCore(std::unique_ptr<pst::MessageStore> store, std::filesystem::path path, StoreSettings settings);
+
+    const std::filesystem::path& path() const { return m_path; }
+    bool isOpen() const { return m_store != nullptr; }
+
+    // Runs an operation on the message store. Refused with the first failure once there was
+    // one, or when the store is closed; any exception from the store becomes the store's
+    // failure (a MapiError naming the file and the cause), because after a failed write the
+    // writer's state can no longer be trusted: the file stays at its last commit.
+    template <class Operation> decltype(auto) run(Operation&& operation)
+    {
+        checkUsable();
+        try {
+            return operation(*m_store);
+        } catch (...) {
+            fail(std::current_exception());
+        }
+    }
+    // Throws when run() would refuse.
+    void checkUsable() const;
+
+    // An item saved since it was last written: written at its release, at the next commit or
+    // at Logoff, whichever comes first.
+    void addPending(ContactItem& item);
+    // The item is going away: write it if it is still pending. Never throws; a failure is
+    // kept and reported by the next call.
+    void release(ContactItem& item) noexcept;
+
+    // Writes every pending item and makes everything durable.
+    void commit();
+    // Commits and closes the file; afterwards every use is refused. Closes even when the
+    // commit fails (the file then stays at its last commit) and throws that failure.
+    void close();
+
+private:
+    [[noreturn]] void fail(std::exception_ptr error);
+    void writeItem(ContactItem& item);
+    void commitStore();
+    std::vector<pst::PropValue> toPropValues(const std::vector<contact::StoredProperty>& properties);
+    std::uint16_t namedId(const contact::PropertyKey& key);
+
+    std::unique_ptr<pst::MessageStore> m_store;
+    std::filesystem::path m_path;
+    StoreSettings m_settings;
+    std::optional<std::string> m_failure;
+    std::vector<ContactItem*> m_pending;
+    std::map<contact::PropertyKey, std::uint16_t> m_namedIds;
+    std::chrono::system_clock::time_point m_lastCommit;
+    std::uint64_t m_itemsWritten = 0;
+};
+
+} // namespace tressimo::mapi::detail

@@ -1,0 +1,78 @@
+#include "mapi/store_entry_id.h"
+
+#include "mapi/contact_text.h"
+
+#include <algorithm>
+
+namespace tressimo::mapi {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 16> wrappedStoreUid = {0x38, 0xA1, 0xBB, 0x10, 0x05, 0xE5, 0x10, 0x1A,
+                                                          0xA1, 0xBB, 0x08, 0x00, 0x2B, 0x2A, 0x56, 0xC2};
+constexpr std::string_view pstProviderDll = "mspst.dll";
+constexpr std::size_t dllFieldSize = 14;
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> pstStoreEntryId(const std::array<std::uint8_t, 16>& recordKey,
+                                          const std::filesystem::path& path)
+{
+    // The fixed part; flags, version and padding are zero.
+    std::array<std::uint8_t, 56> head{};
+    std::copy(wrappedStoreUid.begin(), wrappedStoreUid.end(), head.begin() + 4);
+    std::copy(pstProviderDll.begin(), pstProviderDll.end(), head.begin() + 22);
+    static_assert(22 + dllFieldSize + 4 == 40);
+    std::copy(recordKey.begin(), recordKey.end(), head.begin() + 40);
+
+    // The path as the user knows it; contact::utf8ToUtf16 takes any bytes a Linux path holds.
+    const std::u16string pathText = contact::utf8ToUtf16(path.string());
+    std::vector<std::uint8_t> id(head.size() + 2 * (pathText.size() + 1), 0);
+    std::copy(head.begin(), head.end(), id.begin());
+    for (std::size_t i = 0; i < pathText.size(); ++i) {
+        id[head.size() + 2 * i] = static_cast<std::uint8_t>(pathText[i]);
+        id[head.size() + 2 * i + 1] = static_cast<std::uint8_t>(pathText[i] >> 8);
+    }
+    return id;
+}
+
+std::string hexText(std::span<const std::uint8_t> bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (std::uint8_t b : bytes) {
+        text.push_back(digits[b >> 4]);
+        text.push_back(digits[b & 0xF]);
+    }
+    return text;
+}
+
+std::optional<std::vector<std::uint8_t>> bytesFromHex(std::string_view text)
+{
+    if (text.empty() || text.size() % 2 != 0)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size() / 2);
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = hexDigit(text[i]);
+        const int low = hexDigit(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
+    }
+    return bytes;
+}
+
+} // namespace tressimo::mapi

@@ -1,0 +1,699 @@
+// The session, store, folder and item model over a fake message store: what the conversion
+// relies on (AddPSTStore, EntryID, ValidateIPMTree, GetDefaultFolder, Add, puts,
+// HrSetOneProp, Save, Logoff), when saved items reach the store, and what a failure does.
+
+#include "mapi/contact_properties.h"
+#include "mapi/contact_time.h"
+#include "session_test_support.h"
+
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <optional>
+#include <unistd.h>
+
+namespace tressimo::mapi::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempDir
+{
+public:
+    TempDir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "tressimo-session-XXXXXX").string();
+        m_path = ::mkdtemp(pattern.data());
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+template <class F> std::string errorOf(F&& f)
+{
+    try {
+        f();
+    } catch (const MapiError& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+std::string textProp(const FakeMessage& m, std::uint32_t tag)
+{
+    const auto it = m.props.find(tag);
+    return it == m.props.end() ? "<absent>" : it->second.toUtf8();
+}
+
+std::optional<std::uint64_t> timeProp(const FakeMessage& m, std::uint32_t tag)
+{
+    const auto it = m.props.find(tag);
+    if (it == m.props.end())
+        return std::nullopt;
+    return it->second.toFileTime();
+}
+
+pst::PropertyName addressName(std::uint32_t lid)
+{
+    return {pst::Guid::fromBytes(contact::PSETID_Address.bytes), lid, {}};
+}
+
+std::string namedText(const FakeStoreState& state, const FakeMessage& m, std::uint32_t lid)
+{
+    const auto tag = state.namedTag(addressName(lid), pst::PropType::Unicode);
+    return tag ? textProp(m, *tag) : "<unnamed>";
+}
+
+std::uint64_t fileTimeOf(std::chrono::sys_seconds t)
+{
+    return contact::fileTimeFromUnixSeconds(t.time_since_epoch().count())->ticks;
+}
+
+double oleDate(std::chrono::year_month_day date)
+{
+    using namespace std::chrono;
+    return static_cast<double>((sys_days{date} - sys_days{year{1899} / 12 / 30}).count());
+}
+
+constexpr std::uint32_t PR_GIVEN_NAME = 0x3A06001F;
+constexpr std::uint32_t PR_SURNAME = 0x3A11001F;
+constexpr std::uint32_t PR_GENERATION = 0x3A05001F;
+constexpr std::uint32_t PR_DISPLAY_NAME_PREFIX = 0x3A45001F;
+constexpr std::uint32_t PR_BIRTHDAY = 0x3A420040;
+constexpr std::uint32_t PR_WEDDING_ANNIVERSARY = 0x3A410040;
+constexpr std::uint32_t PR_CREATION_TIME = 0x30070040;
+constexpr std::uint32_t PR_LAST_MODIFICATION_TIME = 0x30080040;
+constexpr std::uint32_t PR_MESSAGE_CLASS = 0x001A001F;
+
+// A store set up as the conversion sets it up: logged on, added, tree built.
+struct Opened
+{
+    FakeRig rig;
+    std::unique_ptr<RDOSession> session;
+    RDOStore* store = nullptr;
+
+    explicit Opened(std::function<void(PstSessionOptions&)> adjust = {})
+    {
+        auto options = rig.options();
+        if (adjust)
+            adjust(options);
+        session = rig.session(std::move(options));
+        store = &session->Stores().AddPSTStore("/out/WindowsContacts5.3.10 9.7.04.pst", olStoreDefault,
+                                               "Windows Contacts : Created - 5.3.10 9.7.04");
+        store->ValidateIPMTree();
+    }
+    RDOFolder& contacts() { return store->GetDefaultFolder(olFolderContacts); }
+    FakeStoreState& state() { return *rig.state; }
+};
+
+// "C" + number, built so that GCC 12 sees no overlapping copy (its -Wrestrict misfires on
+// a literal plus a temporary string).
+std::string numbered(const char* prefix, int n)
+{
+    std::string text = prefix;
+    text += std::to_string(n);
+    return text;
+}
+
+ContactValues sampleContact(const std::string& first = "Ada")
+{
+    ContactValues v;
+    v.puts = {{"FirstName", first},
+              {"MiddleName", "M"},
+              {"LastName", "Lovelace"},
+              {"JobTitle", "Analyst"},
+              {"Email1Address", "ada@example.org"},
+              {"IMAddress", "  "},
+              {"Body", "Notes\r\nline 2"}};
+    v.birthday = {oleDate(std::chrono::year{1980} / 5 / 17)};
+    v.anniversary = {0};
+    v.title = "Dr.";
+    v.suffix = "Jr.";
+    return v;
+}
+
+// ---- AddPSTStore -----------------------------------------------------------------------------
+
+TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
+{
+    TempDir dir;
+    std::ofstream(dir.path() / "existing.pst") << "keep me";
+    std::ofstream(dir.path() / "plain-file") << "x";
+
+    struct Case
+    {
+        const char* what;
+        fs::path path;
+        int format;
+        std::vector<std::string> messageHas;
+    };
+    const Case cases[] = {
+        {"existing file", dir.path() / "existing.pst", olStoreDefault, {"existing.pst", "File exists"}},
+        {"path below a regular file",
+         dir.path() / "plain-file" / "x.pst",
+         olStoreDefault,
+         {"x.pst", "Not a directory"}},
+        {"missing folder",
+         dir.path() / "missing" / "x.pst",
+         olStoreUnicode,
+         {"x.pst", "No such file or directory"}},
+        {"ANSI format", dir.path() / "ansi.pst", olStoreANSI, {"ansi.pst", "ANSI"}},
+        {"format 0", dir.path() / "zero.pst", 0, {"zero.pst", "format 0"}},
+        {"format 4", dir.path() / "four.pst", 4, {"four.pst", "format 4"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeRig rig;
+        auto options = rig.options();
+        options.openSink = {}; // the real exclusive create
+        auto session = rig.session(std::move(options));
+        const std::string message =
+            errorOf([&] { session->Stores().AddPSTStore(c.path, c.format, "Windows Contacts"); });
+        for (const auto& part : c.messageHas)
+            EXPECT_NE(message.find(part), std::string::npos) << message;
+        EXPECT_EQ(rig.state->displayName, "") << "no store may be written";
+    }
+    EXPECT_EQ(readFile(dir.path() / "existing.pst"), "keep me");
+    for (const char* name : {"ansi.pst", "zero.pst", "four.pst"})
+        EXPECT_FALSE(fs::exists(dir.path() / name)) << name;
+}
+
+TEST(SessionStore, AddPSTStoreCreatesTheFileAndRemovesItWhenTheStoreCannotBeWritten)
+{
+    TempDir dir;
+    FakeRig rig;
+    auto options = rig.options();
+    options.openSink = {};
+    auto session = rig.session(options);
+    session->Stores().AddPSTStore(dir.path() / "good.pst", olStoreDefault, "Windows Contacts");
+    EXPECT_TRUE(fs::exists(dir.path() / "good.pst"));
+    EXPECT_EQ(rig.state->displayName, "Windows Contacts");
+
+    options.createStore = [](std::unique_ptr<pst::Sink> sink, std::string_view,
+                             const pst::StoreOptions&) -> std::unique_ptr<pst::MessageStore> {
+        throw pst::IoError("Cannot write to \"" + sink->name() + "\": No space left on device");
+    };
+    auto failing = rig.session(options);
+    const std::string message = errorOf(
+        [&] { failing->Stores().AddPSTStore(dir.path() / "full.pst", olStoreDefault, "Windows Contacts"); });
+    EXPECT_NE(message.find("full.pst\": No space left on device"), std::string::npos) << message;
+    EXPECT_FALSE(fs::exists(dir.path() / "full.pst"));
+}
+
+TEST(SessionStore, NothingButLogonWorksBeforeLogon)
+{
+    FakeRig rig;
+    auto session = createPstSession(rig.options());
+    EXPECT_THROW(session->Stores(), MapiError);
+    EXPECT_THROW(session->GetStoreFromID("00"), MapiError);
+    session->Logon();
+    EXPECT_NO_THROW(session->Stores().AddPSTStore("/a.pst", olStoreDefault, "A"));
+}
+
+TEST(SessionStore, AnUnnamedStoreIsNamedAfterItsFile)
+{
+    FakeRig rig;
+    auto session = rig.session();
+    session->Stores().AddPSTStore("/out/Contacts of 2026.pst");
+    EXPECT_EQ(rig.state->displayName, "Contacts of 2026");
+}
+
+// ---- EntryID ---------------------------------------------------------------------------------
+
+TEST(SessionStore, EntryIdIsTheWrappedPstStoreIdAsHex)
+{
+    Opened o;
+    const std::string id = o.store->EntryID();
+    ASSERT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos) << id;
+    ASSERT_EQ(id.size() % 2, 0u);
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < id.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(id.substr(i, 2), nullptr, 16)));
+
+    const std::vector<std::uint8_t> wrappedUid = {0x38, 0xA1, 0xBB, 0x10, 0x05, 0xE5, 0x10, 0x1A,
+                                                  0xA1, 0xBB, 0x08, 0x00, 0x2B, 0x2A, 0x56, 0xC2};
+    ASSERT_GT(bytes.size(), 58u);
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 4), std::vector<std::uint8_t>(4, 0));
+    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 4, bytes.begin() + 20), wrappedUid);
+    EXPECT_EQ(std::string(bytes.begin() + 22, bytes.begin() + 36), std::string("mspst.dll\0\0\0\0\0", 14));
+    EXPECT_TRUE(std::equal(o.state().recordKey.begin(), o.state().recordKey.end(), bytes.begin() + 40));
+    std::string path;
+    for (std::size_t i = 56; i + 1 < bytes.size() && (bytes[i] || bytes[i + 1]); i += 2)
+        path.push_back(static_cast<char>(bytes[i]));
+    EXPECT_EQ(path, "/out/WindowsContacts5.3.10 9.7.04.pst");
+    EXPECT_EQ(bytes.size(), 56 + 2 * path.size() + 2);
+}
+
+TEST(SessionStore, GetStoreFromIdAcceptsTheIdInAnyCaseAndNothingElse)
+{
+    Opened o;
+    RDOStore& second = o.session->Stores().AddPSTStore("/out/second.pst", olStoreDefault, "Second");
+    const std::string id = o.store->EntryID();
+    ASSERT_NE(id, second.EntryID());
+
+    std::string lower = id;
+    for (auto& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string mixed = id;
+    for (std::size_t i = 0; i < mixed.size(); i += 2)
+        mixed[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(mixed[i])));
+    for (const std::string& accepted : {id, lower, mixed})
+        EXPECT_EQ(&o.session->GetStoreFromID(accepted), o.store) << accepted;
+    EXPECT_EQ(&o.session->GetStoreFromID(second.EntryID()), &second);
+
+    std::string flipped = id;
+    flipped[90] = flipped[90] == '0' ? '1' : '0';
+    FakeRig otherRig;
+    auto other = otherRig.session();
+    const std::string foreign =
+        other->Stores().AddPSTStore("/out/other.pst", olStoreDefault, "Other").EntryID();
+    const std::string refused[] = {"",
+                                   "0",
+                                   id.substr(0, id.size() - 2),
+                                   id + "00",
+                                   flipped,
+                                   " " + id,
+                                   id.substr(0, 10) + "G" + id.substr(11),
+                                   foreign};
+    for (const std::string& bad : refused) {
+        const std::string message = errorOf([&] { o.session->GetStoreFromID(bad); });
+        EXPECT_NE(message.find("No store of this session has the entry ID"), std::string::npos)
+            << bad << ": " << message;
+    }
+}
+
+// ---- ValidateIPMTree and GetDefaultFolder ------------------------------------------------------
+
+struct StandardFolderCase
+{
+    int number;
+    const char* name;
+    const char* containerClass;
+};
+const StandardFolderCase standardFolders[] = {
+    {olFolderInbox, "Inbox", "IPF.Note"},          {olFolderOutbox, "Outbox", "IPF.Note"},
+    {olFolderSentMail, "Sent Items", "IPF.Note"},  {olFolderCalendar, "Calendar", "IPF.Appointment"},
+    {olFolderContacts, "Contacts", "IPF.Contact"}, {olFolderJournal, "Journal", "IPF.Journal"},
+    {olFolderNotes, "Notes", "IPF.StickyNote"},    {olFolderTasks, "Tasks", "IPF.Task"},
+    {olFolderDrafts, "Drafts", "IPF.Note"},
+};
+
+TEST(SessionStore, ValidateIpmTreeBuildsTheStandardFoldersWithTheirDefaultEntryIds)
+{
+    Opened o;
+    const FakeStoreState& s = o.state();
+    std::map<std::string, pst::Nid> nids;
+    for (const auto& f : standardFolders) {
+        SCOPED_TRACE(f.name);
+        const auto nid = s.folderNamed(f.name);
+        ASSERT_TRUE(nid);
+        EXPECT_EQ(s.folders.at(*nid).parent, FakeMessageStore::ipm);
+        EXPECT_EQ(s.folders.at(*nid).containerClass, f.containerClass);
+        nids[f.name] = *nid;
+    }
+    nids["Deleted Items"] = FakeMessageStore::deleted;
+    EXPECT_EQ(s.folders.size(), 5u + std::size(standardFolders));
+
+    FakeMessageStore view(std::make_shared<FakeStoreState>(s), "");
+    auto entryIdOf = [&](const char* name) { return view.entryId(nids.at(name)); };
+    const std::pair<std::uint32_t, const char*> onRootAndInbox[] = {
+        {0x36D00102, "Calendar"}, {0x36D10102, "Contacts"}, {0x36D20102, "Journal"},
+        {0x36D30102, "Notes"},    {0x36D40102, "Tasks"},    {0x36D70102, "Drafts"}};
+    for (pst::Nid holder : {FakeMessageStore::root, nids.at("Inbox")}) {
+        const auto& props = s.folders.at(holder).props;
+        EXPECT_EQ(props.size(), std::size(onRootAndInbox));
+        for (const auto& [tag, name] : onRootAndInbox) {
+            SCOPED_TRACE(name);
+            ASSERT_TRUE(props.contains(tag));
+            EXPECT_EQ(props.at(tag).toBinary(), entryIdOf(name));
+        }
+    }
+    EXPECT_EQ(s.storeProps.at(0x35E20102).toBinary(), entryIdOf("Outbox"));
+    EXPECT_EQ(s.storeProps.at(0x35E40102).toBinary(), entryIdOf("Sent Items"));
+    // Subtree, Inbox, Outbox, Deleted Items, Sent Items, common views (the fake has them), finder.
+    EXPECT_EQ(s.storeProps.at(0x35DF0003).toInt32(), 0xDF);
+    EXPECT_EQ(s.receiveFolders,
+              (std::map<std::string, pst::Nid>{
+                  {"", nids.at("Inbox")}, {"IPM", nids.at("Inbox")}, {"Report.IPM", nids.at("Inbox")}}));
+    EXPECT_EQ(s.committedFolders.size(), s.folders.size()) << "the tree is committed at once";
+}
+
+TEST(SessionStore, ValidateIpmTreeTwiceChangesNothing)
+{
+    Opened o;
+    const int changes = o.state().changes;
+    const auto folders = o.state().folders.size();
+    o.store->ValidateIPMTree();
+    EXPECT_EQ(o.state().changes, changes);
+    EXPECT_EQ(o.state().folders.size(), folders);
+}
+
+TEST(SessionStore, GetDefaultFolderTakesOutlooksNumbers)
+{
+    FakeRig rig;
+    auto session = rig.session();
+    RDOStore& store = session->Stores().AddPSTStore("/out/x.pst", olStoreDefault, "X");
+    EXPECT_EQ(store.GetDefaultFolder(olFolderDeletedItems).Name(), "Deleted Items");
+    const std::string early = errorOf([&] { store.GetDefaultFolder(olFolderContacts); });
+    EXPECT_NE(early.find("ValidateIPMTree"), std::string::npos) << early;
+
+    store.ValidateIPMTree();
+    for (const auto& f : standardFolders)
+        EXPECT_EQ(store.GetDefaultFolder(f.number).Name(), f.name) << f.number;
+    EXPECT_EQ(&store.GetDefaultFolder(olFolderContacts), &store.GetDefaultFolder(olFolderContacts));
+    for (int unknown : {-1, 0, 1, 2, 7, 8, 14, 15, 17, 18, 28, 1000})
+        EXPECT_THROW(store.GetDefaultFolder(unknown), MapiError) << unknown;
+}
+
+// ---- Items -----------------------------------------------------------------------------------
+
+TEST(SessionItems, OnlyContactItemsCanBeAdded)
+{
+    Opened o;
+    RDOItems& items = o.contacts().Items();
+    for (int type : std::initializer_list<int>{olMailItem, olAppointmentItem, olTaskItem, olJournalItem,
+                                               olNoteItem, 6, 7, -1, 99}) {
+        const std::string message = errorOf([&] { items.Add(type); });
+        EXPECT_NE(message.find("type " + std::to_string(type)), std::string::npos) << message;
+    }
+    EXPECT_NE(items.Add(olContactItem), nullptr);
+    EXPECT_TRUE(o.state().messages.empty()) << "an unsaved item is not written";
+}
+
+TEST(SessionItems, TheWritersContactBecomesOneMessageWithEveryValue)
+{
+    Opened o;
+    ContactValues values = sampleContact();
+    values.puts.insert(values.puts.begin() + 2, {"NoSuchProperty", "x"});
+    values.puts.insert(values.puts.begin() + 4, {"Title", "x"}); // not an object-model name here
+    writeContact(o.contacts(), values);
+
+    const FakeStoreState& s = o.state();
+    EXPECT_EQ(s.creates, 1);
+    EXPECT_EQ(s.replaces, 0);
+    const FakeMessage* m = s.onlyMessage();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->folder, *s.folderNamed("Contacts"));
+    const std::pair<std::uint32_t, const char*> fixed[] = {{PR_MESSAGE_CLASS, "IPM.Contact"},
+                                                           {PR_GIVEN_NAME, "Ada"},
+                                                           {0x3A44001F, "M"},
+                                                           {PR_SURNAME, "Lovelace"},
+                                                           {0x3A17001F, "Analyst"},
+                                                           {PR_DISPLAY_NAME_PREFIX, "Dr."},
+                                                           {PR_GENERATION, "Jr."},
+                                                           {0x1000001F, "Notes\r\nline 2"}};
+    for (const auto& [tag, text] : fixed)
+        EXPECT_EQ(textProp(*m, tag), text) << std::hex << tag;
+    EXPECT_EQ(namedText(s, *m, 0x8083), "ada@example.org");
+    EXPECT_EQ(namedText(s, *m, 0x8005), "Lovelace, Ada M");
+    // Midnight of 17 May 1980 in a zone one hour east of UTC.
+    EXPECT_EQ(timeProp(*m, PR_BIRTHDAY),
+              fileTimeOf(std::chrono::sys_days{std::chrono::year{1980} / 5 / 16} + 23h));
+    EXPECT_EQ(timeProp(*m, PR_WEDDING_ANNIVERSARY),
+              fileTimeOf(std::chrono::sys_days{std::chrono::year{1899} / 12 / 29} + 23h));
+}
+
+TEST(SessionItems, PutRefusesUnknownNamesAndGetSeesTheLatestValue)
+{
+    Opened o;
+    auto item = o.contacts().Items().Add(olContactItem);
+    for (const char* unknown : {"", "FirstNam", "FirstName ", "PR_GIVEN_NAME", "Children", "ShortName"}) {
+        const std::string message = errorOf([&] { item->put(unknown, "x"); });
+        EXPECT_NE(message.find(std::string("\"") + unknown + "\""), std::string::npos) << message;
+        EXPECT_THROW(item->get(unknown), MapiError) << unknown;
+    }
+    EXPECT_EQ(item->get("FirstName"), "");
+    item->put("firstname", "Ada"); // automation ignores letter case
+    EXPECT_EQ(item->get("FirstName"), "Ada");
+    item->Save();
+    item->put("FirstName", "Grace");
+    EXPECT_EQ(item->get("FirstName"), "Grace");
+    MAPIUtils().HrSetOneProp(item->MAPIOBJECT(), PR_GIVEN_NAME, std::string("Mary"), false);
+    EXPECT_EQ(item->get("FirstName"), "Mary");
+    EXPECT_EQ(item->get("LastName"), "");
+}
+
+TEST(SessionItems, HrSetOnePropRefusesWhatTheTagCannotHold)
+{
+    Opened o;
+    auto item = o.contacts().Items().Add(olContactItem);
+    MAPIUtils utils;
+    struct Case
+    {
+        const char* what;
+        std::uint32_t tag;
+        PropertyValue value;
+    };
+    const Case cases[] = {
+        {"date for a text tag", PR_GENERATION, OleDate{100}},
+        {"text for a time tag", PR_BIRTHDAY, std::string("1980-05-17")},
+        {"named property id", 0x8005001F, std::string("x")},
+        {"binary tag", 0x300B0102, std::string("x")},
+        {"wrong type for a known property", 0x3A050003, std::int32_t{1}},
+        {"date past 9999", PR_BIRTHDAY, OleDate{3e6}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_THROW(utils.HrSetOneProp(item->MAPIOBJECT(), c.tag, c.value, true), MapiError);
+    }
+    utils.HrSetOneProp(item->MAPIOBJECT(), PR_GENERATION, std::string("III"), true);
+    item.reset();
+    const FakeMessage* m = o.state().onlyMessage();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(textProp(*m, PR_GENERATION), "III");
+    EXPECT_FALSE(timeProp(*m, PR_BIRTHDAY));
+}
+
+TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
+{
+    using Step = std::function<void(RDOContactItem&)>;
+    auto put = [](const char* name, const char* value) -> Step {
+        return [=](RDOContactItem& i) { i.put(name, value); };
+    };
+    auto set = [](std::uint32_t tag, const char* value, bool save) -> Step {
+        return [=](RDOContactItem& i) {
+            MAPIUtils().HrSetOneProp(i.MAPIOBJECT(), tag, std::string(value), save);
+        };
+    };
+    const Step save = [](RDOContactItem& i) { i.Save(); };
+    struct Case
+    {
+        const char* what;
+        std::vector<Step> steps;
+        std::optional<std::string> firstName; // nothing: no message at all
+        std::string generation;
+    };
+    const Case cases[] = {
+        {"never saved", {put("FirstName", "A")}, std::nullopt, ""},
+        {"put after save", {put("FirstName", "A"), save, put("FirstName", "B")}, "A", "<absent>"},
+        {"unsaved single write",
+         {put("FirstName", "A"), save, set(PR_GENERATION, "Jr.", false)},
+         "A",
+         "<absent>"},
+        {"saving single write", {set(PR_GENERATION, "Jr.", true), put("FirstName", "A")}, "<absent>", "Jr."},
+        {"saved twice", {put("FirstName", "A"), save, put("FirstName", "B"), save}, "B", "<absent>"},
+        {"tag then name", {set(PR_GIVEN_NAME, "A", true), put("FirstName", "B"), save}, "B", "<absent>"},
+        {"name then tag", {put("FirstName", "A"), set(PR_GIVEN_NAME, "B", true)}, "B", "<absent>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Opened o;
+        {
+            auto item = o.contacts().Items().Add(olContactItem);
+            for (const auto& step : c.steps)
+                step(*item);
+        }
+        o.session->Logoff();
+        if (!c.firstName) {
+            EXPECT_TRUE(o.state().committedMessages.empty());
+            continue;
+        }
+        ASSERT_EQ(o.state().committedMessages.size(), 1u);
+        const FakeMessage& m = o.state().committedMessages.begin()->second;
+        EXPECT_EQ(textProp(m, PR_GIVEN_NAME), *c.firstName);
+        EXPECT_EQ(textProp(m, PR_GENERATION), c.generation);
+        EXPECT_EQ(o.state().creates, 1);
+    }
+}
+
+TEST(SessionItems, NamedPropertyIdsAreAskedForOncePerStore)
+{
+    Opened o;
+    for (int i = 0; i < 5; ++i)
+        writeContact(o.contacts(), sampleContact(numbered("Contact ", i)));
+    EXPECT_EQ(o.state().messages.size(), 5u);
+    EXPECT_EQ(static_cast<std::size_t>(o.state().propertyIdCalls), o.state().names.size());
+}
+
+// ---- Commits ---------------------------------------------------------------------------------
+
+TEST(SessionCommits, SavedItemsBecomeDurableAtTheIntervalAndAtLogoff)
+{
+    Opened o;
+    FakeStoreState& s = o.state();
+    ASSERT_EQ(o.rig.reports->size(), 1u) << "the tree's commit";
+    std::vector<std::size_t> durableAfterEach;
+    for (int i = 1; i <= 10; ++i) {
+        o.rig.advance(500ms);
+        writeContact(o.contacts(), sampleContact(numbered("C", i)));
+        durableAfterEach.push_back(s.committedMessages.size());
+    }
+    EXPECT_EQ(durableAfterEach, (std::vector<std::size_t>{0, 0, 0, 4, 4, 4, 4, 8, 8, 8}));
+    o.session->Logoff();
+    EXPECT_EQ(s.committedMessages.size(), 10u);
+    std::vector<std::uint64_t> reported;
+    for (const auto& r : *o.rig.reports) {
+        reported.push_back(r.itemsDurable);
+        EXPECT_EQ(r.path, "/out/WindowsContacts5.3.10 9.7.04.pst");
+    }
+    EXPECT_EQ(reported, (std::vector<std::uint64_t>{0, 4, 8, 10}));
+    EXPECT_TRUE(s.destroyed) << "Logoff closes the store";
+}
+
+TEST(SessionCommits, ACommitTakesSavedItemsStillAliveAndALaterSaveReplacesThem)
+{
+    Opened o;
+    FakeStoreState& s = o.state();
+    auto held = o.contacts().Items().Add(olContactItem);
+    held->put("FirstName", "Held");
+    held->Save();
+    o.rig.advance(2s);
+    writeContact(o.contacts(), sampleContact("Released"));
+    ASSERT_EQ(s.committedMessages.size(), 2u);
+    ASSERT_EQ(s.creates, 2);
+    pst::Nid heldNid;
+    for (const auto& [nid, m] : s.messages) {
+        if (textProp(m, PR_GIVEN_NAME) == "Held")
+            heldNid = nid;
+    }
+    ASSERT_NE(heldNid.value, 0u);
+    const auto created = timeProp(s.messages.at(heldNid), PR_CREATION_TIME);
+
+    held->put("LastName", "Later");
+    o.rig.advance(1s);
+    held->Save();
+    held.reset();
+    EXPECT_EQ(s.creates, 2);
+    EXPECT_EQ(s.replaces, 1);
+    const FakeMessage& m = s.messages.at(heldNid);
+    EXPECT_EQ(textProp(m, PR_SURNAME), "Later");
+    EXPECT_EQ(timeProp(m, PR_CREATION_TIME), created);
+    EXPECT_GT(*timeProp(m, PR_LAST_MODIFICATION_TIME), *created);
+}
+
+TEST(SessionCommits, LogoffClosesEveryStoreAndLaterCallsAreRefused)
+{
+    Opened o;
+    auto saved = o.contacts().Items().Add(olContactItem);
+    saved->put("FirstName", "Pending");
+    saved->Save();
+    RDOFolder& contacts = o.contacts();
+    const std::string id = o.store->EntryID();
+    o.session->Logoff();
+
+    EXPECT_EQ(o.state().committedMessages.size(), 1u) << "the pending item was written";
+    EXPECT_TRUE(o.state().destroyed);
+    EXPECT_NE(errorOf([&] { saved->Save(); }).find("closed"), std::string::npos);
+    EXPECT_THROW(contacts.Items().Add(olContactItem), MapiError);
+    EXPECT_THROW(o.store->GetDefaultFolder(olFolderContacts), MapiError);
+    EXPECT_THROW(o.store->ValidateIPMTree(), MapiError);
+    EXPECT_THROW(o.session->GetStoreFromID(id), MapiError);
+    EXPECT_NO_THROW(saved.reset());
+    EXPECT_NO_THROW(o.session->Logoff()) << "a second Logoff has nothing to do";
+    EXPECT_EQ(o.state().creates, 1);
+}
+
+TEST(SessionCommits, DestroyingTheSessionWithoutLogoffCommits)
+{
+    FakeRig rig;
+    {
+        auto session = rig.session();
+        RDOStore& store = session->Stores().AddPSTStore("/out/x.pst", olStoreDefault, "X");
+        store.ValidateIPMTree();
+        writeContact(store.GetDefaultFolder(olFolderContacts), sampleContact());
+        auto alive = store.GetDefaultFolder(olFolderContacts).Items().Add(olContactItem);
+        alive->put("FirstName", "Alive");
+        alive->Save();
+        session.reset();
+        EXPECT_NO_THROW(alive.reset());
+    }
+    EXPECT_EQ(rig.state->committedMessages.size(), 2u);
+    EXPECT_TRUE(rig.state->destroyed);
+}
+
+// ---- Failures --------------------------------------------------------------------------------
+
+// A small run: tree, eight contacts (a commit after every fourth), Logoff. Every call that
+// fails must carry the store's failure; after the first failure nothing reaches the store.
+struct RunResult
+{
+    std::vector<std::string> errors;
+    std::size_t committedMessages = 0;
+    int changes = 0;
+    std::vector<std::size_t> durableAtCommits;
+};
+
+RunResult smallRun(std::optional<int> failAt)
+{
+    RunResult result;
+    FakeRig rig;
+    rig.state->failAtChange = failAt;
+    auto note = [&](auto&& f) {
+        try {
+            f();
+        } catch (const MapiError& e) {
+            result.errors.push_back(e.what());
+        }
+    };
+    auto session = rig.session();
+    RDOStore* store = nullptr;
+    note([&] { store = &session->Stores().AddPSTStore("/out/run.pst", olStoreDefault, "Run"); });
+    note([&] { store->ValidateIPMTree(); });
+    for (int i = 0; i < 8; ++i) {
+        rig.advance(500ms);
+        note([&] {
+            writeContact(store->GetDefaultFolder(olFolderContacts), sampleContact(numbered("C", i)));
+        });
+    }
+    note([&] { session->Logoff(); });
+    result.committedMessages = rig.state->committedMessages.size();
+    result.changes = rig.state->changes;
+    for (const auto& r : *rig.reports)
+        result.durableAtCommits.push_back(r.itemsDurable);
+    return result;
+}
+
+TEST(SessionFailures, AFailedWriteIsReportedByEveryLaterCallAndTheStoreStaysAtItsLastCommit)
+{
+    const RunResult clean = smallRun(std::nullopt);
+    ASSERT_TRUE(clean.errors.empty());
+    ASSERT_EQ(clean.committedMessages, 8u);
+    for (int failAt = 1; failAt <= clean.changes; ++failAt) {
+        SCOPED_TRACE("failing change " + std::to_string(failAt));
+        const RunResult run = smallRun(failAt);
+        ASSERT_FALSE(run.errors.empty());
+        for (const auto& e : run.errors)
+            EXPECT_EQ(e, "Cannot write to \"fake.pst\": No space left on device");
+        EXPECT_EQ(run.changes, failAt) << "nothing reaches the store after its failure";
+        const std::size_t lastReported = run.durableAtCommits.empty() ? 0 : run.durableAtCommits.back();
+        EXPECT_EQ(run.committedMessages, lastReported);
+    }
+}
+
+} // namespace
+} // namespace tressimo::mapi::test
