@@ -32,7 +32,7 @@ std::string nameOf(const fs::directory_entry& entry)
     return std::string(u8.begin(), u8.end());
 #else
     const std::string& full = entry.path().native();
-    return full.substr(full.rfind('/') + 1);
+    return full.substr(full.rfind(kPathSeparator) + 1);
 #endif
 }
 

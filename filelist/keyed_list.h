@@ -39,7 +39,8 @@ public:
     const T& item(std::size_t position) const { return entry(position).value; }
     const std::string& key(std::size_t position) const { return entry(position).key; }
 
-    // The value stored under key, or nullptr.
+    // The value stored under key, or nullptr. The first lookup builds the index, so lookups
+    // from several threads at once need a lock (the scanner and its readers share one thread).
     const T* find(std::string_view key) const
     {
         buildIndex();
