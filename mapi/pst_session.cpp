@@ -2,6 +2,7 @@
 
 #include "mapi/pst_contact_item.h"
 #include "mapi/pst_store_core.h"
+#include "mapi/staged_file.h"
 #include "mapi/store_entry_id.h"
 
 #include <algorithm>
@@ -200,12 +201,8 @@ public:
             m_options.session.random = defaultRandom();
         if (!m_options.localToUtc)
             m_options.localToUtc = contact::processTimeZone();
-        if (!m_options.openSink) {
-            m_options.openSink = [](const std::filesystem::path& path) -> std::unique_ptr<pst::Sink> {
-                return pst::FileSink::createNew(path);
-            };
-            m_removeFailedFiles = true;
-        }
+        // Without a sink of the caller's, a store is a file on disk, created staged.
+        m_stageFiles = !m_options.openSink;
     }
 
     ~PstSession() override
@@ -259,11 +256,26 @@ private:
             throw MapiError("Cannot create \"" + path.string() + "\": the session has no store writer.");
 
         std::unique_ptr<pst::Sink> sink;
+        std::filesystem::path staging;
         try {
-            sink = m_options.openSink(path);
+            if (m_stageFiles) {
+                StagedFile staged = createStagedFile(path);
+                sink = std::move(staged.sink);
+                staging = std::move(staged.stagingPath);
+            } else {
+                sink = m_options.openSink(path);
+            }
         } catch (const std::exception& e) {
             throw MapiError(e.what());
         }
+        // The staged file is ours alone and holds no store until published: on any failure
+        // it goes, leaving nothing behind.
+        auto discardStaging = [&] {
+            if (!staging.empty()) {
+                std::error_code ignored;
+                std::filesystem::remove(staging, ignored);
+            }
+        };
 
         pst::StoreOptions storeOptions;
         storeOptions.ndb = m_options.ndb;
@@ -274,13 +286,11 @@ private:
         std::unique_ptr<pst::MessageStore> store;
         try {
             store = m_options.createStore(std::move(sink), name, storeOptions);
+            if (!staging.empty())
+                publishStagedFile(staging, path);
         } catch (const std::exception& e) {
-            // The file is ours (created exclusively a moment ago) and holds no store: leave
-            // nothing behind that looks like a data file.
-            if (m_removeFailedFiles) {
-                std::error_code ignored;
-                std::filesystem::remove(path, ignored);
-            }
+            store.reset();
+            discardStaging();
             if (dynamic_cast<const pst::IoError*>(&e))
                 throw MapiError(e.what());
             throw MapiError("Cannot create \"" + path.string() + "\": " + e.what());
@@ -324,7 +334,7 @@ private:
     }
 
     PstSessionOptions m_options;
-    bool m_removeFailedFiles = false;
+    bool m_stageFiles = false;
     bool m_loggedOn = false;
     std::vector<std::unique_ptr<PstStore>> m_stores;
 };

@@ -38,6 +38,15 @@ private:
     fs::path m_path;
 };
 
+std::vector<std::string> filesIn(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string readFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -189,30 +198,71 @@ TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
         EXPECT_EQ(rig.state->displayName, "") << "no store may be written";
     }
     EXPECT_EQ(readFile(dir.path() / "existing.pst"), "keep me");
-    for (const char* name : {"ansi.pst", "zero.pst", "four.pst"})
-        EXPECT_FALSE(fs::exists(dir.path() / name)) << name;
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"existing.pst", "plain-file"}));
 }
 
-TEST(SessionStore, AddPSTStoreCreatesTheFileAndRemovesItWhenTheStoreCannotBeWritten)
+// On disk a store is written under a hidden name and appears under its own name only whole.
+TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
 {
     TempDir dir;
     FakeRig rig;
     auto options = rig.options();
     options.openSink = {};
+    const auto good = dir.path() / "good.pst";
+    std::vector<std::string> seenWhileWriting;
+    const auto fakeStore = options.createStore;
+    options.createStore = [&](std::unique_ptr<pst::Sink> sink, std::string_view name,
+                              const pst::StoreOptions& o) {
+        seenWhileWriting = filesIn(dir.path());
+        EXPECT_EQ(sink->name(), good.string()) << "errors name the file the user asked for";
+        return fakeStore(std::move(sink), name, o);
+    };
     auto session = rig.session(options);
-    session->Stores().AddPSTStore(dir.path() / "good.pst", olStoreDefault, "Windows Contacts");
-    EXPECT_TRUE(fs::exists(dir.path() / "good.pst"));
+    session->Stores().AddPSTStore(good, olStoreDefault, "Windows Contacts");
+    ASSERT_EQ(seenWhileWriting.size(), 1u);
+    EXPECT_EQ(seenWhileWriting[0].rfind(".good.pst.", 0), 0u) << seenWhileWriting[0];
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"good.pst"});
     EXPECT_EQ(rig.state->displayName, "Windows Contacts");
 
-    options.createStore = [](std::unique_ptr<pst::Sink> sink, std::string_view,
-                             const pst::StoreOptions&) -> std::unique_ptr<pst::MessageStore> {
-        throw pst::IoError("Cannot write to \"" + sink->name() + "\": No space left on device");
+    struct Case
+    {
+        const char* what;
+        std::function<void(const fs::path&)> duringCreate; // throws, or makes the name taken
+        std::string messageHas;
     };
-    auto failing = rig.session(options);
-    const std::string message = errorOf(
-        [&] { failing->Stores().AddPSTStore(dir.path() / "full.pst", olStoreDefault, "Windows Contacts"); });
-    EXPECT_NE(message.find("full.pst\": No space left on device"), std::string::npos) << message;
-    EXPECT_FALSE(fs::exists(dir.path() / "full.pst"));
+    const Case cases[] = {
+        {"disk full",
+         [](const fs::path& p) {
+             throw pst::IoError("Cannot write to \"" + p.string() + "\": No space left on device");
+         },
+         "No space left on device"},
+        {"writer fault", [](const fs::path&) { throw std::logic_error("table overflow"); }, "table overflow"},
+        {"name taken meanwhile", [](const fs::path& p) { std::ofstream(p) << "theirs"; }, "File exists"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto path = dir.path() / "second.pst";
+        auto failingOptions = rig.options();
+        failingOptions.openSink = {};
+        failingOptions.createStore = [&](std::unique_ptr<pst::Sink> sink, std::string_view name,
+                                         const pst::StoreOptions& o) {
+            c.duringCreate(path);
+            return fakeStore(std::move(sink), name, o);
+        };
+        auto failing = rig.session(failingOptions);
+        const std::string message =
+            errorOf([&] { failing->Stores().AddPSTStore(path, olStoreDefault, "Windows Contacts"); });
+        EXPECT_NE(message.find(c.messageHas), std::string::npos) << message;
+        EXPECT_NE(message.find("second.pst"), std::string::npos) << message;
+        const bool taken = fs::exists(path);
+        const std::vector<std::string> expected =
+            taken ? std::vector<std::string>{"good.pst", "second.pst"} : std::vector<std::string>{"good.pst"};
+        EXPECT_EQ(filesIn(dir.path()), expected);
+        if (taken) {
+            EXPECT_EQ(readFile(path), "theirs");
+            fs::remove(path);
+        }
+    }
 }
 
 TEST(SessionStore, NothingButLogonWorksBeforeLogon)
