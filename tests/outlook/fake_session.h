@@ -1,0 +1,224 @@
+#pragma once
+// A session of the mapi.h model that records every call as text and refuses any call a test
+// names, for the writer's and the run's tests. Calls read like the code that makes them:
+//   Logon()  AddPSTStore(/out/WindowsContacts5.3.10 9.7.04.pst,1,Windows Contacts : ...)
+//   EntryID()  ValidateIPMTree()  GetStoreFromID(STORE-1)  GetDefaultFolder(10)  Items()
+//   Add(2)  put(FirstName,Ann)  MAPIOBJECT()  setProperty(0x3A45001F,Dr.)  saveChanges()
+//   Save()  Logoff()
+// A refusal is a prefix of the call text ("put(FirstName,", "Save(", "setProperty(0x3A42"):
+// the call is recorded, then throws a MapiError.
+
+#include "mapi/mapi.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tressimo::testing {
+
+// What one saved item held: object-model puts and single-property writes, by name or tag.
+struct SavedItem
+{
+    std::map<std::string, std::string> puts;
+    std::map<std::uint32_t, mapi::PropertyValue> properties;
+};
+
+inline std::string valueText(const mapi::PropertyValue& value)
+{
+    if (const auto* text = std::get_if<std::string>(&value))
+        return *text;
+    if (const auto* date = std::get_if<mapi::OleDate>(&value)) {
+        char buffer[40];
+        std::snprintf(buffer, sizeof buffer, "date %.6g", date->days);
+        return buffer;
+    }
+    if (const auto* number = std::get_if<std::int32_t>(&value))
+        return std::to_string(*number);
+    return std::get<bool>(value) ? "true" : "false";
+}
+
+inline std::string tagText(std::uint32_t tag)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08X", tag);
+    return buffer;
+}
+
+struct FakeWorld
+{
+    std::vector<std::string> calls;
+    std::vector<std::string> refusals;
+    std::vector<SavedItem> saved;
+    // AddPSTStore creates the file, never replacing one, as the real session does.
+    bool createFiles = false;
+    std::string entryId = "STORE-1";
+    // Sessions made by the factory; a test may make the factory itself fail.
+    int sessionsCreated = 0;
+    bool refuseSession = false;
+    bool sessionFactoryGivesNull = false;
+
+    void call(std::string text)
+    {
+        calls.push_back(text);
+        for (const std::string& refusal : refusals) {
+            if (text.starts_with(refusal))
+                throw mapi::MapiError("refused: " + text);
+        }
+    }
+    // The calls that start with the prefix, in order.
+    std::vector<std::string> callsStartingWith(std::string_view prefix) const
+    {
+        std::vector<std::string> out;
+        for (const std::string& c : calls)
+            if (c.starts_with(prefix))
+                out.push_back(c);
+        return out;
+    }
+    int count(std::string_view prefix) const { return static_cast<int>(callsStartingWith(prefix).size()); }
+};
+
+class FakeMessage : public mapi::MapiMessage
+{
+public:
+    FakeMessage(FakeWorld& world, SavedItem& pending) : m_world(world), m_pending(pending) {}
+    void setProperty(std::uint32_t tag, const mapi::PropertyValue& value) override
+    {
+        m_world.call("setProperty(" + tagText(tag) + "," + valueText(value) + ")");
+        m_pending.properties[tag] = value;
+    }
+    void saveChanges() override { m_world.call("saveChanges()"); }
+
+private:
+    FakeWorld& m_world;
+    SavedItem& m_pending;
+};
+
+class FakeItem : public mapi::RDOContactItem
+{
+public:
+    explicit FakeItem(FakeWorld& world) : m_world(world), m_message(world, m_pending) {}
+    void put(std::string_view property, std::string_view value) override
+    {
+        m_world.call("put(" + std::string(property) + "," + std::string(value) + ")");
+        m_pending.puts[std::string(property)] = value;
+    }
+    std::string get(std::string_view property) const override
+    {
+        const auto it = m_pending.puts.find(std::string(property));
+        return it == m_pending.puts.end() ? std::string() : it->second;
+    }
+    mapi::MapiMessage& MAPIOBJECT() override
+    {
+        m_world.call("MAPIOBJECT()");
+        return m_message;
+    }
+    void Save() override
+    {
+        m_world.call("Save()");
+        m_world.saved.push_back(m_pending);
+    }
+
+private:
+    FakeWorld& m_world;
+    SavedItem m_pending;
+    FakeMessage m_message;
+};
+
+class FakeFolder : public mapi::RDOFolder, public mapi::RDOItems
+{
+public:
+    explicit FakeFolder(FakeWorld& world) : m_world(world) {}
+    mapi::RDOItems& Items() override
+    {
+        m_world.call("Items()");
+        return *this;
+    }
+    std::string Name() const override { return "Contacts"; }
+    std::unique_ptr<mapi::RDOContactItem> Add(int itemType) override
+    {
+        m_world.call("Add(" + std::to_string(itemType) + ")");
+        return std::make_unique<FakeItem>(m_world);
+    }
+
+private:
+    FakeWorld& m_world;
+};
+
+class FakeStore : public mapi::RDOStore
+{
+public:
+    explicit FakeStore(FakeWorld& world) : m_world(world), m_folder(world) {}
+    std::string EntryID() const override
+    {
+        m_world.call("EntryID()");
+        return m_world.entryId;
+    }
+    void ValidateIPMTree() override { m_world.call("ValidateIPMTree()"); }
+    mapi::RDOFolder& GetDefaultFolder(int folderType) override
+    {
+        m_world.call("GetDefaultFolder(" + std::to_string(folderType) + ")");
+        return m_folder;
+    }
+
+private:
+    FakeWorld& m_world;
+    FakeFolder m_folder;
+};
+
+class FakeSession : public mapi::RDOSession, public mapi::RDOStores
+{
+public:
+    explicit FakeSession(std::shared_ptr<FakeWorld> world) : m_world(std::move(world)), m_store(*m_world) {}
+    void Logon() override { m_world->call("Logon()"); }
+    mapi::RDOStores& Stores() override
+    {
+        m_world->call("Stores()");
+        return *this;
+    }
+    mapi::RDOStore& GetStoreFromID(const std::string& entryId) override
+    {
+        m_world->call("GetStoreFromID(" + entryId + ")");
+        if (!m_added || entryId != m_world->entryId)
+            throw mapi::MapiError("no store with the entry ID " + entryId);
+        return m_store;
+    }
+    void Logoff() override { m_world->call("Logoff()"); }
+    mapi::RDOStore& AddPSTStore(const std::filesystem::path& path, int format,
+                                const std::string& displayName) override
+    {
+        m_world->call("AddPSTStore(" + path.string() + "," + std::to_string(format) + "," + displayName + ")");
+        if (m_world->createFiles) {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            if (fd < 0)
+                throw mapi::MapiError("cannot create " + path.string());
+            ::close(fd);
+        }
+        m_added = true;
+        return m_store;
+    }
+
+private:
+    std::shared_ptr<FakeWorld> m_world;
+    FakeStore m_store;
+    bool m_added = false;
+};
+
+// A session factory for the run: counts sessions, can fail or give none.
+inline auto fakeSessionFactory(std::shared_ptr<FakeWorld> world)
+{
+    return [world]() -> std::unique_ptr<mapi::RDOSession> {
+        ++world->sessionsCreated;
+        if (world->refuseSession)
+            throw mapi::MapiError("the session class is not registered");
+        if (world->sessionFactoryGivesNull)
+            return nullptr;
+        return std::make_unique<FakeSession>(world);
+    };
+}
+
+} // namespace tressimo::testing
