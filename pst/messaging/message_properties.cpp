@@ -1,0 +1,182 @@
+#include "pst/messaging/message_properties.h"
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+
+namespace tressimo::pst {
+namespace {
+
+// Properties a store computes from where an object sits ([MS-PST] 2.5.2.3); a stored copy
+// would contradict what readers compute.
+bool isCalculated(std::uint16_t id)
+{
+    switch (id) {
+    case 0x0E09: // PidTagParentEntryId
+    case 0x0E12: // PidTagMessageRecipients
+    case 0x0E13: // PidTagMessageAttachments
+    case 0x0E1B: // PidTagHasAttachments
+    case 0x0FF8: // PidTagMappingSignature
+    case 0x0FF9: // PidTagRecordKey
+    case 0x0FFA: // PidTagStoreRecordKey
+    case 0x0FFB: // PidTagStoreEntryId
+    case 0x0FFE: // PidTagObjectType
+    case 0x0FFF: // PidTagEntryId
+    case 0x3414: // PidTagStoreProvider
+    case 0x67F2: // PidTagLtpRowId
+    case 0x67F3: // PidTagLtpRowVer
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::u16string unicodeText(const PropValue& value, const char* name)
+{
+    if (value.type() != PropType::Unicode)
+        throw std::invalid_argument(std::string(name) + " must be a Unicode string in a Unicode store, not " +
+                                    tagName(value.tag()));
+    return value.toUtf16();
+}
+
+void put(std::vector<PropValue>& props, PropValue value)
+{
+    auto it = std::lower_bound(props.begin(), props.end(), value.tag().id(),
+                               [](const PropValue& p, std::uint16_t id) { return p.tag().id() < id; });
+    if (it != props.end() && it->tag().id() == value.tag().id())
+        *it = std::move(value);
+    else
+        props.insert(it, std::move(value));
+}
+
+const PropValue* findId(const std::vector<PropValue>& props, std::uint16_t id)
+{
+    auto it = std::lower_bound(props.begin(), props.end(), id,
+                               [](const PropValue& p, std::uint16_t i) { return p.tag().id() < i; });
+    return it != props.end() && it->tag().id() == id ? &*it : nullptr;
+}
+
+} // namespace
+
+std::u16string storedSubject(std::u16string_view subject, std::u16string_view prefix)
+{
+    if (subject.empty())
+        return {};
+    if (subject.substr(0, prefix.size()) != prefix)
+        throw std::invalid_argument("The subject does not start with the subject prefix given");
+    if (prefix.size() >= 0xFFFF)
+        throw std::invalid_argument("The subject prefix is too long");
+    std::u16string out;
+    out.reserve(subject.size() + 2);
+    out.push_back(u'\x0001');
+    out.push_back(static_cast<char16_t>(prefix.size() + 1));
+    out.append(subject);
+    return out;
+}
+
+std::uint32_t messageSize(std::span<const PropValue> props)
+{
+    std::uint64_t total = 0;
+    bool hasSize = false;
+    for (const PropValue& p : props) {
+        if (p.tag().id() == tags::MessageSize.id()) {
+            hasSize = true;
+            total += 4;
+        } else {
+            total += p.data().size();
+        }
+    }
+    if (!hasSize)
+        total += 4;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0x7FFFFFFF));
+}
+
+PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDefaults& defaults)
+{
+    PreparedMessage out;
+    std::vector<PropValue>& props = out.properties;
+    props.reserve(given.size() + 8);
+    const PropValue* subjectGiven = nullptr;
+    const PropValue* prefixGiven = nullptr;
+    const PropValue* normalizedGiven = nullptr;
+    auto once = [](const PropValue*& slot, const PropValue& p) {
+        if (slot)
+            throw std::invalid_argument("Property id " + tagName(p.tag()).substr(0, 6) + " is given twice for one message");
+        slot = &p;
+    };
+    for (const PropValue& p : given) {
+        const std::uint16_t id = p.tag().id();
+        if (isCalculated(id))
+            throw std::invalid_argument(tagName(p.tag()) +
+                                        " is computed by the store from where the message is and cannot be set");
+        if (id == tags::Subject.id())
+            once(subjectGiven, p);
+        else if (id == tags::SubjectPrefix.id())
+            once(prefixGiven, p);
+        else if (id == tags::NormalizedSubject.id())
+            once(normalizedGiven, p);
+        else if (id != tags::MessageSize.id()) // the store's own
+            props.push_back(p);
+    }
+    auto byId = [](const PropValue& a, const PropValue& b) { return a.tag().id() < b.tag().id(); };
+    if (!std::is_sorted(props.begin(), props.end(), byId))
+        std::sort(props.begin(), props.end(), byId);
+    const auto twice = std::adjacent_find(props.begin(), props.end(),
+                                          [](const PropValue& a, const PropValue& b) { return a.tag().id() == b.tag().id(); });
+    if (twice != props.end())
+        throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) + " is given twice for one message");
+
+    // The subject: its prefix and normalized parts are not stored on their own.
+    auto text = [](const PropValue* p, const char* name) -> std::optional<std::u16string> {
+        if (!p)
+            return std::nullopt;
+        return unicodeText(*p, name);
+    };
+    const auto subject = text(subjectGiven, "PidTagSubject");
+    const auto prefix = text(prefixGiven, "PidTagSubjectPrefix");
+    const auto normalized = text(normalizedGiven, "PidTagNormalizedSubject");
+    std::optional<std::u16string> whole = subject;
+    if (!whole && (prefix || normalized))
+        whole = prefix.value_or(u"") + normalized.value_or(u"");
+    if (whole) {
+        if (!whole->empty() && (*whole)[0] == u'\x0001') {
+            // Already in stored form; kept when well formed.
+            if (whole->size() < 2 || (*whole)[1] == 0 || (*whole)[1] - 1u > whole->size() - 2)
+                throw std::invalid_argument("PidTagSubject starts with U+0001 but its prefix length is wrong");
+            put(props, PropValue::fromString(tags::Subject, std::u16string_view(*whole)));
+        } else {
+            put(props, PropValue::fromString(tags::Subject, storedSubject(*whole, prefix.value_or(u""))));
+        }
+    }
+
+    if (!findId(props, tags::MessageClass.id()))
+        put(props, PropValue::fromString(tags::MessageClass, std::string_view("IPM.Note")));
+    if (!findId(props, tags::MessageFlags.id()))
+        put(props, PropValue::fromInt32(tags::MessageFlags, kMessageFlagRead));
+    if (!findId(props, tags::MessageStatus.id()))
+        put(props, PropValue::fromInt32(tags::MessageStatus, 0));
+    const PropValue* created = findId(props, tags::CreationTime.id());
+    const PropValue* modified = findId(props, tags::LastModificationTime.id());
+    if (created && created->type() != PropType::SysTime)
+        throw std::invalid_argument("PidTagCreationTime must be a time, not " + tagName(created->tag()));
+    if (modified && modified->type() != PropType::SysTime)
+        throw std::invalid_argument("PidTagLastModificationTime must be a time, not " + tagName(modified->tag()));
+    const std::uint64_t createdAt = created ? created->toFileTime() : modified ? modified->toFileTime() : defaults.now;
+    const std::uint64_t modifiedAt = modified ? modified->toFileTime() : createdAt;
+    if (!created)
+        put(props, PropValue::fromSysTime(tags::CreationTime, createdAt));
+    if (!modified)
+        put(props, PropValue::fromSysTime(tags::LastModificationTime, modifiedAt));
+    if (!findId(props, tags::SearchKey.id()))
+        put(props, PropValue::fromBinary(tags::SearchKey, defaults.searchKey));
+
+    const PropValue* flags = findId(props, tags::MessageFlags.id());
+    if (flags->type() != PropType::Int32)
+        throw std::invalid_argument("PidTagMessageFlags must be a 32-bit integer, not " + tagName(flags->tag()));
+    out.read = (flags->toInt32() & kMessageFlagRead) != 0;
+
+    put(props, PropValue::fromUInt32(tags::MessageSize, messageSize(props)));
+    return out;
+}
+
+} // namespace tressimo::pst

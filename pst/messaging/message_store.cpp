@@ -1,0 +1,903 @@
+// The message store over the node database.
+//
+// What is written when
+// --------------------
+// A message goes to the file at once (its property context and recipient table), so memory
+// never holds item contents. Everything that lists or counts objects is kept in memory and
+// written at commit(): a folder's property context (its counts), its hierarchy and contents
+// tables (rows kept compactly by TableBuilder), the store object, the name-to-ID map and the
+// receive-folder table. commit() rewrites only what changed since the last one, then commits
+// the node database, whose header write makes it all durable at once. Until then the file
+// still holds the previous commit in full: a message written since is an unreferenced node
+// that no table lists and no count includes... and no committed header names.
+//
+// Errors: input the store cannot take is refused with std::invalid_argument (or LtpError from
+// the property builders) before anything changes. A failure after something changed (a write,
+// a commit) sticks: every later call throws the same IoError and the file stays at its last
+// commit.
+
+#include "pst/messaging/message_store.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <random>
+#include <set>
+#include <stdexcept>
+#include <unordered_map>
+#include <utility>
+
+#include "pst/ltp/bth.h"
+#include "pst/ltp/heap.h"
+#include "pst/ltp/property_context.h"
+#include "pst/ltp/table_context.h"
+#include "pst/ltp/utf16.h"
+#include "pst/messaging/message_properties.h"
+#include "pst/messaging/name_to_id_map.h"
+#include "pst/messaging/store_nodes.h"
+
+namespace tressimo::pst {
+namespace {
+
+namespace storetags {
+constexpr PropTag ReplVersionHistory{0x0E340102};
+constexpr PropTag ReplFlags{0x0E380003};
+constexpr PropTag RecordKey{0x0FF90102};
+constexpr PropTag ValidFolderMask{0x35DF0003};
+constexpr PropTag IpmSubtreeEntryId{0x35E00102};
+constexpr PropTag IpmWastebasketEntryId{0x35E30102};
+constexpr PropTag CommonViewsEntryId{0x35E60102};
+constexpr PropTag FinderEntryId{0x35E70102};
+constexpr PropTag PstLrNoRestrictions{0x6633000B};
+constexpr PropTag LatestPstEnsure{0x66FA0003};
+constexpr PropTag PstPassword{0x67FF0003};
+constexpr PropTag SearchCriteriaFlags{0x660B0003};
+constexpr PropTag ReceiveFolderNid{0x66050003};
+} // namespace storetags
+
+// PidTagValidFolderMask bits (mapidefs.h): IPM subtree, Deleted Items, common views, finder.
+constexpr std::int32_t kValidFolderMask = 0x01 | 0x08 | 0x40 | 0x80;
+// The same constant in both of Outlook's reference stores (2007 and current).
+constexpr std::int32_t kLatestPstEnsure = 0xE0011;
+// A block's reference count is 16 bits and the block tree holds one reference itself.
+constexpr std::uint32_t kMaxSharedUses = 0xFFFF - 2;
+constexpr std::uint8_t kHeapClientGuidIndex = 0x9C;
+constexpr std::size_t kEntryIdSize = 24;
+
+bool sameName(std::u16string_view a, std::u16string_view b)
+{
+    // Outlook compares folder names without regard to case; ASCII folding covers the names
+    // a converter makes and never merges two names Outlook would keep apart... in the other
+    // direction it may keep two names apart that Outlook would merge.
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char16_t x = a[i], y = b[i];
+        if (x >= u'A' && x <= u'Z')
+            x = static_cast<char16_t>(x - u'A' + u'a');
+        if (y >= u'A' && y <= u'Z')
+            y = static_cast<char16_t>(y - u'A' + u'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string hexNid(Nid nid)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", nid.value);
+    return text;
+}
+
+void putProp(std::vector<PropValue>& props, PropValue value)
+{
+    auto it = std::lower_bound(props.begin(), props.end(), value.tag().id(),
+                               [](const PropValue& p, std::uint16_t id) { return p.tag().id() < id; });
+    if (it != props.end() && it->tag().id() == value.tag().id())
+        *it = std::move(value);
+    else
+        props.insert(it, std::move(value));
+}
+
+const PropValue* findProp(const std::vector<PropValue>& props, std::uint16_t id)
+{
+    auto it = std::lower_bound(props.begin(), props.end(), id,
+                               [](const PropValue& p, std::uint16_t i) { return p.tag().id() < i; });
+    return it != props.end() && it->tag().id() == id ? &*it : nullptr;
+}
+
+NodeContent sharedStream(Bid bid)
+{
+    NodeContent content;
+    content.data.sharedBid = bid;
+    return content;
+}
+
+// Folder properties the store keeps itself: counts, the subfolders flag, what lives in the
+// parent's tables only, and what readers compute ([MS-PST] 2.5.2.2).
+const char* storeOwnedFolderProperty(std::uint16_t id)
+{
+    switch (id) {
+    case 0x3602: return "PidTagContentCount";
+    case 0x3603: return "PidTagContentUnreadCount";
+    case 0x360A: return "PidTagSubfolders";
+    case 0x6635: return "PidTagPstHiddenCount";
+    case 0x6636: return "PidTagPstHiddenUnread";
+    case 0x360E: return "PidTagContainerHierarchy";
+    case 0x360F: return "PidTagContainerContents";
+    case 0x3610: return "PidTagFolderAssociatedContents";
+    case 0x3601: return "PidTagFolderType";
+    case 0x0E30: return "PidTagReplItemid";
+    case 0x0E33: return "PidTagReplChangenum";
+    case 0x0E34: return "PidTagReplVersionhistory";
+    case 0x0E09: return "PidTagParentEntryId";
+    case 0x0FF9: return "PidTagRecordKey";
+    case 0x0FFE: return "PidTagObjectType";
+    case 0x0FFF: return "PidTagEntryId";
+    case 0x67F2: return "PidTagLtpRowId";
+    case 0x67F3: return "PidTagLtpRowVer";
+    default: return nullptr;
+    }
+}
+
+const char* storeOwnedStoreProperty(std::uint16_t id)
+{
+    switch (id) {
+    case 0x0FF9: return "PidTagRecordKey (every entry ID of the store carries it)";
+    case 0x0FFA: return "PidTagStoreRecordKey";
+    case 0x0FFB: return "PidTagStoreEntryId";
+    case 0x0FFE: return "PidTagObjectType";
+    case 0x0FFF: return "PidTagEntryId";
+    case 0x0FF8: return "PidTagMappingSignature";
+    case 0x3414: return "PidTagStoreProvider";
+    default: return nullptr;
+    }
+}
+
+struct Folder
+{
+    Nid nid;
+    Nid parent;
+    bool search = false;
+    std::vector<PropValue> props; // sorted by id; counts refreshed at commit
+    std::vector<Nid> children;
+    std::unique_ptr<TableBuilder> hierarchy;
+    std::unique_ptr<TableBuilder> contents;
+    std::uint32_t contentCount = 0;
+    std::uint32_t unreadCount = 0;
+    bool stored = false;
+    bool propsDirty = true;
+    bool hierarchyDirty = true;
+    bool contentsDirty = true;
+
+    std::u16string displayName() const
+    {
+        const PropValue* name = findProp(props, tags::DisplayName.id());
+        return name && name->type() == PropType::Unicode ? name->toUtf16() : std::u16string();
+    }
+};
+
+// What a message saved again keeps unless its caller says otherwise.
+struct MessageIdentity
+{
+    std::uint32_t nid = 0;
+    std::uint64_t created = 0;
+    std::array<std::uint8_t, 16> searchKey{};
+};
+
+struct ReceiveRow
+{
+    std::u16string messageClass;
+    std::uint32_t rowId = 0;
+    Nid folder;
+};
+
+class StoreImpl final : public MessageStore
+{
+public:
+    explicit StoreImpl(const StoreOptions& options) : m_clock(options.clock), m_random(options.random)
+    {
+        if (!m_clock)
+            m_clock = [] { return std::chrono::system_clock::now(); };
+        if (!m_random) {
+            m_random = [engine = std::make_shared<std::mt19937_64>(std::random_device{}())](
+                           std::span<std::uint8_t> out) {
+                for (auto& b : out)
+                    b = static_cast<std::uint8_t>((*engine)());
+            };
+        }
+    }
+
+    void start(std::unique_ptr<Sink> sink, std::string_view displayName, const NdbOptions& ndb)
+    {
+        m_name = sink->name();
+        m_ndb = NdbWriter::create(std::move(sink), ndb);
+        guarded([&] { writeNewStore(displayName); });
+        commit();
+    }
+
+    // --- identity -------------------------------------------------------------------------
+
+    std::array<std::uint8_t, 16> recordKey() const override { return m_recordKey; }
+
+    Bytes entryId(Nid nid) const override
+    {
+        Bytes id(kEntryIdSize, 0);
+        std::copy(m_recordKey.begin(), m_recordKey.end(), id.begin() + 4);
+        putU32(id.data() + 20, nid.value);
+        return id;
+    }
+
+    std::optional<Nid> nidFromEntryId(ByteView id) const override
+    {
+        throwIfFailed();
+        if (id.size() != kEntryIdSize || getU32(id.data()) != 0 ||
+            !std::equal(m_recordKey.begin(), m_recordKey.end(), id.begin() + 4))
+            return std::nullopt;
+        const Nid nid{getU32(id.data() + 20)};
+        if (m_folders.count(nid.value))
+            return nid;
+        if (nid.type() == NidType::NormalMessage && m_ndb->findNode(nid))
+            return nid;
+        return std::nullopt;
+    }
+
+    Nid rootFolder() const override { return nodes::RootFolder; }
+    Nid ipmSubtree() const override { return nodes::IpmSubtree; }
+    Nid deletedItems() const override { return nodes::DeletedItems; }
+
+    // --- folders ---------------------------------------------------------------------------
+
+    Nid createFolder(Nid parent, std::string_view displayName, std::string_view containerClass) override
+    {
+        throwIfFailed();
+        Folder& p = folderForChildren(parent);
+        const std::u16string name = utf8ToUtf16(displayName);
+        checkNameFree(p, name, nullptr);
+
+        Nid nid;
+        guarded([&] {
+            nid = m_ndb->allocateNid(NidType::NormalFolder);
+            for (NidType t : {NidType::HierarchyTable, NidType::ContentsTable, NidType::AssocContentsTable})
+                m_ndb->reserveNid(nodes::withType(nid, t));
+        });
+        afterWrite([&] {
+            Folder f;
+            f.nid = nid;
+            f.parent = p.nid;
+            putProp(f.props, PropValue::fromString(tags::DisplayName, std::u16string_view(name)));
+            if (!containerClass.empty())
+                putProp(f.props, PropValue::fromString(tags::ContainerClass, containerClass));
+            // Outlook's folders carry the hidden-item counts (hierarchy table columns) as 0.
+            putProp(f.props, PropValue::fromInt32(tags::PstHiddenCount, 0));
+            putProp(f.props, PropValue::fromInt32(tags::PstHiddenUnread, 0));
+            addFolder(std::move(f));
+        });
+        return nid;
+    }
+
+    std::optional<Nid> findFolder(Nid parent, std::string_view displayName) const override
+    {
+        throwIfFailed();
+        const Folder& p = folder(parent);
+        const std::u16string name = utf8ToUtf16(displayName);
+        for (Nid child : p.children) {
+            if (sameName(folder(child).displayName(), name))
+                return child;
+        }
+        return std::nullopt;
+    }
+
+    std::vector<Nid> subfolders(Nid nid) const override
+    {
+        throwIfFailed();
+        return folder(nid).children;
+    }
+
+    void setFolderProperties(Nid nid, std::span<const PropValue> props) override
+    {
+        throwIfFailed();
+        Folder& f = folder(nid);
+        std::optional<std::u16string> newName;
+        for (const PropValue& p : props) {
+            if (const char* owned = storeOwnedFolderProperty(p.tag().id()))
+                throw std::invalid_argument(std::string(owned) + " (" + tagName(p.tag()) +
+                                            ") is kept by the store and cannot be set on a folder");
+            if (p.tag().id() == tags::DisplayName.id() || p.tag().id() == tags::ContainerClass.id()) {
+                if (p.type() != PropType::Unicode)
+                    throw std::invalid_argument(tagName(p.tag()) + " must be a Unicode string in a Unicode store");
+            }
+            if (p.tag().id() == tags::DisplayName.id())
+                newName = p.toUtf16();
+        }
+        if (newName && f.nid != nodes::RootFolder)
+            checkNameFree(folder(f.parent), *newName, &f);
+        afterWrite([&] {
+            for (const PropValue& p : props)
+                putProp(f.props, p);
+            markDirty(f, &Folder::propsDirty);
+        });
+    }
+
+    std::optional<PropValue> folderProperty(Nid nid, PropTag tag) const override
+    {
+        throwIfFailed();
+        const Folder& f = folder(nid);
+        const PropValue* p = nullptr;
+        std::optional<PropValue> count;
+        if (tag == tags::ContentCount)
+            count = PropValue::fromUInt32(tag, f.contentCount);
+        else if (tag == tags::ContentUnreadCount)
+            count = PropValue::fromUInt32(tag, f.unreadCount);
+        else if (tag == tags::Subfolders)
+            count = PropValue::fromBoolean(tag, !f.children.empty());
+        if (count)
+            return count;
+        p = findProp(f.props, tag.id());
+        if (!p || p->tag() != tag)
+            return std::nullopt;
+        return *p;
+    }
+
+    void setStoreProperties(std::span<const PropValue> props) override
+    {
+        throwIfFailed();
+        for (const PropValue& p : props) {
+            if (const char* owned = storeOwnedStoreProperty(p.tag().id()))
+                throw std::invalid_argument(std::string(owned) + " (" + tagName(p.tag()) +
+                                            ") is kept by the store and cannot be set");
+            if (p.tag().id() == tags::DisplayName.id() && p.type() != PropType::Unicode)
+                throw std::invalid_argument(tagName(p.tag()) + " must be a Unicode string in a Unicode store");
+        }
+        afterWrite([&] {
+            for (const PropValue& p : props)
+                putProp(m_storeProps, p);
+            m_storeDirty = true;
+        });
+    }
+
+    void setReceiveFolder(std::string_view messageClass, Nid nid) override
+    {
+        throwIfFailed();
+        const Folder& f = folder(nid);
+        if (f.search)
+            throw std::invalid_argument("Search folder " + hexNid(nid) + " cannot receive messages");
+        const std::u16string cls = utf8ToUtf16(messageClass);
+        afterWrite([&] {
+            auto it = std::find_if(m_receiveRows.begin(), m_receiveRows.end(),
+                                   [&](const ReceiveRow& r) { return sameName(r.messageClass, cls); });
+            if (it == m_receiveRows.end()) {
+                const std::uint32_t rowId = m_receiveRows.empty() ? 1 : m_receiveRows.back().rowId + 1;
+                m_receiveRows.push_back(ReceiveRow{cls, rowId, nid});
+                it = m_receiveRows.end() - 1;
+            }
+            it->folder = nid;
+            m_receiveTable->putRow(it->rowId, {PropValue::fromString(tags::MessageClass, std::u16string_view(it->messageClass)),
+                                               PropValue::fromUInt32(storetags::ReceiveFolderNid, nid.value)});
+            m_receiveDirty = true;
+        });
+    }
+
+    // --- named properties ------------------------------------------------------------------
+
+    std::uint16_t propertyId(const PropertyName& name) override
+    {
+        throwIfFailed();
+        return m_names.propertyId(name);
+    }
+
+    // --- messages ----------------------------------------------------------------------------
+
+    Nid createMessage(Nid folderNid, std::span<const PropValue> props) override
+    {
+        throwIfFailed();
+        Folder& f = folder(folderNid);
+        if (f.search)
+            throw std::invalid_argument("Search folder " + hexNid(folderNid) + " lists what its search finds; "
+                                        "messages cannot be created in it");
+        MessageDefaults defaults;
+        defaults.now = toFileTime(m_clock());
+        m_random(defaults.searchKey);
+        PreparedMessage message = prepare(props, defaults);
+        bool shared = false;
+        const NodeContent content = messageNode(message, shared);
+
+        const Nid nid = writeNode(NidType::NormalMessage, f.nid, content);
+        afterWrite([&] {
+            if (shared)
+                ++m_recipientShares;
+            remember(nid, message);
+            if (!f.contents)
+                f.contents = std::make_unique<TableBuilder>(columns::contents());
+            f.contents->putRow(nid.value, message.properties);
+            ++f.contentCount;
+            if (!message.read)
+                ++f.unreadCount;
+            markDirty(f, &Folder::contentsDirty);
+            f.propsDirty = true;
+        });
+        return nid;
+    }
+
+    void replaceMessage(Nid nid, std::span<const PropValue> props) override
+    {
+        throwIfFailed();
+        auto known = std::lower_bound(m_messages.begin(), m_messages.end(), nid.value,
+                                      [](const MessageIdentity& m, std::uint32_t n) { return m.nid < n; });
+        const auto info = nid.type() == NidType::NormalMessage ? m_ndb->findNode(nid) : std::nullopt;
+        if (!info || known == m_messages.end() || known->nid != nid.value)
+            throw std::invalid_argument("No message " + hexNid(nid) + " in this store");
+        Folder& f = folder(info->parent);
+        assert(f.contents && f.contents->containsRow(nid.value));
+
+        // A message saved again keeps when it was made and its search key unless told otherwise.
+        MessageDefaults defaults;
+        defaults.now = toFileTime(m_clock());
+        defaults.searchKey = known->searchKey;
+        std::vector<PropValue> given(props.begin(), props.end());
+        if (std::none_of(given.begin(), given.end(),
+                         [](const PropValue& p) { return p.tag().id() == tags::CreationTime.id(); }))
+            given.push_back(PropValue::fromSysTime(tags::CreationTime, known->created));
+        PreparedMessage message = prepare(given, defaults);
+        bool shared = false;
+        const NodeContent content = messageNode(message, shared);
+        bool wasRead = true;
+        if (const auto row = f.contents->row(nid.value)) {
+            for (const PropValue& v : *row) {
+                if (v.tag() == tags::MessageFlags)
+                    wasRead = (v.toInt32() & kMessageFlagRead) != 0;
+            }
+        }
+
+        guarded([&] { m_ndb->putNode(nid, f.nid, content); });
+        afterWrite([&] {
+            // Counted again: the old message's share is released, so the count only errs high.
+            if (shared)
+                ++m_recipientShares;
+            known->created = createdOf(message);
+            known->searchKey = searchKeyOf(message);
+            f.contents->putRow(nid.value, message.properties);
+            if (wasRead && !message.read)
+                ++f.unreadCount;
+            else if (!wasRead && message.read)
+                --f.unreadCount;
+            markDirty(f, &Folder::contentsDirty);
+            f.propsDirty = true;
+        });
+    }
+
+    std::uint32_t messageCount(Nid nid) const override
+    {
+        throwIfFailed();
+        return folder(nid).contentCount;
+    }
+
+    // --- commit --------------------------------------------------------------------------------
+
+    void commit() override
+    {
+        throwIfFailed();
+        guarded([&] {
+            // A folder's new counts change its row in its parent's hierarchy table.
+            const std::vector<std::uint32_t> dirty(m_dirty.begin(), m_dirty.end());
+            for (std::uint32_t nid : dirty) {
+                Folder& f = m_folders.at(nid);
+                if (!f.propsDirty)
+                    continue;
+                writeFolderProperties(f);
+                if (f.nid != nodes::RootFolder)
+                    putHierarchyRow(m_folders.at(f.parent.value), f);
+            }
+            for (std::uint32_t nid : m_dirty)
+                writeFolderTables(m_folders.at(nid));
+            if (m_names.changed())
+                m_ndb->putNode(nodes::NameToIdMap, Nid{}, buildPropertyContext(m_names.properties()));
+            if (m_storeDirty)
+                m_ndb->putNode(nodes::MessageStore, Nid{}, buildPropertyContext(m_storeProps));
+            if (m_receiveDirty)
+                m_ndb->putNode(nodes::ReceiveFolderTable, Nid{}, m_receiveTable->build());
+            m_ndb->commit();
+
+            m_dirty.clear();
+            m_names.markStored();
+            m_storeDirty = false;
+            m_receiveDirty = false;
+        });
+    }
+
+    std::uint64_t fileSize() const override
+    {
+        throwIfFailed();
+        return m_ndb->fileSize();
+    }
+
+private:
+    // --- errors ----------------------------------------------------------------------------
+
+    void throwIfFailed() const
+    {
+        if (m_failure)
+            throw *m_failure;
+    }
+
+    // Runs a step that writes: any failure in it leaves state behind that the file does not
+    // hold, so it sticks.
+    template <typename F>
+    void guarded(F&& step)
+    {
+        throwIfFailed();
+        try {
+            step();
+        } catch (const IoError& e) {
+            m_failure = e;
+            throw;
+        } catch (const std::exception& e) {
+            m_failure = IoError("Cannot write to \"" + m_name + "\": " + e.what());
+            throw *m_failure;
+        }
+    }
+
+    // A new node. Content the node database refuses (std::invalid_argument) leaves nothing
+    // behind but a skipped identifier, so only write failures stick.
+    Nid writeNode(NidType type, Nid parent, const NodeContent& content)
+    {
+        Nid nid;
+        try {
+            nid = m_ndb->allocateNid(type);
+            m_ndb->putNode(nid, parent, content);
+        } catch (const std::invalid_argument&) {
+            throw;
+        } catch (const IoError& e) {
+            m_failure = e;
+            throw;
+        } catch (const std::exception& e) {
+            m_failure = IoError("Cannot write to \"" + m_name + "\": " + e.what());
+            throw *m_failure;
+        }
+        return nid;
+    }
+
+    // Bookkeeping after a write succeeded; it fails only when memory runs out, which then
+    // sticks like a failed write.
+    template <typename F>
+    void afterWrite(F&& step)
+    {
+        guarded(std::forward<F>(step));
+    }
+
+    // --- folders ----------------------------------------------------------------------------
+
+    const Folder& folder(Nid nid) const
+    {
+        auto it = m_folders.find(nid.value);
+        if (it == m_folders.end())
+            throw std::invalid_argument("No folder " + hexNid(nid) + " in this store");
+        return it->second;
+    }
+    Folder& folder(Nid nid) { return const_cast<Folder&>(std::as_const(*this).folder(nid)); }
+
+    Folder& folderForChildren(Nid nid)
+    {
+        Folder& f = folder(nid);
+        if (f.search)
+            throw std::invalid_argument("Search folder " + hexNid(nid) + " cannot hold folders");
+        return f;
+    }
+
+    void checkNameFree(const Folder& parent, const std::u16string& name, const Folder* self) const
+    {
+        for (Nid child : parent.children) {
+            const Folder& c = folder(child);
+            if (&c != self && sameName(c.displayName(), name))
+                throw std::invalid_argument("Folder " + hexNid(parent.nid) + " already holds a folder named \"" +
+                                            utf16ToUtf8(name) + "\"");
+        }
+    }
+
+    void markDirty(Folder& f, bool Folder::*what)
+    {
+        f.*what = true;
+        m_dirty.insert(f.nid.value);
+    }
+
+    Folder& addFolder(Folder f)
+    {
+        putProp(f.props, PropValue::fromInt32(tags::ContentCount, 0));
+        putProp(f.props, PropValue::fromInt32(tags::ContentUnreadCount, 0));
+        putProp(f.props, PropValue::fromBoolean(tags::Subfolders, false));
+        const Nid nid = f.nid;
+        const Nid parent = f.parent;
+        Folder& added = m_folders.emplace(nid.value, std::move(f)).first->second;
+        m_dirty.insert(nid.value);
+        if (parent != nid) {
+            Folder& p = m_folders.at(parent.value);
+            p.children.push_back(nid);
+            // The row goes in now so that rows keep the order folders were made in; commit()
+            // refreshes it in place.
+            putHierarchyRow(p, added);
+            // The parent's subfolders flag changes with its first child.
+            if (p.children.size() == 1)
+                markDirty(p, &Folder::propsDirty);
+        }
+        return added;
+    }
+
+    void putHierarchyRow(Folder& parent, const Folder& child)
+    {
+        if (!parent.hierarchy)
+            parent.hierarchy = std::make_unique<TableBuilder>(columns::hierarchy());
+        parent.hierarchy->putRow(child.nid.value, child.props);
+        markDirty(parent, &Folder::hierarchyDirty);
+    }
+
+    void writeFolderProperties(Folder& f)
+    {
+        putProp(f.props, PropValue::fromUInt32(tags::ContentCount, f.contentCount));
+        putProp(f.props, PropValue::fromUInt32(tags::ContentUnreadCount, f.unreadCount));
+        putProp(f.props, PropValue::fromBoolean(tags::Subfolders, !f.children.empty()));
+        m_ndb->putNode(f.nid, f.parent, buildPropertyContext(f.props));
+        f.propsDirty = false;
+    }
+
+    // Empty tables share their template's block, as in Outlook's own stores.
+    void writeFolderTables(Folder& f)
+    {
+        if (!f.search) {
+            if (f.hierarchyDirty) {
+                const bool rows = f.hierarchy && f.hierarchy->rowCount() > 0;
+                m_ndb->putNode(nodes::withType(f.nid, NidType::HierarchyTable), Nid{},
+                               rows ? f.hierarchy->build() : sharedStream(m_templateBids.hierarchy));
+            }
+            if (f.contentsDirty) {
+                const bool rows = f.contents && f.contents->rowCount() > 0;
+                m_ndb->putNode(nodes::withType(f.nid, NidType::ContentsTable), Nid{},
+                               rows ? f.contents->build() : sharedStream(m_templateBids.contents));
+            }
+            if (!f.stored)
+                m_ndb->putNode(nodes::withType(f.nid, NidType::AssocContentsTable), Nid{},
+                               sharedStream(m_templateBids.assocContents));
+        }
+        f.stored = true;
+        f.hierarchyDirty = false;
+        f.contentsDirty = false;
+    }
+
+    // --- messages ------------------------------------------------------------------------------
+
+    PreparedMessage prepare(std::span<const PropValue> props, const MessageDefaults& defaults) const
+    {
+        for (const PropValue& p : props) {
+            const std::uint16_t id = p.tag().id();
+            if (id >= kFirstNamedPropertyId && !m_names.contains(id))
+                throw std::invalid_argument("Property " + tagName(p.tag()) +
+                                            " has a named property id the store never handed out");
+        }
+        return prepareMessage(props, defaults);
+    }
+
+    // The message's node: its property context and an empty recipient table, which shares
+    // the template's block while the block's reference count has room.
+    NodeContent messageNode(const PreparedMessage& message, bool& shared) const
+    {
+        SubnodeNidAllocator nids;
+        nids.reserve(nodes::RecipientTemplate);
+        NodeContent content = buildPropertyContext(message.properties, nids);
+        SubnodeContent recipients;
+        recipients.nid = nodes::RecipientTemplate;
+        shared = m_recipientShares < kMaxSharedUses;
+        if (shared)
+            recipients.data.sharedBid = m_recipientTemplateBid;
+        else
+            recipients.data.blocks = m_emptyRecipientBlocks;
+        content.subnodes.push_back(std::move(recipients));
+        return content;
+    }
+
+    static std::uint64_t createdOf(const PreparedMessage& m)
+    {
+        return findProp(m.properties, tags::CreationTime.id())->toFileTime();
+    }
+
+    static std::array<std::uint8_t, 16> searchKeyOf(const PreparedMessage& m)
+    {
+        std::array<std::uint8_t, 16> key{};
+        const ByteView data = findProp(m.properties, tags::SearchKey.id())->data();
+        std::copy_n(data.begin(), std::min(data.size(), key.size()), key.begin());
+        return key;
+    }
+
+    void remember(Nid nid, const PreparedMessage& m)
+    {
+        // Message NIDs only grow, so appending keeps the list sorted.
+        assert(m_messages.empty() || m_messages.back().nid < nid.value);
+        m_messages.push_back(MessageIdentity{nid.value, createdOf(m), searchKeyOf(m)});
+    }
+
+    // --- the new store ----------------------------------------------------------------------
+
+    void putTable(Nid nid, std::span<const PropTag> cols)
+    {
+        m_ndb->reserveNid(nid);
+        m_ndb->putNode(nid, Nid{}, TableBuilder(cols).build());
+    }
+
+    void putEmpty(Nid nid)
+    {
+        m_ndb->reserveNid(nid);
+        m_ndb->putNode(nid, Nid{}, NodeContent{});
+    }
+
+    Bid dataBid(Nid nid) const
+    {
+        const auto info = m_ndb->findNode(nid);
+        assert(info && info->dataBid != 0);
+        return info->dataBid;
+    }
+
+    void writeNewStore(std::string_view displayName)
+    {
+        m_random(m_recordKey);
+        std::array<std::uint8_t, 16> replica{};
+        m_random(replica);
+
+        // Table templates ([MS-PST] 2.7.3.3), then the tables that share them.
+        putTable(nodes::HierarchyTemplate, columns::hierarchy());
+        putTable(nodes::ContentsTemplate, columns::contents());
+        putTable(nodes::AssocContentsTemplate, columns::assocContents());
+        putTable(nodes::SearchContentsTemplate, columns::searchContents());
+        putTable(nodes::AttachmentTemplate, columns::attachments());
+        putTable(nodes::RecipientTemplate, columns::recipients());
+        m_templateBids.hierarchy = dataBid(nodes::HierarchyTemplate);
+        m_templateBids.contents = dataBid(nodes::ContentsTemplate);
+        m_templateBids.assocContents = dataBid(nodes::AssocContentsTemplate);
+        m_templateBids.searchContents = dataBid(nodes::SearchContentsTemplate);
+        m_recipientTemplateBid = dataBid(nodes::RecipientTemplate);
+        m_emptyRecipientBlocks = TableBuilder(columns::recipients()).build().data.blocks;
+
+        putTable(nodes::OutgoingQueue, columns::outgoingQueue());
+        putTable(nodes::ChangeTrackingTable, columns::changeTracking());
+        putTable(nodes::ChangeTrackingTable2, columns::changeTracking2());
+        putTable(nodes::ChangeTrackingTable3, columns::changeTracking3());
+        writeGuidIndex();
+
+        // Search management: an empty queue, the activity list naming the spam search folder
+        // (as Outlook's does), an empty search domain ([MS-PST] 2.4.8.4).
+        putEmpty(nodes::SearchManagementQueue);
+        putEmpty(nodes::SearchDomainObject);
+        {
+            NodeContent sal;
+            Bytes list(4);
+            putU32(list.data(), nodes::SpamSearchFolder.value);
+            sal.data.blocks.push_back(list);
+            m_ndb->reserveNid(nodes::SearchActivityList);
+            m_ndb->putNode(nodes::SearchActivityList, Nid{}, sal);
+        }
+        for (Nid nid : {nodes::EmptyInternal1, nodes::EmptyInternal2, nodes::EmptyInternal3})
+            putEmpty(nid);
+
+        // The folders of Outlook's empty store ([MS-PST] 2.7.2), children in Outlook's order.
+        auto makeFolder = [&](Nid nid, Nid parent, std::u16string_view name, bool search = false) -> Folder& {
+            m_ndb->reserveNid(nid);
+            if (!search) {
+                for (NidType t : {NidType::HierarchyTable, NidType::ContentsTable, NidType::AssocContentsTable})
+                    m_ndb->reserveNid(nodes::withType(nid, t));
+            }
+            Folder f;
+            f.nid = nid;
+            f.parent = parent;
+            f.search = search;
+            putProp(f.props, PropValue::fromString(tags::DisplayName, name));
+            return addFolder(std::move(f));
+        };
+        makeFolder(nodes::RootFolder, nodes::RootFolder, u"");
+        makeFolder(nodes::IpmSubtree, nodes::RootFolder, u"Top of Outlook data file");
+        makeFolder(nodes::SearchRoot, nodes::RootFolder, u"Search Root");
+        makeFolder(nodes::SpamSearchFolder, nodes::RootFolder, u"SPAM Search Folder 2", true);
+        Folder& deleted = makeFolder(nodes::DeletedItems, nodes::IpmSubtree, u"Deleted Items");
+        putProp(deleted.props, PropValue::fromString(tags::Comment, std::string_view("Deleted Items folder")));
+        Folder& views = makeFolder(nodes::CommonViews, nodes::RootFolder, u"IPM_COMMON_VIEWS");
+        putProp(views.props, PropValue::fromString(tags::Comment, std::string_view("")));
+
+        // The spam search folder's update queue, criteria and contents table ([MS-PST] 2.4.8.6).
+        const Nid queue = nodes::withType(nodes::SpamSearchFolder, NidType::SearchUpdateQueue);
+        const Nid criteria = nodes::withType(nodes::SpamSearchFolder, NidType::SearchCriteriaObject);
+        const Nid contents = nodes::withType(nodes::SpamSearchFolder, NidType::SearchContentsTable);
+        putEmpty(queue);
+        const PropValue criteriaFlags = PropValue::fromInt32(storetags::SearchCriteriaFlags, 0);
+        m_ndb->reserveNid(criteria);
+        m_ndb->putNode(criteria, Nid{}, buildPropertyContext(std::span(&criteriaFlags, 1)));
+        m_ndb->reserveNid(contents);
+        m_ndb->putNode(contents, Nid{}, sharedStream(m_templateBids.searchContents));
+
+        // Messages of every class go to the root folder until a caller names an Inbox.
+        m_receiveTable = std::make_unique<TableBuilder>(columns::receiveFolders());
+        m_ndb->reserveNid(nodes::ReceiveFolderTable);
+        m_receiveRows.push_back(ReceiveRow{u"", 1, nodes::RootFolder});
+        m_receiveTable->putRow(1, {PropValue::fromString(tags::MessageClass, std::string_view("")),
+                                   PropValue::fromUInt32(storetags::ReceiveFolderNid, nodes::RootFolder.value)});
+        m_receiveDirty = true;
+
+        // The message store object ([MS-PST] 2.4.3.1) with the other values Outlook writes.
+        Bytes history(24);
+        putU32(history.data(), 1);
+        std::copy(replica.begin(), replica.end(), history.begin() + 4);
+        putU32(history.data() + 20, 1);
+        putProp(m_storeProps, PropValue::fromBinary(storetags::ReplVersionHistory, history));
+        putProp(m_storeProps, PropValue::fromInt32(storetags::ReplFlags, 0));
+        putProp(m_storeProps, PropValue::fromBinary(storetags::RecordKey, m_recordKey));
+        putProp(m_storeProps, PropValue::fromString(tags::DisplayName, displayName));
+        putProp(m_storeProps, PropValue::fromInt32(storetags::ValidFolderMask, kValidFolderMask));
+        putProp(m_storeProps, PropValue::fromBinary(storetags::IpmSubtreeEntryId, entryId(nodes::IpmSubtree)));
+        putProp(m_storeProps, PropValue::fromBinary(storetags::IpmWastebasketEntryId, entryId(nodes::DeletedItems)));
+        putProp(m_storeProps, PropValue::fromBinary(storetags::CommonViewsEntryId, entryId(nodes::CommonViews)));
+        putProp(m_storeProps, PropValue::fromBinary(storetags::FinderEntryId, entryId(nodes::SearchRoot)));
+        putProp(m_storeProps, PropValue::fromBoolean(storetags::PstLrNoRestrictions, true));
+        putProp(m_storeProps, PropValue::fromInt32(storetags::LatestPstEnsure, kLatestPstEnsure));
+        putProp(m_storeProps, PropValue::fromInt32(storetags::PstPassword, 0));
+        m_storeDirty = true;
+        m_ndb->reserveNid(nodes::MessageStore);
+        m_ndb->reserveNid(nodes::NameToIdMap);
+    }
+
+    // An empty BTH of 16-byte keys and 4-byte data under a heap whose root holds its HID:
+    // the layout of node 0xC01 in Outlook's stores.
+    void writeGuidIndex()
+    {
+        HeapBuilder heap(static_cast<HeapClient>(kHeapClientGuidIndex));
+        const Hid root = heap.allocate(std::size_t{4});
+        const Hid bth = buildBth(heap, 16, 4, ByteView());
+        Bytes rootValue(4);
+        putU32(rootValue.data(), bth.value);
+        heap.write(root, 0, rootValue);
+        heap.setUserRoot(root);
+        NodeContent content;
+        content.data.blocks = heap.finish();
+        m_ndb->reserveNid(nodes::GuidIndex);
+        m_ndb->putNode(nodes::GuidIndex, Nid{}, content);
+    }
+
+    struct TemplateBids
+    {
+        Bid hierarchy = 0;
+        Bid contents = 0;
+        Bid assocContents = 0;
+        Bid searchContents = 0;
+    };
+
+    std::function<std::chrono::system_clock::time_point()> m_clock;
+    std::function<void(std::span<std::uint8_t>)> m_random;
+    std::unique_ptr<NdbWriter> m_ndb;
+    std::string m_name;
+    std::optional<IoError> m_failure;
+
+    std::array<std::uint8_t, 16> m_recordKey{};
+    std::vector<PropValue> m_storeProps;
+    bool m_storeDirty = false;
+    NameToIdMap m_names;
+    std::unordered_map<std::uint32_t, Folder> m_folders;
+    std::set<std::uint32_t> m_dirty; // folders with something to write at the next commit
+    std::unique_ptr<TableBuilder> m_receiveTable;
+    std::vector<ReceiveRow> m_receiveRows;
+    bool m_receiveDirty = false;
+
+    TemplateBids m_templateBids;
+    Bid m_recipientTemplateBid = 0;
+    std::uint32_t m_recipientShares = 0;
+    std::vector<Bytes> m_emptyRecipientBlocks;
+    std::vector<MessageIdentity> m_messages; // sorted by NID
+};
+
+} // namespace
+
+std::unique_ptr<MessageStore> MessageStore::create(std::unique_ptr<Sink> sink, std::string_view displayName,
+                                                   const StoreOptions& options)
+{
+    auto store = std::make_unique<StoreImpl>(options);
+    store->start(std::move(sink), displayName, options.ndb);
+    return store;
+}
+
+} // namespace tressimo::pst
