@@ -1,0 +1,321 @@
+#include "convert/conversion_run.h"
+
+#include "contacts/contact_document.h"
+#include "outlook/contact_item_writer.h"
+#include "shell/folder_of_path.h"
+#include "shell/path_rules.h"
+
+#include <exception>
+#include <optional>
+
+namespace tressimo::convert {
+
+namespace {
+
+constexpr std::int16_t kContactsFolder = mapi::olFolderContacts;
+constexpr std::size_t kSummaryListLimit = 20;
+
+std::string errorText(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+// Resets the flags of a run however it ends.
+class RunningFlag
+{
+public:
+    RunningFlag(bool& running, bool& stop) : m_running(running), m_stop(stop)
+    {
+        m_running = true;
+        m_stop = false;
+    }
+    ~RunningFlag()
+    {
+        m_running = false;
+        m_stop = false;
+    }
+
+private:
+    bool& m_running;
+    bool& m_stop;
+};
+
+// The folder label's text for a row: the part of the path after its drive (the whole path
+// where paths have none) without its first character, cut after its last separator, without
+// that separator. Each step that cannot be taken leaves the text as the step before left it;
+// without a part after a drive, the previous row's text is worked on.
+void updateCurrentFolder(std::optional<std::string_view> afterDrive, std::string& currentFolder)
+{
+    if (afterDrive) {
+        const std::string_view trimmed = contacts::trimBlanks(*afterDrive);
+        currentFolder = trimmed.empty() ? std::string() : std::string(trimmed.substr(1));
+    }
+    if (!currentFolder.empty())
+        currentFolder = shell::FolderOfPath(currentFolder);
+    if (!currentFolder.empty())
+        currentFolder.pop_back();
+}
+
+// The row's file, by its exact bytes; a row with blanks at its ends that names no file so is
+// tried trimmed, as the list's text may carry blanks its file name lacks.
+contacts::ContactDocument loadRow(const std::string& rowText, std::string_view trimmed)
+{
+    contacts::ContactDocument document = contacts::ContactDocument::load(std::filesystem::path(rowText));
+    if (document.loaded() || trimmed.size() == rowText.size())
+        return document;
+    contacts::ContactDocument second = contacts::ContactDocument::load(std::filesystem::path(std::string(trimmed)));
+    if (second.loaded())
+        return second;
+    return document;
+}
+
+void appendProblems(std::string& text, std::string_view heading, const std::vector<RowProblem>& problems)
+{
+    if (problems.empty())
+        return;
+    text += "\r\n\r\n";
+    text += heading;
+    for (std::size_t i = 0; i < problems.size() && i < kSummaryListLimit; ++i) {
+        const RowProblem& p = problems[i];
+        text += "\r\n";
+        text += p.path.empty() ? "Row " + std::to_string(p.row + 1) : p.path;
+        text += ": ";
+        text += p.reason;
+    }
+    if (problems.size() > kSummaryListLimit)
+        text += "\r\n... and " + std::to_string(problems.size() - kSummaryListLimit) + " more";
+}
+
+std::string countOf(std::size_t n, std::string_view one, std::string_view many)
+{
+    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+} // namespace
+
+ConversionRun::ConversionRun(RunSurroundings surroundings, std::string helpAddress)
+    : m_surroundings(std::move(surroundings)), m_helpAddress(std::move(helpAddress))
+{
+}
+
+void ConversionRun::requestStop()
+{
+    if (m_running)
+        m_stopRequested = true;
+}
+
+void ConversionRun::yield()
+{
+    if (m_surroundings.yield)
+        m_surroundings.yield();
+}
+
+RunResult ConversionRun::CmdExtractDBX_Click(const filelist::FileList& grdFiles1)
+{
+    if (m_running) {
+        RunResult busy;
+        busy.outcome = RunOutcome::AlreadyRunning;
+        return busy;
+    }
+    RunningFlag flag(m_running, m_stopRequested);
+    auto& s = m_surroundings;
+    // Nothing may start another run or change the list while this one yields.
+    if (s.setListCommandsEnabled)
+        s.setListCommandsEnabled(false);
+    if (s.setConvertEnabled)
+        s.setConvertEnabled(false);
+
+    RunResult result = setUpAndConvert(grdFiles1);
+
+    if (s.setConvertEnabled)
+        s.setConvertEnabled(true);
+    if (s.setListCommandsEnabled)
+        s.setListCommandsEnabled(true);
+    return result;
+}
+
+RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
+{
+    auto& s = m_surroundings;
+    RunResult result;
+
+    // Preparation.
+    yield();
+    if (stopRequested())
+        return result;
+    std::string strSaveFolder = s.BrowseForFolder ? s.BrowseForFolder(kSaveFolderTitle) : std::string();
+    yield();
+    if (strSaveFolder.empty() || stopRequested())
+        return result;
+    strSaveFolder = shell::withTrailingSeparator(std::move(strSaveFolder));
+    result.saveFolder = strSaveFolder;
+    yield();
+    if (s.setProgressRange)
+        s.setProgressRange(0, 100);
+    yield();
+    if (stopRequested())
+        return result;
+
+    // Store set-up: any failure shows one message and ends the run.
+    std::unique_ptr<mapi::RDOSession> objSession;
+    std::string storeID;
+    const char* step = "";
+    try {
+        step = "Creating the session";
+        if (!s.createSession)
+            throw mapi::MapiError("No session can be created.");
+        objSession = s.createSession();
+        if (!objSession)
+            throw mapi::MapiError("No session was created.");
+        step = "Logon";
+        objSession->Logon();
+        step = "Naming the file";
+        const auto clock = s.clock ? s.clock : localNow;
+        result.pstPath = freePstPath(strSaveFolder, timeText(clock()));
+        result.storeName = storeDisplayName(timeText(clock()));
+        step = "AddPSTStore";
+        mapi::RDOStore& objStore =
+            objSession->Stores().AddPSTStore(std::filesystem::path(result.pstPath), mapi::olStoreDefault,
+                                             result.storeName);
+        step = "EntryID";
+        storeID = objStore.EntryID();
+        step = "ValidateIPMTree";
+        objStore.ValidateIPMTree();
+    } catch (...) {
+        result.outcome = RunOutcome::SetUpFailed;
+        result.setUpError = std::string(step) + ": " + errorText(std::current_exception());
+        if (s.showMessage)
+            s.showMessage(setUpFailureMessage(m_helpAddress));
+        return result;
+    }
+    result.outcome = RunOutcome::Finished;
+
+    // The loop: every failing step is skipped, and the rows go on.
+    m_currentFolder.clear();
+    const int lastRow = grdFiles1.Rows() - 1;
+    result.rows = lastRow + 1;
+    for (int r = 0; r <= lastRow; ++r) {
+        if (r >= grdFiles1.Rows()) {
+            // The list shrank under the run; the rows it lost cannot be converted.
+            result.notReached = lastRow + 1 - r;
+            break;
+        }
+        const std::string rowText = grdFiles1.text(r);
+        yield();
+        if (stopRequested()) {
+            result.stopped = true;
+            result.notReached = lastRow + 1 - r;
+            break;
+        }
+        convertRow(grdFiles1, rowText, r, *objSession, storeID, result);
+    }
+
+    // Finishing: Logoff commits and closes the store.
+    yield();
+    try {
+        objSession->Logoff();
+    } catch (...) {
+        result.finishError = errorText(std::current_exception());
+    }
+    try {
+        objSession.reset();
+    } catch (...) {
+        // Releasing reports nothing; Logoff has already said what went wrong.
+    }
+    return result;
+}
+
+void ConversionRun::convertRow(const filelist::FileList& grdFiles1, const std::string& rowText, int row, mapi::RDOSession& session,
+                               const std::string& storeID, RunResult& result)
+{
+    auto& s = m_surroundings;
+    m_record.reset();
+    const std::string_view trimmed = contacts::trimBlanks(rowText);
+    const std::optional<std::string_view> afterDrive = shell::textAfterDrive(trimmed);
+    updateCurrentFolder(afterDrive, m_currentFolder);
+
+    if (trimmed.empty()) {
+        result.skipped.push_back({row, rowText, "empty row"});
+    } else {
+        // One document at a time: it lives for this row only.
+        const contacts::ContactDocument document = loadRow(rowText, trimmed);
+        if (!document.loaded()) {
+            result.skipped.push_back({row, rowText, document.error()});
+        } else {
+            contacts::DisplayNode(document.document(), m_record, m_context);
+            const outlook::ContactItemResult item =
+                outlook::CreateContactItem(session, storeID, kContactsFolder, contacts::handOver(m_record));
+            if (!item.saved) {
+                result.skipped.push_back(
+                    {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});
+            } else {
+                ++result.written;
+                if (item.refusedSteps > 0)
+                    result.incomplete.push_back(
+                        {row, rowText, "without " + item.firstFailedStep + ": " + item.firstError});
+            }
+        }
+    }
+
+    if (s.setConvertEnabled)
+        s.setConvertEnabled(false);
+    if (s.setLblCurrentDBX)
+        s.setLblCurrentDBX(currentFolderCaption(m_currentFolder));
+    if (afterDrive && s.setLblProgessCurrent)
+        s.setLblProgessCurrent(*afterDrive);
+    if (s.setProgressValue) {
+        // The row count is read again here, as the bar is to show the list's share done.
+        const double rows = grdFiles1.Rows();
+        s.setProgressValue(static_cast<float>((row + 1) / rows * 100));
+    }
+}
+
+std::string currentFolderCaption(std::string_view folder)
+{
+    return "Converting Messages... from (" + std::string(folder) + ")";
+}
+
+MessageBoxText setUpFailureMessage(std::string_view helpAddress)
+{
+    MessageBoxText message;
+    message.text = "Outlook Session Creation Error !\r\n"
+                   "Check if Outlook is installed and configured.\r\n"
+                   "For more details visit this link : " +
+                   std::string(helpAddress);
+    message.title = "Outlook Error";
+    message.icon = MessageIcon::Information;
+    return message;
+}
+
+MessageBoxText summaryMessage(const RunResult& result)
+{
+    MessageBoxText message;
+    message.title = "Tressimo";
+    message.icon = MessageIcon::Information;
+    message.text = countOf(static_cast<std::size_t>(result.written), "contact", "contacts") + " converted to " +
+                   result.pstPath;
+    appendProblems(message.text,
+                   countOf(result.skipped.size(), "file", "files") + " skipped:", result.skipped);
+    appendProblems(message.text,
+                   countOf(result.incomplete.size(), "contact", "contacts") + " converted without some values:",
+                   result.incomplete);
+    if (result.stopped)
+        message.text += "\r\n\r\nStopped: " + std::to_string(result.notReached) + " of " +
+                        countOf(static_cast<std::size_t>(result.rows), "file", "files") + " not converted.";
+    if (!result.finishError.empty())
+        message.text += "\r\n\r\nThe file could not be closed properly: " + result.finishError;
+    return message;
+}
+
+std::string troubleshootingAddress(const std::filesystem::path& manual)
+{
+    return fileUrl(manual, "troubleshooting");
+}
+
+} // namespace tressimo::convert

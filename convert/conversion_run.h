@@ -1,0 +1,160 @@
+#pragma once
+// The conversion run: the "Convert" command from the choice of output folder, through the
+// creation of the store and the loop over the file list, to the end of the session. The
+// window and the command line drive this same code; it reaches its surroundings only
+// through RunSurroundings, so tests drive it with fakes.
+
+#include "contacts/contact_reader.h"
+#include "contacts/contact_record.h"
+#include "convert/run_names.h"
+#include "filelist/file_list.h"
+#include "filelist/path_logger.h"
+#include "mapi/mapi.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tressimo::convert {
+
+using filelist::MessageBoxText;
+using filelist::MessageIcon;
+
+// What the run asks of its surroundings. Every member may be left empty (nothing is shown,
+// the clock is the system's), except BrowseForFolder and createSession, without which a
+// run ends at the prompt or fails its set-up. Texts are UTF-8, paths their bytes as they are.
+struct RunSurroundings
+{
+    // The folder chooser, owned by the window: the chosen folder, or empty text on cancel.
+    std::function<std::string(std::string_view title)> BrowseForFolder;
+    // A modal message box.
+    std::function<void(const MessageBoxText& message)> showMessage;
+    // The two status labels: LblCurrentDBX (the folder) and LblProgessCurrent (the file).
+    std::function<void(std::string_view text)> setLblCurrentDBX;
+    std::function<void(std::string_view text)> setLblProgessCurrent;
+    // ProgressBar1: its range, then its value after each row (0..100, fractions kept).
+    std::function<void(double minimum, double maximum)> setProgressRange;
+    std::function<void(float value)> setProgressValue;
+    // The enabled state of the "Convert" button CmdExtractDBX.
+    std::function<void(bool enabled)> setConvertEnabled;
+    // The commands that change the file list (add files, add folder, clear): disabled from
+    // the start of a run to its end, so the list cannot change under the loop.
+    std::function<void(bool enabled)> setListCommandsEnabled;
+    // Lets pending window messages run (repaint, input). A click handled here may call
+    // ConversionRun::requestStop.
+    std::function<void()> yield;
+    // The local wall clock, read once for the file name and once for the store name.
+    std::function<LocalTime()> clock;
+    // A new, not yet logged-on session ("Redemption.RDOSession"); mapi::createSession in
+    // the product. May throw; null counts as a failure.
+    std::function<std::unique_ptr<mapi::RDOSession>()> createSession;
+};
+
+enum class RunOutcome {
+    Cancelled,      // no folder chosen (or stopped before the store was made): nothing changed
+    SetUpFailed,    // the store could not be set up; the "Outlook Error" message was shown
+    Finished,       // the loop ran (to its end, or until a stop); the session was logged off
+    AlreadyRunning, // called while a run was under way; nothing was done
+};
+
+// A row that gave no complete contact, and why.
+struct RowProblem
+{
+    int row = 0;      // 0-based row of the file list
+    std::string path; // the row's text
+    std::string reason;
+};
+
+struct RunResult
+{
+    RunOutcome outcome = RunOutcome::Cancelled;
+    // The chosen folder, ending with the separator (empty on cancel).
+    std::string saveFolder;
+    // The .pst file and the store's display name (set once the set-up got that far).
+    std::string pstPath;
+    std::string storeName;
+    // For SetUpFailed: the step that failed and why, e.g. "AddPSTStore: Cannot create ...".
+    std::string setUpError;
+
+    // Rows the list held when the loop began, and contact items saved.
+    int rows = 0;
+    int written = 0;
+    // Rows that gave no item: empty rows, files that did not load, items the store refused.
+    std::vector<RowProblem> skipped;
+    // Rows whose item was saved without some of its values (a refused property).
+    std::vector<RowProblem> incomplete;
+    // Whether a stop request ended the loop early, and how many rows it left out.
+    bool stopped = false;
+    int notReached = 0;
+    // Logoff failed: the store may lack what was written since its last commit.
+    std::string finishError;
+
+    // Every row became a complete contact and the store was closed cleanly.
+    bool complete() const
+    {
+        return outcome == RunOutcome::Finished && skipped.empty() && incomplete.empty() && notReached == 0 &&
+               finishError.empty();
+    }
+};
+
+class ConversionRun
+{
+public:
+    // `helpAddress` ends the set-up failure message: our manual's troubleshooting page.
+    ConversionRun(RunSurroundings surroundings, std::string helpAddress);
+
+    // The "Convert" command (CmdExtractDBX_Click) over the rows of `grdFiles1`. Returns when
+    // the run is over. The window shows summaryMessage(result) for a Finished run; the
+    // command line prints its own summary. A call made from a yield of a run under way does
+    // nothing and returns AlreadyRunning.
+    RunResult CmdExtractDBX_Click(const filelist::FileList& grdFiles1);
+
+    // Asks the run under way to stop after the contact being written: it skips the rows
+    // left, logs off (which commits and closes the store) and returns normally. Meant for a
+    // yield (the window's Exit); does nothing when no run is under way.
+    void requestStop();
+    bool running() const { return m_running; }
+
+    // The contact record as the last row left it.
+    const contacts::ContactRecord& record() const { return m_record; }
+
+private:
+    bool stopRequested() const { return m_stopRequested; }
+    void yield();
+    RunResult setUpAndConvert(const filelist::FileList& grdFiles1);
+    void convertRow(const filelist::FileList& grdFiles1, const std::string& rowText, int row, mapi::RDOSession& session, const std::string& storeID,
+                    RunResult& result);
+
+    RunSurroundings m_surroundings;
+    std::string m_helpAddress;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    // The window-level record and reader state, reused for every row of every run.
+    contacts::ContactRecord m_record;
+    contacts::ContactReaderContext m_context;
+    // The folder text of the status label, kept from row to row (a row without one keeps it).
+    std::string m_currentFolder;
+};
+
+// The folder chooser's title.
+inline constexpr std::string_view kSaveFolderTitle = "Choose Folder to Save...";
+// The status text of the folder label for a folder text.
+std::string currentFolderCaption(std::string_view folder);
+
+// The set-up failure message: three lines separated by CR LF, title "Outlook Error",
+// information icon.
+MessageBoxText setUpFailureMessage(std::string_view helpAddress);
+
+// The end-of-run summary for the window, titled "Tressimo": "N contacts converted to FILE",
+// then the files skipped and those written without some values, with reasons (the first
+// 20 of each, then how many more), a stop, and a store that could not be closed. Lines are
+// separated by CR LF, as in the set-up failure message.
+MessageBoxText summaryMessage(const RunResult& result);
+
+// The address of our manual's troubleshooting section, for the set-up failure message.
+std::string troubleshootingAddress(const std::filesystem::path& manual);
+
+} // namespace tressimo::convert

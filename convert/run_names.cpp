@@ -1,0 +1,92 @@
+#include "convert/run_names.h"
+
+#include <chrono>
+#include <ctime>
+#include <system_error>
+
+namespace tressimo::convert {
+
+LocalTime localNow()
+{
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+std::string timeText(const LocalTime& time)
+{
+    auto twoDigits = [](int value) {
+        value %= 100;
+        if (value < 0)
+            value += 100;
+        return std::string{char('0' + value / 10), char('0' + value % 10)};
+    };
+    return std::to_string(time.day) + '.' + std::to_string(time.month) + '.' + twoDigits(time.year) + ' ' +
+           std::to_string(time.hour) + '.' + std::to_string(time.minute) + '.' + twoDigits(time.second);
+}
+
+std::string pstFileName(std::string_view T, int copy)
+{
+    std::string name = "WindowsContacts";
+    name += T;
+    if (copy > 1)
+        name += " (" + std::to_string(copy) + ")";
+    name += ".pst";
+    return name;
+}
+
+std::string storeDisplayName(std::string_view T)
+{
+    return "Windows Contacts : Created - " + std::string(T);
+}
+
+bool nameTaken(const std::filesystem::path& path)
+{
+    std::error_code error;
+    // symlink_status: a dangling link also occupies the name.
+    const auto status = std::filesystem::symlink_status(path, error);
+    return !error && status.type() != std::filesystem::file_type::not_found;
+}
+
+std::string freePstPath(std::string_view folder, std::string_view T,
+                        const std::function<bool(const std::filesystem::path&)>& taken)
+{
+    for (int copy = 1;; ++copy) {
+        std::string path(folder);
+        path += pstFileName(T, copy);
+        if (!taken(std::filesystem::path(path)))
+            return path;
+    }
+}
+
+std::string fileUrl(const std::filesystem::path& file, std::string_view fragment)
+{
+    const std::string path = file.generic_string();
+    std::string url = "file://";
+    if (path.empty() || path.front() != '/')
+        url += '/'; // a Windows path begins with its drive
+    static constexpr char hex[] = "0123456789ABCDEF";
+    for (const unsigned char c : path) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == ':';
+        if (plain) {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 0xF];
+        }
+    }
+    if (!fragment.empty()) {
+        url += '#';
+        url += fragment;
+    }
+    return url;
+}
+
+} // namespace tressimo::convert

@@ -1,0 +1,49 @@
+#pragma once
+// The names a conversion run gives what it creates: the time text T, the .pst file
+// "WindowsContacts" + T + ".pst" and the store "Windows Contacts : Created - " + T.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tressimo::convert {
+
+// A reading of the local wall clock.
+struct LocalTime
+{
+    int year = 1970;
+    int month = 1; // 1..12
+    int day = 1;   // 1..31
+    int hour = 0;  // 0..23
+    int minute = 0;
+    int second = 0;
+};
+
+// The system clock read in the process's time zone.
+LocalTime localNow();
+
+// T: "d.m.YY H.m.ss" (day, month, hour and minute without leading zero, the year's last two
+// digits and the seconds with one). 5 March 2010 9:07:04 gives "5.3.10 9.7.04".
+std::string timeText(const LocalTime& time);
+
+// "WindowsContacts" + T + ".pst"; from the second copy on " (n)" goes before ".pst".
+std::string pstFileName(std::string_view T, int copy = 1);
+
+// "Windows Contacts : Created - " + T.
+std::string storeDisplayName(std::string_view T);
+
+// Whether anything (a file, a folder, a dangling link) already has this name. A name whose
+// state cannot be learnt counts as free: creating the store will then say what is wrong.
+bool nameTaken(const std::filesystem::path& path);
+
+// The first of folder + pstFileName(T, 1), (T, 2), ... that `taken` says is free. The folder
+// ends with the separator.
+std::string freePstPath(std::string_view folder, std::string_view T,
+                        const std::function<bool(const std::filesystem::path&)>& taken = nameTaken);
+
+// A file URL ("file:///...#fragment") for a local file, bytes outside the unreserved ones
+// percent-encoded, so any file name works. `file` should be absolute.
+std::string fileUrl(const std::filesystem::path& file, std::string_view fragment = {});
+
+} // namespace tressimo::convert

@@ -1,0 +1,92 @@
+#pragma once
+// Fake surroundings for the conversion run: every label, bar, button, yield, prompt and
+// message goes into the fake session's timeline as "window:..." text, so one list shows what
+// the run did to its surroundings and to the session, in order.
+
+#include "convert/conversion_run.h"
+#include "tests/outlook/fake_session.h"
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tressimo::testing {
+
+using filelist::MessageBoxText;
+
+inline std::string barText(float value)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.5g", static_cast<double>(value));
+    return buffer;
+}
+
+struct FakeWindow
+{
+    std::shared_ptr<FakeWorld> world = std::make_shared<FakeWorld>();
+    // The folder the chooser answers with (empty: cancel).
+    std::string folder = "/out";
+    // The clock's readings in turn; the last one repeats.
+    std::deque<convert::LocalTime> times = {{2010, 3, 5, 9, 7, 4}};
+    std::vector<MessageBoxText> messages;
+    std::vector<float> bar;
+    int yields = 0;
+    // Runs inside the chooser and inside each yield (the n-th yield, from 1), as a click would.
+    std::function<void()> inChooser;
+    std::function<void(int)> inYield;
+
+    void event(std::string text) { world->calls.push_back("window:" + std::move(text)); }
+
+    convert::RunSurroundings surroundings()
+    {
+        convert::RunSurroundings s;
+        s.BrowseForFolder = [this](std::string_view title) {
+            event("BrowseForFolder(" + std::string(title) + ")");
+            if (inChooser)
+                inChooser();
+            return folder;
+        };
+        s.showMessage = [this](const MessageBoxText& m) {
+            event("message(" + m.title + ")");
+            messages.push_back(m);
+        };
+        s.setLblCurrentDBX = [this](std::string_view text) { event("LblCurrentDBX=" + std::string(text)); };
+        s.setLblProgessCurrent = [this](std::string_view text) { event("LblProgessCurrent=" + std::string(text)); };
+        s.setProgressRange = [this](double min, double max) {
+            event("range(" + barText(static_cast<float>(min)) + "," + barText(static_cast<float>(max)) + ")");
+        };
+        s.setProgressValue = [this](float value) {
+            event("bar=" + barText(value));
+            bar.push_back(value);
+        };
+        s.setConvertEnabled = [this](bool on) { event(on ? "Convert on" : "Convert off"); };
+        s.setListCommandsEnabled = [this](bool on) { event(on ? "list on" : "list off"); };
+        s.yield = [this] {
+            event("yield");
+            ++yields;
+            if (inYield)
+                inYield(yields);
+        };
+        s.clock = [this] {
+            const convert::LocalTime t = times.front();
+            if (times.size() > 1)
+                times.pop_front();
+            return t;
+        };
+        s.createSession = [this, factory = fakeSessionFactory(world)] {
+            event("createSession");
+            return factory();
+        };
+        return s;
+    }
+
+    // The timeline entries that start with the prefix.
+    std::vector<std::string> events(std::string_view prefix) const
+    {
+        return world->callsStartingWith(prefix);
+    }
+};
+
+} // namespace tressimo::testing
