@@ -18,11 +18,21 @@ void appendU16(std::vector<std::uint8_t>& out, std::uint16_t v)
     out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
+// The text as NUL-terminated UTF-16LE.
 void appendString(std::vector<std::uint8_t>& out, std::string_view text)
 {
-    for (char16_t unit : utf8ToUtf16(sanitizeText(text)))
-        appendU16(out, unit);
-    appendU16(out, 0);
+    const std::u16string units = utf8ToUtf16(text);
+    const std::size_t start = out.size();
+    out.resize(start + 2 * units.size() + 2);
+    std::uint8_t* p = out.data() + start;
+    for (char16_t unit : units) {
+        if (unit == 0)
+            continue; // a NUL would end the field early and shift the ones after it
+        *p++ = static_cast<std::uint8_t>(unit);
+        *p++ = static_cast<std::uint8_t>(unit >> 8);
+    }
+    p[0] = p[1] = 0;
+    out.resize(static_cast<std::size_t>(p + 2 - out.data()));
 }
 
 } // namespace

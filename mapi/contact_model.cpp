@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cassert>
+#include <functional>
+#include <map>
 #include <random>
 
 namespace tressimo::mapi::contact {
@@ -22,13 +24,32 @@ std::optional<PropertyType> knownFixedType(std::uint16_t id)
             if (!property.key.isNamed())
                 types.emplace(property.key.id, property.key.type);
         }
-        for (const PropertyKey& key :
-             {PidTagImportance, PidTagMessageClass, PidTagPriority, PidTagSensitivity, PidTagSubject,
-              PidTagClientSubmitTime, PidTagConversationTopic, PidTagMessageDeliveryTime, PidTagMessageFlags,
-              PidTagIconIndex, PidTagDisplayName, PidTagCreationTime, PidTagLastModificationTime, PidTagSearchKey,
-              PidTagGeneration, PidTagInitials, PidTagPostalAddress, PidTagCountry, PidTagLocality,
-              PidTagStateOrProvince, PidTagStreetAddress, PidTagPostalCode, PidTagWeddingAnniversary,
-              PidTagBirthday, PidTagDisplayNamePrefix, PidTagBusinessHomePage})
+        for (const PropertyKey& key : {PidTagImportance,
+                                       PidTagMessageClass,
+                                       PidTagPriority,
+                                       PidTagSensitivity,
+                                       PidTagSubject,
+                                       PidTagClientSubmitTime,
+                                       PidTagConversationTopic,
+                                       PidTagMessageDeliveryTime,
+                                       PidTagMessageFlags,
+                                       PidTagIconIndex,
+                                       PidTagDisplayName,
+                                       PidTagCreationTime,
+                                       PidTagLastModificationTime,
+                                       PidTagSearchKey,
+                                       PidTagGeneration,
+                                       PidTagInitials,
+                                       PidTagPostalAddress,
+                                       PidTagCountry,
+                                       PidTagLocality,
+                                       PidTagStateOrProvince,
+                                       PidTagStreetAddress,
+                                       PidTagPostalCode,
+                                       PidTagWeddingAnniversary,
+                                       PidTagBirthday,
+                                       PidTagDisplayNamePrefix,
+                                       PidTagBusinessHomePage})
             types.emplace(key.id, key.type);
         return types;
     }();
@@ -101,25 +122,37 @@ std::string initialsOf(std::initializer_list<std::string_view> names)
 class PropertyList
 {
 public:
-    explicit PropertyList(const std::map<PropertyKey, PropertyValue>& explicitValues)
-        : m_explicit(explicitValues)
+    explicit PropertyList(std::function<bool(const PropertyKey&)> isExplicit)
+        : m_isExplicit(std::move(isExplicit))
     {
+        m_values.reserve(64);
     }
 
     void setExplicit(const PropertyKey& key, StoredValue value) { store(key, std::move(value)); }
 
     void compute(const PropertyKey& key, StoredValue value)
     {
-        if (!m_explicit.contains(key))
+        if (!m_isExplicit(key))
             store(key, std::move(value));
     }
 
     std::vector<StoredProperty> take()
     {
+        // Sorts positions, not the properties (moving values costs more than comparing keys), by a
+        // number that orders keys as PropertyKey does as long as no two share id and LID.
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> order(m_values.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const PropertyKey& key = m_values[i].key;
+            order[i] = {std::uint64_t{key.isNamed()} << 63 | std::uint64_t{key.id} << 32 | key.lid,
+                        static_cast<std::uint32_t>(i)};
+        }
+        std::sort(order.begin(), order.end(), [this](const auto& a, const auto& b) {
+            return a.first != b.first ? a.first < b.first : m_values[a.second].key < m_values[b.second].key;
+        });
         std::vector<StoredProperty> out;
         out.reserve(m_values.size());
-        for (auto& [key, value] : m_values)
-            out.push_back({key, std::move(value)});
+        for (const auto& [rank, i] : order)
+            out.push_back(std::move(m_values[i]));
         return out;
     }
 
@@ -129,7 +162,9 @@ private:
         if (const auto* text = std::get_if<std::string>(&value); text && text->empty())
             return;
         assert(matchesType(key.type, value));
-        m_values.insert_or_assign(key, std::move(value));
+        // Each key is stored once: computed values skip explicit keys, and no key is computed twice.
+        assert(std::none_of(m_values.begin(), m_values.end(), [&](const auto& p) { return p.key == key; }));
+        m_values.push_back({key, std::move(value)});
     }
 
     static bool matchesType(PropertyType type, const StoredValue& value)
@@ -157,8 +192,8 @@ private:
         return false;
     }
 
-    const std::map<PropertyKey, PropertyValue>& m_explicit;
-    std::map<PropertyKey, StoredValue> m_values;
+    std::function<bool(const PropertyKey&)> m_isExplicit;
+    std::vector<StoredProperty> m_values;
 };
 
 } // namespace
@@ -190,7 +225,7 @@ void ContactState::put(std::string_view name, std::string_view value)
     const ObjectModelProperty* property = findObjectModelProperty(name);
     if (!property)
         throw ContactModelError("A contact item has no property \"" + std::string(name) + "\".");
-    m_values.insert_or_assign(property->key, PropertyValue{std::string(value)});
+    assign(property->key, std::string(value));
 }
 
 std::string ContactState::get(std::string_view name) const
@@ -198,12 +233,9 @@ std::string ContactState::get(std::string_view name) const
     const ObjectModelProperty* property = findObjectModelProperty(name);
     if (!property)
         throw ContactModelError("A contact item has no property \"" + std::string(name) + "\".");
-    const auto it = m_values.find(property->key);
-    if (it == m_values.end())
-        return {};
-    if (const auto* text = std::get_if<std::string>(&it->second))
-        return *text;
-    return {};
+    const PropertyValue* value = find(property->key);
+    const auto* text = value ? std::get_if<std::string>(value) : nullptr;
+    return text ? *text : std::string();
 }
 
 void ContactState::setProperty(std::uint32_t tag, const PropertyValue& value)
@@ -232,31 +264,57 @@ void ContactState::setProperty(std::uint32_t tag, const PropertyValue& value)
         matches = std::holds_alternative<bool>(value);
         break;
     default:
-        throw ContactModelError("Property tag " + hexTag(tag) +
-                                " has a type that cannot be set here (only text, time, integer and boolean).");
+        throw ContactModelError(
+            "Property tag " + hexTag(tag) +
+            " has a type that cannot be set here (only text, time, integer and boolean).");
     }
     if (!matches)
-        throw ContactModelError("The value given for property tag " + hexTag(tag) + " does not match its type.");
+        throw ContactModelError("The value given for property tag " + hexTag(tag) +
+                                " does not match its type.");
     if (const auto known = knownFixedType(id); known && *known != type)
-        throw ContactModelError("Property tag " + hexTag(tag) + " has the wrong type for this property (expected " +
-                                hexTag(static_cast<std::uint32_t>(id) << 16 | static_cast<std::uint16_t>(*known)) +
-                                ").");
+        throw ContactModelError(
+            "Property tag " + hexTag(tag) + " has the wrong type for this property (expected " +
+            hexTag(static_cast<std::uint32_t>(id) << 16 | static_cast<std::uint16_t>(*known)) + ").");
     if (const auto* date = std::get_if<OleDate>(&value); date && !oleDateSeconds(date->days))
         throw ContactModelError("The date given for property tag " + hexTag(tag) +
                                 " lies outside the years 1601 to 9999 that Outlook can store.");
-    m_values.insert_or_assign(PropertyKey::fixed(id, type), value);
+    assign(PropertyKey::fixed(id, type), value);
 }
 
 std::optional<PropertyValue> ContactState::property(std::uint32_t tag) const
 {
-    const auto it = m_values.find(PropertyKey::fixed(static_cast<std::uint16_t>(tag >> 16), PropertyType::Unicode));
-    if (it == m_values.end())
-        return std::nullopt;
-    return it->second;
+    // Keys compare without their type, so any type finds the id.
+    const PropertyValue* value =
+        find(PropertyKey::fixed(static_cast<std::uint16_t>(tag >> 16), PropertyType::Unicode));
+    return value ? std::optional<PropertyValue>(*value) : std::nullopt;
+}
+
+const PropertyValue* ContactState::find(const PropertyKey& key) const
+{
+    for (const auto& [k, value] : m_values) {
+        if (k == key)
+            return &value;
+    }
+    return nullptr;
+}
+
+void ContactState::assign(const PropertyKey& key, PropertyValue value)
+{
+    for (auto& [k, existing] : m_values) {
+        if (k == key) {
+            k = key;
+            existing = std::move(value);
+            return;
+        }
+    }
+    if (m_values.empty())
+        m_values.reserve(48); // room for every object-model name and the four tags of the writer
+    m_values.emplace_back(key, std::move(value));
 }
 
 std::vector<StoredProperty> ContactState::saveProperties(const ContactEnvironment& environment)
 {
+    assert(environment.clock && environment.random && environment.localToUtc);
     const FileTime now = fileTimeFromTimePoint(environment.clock());
     if (!m_created)
         m_created = now;
@@ -268,16 +326,14 @@ std::vector<StoredProperty> ContactState::saveProperties(const ContactEnvironmen
 
     // The text of a property as it will be stored; empty when unset or blank.
     auto text = [this](const PropertyKey& key) -> std::string {
-        const auto it = m_values.find(key);
-        if (it == m_values.end())
-            return {};
-        const auto* value = std::get_if<std::string>(&it->second);
+        const PropertyValue* stored = find(key);
+        const auto* value = stored ? std::get_if<std::string>(stored) : nullptr;
         if (!value || isBlank(*value))
             return {};
         return sanitizeText(*value);
     };
 
-    PropertyList out(m_values);
+    PropertyList out([this](const PropertyKey& key) { return find(key) != nullptr; });
 
     // What was put or set, as stored.
     for (const auto& [key, value] : m_values) {
@@ -293,13 +349,15 @@ std::vector<StoredProperty> ContactState::saveProperties(const ContactEnvironmen
                 const std::int64_t localMidnight = *oleDateDay(date->days) * 86400;
                 if (auto utc = fileTimeFromUnixSeconds(environment.localToUtc(localMidnight)))
                     out.setExplicit(key, *utc);
-                const PropertyKey& twin = key == PidTagBirthday ? PidLidBirthdayLocal : PidLidWeddingAnniversaryLocal;
+                const PropertyKey& twin =
+                    key == PidTagBirthday ? PidLidBirthdayLocal : PidLidWeddingAnniversaryLocal;
                 out.setExplicit(twin, *fileTimeFromUnixSeconds(localMidnight));
-            } else if (auto utc = fileTimeFromUnixSeconds(environment.localToUtc(*oleDateSeconds(date->days)))) {
+            } else if (auto utc =
+                           fileTimeFromUnixSeconds(environment.localToUtc(*oleDateSeconds(date->days)))) {
                 out.setExplicit(key, *utc);
             }
-        } else if (std::holds_alternative<std::string>(value)) {
-            out.setExplicit(key, text(key));
+        } else if (const auto* given = std::get_if<std::string>(&value)) {
+            out.setExplicit(key, isBlank(*given) ? std::string() : sanitizeText(*given));
         } else if (const auto* number = std::get_if<std::int32_t>(&value)) {
             out.setExplicit(key, *number);
         } else if (const auto* flag = std::get_if<bool>(&value)) {
@@ -396,11 +454,15 @@ std::vector<StoredProperty> ContactState::saveProperties(const ContactEnvironmen
     struct Address
     {
         std::string street, city, state, postalCode, country;
-        bool empty() const { return (street + city + state + postalCode + country).empty(); }
+        bool empty() const
+        {
+            return street.empty() && city.empty() && state.empty() && postalCode.empty() && country.empty();
+        }
         std::string composed() const { return composeAddress(street, city, state, postalCode, country); }
     };
-    const Address work{text(PidLidWorkAddressStreet), text(PidLidWorkAddressCity), text(PidLidWorkAddressState),
-                       text(PidLidWorkAddressPostalCode), text(PidLidWorkAddressCountry)};
+    const Address work{text(PidLidWorkAddressStreet), text(PidLidWorkAddressCity),
+                       text(PidLidWorkAddressState), text(PidLidWorkAddressPostalCode),
+                       text(PidLidWorkAddressCountry)};
     const Address home{text(PidTagHomeAddressStreet), text(PidTagHomeAddressCity),
                        text(PidTagHomeAddressStateOrProvince), text(PidTagHomeAddressPostalCode),
                        text(PidTagHomeAddressCountry)};

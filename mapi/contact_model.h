@@ -2,7 +2,10 @@
 // The storage-independent heart of an Outlook contact item: the values put by object-model
 // name or set by MAPI tag, and the full list of properties Outlook stores when it saves the
 // contact. No I/O and no PST code: the session/store layer keeps one ContactState per unsaved
-// item and writes what saveProperties returns.
+// item and writes what saveProperties returns. That layer still owns what depends on the file:
+// the subject's prefix marker, PidTagMessageSize and PidTagMessageStatus, the contents-table
+// row, the empty recipient table, and the named-property ids (contactNamedProperties() lists
+// the names to register).
 
 #include "mapi/contact_properties.h"
 #include "mapi/contact_time.h"
@@ -12,7 +15,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -48,7 +50,7 @@ struct StoredProperty
 // The first saved property with the key, or nullptr.
 const StoredProperty* findProperty(std::span<const StoredProperty> properties, const PropertyKey& key);
 
-// What saving needs from outside, injected so that tests are repeatable.
+// What saving needs from outside, injected so that tests are repeatable. All three must be set.
 struct ContactEnvironment
 {
     // Creation and modification times.
@@ -74,9 +76,9 @@ inline constexpr std::int32_t contactSideEffects = 0x10;
 inline constexpr std::string_view smtpAddressType = "SMTP";
 
 // PidLidFileUnderId values ([MS-OXOCNTC] 2.2.1.1.12).
-inline constexpr std::int32_t fileUnderLastFirstMiddle = 0x8017;  // "Last, First Middle"
-inline constexpr std::int32_t fileUnderCompany = 0x3A16;          // the company name
-inline constexpr std::int32_t fileUnderDisplayName = 0x3001;      // the display name
+inline constexpr std::int32_t fileUnderLastFirstMiddle = 0x8017; // "Last, First Middle"
+inline constexpr std::int32_t fileUnderCompany = 0x3A16;         // the company name
+inline constexpr std::int32_t fileUnderDisplayName = 0x3001;     // the display name
 // The choices Outlook offers in the File As list (observed on an Outlook 2007 contact).
 inline constexpr std::array<std::int32_t, 5> outlookFileUnderList = {0x8017, 0x8037, 0x3A16, 0x8019, 0x8018};
 
@@ -114,7 +116,12 @@ public:
     std::vector<StoredProperty> saveProperties(const ContactEnvironment& environment);
 
 private:
-    std::map<PropertyKey, PropertyValue> m_values;
+    using Values = std::vector<std::pair<PropertyKey, PropertyValue>>;
+    const PropertyValue* find(const PropertyKey& key) const;
+    void assign(const PropertyKey& key, PropertyValue value);
+
+    // A flat list: a contact has a few dozen values, and a list costs less than a tree.
+    Values m_values;
     std::optional<FileTime> m_created;
     std::optional<std::array<std::uint8_t, 16>> m_searchKey;
 };

@@ -48,8 +48,8 @@ constexpr ObjectModelProperty objectModelTable[] = {
 bool equalIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 constexpr auto namedProperties = [] {
@@ -101,6 +101,10 @@ std::span<const PropertyKey> contactNamedProperties()
 
 const ObjectModelProperty* findObjectModelProperty(std::string_view name)
 {
+    for (const auto& property : objectModelTable) {
+        if (property.name == name)
+            return &property;
+    }
     for (const auto& property : objectModelTable) {
         if (equalIgnoringAsciiCase(property.name, name))
             return &property;

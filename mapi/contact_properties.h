@@ -86,30 +86,37 @@ struct PropertyKey
     constexpr bool isNamed() const { return id == 0; }
     constexpr bool isNamedByString() const { return isNamed() && !name.empty(); }
     // The full tag of a fixed property (id << 16 | type).
-    constexpr std::uint32_t tag() const { return static_cast<std::uint32_t>(id) << 16 | static_cast<std::uint16_t>(type); }
+    constexpr std::uint32_t tag() const
+    {
+        return static_cast<std::uint32_t>(id) << 16 | static_cast<std::uint16_t>(type);
+    }
 
     friend constexpr bool operator==(const PropertyKey& a, const PropertyKey& b)
     {
-        return a.id == b.id && a.set == b.set && a.lid == b.lid && a.name == b.name;
+        return a.id == b.id && a.lid == b.lid && a.name == b.name && a.set == b.set;
     }
     friend constexpr std::strong_ordering operator<=>(const PropertyKey& a, const PropertyKey& b)
     {
-        // Fixed tags first, in id order, then named properties by set, LID and name.
+        // Fixed tags first, in id order, then named properties by LID, name and set (the set
+        // last: nearly all contact properties share PSETID_Address).
         if (a.isNamed() != b.isNamed())
             return a.isNamed() ? std::strong_ordering::greater : std::strong_ordering::less;
         if (auto c = a.id <=> b.id; c != 0)
             return c;
-        if (auto c = a.set <=> b.set; c != 0)
-            return c;
         if (auto c = a.lid <=> b.lid; c != 0)
             return c;
-        return a.name.compare(b.name) <=> 0;
+        if (auto c = a.name.compare(b.name) <=> 0; c != 0)
+            return c;
+        return a.set <=> b.set;
     }
 };
 
 // ---- Fixed tags ([MS-OXPROPS] section 2, [MS-OXOCNTC] 2.2.1) --------------------------------
 
-constexpr PropertyKey fixedUnicode(std::uint16_t id) { return PropertyKey::fixed(id, PropertyType::Unicode); }
+constexpr PropertyKey fixedUnicode(std::uint16_t id)
+{
+    return PropertyKey::fixed(id, PropertyType::Unicode);
+}
 
 // Message envelope ([MS-OXCMSG] 2.2.1).
 inline constexpr PropertyKey PidTagImportance = PropertyKey::fixed(0x0017, PropertyType::Int32);
@@ -180,8 +187,10 @@ inline constexpr PropertyKey PidLidPostalAddressId = addressProperty(0x8022, Pro
 inline constexpr PropertyKey PidLidContactCharacterSet = addressProperty(0x8023, PropertyType::Int32);
 inline constexpr PropertyKey PidLidAutoLog = addressProperty(0x8025, PropertyType::Boolean);
 inline constexpr PropertyKey PidLidFileUnderList = addressProperty(0x8026, PropertyType::MultipleInt32);
-inline constexpr PropertyKey PidLidAddressBookProviderEmailList = addressProperty(0x8028, PropertyType::MultipleInt32);
-inline constexpr PropertyKey PidLidAddressBookProviderArrayType = addressProperty(0x8029, PropertyType::Int32);
+inline constexpr PropertyKey PidLidAddressBookProviderEmailList =
+    addressProperty(0x8028, PropertyType::MultipleInt32);
+inline constexpr PropertyKey PidLidAddressBookProviderArrayType =
+    addressProperty(0x8029, PropertyType::Int32);
 inline constexpr PropertyKey PidLidHtml = addressProperty(0x802B);
 inline constexpr PropertyKey PidLidWorkAddressStreet = addressProperty(0x8045);
 inline constexpr PropertyKey PidLidWorkAddressCity = addressProperty(0x8046);
@@ -204,15 +213,16 @@ struct EmailGroupKeys
 
 constexpr EmailGroupKeys emailGroup(std::uint32_t base)
 {
-    return {addressProperty(base), addressProperty(base + 2), addressProperty(base + 3), addressProperty(base + 4),
-            addressProperty(base + 5, PropertyType::Binary)};
+    return {addressProperty(base), addressProperty(base + 2), addressProperty(base + 3),
+            addressProperty(base + 4), addressProperty(base + 5, PropertyType::Binary)};
 }
 
 // Email1 at 0x8080..0x8085, Email2 at 0x8090..0x8095, Email3 at 0x80A0..0x80A5.
 inline constexpr std::array<EmailGroupKeys, 3> PidLidEmailGroups = {emailGroup(0x8080), emailGroup(0x8090),
-                                                                     emailGroup(0x80A0)};
+                                                                    emailGroup(0x80A0)};
 
-inline constexpr PropertyKey PidLidSideEffects = PropertyKey::named(PSETID_Common, 0x8510, PropertyType::Int32);
+inline constexpr PropertyKey PidLidSideEffects =
+    PropertyKey::named(PSETID_Common, 0x8510, PropertyType::Int32);
 
 inline constexpr std::string_view keywordsName = "Keywords";
 inline constexpr PropertyKey PidNameKeywords =

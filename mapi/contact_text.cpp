@@ -108,6 +108,12 @@ std::u16string utf8ToUtf16(std::string_view text)
     std::u16string out;
     out.reserve(text.size());
     std::size_t pos = 0;
+    // Plain ASCII first, a unit per byte.
+    while (pos < text.size() && static_cast<std::uint8_t>(text[pos]) < 0x80)
+        ++pos;
+    out.resize(pos);
+    for (std::size_t i = 0; i < pos; ++i)
+        out[i] = static_cast<char16_t>(text[i]);
     while (pos < text.size()) {
         const char32_t c = decodeOne(text, pos);
         if (c < 0x10000) {
@@ -123,6 +129,12 @@ std::u16string utf8ToUtf16(std::string_view text)
 
 std::string sanitizeText(std::string_view text)
 {
+    // Nearly every text is plain ASCII without NULs: nothing to repair then.
+    bool plain = true;
+    for (char c : text)
+        plain = plain && static_cast<std::uint8_t>(c) - 1u < 0x7Fu;
+    if (plain)
+        return std::string(text);
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;

@@ -6,21 +6,19 @@
 #include <chrono>
 #include <cstdio>
 #include <ostream>
-#include <string>
 
 namespace tressimo::mapi::contact {
 
-// gtest prints keys this way in failure messages.
+// How gtest prints a key in failure messages.
 inline void PrintTo(const PropertyKey& key, std::ostream* os)
 {
-    char text[64];
-    if (!key.isNamed())
-        std::snprintf(text, sizeof text, "tag 0x%08X", static_cast<unsigned>(key.tag()));
-    else if (key.isNamedByString())
-        std::snprintf(text, sizeof text, "named \"%.*s\"", static_cast<int>(key.name.size()), key.name.data());
+    char text[80];
+    if (key.isNamed())
+        std::snprintf(text, sizeof text, "named %02X%02X%02X%02X/0x%04X %.*s", key.set.bytes[3],
+                      key.set.bytes[2], key.set.bytes[1], key.set.bytes[0], static_cast<unsigned>(key.lid),
+                      static_cast<int>(key.name.size()), key.name.data());
     else
-        std::snprintf(text, sizeof text, "named %02X%02X%02X%02X/0x%04X", key.set.bytes[3], key.set.bytes[2],
-                      key.set.bytes[1], key.set.bytes[0], static_cast<unsigned>(key.lid));
+        std::snprintf(text, sizeof text, "tag 0x%08X", static_cast<unsigned>(key.tag()));
     *os << text;
 }
 
@@ -31,32 +29,29 @@ inline const auto fixedNow = std::chrono::sys_days{std::chrono::year{2026} / 12 
 
 inline ContactEnvironment fixedEnvironment(int offsetMinutes = 0)
 {
-    ContactEnvironment environment;
-    environment.clock = [] { return std::chrono::system_clock::time_point{fixedNow}; };
-    environment.random = [](std::span<std::uint8_t> out) {
-        for (std::size_t i = 0; i < out.size(); ++i)
-            out[i] = static_cast<std::uint8_t>(0xA0 + i);
-    };
-    environment.localToUtc = fixedOffsetZone(offsetMinutes);
-    return environment;
+    return {[] { return std::chrono::system_clock::time_point{fixedNow}; },
+            [](std::span<std::uint8_t> out) {
+                for (std::size_t i = 0; i < out.size(); ++i)
+                    out[i] = static_cast<std::uint8_t>(0xA0 + i);
+            },
+            fixedOffsetZone(offsetMinutes)};
 }
 
-// FILETIME ticks of a UTC time given as days since 1970 plus seconds.
 inline std::uint64_t ticksOf(std::chrono::sys_seconds time)
 {
     return static_cast<std::uint64_t>(time.time_since_epoch().count() + fileTimeEpochOffsetSeconds) *
            fileTimeTicksPerSecond;
 }
 
-// The OLE Automation date of a calendar date, optionally with a time-of-day fraction.
+// The OLE Automation date of a calendar date plus a time-of-day fraction.
 inline double oleDateOf(std::chrono::year_month_day date, double fraction = 0)
 {
-    const auto days = (std::chrono::sys_days{date} - std::chrono::sys_days{std::chrono::year{1899} / 12 / 30}).count();
+    using namespace std::chrono;
+    const auto days = (sys_days{date} - sys_days{year{1899} / 12 / 30}).count();
     return days >= 0 ? days + fraction : days - fraction;
 }
 
-template <class T>
-const T* valueOf(const std::vector<StoredProperty>& properties, const PropertyKey& key)
+template <class T> const T* valueOf(const std::vector<StoredProperty>& properties, const PropertyKey& key)
 {
     const StoredProperty* property = findProperty(properties, key);
     return property ? std::get_if<T>(&property->value) : nullptr;
@@ -65,7 +60,7 @@ const T* valueOf(const std::vector<StoredProperty>& properties, const PropertyKe
 inline std::string textOf(const std::vector<StoredProperty>& properties, const PropertyKey& key)
 {
     const auto* text = valueOf<std::string>(properties, key);
-    return text ? *text : std::string("<absent>");
+    return text ? *text : "<absent>";
 }
 
 } // namespace test
