@@ -27,8 +27,8 @@ struct DListEntry
 inline constexpr std::size_t kDListMaxEntries = 476 / 4;
 inline constexpr std::uint8_t kDListBackfillComplete = 0x01;
 
-// The density list at 0x4200, entries given in order (fewest used slots first). Its BID is
-// the header's next page BID at the time of writing, as Outlook does.
+// The density list at 0x4200, entries given in order (most free slots first). Like Outlook's,
+// its BID is never above the header's next page BID.
 Page encodeDList(std::span<const DListEntry> entries, std::uint32_t currentAMap, Bid bid);
 
 } // namespace tressimo::pst::ndb

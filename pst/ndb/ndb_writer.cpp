@@ -25,11 +25,12 @@
 //    are being rewritten, which tells a reader to rebuild them ([MS-PST] 2.6.1.3.7). After
 //    (d) the new store is complete.
 // 3. The file grows by whole regions, and the growth is committed on its own before the new
-//    space is used: resize; write the new regions' map pages; header = last commit with
-//    fAMapValid = INVALID; sync; rewrite the FMaps that cover the new regions and the density
-//    list; sync; header = last commit with the new end of file and free space, VALID; sync.
-//    Dying before that last header leaves the old header and, at worst, zero-filled regions
-//    past its end of file, which nothing refers to.
+//    space is used: resize; write the new regions' map pages; sync; header = last commit with
+//    the new end of file and free space; sync. (Past 128 regions an FMap page may cover both
+//    old and new regions; it is rewritten in place between a header marking the maps invalid
+//    and that final header, each step synced.) Dying before the final header leaves the old
+//    header and, past its end of file, new regions that nothing refers to: the only moment
+//    the file is longer than the header says.
 // A header write spans two disk sectors; the protocol relies on it reaching the disk whole,
 // as every PST writer must.
 //
@@ -514,16 +515,28 @@ private:
             m_space.addRegion();
             fresh.push_back(regions + i);
         }
+        // Pages past the old end of file: nothing on record refers to them yet.
         for (std::size_t r : fresh)
             writeFreshMapPages(r);
-        Header invalid = m_committed;
-        invalid.fAMapValid = kAMapInvalid;
-        writeHeader(invalid);
-        syncAll();
-
-        for (std::size_t f : fmapsOver(fresh))
-            writeFMap(f, SpaceMap::View::Committed);
-        writeDList(SpaceMap::View::Committed, m_committed.bidNextP);
+        std::vector<std::size_t> staleFMaps;
+        for (std::size_t f : fmapsOver(fresh)) {
+            if (f >= regions)
+                writeFMap(f, SpaceMap::View::Committed);
+            else
+                staleFMaps.push_back(f);
+        }
+        // An FMap page that also covers older regions is rewritten in place, which only a
+        // header marking the maps invalid may see half done. The density list stays as the
+        // last commit wrote it: it need not list every AMap, and must not list one past the
+        // end of file of a header that could still be on disk.
+        if (!staleFMaps.empty()) {
+            Header invalid = m_committed;
+            invalid.fAMapValid = kAMapInvalid;
+            writeHeader(invalid);
+            syncAll();
+            for (std::size_t f : staleFMaps)
+                writeFMap(f, SpaceMap::View::Committed);
+        }
         syncAll();
 
         Header grown = m_committed;
@@ -540,6 +553,10 @@ private:
     {
         if (!m_changed)
             return;
+        // The density list takes the first page BID of the commit: no page shares it, and the
+        // header on disk at any moment of the commit counts past it or up to it, as Outlook's
+        // does ([MS-PST] 2.2.2.7.1).
+        Bid dlistBid = m_bidNextP++;
         BlockRef nbt = m_nbt.flush(*this);
         BlockRef bbt = m_bbt.flush(*this);
 
@@ -559,7 +576,7 @@ private:
             m_out.write(regionOffset(r), encodeAMap(m_space.bits(r, SpaceMap::View::Working), regionOffset(r)));
         for (std::size_t f : fmapsOver(changed))
             writeFMap(f, SpaceMap::View::Working);
-        writeDList(SpaceMap::View::Working, m_bidNextP);
+        writeDList(SpaceMap::View::Working, dlistBid);
         syncAll();
 
         Header header;

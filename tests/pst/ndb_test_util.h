@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "pst/check/checker.h"
 #include "pst/io/sink.h"
 #include "pst/ndb/ndb_writer.h"
 
@@ -58,6 +59,22 @@ inline NodeContent singleBlock(Bytes data)
     NodeContent c;
     c.data.blocks.push_back(std::move(data));
     return c;
+}
+
+// What the project's checker (pst-check) finds wrong at the node database level of a file:
+// its header and NDB checks, the errors only (notes are Outlook habits it accepts). The
+// nodes these tests write hold no heaps, so the layers above have nothing to check.
+inline std::string checkerErrors(const Bytes& bytes)
+{
+    auto file = check::PstFile::fromBytes(bytes, "test.pst");
+    check::Findings findings;
+    check::checkHeader(*file, findings);
+    check::checkNodeDatabase(*file, findings);
+    std::string out;
+    for (const check::Violation& v : findings.all())
+        if (v.severity == check::Severity::Error)
+            out += v.toString() + "\n";
+    return out;
 }
 
 } // namespace tressimo::pst::testing

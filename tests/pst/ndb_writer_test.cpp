@@ -26,6 +26,7 @@ Nid messageNid(std::uint32_t i)
 }
 
 #define EXPECT_SOUND(reader) EXPECT_TRUE((reader).problems().empty()) << (reader).report()
+#define EXPECT_CHECKER_SOUND(bytes) EXPECT_EQ(checkerErrors(bytes), "")
 
 // ---- a new store -------------------------------------------------------------------------
 
@@ -46,6 +47,7 @@ TEST(NdbNewStore, HasOutlooksLayoutAndCounters)
 
     NdbReader reader(ours);
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(ours);
     EXPECT_TRUE(reader.nodes().empty());
     EXPECT_EQ(reader.nbtLevels, 1);
     EXPECT_EQ(reader.bbtLevels, 1);
@@ -74,6 +76,7 @@ TEST(NdbNewStore, UnencodedStoreKeepsDataPlain)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(reader.cryptMethod, 0);
     std::uint64_t bid = reader.nodes().at(messageNid(0).value).data;
     EXPECT_EQ(reader.storedBlock(bid), data);
@@ -110,6 +113,7 @@ TEST_P(NdbNidCounter, HandsOutAfterTheHighWaterMarkAndRecordsIt)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(reader.rgnid[static_cast<std::size_t>(c.type)], second.index());
 }
 
@@ -133,6 +137,7 @@ TEST(NdbCounters, FixedAndReservedNodesRaiseTheHighWaterMark)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(reader.rgnid[2], 0x405u);
     EXPECT_EQ(reader.rgnid[14], 0x451u);
 }
@@ -147,6 +152,7 @@ TEST(NdbCounters, BlockIdsStepByFourAndMarkInternalBlocks)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     std::vector<std::uint64_t> bids;
     for (auto& [bid, block] : reader.blocks())
         bids.push_back(bid);
@@ -181,6 +187,7 @@ TEST_P(NdbTreeDepth, GrowsLevelsAsPagesFill)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(reader.nodes().size(), c.nodes);
     EXPECT_EQ(reader.nbtLevels, c.nbtLevels);
     EXPECT_EQ(reader.bbtLevels, c.bbtLevels);
@@ -248,6 +255,7 @@ TEST_P(NdbDataTree, KeepsBlocksAndTheirBoundaries)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     std::uint64_t root = reader.nodes().at(messageNid(0).value).data;
     EXPECT_EQ(reader.dataTreeDepth(root), c.depth);
     EXPECT_EQ(reader.streamBlocks(root), content.data.blocks);
@@ -303,6 +311,7 @@ TEST_P(NdbSubnodes, AreSortedAndComplete)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     std::uint64_t root = reader.nodes().at(messageNid(0).value).sub;
     EXPECT_EQ(reader.subnodeTreeDepth(root), c.depth);
     auto subnodes = reader.subnodes(root);
@@ -339,6 +348,7 @@ TEST(NdbSubnodes, NestAndHoldDataTrees)
 
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     auto top = reader.subnodes(reader.nodes().at(messageNid(0).value).sub);
     ASSERT_EQ(top.size(), 3u);
     EXPECT_EQ(reader.stream(top.at(0x692).data), patternBytes(300, 1));
@@ -402,6 +412,7 @@ TEST(NdbReferenceCounts, CountEveryReferrerOfASharedBlock)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(reader.blocks().count(shared), 0u) << "the last referrer gone, the block goes";
     EXPECT_EQ(reader.blocks().size(), 1u);
 }
@@ -420,6 +431,7 @@ TEST(NdbReferenceCounts, PuttingANodeAgainOverItsOwnSharedBlockKeepsIt)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(cRefOf(reader, shared), 2);
     EXPECT_EQ(reader.stream(shared), patternBytes(64, 1));
 }
@@ -489,6 +501,7 @@ TEST(NdbSpace, FreedSpaceIsReusedOnlyAfterTheCommitThatFreesIt)
     EXPECT_EQ(store.writer->fileSize(), kFirstAMap + 2 * kRegion);
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(reader.nodes().size(), 31u);
 }
 
@@ -507,6 +520,7 @@ TEST(NdbSpace, RewritingANodeAtEveryCommitReusesSpace)
     EXPECT_LE(store.writer->fileSize(), kFirstAMap + 2 * kRegion);
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(reader.stream(reader.nodes().at(0x804E).data), patternBytes(40000 + 59 * 100, 59));
 }
 
@@ -551,6 +565,7 @@ TEST_P(NdbGrowth, AddsWholeRegionsWithTheirMaps)
     EXPECT_EQ(store.bytes().size(), store.writer->fileSize());
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(reader.regions, c.fileRegions);
     EXPECT_EQ(reader.nodes().size(), c.nodes);
     for (std::uint32_t i = 0; i < c.nodes; i += 211)
@@ -640,6 +655,7 @@ TEST_P(NdbBadNode, IsRefusedWithoutHarm)
     store.writer->commit();
     NdbReader reader(store.bytes());
     EXPECT_SOUND(reader);
+    EXPECT_CHECKER_SOUND(store.bytes());
     EXPECT_EQ(reader.nodes().size(), 2u);
     EXPECT_EQ(reader.blocks().at(existing).cRef, 2);
 }
