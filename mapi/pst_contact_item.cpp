@@ -9,8 +9,6 @@ namespace tressimo::mapi::detail {
 ContactItem::ContactItem(std::shared_ptr<StoreCore> core, pst::Nid folder)
     : m_core(std::move(core)), m_folder(folder)
 {
-    // The contact writer makes 34 puts and four single-property writes before its first save.
-    m_changes.reserve(40);
 }
 
 ContactItem::~ContactItem()
@@ -20,6 +18,11 @@ ContactItem::~ContactItem()
 
 void ContactItem::put(std::string_view property, std::string_view value)
 {
+    if (!m_everSaved) {
+        // Nothing saved yet to protect: the values go straight to what the first save keeps.
+        m_saved.put(property, value);
+        return;
+    }
     const contact::ObjectModelProperty* known = contact::findObjectModelProperty(property);
     if (!known) {
         // The model's own refusal, with its message.
@@ -51,6 +54,10 @@ std::string ContactItem::get(std::string_view property) const
 
 void ContactItem::setProperty(std::uint32_t tag, const PropertyValue& value)
 {
+    if (!m_everSaved) {
+        m_saved.setProperty(tag, value);
+        return;
+    }
     // Refused exactly as the model refuses it, before anything is kept.
     contact::ContactState().setProperty(tag, value);
     m_changes.push_back({nullptr, tag, value});
@@ -66,6 +73,7 @@ void ContactItem::Save()
             m_saved.setProperty(change.tag, change.value);
     }
     m_changes.clear();
+    m_everSaved = true;
     if (!m_pending) {
         m_pending = true;
         m_core->addPending(*this);

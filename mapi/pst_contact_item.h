@@ -1,8 +1,10 @@
 #pragma once
-// Internal to mapi/: a contact item of a PST store. Values put or set go to the item's
-// unsaved changes; Save applies them to the saved state, which the store writes once, when
-// the item is released or at the next commit, so the four saves of the contact writer cost
-// nothing but bookkeeping. Changes after the last save are never written.
+// Internal to mapi/: a contact item of a PST store. Once the item has been saved, values put
+// or set go to its unsaved changes and Save applies them to the saved state (before that they
+// go to the saved state at once: nothing saved needs protecting, and nothing is written until
+// a save). The store writes the saved state once, when the item is released or at the next
+// commit, so the five saves of the contact writer cost nothing but bookkeeping. Changes after
+// the last save are never written.
 
 #include "mapi/contact_model.h"
 #include "mapi/mapi.h"
@@ -61,6 +63,7 @@ private:
     std::vector<Change> m_changes;
     std::optional<pst::Nid> m_written;
     bool m_pending = false;
+    bool m_everSaved = false;
 };
 
 } // namespace tressimo::mapi::detail

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <random>
 #include <system_error>
+#include <unordered_map>
 
 namespace tressimo::mapi {
 
@@ -190,6 +191,22 @@ std::function<void(std::span<std::uint8_t>)> defaultRandom()
     };
 }
 
+// The zone's answers, kept: the C library's conversion rereads the zone file on every call
+// (a tenth of the time of writing a contact), and contacts share dates.
+contact::LocalToUtc rememberedZone(contact::LocalToUtc zone)
+{
+    auto known = std::make_shared<std::unordered_map<std::int64_t, std::int64_t>>();
+    return [zone = std::move(zone), known](std::int64_t localSeconds) {
+        if (const auto it = known->find(localSeconds); it != known->end())
+            return it->second;
+        if (known->size() >= 65536)
+            known->clear();
+        const std::int64_t utc = zone(localSeconds);
+        known->emplace(localSeconds, utc);
+        return utc;
+    };
+}
+
 class PstSession final : public RDOSession, private RDOStores
 {
 public:
@@ -200,7 +217,7 @@ public:
         if (!m_options.session.random)
             m_options.session.random = defaultRandom();
         if (!m_options.localToUtc)
-            m_options.localToUtc = contact::processTimeZone();
+            m_options.localToUtc = rememberedZone(contact::processTimeZone());
         // Without a sink of the caller's, a store is a file on disk, created staged.
         m_stageFiles = !m_options.openSink;
     }
