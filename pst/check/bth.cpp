@@ -1,6 +1,7 @@
 #include "pst/check/bth.h"
 
 #include <algorithm>
+#include <set>
 
 #include "pst/check/pst_file.h"
 
@@ -14,6 +15,7 @@ struct Walker
     Findings* findings;
     std::string where;
     std::vector<BthRecord>& out;
+    std::set<std::uint32_t> visited;
 
     void error(const char* code, std::string expected, std::string found)
     {
@@ -29,6 +31,11 @@ struct Walker
 
     void walk(std::uint32_t hid, int level, const Bytes* firstKey)
     {
+        // Each allocation belongs to one place in the tree; a loop would never end.
+        if (!visited.insert(hid).second) {
+            error("BTH_RECORDS", "each allocation in the tree once", "allocation " + hex(hid) + " reached again");
+            return;
+        }
         const ByteView items = heap.item(hid);
         const std::size_t recordSize = header.keySize + (level > 0 ? 4u : header.dataSize);
         if (items.size() % recordSize != 0)
@@ -78,11 +85,12 @@ Bth readBth(const Heap& heap, std::uint32_t hid, Findings* findings)
     bth.header = {h[0], h[1], h[2], h[3], getU32(h.data() + 4)};
     const BthHeader& hd = bth.header;
     const bool keyOk = hd.keySize == 2 || hd.keySize == 4 || hd.keySize == 8 || hd.keySize == 16;
-    if (hd.type != kBthType || !keyOk || hd.dataSize == 0 || hd.dataSize > 32) {
+    // Eight index levels would address more records than any heap can hold.
+    if (hd.type != kBthType || !keyOk || hd.dataSize == 0 || hd.dataSize > 32 || hd.indexLevels > 8) {
         if (findings)
-            findings->error("BTH_HEADER", where, "bType 0xB5, cbKey 2/4/8/16, cbEnt 1..32",
+            findings->error("BTH_HEADER", where, "bType 0xB5, cbKey 2/4/8/16, cbEnt 1..32, bIdxLevels 0..8",
                             "bType " + hex(hd.type) + ", cbKey " + std::to_string(hd.keySize) + ", cbEnt " +
-                                std::to_string(hd.dataSize));
+                                std::to_string(hd.dataSize) + ", bIdxLevels " + std::to_string(hd.indexLevels));
         throw FormatError(where + ": not a BTH header");
     }
     if (hd.root == 0) {
@@ -91,7 +99,7 @@ Bth readBth(const Heap& heap, std::uint32_t hid, Findings* findings)
                             "bIdxLevels " + std::to_string(hd.indexLevels));
         return bth;
     }
-    Walker w{heap, hd, findings, where, bth.records};
+    Walker w{heap, hd, findings, where, bth.records, {}};
     w.walk(hd.root, hd.indexLevels, nullptr);
     return bth;
 }

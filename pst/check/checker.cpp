@@ -17,14 +17,23 @@ Violations checkPstBytes(Bytes bytes, std::string name)
 Violations checkPst(const PstFile& file)
 {
     Findings findings;
-    checkHeader(file, findings);
-    checkNodeDatabase(file, findings);
+    // Each layer reads past what it cannot use; should one still stop on unreadable data, the
+    // rest of the report survives and says so.
+    auto run = [&](const char* layer, void (*check)(const PstFile&, Findings&)) {
+        try {
+            check(file, findings);
+        } catch (const FormatError& e) {
+            findings.error("CHECK_INCOMPLETE", layer, "checks that run to the end", e.what());
+        }
+    };
+    run("header checks", checkHeader);
+    run("node database checks", checkNodeDatabase);
     // Data encoded some way the reader cannot undo would only yield a flood of bogus findings.
     const std::uint8_t crypt = file.header().cryptMethod;
     if (crypt != static_cast<std::uint8_t>(CryptMethod::None) && crypt != static_cast<std::uint8_t>(CryptMethod::Permute))
         return findings.take();
-    checkLists(file, findings);
-    checkMessaging(file, findings);
+    run("lists, tables and properties checks", checkLists);
+    run("messaging checks", checkMessaging);
     return findings.take();
 }
 

@@ -57,13 +57,19 @@ std::vector<MapPage> requiredMapPages(std::uint64_t fileSize)
             break;
         pages.push_back({PageType::AMap, offset, region});
         // Within a region the map pages follow the AMap back to back; PMaps come with every
-        // 8th region, FMaps and FPMaps once the header's own maps run out.
+        // 8th region, FMaps and FPMaps once the header's own maps run out. A file cut short
+        // may end before them.
+        auto add = [&](PageType type) {
+            offset += kPageSize;
+            if (offset + kPageSize <= fileSize)
+                pages.push_back({type, offset, region});
+        };
         if (region % kPMapRegions == 0)
-            pages.push_back({PageType::PMap, offset += kPageSize, region});
+            add(PageType::PMap);
         if (region >= kFMapFirstRegion && (region - kFMapFirstRegion) % kFMapRegions == 0)
-            pages.push_back({PageType::FMap, offset += kPageSize, region});
+            add(PageType::FMap);
         if (region >= kFPMapFirstRegion && (region - kFPMapFirstRegion) % kFPMapRegions == 0)
-            pages.push_back({PageType::FPMap, offset += kPageSize, region});
+            add(PageType::FPMap);
     }
     return pages;
 }

@@ -186,11 +186,17 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
             error("TC_ROW_MATRIX", "a readable row matrix at " + hex(t.rowsHnid), e.what());
         }
     }
-    if (rowSize == 0) {
-        error("TC_INFO", "a row size above 0", "0");
+    if (rowSize < 8) {
+        error("TC_INFO", "rows of at least 8 bytes (row id and row version)", std::to_string(rowSize) + " bytes");
         return t;
     }
     const std::size_t rowsPerBlock = inSubnode ? kMaxBlockDataSize / rowSize : 0;
+    if (inSubnode && rowsPerBlock == 0) {
+        error("TC_INFO", "rows of at most " + std::to_string(kMaxBlockDataSize) + " bytes", std::to_string(rowSize));
+        return t;
+    }
+    // Where the CEB sits must be inside the row, whatever the group ends claim.
+    const bool cebInRow = g[2] + cebSize <= rowSize;
     std::size_t matrixRows = 0;
     for (std::size_t i = 0; i < matrix.size(); ++i) {
         const std::size_t bytes = matrix[i].size();
@@ -235,7 +241,8 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
         if (getU32(row) != rowId)
             error("TC_ROW_INDEX", rowWhere + " holding dwRowID " + hex(rowId), "dwRowID " + hex(getU32(row)));
         for (const TableColumn& c : t.columns) {
-            if (c.cebBit >= columnCount || c.offset + c.size > g[2] || !cebBitSet(ceb, c.cebBit))
+            if (!cebInRow || c.cebBit >= columnCount || c.offset + c.size > std::min<std::size_t>(g[2], rowSize) ||
+                !cebBitSet(ceb, c.cebBit))
                 continue;
             const std::uint16_t type = tagType(c.tag);
             if (!isKnownType(type))

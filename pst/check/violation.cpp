@@ -111,6 +111,7 @@ constexpr CodeInfo kCodes[] = {
     {"MESSAGE_PROPERTY", "a message lacks a required property"},
     {"MESSAGE_PARENT", "a message's NBT parent is not a folder"},
     {"MESSAGE_RECIPIENTS", "a message has no recipient table subnode"},
+    {"CHECK_INCOMPLETE", "a layer of checks stopped early on data it could not read (a checker fault to report)"},
     {"NODE_PARENT", "a node's NBT parent does not exist or is of the wrong kind"},
 };
 

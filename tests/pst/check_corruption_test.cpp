@@ -67,12 +67,14 @@ void setPageBid(PstPatcher& p, std::uint64_t page, std::uint64_t bid)
 
 std::uint64_t blockOffset(PstPatcher& p, std::uint64_t bid)
 {
-    return p.parse()->findBlock(bid)->ib;
+    const auto file = p.parse();
+    return file->findBlock(bid)->ib;
 }
 
 std::uint64_t blockTrailer(PstPatcher& p, std::uint64_t bid)
 {
-    const BlockEntry* b = p.parse()->findBlock(bid);
+    const auto file = p.parse();
+    const BlockEntry* b = file->findBlock(bid);
     return b->ib + (b->cb + 16 + 63) / 64 * 64 - 16;
 }
 

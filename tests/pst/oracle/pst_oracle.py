@@ -1,0 +1,374 @@
+#!/usr/bin/python3
+"""Dump a PST file to JSON through libpff (pypff), a reader we did not write.
+
+Usage: /usr/bin/python3 pst_oracle.py FILE.pst [--out FILE.json]
+
+The dump holds the store's name and properties, the folder tree (names, container classes,
+counts, properties) and every item with every property. Debian's pypff does not resolve named
+properties, so the name-to-ID map's GUID, entry and string streams are decoded here and every
+property id from 0x8000 up is given its property set and LID or name. Contacts also get a
+summary of the fields people look at (names, e-mail addresses, telephones, addresses).
+
+Exit status 0 with JSON on stdout (or --out); 1 with a message on stderr when pypff cannot open
+the file; 2 on usage errors.
+"""
+
+import datetime
+import json
+import struct
+import sys
+import uuid
+
+try:
+    import pypff
+except ImportError:  # the system interpreter has it; a virtualenv's python may not
+    sys.stderr.write("pst_oracle: pypff is not importable; run with /usr/bin/python3\n")
+    sys.exit(1)
+
+PS_MAPI = "{00020328-0000-0000-C000-000000000046}"
+PS_PUBLIC_STRINGS = "{00020329-0000-0000-C000-000000000046}"
+PSETID_ADDRESS = "{00062004-0000-0000-C000-000000000046}"
+
+MV = 0x1000
+FIXED_SIZES = {0x0002: 2, 0x0003: 4, 0x0004: 4, 0x0005: 8, 0x0006: 8, 0x0007: 8, 0x000A: 4,
+               0x000B: 1, 0x0014: 8, 0x0040: 8, 0x0048: 16}
+
+# Fields of a contact as Outlook names them, with the property that holds each: a tag, or
+# (property set, LID) for named properties ([MS-OXOCNTC], [MS-OXPROPS]).
+CONTACT_FIELDS = {
+    "display_name": 0x3001,
+    "given_name": 0x3A06,
+    "middle_name": 0x3A44,
+    "surname": 0x3A11,
+    "display_name_prefix": 0x3A45,
+    "generation": 0x3A05,
+    "initials": 0x3A0A,
+    "nickname": 0x3A4F,
+    "job_title": 0x3A17,
+    "company_name": 0x3A16,
+    "department_name": 0x3A18,
+    "office_location": 0x3A19,
+    "profession": 0x3A46,
+    "manager_name": 0x3A4E,
+    "assistant": 0x3A30,
+    "spouse_name": 0x3A48,
+    "body": 0x1000,
+    "personal_home_page": 0x3A50,
+    "business_home_page": 0x3A51,
+    "birthday": 0x3A42,
+    "wedding_anniversary": 0x3A41,
+    "business_telephone": 0x3A08,
+    "business2_telephone": 0x3A1B,
+    "business_fax": 0x3A24,
+    "home_telephone": 0x3A09,
+    "home2_telephone": 0x3A2F,
+    "home_fax": 0x3A25,
+    "mobile_telephone": 0x3A1C,
+    "pager_telephone": 0x3A21,
+    "primary_telephone": 0x3A1A,
+    "other_telephone": 0x3A1F,
+    "car_telephone": 0x3A1E,
+    "assistant_telephone": 0x3A2E,
+    "company_main_telephone": 0x3A57,
+    "primary_fax": 0x3A23,
+    "home_address_street": 0x3A5D,
+    "home_address_city": 0x3A59,
+    "home_address_state": 0x3A5C,
+    "home_address_postal_code": 0x3A5B,
+    "home_address_country": 0x3A5A,
+    "home_address_post_office_box": 0x3A5E,
+    "other_address_street": 0x3A63,
+    "other_address_city": 0x3A5F,
+    "other_address_state": 0x3A62,
+    "other_address_postal_code": 0x3A61,
+    "other_address_country": 0x3A60,
+    "mailing_address_street": 0x3A29,
+    "mailing_address_city": 0x3A27,
+    "mailing_address_state": 0x3A28,
+    "mailing_address_postal_code": 0x3A2A,
+    "mailing_address_country": 0x3A26,
+    "postal_address": 0x3A15,
+    "file_under": (PSETID_ADDRESS, 0x8005),
+    "file_under_id": (PSETID_ADDRESS, 0x8006),
+    "email1_display_name": (PSETID_ADDRESS, 0x8080),
+    "email1_address_type": (PSETID_ADDRESS, 0x8082),
+    "email1_address": (PSETID_ADDRESS, 0x8083),
+    "email1_original_display_name": (PSETID_ADDRESS, 0x8084),
+    "email2_display_name": (PSETID_ADDRESS, 0x8090),
+    "email2_address_type": (PSETID_ADDRESS, 0x8092),
+    "email2_address": (PSETID_ADDRESS, 0x8093),
+    "email3_display_name": (PSETID_ADDRESS, 0x80A0),
+    "email3_address_type": (PSETID_ADDRESS, 0x80A2),
+    "email3_address": (PSETID_ADDRESS, 0x80A3),
+    "address_book_provider_email_list": (PSETID_ADDRESS, 0x8028),
+    "address_book_provider_array_type": (PSETID_ADDRESS, 0x8029),
+    "work_address": (PSETID_ADDRESS, 0x801B),
+    "home_address": (PSETID_ADDRESS, 0x801A),
+    "work_address_street": (PSETID_ADDRESS, 0x8045),
+    "work_address_city": (PSETID_ADDRESS, 0x8046),
+    "work_address_state": (PSETID_ADDRESS, 0x8047),
+    "work_address_postal_code": (PSETID_ADDRESS, 0x8048),
+    "work_address_country": (PSETID_ADDRESS, 0x8049),
+    "postal_address_id": (PSETID_ADDRESS, 0x8022),
+    "html": (PSETID_ADDRESS, 0x802B),
+    "instant_messaging_address": (PSETID_ADDRESS, 0x8062),
+    "birthday_local": (PSETID_ADDRESS, 0x80DE),
+    "keywords": (PS_PUBLIC_STRINGS, "Keywords"),
+}
+
+
+def guid_text(raw):
+    return "{" + str(uuid.UUID(bytes_le=bytes(raw))).upper() + "}"
+
+
+def filetime_text(ticks):
+    if ticks == 0:
+        return None
+    try:
+        moment = datetime.datetime(1601, 1, 1) + datetime.timedelta(microseconds=ticks // 10)
+    except OverflowError:
+        return {"filetime": ticks}
+    return moment.strftime("%Y-%m-%dT%H:%M:%S.%f") + "Z"
+
+
+def decode_scalar(value_type, raw):
+    """A single value of the given type, as JSON."""
+    if raw is None:
+        return None
+    if value_type == 0x001F:
+        return raw.decode("utf-16-le", errors="replace")
+    if value_type == 0x001E:
+        return raw.decode("latin-1")
+    size = FIXED_SIZES.get(value_type)
+    if size is not None and len(raw) != size:
+        return {"malformed": raw.hex().upper()}
+    if value_type == 0x0002:
+        return struct.unpack("<h", raw)[0]
+    if value_type in (0x0003, 0x000A):
+        return struct.unpack("<i", raw)[0]
+    if value_type == 0x0004:
+        return struct.unpack("<f", raw)[0]
+    if value_type in (0x0005, 0x0007):
+        return struct.unpack("<d", raw)[0]
+    if value_type in (0x0006, 0x0014):
+        return struct.unpack("<q", raw)[0]
+    if value_type == 0x000B:
+        return raw[0] != 0
+    if value_type == 0x0040:
+        return filetime_text(struct.unpack("<Q", raw)[0])
+    if value_type == 0x0048:
+        return guid_text(raw)
+    return raw.hex().upper()
+
+
+def decode_value(value_type, raw):
+    if raw is None:
+        # pypff gives no data for a value of length zero (HNID 0): an empty string or binary.
+        if value_type & MV or FIXED_SIZES.get(value_type) is None:
+            raw = b""
+        else:
+            return None
+    if not value_type & MV:
+        return decode_scalar(value_type, raw)
+    element = value_type & ~MV
+    size = FIXED_SIZES.get(element)
+    if size:
+        return [decode_scalar(element, raw[i:i + size]) for i in range(0, len(raw) - len(raw) % size, size)]
+    # Variable-size elements: a count, that many offsets, then the values back to back.
+    if len(raw) < 4:
+        return {"malformed": raw.hex().upper()}
+    count = struct.unpack_from("<I", raw, 0)[0]
+    if 4 + 4 * count > len(raw):
+        return {"malformed": raw.hex().upper()}
+    offsets = list(struct.unpack_from("<%dI" % count, raw, 4)) + [len(raw)]
+    return [decode_scalar(element, raw[offsets[i]:offsets[i + 1]]) for i in range(count)]
+
+
+def entry_data(entry):
+    try:
+        return entry.data
+    except (IOError, OSError):
+        return None
+
+
+class NameMap:
+    """The name-to-ID map ([MS-PST] 2.4.7), decoded from its three streams."""
+
+    def __init__(self, pst):
+        self.by_id = {}
+        record_set = pst.get_name_to_id_map().get_record_set(0)
+        streams = {}
+        for entry in record_set.entries:
+            if entry.entry_type in (0x0002, 0x0003, 0x0004) and entry.value_type == 0x0102:
+                streams[entry.entry_type] = entry_data(entry) or b""
+        guids = streams.get(0x0002, b"")
+        entries = streams.get(0x0003, b"")
+        strings = streams.get(0x0004, b"")
+        for offset in range(0, len(entries) - len(entries) % 8, 8):
+            key, kind, index = struct.unpack_from("<IHH", entries, offset)
+            guid_index = kind >> 1
+            if guid_index == 1:
+                guid = PS_MAPI
+            elif guid_index == 2:
+                guid = PS_PUBLIC_STRINGS
+            elif 16 * (guid_index - 3) + 16 <= len(guids):
+                guid = guid_text(guids[16 * (guid_index - 3):16 * (guid_index - 2)])
+            else:
+                guid = None
+            named = {"guid": guid}
+            if kind & 1:
+                if key + 4 <= len(strings):
+                    length = struct.unpack_from("<I", strings, key)[0]
+                    named["name"] = strings[key + 4:key + 4 + length].decode("utf-16-le", errors="replace")
+                else:
+                    named["name"] = None
+            else:
+                named["lid"] = key
+            self.by_id[0x8000 + index] = named
+
+    def describe(self, prop_id):
+        return self.by_id.get(prop_id)
+
+    def find(self, guid, lid_or_name):
+        for prop_id, named in self.by_id.items():
+            if named["guid"] != guid:
+                continue
+            if isinstance(lid_or_name, str) and named.get("name") == lid_or_name:
+                return prop_id
+            if not isinstance(lid_or_name, str) and named.get("lid") == lid_or_name:
+                return prop_id
+        return None
+
+    def to_json(self):
+        out = []
+        for prop_id in sorted(self.by_id):
+            named = dict(self.by_id[prop_id])
+            named["id"] = "0x%04X" % prop_id
+            if "lid" in named:
+                named["lid"] = "0x%04X" % named["lid"]
+            out.append(named)
+        return out
+
+
+def properties(item, names):
+    """Every property of an item's first record set, in stored order."""
+    out = []
+    if item.number_of_record_sets == 0:
+        return out
+    for entry in item.get_record_set(0).entries:
+        prop_id, value_type = entry.entry_type, entry.value_type
+        prop = {
+            "tag": "0x%04X%04X" % (prop_id, value_type),
+            "id": "0x%04X" % prop_id,
+            "type": "0x%04X" % value_type,
+            "value": decode_value(value_type, entry_data(entry)),
+        }
+        if prop_id >= 0x8000:
+            named = names.describe(prop_id)
+            if named is not None:
+                prop["named"] = {k: ("0x%04X" % v if k == "lid" else v) for k, v in named.items()}
+        out.append(prop)
+    return out
+
+
+def value_of(props, names, field):
+    if isinstance(field, tuple):
+        prop_id = names.find(*field)
+        if prop_id is None:
+            return None
+    else:
+        prop_id = field
+    for prop in props:
+        if int(prop["id"], 16) == prop_id:
+            return prop["value"]
+    return None
+
+
+def contact_summary(props, names):
+    summary = {}
+    for key, field in CONTACT_FIELDS.items():
+        value = value_of(props, names, field)
+        if value is not None:
+            summary[key] = value
+    return summary
+
+
+def item_json(item, names):
+    props = properties(item, names)
+    message_class = value_of(props, names, 0x001A)
+    out = {
+        "id": item.identifier,
+        "message_class": message_class,
+        "subject": item.subject if hasattr(item, "subject") else None,
+        "number_of_attachments": getattr(item, "number_of_attachments", 0),
+        "properties": props,
+    }
+    if isinstance(message_class, str) and message_class.startswith("IPM.Contact"):
+        out["contact"] = contact_summary(props, names)
+    return out
+
+
+def folder_json(folder, names):
+    props = properties(folder, names)
+    out = {
+        "id": folder.identifier,
+        "name": folder.name,
+        "container_class": value_of(props, names, 0x3613),
+        "content_count": value_of(props, names, 0x3602),
+        "content_unread_count": value_of(props, names, 0x3603),
+        "number_of_sub_folders": folder.number_of_sub_folders,
+        "number_of_sub_messages": folder.number_of_sub_messages,
+        "properties": props,
+        "messages": [item_json(m, names) for m in folder.sub_messages],
+        "folders": [folder_json(f, names) for f in folder.sub_folders],
+    }
+    return out
+
+
+def dump(path):
+    pst = pypff.file()
+    pst.open(path)
+    try:
+        names = NameMap(pst)
+        store_props = properties(pst.get_message_store(), names)
+        return {
+            "file": path,
+            "size": pst.size,
+            "encryption_type": pst.encryption_type,
+            "store": {"name": value_of(store_props, names, 0x3001), "properties": store_props},
+            "named_properties": names.to_json(),
+            "root": folder_json(pst.get_root_folder(), names),
+        }
+    finally:
+        pst.close()
+
+
+def main(argv):
+    args = argv[1:]
+    out_path = None
+    if "--out" in args:
+        at = args.index("--out")
+        if at + 1 >= len(args):
+            sys.stderr.write(__doc__)
+            return 2
+        out_path = args[at + 1]
+        del args[at:at + 2]
+    if len(args) != 1:
+        sys.stderr.write(__doc__)
+        return 2
+    try:
+        result = dump(args[0])
+    except (IOError, OSError) as error:
+        sys.stderr.write("pst_oracle: pypff cannot read %s: %s\n" % (args[0], error))
+        return 1
+    text = json.dumps(result, indent=1, ensure_ascii=False, default=str)
+    if out_path:
+        with open(out_path, "w", encoding="utf-8") as out:
+            out.write(text + "\n")
+    else:
+        sys.stdout.write(text + "\n")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
