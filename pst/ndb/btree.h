@@ -111,13 +111,14 @@ public:
         std::size_t i = leafIndex(key);
         Leaf& leaf = *m_leaves[i].leaf;
         auto it = lowerBound(leaf, key);
-        leaf.dirty = true;
         if (it != leaf.entries.end() && it->key() == key) {
             *it = entry;
+            leaf.dirty = true;
             return;
         }
         ++m_size;
         if (leaf.entries.size() < Traits::leafMax) {
+            leaf.dirty = true;
             leaf.entries.insert(it, entry);
             m_leaves[i].first = leaf.entries.front().key();
             return;
@@ -129,6 +130,7 @@ public:
         if (i + 1 == m_leaves.size() && it == leaf.entries.end()) {
             right->entries.push_back(entry);
         } else {
+            leaf.dirty = true;
             std::size_t half = leaf.entries.size() / 2;
             right->entries.assign(leaf.entries.begin() + static_cast<std::ptrdiff_t>(half), leaf.entries.end());
             leaf.entries.resize(half);

@@ -11,7 +11,7 @@
 //    region, working and committed; space is handed out only where both say free. Space that
 //    the last commit uses and that has since been released stays untouchable until the next
 //    commit is on disk; space allocated and released again since the last commit was never on
-//    record and is reused at once.
+//    record and is free for reuse at once.
 // 2. commit():
 //    a. writes the B-tree leaves that changed, and the intermediate pages above them, to new
 //       pages (again only in committed-free space); the pages they replace are released;

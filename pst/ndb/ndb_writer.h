@@ -5,7 +5,9 @@
 //
 // Crash safety: the header is the commit point. New blocks and pages go only into space the
 // committed allocation maps mark free, so until commit() writes the header the file on disk
-// still describes the previous commit in full.
+// still describes the previous commit in full; the maps themselves are rewritten only while
+// the header says they are invalid. The protocol is described at the top of ndb_writer.cpp.
+// Nothing is durable before commit(); destroying the writer does not commit.
 //
 // Errors: a failed write throws IoError; from then on every call throws that same error and
 // the file stays at its last commit.
@@ -52,7 +54,7 @@ public:
 
     // Stores a node, replacing any node with the same nid (whose blocks are released).
     virtual void putNode(Nid nid, Nid parent, const NodeContent& content) = 0;
-    // Removes a node and releases its blocks.
+    // Removes a node and releases its blocks (a node that does not exist is left alone).
     virtual void deleteNode(Nid nid) = 0;
     virtual std::optional<NodeInfo> findNode(Nid nid) const = 0;
 

@@ -72,6 +72,8 @@ public:
     const std::map<std::uint32_t, ReadNode>& nodes() const { return m_nodes; }
     const std::map<std::uint64_t, ReadBlock>& blocks() const { return m_blocks; }
     std::size_t pageCount() const { return m_pages.size(); }
+    // B-tree pages by BID: their file offsets.
+    const std::map<std::uint64_t, std::uint64_t>& pages() const { return m_pages; }
 
     // The data blocks of a data tree, decoded, in order; and their concatenation.
     std::vector<Bytes> streamBlocks(std::uint64_t bid) const;

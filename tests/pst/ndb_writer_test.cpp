@@ -231,6 +231,33 @@ TEST(NdbTrees, StaySortedAndCompleteUnderRandomChanges)
     }
 }
 
+// A commit writes only the leaves that changed and the intermediate pages above them; the
+// rest of both trees stays where it is. This is what keeps a commit of a large store cheap.
+TEST(NdbTrees, ACommitRewritesOnlyThePathsToWhatChanged)
+{
+    MemoryStore store;
+    for (std::uint32_t i = 0; i < 20000; ++i)
+        store.writer->putNode(messageNid(i), Nid{}, singleBlock(patternBytes(16, i)));
+    store.writer->commit();
+    NdbReader before(store.bytes());
+    ASSERT_EQ(before.nbtLevels, 4);
+    std::uint64_t firstNewPage = before.bidNextP;
+
+    store.writer->putNode(messageNid(7777), Nid{}, singleBlock(patternBytes(16, 1))); // one leaf of each tree
+    store.writer->deleteNode(messageNid(12345));
+    store.writer->commit();
+    NdbReader after(store.bytes());
+    EXPECT_SOUND(after);
+    // Every page written takes a new page BID: a few per level of each tree (the NBT's two
+    // changed leaves; the BBT's leaves of the replaced and the deleted block and its new last
+    // leaf) and the density list, out of some 2,460 pages.
+    std::uint64_t written = after.bidNextP - firstNewPage;
+    EXPECT_LE(written, 2u * 4 + 4u * 4 + 1);
+    EXPECT_LE(after.pageCount(), before.pageCount() + 2);
+    EXPECT_GE(before.pageCount(), 2400u);
+    EXPECT_EQ(after.nodes().size(), 19999u);
+}
+
 // ---- data trees --------------------------------------------------------------------------
 
 struct DataTreeCase
