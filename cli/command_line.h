@@ -1,6 +1,7 @@
 #pragma once
 // The arguments of tressimo-convert, taken apart before any mode runs.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,22 +9,25 @@ namespace tressimo::cli {
 
 // Exit statuses, the same for every mode.
 enum ExitStatus : int {
-    kExitSuccess = 0,  // every file loaded
-    kExitSomeFailed = 1,  // some file did not load, or the output could not be written
-    kExitUsage = 2,  // the command line made no sense; nothing was done
+    kExitSuccess = 0,    // every file converted (or, for --dump, loaded)
+    kExitSomeFailed = 1, // some file was skipped or did not load, or the output could not be written
+    kExitUsage = 2,      // the command line made no sense, or the store could not be set up; nothing was converted
 };
 
 enum class Mode {
     Help,
-    Dump,  // --dump FILE...: what the reader makes of each file, as JSON lines
+    Convert, // [--output-folder DIR] PATH...: the files and folders into one new .pst
+    Dump,    // --dump FILE...: what the reader makes of each file, as JSON lines
     UsageError,
 };
 
 struct CommandLine
 {
     Mode mode = Mode::UsageError;
-    // Operands in the order given, as the platform's bytes.
+    // Operands in the order given, as the platform's bytes: PATHs to convert, or FILEs to dump.
     std::vector<std::string> files;
+    // --output-folder, when given.
+    std::optional<std::string> outputFolder;
     // For Mode::UsageError: what was wrong, in a sentence.
     std::string error;
 };
@@ -31,7 +35,7 @@ struct CommandLine
 // `arguments` without the program name. Options may come anywhere; "--" ends them.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-// The two lines shown with a usage error.
+// The lines shown with a usage error.
 std::string usageText();
 // The whole of --help.
 std::string helpText();

@@ -1,10 +1,40 @@
 // tressimo-convert: the command-line front end. Each mode is one function of the parsed
-// command line; main only dispatches.
+// command line; main only dispatches and supplies what the process owns (signals, the
+// terminal, the session factory, the manual's place).
 
 #include "cli/command_line.h"
+#include "cli/convert_mode.h"
 #include "cli/dump.h"
+#include "convert/conversion_run.h"
+#include "mapi/mapi.h"
 
+#include <csignal>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+// The first Ctrl+C asks the run to stop after the contact being written; a second one ends
+// the program at once.
+extern "C" void onInterrupt(int signal)
+{
+    g_interrupted = 1;
+    std::signal(signal, SIG_DFL);
+}
+
+std::filesystem::path executableFolder()
+{
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self.parent_path();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -17,6 +47,19 @@ int main(int argc, char** argv)
         return std::cout ? kExitSuccess : kExitSomeFailed;
     case Mode::Dump:
         return runDump(line.files, std::cout, std::cerr);
+    case Mode::Convert: {
+        std::signal(SIGINT, onInterrupt);
+        std::signal(SIGTERM, onInterrupt);
+        ConvertSettings settings;
+        settings.paths = line.files;
+        settings.outputFolder = line.outputFolder;
+        settings.showProgress = ::isatty(STDERR_FILENO) == 1;
+        settings.helpAddress = tressimo::convert::troubleshootingAddress(
+            findManual(executableFolder(), TRESSIMO_SOURCE_MANUAL));
+        settings.createSession = [] { return tressimo::mapi::createSession(); };
+        settings.interrupted = [] { return g_interrupted != 0; };
+        return runConvert(settings, std::cout, std::cerr);
+    }
     case Mode::UsageError:
         break;
     }

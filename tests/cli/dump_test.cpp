@@ -187,10 +187,10 @@ TEST(Dump, UsageErrorsExplainAndReadNothing)
 {
     const TempDir dir;
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "no mode given"},
         {{"--dump"}, "--dump needs at least one FILE"},
         {{"--dmup", realFile("kdepim_test1_john_doe.contact")}, "unknown option \"--dmup\""},
-        {{realFile("kdepim_test1_john_doe.contact")}, "no mode given; to see what the reader makes of files"},
+        {{"--dump", "--output-folder", "/tmp", realFile("kdepim_test1_john_doe.contact")},
+         "--output-folder does not go with --dump"},
     };
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(message);
@@ -198,7 +198,10 @@ TEST(Dump, UsageErrorsExplainAndReadNothing)
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err.find("tressimo-convert: " + message), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find("Usage: tressimo-convert --dump FILE..."), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("Usage: tressimo-convert [--output-folder DIR] PATH...\n"
+                               "       tressimo-convert --dump FILE..."),
+                  std::string::npos)
+            << run.err;
     }
 }
 

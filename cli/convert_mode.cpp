@@ -1,0 +1,235 @@
+#include "cli/convert_mode.h"
+
+#include "cli/command_line.h"
+#include "filelist/contact_name.h"
+#include "filelist/file_list.h"
+#include "filelist/path_logger.h"
+#include "shell/path_rules.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ostream>
+#include <system_error>
+
+namespace tressimo::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProgram = "tressimo-convert: ";
+
+// An absolute form of the path, its "." steps dropped. ".." steps are kept, since through a
+// symbolic link "a/link/.." is not "a"; names are never changed.
+std::string absolutePath(const std::string& path, std::error_code& error)
+{
+    const fs::path absolute = fs::absolute(fs::path(path), error);
+    if (error)
+        return path;
+    for (const fs::path& part : absolute.relative_path()) {
+        if (part == "..")
+            return absolute.string();
+    }
+    return absolute.lexically_normal().string();
+}
+
+std::string lines(std::string text)
+{
+    // Message boxes separate lines with CR LF; a terminal wants LF.
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.erase(at, 1);
+    return text;
+}
+
+std::string countOf(std::size_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void listProblems(std::ostream& err, const std::string& heading, const std::vector<convert::RowProblem>& problems)
+{
+    if (problems.empty())
+        return;
+    err << kProgram << heading << '\n';
+    for (const convert::RowProblem& p : problems)
+        err << "  " << p.path << ": " << p.reason << '\n';
+}
+
+// One line of progress on a terminal, redrawn at most ten times a second.
+class ProgressLine
+{
+public:
+    ProgressLine(std::ostream& err, bool enabled) : m_err(err), m_enabled(enabled) {}
+
+    void file(std::string_view text) { m_file = text; }
+    void value(float percent)
+    {
+        if (!m_enabled)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (m_drawn && percent < 100.0f && now - m_last < std::chrono::milliseconds(100))
+            return;
+        m_last = now;
+        m_drawn = true;
+        // The end of a long path says most; cut at a character boundary.
+        std::string_view shown = m_file;
+        constexpr std::size_t kWidth = 64;
+        if (shown.size() > kWidth) {
+            shown.remove_prefix(shown.size() - kWidth);
+            while (!shown.empty() && (static_cast<unsigned char>(shown.front()) & 0xC0) == 0x80)
+                shown.remove_prefix(1);
+        }
+        char head[16];
+        std::snprintf(head, sizeof head, "\r%5.1f%% ", static_cast<double>(percent));
+        m_err << head << (shown.size() < m_file.size() ? "..." : "") << shown << "\033[K" << std::flush;
+    }
+    void end()
+    {
+        if (m_drawn)
+            m_err << "\r\033[K" << std::flush;
+        m_drawn = false;
+    }
+
+private:
+    std::ostream& m_err;
+    bool m_enabled;
+    bool m_drawn = false;
+    std::string m_file;
+    std::chrono::steady_clock::time_point m_last;
+};
+
+} // namespace
+
+CollectedRows collectRows(const std::vector<std::string>& paths)
+{
+    CollectedRows collected;
+    for (const std::string& given : paths) {
+        std::error_code error;
+        const std::string path = absolutePath(given, error);
+        if (error) {
+            collected.error = "cannot tell where \"" + given + "\" is: " + error.message();
+            return collected;
+        }
+        // symlink_status: a dangling link is still a file to report on, not a missing PATH.
+        if (fs::symlink_status(path, error).type() == fs::file_type::not_found) {
+            collected.error = "\"" + given + "\": no such file or folder";
+            return collected;
+        }
+        if (!fs::is_directory(fs::status(path, error))) {
+            collected.rows.push_back(path);
+            continue;
+        }
+        // A folder is walked as "Add folder" walks it.
+        filelist::pathLogger scanner;
+        scanner.PathLogInit();
+        scanner.setFullFileNamesOnly(true);
+        scanner.LogPath(shell::withTrailingSeparator(path));
+        const auto found = scanner.fullFileNames();
+        for (const filelist::SkippedFolder& skipped : scanner.skippedFolders())
+            collected.unreadableFolders.push_back({0, skipped.path, skipped.error});
+        scanner.Terminate();
+        for (const auto& entry : *found) {
+            if (filelist::isContactFileName(entry.value))
+                collected.rows.push_back(entry.value);
+        }
+    }
+    return collected;
+}
+
+int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream& err)
+{
+    CollectedRows collected = collectRows(settings.paths);
+    if (!collected.error.empty()) {
+        err << kProgram << collected.error << '\n' << usageText();
+        return kExitUsage;
+    }
+    listProblems(err, countOf(collected.unreadableFolders.size(), "folder", "folders") + " could not be read:",
+                 collected.unreadableFolders);
+    if (collected.rows.empty()) {
+        err << kProgram << "no .contact file found; nothing to convert\n";
+        return kExitUsage;
+    }
+
+    std::string outputFolder;
+    std::error_code error;
+    if (settings.outputFolder)
+        outputFolder = absolutePath(*settings.outputFolder, error);
+    else
+        outputFolder = fs::current_path(error).string();
+    if (error) {
+        err << kProgram << "cannot tell where the output folder is: " << error.message() << '\n';
+        return kExitUsage;
+    }
+
+    filelist::FileList list;
+    for (const std::string& row : collected.rows)
+        list.AddFileRow(row);
+    collected.rows = {};
+
+    ProgressLine progress(err, settings.showProgress);
+    convert::ConversionRun* running = nullptr;
+    convert::RunSurroundings surroundings;
+    surroundings.BrowseForFolder = [&](std::string_view) { return outputFolder; };
+    surroundings.showMessage = [&](const convert::MessageBoxText& message) {
+        progress.end();
+        err << kProgram << message.title << ": " << lines(message.text) << '\n';
+    };
+    surroundings.setLblProgessCurrent = [&](std::string_view text) { progress.file(text); };
+    surroundings.setProgressValue = [&](float value) { progress.value(value); };
+    surroundings.yield = [&] {
+        if (settings.interrupted && settings.interrupted() && running)
+            running->requestStop();
+    };
+    surroundings.clock = settings.clock;
+    surroundings.createSession = settings.createSession;
+
+    convert::ConversionRun run(std::move(surroundings), settings.helpAddress);
+    running = &run;
+    const convert::RunResult result = run.CmdExtractDBX_Click(list);
+    progress.end();
+
+    switch (result.outcome) {
+    case convert::RunOutcome::SetUpFailed:
+        err << kProgram << result.setUpError << '\n';
+        return kExitUsage;
+    case convert::RunOutcome::Cancelled:
+    case convert::RunOutcome::AlreadyRunning:
+        err << kProgram << "interrupted; nothing was converted\n";
+        return kExitSomeFailed;
+    case convert::RunOutcome::Finished:
+        break;
+    }
+
+    out << result.pstPath << '\n' << std::flush;
+    err << kProgram << countOf(static_cast<std::size_t>(result.written), "contact", "contacts") << " written to "
+        << result.pstPath << '\n';
+    listProblems(err, countOf(result.skipped.size(), "file", "files") + " skipped:", result.skipped);
+    listProblems(err,
+                 countOf(result.incomplete.size(), "contact", "contacts") + " written without some values:",
+                 result.incomplete);
+    if (result.notReached > 0)
+        err << kProgram << "interrupted; " << result.notReached << " of "
+            << countOf(static_cast<std::size_t>(result.rows), "file", "files") << " not converted\n";
+    if (!result.finishError.empty())
+        err << kProgram << "the .pst file could not be closed properly: " << result.finishError << '\n';
+    if (!out) {
+        err << kProgram << "the output could not be written\n";
+        return kExitSomeFailed;
+    }
+    return result.complete() && collected.unreadableFolders.empty() ? kExitSuccess : kExitSomeFailed;
+}
+
+fs::path findManual(const fs::path& executableFolder, const fs::path& fallback)
+{
+    for (const fs::path& candidate :
+         {executableFolder / "docs" / "manual.html", executableFolder / ".." / "share" / "doc" / "tressimo" / "manual.html"}) {
+        std::error_code error;
+        if (fs::is_regular_file(candidate, error)) {
+            const fs::path canonical = fs::weakly_canonical(candidate, error);
+            return error ? candidate : canonical;
+        }
+    }
+    return fallback;
+}
+
+} // namespace tressimo::cli

@@ -1,0 +1,336 @@
+// tressimo-convert [--output-folder DIR] PATH..., run as users run it: the .pst it writes
+// (checked by pst-check, pffinfo, pypff and readpst), its output, summary and exit status.
+
+#include "convert/conversion_run.h"
+#include "convert/run_names.h"
+#include "tests/convert/sample_contacts.h"
+#include "tests/convert/store_expectations.h"
+
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <regex>
+#include <iostream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace tressimo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTool = TRESSIMO_BINARY_DIR "/tressimo-convert";
+const fs::path kRealContacts = TRESSIMO_SOURCE_DIR "/tests/data/real-contacts";
+// West of UTC, so a date stored at UTC midnight would show the day before.
+const std::map<std::string, std::string> kZone = {{"TZ", "America/New_York"}};
+
+ProgramRun convertTool(const TempDir& dir, std::vector<std::string> arguments, const fs::path& folder = {})
+{
+    arguments.insert(arguments.begin(), kTool);
+    return runProgram(arguments, dir.path(), kZone, folder);
+}
+
+std::vector<fs::path> pstFiles(const fs::path& folder)
+{
+    std::vector<fs::path> out;
+    if (fs::is_directory(folder))
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().extension() == ".pst")
+                out.push_back(entry.path());
+    return out;
+}
+
+// How many items pypff finds in the Contacts folder (a full dump of thousands is slow).
+std::string pypffContactCount(const fs::path& pst, const fs::path& scratch)
+{
+    const char* script = "import pypff, sys\n"
+                         "f = pypff.file(); f.open(sys.argv[1])\n"
+                         "def walk(folder):\n"
+                         "    for sub in folder.sub_folders:\n"
+                         "        if sub.name == 'Contacts': print(sub.number_of_sub_messages)\n"
+                         "        walk(sub)\n"
+                         "walk(f.get_root_folder())\n";
+    const ProgramRun run = runProgram({"/usr/bin/python3", "-c", script, pst.string()}, scratch);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out;
+}
+
+// The expectations are computed in the zone the tool runs in.
+class CliConvert : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ::setenv("TZ", "America/New_York", 1);
+        ::tzset();
+    }
+};
+
+TEST_F(CliConvert, TheRealContactsFolderBecomesAStoreEveryReaderAccepts)
+{
+    const TempDir dir;
+    const fs::path out = dir.path() / "OUT";
+    fs::create_directory(out);
+    const ProgramRun run = convertTool(dir, {"--output-folder", out.string(), kRealContacts.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+
+    // The path, and nothing else, on standard output.
+    const std::vector<fs::path> made = pstFiles(out);
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(run.out, made[0].string() + "\n");
+    const std::string name = made[0].filename().string();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(name, m, std::regex(R"(WindowsContacts(\d{1,2}\.\d{1,2}\.\d\d \d{1,2}\.\d{1,2}\.\d\d)\.pst)")))
+        << name;
+    // Not a terminal: no progress, only the summary.
+    EXPECT_EQ(run.err, "tressimo-convert: 6 contacts written to " + made[0].string() + "\n");
+
+    // Files in the folder's order (by name), one contact each.
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(kRealContacts))
+        if (entry.path().extension() == ".contact")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    std::vector<contacts::ContactRecord> expected;
+    for (const auto& file : files)
+        expected.push_back(expectedRecord(file));
+    expectPstHolds(made[0], expected, dir.path());
+    EXPECT_EQ(expected[0].eContact_FirstName, "Forrest");
+
+    const nlohmann::json dump = pst::oracle::dumpWithPypff(made[0]);
+    const std::string store = dump["store"]["name"];
+    EXPECT_TRUE(store.starts_with("Windows Contacts : Created - ")) << store;
+    const ProgramRun info = runProgram({"pffinfo", made[0].string()}, dir.path());
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Personal Storage Tables (PST)"), std::string::npos) << info.out;
+    const ProgramRun check = runProgram({TRESSIMO_BINARY_DIR "/pst-check", made[0].string()}, dir.path());
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+// PATHs in argument order; a folder as "Add folder" walks it (breadth-first, any letter case
+// of ".contact", no symbolic links to folders); names in any bytes; a broken file skipped.
+TEST_F(CliConvert, PathsAreConvertedInArgumentOrderAndProblemsAreSummarised)
+{
+    const TempDir dir;
+    const fs::path tree = dir.path() / "tree";
+    fs::create_directories(tree / "b-sub" / "deeper");
+    fs::create_directories(tree / "a-sub");
+    auto put = [](const fs::path& file, int n) { std::ofstream(file, std::ios::binary) << sampleContactXml(n); };
+    put(tree / "deeper-first.contact", 1);       // level 0
+    put(tree / "a-sub" / "Upper.CONTACT", 2);    // level 1, first sub-folder
+    put(tree / "b-sub" / "caf\xe9.contact", 3);  // level 1, not UTF-8
+    put(tree / "b-sub" / "deeper" / "z.contact", 4); // level 2
+    put(tree / "b-sub" / "notes.txt", 9);        // not a contact file
+    std::ofstream(tree / "a-sub" / "broken.contact") << "<c:contact><c:Name></c:contact>";
+    fs::create_directory_symlink(tree / "a-sub", tree / "link-to-a");
+    const fs::path single = dir.write("single name.contact", sampleContactXml(5));
+    const fs::path out = dir.path() / "out";
+    fs::create_directory(out);
+
+    const ProgramRun run = convertTool(dir, {single.string(), "--output-folder=" + out.string(), tree.string() + "/"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    const std::vector<fs::path> made = pstFiles(out);
+    ASSERT_EQ(made.size(), 1u);
+    const std::string broken = (tree / "a-sub" / "broken.contact").string();
+    EXPECT_EQ(run.err, "tressimo-convert: 5 contacts written to " + made[0].string() +
+                           "\ntressimo-convert: 1 file skipped:\n  " + broken + ": Error parsing \"" + broken +
+                           "\": Start-end tags mismatch at byte 21\n");
+    std::vector<contacts::ContactRecord> expected;
+    for (const fs::path& file : {single, tree / "deeper-first.contact", tree / "a-sub" / "Upper.CONTACT",
+                                 tree / "b-sub" / "caf\xe9.contact", tree / "b-sub" / "deeper" / "z.contact"})
+        expected.push_back(expectedRecord(file));
+    expectPstHolds(made[0], expected, dir.path());
+}
+
+TEST_F(CliConvert, RelativePathsAndTheCurrentFolderAsOutput)
+{
+    const TempDir dir;
+    fs::create_directories(dir.path() / "work" / "in");
+    std::ofstream(dir.path() / "work" / "in" / "a.contact") << sampleContactXml(7);
+    const ProgramRun run = convertTool(dir, {"in", "./in/a.contact"}, dir.path() / "work");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::vector<fs::path> made = pstFiles(dir.path() / "work");
+    ASSERT_EQ(made.size(), 1u);
+    EXPECT_EQ(run.out, made[0].string() + "\n");
+    const contacts::ContactRecord r = expectedRecord(dir.path() / "work" / "in" / "a.contact");
+    expectPstHolds(made[0], {r, r}, dir.path());
+}
+
+TEST_F(CliConvert, UsageErrorsConvertNothing)
+{
+    const TempDir dir;
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    fs::create_directories(dir.path() / "empty" / "sub");
+    std::ofstream(dir.path() / "empty" / "sub" / "x.txt") << "x";
+    const std::string file = (kRealContacts / "kdepim_test1_john_doe.contact").string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "no PATH given"},
+        {{"--output-folder", out.string()}, "no PATH given"},
+        {{file, "--output-folder"}, "--output-folder needs a folder"},
+        {{file, "--output-folder="}, "--output-folder needs a folder"},
+        {{file, "--output-folder", out.string(), "--output-folder", out.string()}, "--output-folder given twice"},
+        {{"--output-folder", out.string(), file, (dir.path() / "nowhere").string()},
+         "\"" + (dir.path() / "nowhere").string() + "\": no such file or folder"},
+        {{"--output-folder", out.string(), (dir.path() / "empty").string()}, "no .contact file found; nothing to convert"},
+        {{"--output-folder", out.string(), ""}, "an empty PATH names no file or folder"},
+        {{"--outputfolder", out.string(), file}, "unknown option \"--outputfolder\""},
+    };
+    for (const auto& [arguments, message] : cases) {
+        SCOPED_TRACE(message);
+        const ProgramRun run = convertTool(dir, arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("tressimo-convert: " + message + "\n"), std::string::npos) << run.err;
+        EXPECT_TRUE(pstFiles(out).empty());
+    }
+}
+
+TEST_F(CliConvert, ASetUpFailurePrintsTheOutlookErrorAndExitsTwo)
+{
+    const TempDir dir;
+    // Tests run as root, so permissions would not stop the write: a folder below a file.
+    const fs::path blocker = dir.write("plain-file", "x");
+    const ProgramRun run = convertTool(dir, {"--output-folder", (blocker / "out").string(), kRealContacts.string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    const std::string manual = convert::troubleshootingAddress(TRESSIMO_SOURCE_DIR "/docs/manual.html");
+    EXPECT_NE(run.err.find("tressimo-convert: Outlook Error: Outlook Session Creation Error !\n"
+                           "Check if Outlook is installed and configured.\n"
+                           "For more details visit this link : " +
+                           manual + "\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("\ntressimo-convert: AddPSTStore: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Not a directory"), std::string::npos) << run.err;
+}
+
+// Every name the clock could give during the run is taken: the run must pick " (2)" and
+// leave the files that were there alone.
+TEST_F(CliConvert, ExistingFilesAreNeverReplaced)
+{
+    const TempDir dir;
+    const fs::path out = dir.path() / "out";
+    fs::create_directory(out);
+    const std::time_t now = std::time(nullptr);
+    std::vector<fs::path> taken;
+    for (int s = -1; s < 30; ++s) {
+        const std::time_t t = now + s;
+        std::tm local{};
+        localtime_r(&t, &local);
+        const std::string T = convert::timeText(
+            {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec});
+        taken.push_back(out / convert::pstFileName(T));
+        std::ofstream(taken.back()) << "keep";
+    }
+    const ProgramRun run = convertTool(dir, {"--output-folder", out.string(), kRealContacts.string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.ends_with(" (2).pst\n")) << run.out;
+    for (const fs::path& file : taken)
+        EXPECT_EQ(readWholeFile(file), "keep") << file;
+    const ProgramRun check = runProgram({TRESSIMO_BINARY_DIR "/pst-check", run.out.substr(0, run.out.size() - 1)}, dir.path());
+    EXPECT_EQ(check.status, 0) << check.out;
+}
+
+// On a terminal, progress is drawn on standard error (and only there).
+TEST_F(CliConvert, ProgressOnlyOnATerminal)
+{
+    const TempDir dir;
+    const fs::path out = dir.path() / "out";
+    fs::create_directory(out);
+    const std::string outText = (dir.path() / "stdout").string();
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int fd = ::open(outText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 1);
+        ::execl(kTool.c_str(), kTool.c_str(), "--output-folder", out.c_str(), kRealContacts.c_str(), nullptr);
+        ::_exit(127);
+    }
+    std::string terminal;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        terminal.append(buffer, static_cast<std::size_t>(n));
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(master);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << terminal;
+    EXPECT_NE(terminal.find("100.0% "), std::string::npos) << terminal;
+    EXPECT_NE(terminal.find("kdepim_test1_john_doe.contact"), std::string::npos) << terminal;
+    EXPECT_NE(terminal.find("6 contacts written to"), std::string::npos) << terminal;
+    // Standard output, a file here, holds the path alone.
+    const std::string path = readWholeFile(outText);
+    EXPECT_TRUE(path.ends_with(".pst\n") && path.find('%') == std::string::npos) << path;
+}
+
+// Ctrl+C stops after the contact being written; the file holds every contact written.
+TEST_F(CliConvert, AnInterruptedRunClosesItsFileProperly)
+{
+    const TempDir dir;
+    const fs::path in = dir.path() / "in";
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(in);
+    fs::create_directory(out);
+    constexpr int kFiles = 8000;
+    for (int i = 0; i < kFiles; ++i)
+        std::ofstream(in / concat({"p", std::to_string(100000 + i), ".contact"})) << sampleContactXml(i % 50);
+
+    const std::string errText = (dir.path() / "stderr").string();
+    const std::string outText = (dir.path() / "stdout").string();
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(::open(outText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(errText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        ::execl(kTool.c_str(), kTool.c_str(), "--output-folder", out.c_str(), in.c_str(), nullptr);
+        ::_exit(127);
+    }
+    // Interrupt once the store exists and some contacts are on their way.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (pstFiles(out).empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const std::string err = readWholeFile(errText);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    const std::vector<fs::path> made = pstFiles(out);
+    ASSERT_EQ(made.size(), 1u);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(err, m, std::regex(R"(: (\d+) contacts? written to)"))) << err;
+    const int written = std::stoi(m[1]);
+    std::cout << "interrupted after " << written << " of " << kFiles << " contacts\n";
+    if (WEXITSTATUS(status) == 0) {
+        // The machine was faster than the signal: every file was converted.
+        EXPECT_EQ(written, kFiles);
+    } else {
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_NE(err.find("interrupted; " + std::to_string(kFiles - written) + " of 8000 files not converted"),
+                  std::string::npos)
+            << err;
+    }
+    const ProgramRun check = runProgram({TRESSIMO_BINARY_DIR "/pst-check", made[0].string()}, dir.path());
+    EXPECT_EQ(check.status, 0) << check.out;
+    EXPECT_EQ(pypffContactCount(made[0], dir.path()), std::to_string(written) + "\n");
+}
+
+TEST_F(CliConvert, HelpExplainsConversionAndTheExitStatus)
+{
+    const TempDir dir;
+    const ProgramRun run = convertTool(dir, {"--help"});
+    EXPECT_EQ(run.status, 0);
+    for (const char* text : {"[--output-folder DIR] PATH...", "current folder", "breadth-first", "\" (2)\"",
+                             "standard output", "terminal", "Outlook Error", "0  every file converted",
+                             "1  some file was skipped", "2  nothing was converted", "--dump FILE..."})
+        EXPECT_NE(run.out.find(text), std::string::npos) << text;
+}
+
+} // namespace
+} // namespace tressimo::testing
