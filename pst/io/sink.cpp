@@ -75,6 +75,19 @@ void FileSink::sync()
 {
     if (::fdatasync(m_fd) != 0)
         fail("sync", errno);
+    // A new file exists for good only once its folder's entry is on disk too.
+    if (!m_folderSynced) {
+        std::filesystem::path folder = m_path.parent_path().empty() ? "." : m_path.parent_path();
+        int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0 || ::fsync(dir) != 0) {
+            int err = errno;
+            if (dir >= 0)
+                ::close(dir);
+            fail("sync the folder of", err);
+        }
+        ::close(dir);
+        m_folderSynced = true;
+    }
 }
 
 void MemorySink::writeAt(std::uint64_t offset, ByteView data)

@@ -53,6 +53,7 @@ private:
     std::filesystem::path m_path;
     int m_fd;
     std::uint64_t m_size = 0;
+    bool m_folderSynced = false;
 };
 
 // Keeps the file in memory; tests read it back from bytes().

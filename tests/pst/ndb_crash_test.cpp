@@ -260,6 +260,87 @@ TEST_P(NdbCrash, EveryInterruptedOperationLeavesTheLastCommit)
     EXPECT_GT(pastEndOfFile, 0);
 }
 
+// The rule behind the whole protocol, checked on the order of operations of a long run (past
+// the first FMap page, too big to interrupt at every operation): a map page inside the end of
+// file of the header on disk is only ever rewritten while that header, synced, says the maps
+// are invalid.
+class OrderSink : public Sink
+{
+public:
+    void writeAt(std::uint64_t offset, ByteView data) override
+    {
+        m_size = std::max<std::uint64_t>(m_size, offset + data.size());
+        if (offset == 0) {
+            m_pendingHeader = Header{data[0xB4 + 68], getU64(data.data() + 0xB4 + 4)};
+            return;
+        }
+        if (isMapPage(offset) && offset < m_durable.eof) {
+            ++mapRewrites;
+            bool guarded = m_durable.fAMapValid == 0 && !m_pendingHeader;
+            if (!guarded)
+                violations.push_back(offset);
+            fmapRewrites += isFMap(offset);
+        }
+    }
+    void resize(std::uint64_t size) override { m_size = size; }
+    void sync() override
+    {
+        if (m_pendingHeader)
+            m_durable = *m_pendingHeader;
+        m_pendingHeader.reset();
+    }
+    std::uint64_t size() const override { return m_size; }
+    std::string name() const override { return "order.pst"; }
+
+    int mapRewrites = 0;
+    int fmapRewrites = 0;
+    std::vector<std::uint64_t> violations;
+
+private:
+    struct Header
+    {
+        std::uint8_t fAMapValid = 2;
+        std::uint64_t eof = 0;
+    };
+    static bool isMapPage(std::uint64_t offset)
+    {
+        if (offset == 0x4200)
+            return true;
+        if (offset < 0x4400)
+            return false;
+        std::uint64_t region = (offset - 0x4400) / 253952, within = (offset - 0x4400) % 253952;
+        return within == 0 || (within == 512 && region % 8 == 0) || isFMap(offset) ||
+               (within == 1536 && region >= 8192 && (region - 8192) % 31744 == 0);
+    }
+    static bool isFMap(std::uint64_t offset)
+    {
+        std::uint64_t region = (offset - 0x4400) / 253952, within = (offset - 0x4400) % 253952;
+        return offset >= 0x4400 && within == 1024 && region >= 128 && (region - 128) % 496 == 0;
+    }
+    std::uint64_t m_size = 0;
+    Header m_durable;
+    std::optional<Header> m_pendingHeader;
+};
+
+TEST(NdbCrash, MapPagesAreRewrittenOnlyUnderADurableInvalidHeader)
+{
+    auto owned = std::make_unique<OrderSink>();
+    OrderSink* sink = owned.get();
+    auto writer = NdbWriter::create(std::move(owned));
+    Bytes block = patternBytes(8176, 1);
+    for (std::uint32_t i = 0; i < 4400; ++i) {
+        writer->putNode(Nid::make(NidType::NormalMessage, 0x10001 + i), Nid{}, singleBlock(block));
+        if (i % 700 == 699)
+            writer->commit();
+    }
+    writer->commit();
+    EXPECT_GT(writer->fileSize(), 0x4400 + 129 * 253952ull) << "the run must pass the first FMap page";
+    EXPECT_GT(sink->mapRewrites, 100);
+    EXPECT_GT(sink->fmapRewrites, 1);
+    EXPECT_TRUE(sink->violations.empty()) << sink->violations.size() << " unguarded rewrites, first at "
+                                          << (sink->violations.empty() ? 0 : sink->violations.front());
+}
+
 // Unbuffered, every block and page is its own write; buffered, writes come in larger pieces.
 INSTANTIATE_TEST_SUITE_P(Buffering, NdbCrash, ::testing::Values(std::size_t{0}, std::size_t{1} << 20));
 
