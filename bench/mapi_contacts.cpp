@@ -69,7 +69,6 @@ struct Result
 Result run(long contacts, const std::filesystem::path& path, bool discard)
 {
     mapi::PstSessionOptions options;
-    options.createStore = mapi::pstMessageStoreFactory();
     if (discard)
         options.openSink = [](const std::filesystem::path&) { return std::make_unique<DiscardingSink>(); };
 

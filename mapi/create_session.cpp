@@ -14,7 +14,6 @@ std::unique_ptr<RDOSession> createSession(const SessionOptions& options)
 {
     PstSessionOptions pstOptions;
     pstOptions.session = options;
-    pstOptions.createStore = pstMessageStoreFactory();
     return createPstSession(std::move(pstOptions));
 }
 

@@ -218,6 +218,8 @@ public:
             m_options.session.random = defaultRandom();
         if (!m_options.localToUtc)
             m_options.localToUtc = rememberedZone(contact::processTimeZone());
+        if (!m_options.createStore)
+            m_options.createStore = pstMessageStoreFactory();
         // Without a sink of the caller's, a store is a file on disk, created staged.
         m_stageFiles = !m_options.openSink;
     }
@@ -269,8 +271,6 @@ private:
         if (format != olStoreDefault && format != olStoreUnicode)
             throw MapiError("Cannot create \"" + path.string() + "\": unknown store format " +
                             std::to_string(format) + "; use the Unicode format (1 or 2).");
-        if (!m_options.createStore)
-            throw MapiError("Cannot create \"" + path.string() + "\": the session has no store writer.");
 
         std::unique_ptr<pst::Sink> sink;
         std::filesystem::path staging;

@@ -36,7 +36,7 @@ struct PstSessionOptions
     SessionOptions session;
     // Default: FileSink::createNew (exclusive create on disk).
     SinkFactory openSink;
-    // Required: createSession passes pstMessageStoreFactory().
+    // Default: our PST writer (pstMessageStoreFactory).
     MessageStoreFactory createStore;
     // Default: the process's time zone.
     contact::LocalToUtc localToUtc;

@@ -77,7 +77,10 @@ StagedFile createStagedFile(const std::filesystem::path& finalPath)
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[8];
         std::snprintf(suffix, sizeof suffix, ".%06x", static_cast<unsigned>(device() & 0xFFFFFF));
-        const std::filesystem::path staging = folder / ("." + finalPath.filename().string() + suffix);
+        std::string hidden = ".";
+        hidden += finalPath.filename().string();
+        hidden += suffix;
+        const std::filesystem::path staging = folder / hidden;
         struct stat taken;
         if (::lstat(staging.c_str(), &taken) == 0)
             continue; // left behind by a run that was killed

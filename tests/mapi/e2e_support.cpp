@@ -67,7 +67,6 @@ PstSessionOptions realWriterOptions(std::shared_ptr<std::chrono::system_clock::t
     if (!clock)
         clock = std::make_shared<std::chrono::system_clock::time_point>(e2eStart);
     PstSessionOptions options;
-    options.createStore = pstMessageStoreFactory();
     options.session.clock = [clock] { return *clock; };
     options.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
     options.localToUtc = contact::fixedOffsetZone(0);

@@ -1,0 +1,285 @@
+// Durability as the user sees it, on files from the real writer: saved contacts become
+// durable on their own at the commit interval; a failed write leaves the file at its last
+// commit and is reported by every later call; a writer process killed at any moment leaves a
+// file that our checker and pypff accept, holding at least what it had reported durable.
+
+#include "e2e_support.h"
+#include "pst/check/checker.h"
+#include "pst/check/pst_reader.h"
+#include "tests/pst/oracle/pst_oracle.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tressimo::mapi::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// Hands the session a sink whose bytes the test keeps after the session is gone.
+class KeptSink : public pst::Sink
+{
+public:
+    explicit KeptSink(std::shared_ptr<pst::MemorySink> kept) : m_kept(std::move(kept)) {}
+    void writeAt(std::uint64_t offset, pst::ByteView data) override { m_kept->writeAt(offset, data); }
+    void resize(std::uint64_t size) override { m_kept->resize(size); }
+    void sync() override { m_kept->sync(); }
+    std::uint64_t size() const override { return m_kept->size(); }
+    std::string name() const override { return m_kept->name(); }
+
+private:
+    std::shared_ptr<pst::MemorySink> m_kept;
+};
+
+// The checker's errors on a file's bytes, one per line; empty when sound.
+std::string violations(const pst::Bytes& bytes)
+{
+    std::string out;
+    for (const auto& v : pst::check::checkPstBytes(bytes))
+        if (v.severity == pst::check::Severity::Error)
+            out += v.toString() + "\n";
+    return out;
+}
+
+std::size_t contactsIn(const pst::check::PstReader& pst)
+{
+    const auto folder = pst.findFolder("Contacts");
+    return folder ? pst.messages(*folder).size() : 0;
+}
+
+TEST(E2eDurability, ContactsBecomeDurableOnTheirOwnAtTheCommitInterval)
+{
+    auto kept = std::make_shared<pst::MemorySink>("interval.pst");
+    auto clock = std::make_shared<std::chrono::system_clock::time_point>(e2eStart);
+    auto options = realWriterOptions(clock);
+    options.openSink = [kept](const fs::path&) { return std::make_unique<KeptSink>(kept); };
+    auto reports = std::make_shared<std::vector<std::uint64_t>>();
+    options.onCommit = [reports](const CommitReport& r) { reports->push_back(r.itemsDurable); };
+
+    auto session = createPstSession(options);
+    session->Logon();
+    RDOStore& store = session->Stores().AddPSTStore("interval.pst", olStoreDefault, "Interval");
+    store.ValidateIPMTree();
+    std::vector<std::size_t> inCopies;
+    for (int i = 0; i < 10; ++i) {
+        *clock += 500ms;
+        writeContactAsTheWriterDoes(store, typicalContact(i));
+        // What a crash now would leave: the file as it is.
+        const pst::Bytes copy = kept->bytes();
+        ASSERT_EQ(violations(copy), "") << "after contact " << i;
+        inCopies.push_back(contactsIn(pst::check::PstReader::fromBytes(copy)));
+        EXPECT_EQ(inCopies.back(), reports->back()) << "after contact " << i;
+    }
+    EXPECT_EQ(inCopies, (std::vector<std::size_t>{0, 0, 0, 4, 4, 4, 4, 8, 8, 8}));
+    session->Logoff();
+    EXPECT_EQ(contactsIn(pst::check::PstReader::fromBytes(kept->bytes())), 10u);
+}
+
+// Tree, six contacts (a commit after the fourth), Logoff; the sink fails at operation
+// `failAt` (0: never). Returns the errors seen, the bytes left and the last durable count.
+struct FailedRun
+{
+    std::vector<std::string> errors;
+    bool storeCreated = false;
+    std::optional<std::uint64_t> lastReported;
+    std::size_t itemsWritten = 0; // saved without an error
+    pst::Bytes bytes;
+    std::uint64_t operations = 0;
+};
+
+FailedRun runFailingAt(std::uint64_t failAt)
+{
+    FailedRun run;
+    auto kept = std::make_shared<pst::MemorySink>("/media/stick/WindowsContacts.pst");
+    auto clock = std::make_shared<std::chrono::system_clock::time_point>(e2eStart);
+    auto options = realWriterOptions(clock);
+    pst::FailingSink* failing = nullptr;
+    options.openSink = [&](const fs::path&) {
+        auto sink = std::make_unique<pst::FailingSink>(
+            std::make_unique<KeptSink>(kept), failAt ? failAt : std::numeric_limits<std::uint64_t>::max());
+        failing = sink.get();
+        return sink;
+    };
+    options.onCommit = [&](const CommitReport& r) { run.lastReported = r.itemsDurable; };
+    auto note = [&](auto&& step) {
+        try {
+            step();
+        } catch (const MapiError& e) {
+            run.errors.push_back(e.what());
+        }
+    };
+    {
+        auto session = createPstSession(options);
+        session->Logon();
+        RDOStore* store = nullptr;
+        note([&] { store = &session->Stores().AddPSTStore("/media/stick/WindowsContacts.pst"); });
+        if (store) {
+            run.storeCreated = true;
+            note([&] { store->ValidateIPMTree(); });
+            for (int i = 0; i < 6; ++i) {
+                *clock += 500ms;
+                // The contact writer's steps swallow their failures; Save's is seen here.
+                note([&] {
+                    auto item = store->GetDefaultFolder(olFolderContacts).Items().Add(olContactItem);
+                    item->put("FirstName", typicalContact(i).firstName);
+                    item->put("LastName", typicalContact(i).lastName);
+                    MAPIUtils().HrSetOneProp(item->MAPIOBJECT(), 0x3A45001F, std::string("Dr."), true);
+                    item->Save();
+                    ++run.itemsWritten;
+                });
+            }
+            note([&] { session->Logoff(); });
+        }
+        run.operations = failing->operations();
+    }
+    run.bytes = kept->bytes();
+    return run;
+}
+
+TEST(E2eDurability, AFailedWriteLeavesTheFileAtItsLastCommitWhateverWriteFails)
+{
+    const FailedRun clean = runFailingAt(0);
+    ASSERT_TRUE(clean.errors.empty()) << clean.errors.front();
+    ASSERT_EQ(clean.lastReported, 6u);
+    ASSERT_GT(clean.operations, 10u);
+    for (std::uint64_t failAt = 1; failAt <= clean.operations; ++failAt) {
+        SCOPED_TRACE("failing operation " + std::to_string(failAt) + " of " +
+                     std::to_string(clean.operations));
+        const FailedRun run = runFailingAt(failAt);
+        ASSERT_FALSE(run.errors.empty());
+        for (const auto& e : run.errors)
+            EXPECT_EQ(e, "Cannot write to \"/media/stick/WindowsContacts.pst\": No space left on device");
+        if (!run.storeCreated)
+            continue; // AddPSTStore failed: on disk the staged file is removed
+        EXPECT_EQ(violations(run.bytes), "");
+        // A commit whose last sync failed may still have reached the file: it then holds the
+        // items of that commit, never fewer than the last one reported.
+        const std::size_t held = contactsIn(pst::check::PstReader::fromBytes(run.bytes));
+        EXPECT_GE(held, run.lastReported.value_or(0));
+        EXPECT_LE(held, run.itemsWritten);
+    }
+}
+
+// ---- A writer process killed at chosen moments ------------------------------------------------
+
+struct KilledRun
+{
+    std::vector<std::string> lines;
+    std::uint64_t lastCommitted = 0;
+    bool created = false;
+    bool done = false;
+};
+
+// The checker's errors on a file a killed writer left. A writer killed while growing the file
+// leaves new regions past the end of file its last header records (the node database extends
+// the file before it may commit the extension); the checker counts that tail against the
+// header. Such a file is accepted when the store up to the recorded end is sound.
+std::string errorsOfKilledFile(const fs::path& path)
+{
+    pst::Bytes bytes;
+    {
+        const std::string text = readText(path);
+        bytes.assign(text.begin(), text.end());
+    }
+    const std::string all = violations(bytes);
+    const std::uint64_t recordedEnd = pst::check::PstReader::fromBytes(bytes).header().fileEof;
+    if (all.empty() || recordedEnd >= bytes.size())
+        return all;
+    for (std::size_t start = 0, end; (end = all.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = all.substr(start, end - start);
+        if (line.rfind("HEADER_FILE_EOF ", 0) != 0 && line.rfind("HEADER_AMAP_LAST ", 0) != 0 &&
+            line.rfind("HEADER_AMAP_FREE ", 0) != 0)
+            return all;
+    }
+    bytes.resize(recordedEnd);
+    return violations(bytes);
+}
+
+KilledRun runAndKill(const fs::path& pst, std::chrono::microseconds after)
+{
+    int out[2];
+    if (::pipe(out) != 0)
+        throw std::runtime_error("pipe failed");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::close(out[1]);
+        const std::string file = pst.string();
+        ::execl(E2E_CONTACT_WRITER, E2E_CONTACT_WRITER, file.c_str(), "1000000", "5", nullptr);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::this_thread::sleep_for(after);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    // Everything the writer said before it died is in the pipe.
+    std::string text;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+
+    KilledRun run;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = text.substr(start, end - start);
+        run.lines.push_back(line);
+        if (line == "created")
+            run.created = true;
+        if (line == "done")
+            run.done = true;
+        if (line.rfind("committed ", 0) == 0)
+            run.lastCommitted = std::stoull(line.substr(10));
+    }
+    return run;
+}
+
+TEST(E2eDurability, AWriterKilledAtAnyMomentLeavesAFileTheReadersAccept)
+{
+    // From inside the store's creation to a run that has written thousands of contacts.
+    const std::chrono::microseconds moments[] = {0us,   300us, 1ms,   2ms,   4ms,   7ms,
+                                                 11ms,  16ms,  25ms,  40ms,  60ms,  90ms,
+                                                 130ms, 200ms, 300ms, 450ms, 700ms, 1000ms};
+    TempFolder folder;
+    int killedWithCommits = 0;
+    for (std::size_t i = 0; i < std::size(moments); ++i) {
+        SCOPED_TRACE("killed after " + std::to_string(moments[i].count()) + " us");
+        const fs::path pst = folder.path() / ("killed-" + std::to_string(i) + ".pst");
+        const KilledRun run = runAndKill(pst, moments[i]);
+        ASSERT_FALSE(run.done) << "the writer finished before it was killed";
+        if (!fs::exists(pst)) {
+            // Killed while the store was being made: no file under the name, no report.
+            EXPECT_FALSE(run.created);
+            continue;
+        }
+        EXPECT_EQ(errorsOfKilledFile(pst), "");
+        const auto reader = pst::check::PstReader::open(pst);
+        EXPECT_GE(contactsIn(reader), run.lastCommitted);
+        const auto pypff = runProgram({"/usr/bin/python3", E2E_PYPFF_COUNT, pst.string(), "Contacts"});
+        ASSERT_EQ(pypff.exitCode, 0) << pypff.output;
+        EXPECT_EQ(pypff.output.substr(0, pypff.output.find('\n')), "store Windows Contacts : Killed");
+        if (run.lastCommitted > 0) {
+            ++killedWithCommits;
+            const std::size_t at = pypff.output.find("\nContacts ");
+            ASSERT_NE(at, std::string::npos) << pypff.output;
+            EXPECT_GE(std::stoull(pypff.output.substr(at + 10)), run.lastCommitted) << pypff.output;
+        }
+    }
+    // Hidden files of stores killed while being made are all that may be left besides.
+    for (const auto& entry : fs::directory_iterator(folder.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.rfind("killed-", 0) == 0 || name.rfind(".killed-", 0) == 0) << name;
+    }
+    EXPECT_GE(killedWithCommits, 5) << "too few kills fell into the run itself";
+}
+
+} // namespace
+} // namespace tressimo::mapi::test
