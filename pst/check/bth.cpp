@@ -24,12 +24,12 @@ struct Walker
     }
 
     // Keys compare as little-endian numbers, which is how the format orders them.
-    static bool less(const Bytes& a, const Bytes& b)
+    static bool less(ByteView a, ByteView b)
     {
         return std::lexicographical_compare(a.rbegin(), a.rend(), b.rbegin(), b.rend());
     }
 
-    void walk(std::uint32_t hid, int level, const Bytes* firstKey)
+    void walk(std::uint32_t hid, int level, const ByteView* firstKey)
     {
         // Each allocation belongs to one place in the tree; a loop would never end.
         if (!visited.insert(hid).second) {
@@ -47,8 +47,8 @@ struct Walker
             error("BTH_RECORDS", "index records in allocation " + hex(hid), "none");
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint8_t* r = items.data() + i * recordSize;
-            Bytes key(r, r + header.keySize);
-            if (i == 0 && firstKey && key != *firstKey)
+            const ByteView key(r, header.keySize);
+            if (i == 0 && firstKey && !std::equal(key.begin(), key.end(), firstKey->begin(), firstKey->end()))
                 error("BTH_KEY", "the index key of allocation " + hex(hid) + " as its first key",
                       "a different first key");
             if (level > 0) {
@@ -60,7 +60,7 @@ struct Walker
             if (!out.empty() && !less(out.back().key, key))
                 error("BTH_ORDER", "keys in strictly ascending order",
                       "record " + std::to_string(out.size()) + " does not sort after the one before it");
-            out.push_back({std::move(key), Bytes(r + header.keySize, r + recordSize)});
+            out.push_back({key, ByteView(r + header.keySize, recordSize - header.keySize)});
         }
     }
 };

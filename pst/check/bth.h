@@ -21,10 +21,11 @@ struct BthHeader
     std::uint32_t root = 0;
 };
 
+// Views into the heap's allocations: valid while the heap they were read from lives.
 struct BthRecord
 {
-    Bytes key;
-    Bytes data;
+    ByteView key;
+    ByteView data;
     // The key as a little-endian number (keys are at most 8 bytes in every BTH we read).
     std::uint64_t keyValue() const;
 };

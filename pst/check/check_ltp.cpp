@@ -106,14 +106,17 @@ void checkContent(const LtpNode& node, Role role, Findings& f)
         f.note("NODE_NOT_DECODED", node.where, "a table with heap client 0xAC, which this checker does not decode");
         return;
     }
+    const std::size_t before = f.all().size();
     try {
         if (role == Role::PropertyContext || (role == Role::Unknown && client == HeapClient::Properties))
             readPropertyContext(node, *heap, &f);
         else if (role == Role::TableContext || (role == Role::Unknown && client == HeapClient::Table))
-            readTableContext(node, *heap, &f);
+            readTableContext(node, *heap, &f, [](const Table&, TableRow&&) {}); // checked as read
     } catch (const FormatError& e) {
-        f.error("NODE_UNREADABLE", node.where,
-                role == Role::TableContext ? "a readable table context" : "a readable property context", e.what());
+        // The reader names the cause itself where it can; only an unexplained stop is reported.
+        if (f.all().size() == before)
+            f.error("NODE_UNREADABLE", node.where,
+                    role == Role::TableContext ? "a readable table context" : "a readable property context", e.what());
     }
 }
 

@@ -3,11 +3,13 @@
 // children and messages.
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
 
 #include "pst/check/checker.h"
+#include "pst/check/heap.h"
 #include "pst/check/ltp_node.h"
 #include "pst/check/name_map.h"
 #include "pst/check/nid.h"
@@ -273,14 +275,30 @@ private:
                       n.nidParent == 0 ? "none" : describeNid(n.nidParent) + (m_file.findNode(n.nidParent) ? "" : " (missing)"));
     }
 
-    // The rows of a folder's table against the child objects it lists.
-    void compareRows(const Table& t, const std::vector<std::uint32_t>& children, const char* rowsCode,
-                     const std::string& where, const std::set<std::uint32_t>& uncopied)
+    // Reads a folder's table one row at a time (a contents table may list every message of the
+    // store), checks each row against the child it stands for, then the set of rows against
+    // the children. `visit` sees each listed child's properties as they are read.
+    using ChildVisitor = std::function<void(std::uint32_t, const PropertyMap&)>;
+    void compareRows(std::uint32_t tableNid, const std::vector<std::uint32_t>& children, const char* rowsCode,
+                     const std::set<std::uint32_t>& uncopied, const ChildVisitor& visit = {})
     {
-        std::set<std::uint32_t> expected(children.begin(), children.end());
+        const NodeEntry* n = m_file.findNode(tableNid);
+        if (!n || n->bidData == 0)
+            return;
+        const std::string where = describeNid(tableNid);
+        const std::set<std::uint32_t> expected(children.begin(), children.end());
         std::set<std::uint32_t> listed;
-        for (const TableRow& r : t.rows)
-            listed.insert(r.rowId);
+        try {
+            const LtpNode node = loadNode(m_file, *n);
+            const Heap heap(node.blocks);
+            readTableContext(node, heap, nullptr, [&](const Table& t, TableRow&& row) {
+                listed.insert(row.rowId);
+                if (expected.count(row.rowId))
+                    compareRow(where, t, row, uncopied, visit);
+            });
+        } catch (const FormatError&) {
+            return; // an unreadable table has been reported by the LTP checks
+        }
         for (std::uint32_t c : expected)
             if (!listed.count(c))
                 m_f.error(rowsCode, where, "a row for " + describeNid(c), "none");
@@ -288,29 +306,33 @@ private:
             if (!expected.count(r))
                 m_f.error(rowsCode, where + " row " + hex(r), "rows only for the folder's own children",
                           m_file.findNode(r) ? describeNid(r) + " belongs elsewhere" : "no such node");
-        for (const TableRow& row : t.rows) {
-            if (!expected.count(row.rowId))
+    }
+
+    // A row holds a copy of each of the child's properties its columns name, and nothing the
+    // child does not have ([MS-PST] 2.4.4.7, 2.4.4.8).
+    void compareRow(const std::string& where, const Table& t, const TableRow& row,
+                    const std::set<std::uint32_t>& uncopied, const ChildVisitor& visit)
+    {
+        const auto child = properties(row.rowId);
+        if (!child)
+            return;
+        if (visit)
+            visit(row.rowId, *child);
+        for (const TableColumn& c : t.columns) {
+            if (uncopied.count(c.tag))
                 continue;
-            const auto child = properties(row.rowId);
-            if (!child)
-                continue;
-            for (const TableColumn& c : t.columns) {
-                if (uncopied.count(c.tag))
-                    continue;
-                auto inRow = row.values.find(c.tag);
-                auto inChild = child->find(c.tag);
-                const std::string cell = where + " row " + hex(row.rowId) + " column " + tagHex(c.tag);
-                if (inRow != row.values.end() && inChild != child->end()) {
-                    if (!(inRow->second == inChild->second))
-                        m_f.error("FOLDER_ROW_VALUE", cell, inChild->second.toDisplayString() + " (the child's value)",
-                                  inRow->second.toDisplayString());
-                } else if (inChild != child->end()) {
-                    m_f.error("FOLDER_ROW_VALUE", cell, inChild->second.toDisplayString() + " (the child's value)",
-                              "no value");
-                } else if (inRow != row.values.end()) {
-                    m_f.error("FOLDER_ROW_VALUE", cell, "no value (the child has none)",
+            auto inRow = row.values.find(c.tag);
+            auto inChild = child->find(c.tag);
+            auto cell = [&] { return where + " row " + hex(row.rowId) + " column " + tagHex(c.tag); };
+            if (inRow != row.values.end() && inChild != child->end()) {
+                if (!(inRow->second == inChild->second))
+                    m_f.error("FOLDER_ROW_VALUE", cell(), inChild->second.toDisplayString() + " (the child's value)",
                               inRow->second.toDisplayString());
-                }
+            } else if (inChild != child->end()) {
+                m_f.error("FOLDER_ROW_VALUE", cell(), inChild->second.toDisplayString() + " (the child's value)",
+                          "no value");
+            } else if (inRow != row.values.end()) {
+                m_f.error("FOLDER_ROW_VALUE", cell(), "no value (the child has none)", inRow->second.toDisplayString());
             }
         }
     }
@@ -343,6 +365,16 @@ private:
                 assoc.push_back(c.nid);
         }
 
+        // The unread count needs every message's flags; the contents rows read most of them.
+        std::set<std::uint32_t> flagsSeen;
+        std::int32_t unread = 0;
+        auto countUnread = [&](std::uint32_t nid, const PropertyMap& mp) {
+            if (!flagsSeen.insert(nid).second)
+                return;
+            auto flags = mp.find(tag::MessageFlags);
+            if (flags != mp.end() && (flags->second.toInt32() & kMessageFlagRead) == 0)
+                ++unread;
+        };
         for (std::uint8_t t : {nidtype::HierarchyTable, nidtype::ContentsTable, nidtype::AssocContentsTable}) {
             const std::uint32_t tableNid = withType(n.nid, t);
             const NodeEntry* tn = m_file.findNode(tableNid);
@@ -353,24 +385,18 @@ private:
             if (tn->nidParent != 0)
                 m_f.error("NODE_PARENT", describeNid(tableNid), "NBT parent 0 (folder tables have none)",
                           hex(tn->nidParent));
-            const auto tc = table(tableNid);
-            if (!tc)
-                continue;
             if (t == nidtype::HierarchyTable)
-                compareRows(*tc, subfolders, "FOLDER_HIERARCHY", describeNid(tableNid), uncopiedHierarchyColumns());
+                compareRows(tableNid, subfolders, "FOLDER_HIERARCHY", uncopiedHierarchyColumns());
             else if (t == nidtype::ContentsTable)
-                compareRows(*tc, messages, "FOLDER_CONTENTS", describeNid(tableNid), uncopiedContentsColumns());
+                compareRows(tableNid, messages, "FOLDER_CONTENTS", uncopiedContentsColumns(), countUnread);
             else
-                compareRows(*tc, assoc, "FOLDER_CONTENTS", describeNid(tableNid), uncopiedContentsColumns());
+                compareRows(tableNid, assoc, "FOLDER_CONTENTS", uncopiedContentsColumns());
         }
+        for (std::uint32_t m : messages)
+            if (!flagsSeen.count(m))
+                if (const auto mp = properties(m))
+                    countUnread(m, *mp);
 
-        std::int32_t unread = 0;
-        for (std::uint32_t m : messages) {
-            const auto mp = properties(m);
-            auto flags = mp ? mp->find(tag::MessageFlags) : PropertyMap::const_iterator{};
-            if (mp && flags != mp->end() && (flags->second.toInt32() & kMessageFlagRead) == 0)
-                ++unread;
-        }
         auto count = props->find(tag::ContentCount);
         if (count != props->end() && count->second.toInt32() != static_cast<std::int32_t>(messages.size()))
             m_f.error("FOLDER_CONTENT_COUNT", where,

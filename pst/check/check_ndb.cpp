@@ -43,6 +43,30 @@ void checkTrailer(const PstFile& file, std::uint64_t offset, PageType type, std:
         f.error("PAGE_BID", where, "bid " + hex(expectedBid) + " (the page's own offset)", hex(t.bid));
 }
 
+// What occupies a stretch of the file: a map page, a B-tree page or a block. Names are
+// made only for findings, so a file with a million blocks costs no strings.
+struct Occupant
+{
+    enum Kind { MapPageKind, TreePageKind, BlockKind } kind;
+    std::uint8_t pageType = 0;
+    std::uint64_t bid = 0;
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+
+    std::string describe() const
+    {
+        switch (kind) {
+        case MapPageKind:
+            return std::string(pageTypeName(pageType)) + " page at " + hex(offset);
+        case TreePageKind:
+            return std::string(pageTypeName(pageType)) + " page " + hex(bid) + " at " + hex(offset);
+        case BlockKind:
+            break;
+        }
+        return std::string(isInternalBid(bid) ? "internal block " : "block ") + hex(bid) + " at " + hex(offset);
+    }
+};
+
 // The 64-byte slots of the file's data area and what occupies each.
 class SpaceMap
 {
@@ -52,17 +76,17 @@ public:
     {
     }
 
-    // Records that `what` occupies [offset, offset + size); reports overlaps once per object.
-    void occupy(std::uint64_t offset, std::uint64_t size, std::string what, Findings& f)
+    // Records what occupies [offset, offset + size); reports overlaps once per occupant.
+    void occupy(const Occupant& o, Findings& f)
     {
-        const int id = static_cast<int>(m_names.size());
-        m_names.push_back(what);
-        m_extents.push_back({offset, size});
+        const int id = static_cast<int>(m_occupants.size());
+        m_occupants.push_back(o);
         bool reported = false;
-        for (std::uint64_t s = slotOf(offset); s < slotOf(offset + size + kSlotSize - 1) && s < m_owner.size(); ++s) {
+        const std::uint64_t end = std::min<std::uint64_t>(slotOf(o.offset + o.size + kSlotSize - 1), m_owner.size());
+        for (std::uint64_t s = slotOf(o.offset); s < end; ++s) {
             if (m_owner[s] >= 0 && !reported) {
-                f.error("ALLOC_OVERLAP", what, "space of its own", "shares " + hex(kFirstAMapOffset + s * kSlotSize) +
-                                                                      " with " + m_names[m_owner[s]]);
+                f.error("ALLOC_OVERLAP", o.describe(), "space of its own",
+                        "shares " + hex(kFirstAMapOffset + s * kSlotSize) + " with " + m_occupants[m_owner[s]].describe());
                 reported = true;
             }
             if (m_owner[s] < 0)
@@ -72,32 +96,31 @@ public:
 
     std::size_t slots() const { return m_owner.size(); }
     bool used(std::uint64_t slot) const { return m_owner[slot] >= 0; }
-    const std::vector<std::string>& names() const { return m_names; }
-    const std::vector<std::pair<std::uint64_t, std::uint64_t>>& extents() const { return m_extents; }
+    const std::vector<Occupant>& occupants() const { return m_occupants; }
 
 private:
     static std::uint64_t slotOf(std::uint64_t offset) { return (offset - kFirstAMapOffset) / kSlotSize; }
 
     std::vector<int> m_owner;
-    std::vector<std::string> m_names;
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_extents;
+    std::vector<Occupant> m_occupants;
 };
 
 struct References
 {
     std::map<std::uint64_t, std::uint32_t> count; // by bidKey
 
-    void add(const PstFile& file, std::uint64_t bid, const std::string& from, Findings& f, bool wantInternal,
-             const char* role)
+    // `from` names the referrer; it is called only when there is something to report.
+    template <typename From>
+    void add(const PstFile& file, std::uint64_t bid, const From& from, Findings& f, bool wantInternal, const char* role)
     {
         const BlockEntry* b = file.findBlock(bid);
         if (!b) {
-            f.error("REF_MISSING", from, std::string(role) + " " + hex(bid) + " in the block B-tree", "no such block");
+            f.error("REF_MISSING", from(), std::string(role) + " " + hex(bid) + " in the block B-tree", "no such block");
             return;
         }
         ++count[bidKey(bid)];
         if (isInternalBid(bid) != wantInternal)
-            f.error("REF_KIND", from,
+            f.error("REF_KIND", from(),
                     std::string(role) + " " + hex(bid) + " naming " + (wantInternal ? "an internal" : "a data") +
                         " block",
                     wantInternal ? "a data block" : "an internal block");
@@ -184,16 +207,16 @@ void checkDList(const PstFile& file, Findings& f)
 void checkBlocks(const PstFile& file, References& refs, Findings& f)
 {
     for (const BlockEntry& b : file.blocks()) {
-        const std::string where = blockWhere(b);
+        auto where = [&] { return blockWhere(b); };
         if (b.ib % kBlockAlignment != 0)
-            f.error("BLOCK_ALIGNMENT", where, "an offset that is a multiple of 64", hex(b.ib));
+            f.error("BLOCK_ALIGNMENT", where(), "an offset that is a multiple of 64", hex(b.ib));
         if (b.cb > kMaxBlockDataSize) {
-            f.error("BLOCK_SIZE", where, "cb at most " + std::to_string(kMaxBlockDataSize), std::to_string(b.cb));
+            f.error("BLOCK_SIZE", where(), "cb at most " + std::to_string(kMaxBlockDataSize), std::to_string(b.cb));
             continue;
         }
         const std::uint64_t disk = blockDiskSize(b.cb);
         if (b.ib < kFirstAMapOffset || b.ib > file.size() || file.size() - b.ib < disk) {
-            f.error("BLOCK_OUT_OF_FILE", where,
+            f.error("BLOCK_OUT_OF_FILE", where(),
                     "a block between " + hex(kFirstAMapOffset) + " and the end of file " + hex(file.size()),
                     std::to_string(disk) + " bytes at " + hex(b.ib));
             continue;
@@ -201,35 +224,35 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
         const ByteView raw = file.rawBlock(b);
         const BlockTrailer t = parseBlockTrailer(raw.data() + disk - kBlockTrailerSize);
         if (t.cb != b.cb)
-            f.error("BLOCK_SIZE", where, "trailer cb " + std::to_string(b.cb) + " (as the block B-tree says)",
+            f.error("BLOCK_SIZE", where(), "trailer cb " + std::to_string(b.cb) + " (as the block B-tree says)",
                     std::to_string(t.cb));
         if (t.bid != b.bid)
-            f.error("BLOCK_BID", where, "trailer bid " + hex(b.bid), hex(t.bid));
+            f.error("BLOCK_BID", where(), "trailer bid " + hex(b.bid), hex(t.bid));
         const std::uint16_t sig = computeSignature(b.ib, b.bid);
         if (t.signature != sig)
-            f.error("BLOCK_SIGNATURE", where, hex(sig), hex(t.signature));
+            f.error("BLOCK_SIGNATURE", where(), hex(sig), hex(t.signature));
         const std::uint32_t crc = computeCrc(raw.data(), b.cb);
         if (t.crc != crc)
-            f.error("BLOCK_CRC", where, hex(crc), hex(t.crc));
+            f.error("BLOCK_CRC", where(), hex(crc), hex(t.crc));
 
         if (!isInternalBid(b.bid))
             continue;
         const Bytes data(raw.begin(), raw.begin() + b.cb);
         const InternalBlock ib = parseInternalBlock(data);
         if (!ib.problem.empty()) {
-            f.error("INTERNAL_BLOCK", where, "an XBLOCK, XXBLOCK, SLBLOCK or SIBLOCK", ib.problem);
+            f.error("INTERNAL_BLOCK", where(), "an XBLOCK, XXBLOCK, SLBLOCK or SIBLOCK", ib.problem);
             continue;
         }
-        const std::string kind = std::string(internalKindName(ib.kind)) + " " + hex(b.bid);
+        auto kind = [&] { return std::string(internalKindName(ib.kind)) + " " + hex(b.bid); };
         const std::size_t entrySize = ib.kind == InternalKind::SLBlock ? 24 : ib.kind == InternalKind::SIBlock ? 16 : 8;
         const std::size_t maxEntries = ib.kind == InternalKind::SLBlock   ? kMaxSLBlockEntries
                                        : ib.kind == InternalKind::SIBlock ? kMaxSIBlockEntries
                                                                           : kMaxXBlockEntries;
         if (ib.entryCount == 0 || ib.entryCount > maxEntries)
-            f.error("INTERNAL_BLOCK", kind, "1.." + std::to_string(maxEntries) + " entries",
+            f.error("INTERNAL_BLOCK", kind(), "1.." + std::to_string(maxEntries) + " entries",
                     std::to_string(ib.entryCount));
         if (b.cb != 8 + ib.entryCount * entrySize)
-            f.error("INTERNAL_BLOCK", kind, "cb " + std::to_string(8 + ib.entryCount * entrySize) + " for " +
+            f.error("INTERNAL_BLOCK", kind(), "cb " + std::to_string(8 + ib.entryCount * entrySize) + " for " +
                                                 std::to_string(ib.entryCount) + " entries",
                     std::to_string(b.cb));
         // The upper half of an SLENTRY's 8-byte NID is not checked: Outlook 2007 leaves junk there
@@ -253,7 +276,7 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
                 try {
                     const InternalBlock x = parseInternalBlock(file.readBlock(child));
                     if (!x.problem.empty() || x.kind != InternalKind::XBlock) {
-                        f.error("REF_KIND", kind, "entry " + hex(child) + " naming an XBLOCK",
+                        f.error("REF_KIND", kind(), "entry " + hex(child) + " naming an XBLOCK",
                                 x.problem.empty() ? internalKindName(x.kind) : x.problem);
                         known = false;
                     } else {
@@ -264,17 +287,17 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
                 }
             }
             if (known && total != ib.totalSize)
-                f.error("DATA_TREE_SIZE", kind, "lcbTotal " + std::to_string(total) + " (the data below it)",
+                f.error("DATA_TREE_SIZE", kind(), "lcbTotal " + std::to_string(total) + " (the data below it)",
                         std::to_string(ib.totalSize));
         } else if (ib.kind == InternalKind::SLBlock) {
             for (std::size_t i = 0; i < ib.leaves.size(); ++i) {
                 const SubnodeLeafEntry& e = ib.leaves[i];
-                const std::string entry = kind + " entry " + describeNid(e.nid);
+                auto entry = [&] { return kind() + " entry " + describeNid(e.nid); };
                 if (i > 0 && e.nid <= ib.leaves[i - 1].nid)
-                    f.error("SUBNODE_ORDER", kind, "subnode NIDs in ascending order",
+                    f.error("SUBNODE_ORDER", kind(), "subnode NIDs in ascending order",
                             hex(e.nid) + " after " + hex(ib.leaves[i - 1].nid));
                 if (e.bidData == 0)
-                    f.error("REF_MISSING", entry, "a data block", "bidData 0");
+                    f.error("REF_MISSING", entry(), "a data block", "bidData 0");
                 else
                     refs.add(file, e.bidData, entry, f, isInternalBid(e.bidData), "bidData");
                 if (e.bidSub != 0)
@@ -284,16 +307,16 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
             for (std::size_t i = 0; i < ib.intermediates.size(); ++i) {
                 const SubnodeIntermediateEntry& e = ib.intermediates[i];
                 if (i > 0 && e.nid <= ib.intermediates[i - 1].nid)
-                    f.error("SUBNODE_ORDER", kind, "keys in ascending order",
+                    f.error("SUBNODE_ORDER", kind(), "keys in ascending order",
                             hex(e.nid) + " after " + hex(ib.intermediates[i - 1].nid));
                 refs.add(file, e.bid, kind, f, true, "entry");
                 try {
                     const InternalBlock child = parseInternalBlock(file.readBlock(e.bid));
                     if (child.kind != InternalKind::SLBlock || !child.problem.empty())
-                        f.error("REF_KIND", kind, "entry " + hex(e.bid) + " naming an SLBLOCK",
+                        f.error("REF_KIND", kind(), "entry " + hex(e.bid) + " naming an SLBLOCK",
                                 child.problem.empty() ? internalKindName(child.kind) : child.problem);
                     else if (!child.leaves.empty() && child.leaves.front().nid != e.nid)
-                        f.error("SUBNODE_ORDER", kind, "key " + hex(e.nid) + " = first NID of its SLBLOCK",
+                        f.error("SUBNODE_ORDER", kind(), "key " + hex(e.nid) + " = first NID of its SLBLOCK",
                                 hex(child.leaves.front().nid));
                 } catch (const FormatError&) {
                 }
@@ -305,9 +328,9 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
 void checkNodeReferences(const PstFile& file, References& refs, Findings& f)
 {
     for (const NodeEntry& n : file.nodes()) {
-        const std::string where = "NBT entry " + describeNid(n.nid);
+        auto where = [&] { return "NBT entry " + describeNid(n.nid); };
         if (n.nidHigh != 0)
-            f.error("NBT_ENTRY", where, "a NID with zero upper 32 bits", hex(n.nidHigh));
+            f.error("NBT_ENTRY", where(), "a NID with zero upper 32 bits", hex(n.nidHigh));
         if (n.bidData != 0)
             refs.add(file, n.bidData, where, f, isInternalBid(n.bidData), "bidData");
         if (n.bidSub != 0)
@@ -317,7 +340,7 @@ void checkNodeReferences(const PstFile& file, References& refs, Findings& f)
             try {
                 const InternalBlock b = parseInternalBlock(file.readBlock(n.bidData));
                 if (b.problem.empty() && b.kind != InternalKind::XBlock && b.kind != InternalKind::XXBlock)
-                    f.error("REF_KIND", where, "bidData naming a data block or data tree", internalKindName(b.kind));
+                    f.error("REF_KIND", where(), "bidData naming a data block or data tree", internalKindName(b.kind));
             } catch (const FormatError&) {
             }
         }
@@ -325,7 +348,7 @@ void checkNodeReferences(const PstFile& file, References& refs, Findings& f)
             try {
                 const InternalBlock b = parseInternalBlock(file.readBlock(n.bidSub));
                 if (b.problem.empty() && b.kind != InternalKind::SLBlock && b.kind != InternalKind::SIBlock)
-                    f.error("REF_KIND", where, "bidSub naming a subnode tree", internalKindName(b.kind));
+                    f.error("REF_KIND", where(), "bidSub naming a subnode tree", internalKindName(b.kind));
             } catch (const FormatError&) {
             }
         }
@@ -360,17 +383,13 @@ void checkAllocation(const PstFile& file, Findings& f)
         return;
     SpaceMap space(file.size());
     for (const MapPage& m : requiredMapPages(file.size()))
-        space.occupy(m.offset, kPageSize, std::string(pageTypeName(static_cast<std::uint8_t>(m.type))) + " page at " +
-                                              hex(m.offset), f);
+        space.occupy({Occupant::MapPageKind, static_cast<std::uint8_t>(m.type), 0, m.offset, kPageSize}, f);
     for (const TreePage& p : file.treePages())
-        space.occupy(p.ib, kPageSize,
-                     std::string(pageTypeName(static_cast<std::uint8_t>(p.type))) + " page " + hex(p.bid) + " at " +
-                         hex(p.ib),
-                     f);
+        space.occupy({Occupant::TreePageKind, static_cast<std::uint8_t>(p.type), p.bid, p.ib, kPageSize}, f);
     for (const BlockEntry& b : file.blocks()) {
         const std::uint64_t disk = blockDiskSize(b.cb);
         if (b.ib >= kFirstAMapOffset && b.ib <= file.size() && file.size() - b.ib >= disk && b.ib % kSlotSize == 0)
-            space.occupy(b.ib, disk, blockWhere(b), f);
+            space.occupy({Occupant::BlockKind, 0, b.bid, b.ib, disk}, f);
     }
 
     auto marked = [&](std::uint64_t slot) {
@@ -379,12 +398,11 @@ void checkAllocation(const PstFile& file, Findings& f)
         return amapBit(amap, slot - region * (kAMapCoverage / kSlotSize));
     };
     // Everything in use must be marked allocated.
-    for (std::size_t i = 0; i < space.names().size(); ++i) {
-        const auto [offset, size] = space.extents()[i];
-        for (std::uint64_t s = (offset - kFirstAMapOffset) / kSlotSize;
-             s < (offset + size - kFirstAMapOffset) / kSlotSize && s < space.slots(); ++s)
+    for (const Occupant& o : space.occupants()) {
+        for (std::uint64_t s = (o.offset - kFirstAMapOffset) / kSlotSize;
+             s < (o.offset + o.size - kFirstAMapOffset) / kSlotSize && s < space.slots(); ++s)
             if (!marked(s)) {
-                f.error("ALLOC_UNMARKED", space.names()[i], "its space marked allocated in the AMap",
+                f.error("ALLOC_UNMARKED", o.describe(), "its space marked allocated in the AMap",
                         hex(kFirstAMapOffset + s * kSlotSize) + " is marked free");
                 break;
             }

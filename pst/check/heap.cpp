@@ -51,12 +51,24 @@ std::uint8_t fillLevelFor(std::size_t freeBytes)
     return 0xF;
 }
 
-Heap::Heap(std::vector<Bytes> blocks, Findings* findings, std::string where)
-    : m_blocks(std::move(blocks)), m_where(std::move(where))
+Heap::Heap(std::vector<Bytes>&& blocks, Findings* findings, std::string where)
+    : m_owned(std::move(blocks)), m_blocks(&m_owned), m_where(std::move(where))
 {
-    if (m_blocks.empty() || m_blocks[0].size() < kHnHeaderSize)
+    parse(findings);
+}
+
+Heap::Heap(const std::vector<Bytes>& blocks, Findings* findings, std::string where)
+    : m_blocks(&blocks), m_where(std::move(where))
+{
+    parse(findings);
+}
+
+void Heap::parse(Findings* findings)
+{
+    const std::vector<Bytes>& blocks = *m_blocks;
+    if (blocks.empty() || blocks[0].size() < kHnHeaderSize)
         throw FormatError(m_where + ": no heap header (the node's data is shorter than 12 bytes)");
-    const Bytes& first = m_blocks[0];
+    const Bytes& first = blocks[0];
     if (first[2] != kHeapSignature) {
         if (findings)
             findings->error("HN_SIGNATURE", m_where, "bSig " + hex(kHeapSignature), hex(first[2]));
@@ -66,14 +78,14 @@ Heap::Heap(std::vector<Bytes> blocks, Findings* findings, std::string where)
     m_userRoot = getU32(first.data() + 4);
     if (findings && !isKnownHeapClient(m_clientSig))
         findings->error("HN_CLIENT_SIG", m_where, "a client signature the format defines", hex(m_clientSig));
-    m_pages.resize(m_blocks.size());
-    for (std::size_t i = 0; i < m_blocks.size(); ++i)
+    m_pages.resize(blocks.size());
+    for (std::size_t i = 0; i < blocks.size(); ++i)
         parsePage(i, findings);
 }
 
 void Heap::parsePage(std::size_t index, Findings* findings)
 {
-    const Bytes& b = m_blocks[index];
+    const Bytes& b = (*m_blocks)[index];
     HeapPage& page = m_pages[index];
     page.dataSize = b.size();
     page.headerSize = index == 0 ? kHnHeaderSize : isBitmapPage(index) ? kHnBitmapHeaderSize : kHnPageHeaderSize;
@@ -134,11 +146,11 @@ void Heap::parsePage(std::size_t index, Findings* findings)
 std::uint8_t Heap::recordedFillLevel(std::size_t block) const
 {
     if (block < 8)
-        return nibble(m_blocks[0].data() + 8, block);
+        return nibble((*m_blocks)[0].data() + 8, block);
     const std::size_t bitmap = 8 + (block - 8) / 128 * 128;
-    if (bitmap >= m_blocks.size() || m_blocks[bitmap].size() < kHnBitmapHeaderSize)
+    if (bitmap >= m_blocks->size() || (*m_blocks)[bitmap].size() < kHnBitmapHeaderSize)
         return 0;
-    return nibble(m_blocks[bitmap].data() + 2, block - bitmap);
+    return nibble((*m_blocks)[bitmap].data() + 2, block - bitmap);
 }
 
 bool Heap::contains(std::uint32_t hid) const
@@ -158,7 +170,7 @@ ByteView Heap::item(std::uint32_t hid) const
     const std::uint32_t index = hidIndex(hid);
     const std::uint16_t begin = page.offsets[index - 1];
     const std::uint16_t end = page.offsets[index];
-    return ByteView(m_blocks[hidBlock(hid)].data() + begin, end - begin);
+    return ByteView((*m_blocks)[hidBlock(hid)].data() + begin, end - begin);
 }
 
 } // namespace tressimo::pst::check

@@ -41,15 +41,19 @@ class Heap
 {
 public:
     // Throws FormatError when the first block is not a heap at all. Anything else wrong is
-    // reported to findings (when given) and the damaged page has no allocations.
-    explicit Heap(std::vector<Bytes> blocks, Findings* findings = nullptr, std::string where = {});
+    // reported to findings (when given) and the damaged page has no allocations. The first
+    // form keeps the blocks; the second reads them in place, so they must outlive the heap.
+    explicit Heap(std::vector<Bytes>&& blocks, Findings* findings = nullptr, std::string where = {});
+    explicit Heap(const std::vector<Bytes>& blocks, Findings* findings = nullptr, std::string where = {});
+    Heap(const Heap&) = delete;
+    Heap& operator=(const Heap&) = delete;
 
     std::uint8_t clientSignature() const { return m_clientSig; }
     std::uint32_t userRoot() const { return m_userRoot; }
     // The fill-level nibble recorded for block i, from HNHDR or the governing HNBITMAPHDR.
     std::uint8_t recordedFillLevel(std::size_t block) const;
     const std::vector<HeapPage>& pages() const { return m_pages; }
-    const std::vector<Bytes>& blocks() const { return m_blocks; }
+    const std::vector<Bytes>& blocks() const { return *m_blocks; }
     const std::string& where() const { return m_where; }
 
     bool contains(std::uint32_t hid) const;
@@ -57,9 +61,11 @@ public:
     ByteView item(std::uint32_t hid) const;
 
 private:
+    void parse(Findings* findings);
     void parsePage(std::size_t index, Findings* findings);
 
-    std::vector<Bytes> m_blocks;
+    std::vector<Bytes> m_owned;
+    const std::vector<Bytes>* m_blocks;
     std::vector<HeapPage> m_pages;
     std::string m_where;
     std::uint8_t m_clientSig = 0;

@@ -66,10 +66,10 @@ PropertyMap readPropertyContext(const LtpNode& node, const Heap& heap, Findings*
         const std::uint16_t type = getU16(r.data.data());
         const std::uint32_t hnid = getU32(r.data.data() + 2);
         const std::uint32_t tag = makeTag(id, type);
-        const std::string where = node.where + " property " + tagHex(tag);
+        auto where = [&] { return node.where + " property " + tagHex(tag); };
         if (!isKnownType(type)) {
             if (findings)
-                findings->error("PC_TYPE", where, "a property type", hex(type));
+                findings->error("PC_TYPE", where(), "a property type", hex(type));
             continue;
         }
         Bytes value;
@@ -82,17 +82,17 @@ PropertyMap readPropertyContext(const LtpNode& node, const Heap& heap, Findings*
                 value = resolveHnid(node, heap, hnid);
             } catch (const FormatError& e) {
                 if (findings)
-                    findings->error("PC_VALUE_REF", where, "an HNID naming a heap allocation or subnode",
+                    findings->error("PC_VALUE_REF", where(), "an HNID naming a heap allocation or subnode",
                                     std::string(e.what()));
                 continue;
             }
             if (hnid == 0 && size != 0 && findings)
-                findings->error("PC_VALUE_REF", where, "an HNID for a " + std::string(typeName(type)) + " value",
+                findings->error("PC_VALUE_REF", where(), "an HNID for a " + std::string(typeName(type)) + " value",
                                 "HNID 0");
         }
         if (const auto problem = valueShapeProblem(type, value)) {
             if (findings)
-                findings->error("PC_VALUE_SIZE", where, "a value that fits its type", *problem);
+                findings->error("PC_VALUE_SIZE", where(), "a value that fits its type", *problem);
             continue;
         }
         props[tag] = PropertyValue(type, std::move(value));

@@ -212,7 +212,7 @@ std::vector<Bytes> PstFile::readDataTree(std::uint64_t bid) const
     if (!top.problem.empty())
         throw FormatError("data tree block " + hex(bid) + ": " + top.problem);
     if (top.kind != InternalKind::XBlock && top.kind != InternalKind::XXBlock)
-        throw FormatError("block " + hex(bid) + " is a " + internalKindName(top.kind) +
+        throw FormatError("block " + hex(bid) + " is an " + internalKindName(top.kind) +
                           " where a data tree was expected");
     for (std::uint64_t child : top.childBids) {
         if (top.kind == InternalKind::XBlock) {
@@ -266,7 +266,7 @@ void PstFile::collectSubnodes(std::uint64_t bid, std::vector<SubnodeEntry>& out,
         for (const SubnodeIntermediateEntry& e : b.intermediates)
             collectSubnodes(e.bid, out, depth + 1);
     } else {
-        throw FormatError("block " + hex(bid) + " is a " + internalKindName(b.kind) +
+        throw FormatError("block " + hex(bid) + " is an " + internalKindName(b.kind) +
                           " where a subnode tree was expected");
     }
 }

@@ -60,7 +60,7 @@ Table readTableContext(const LtpNode& node, Findings* findings)
     return readTableContext(node, heap, findings);
 }
 
-Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings)
+Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings, const RowSink& rowSink)
 {
     const std::string& where = node.where;
     auto error = [&](const char* code, std::string expected, std::string found) {
@@ -221,9 +221,9 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
 
     std::vector<bool> seen(index.size(), false);
     for (auto [rowId, rowIndex] : index) {
-        const std::string rowWhere = "row " + hex(rowId);
+        auto rowWhere = [&] { return "row " + hex(rowId); };
         if (rowIndex >= index.size() || seen[rowIndex]) {
-            error("TC_ROW_INDEX", rowWhere + " with a row number below " + std::to_string(index.size()) +
+            error("TC_ROW_INDEX", rowWhere() + " with a row number below " + std::to_string(index.size()) +
                                       " used by no other row",
                   "row number " + std::to_string(rowIndex));
             continue;
@@ -239,7 +239,7 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
         out.rowId = rowId;
         out.rowIndex = rowIndex;
         if (getU32(row) != rowId)
-            error("TC_ROW_INDEX", rowWhere + " holding dwRowID " + hex(rowId), "dwRowID " + hex(getU32(row)));
+            error("TC_ROW_INDEX", rowWhere() + " holding dwRowID " + hex(rowId), "dwRowID " + hex(getU32(row)));
         for (const TableColumn& c : t.columns) {
             if (!cebInRow || c.cebBit >= columnCount || c.offset + c.size > std::min<std::size_t>(g[2], rowSize) ||
                 !cebBitSet(ceb, c.cebBit))
@@ -247,7 +247,7 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
             const std::uint16_t type = tagType(c.tag);
             if (!isKnownType(type))
                 continue;
-            const std::string cellWhere = where + " " + rowWhere + " column " + tagHex(c.tag);
+            auto cellWhere = [&] { return where + " " + rowWhere() + " column " + tagHex(c.tag); };
             Bytes value;
             if (storedInline(type)) {
                 value.assign(row + c.offset, row + c.offset + c.size);
@@ -257,19 +257,22 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
                     value = resolveHnid(node, heap, hnid);
                 } catch (const FormatError& e) {
                     if (findings)
-                        findings->error("TC_CELL_REF", cellWhere, "an HNID naming a heap allocation or subnode",
+                        findings->error("TC_CELL_REF", cellWhere(), "an HNID naming a heap allocation or subnode",
                                         e.what());
                     continue;
                 }
             }
             if (const auto problem = valueShapeProblem(type, value)) {
                 if (findings)
-                    findings->error("TC_CELL_VALUE", cellWhere, "a value that fits its type", *problem);
+                    findings->error("TC_CELL_VALUE", cellWhere(), "a value that fits its type", *problem);
                 continue;
             }
             out.values[c.tag] = PropertyValue(type, std::move(value));
         }
-        t.rows.push_back(std::move(out));
+        if (rowSink)
+            rowSink(t, std::move(out));
+        else
+            t.rows.push_back(std::move(out));
     }
     return t;
 }

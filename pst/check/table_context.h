@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "pst/check/heap.h"
@@ -50,7 +51,11 @@ struct Table
 // Reads the node's table context. Throws FormatError when the node is no TC at all;
 // anything else wrong is reported to findings and read past where possible.
 Table readTableContext(const LtpNode& node, Findings* findings = nullptr);
-// The same over a heap already read from the node (its own findings already reported).
-Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings = nullptr);
+// The same over a heap already read from the node (its own findings already reported). With a
+// row sink, each row goes to it (with the table's columns, its rows left empty) instead of
+// into Table::rows, so a table of any length is read in constant memory.
+using RowSink = std::function<void(const Table& table, TableRow&& row)>;
+Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings = nullptr,
+                       const RowSink& rowSink = {});
 
 } // namespace tressimo::pst::check

@@ -10,10 +10,12 @@
 #include <functional>
 #include <iostream>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 #include "check_patcher.h"
 #include "pst/check/checker.h"
+#include "pst/check/block.h"
 #include "pst/check/header.h"
 #include "pst/check/page.h"
 #include "pst/io/crc.h"
@@ -82,6 +84,42 @@ std::uint64_t blockTrailer(PstPatcher& p, std::uint64_t bid)
 void setRowCell32(PstPatcher& p, std::uint32_t table, std::uint32_t row, std::uint32_t tag, std::uint32_t value)
 {
     p.editTableRow(table, row, [&](std::uint8_t* r, const Table& t) { putU32(r + t.findColumn(tag)->offset, value); });
+}
+
+// A copy of the page at `from` placed at `to`, with its signature (which depends on the
+// offset) recomputed, the parent's reference moved, and the AMap kept in step.
+void movePage(PstPatcher& p, std::uint64_t parentRefIb, std::uint64_t from, std::uint64_t to)
+{
+    std::copy_n(p.bytes().begin() + from, 512, p.bytes().begin() + to);
+    putU16(p.bytes().data() + to + 498, computeSignature(to, getU64(p.bytes().data() + to + 504)));
+    putU64(p.bytes().data() + parentRefIb, to);
+    p.fixPageCrc(parentRefIb / 512 * 512);
+    for (std::uint64_t s = 0; s < 512; s += 64) {
+        p.setAMapBit(from + s, false);
+        p.setAMapBit(to + s, true);
+    }
+}
+
+// The first SLBLOCK with exactly `entries` entries.
+std::uint64_t slBlockWith(PstPatcher& p, std::size_t entries)
+{
+    const auto file = p.parse();
+    for (const BlockEntry& b : file->blocks()) {
+        if (!isInternalBid(b.bid))
+            continue;
+        const InternalBlock ib = parseInternalBlock(file->readBlock(b.bid));
+        if (ib.problem.empty() && ib.kind == InternalKind::SLBlock && ib.leaves.size() == entries)
+            return b.bid;
+    }
+    throw std::runtime_error("no SLBLOCK with " + std::to_string(entries) + " entries");
+}
+
+// Column descriptions of the root hierarchy table 0x12D of outlook-empty.pst: TCINFO is the
+// heap allocation at 20 in block 0x100, its columns from 42 on, in tag order.
+constexpr std::size_t kRootHierarchyInfo = 20;
+std::size_t rootHierarchyColumn(std::size_t index)
+{
+    return kRootHierarchyInfo + 22 + index * 8;
 }
 
 const Case kCases[] = {
@@ -252,6 +290,85 @@ const Case kCases[] = {
          });
      },
      "TC_ROWID_COLUMN"},
+    // More structure
+    {"PageMisaligned", kEmpty, [](PstPatcher& p) { movePage(p, kNbtRootPage + 3 * 24 + 16, 0x8A00, 0x30040); },
+     "PAGE_ALIGNMENT"},
+    {"PageOutsideFile", kEmpty,
+     [](PstPatcher& p) {
+         putU64(p.bytes().data() + kNbtRootPage + 3 * 24 + 16, 271360);
+         p.fixPageCrc(kNbtRootPage);
+     },
+     "PAGE_OUT_OF_FILE", {"*"}},
+    {"InternalBlockWithoutEntries", kDistList,
+     [](PstPatcher& p) { p.editBlock(slBlockWith(p, 1), [](Bytes& b) { b[2] = 0; }); }, "INTERNAL_BLOCK",
+     {"BLOCK_LEAK"}},
+    {"SubnodeOrder", kDistList,
+     [](PstPatcher& p) {
+         p.editBlock(slBlockWith(p, 2), [](Bytes& b) { std::swap_ranges(b.begin() + 8, b.begin() + 32, b.begin() + 32); });
+     },
+     "SUBNODE_ORDER"},
+    {"DataTreeTotalSize", kDistList,
+     [](PstPatcher& p) {
+         // An SLBLOCK rewritten as an XBLOCK over its data block, claiming one byte too many.
+         const std::uint64_t sl = slBlockWith(p, 1);
+         const auto file = p.parse();
+         const std::uint64_t child = parseInternalBlock(file->readBlock(sl)).leaves[0].bidData;
+         const std::uint32_t cb = file->findBlock(child)->cb;
+         p.editBlock(sl, [&](Bytes& b) {
+             b = {1, 1, 3, 0, 0, 0, 0, 0};
+             putU32(b.data() + 4, 3 * cb + 1);
+             for (int i = 0; i < 3; ++i)
+                 for (int k = 0; k < 8; ++k)
+                     b.push_back(static_cast<std::uint8_t>(child >> (8 * k)));
+         });
+     },
+     "DATA_TREE_SIZE", {"REF_KIND", "REF_COUNT", "NODE_UNREADABLE"}},
+    {"BlockReleasedIsANote", kEmpty,
+     [](PstPatcher& p) {
+         p.setNbtField(0x6F8, 8, 0x28, 8);
+         p.setBbtField(0x2C, 18, 1, 2);
+         p.setBbtField(0x28, 18, 3, 2);
+     },
+     "BLOCK_RELEASED", {}, Severity::Note},
+    {"BlocksOverlap", kEmpty, [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 0x4B40, 8); }, "ALLOC_OVERLAP",
+     {"BLOCK_SIZE", "BLOCK_BID", "BLOCK_SIGNATURE", "BLOCK_CRC", "ALLOC_LEAK", "ALLOC_UNMARKED"}},
+    {"HeapClientUnknown", kEmpty, [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x11; }); },
+     "HN_CLIENT_SIG", {"PC_HEAP_CLIENT"}},
+    {"FolderHoldsATable", kEmpty, [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x7C; }); },
+     "PC_HEAP_CLIENT"},
+    {"TableHoldsProperties", kEmpty, [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[3] = 0xBC; }); },
+     "TC_HEAP_CLIENT"},
+    {"BthHeaderType", kEmpty,
+     [](PstPatcher& p) { p.editBlock(p.dataBlockOf(0x21), [](Bytes& b) { b[12] = 0xB6; }); }, "BTH_HEADER"},
+    {"BthRecordsRagged", kEmpty,
+     [](PstPatcher& p) {
+         // The store's BTH root moves to its display name, 10 bytes: no whole number of records.
+         std::uint32_t nameHid = 0;
+         p.editPropertyRecord(0x21, 0x3001001F, [&](std::uint8_t* r) { nameHid = getU32(r + 4); });
+         p.editBlock(p.dataBlockOf(0x21), [&](Bytes& b) { putU32(b.data() + 12 + 4, nameHid); });
+     },
+     "BTH_RECORDS", {"PC_TYPE", "PC_VALUE_REF", "PC_VALUE_SIZE", "STORE_PROPERTY"}},
+    {"TableDeprecatedIndex", kEmpty,
+     [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[kRootHierarchyInfo + 18] = 0x20; }); }, "TC_INFO"},
+    {"TableColumnSize", kEmpty,
+     [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[rootHierarchyColumn(5) + 6] = 2; }); },
+     "TC_COLUMN_LAYOUT", {"TC_CELL_VALUE", "FOLDER_ROW_VALUE"}},
+    {"TableCebBitShared", kEmpty,
+     [](PstPatcher& p) {
+         p.editBlock(0x100, [](Bytes& b) { b[rootHierarchyColumn(5) + 7] = b[rootHierarchyColumn(6) + 7]; });
+     },
+     "TC_CEB"},
+    {"TableRowMatrixMissing", kEmpty,
+     [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { putU32(b.data() + kRootHierarchyInfo + 14, 0x7E0); }); },
+     "TC_ROW_MATRIX", {"TC_ROW_COUNT", "FOLDER_HIERARCHY"}},
+    {"TableCellOfWrongSize", kEmpty,
+     [](PstPatcher& p) {
+         // The display name column claims to hold GUIDs; its cells name 2n-byte strings.
+         p.editBlock(0x100, [](Bytes& b) { putU16(b.data() + rootHierarchyColumn(4), 0x0048); });
+     },
+     "TC_CELL_VALUE"},
+    {"StorePasswordIsANote", kEmpty, [](PstPatcher& p) { p.setInlineProperty(0x21, 0x67FF0003, 0x1234); },
+     "STORE_PASSWORD", {}, Severity::Note},
     // Messaging
     {"RowValueDiffersFromChild", kEmpty, [](PstPatcher& p) { setRowCell32(p, 0x12D, 0x8042, 0x36020003, 7); },
      "FOLDER_ROW_VALUE"},
@@ -343,7 +460,8 @@ TEST_P(Corruption, NamesThePlantedFault)
     for (const Violation& v : found) {
         if (v.severity != Severity::Error || v.code == c.expected)
             continue;
-        EXPECT_TRUE(c.alsoAllowed.count(v.code)) << "unexpected " << v.toString() << "\nall:\n" << all;
+        EXPECT_TRUE(c.alsoAllowed.count(v.code) || c.alsoAllowed.count("*"))
+            << "unexpected " << v.toString() << "\nall:\n" << all;
     }
     EXPECT_EQ(isSound(found), c.severity == Severity::Note);
     if (std::getenv("PST_CHECK_VERBOSE"))
