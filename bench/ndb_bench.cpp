@@ -42,7 +42,10 @@ double cpuSeconds()
 class DiscardSink : public Sink
 {
 public:
-    void writeAt(std::uint64_t offset, ByteView data) override { m_size = std::max(m_size, offset + data.size()); }
+    void writeAt(std::uint64_t offset, ByteView data) override
+    {
+        m_size = std::max(m_size, offset + data.size());
+    }
     void resize(std::uint64_t size) override { m_size = size; }
     void sync() override {}
     std::uint64_t size() const override { return m_size; }
@@ -138,7 +141,8 @@ void run(const char* title, std::unique_ptr<Sink> sink, std::uint32_t nodes)
     std::printf("  commits during the run      %d, worst %.1f ms, total %.1f ms\n", commits,
                 seconds(worstCommit) * 1e3, seconds(commitTime) * 1e3);
     std::printf("  commit of all %u nodes   %.1f ms\n", nodes, seconds(finalCommit) * 1e3);
-    std::printf("  commit after 21 changes     %.1f ms (at %u nodes)\n", seconds(smallCommit) * 1e3, nodes + 20);
+    std::printf("  commit after 21 changes     %.1f ms (at %u nodes)\n", seconds(smallCommit) * 1e3,
+                nodes + 20);
     std::printf("  whole run                   %.2f s, %.0f nodes/s; CPU %.2f s, %.2f us per node\n", total,
                 nodes / total, cpu, cpu / nodes * 1e6);
     std::printf("  file size                   %llu bytes, %.0f bytes per node\n",
@@ -156,7 +160,8 @@ int main(int argc, char** argv)
 
     long rssStart = peakRssKb();
     run("discarding sink (the writer's own cost)", std::make_unique<DiscardSink>(), nodes);
-    std::printf("  peak RSS                    %.1f MB (%.1f MB before)\n", peakRssKb() / 1024.0, rssStart / 1024.0);
+    std::printf("  peak RSS                    %.1f MB (%.1f MB before)\n", peakRssKb() / 1024.0,
+                rssStart / 1024.0);
     run(("file " + path.string()).c_str(), FileSink::createNew(path), nodes);
     std::printf("  peak RSS                    %.1f MB\n", peakRssKb() / 1024.0);
     std::filesystem::remove(path);

@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "pst/ndb/header.h"
 #include "pst/io/bytes.h"
+#include "pst/ndb/header.h"
 #include "pst/ndb/page.h"
 
 namespace tressimo::pst::ndb {
@@ -75,8 +75,7 @@ protected:
 void finishBtPage(Page& page, PageType type, std::size_t count, std::size_t max, std::size_t entrySize,
                   std::uint8_t level, const BlockRef& ref);
 
-template <typename Traits>
-class BTreeIndex
+template <typename Traits> class BTreeIndex
 {
 public:
     using Entry = typename Traits::Entry;
@@ -132,14 +131,16 @@ public:
         } else {
             leaf.dirty = true;
             std::size_t half = leaf.entries.size() / 2;
-            right->entries.assign(leaf.entries.begin() + static_cast<std::ptrdiff_t>(half), leaf.entries.end());
+            right->entries.assign(leaf.entries.begin() + static_cast<std::ptrdiff_t>(half),
+                                  leaf.entries.end());
             leaf.entries.resize(half);
             Leaf& target = key < right->entries.front().key() ? leaf : *right;
             target.entries.insert(lowerBound(target, key), entry);
             m_leaves[i].first = leaf.entries.front().key();
         }
         Key first = right->entries.front().key();
-        m_leaves.insert(m_leaves.begin() + static_cast<std::ptrdiff_t>(i + 1), LeafSlot{first, std::move(right)});
+        m_leaves.insert(m_leaves.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                        LeafSlot{first, std::move(right)});
     }
 
     bool erase(Key key)
@@ -203,7 +204,8 @@ public:
                 auto begin = level.begin() + static_cast<std::ptrdiff_t>(g * kBtIntermediateMax);
                 auto end = level.begin() +
                            static_cast<std::ptrdiff_t>(std::min(level.size(), (g + 1) * kBtIntermediateMax));
-                if (g < old.size() && std::equal(begin, end, old[g].children.begin(), old[g].children.end())) {
+                if (g < old.size() &&
+                    std::equal(begin, end, old[g].children.begin(), old[g].children.end())) {
                     pages.push_back(std::move(old[g]));
                     old[g].page = {};
                     continue;
@@ -292,7 +294,8 @@ private:
         for (std::size_t i = 0; i + 1 < m_leaves.size();) {
             Leaf& left = *m_leaves[i].leaf;
             Leaf& right = *m_leaves[i + 1].leaf;
-            if ((left.dirty || right.dirty) && left.entries.size() + right.entries.size() <= Traits::leafMax) {
+            if ((left.dirty || right.dirty) &&
+                left.entries.size() + right.entries.size() <= Traits::leafMax) {
                 left.entries.insert(left.entries.end(), right.entries.begin(), right.entries.end());
                 left.dirty = true;
                 if (right.page.bid != 0)
@@ -304,7 +307,7 @@ private:
         }
     }
 
-    std::vector<LeafSlot> m_leaves; // never empty: an empty tree is one empty leaf
+    std::vector<LeafSlot> m_leaves;              // never empty: an empty tree is one empty leaf
     std::vector<std::vector<InnerPage>> m_inner; // the levels above the leaves, lowest first
     std::vector<BlockRef> m_dropped;             // pages of leaves merged or emptied away
     std::size_t m_size = 0;

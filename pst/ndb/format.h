@@ -26,9 +26,9 @@ inline constexpr std::uint64_t kDListOffset = 0x4200;
 inline constexpr std::uint64_t kFirstAMapOffset = 0x4400;
 
 // One AMap page maps 496 * 8 slots of 64 bytes, beginning with the AMap page itself.
-inline constexpr std::uint32_t kSlotsPerRegion = kPageDataSize * 8; // 3968
+inline constexpr std::uint32_t kSlotsPerRegion = kPageDataSize * 8;                            // 3968
 inline constexpr std::uint64_t kRegionSize = std::uint64_t{kSlotsPerRegion} * kBlockAlignment; // 253,952
-inline constexpr std::uint32_t kSlotsPerPage = kPageSize / kBlockAlignment;                   // 8
+inline constexpr std::uint32_t kSlotsPerPage = kPageSize / kBlockAlignment;                    // 8
 
 // A PMap follows every eighth AMap; the header's 128-byte FMap covers the first 128 AMaps,
 // then an FMap page follows every 496th AMap; the header's FPMap covers the first 128 * 64
@@ -53,7 +53,8 @@ inline constexpr RegionLayout regionLayout(std::uint64_t region)
     RegionLayout layout;
     layout.pmap = region % kAMapsPerPMap == 0;
     layout.fmap = region >= kAMapsBeforeFirstFMap && (region - kAMapsBeforeFirstFMap) % kAMapsPerFMap == 0;
-    layout.fpmap = region >= kAMapsBeforeFirstFPMap && (region - kAMapsBeforeFirstFPMap) % kAMapsPerFPMap == 0;
+    layout.fpmap =
+        region >= kAMapsBeforeFirstFPMap && (region - kAMapsBeforeFirstFPMap) % kAMapsPerFPMap == 0;
     return layout;
 }
 
@@ -61,9 +62,18 @@ inline constexpr std::uint64_t regionOffset(std::uint64_t region)
 {
     return kFirstAMapOffset + region * kRegionSize;
 }
-inline constexpr std::uint64_t pmapOffset(std::uint64_t region) { return regionOffset(region) + kPageSize; }
-inline constexpr std::uint64_t fmapOffset(std::uint64_t region) { return regionOffset(region) + 2 * kPageSize; }
-inline constexpr std::uint64_t fpmapOffset(std::uint64_t region) { return regionOffset(region) + 3 * kPageSize; }
+inline constexpr std::uint64_t pmapOffset(std::uint64_t region)
+{
+    return regionOffset(region) + kPageSize;
+}
+inline constexpr std::uint64_t fmapOffset(std::uint64_t region)
+{
+    return regionOffset(region) + 2 * kPageSize;
+}
+inline constexpr std::uint64_t fpmapOffset(std::uint64_t region)
+{
+    return regionOffset(region) + 3 * kPageSize;
+}
 
 // The FMap page that covers an AMap (only for regions past the header's own FMap).
 inline constexpr std::uint64_t fmapRegionFor(std::uint64_t region)
@@ -83,7 +93,10 @@ inline constexpr std::uint32_t blockDiskSize(std::size_t cb)
 // encoded; data BIDs advance in steps of 4 ([MS-PST] 2.2.2.2).
 inline constexpr Bid kBidInternalFlag = 0x2;
 inline constexpr Bid kBidStep = 4;
-inline constexpr bool isInternalBid(Bid bid) { return (bid & kBidInternalFlag) != 0; }
+inline constexpr bool isInternalBid(Bid bid)
+{
+    return (bid & kBidInternalFlag) != 0;
+}
 
 // The page or block signature ([MS-PST] 5.5): the 32-bit halves of the file offset and the
 // BID xor-ed, then folded to 16 bits.
@@ -117,8 +130,8 @@ inline constexpr std::size_t kBbtLeafMax = kBtEntriesSize / kBbtLeafEntrySize;  
 inline constexpr std::size_t kMaxBtLevels = 9;
 
 // Data trees and subnode trees ([MS-PST] 2.2.2.8.3).
-inline constexpr std::size_t kXBlockMax = (kMaxBlockData - 8) / 8;      // 1021 BIDs
-inline constexpr std::size_t kSLBlockMax = (kMaxBlockData - 8) / 24;    // 340 entries
-inline constexpr std::size_t kSIBlockMax = (kMaxBlockData - 8) / 16;    // 510 entries
+inline constexpr std::size_t kXBlockMax = (kMaxBlockData - 8) / 8;   // 1021 BIDs
+inline constexpr std::size_t kSLBlockMax = (kMaxBlockData - 8) / 24; // 340 entries
+inline constexpr std::size_t kSIBlockMax = (kMaxBlockData - 8) / 16; // 510 entries
 
 } // namespace tressimo::pst::ndb

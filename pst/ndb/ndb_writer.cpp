@@ -222,8 +222,7 @@ private:
     }
 
     // Runs a step that writes; its first failure sticks.
-    template <typename F>
-    void guarded(F&& step)
+    template <typename F> void guarded(F&& step)
     {
         throwIfFailed();
         try {
@@ -255,7 +254,8 @@ private:
             if (!entry)
                 throw std::invalid_argument(what + " shares block " + hex(bid) + ", which does not exist");
             if (entry->cRef + uses > 0xFFFF)
-                throw std::invalid_argument(what + " shares block " + hex(bid) + " more often than a block can be");
+                throw std::invalid_argument(what + " shares block " + hex(bid) +
+                                            " more often than a block can be");
         }
     }
 
@@ -321,7 +321,8 @@ private:
         std::uint64_t ib = allocate(blockDiskSize(data.size()), false);
         encodeBlock(data, bid, ib, m_options.cryptMethod, m_scratch);
         m_out.write(ib, m_scratch);
-        m_bbt.upsert(BlockEntry{bid, ib, static_cast<std::uint16_t>(data.size()), 2, m_children.add(children)});
+        m_bbt.upsert(
+            BlockEntry{bid, ib, static_cast<std::uint16_t>(data.size()), 2, m_children.add(children)});
         return bid;
     }
 
@@ -352,7 +353,8 @@ private:
             std::uint64_t bytes = 0;
             for (std::size_t i = first; i < first + count; ++i)
                 bytes += stream.blocks[i].size();
-            xblocks.push_back(writeBlock(encodeXBlock(1, chunk, static_cast<std::uint32_t>(bytes)), true, chunk));
+            xblocks.push_back(
+                writeBlock(encodeXBlock(1, chunk, static_cast<std::uint32_t>(bytes)), true, chunk));
         }
         return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
     }
@@ -365,12 +367,14 @@ private:
         sorted.reserve(subnodes.size());
         for (const SubnodeContent& sub : subnodes)
             sorted.push_back(&sub);
-        std::sort(sorted.begin(), sorted.end(),
-                  [](const SubnodeContent* a, const SubnodeContent* b) { return a->nid.value < b->nid.value; });
+        std::sort(sorted.begin(), sorted.end(), [](const SubnodeContent* a, const SubnodeContent* b) {
+            return a->nid.value < b->nid.value;
+        });
         std::vector<SubnodeLeafEntry> entries;
         entries.reserve(sorted.size());
         for (const SubnodeContent* sub : sorted)
-            entries.push_back(SubnodeLeafEntry{sub->nid.value, storeStream(sub->data), storeSubnodes(sub->subnodes)});
+            entries.push_back(
+                SubnodeLeafEntry{sub->nid.value, storeStream(sub->data), storeSubnodes(sub->subnodes)});
         if (entries.size() <= kSLBlockMax)
             return writeSubnodeLeaf(entries);
         // Past 340 subnodes: SLBLOCKs of even size under one SIBLOCK.
@@ -474,7 +478,8 @@ private:
     {
         std::array<std::uint8_t, kPageDataSize> runs{};
         for (std::size_t i = 0; i < runs.size() && fmapRegion + i < m_space.regionCount(); ++i)
-            runs[i] = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, m_space.longestFreeRun(fmapRegion + i, view)));
+            runs[i] = static_cast<std::uint8_t>(
+                std::min<std::uint32_t>(255, m_space.longestFreeRun(fmapRegion + i, view)));
         m_out.write(fmapOffset(fmapRegion), encodeFMap(runs, fmapOffset(fmapRegion)));
     }
 
@@ -573,7 +578,8 @@ private:
             if (m_space.dirty(r))
                 changed.push_back(r);
         for (std::size_t r : changed)
-            m_out.write(regionOffset(r), encodeAMap(m_space.bits(r, SpaceMap::View::Working), regionOffset(r)));
+            m_out.write(regionOffset(r),
+                        encodeAMap(m_space.bits(r, SpaceMap::View::Working), regionOffset(r)));
         for (std::size_t f : fmapsOver(changed))
             writeFMap(f, SpaceMap::View::Working);
         writeDList(SpaceMap::View::Working, dlistBid);

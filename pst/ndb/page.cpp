@@ -8,7 +8,8 @@ namespace tressimo::pst::ndb {
 void sealPage(Page& page, PageType type, Bid bid, std::uint64_t ib)
 {
     std::uint8_t* trailer = page.data() + kPageDataSize;
-    bool signed_ = type == PageType::BlockBTree || type == PageType::NodeBTree || type == PageType::DensityList;
+    bool signed_ =
+        type == PageType::BlockBTree || type == PageType::NodeBTree || type == PageType::DensityList;
     trailer[0] = static_cast<std::uint8_t>(type);
     trailer[1] = static_cast<std::uint8_t>(type);
     putU16(trailer + 2, signed_ ? computeSignature(ib, bid) : 0);

@@ -17,8 +17,7 @@ constexpr std::uint64_t wordMask(std::uint32_t lo, std::uint32_t hi)
 }
 
 // Calls f(word index, mask) for every word touched by slots [first, first + count).
-template <typename F>
-void forEachWord(std::uint32_t first, std::uint32_t count, F f)
+template <typename F> void forEachWord(std::uint32_t first, std::uint32_t count, F f)
 {
     std::uint32_t end = first + count;
     for (std::uint32_t slot = first; slot < end;) {
@@ -84,8 +83,7 @@ void SpaceMap::markUsed(Region& r, std::uint32_t slot, std::uint32_t count)
     r.dirty = true;
 }
 
-std::uint32_t SpaceMap::findRun(const Region& r, std::uint32_t from, std::uint32_t count,
-                                std::uint32_t align)
+std::uint32_t SpaceMap::findRun(const Region& r, std::uint32_t from, std::uint32_t count, std::uint32_t align)
 {
     Bits busy;
     for (std::size_t i = 0; i < kWords; ++i)

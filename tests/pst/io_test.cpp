@@ -113,34 +113,7 @@ TEST_P(IoReferenceFile, PermuteDecodesOutlooksBlocksIntoHeaps)
 INSTANTIATE_TEST_SUITE_P(Outlook, IoReferenceFile,
                          ::testing::Values("outlook-empty.pst", "outlook2007-contacts-distlist.pst"));
 
-TEST(IoPermute, IsAByteForByteBijection)
-{
-    Bytes all(256);
-    for (int i = 0; i < 256; ++i)
-        all[i] = static_cast<std::uint8_t>(i);
-    Bytes encoded = all;
-    permuteEncode(encoded.data(), encoded.size());
-    Bytes sorted = encoded;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, all);
-    EXPECT_NE(encoded, all);
-    permuteDecode(encoded.data(), encoded.size());
-    EXPECT_EQ(encoded, all);
-}
-
 // ---- sinks -------------------------------------------------------------------------------
-
-TEST(IoSink, MemorySinkGrowsToWhatIsWritten)
-{
-    MemorySink sink;
-    sink.writeAt(10, Bytes{1, 2, 3});
-    EXPECT_EQ(sink.size(), 13u);
-    sink.resize(20);
-    sink.writeAt(0, Bytes{9});
-    EXPECT_EQ(sink.bytes(), (Bytes{9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0}));
-    sink.sync();
-    EXPECT_EQ(sink.syncCount(), 1);
-}
 
 TEST(IoSink, FailingSinkFailsAtTheChosenOperationAndAfter)
 {
@@ -213,18 +186,19 @@ TEST_P(IoFileSinkCreate, ReportsFileAndCause)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, IoFileSinkCreate,
-    ::testing::Values(CreateFailure{"Existing",
-                                    [](const std::filesystem::path& dir) {
-                                        std::ofstream(dir / "old.pst") << "x";
-                                        return dir / "old.pst";
-                                    },
-                                    "File exists"},
-                      CreateFailure{"MissingFolder",
-                                    [](const std::filesystem::path& dir) { return dir / "no" / "such.pst"; },
-                                    "No such file or directory"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, IoFileSinkCreate,
+                         ::testing::Values(CreateFailure{"Existing",
+                                                         [](const std::filesystem::path& dir) {
+                                                             std::ofstream(dir / "old.pst") << "x";
+                                                             return dir / "old.pst";
+                                                         },
+                                                         "File exists"},
+                                           CreateFailure{"MissingFolder",
+                                                         [](const std::filesystem::path& dir) {
+                                                             return dir / "no" / "such.pst";
+                                                         },
+                                                         "No such file or directory"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tressimo::pst::testing

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <functional>
-#include <string>
-#include <vector>
 #include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "ndb_test_reader.h"
 #include "ndb_test_util.h"
@@ -241,8 +241,9 @@ TEST_P(NdbCrash, EveryInterruptedOperationLeavesTheLastCommit)
             ASSERT_TRUE(reader.problems().empty()) << reader.report();
             // Killed while growing, the file may be longer than its header says; the tail is
             // uncommitted space nothing refers to, so the checker judges the committed part.
-            Bytes committedPart(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(
-                                                                   std::min<std::uint64_t>(image.size(), reader.fileEof)));
+            Bytes committedPart(image.begin(),
+                                image.begin() + static_cast<std::ptrdiff_t>(
+                                                    std::min<std::uint64_t>(image.size(), reader.fileEof)));
             ASSERT_EQ(checkerErrors(committedPart), "");
             bool last = holds(reader, run.committed());
             // Once the commit's final header is on disk the new state is the last commit, even

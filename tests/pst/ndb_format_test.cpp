@@ -44,8 +44,9 @@ TEST_P(NdbOutlookBytes, SealedPagesMatchOutlooks)
                                 {0x4600, PageType::PageMap, 0x4600},
                                 {0x4200, PageType::DensityList, getU64(file.data() + 0x4200 + 504)}};
     // Every B-tree page, found from the header's roots.
-    std::vector<std::pair<std::uint64_t, Bid>> todo = {{getU64(file.data() + 0xB4 + 44), getU64(file.data() + 0xB4 + 36)},
-                                                       {getU64(file.data() + 0xB4 + 60), getU64(file.data() + 0xB4 + 52)}};
+    std::vector<std::pair<std::uint64_t, Bid>> todo = {
+        {getU64(file.data() + 0xB4 + 44), getU64(file.data() + 0xB4 + 36)},
+        {getU64(file.data() + 0xB4 + 60), getU64(file.data() + 0xB4 + 52)}};
     while (!todo.empty()) {
         auto [ib, bid] = todo.back();
         todo.pop_back();
@@ -140,28 +141,13 @@ TEST_P(NdbRegionLayout, PlacesMapPagesWhereTheFormatWantsThem)
     EXPECT_EQ(regionOffset(c.region), 0x4400 + c.region * 253952);
 }
 
-INSTANTIATE_TEST_SUITE_P(Regions, NdbRegionLayout,
-                         ::testing::Values(LayoutCase{0, true, false, false}, LayoutCase{1, false, false, false},
-                                           LayoutCase{8, true, false, false}, LayoutCase{127, false, false, false},
-                                           LayoutCase{128, true, true, false}, LayoutCase{129, false, false, false},
-                                           LayoutCase{624, true, true, false}, LayoutCase{8064, true, true, false},
-                                           LayoutCase{8192, true, false, true},
-                                           LayoutCase{8192 + 31744, true, false, true}));
-
-TEST(NdbLayout, BlockSizesRoundUpToSixtyFourWithTheTrailer)
-{
-    std::vector<std::pair<std::size_t, std::uint32_t>> cases = {
-        {0, 64}, {48, 64}, {49, 128}, {236, 256}, {8176, 8192}};
-    for (auto [cb, size] : cases)
-        EXPECT_EQ(blockDiskSize(cb), size) << cb;
-}
-
-TEST(NdbLayout, SignatureFoldsOffsetAndBid)
-{
-    EXPECT_EQ(computeSignature(0x8400, 0x17B), 0x857B); // a BBT page of Outlook's empty file
-    EXPECT_EQ(computeSignature(0x12345678, 0x9ABCDEF0), 0x8888 ^ 0x8888);
-    EXPECT_EQ(computeSignature(0x1'0000'4400, 0x4400), 0); // only the low 32 bits count
-}
+INSTANTIATE_TEST_SUITE_P(
+    Regions, NdbRegionLayout,
+    ::testing::Values(LayoutCase{0, true, false, false}, LayoutCase{1, false, false, false},
+                      LayoutCase{8, true, false, false}, LayoutCase{127, false, false, false},
+                      LayoutCase{128, true, true, false}, LayoutCase{129, false, false, false},
+                      LayoutCase{624, true, true, false}, LayoutCase{8064, true, true, false},
+                      LayoutCase{8192, true, false, true}, LayoutCase{8192 + 31744, true, false, true}));
 
 // ---- space allocation --------------------------------------------------------------------
 

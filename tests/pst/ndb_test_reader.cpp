@@ -37,9 +37,18 @@ std::uint64_t blockSize(std::uint64_t cb)
     return (cb + 16 + 63) / 64 * 64;
 }
 
-bool hasPMap(std::uint64_t r) { return r % 8 == 0; }
-bool hasFMap(std::uint64_t r) { return r >= 128 && (r - 128) % 496 == 0; }
-bool hasFPMap(std::uint64_t r) { return r >= 8192 && (r - 8192) % (496 * 64) == 0; }
+bool hasPMap(std::uint64_t r)
+{
+    return r % 8 == 0;
+}
+bool hasFMap(std::uint64_t r)
+{
+    return r >= 128 && (r - 128) % 496 == 0;
+}
+bool hasFPMap(std::uint64_t r)
+{
+    return r >= 8192 && (r - 8192) % (496 * 64) == 0;
+}
 
 } // namespace
 
@@ -139,7 +148,8 @@ bool NdbReader::readHeader()
     return true;
 }
 
-bool NdbReader::checkPage(std::uint64_t ib, std::uint8_t ptype, std::uint64_t bid, bool isSigned, const char* what)
+bool NdbReader::checkPage(std::uint64_t ib, std::uint8_t ptype, std::uint64_t bid, bool isSigned,
+                          const char* what)
 {
     if (ib % kPage != 0 || ib + kPage > fileEof || ib < kFirstAMap) {
         problem(std::string(what) + " page at " + hex(ib) + " is misplaced");
@@ -162,7 +172,8 @@ bool NdbReader::checkPage(std::uint64_t ib, std::uint8_t ptype, std::uint64_t bi
         good = false;
     }
     if (getU64(t + 8) != bid) {
-        problem(std::string(what) + " page at " + hex(ib) + " has BID " + hex(getU64(t + 8)) + ", expected " + hex(bid));
+        problem(std::string(what) + " page at " + hex(ib) + " has BID " + hex(getU64(t + 8)) + ", expected " +
+                hex(bid));
         good = false;
     }
     return good;
@@ -216,16 +227,16 @@ std::uint64_t NdbReader::walkTree(std::uint64_t bid, std::uint64_t ib, std::uint
     if (root) {
         depth = level + 1;
     } else if (level != expectLevel) {
-        problem(std::string(what) + " page at " + hex(ib) + " has level " + std::to_string(level) + ", expected " +
-                std::to_string(expectLevel));
+        problem(std::string(what) + " page at " + hex(ib) + " has level " + std::to_string(level) +
+                ", expected " + std::to_string(expectLevel));
         return 0;
     }
     bool leaf = level == 0;
     int wantSize = leaf ? (ptype == 0x81 ? 32 : 24) : 24;
     int wantMax = 488 / wantSize;
     if (cbEnt != wantSize || cEntMax != wantMax) {
-        problem(std::string(what) + " page at " + hex(ib) + " has cbEnt " + std::to_string(cbEnt) + " / cEntMax " +
-                std::to_string(cEntMax));
+        problem(std::string(what) + " page at " + hex(ib) + " has cbEnt " + std::to_string(cbEnt) +
+                " / cEntMax " + std::to_string(cEntMax));
         return 0;
     }
     if (cEnt > cEntMax || (cEnt == 0 && !(root && leaf))) {
@@ -254,7 +265,8 @@ std::uint64_t NdbReader::walkTree(std::uint64_t bid, std::uint64_t ib, std::uint
                     problem("block " + hex(b.bid) + " appears twice");
             }
         } else {
-            std::uint64_t childFirst = walkTree(getU64(e + 8), getU64(e + 16), ptype, level - 1, depth, lastKey, false);
+            std::uint64_t childFirst =
+                walkTree(getU64(e + 8), getU64(e + 16), ptype, level - 1, depth, lastKey, false);
             if (childFirst != key)
                 problem(std::string(what) + " intermediate key " + hex(key) + " is not the first key " +
                         hex(childFirst) + " of its child");
@@ -277,7 +289,8 @@ void NdbReader::readBlocks()
             problem("block " + hex(bid) + " is not below bidNextB " + hex(bidNextB));
         std::uint64_t size = blockSize(b.cb);
         if (b.cb > 8176 || b.ib % 64 != 0 || b.ib < kFirstAMap || b.ib + size > fileEof) {
-            problem("block " + hex(bid) + " at " + hex(b.ib) + " (" + std::to_string(b.cb) + " bytes) is misplaced");
+            problem("block " + hex(bid) + " at " + hex(b.ib) + " (" + std::to_string(b.cb) +
+                    " bytes) is misplaced");
             b.cb = 0xFFFF; // unreadable from here on
             continue;
         }
@@ -321,8 +334,8 @@ void NdbReader::countInternal(const ReadBlock& b, std::map<std::uint64_t, int>& 
     int btype = d[0], level = d[1], cEnt = getU16(d + 2);
     if (btype == 1) {
         if ((level != 1 && level != 2) || cEnt == 0 || b.cb != 8 + 8 * cEnt) {
-            problem(name + " is a malformed XBLOCK (level " + std::to_string(level) + ", " + std::to_string(cEnt) + " entries, " +
-                    std::to_string(b.cb) + " bytes)");
+            problem(name + " is a malformed XBLOCK (level " + std::to_string(level) + ", " +
+                    std::to_string(cEnt) + " entries, " + std::to_string(b.cb) + " bytes)");
             return;
         }
         std::uint64_t total = 0;
@@ -343,7 +356,8 @@ void NdbReader::countInternal(const ReadBlock& b, std::map<std::uint64_t, int>& 
             }
         }
         if (getU32(d + 4) != total)
-            problem(name + " says lcbTotal " + std::to_string(getU32(d + 4)) + ", its blocks hold " + std::to_string(total));
+            problem(name + " says lcbTotal " + std::to_string(getU32(d + 4)) + ", its blocks hold " +
+                    std::to_string(total));
     } else if (btype == 2) {
         int entrySize = level == 0 ? 24 : 16;
         if (level > 1 || cEnt == 0 || b.cb != 8 + entrySize * cEnt || getU32(d + 4) != 0) {
@@ -366,7 +380,8 @@ void NdbReader::countInternal(const ReadBlock& b, std::map<std::uint64_t, int>& 
                 if (std::uint64_t data = getU64(e + 8)) {
                     const ReadBlock* c = child(data, name);
                     if (c && c->cb != 0xFFFF && (c->bid & 2) && (c->cb < 8 || blockData(*c)[0] != 1))
-                        problem(name + ": subnode data " + hex(data) + " is neither a data block nor a data tree");
+                        problem(name + ": subnode data " + hex(data) +
+                                " is neither a data block nor a data tree");
                 }
                 if (std::uint64_t sub = getU64(e + 16)) {
                     const ReadBlock* c = child(sub, name);
@@ -380,7 +395,8 @@ void NdbReader::countInternal(const ReadBlock& b, std::map<std::uint64_t, int>& 
                     if (!(c->bid & 2) || c->cb < 16 || cd[0] != 2 || cd[1] != 0)
                         problem(name + " (SIBLOCK) points to " + hex(c->bid) + ", which is no SLBLOCK");
                     else if (getU32(cd + 8) != nid)
-                        problem(name + " (SIBLOCK) key " + hex(nid) + " is not the first subnode of its SLBLOCK");
+                        problem(name + " (SIBLOCK) key " + hex(nid) +
+                                " is not the first subnode of its SLBLOCK");
                 }
             }
         }
@@ -427,7 +443,8 @@ void NdbReader::checkReferences()
         if (refs[bid] == 0)
             problem("block " + hex(bid) + " is referenced by nothing (cRef " + std::to_string(b.cRef) + ")");
         else if (b.cRef != expected)
-            problem("block " + hex(bid) + " has cRef " + std::to_string(b.cRef) + ", expected " + std::to_string(expected));
+            problem("block " + hex(bid) + " has cRef " + std::to_string(b.cRef) + ", expected " +
+                    std::to_string(expected));
     }
 }
 
@@ -470,8 +487,8 @@ void NdbReader::checkAllocation()
             bool set = (bits[s / 8] >> (7 - s % 8)) & 1;
             if (set != used[r][s] && mismatches++ == 0)
                 problem("AMap " + std::to_string(r) + " says slot " + std::to_string(s) + " (" +
-                        hex(kFirstAMap + r * kRegion + s * 64) + ") is " + (set ? "used" : "free") + " but it is " +
-                        (used[r][s] ? "used" : "free"));
+                        hex(kFirstAMap + r * kRegion + s * 64) + ") is " + (set ? "used" : "free") +
+                        " but it is " + (used[r][s] ? "used" : "free"));
             if (!set) {
                 ++free;
                 best = std::max(best, ++run);
@@ -480,13 +497,15 @@ void NdbReader::checkAllocation()
             }
         }
         if (mismatches > 1)
-            problem("AMap " + std::to_string(r) + " disagrees on " + std::to_string(mismatches) + " slots in all");
+            problem("AMap " + std::to_string(r) + " disagrees on " + std::to_string(mismatches) +
+                    " slots in all");
         freeSlots[r] = free;
         longestRun[r] = best;
         freeSlotsTotal += free;
     }
     if (amapFree != freeSlotsTotal * 64)
-        problem("cbAMapFree is " + std::to_string(amapFree) + ", the AMaps show " + std::to_string(freeSlotsTotal * 64));
+        problem("cbAMapFree is " + std::to_string(amapFree) + ", the AMaps show " +
+                std::to_string(freeSlotsTotal * 64));
     for (std::uint64_t r = 0; r < regions; ++r) {
         if (!hasFMap(r))
             continue;
@@ -494,8 +513,9 @@ void NdbReader::checkAllocation()
         for (std::uint64_t i = 0; i < 496; ++i) {
             std::uint32_t expected = r + i < regions ? std::min<std::uint32_t>(255, longestRun[r + i]) : 0;
             if (fmap[i] != expected) {
-                problem("FMap of region " + std::to_string(r) + " says " + std::to_string(fmap[i]) + " for AMap " +
-                        std::to_string(r + i) + ", its longest free run is " + std::to_string(expected));
+                problem("FMap of region " + std::to_string(r) + " says " + std::to_string(fmap[i]) +
+                        " for AMap " + std::to_string(r + i) + ", its longest free run is " +
+                        std::to_string(expected));
                 break;
             }
         }

@@ -97,8 +97,8 @@ private:
     void problem(std::string text);
     bool readHeader();
     void readMapPages();
-    std::uint64_t walkTree(std::uint64_t bid, std::uint64_t ib, std::uint8_t ptype, int expectLevel, int& depth,
-                           std::optional<std::uint64_t>& lastKey, bool root);
+    std::uint64_t walkTree(std::uint64_t bid, std::uint64_t ib, std::uint8_t ptype, int expectLevel,
+                           int& depth, std::optional<std::uint64_t>& lastKey, bool root);
     void readBlocks();
     void checkReferences();
     void countInternal(const ReadBlock& block, std::map<std::uint64_t, int>& refs);

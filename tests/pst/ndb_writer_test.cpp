@@ -43,7 +43,8 @@ TEST(NdbNewStore, HasOutlooksLayoutAndCounters)
     for (std::uint64_t ib : {0x4200, 0x4400, 0x4600})
         EXPECT_EQ(ours[ib + 496], outlook[ib + 496]) << "page type at " << ib;
     EXPECT_EQ(getU16(ours.data() + 0x4400), 0xFFFF) << "AMap must cover itself and the PMap";
-    EXPECT_TRUE(std::all_of(ours.begin() + 0x4600, ours.begin() + 0x4600 + 496, [](auto b) { return b == 0xFF; }));
+    EXPECT_TRUE(
+        std::all_of(ours.begin() + 0x4600, ours.begin() + 0x4600 + 496, [](auto b) { return b == 0xFF; }));
 
     NdbReader reader(ours);
     EXPECT_SOUND(reader);
@@ -118,8 +119,8 @@ TEST_P(NdbNidCounter, HandsOutAfterTheHighWaterMarkAndRecordsIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, NdbNidCounter,
-                         ::testing::Values(NidCase{NidType::NormalFolder, 0x8022},      // IPM subtree in Outlook
-                                           NidCase{NidType::NormalMessage, 0x200024},   // first message
+                         ::testing::Values(NidCase{NidType::NormalFolder, 0x8022}, // IPM subtree in Outlook
+                                           NidCase{NidType::NormalMessage, 0x200024}, // first message
                                            NidCase{NidType::SearchFolder, 0x80023},
                                            NidCase{NidType::AssocMessage, 0x100028},
                                            NidCase{NidType::HierarchyTable, 0x802D},
@@ -346,7 +347,8 @@ TEST_P(NdbSubnodes, AreSortedAndComplete)
     for (std::size_t i = 0; i < c.count; ++i) {
         std::uint32_t nid = Nid::make(NidType::Ltp, 0x400 + static_cast<std::uint32_t>(i) * 3).value;
         ASSERT_EQ(subnodes.count(nid), 1u);
-        EXPECT_EQ(reader.stream(subnodes.at(nid).data), patternBytes(10 + i % 30, static_cast<std::uint32_t>(i)));
+        EXPECT_EQ(reader.stream(subnodes.at(nid).data),
+                  patternBytes(10 + i % 30, static_cast<std::uint32_t>(i)));
     }
 }
 
@@ -702,7 +704,10 @@ INSTANTIATE_TEST_SUITE_P(
                         c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {}});
                         c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {}});
                     }},
-        BadNodeCase{"SubnodeZero", [](NodeContent& c, Bid) { c.subnodes.push_back(SubnodeContent{Nid{0}, {}, {}}); }},
+        BadNodeCase{"SubnodeZero",
+                    [](NodeContent& c, Bid) {
+                        c.subnodes.push_back(SubnodeContent{Nid{0}, {}, {}});
+                    }},
         BadNodeCase{"NestedBlockTooLarge",
                     [](NodeContent& c, Bid) {
                         SubnodeContent inner{Nid{0x3F}, {}, {}};
