@@ -1,0 +1,143 @@
+// Stores that outgrow the small cases: 20,000 messages in one folder (B-trees of several
+// levels, a contents table whose rows span many blocks), hundreds of folders under one
+// parent, a 1 MB value and 300 properties on one message.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "messaging_test_util.h"
+#include "pst/messaging/store_nodes.h"
+#include <cstdlib>
+
+namespace tressimo::pst::messaging_test {
+namespace {
+
+using check::PropertyMap;
+
+const Guid kPsetidAddress{0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+std::vector<PropValue> contactLike(MessageStore& store, std::size_t i)
+{
+    const std::string n = std::to_string(i);
+    const std::uint16_t email = store.propertyId({kPsetidAddress, 0x8083, {}});
+    return {
+        PropValue::fromString(PropTag{0x001A001F}, std::string_view("IPM.Contact")),
+        PropValue::fromString(PropTag{0x0037001F}, std::string_view("Person " + n)),
+        PropValue::fromString(PropTag{0x0070001F}, std::string_view("Person " + n)),
+        PropValue::fromString(PropTag{0x3001001F}, std::string_view("Person " + n)),
+        PropValue::fromString(PropTag{0x3A11001F}, std::string_view("Surname" + n)),
+        PropValue::fromInt32(PropTag{0x0E070003}, i % 10 == 0 ? 0 : 1),
+        PropValue::fromSysTime(PropTag{0x0E060040}, 133000000000000000ull + i),
+        PropValue::fromString(PropTag(email, PropType::Unicode), std::string_view("p" + n + "@example.com")),
+    };
+}
+
+TEST(Growth, TwentyThousandMessagesInOneFolder)
+{
+    constexpr std::size_t kMessages = 20000;
+    TempDir dir("growth");
+    const auto path = dir / "20000.pst";
+    Nid folder;
+    std::vector<Nid> nids;
+    {
+        auto store = MessageStore::create(FileSink::createNew(path), "Growth", repeatableOptions());
+        folder = store->createFolder(store->ipmSubtree(), "Contacts", "IPF.Contact");
+        for (std::size_t i = 0; i < kMessages; ++i) {
+            nids.push_back(store->createMessage(folder, contactLike(*store, i)));
+            if ((i + 1) % 5000 == 0)
+                store->commit();
+        }
+        EXPECT_EQ(store->messageCount(folder), kMessages);
+    }
+    ASSERT_TRUE(isSound(path));
+
+    const auto reader = check::PstReader::open(path);
+    int deepest = 0;
+    for (const check::TreePage& page : reader.file().treePages())
+        deepest = std::max<int>(deepest, page.level);
+    EXPECT_GE(deepest, 2) << "node and block B-trees of three levels";
+    EXPECT_EQ(reader.messages(folder.value).size(), kMessages);
+    const PropertyMap props = reader.properties(folder.value);
+    EXPECT_EQ(props.at(0x36020003).toInt32(), static_cast<std::int32_t>(kMessages));
+    EXPECT_EQ(props.at(0x36030003).toInt32(), static_cast<std::int32_t>(kMessages / 10));
+
+    const std::uint32_t contentsNid = nodes::withType(folder, NidType::ContentsTable).value;
+    const check::Table contents = reader.table(contentsNid);
+    ASSERT_EQ(contents.rows.size(), kMessages);
+    // Rows in creation order, the matrix in a subnode over many blocks.
+    EXPECT_NE(contents.rowsHnid & 0x1F, 0u);
+    std::size_t matrixBlocks = 0;
+    for (const check::SubnodeEntry& sub : reader.subnodes(contentsNid))
+        if (sub.nid == contents.rowsHnid)
+            matrixBlocks = reader.file().readDataTree(sub.bidData).size();
+    EXPECT_GT(matrixBlocks, 300u);
+    for (std::size_t i : {std::size_t{0}, std::size_t{4999}, std::size_t{5000}, kMessages - 1}) {
+        const check::TableRow* row = contents.findRow(nids[i].value);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->rowIndex, i);
+        EXPECT_EQ(row->values.at(0x0037001F).toUtf8(), "\x01\x01Person " + std::to_string(i));
+    }
+
+    // pypff finds every message and reads the last one; a full dump of 20,000 items takes
+    // it minutes, so this asks for the count and one subject only.
+    const auto out = dir / "pypff.txt";
+    const std::string script =
+        "import pypff, sys\n"
+        "f = pypff.file(); f.open(sys.argv[1])\n"
+        "def find(folder):\n"
+        "    for s in folder.sub_folders:\n"
+        "        if s.name == 'Contacts' or find(s): return s if s.name == 'Contacts' else find(s)\n"
+        "c = find(f.get_root_folder())\n"
+        "n = c.number_of_sub_messages\n"
+        "print(n, c.get_sub_message(n - 1).subject)\n";
+    const std::string command = "/usr/bin/python3 -c \"" + script + "\" '" + path.string() + "' > '" + out.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Bytes answer = fileBytes(out);
+    EXPECT_EQ(std::string(answer.begin(), answer.end()), std::to_string(kMessages) + " Person " + std::to_string(kMessages - 1) + "\n");
+}
+
+TEST(Growth, HundredsOfFoldersUnderOneParent)
+{
+    MemoryStore s;
+    std::vector<Nid> folders;
+    for (int i = 0; i < 500; ++i)
+        folders.push_back(s->createFolder(s->ipmSubtree(), "Ordner " + std::to_string(i) + " フォルダー", "IPF.Note"));
+    s->createMessage(folders[321], {});
+    s->commit();
+    ASSERT_TRUE(isSound(s.bytes()));
+    const auto reader = readBack(s.bytes());
+    EXPECT_EQ(reader.table(0x802D).rows.size(), 501u); // with Deleted Items
+    EXPECT_EQ(reader.subfolders(0x8022).size(), 501u);
+    EXPECT_EQ(s->findFolder(s->ipmSubtree(), "ordner 321 フォルダー"), folders[321]);
+}
+
+TEST(Growth, MegabyteValueAndThreeHundredProperties)
+{
+    MemoryStore s;
+    const Nid folder = s->createFolder(s->ipmSubtree(), "Items", "");
+    std::u16string body;
+    while (body.size() < 600000)
+        body += u"Zeile mit Umlauten äöü und 漢字 \U0001F600\r\n";
+    std::vector<PropValue> props = {PropValue::fromString(PropTag{0x1000001F}, std::u16string_view(body)),
+                                    PropValue::fromBinary(PropTag{0x10090102}, Bytes(1 << 20, 0x5A))};
+    for (std::uint16_t k = 0; props.size() < 300; ++k)
+        props.push_back(k % 2 ? PropValue::fromInt32(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Int32), k)
+                              : PropValue::fromString(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Unicode),
+                                                      std::string_view("Wert " + std::to_string(k))));
+    const Nid nid = s->createMessage(folder, props);
+    s->commit();
+    ASSERT_TRUE(isSound(s.bytes()));
+    const PropertyMap stored = readBack(s.bytes()).properties(nid.value);
+    for (const PropValue& p : props) {
+        ASSERT_TRUE(stored.count(p.tag().value)) << tagName(p.tag());
+        EXPECT_TRUE(std::equal(p.data().begin(), p.data().end(), stored.at(p.tag().value).data().begin(),
+                               stored.at(p.tag().value).data().end()))
+            << tagName(p.tag());
+    }
+    // The size counts the big values too.
+    EXPECT_GT(stored.at(0x0E080003).toInt32(), (1 << 20) + 1200000);
+}
+
+} // namespace
+} // namespace tressimo::pst::messaging_test

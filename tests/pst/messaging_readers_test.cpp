@@ -1,0 +1,355 @@
+// Files the store writes, read by readers we did not write: pypff (through the oracle
+// script, which also decodes named properties through the file's own map), pffexport and
+// readpst. One file holds a folder tree with CJK and non-BMP names, contact-like messages with
+// named properties of every kind, a 1 MB body and a message of 300 properties.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <ctime>
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "messaging_test_util.h"
+#include "tests/pst/oracle/pst_oracle.h"
+
+extern char** environ;
+
+namespace tressimo::pst::messaging_test {
+namespace {
+
+using nlohmann::json;
+
+const Guid kPsetidAddress{0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const Guid kPsPublicStrings{0x00020329, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+struct ProgramResult
+{
+    int status = -1;
+    std::string output;
+};
+
+// Runs a program without a shell; its stdout and stderr together.
+ProgramResult runProgram(std::vector<std::string> args, const std::filesystem::path& outputFile)
+{
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = 0;
+    ProgramResult result;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    const Bytes out = fileBytes(outputFile);
+    result.output.assign(out.begin(), out.end());
+    return result;
+}
+
+// A value as the oracle script renders it in JSON.
+json expectedJson(const PropValue& v)
+{
+    auto hexText = [](ByteView b) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string s;
+        for (std::uint8_t x : b) {
+            s += digits[x >> 4];
+            s += digits[x & 15];
+        }
+        return s;
+    };
+    auto timeText = [](std::uint64_t ticks) -> json {
+        const std::int64_t micros = static_cast<std::int64_t>(ticks / 10) - 11644473600LL * 1000000;
+        std::time_t seconds = static_cast<std::time_t>(micros / 1000000);
+        std::int64_t rest = micros % 1000000;
+        if (rest < 0) {
+            rest += 1000000;
+            --seconds;
+        }
+        std::tm tm{};
+        gmtime_r(&seconds, &tm);
+        char text[64];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", tm.tm_year + 1900, tm.tm_mon + 1,
+                      tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(rest));
+        return text;
+    };
+    switch (v.type()) {
+    case PropType::Unicode: return v.toUtf8();
+    case PropType::Int32: return v.toInt32();
+    case PropType::Int64: return v.toInt64();
+    case PropType::Boolean: return v.toBoolean();
+    case PropType::Double: return v.toDouble();
+    case PropType::SysTime: return timeText(v.toFileTime());
+    case PropType::Binary: return hexText(v.data());
+    case PropType::MultipleUnicode: return v.toMultipleString();
+    case PropType::MultipleInt32: return v.toMultipleInt32();
+    default: return hexText(v.data());
+    }
+}
+
+// Debian's libpff turns characters beyond the BMP into others in the names it decodes itself
+// (folder.name, item.subject: U+20BB7 comes back as U+207B8); the raw properties, which the
+// oracle decodes with Python, are what the file holds.
+bool withinBmp(const std::string& utf8)
+{
+    return std::none_of(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xF8) == 0xF0; });
+}
+
+const json* folderNamed(const json& dump, const std::string& name)
+{
+    for (const json* folder : oracle::allFolders(dump)) {
+        const json* p = oracle::findProperty(*folder, 0x3001001F);
+        if (p && p->at("value") == name)
+            return folder;
+    }
+    return nullptr;
+}
+
+struct Written
+{
+    Nid nid;
+    std::vector<PropValue> props;
+};
+
+// The file, written once for every test of the suite.
+class Readers : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new TempDir("readers");
+        s_pst = s_dir->path() / "round-trip.pst";
+        auto store = MessageStore::create(FileSink::createNew(s_pst), "Round trip 名前 \U0001F4C7", repeatableOptions());
+        const std::uint16_t fileAs = store->propertyId({kPsetidAddress, 0x8005, {}});
+        const std::uint16_t email = store->propertyId({kPsetidAddress, 0x8083, {}});
+        const std::uint16_t emailType = store->propertyId({kPsetidAddress, 0x8082, {}});
+        const std::uint16_t keywords = store->propertyId({kPsPublicStrings, 0, "Keywords"});
+        const std::uint16_t custom = store->propertyId({kPsPublicStrings, 0, "Eigenes Feld 欄 \U00020BB7"});
+
+        s_contacts = store->createFolder(store->ipmSubtree(), "Contacts", "IPF.Contact");
+        s_colleagues = store->createFolder(s_contacts, "Kollegen 同僚 \U00020BB7", "IPF.Contact");
+        store->createFolder(store->ipmSubtree(), "Notes", "IPF.StickyNote");
+
+        auto contact = [&](const std::string& first, const std::string& last, int i) {
+            const std::string full = first + " " + last;
+            const std::string address = "person" + std::to_string(i) + "@example.com";
+            const std::string categories[] = {"Kunden", "見本市"};
+            return std::vector<PropValue>{
+                PropValue::fromString(PropTag{0x001A001F}, std::string_view("IPM.Contact")),
+                PropValue::fromString(PropTag{0x0037001F}, std::string_view(full)),
+                PropValue::fromString(PropTag{0x3001001F}, std::string_view(full)),
+                PropValue::fromString(PropTag{0x3A06001F}, std::string_view(first)),
+                PropValue::fromString(PropTag{0x3A11001F}, std::string_view(last)),
+                PropValue::fromString(PropTag{0x3A08001F}, std::string_view("+49 30 1234-" + std::to_string(i))),
+                PropValue::fromString(PropTag{0x1000001F}, std::string_view("Notiz für " + full)),
+                PropValue::fromInt32(PropTag{0x10800003}, 0x200),
+                PropValue::fromBoolean(PropTag{0x0E1F000B}, true),
+                PropValue::fromInt64(PropTag{0x3FDE0014}, -5),
+                PropValue::fromDouble(PropTag{0x3FFD0005}, 2.5),
+                PropValue::fromSysTime(PropTag{0x3A420040}, 125000000000000000ull + i),
+                PropValue::fromBinary(PropTag{0x3A4B0102}, Bytes{0, 1, 2, 0xFE, static_cast<std::uint8_t>(i)}),
+                PropValue::fromString(PropTag(fileAs, PropType::Unicode), std::string_view(last + ", " + first)),
+                PropValue::fromString(PropTag(email, PropType::Unicode), std::string_view(address)),
+                PropValue::fromString(PropTag(emailType, PropType::Unicode), std::string_view("SMTP")),
+                PropValue::fromMultipleString(PropTag(keywords, PropType::MultipleUnicode), categories),
+                PropValue::fromString(PropTag(custom, PropType::Unicode), std::string_view("値 \U0001F600")),
+            };
+        };
+        const std::pair<const char*, const char*> people[] = {
+            {"Anna", "Schmidt"}, {"太郎", "山田"}, {"Zoë", "Ødegård"}, {"𠮷子", "𠮷野"}, {"Omar", "Haddad"},
+        };
+        int i = 0;
+        for (const auto& [first, last] : people)
+            add(*store, s_contacts, contact(first, last, i++));
+        add(*store, s_colleagues, contact("Kolle", "Gin", i++));
+        add(*store, s_colleagues, contact("Zweite", "Kollegin", i++));
+
+        // A 1 MB body: a data tree under a subnode.
+        std::vector<PropValue> big = contact("Viel", "Text", i++);
+        std::string body;
+        while (body.size() < (1u << 20))
+            body += "Zeile " + std::to_string(body.size()) + " mit Text äöü 漢字\r\n";
+        big.erase(std::remove_if(big.begin(), big.end(), [](const PropValue& p) { return p.tag().id() == 0x1000; }),
+                  big.end());
+        big.push_back(PropValue::fromString(PropTag{0x1000001F}, std::string_view(body)));
+        add(*store, s_contacts, big);
+
+        // 300 properties on one message: plain ones and named ones.
+        std::vector<PropValue> many = contact("Viele", "Felder", i++);
+        for (std::uint32_t k = 0; many.size() < 300; ++k) {
+            if (k % 3 == 0) {
+                const std::uint16_t id = store->propertyId({kPsetidAddress, 0xA000 + k, {}});
+                many.push_back(PropValue::fromInt32(PropTag(id, PropType::Int32), static_cast<std::int32_t>(k)));
+            } else {
+                many.push_back(PropValue::fromString(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Unicode),
+                                                     std::string_view("Wert " + std::to_string(k))));
+            }
+        }
+        add(*store, s_contacts, many);
+        store->commit();
+        s_dump = new json(oracle::dumpWithPypff(s_pst));
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete s_dump;
+        delete s_dir;
+        s_written.clear();
+    }
+
+    static void add(MessageStore& store, Nid folder, std::vector<PropValue> props)
+    {
+        const Nid nid = store.createMessage(folder, props);
+        s_written.push_back({nid, std::move(props)});
+    }
+
+    static TempDir* s_dir;
+    static std::filesystem::path s_pst;
+    static Nid s_contacts;
+    static Nid s_colleagues;
+    static std::vector<Written> s_written;
+    static json* s_dump;
+};
+TempDir* Readers::s_dir = nullptr;
+std::filesystem::path Readers::s_pst;
+Nid Readers::s_contacts;
+Nid Readers::s_colleagues;
+std::vector<Written> Readers::s_written;
+json* Readers::s_dump = nullptr;
+
+TEST_F(Readers, FileIsSound)
+{
+    EXPECT_TRUE(isSound(s_pst));
+}
+
+TEST_F(Readers, PypffSeesTheStoreAndTheFolderTree)
+{
+    const json& d = *s_dump;
+    EXPECT_EQ(d.at("store").at("name"), "Round trip 名前 \U0001F4C7");
+    struct Expect
+    {
+        const char* name;
+        const char* containerClass;
+        int messages;
+        int subfolders;
+    };
+    for (const Expect& e : {Expect{"Top of Outlook data file", nullptr, 0, 3}, Expect{"Contacts", "IPF.Contact", 7, 1},
+                            Expect{"Kollegen 同僚 \U00020BB7", "IPF.Contact", 2, 0},
+                            Expect{"Notes", "IPF.StickyNote", 0, 0}, Expect{"Deleted Items", nullptr, 0, 0},
+                            Expect{"Search Root", nullptr, 0, 0}}) {
+        SCOPED_TRACE(e.name);
+        const json* f = folderNamed(d, e.name);
+        ASSERT_NE(f, nullptr);
+        if (e.containerClass)
+            EXPECT_EQ(f->at("container_class"), e.containerClass);
+        else
+            EXPECT_TRUE(f->at("container_class").is_null());
+        EXPECT_EQ(f->at("content_count"), e.messages);
+        EXPECT_EQ(f->at("number_of_sub_messages"), e.messages);
+        EXPECT_EQ(f->at("number_of_sub_folders"), e.subfolders);
+    }
+}
+
+TEST_F(Readers, PypffReadsEveryPropertyOfEveryMessage)
+{
+    std::map<std::int64_t, const json*> items;
+    for (const json* folder : oracle::allFolders(*s_dump))
+        for (const json& m : folder->at("messages"))
+            items[m.at("id").get<std::int64_t>()] = &m;
+    ASSERT_EQ(items.size(), s_written.size());
+    for (const Written& w : s_written) {
+        SCOPED_TRACE("message " + check::hex(w.nid.value));
+        const json& item = *items.at(w.nid.value);
+        for (const PropValue& p : w.props) {
+            const json* got = oracle::findProperty(item, p.tag().value);
+            ASSERT_NE(got, nullptr) << tagName(p.tag());
+            if (p.tag().id() == 0x0037) {
+                // Stored with the subject marker; pypff's own subject drops it.
+                EXPECT_EQ(got->at("value"), "\x01\x01" + p.toUtf8());
+                if (withinBmp(p.toUtf8())) {
+                    EXPECT_EQ(item.at("subject"), p.toUtf8());
+                }
+            } else {
+                EXPECT_EQ(got->at("value"), expectedJson(p)) << tagName(p.tag());
+            }
+        }
+        // What the store adds.
+        for (std::uint32_t tag : {0x0E070003u, 0x0E080003u, 0x30070040u, 0x30080040u, 0x300B0102u})
+            EXPECT_NE(oracle::findProperty(item, tag), nullptr) << check::tagHex(tag);
+    }
+}
+
+TEST_F(Readers, PypffResolvesNamedPropertiesThroughTheMap)
+{
+    const json& item = *folderNamed(*s_dump, "Contacts")->at("messages").begin();
+    const json* email = oracle::findNamedProperty(item, "{00062004-0000-0000-C000-000000000046}", 0x8083);
+    ASSERT_NE(email, nullptr);
+    EXPECT_EQ(email->at("value"), "person0@example.com");
+    bool custom = false;
+    for (const json& p : item.at("properties")) {
+        if (p.contains("named") && p.at("named").value("name", "") == "Eigenes Feld 欄 \U00020BB7") {
+            EXPECT_EQ(p.at("named").at("guid"), "{00020329-0000-0000-C000-000000000046}");
+            EXPECT_EQ(p.at("value"), "値 \U0001F600");
+            custom = true;
+        }
+    }
+    EXPECT_TRUE(custom);
+}
+
+TEST_F(Readers, PffexportExportsEveryItemWithoutErrors)
+{
+    const auto target = s_dir->path() / "pffexport";
+    const auto result = runProgram({"pffexport", "-m", "all", "-t", target.string(), s_pst.string()},
+                                   s_dir->path() / "pffexport.log");
+    ASSERT_EQ(result.status, 0) << result.output;
+    for (const char* bad : {"Unable", "unable", "rror", "corrupt"})
+        EXPECT_EQ(result.output.find(bad), std::string::npos) << result.output;
+    // pffexport makes a folder ContactNNNNN per item.
+    auto isItem = [](const std::string& name) {
+        return name.size() > 7 && name.rfind("Contact", 0) == 0 &&
+               std::all_of(name.begin() + 7, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    int items = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(target.string() + ".export"))
+        items += entry.is_directory() && isItem(entry.path().filename().string());
+    EXPECT_EQ(items, static_cast<int>(s_written.size()));
+}
+
+TEST_F(Readers, ReadpstWritesTheContactsAsVcards)
+{
+    const auto target = s_dir->path() / "readpst";
+    std::filesystem::create_directories(target);
+    const auto result = runProgram({"readpst", "-cv", "-o", target.string(), s_pst.string()}, s_dir->path() / "readpst.log");
+    ASSERT_EQ(result.status, 0) << result.output;
+    // readpst reports "N items done, M items skipped" per folder.
+    for (std::size_t at = result.output.find(" items skipped"); at != std::string::npos;
+         at = result.output.find(" items skipped", at + 1))
+        EXPECT_TRUE(at >= 2 && result.output.compare(at - 2, 2, " 0") == 0) << result.output;
+    std::string vcards;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(target)) {
+        if (entry.is_regular_file()) {
+            const Bytes b = fileBytes(entry.path());
+            vcards.append(b.begin(), b.end());
+        }
+    }
+    for (const char* wanted : {"Schmidt", "山田", "Ødegård", "𠮷野", "person4@example.com", "Kollegin"})
+        EXPECT_NE(vcards.find(wanted), std::string::npos) << wanted;
+    std::size_t cards = 0;
+    for (std::size_t at = vcards.find("BEGIN:VCARD"); at != std::string::npos; at = vcards.find("BEGIN:VCARD", at + 1))
+        ++cards;
+    EXPECT_EQ(cards, s_written.size());
+}
+
+} // namespace
+} // namespace tressimo::pst::messaging_test

@@ -1,0 +1,139 @@
+#pragma once
+// Helpers shared by the messaging layer's tests: repeatable stores in memory or in files,
+// the checker's verdict as a readable report, and the reader.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "pst/check/checker.h"
+#include "pst/check/pst_reader.h"
+#include "pst/io/sink.h"
+#include "pst/messaging/message_store.h"
+
+namespace tressimo::pst::messaging_test {
+
+inline std::filesystem::path sourceDir()
+{
+    return TRESSIMO_SOURCE_DIR;
+}
+inline std::filesystem::path binaryDir()
+{
+    return TRESSIMO_BINARY_DIR;
+}
+inline std::filesystem::path outlookEmpty()
+{
+    return sourceDir() / "tests/data/reference-pst/outlook-empty.pst";
+}
+
+inline Bytes fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A directory of its own under the build tree, removed afterwards.
+class TempDir
+{
+public:
+    explicit TempDir(const std::string& name)
+    {
+        m_path = binaryDir() / "tmp-messaging" / (name + "-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(m_path);
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline std::chrono::system_clock::time_point testTime()
+{
+    // 2026-12-06 12:00:00 UTC.
+    return std::chrono::system_clock::time_point(std::chrono::seconds(1796558400));
+}
+
+// The same bytes for the same seed: a fixed clock and a seeded random source.
+inline StoreOptions repeatableOptions(std::uint64_t seed = 1)
+{
+    StoreOptions options;
+    options.clock = [] { return testTime(); };
+    options.random = [engine = std::make_shared<std::mt19937_64>(seed)](std::span<std::uint8_t> out) {
+        for (auto& b : out)
+            b = static_cast<std::uint8_t>((*engine)());
+    };
+    return options;
+}
+
+// A store over an in-memory file.
+struct MemoryStore
+{
+    MemorySink* sink = nullptr;
+    std::unique_ptr<MessageStore> store;
+
+    explicit MemoryStore(std::string_view name = "Test store", StoreOptions options = repeatableOptions())
+    {
+        auto owned = std::make_unique<MemorySink>("test.pst");
+        sink = owned.get();
+        store = MessageStore::create(std::move(owned), name, options);
+    }
+    MessageStore* operator->() { return store.get(); }
+    const Bytes& bytes() const { return sink->bytes(); }
+};
+
+inline std::string report(const check::Violations& found)
+{
+    std::ostringstream out;
+    for (const check::Violation& v : found)
+        out << "  " << v.toString() << "\n";
+    return out.str();
+}
+
+// The checker's errors (notes are fine) as a failure message.
+inline ::testing::AssertionResult isSound(const Bytes& bytes)
+{
+    const check::Violations found = check::checkPstBytes(bytes);
+    if (check::isSound(found))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "pst-check finds:\n" << report(found);
+}
+inline ::testing::AssertionResult isSound(const std::filesystem::path& path)
+{
+    const check::Violations found = check::checkPst(path);
+    if (check::isSound(found))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "pst-check finds in " << path << ":\n" << report(found);
+}
+
+inline check::PstReader readBack(const Bytes& bytes)
+{
+    return check::PstReader::fromBytes(bytes);
+}
+
+inline Bytes u16le(std::u16string_view text)
+{
+    Bytes out;
+    for (char16_t c : text) {
+        out.push_back(static_cast<std::uint8_t>(c));
+        out.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return out;
+}
+
+} // namespace tressimo::pst::messaging_test
