@@ -1,0 +1,20 @@
+// Tressimo: the window.
+
+#include "app/frm_step1.h"
+#include "app/window_services.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tressimo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tressimo"));
+    // The window decides when the program ends: closing it during a run first lets the run
+    // commit its store.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    tressimo::app::frmStep1 window(tressimo::app::WindowServices::desktop());
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,110 @@
+#include "app/window_services.h"
+
+#include "shell/native_path.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace tressimo::app {
+
+namespace {
+
+class DesktopMessageBoxes : public MessageBoxes
+{
+public:
+    MessageAnswer show(QWidget* parent, const Message& message) override
+    {
+        QMessageBox box(parent);
+        box.setWindowTitle(message.title);
+        box.setText(message.text);
+        box.setTextFormat(Qt::PlainText);
+        switch (message.icon) {
+        case MessageIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MessageIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        }
+        if (message.buttons == MessageButtons::YesNo) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+            box.setEscapeButton(QMessageBox::No);
+        } else {
+            box.setStandardButtons(QMessageBox::Ok);
+        }
+        // A command showing a box under its wait cursor still waits for the user: show the
+        // arrow until the box is answered.
+        const bool waiting = QApplication::overrideCursor() != nullptr;
+        if (waiting)
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+        const int pressed = box.exec();
+        if (waiting)
+            QApplication::restoreOverrideCursor();
+        if (message.buttons == MessageButtons::Ok)
+            return MessageAnswer::Ok;
+        return pressed == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+};
+
+class DesktopFileOpenDialog : public FileOpenDialog
+{
+public:
+    QStringList getOpenFileNames(QWidget* parent, const QString& filter) override
+    {
+        // No folder or name preselected, as the dialog opens afresh each time.
+        return QFileDialog::getOpenFileNames(parent, QString(), QString(), filter);
+    }
+};
+
+} // namespace
+
+MessageBoxes& desktopMessageBoxes()
+{
+    static DesktopMessageBoxes boxes;
+    return boxes;
+}
+
+FileOpenDialog& desktopFileOpenDialog()
+{
+    static DesktopFileOpenDialog dialog;
+    return dialog;
+}
+
+std::string findManual(const QString& programFolder)
+{
+    const QDir folder(programFolder);
+    for (const QString& candidate : {folder.filePath(QStringLiteral("manual.html")),
+                                     folder.filePath(QStringLiteral("../share/doc/tressimo/manual.html"))}) {
+        const QFileInfo info(candidate);
+        if (info.isFile())
+            return shell::nativePathOf(QDir::cleanPath(info.absoluteFilePath()));
+    }
+    return {};
+}
+
+WindowServices WindowServices::desktop()
+{
+    WindowServices services;
+    services.messageBoxes = &desktopMessageBoxes();
+    services.fileOpenDialog = &desktopFileOpenDialog();
+    services.folderChooser = &shell::desktopFolderChooser();
+    services.documentOpener = &shell::desktopDocumentOpener();
+    services.fileSystem = std::make_shared<filelist::DiskFileSystem>();
+    services.manualPath = findManual(QCoreApplication::applicationDirPath());
+    services.endProgram = [] { QCoreApplication::quit(); };
+    services.createSession = [] { return mapi::createSession(); };
+    return services;
+}
+
+} // namespace tressimo::app

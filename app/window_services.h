@@ -1,0 +1,122 @@
+#pragma once
+// What the window asks of its surroundings: message boxes, the file-open dialog, the folder
+// chooser, the desktop's document opener, the file system the folder command scans, where
+// the manual is, and what a conversion run talks to. The program uses the desktop's own;
+// tests put recorders and scripted answers in their place.
+
+#include "convert/run_names.h"
+#include "filelist/file_system.h"
+#include "mapi/mapi.h"
+#include "shell/browse_for_folder.h"
+#include "shell/open_document.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+class QWidget;
+
+namespace tressimo::app {
+
+// The application title, the title of every message box that names none of its own.
+inline constexpr char kApplicationTitle[] = "Tressimo";
+
+enum class MessageIcon { None, Information, Question, Exclamation };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct Message
+{
+    QString text;
+    QString title = QString::fromLatin1(kApplicationTitle);
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
+class MessageBoxes
+{
+public:
+    virtual ~MessageBoxes() = default;
+    // Modal; returns the button pressed (No when a Yes/No box is closed otherwise).
+    virtual MessageAnswer show(QWidget* parent, const Message& message) = 0;
+};
+
+// QMessageBox. While a wait cursor is up, the box shows the ordinary arrow over itself.
+MessageBoxes& desktopMessageBoxes();
+
+// A failure of the file-open dialog that the add-files command reports as
+// number + ":" + description.
+class DialogError : public std::runtime_error
+{
+public:
+    DialogError(int number, const std::string& description)
+        : std::runtime_error(description), m_number(number)
+    {
+    }
+    int number() const { return m_number; }
+
+private:
+    int m_number;
+};
+
+// A selection too long for a dialog that returns it in a buffer of limited size; the
+// command shows "Please select only " + limit + " files at a time". Qt's dialog returns a
+// list of any length and never raises it.
+class SelectionTooLong : public std::runtime_error
+{
+public:
+    explicit SelectionTooLong(int limit)
+        : std::runtime_error("the selection does not fit the dialog's buffer"), m_limit(limit)
+    {
+    }
+    int limit() const { return m_limit; }
+
+private:
+    int m_limit;
+};
+
+class FileOpenDialog
+{
+public:
+    virtual ~FileOpenDialog() = default;
+    // Modal, several files may be chosen; the full paths in the dialog's order, empty when
+    // cancelled. May throw DialogError or SelectionTooLong.
+    virtual QStringList getOpenFileNames(QWidget* parent, const QString& filter) = 0;
+};
+
+// QFileDialog (the desktop's own where the platform offers one).
+FileOpenDialog& desktopFileOpenDialog();
+
+// Where the user manual is: manual.html next to the program (where the build puts it), or
+// ../share/doc/tressimo/manual.html from it (where it is installed). Empty when neither
+// exists.
+std::string findManual(const QString& programFolder);
+
+struct WindowServices
+{
+    MessageBoxes* messageBoxes = nullptr;
+    FileOpenDialog* fileOpenDialog = nullptr;
+    shell::FolderChooser* folderChooser = nullptr;
+    shell::DocumentOpener* documentOpener = nullptr;
+    // What "Add folder" and dropped folders scan. Used from a worker thread, one walk at a
+    // time.
+    std::shared_ptr<filelist::FileSystem> fileSystem;
+    // The user manual (system bytes) that Help opens and whose troubleshooting section is
+    // the help address of a failed conversion set-up.
+    std::string manualPath;
+    // Ends the program once the window has closed and the command under way has stopped.
+    std::function<void()> endProgram;
+    // A new session for each conversion run (mapi::createSession in the program).
+    std::function<std::unique_ptr<mapi::RDOSession>()> createSession;
+    // The local wall clock the run names its store by; empty for the system's.
+    std::function<convert::LocalTime()> clock;
+
+    // The desktop's own, the real disk, the manual found next to the program, our PST
+    // writer.
+    static WindowServices desktop();
+};
+
+} // namespace tressimo::app
