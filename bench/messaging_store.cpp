@@ -9,9 +9,8 @@
 #include "pst/io/sink.h"
 #include "pst/messaging/message_store.h"
 
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +38,8 @@ double cpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double threadCpuSeconds()
@@ -75,9 +75,9 @@ class ContactMaker
 public:
     explicit ContactMaker(MessageStore& store)
     {
-        for (std::uint32_t lid : {0x8005u, 0x8006u, 0x8080u, 0x8082u, 0x8083u, 0x8084u, 0x8085u, 0x8045u, 0x8046u,
-                                  0x8047u, 0x8048u, 0x8049u, 0x801Bu, 0x8022u, 0x8023u, 0x8025u, 0x8028u, 0x8029u,
-                                  0x80DBu, 0x8062u})
+        for (std::uint32_t lid :
+             {0x8005u, 0x8006u, 0x8080u, 0x8082u, 0x8083u, 0x8084u, 0x8085u, 0x8045u, 0x8046u, 0x8047u,
+              0x8048u, 0x8049u, 0x801Bu, 0x8022u, 0x8023u, 0x8025u, 0x8028u, 0x8029u, 0x80DBu, 0x8062u})
             m_address.push_back(store.propertyId(PropertyName{kPsetidAddress, lid, {}}));
         m_sideEffects = store.propertyId(PropertyName{kPsetidCommon, 0x8510, {}});
         m_keywords = store.propertyId(PropertyName{kPsPublicStrings, 0, "Keywords"});
@@ -124,7 +124,8 @@ public:
         text(0x3A15001F, n + " Business Park Drive\r\nSeattle, WA 98101\r\nUnited States of America");
         text(0x3A51001F, "https://www.example.com/people/" + n);
         text(0x1000001F, "Met at the trade fair; prefers e-mail. Follow up about the quarterly order and "
-                         "the new price list. Contact number " + n + ".");
+                         "the new price list. Contact number " +
+                             n + ".");
         p.push_back(PropValue::fromInt32(PropTag{0x00170003}, 1));
         p.push_back(PropValue::fromInt32(PropTag{0x00360003}, 0));
         p.push_back(PropValue::fromInt32(PropTag{0x00260003}, 0));
@@ -152,7 +153,8 @@ public:
         text(named(9, PropType::Unicode).value, "WA");
         text(named(10, PropType::Unicode).value, "98101");
         text(named(11, PropType::Unicode).value, "United States of America");
-        text(named(12, PropType::Unicode).value, n + " Business Park Drive\r\nSeattle, WA 98101\r\nUnited States");
+        text(named(12, PropType::Unicode).value,
+             n + " Business Park Drive\r\nSeattle, WA 98101\r\nUnited States");
         p.push_back(PropValue::fromInt32(named(13, PropType::Int32), 2));
         p.push_back(PropValue::fromInt32(named(14, PropType::Int32), 0x100));
         p.push_back(PropValue::fromBoolean(named(15, PropType::Boolean), false));
@@ -163,7 +165,8 @@ public:
         text(named(19, PropType::Unicode).value, "im:" + email);
         p.push_back(PropValue::fromInt32(PropTag(m_sideEffects, PropType::Int32), 0x10));
         const std::string categories[] = {"Customers", "Trade fair"};
-        p.push_back(PropValue::fromMultipleString(PropTag(m_keywords, PropType::MultipleUnicode), categories));
+        p.push_back(
+            PropValue::fromMultipleString(PropTag(m_keywords, PropType::MultipleUnicode), categories));
         return p;
     }
 
@@ -201,11 +204,13 @@ void BM_MessagesIntoOneFolder(benchmark::State& state)
                 const auto c0 = std::chrono::steady_clock::now();
                 const double cpu0 = threadCpuSeconds();
                 store->commit();
-                commitMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - c0).count());
+                commitMs.push_back(
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - c0).count());
                 commitCpuMs.push_back(1000 * (threadCpuSeconds() - cpu0));
             }
         }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const double cpu = cpuSeconds() - cpuStart;
         const std::uint64_t size = store->fileSize();
         store.reset();

@@ -101,14 +101,15 @@ PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDe
     const PropValue* normalizedGiven = nullptr;
     auto once = [](const PropValue*& slot, const PropValue& p) {
         if (slot)
-            throw std::invalid_argument("Property id " + tagName(p.tag()).substr(0, 6) + " is given twice for one message");
+            throw std::invalid_argument("Property id " + tagName(p.tag()).substr(0, 6) +
+                                        " is given twice for one message");
         slot = &p;
     };
     for (const PropValue& p : given) {
         const std::uint16_t id = p.tag().id();
         if (isCalculated(id))
-            throw std::invalid_argument(tagName(p.tag()) +
-                                        " is computed by the store from where the message is and cannot be set");
+            throw std::invalid_argument(
+                tagName(p.tag()) + " is computed by the store from where the message is and cannot be set");
         if (id == tags::Subject.id())
             once(subjectGiven, p);
         else if (id == tags::SubjectPrefix.id())
@@ -121,10 +122,13 @@ PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDe
     auto byId = [](const PropValue& a, const PropValue& b) { return a.tag().id() < b.tag().id(); };
     if (!std::is_sorted(props.begin(), props.end(), byId))
         std::sort(props.begin(), props.end(), byId);
-    const auto twice = std::adjacent_find(props.begin(), props.end(),
-                                          [](const PropValue& a, const PropValue& b) { return a.tag().id() == b.tag().id(); });
+    const auto twice =
+        std::adjacent_find(props.begin(), props.end(), [](const PropValue& a, const PropValue& b) {
+            return a.tag().id() == b.tag().id();
+        });
     if (twice != props.end())
-        throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) + " is given twice for one message");
+        throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) +
+                                    " is given twice for one message");
 
     // The subject: its prefix and normalized parts are not stored on their own.
     auto text = [](const PropValue* p, const char* name) -> std::optional<std::u16string> {
@@ -142,7 +146,8 @@ PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDe
         if (!whole->empty() && (*whole)[0] == u'\x0001') {
             // Already in stored form; kept when well formed.
             if (whole->size() < 2 || (*whole)[1] == 0 || (*whole)[1] - 1u > whole->size() - 2)
-                throw std::invalid_argument("PidTagSubject starts with U+0001 but its prefix length is wrong");
+                throw std::invalid_argument(
+                    "PidTagSubject starts with U+0001 but its prefix length is wrong");
             put(props, PropValue::fromString(tags::Subject, std::u16string_view(*whole)));
         } else {
             put(props, PropValue::fromString(tags::Subject, storedSubject(*whole, prefix.value_or(u""))));
@@ -160,8 +165,11 @@ PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDe
     if (created && created->type() != PropType::SysTime)
         throw std::invalid_argument("PidTagCreationTime must be a time, not " + tagName(created->tag()));
     if (modified && modified->type() != PropType::SysTime)
-        throw std::invalid_argument("PidTagLastModificationTime must be a time, not " + tagName(modified->tag()));
-    const std::uint64_t createdAt = created ? created->toFileTime() : modified ? modified->toFileTime() : defaults.now;
+        throw std::invalid_argument("PidTagLastModificationTime must be a time, not " +
+                                    tagName(modified->tag()));
+    const std::uint64_t createdAt = created    ? created->toFileTime()
+                                    : modified ? modified->toFileTime()
+                                               : defaults.now;
     const std::uint64_t modifiedAt = modified ? modified->toFileTime() : createdAt;
     if (!created)
         put(props, PropValue::fromSysTime(tags::CreationTime, createdAt));
@@ -172,7 +180,8 @@ PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDe
 
     const PropValue* flags = findId(props, tags::MessageFlags.id());
     if (flags->type() != PropType::Int32)
-        throw std::invalid_argument("PidTagMessageFlags must be a 32-bit integer, not " + tagName(flags->tag()));
+        throw std::invalid_argument("PidTagMessageFlags must be a 32-bit integer, not " +
+                                    tagName(flags->tag()));
     out.read = (flags->toInt32() & kMessageFlagRead) != 0;
 
     put(props, PropValue::fromUInt32(tags::MessageSize, messageSize(props)));

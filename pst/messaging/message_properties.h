@@ -3,13 +3,13 @@
 // 2.5.3): the properties the format requires, the subject in its stored form, and the
 // message size as Outlook computes it.
 
+#include "pst/ltp/prop_value.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
-
-#include "pst/ltp/prop_value.h"
 
 namespace tressimo::pst {
 
@@ -52,7 +52,7 @@ std::uint32_t messageSize(std::span<const PropValue> props);
 
 struct MessageDefaults
 {
-    std::uint64_t now = 0;                  // FILETIME for missing creation/modification times
+    std::uint64_t now = 0;                    // FILETIME for missing creation/modification times
     std::array<std::uint8_t, 16> searchKey{}; // for a missing PidTagSearchKey
 };
 

@@ -18,6 +18,15 @@
 
 #include "pst/messaging/message_store.h"
 
+#include "pst/ltp/bth.h"
+#include "pst/ltp/heap.h"
+#include "pst/ltp/property_context.h"
+#include "pst/ltp/table_context.h"
+#include "pst/ltp/utf16.h"
+#include "pst/messaging/message_properties.h"
+#include "pst/messaging/name_to_id_map.h"
+#include "pst/messaging/store_nodes.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
@@ -28,15 +37,6 @@
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>
-
-#include "pst/ltp/bth.h"
-#include "pst/ltp/heap.h"
-#include "pst/ltp/property_context.h"
-#include "pst/ltp/table_context.h"
-#include "pst/ltp/utf16.h"
-#include "pst/messaging/message_properties.h"
-#include "pst/messaging/name_to_id_map.h"
-#include "pst/messaging/store_nodes.h"
 
 namespace tressimo::pst {
 namespace {
@@ -121,39 +121,66 @@ NodeContent sharedStream(Bid bid)
 const char* storeOwnedFolderProperty(std::uint16_t id)
 {
     switch (id) {
-    case 0x3602: return "PidTagContentCount";
-    case 0x3603: return "PidTagContentUnreadCount";
-    case 0x360A: return "PidTagSubfolders";
-    case 0x6635: return "PidTagPstHiddenCount";
-    case 0x6636: return "PidTagPstHiddenUnread";
-    case 0x360E: return "PidTagContainerHierarchy";
-    case 0x360F: return "PidTagContainerContents";
-    case 0x3610: return "PidTagFolderAssociatedContents";
-    case 0x3601: return "PidTagFolderType";
-    case 0x0E30: return "PidTagReplItemid";
-    case 0x0E33: return "PidTagReplChangenum";
-    case 0x0E34: return "PidTagReplVersionhistory";
-    case 0x0E09: return "PidTagParentEntryId";
-    case 0x0FF9: return "PidTagRecordKey";
-    case 0x0FFE: return "PidTagObjectType";
-    case 0x0FFF: return "PidTagEntryId";
-    case 0x67F2: return "PidTagLtpRowId";
-    case 0x67F3: return "PidTagLtpRowVer";
-    default: return nullptr;
+    case 0x3602:
+        return "PidTagContentCount";
+    case 0x3603:
+        return "PidTagContentUnreadCount";
+    case 0x360A:
+        return "PidTagSubfolders";
+    case 0x6635:
+        return "PidTagPstHiddenCount";
+    case 0x6636:
+        return "PidTagPstHiddenUnread";
+    case 0x360E:
+        return "PidTagContainerHierarchy";
+    case 0x360F:
+        return "PidTagContainerContents";
+    case 0x3610:
+        return "PidTagFolderAssociatedContents";
+    case 0x3601:
+        return "PidTagFolderType";
+    case 0x0E30:
+        return "PidTagReplItemid";
+    case 0x0E33:
+        return "PidTagReplChangenum";
+    case 0x0E34:
+        return "PidTagReplVersionhistory";
+    case 0x0E09:
+        return "PidTagParentEntryId";
+    case 0x0FF9:
+        return "PidTagRecordKey";
+    case 0x0FFE:
+        return "PidTagObjectType";
+    case 0x0FFF:
+        return "PidTagEntryId";
+    case 0x67F2:
+        return "PidTagLtpRowId";
+    case 0x67F3:
+        return "PidTagLtpRowVer";
+    default:
+        return nullptr;
     }
 }
 
 const char* storeOwnedStoreProperty(std::uint16_t id)
 {
     switch (id) {
-    case 0x0FF9: return "PidTagRecordKey (every entry ID of the store carries it)";
-    case 0x0FFA: return "PidTagStoreRecordKey";
-    case 0x0FFB: return "PidTagStoreEntryId";
-    case 0x0FFE: return "PidTagObjectType";
-    case 0x0FFF: return "PidTagEntryId";
-    case 0x0FF8: return "PidTagMappingSignature";
-    case 0x3414: return "PidTagStoreProvider";
-    default: return nullptr;
+    case 0x0FF9:
+        return "PidTagRecordKey (every entry ID of the store carries it)";
+    case 0x0FFA:
+        return "PidTagStoreRecordKey";
+    case 0x0FFB:
+        return "PidTagStoreEntryId";
+    case 0x0FFE:
+        return "PidTagObjectType";
+    case 0x0FFF:
+        return "PidTagEntryId";
+    case 0x0FF8:
+        return "PidTagMappingSignature";
+    case 0x3414:
+        return "PidTagStoreProvider";
+    default:
+        return nullptr;
     }
 }
 
@@ -308,7 +335,8 @@ public:
                                             ") is kept by the store and cannot be set on a folder");
             if (p.tag().id() == tags::DisplayName.id() || p.tag().id() == tags::ContainerClass.id()) {
                 if (p.type() != PropType::Unicode)
-                    throw std::invalid_argument(tagName(p.tag()) + " must be a Unicode string in a Unicode store");
+                    throw std::invalid_argument(tagName(p.tag()) +
+                                                " must be a Unicode string in a Unicode store");
             }
             if (p.tag().id() == tags::DisplayName.id())
                 newName = p.toUtf16();
@@ -350,7 +378,8 @@ public:
                 throw std::invalid_argument(std::string(owned) + " (" + tagName(p.tag()) +
                                             ") is kept by the store and cannot be set");
             if (p.tag().id() == tags::DisplayName.id() && p.type() != PropType::Unicode)
-                throw std::invalid_argument(tagName(p.tag()) + " must be a Unicode string in a Unicode store");
+                throw std::invalid_argument(tagName(p.tag()) +
+                                            " must be a Unicode string in a Unicode store");
         }
         afterWrite([&] {
             for (const PropValue& p : props)
@@ -375,8 +404,9 @@ public:
                 it = m_receiveRows.end() - 1;
             }
             it->folder = nid;
-            m_receiveTable->putRow(it->rowId, {PropValue::fromString(tags::MessageClass, std::u16string_view(it->messageClass)),
-                                               PropValue::fromUInt32(storetags::ReceiveFolderNid, nid.value)});
+            m_receiveTable->putRow(
+                it->rowId, {PropValue::fromString(tags::MessageClass, std::u16string_view(it->messageClass)),
+                            PropValue::fromUInt32(storetags::ReceiveFolderNid, nid.value)});
             m_receiveDirty = true;
         });
     }
@@ -396,7 +426,8 @@ public:
         throwIfFailed();
         Folder& f = folder(folderNid);
         if (f.search)
-            throw std::invalid_argument("Search folder " + hexNid(folderNid) + " lists what its search finds; "
+            throw std::invalid_argument("Search folder " + hexNid(folderNid) +
+                                        " lists what its search finds; "
                                         "messages cannot be created in it");
         MessageDefaults defaults;
         defaults.now = toFileTime(m_clock());
@@ -525,8 +556,7 @@ private:
 
     // Runs a step that writes: any failure in it leaves state behind that the file does not
     // hold, so it sticks.
-    template <typename F>
-    void guarded(F&& step)
+    template <typename F> void guarded(F&& step)
     {
         throwIfFailed();
         try {
@@ -562,11 +592,7 @@ private:
 
     // Bookkeeping after a write succeeded; it fails only when memory runs out, which then
     // sticks like a failed write.
-    template <typename F>
-    void afterWrite(F&& step)
-    {
-        guarded(std::forward<F>(step));
-    }
+    template <typename F> void afterWrite(F&& step) { guarded(std::forward<F>(step)); }
 
     // --- folders ----------------------------------------------------------------------------
 
@@ -592,8 +618,8 @@ private:
         for (Nid child : parent.children) {
             const Folder& c = folder(child);
             if (&c != self && sameName(c.displayName(), name))
-                throw std::invalid_argument("Folder " + hexNid(parent.nid) + " already holds a folder named \"" +
-                                            utf16ToUtf8(name) + "\"");
+                throw std::invalid_argument("Folder " + hexNid(parent.nid) +
+                                            " already holds a folder named \"" + utf16ToUtf8(name) + "\"");
         }
     }
 
@@ -782,7 +808,8 @@ private:
         auto makeFolder = [&](Nid nid, Nid parent, std::u16string_view name, bool search = false) -> Folder& {
             m_ndb->reserveNid(nid);
             if (!search) {
-                for (NidType t : {NidType::HierarchyTable, NidType::ContentsTable, NidType::AssocContentsTable})
+                for (NidType t :
+                     {NidType::HierarchyTable, NidType::ContentsTable, NidType::AssocContentsTable})
                     m_ndb->reserveNid(nodes::withType(nid, t));
             }
             Folder f;
@@ -797,7 +824,8 @@ private:
         makeFolder(nodes::SearchRoot, nodes::RootFolder, u"Search Root");
         makeFolder(nodes::SpamSearchFolder, nodes::RootFolder, u"SPAM Search Folder 2", true);
         Folder& deleted = makeFolder(nodes::DeletedItems, nodes::IpmSubtree, u"Deleted Items");
-        putProp(deleted.props, PropValue::fromString(tags::Comment, std::string_view("Deleted Items folder")));
+        putProp(deleted.props,
+                PropValue::fromString(tags::Comment, std::string_view("Deleted Items folder")));
         Folder& views = makeFolder(nodes::CommonViews, nodes::RootFolder, u"IPM_COMMON_VIEWS");
         putProp(views.props, PropValue::fromString(tags::Comment, std::string_view("")));
 
@@ -816,8 +844,9 @@ private:
         m_receiveTable = std::make_unique<TableBuilder>(columns::receiveFolders());
         m_ndb->reserveNid(nodes::ReceiveFolderTable);
         m_receiveRows.push_back(ReceiveRow{u"", 1, nodes::RootFolder});
-        m_receiveTable->putRow(1, {PropValue::fromString(tags::MessageClass, std::string_view("")),
-                                   PropValue::fromUInt32(storetags::ReceiveFolderNid, nodes::RootFolder.value)});
+        m_receiveTable->putRow(1,
+                               {PropValue::fromString(tags::MessageClass, std::string_view("")),
+                                PropValue::fromUInt32(storetags::ReceiveFolderNid, nodes::RootFolder.value)});
         m_receiveDirty = true;
 
         // The message store object ([MS-PST] 2.4.3.1) with the other values Outlook writes.
@@ -830,9 +859,12 @@ private:
         putProp(m_storeProps, PropValue::fromBinary(storetags::RecordKey, m_recordKey));
         putProp(m_storeProps, PropValue::fromString(tags::DisplayName, displayName));
         putProp(m_storeProps, PropValue::fromInt32(storetags::ValidFolderMask, kValidFolderMask));
-        putProp(m_storeProps, PropValue::fromBinary(storetags::IpmSubtreeEntryId, entryId(nodes::IpmSubtree)));
-        putProp(m_storeProps, PropValue::fromBinary(storetags::IpmWastebasketEntryId, entryId(nodes::DeletedItems)));
-        putProp(m_storeProps, PropValue::fromBinary(storetags::CommonViewsEntryId, entryId(nodes::CommonViews)));
+        putProp(m_storeProps,
+                PropValue::fromBinary(storetags::IpmSubtreeEntryId, entryId(nodes::IpmSubtree)));
+        putProp(m_storeProps,
+                PropValue::fromBinary(storetags::IpmWastebasketEntryId, entryId(nodes::DeletedItems)));
+        putProp(m_storeProps,
+                PropValue::fromBinary(storetags::CommonViewsEntryId, entryId(nodes::CommonViews)));
         putProp(m_storeProps, PropValue::fromBinary(storetags::FinderEntryId, entryId(nodes::SearchRoot)));
         putProp(m_storeProps, PropValue::fromBoolean(storetags::PstLrNoRestrictions, true));
         putProp(m_storeProps, PropValue::fromInt32(storetags::LatestPstEnsure, kLatestPstEnsure));

@@ -7,6 +7,10 @@
 // Folder and message identifiers are node identifiers (Nid); entry IDs are the 24-byte form
 // other MAPI objects refer to them by ([MS-PST] 2.4.3.2).
 
+#include "pst/io/sink.h"
+#include "pst/ltp/prop_value.h"
+#include "pst/ndb/ndb_writer.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -17,10 +21,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "pst/io/sink.h"
-#include "pst/ltp/prop_value.h"
-#include "pst/ndb/ndb_writer.h"
 
 namespace tressimo::pst {
 
@@ -39,7 +39,9 @@ struct StoreOptions
 {
     NdbOptions ndb;
     // Times the store stamps on what it creates itself (folders).
-    std::function<std::chrono::system_clock::time_point()> clock = [] { return std::chrono::system_clock::now(); };
+    std::function<std::chrono::system_clock::time_point()> clock = [] {
+        return std::chrono::system_clock::now();
+    };
     // Random bytes for the store's record key; tests make them repeatable.
     std::function<void(std::span<std::uint8_t>)> random;
 };

@@ -1,11 +1,11 @@
 #include "pst/messaging/name_to_id_map.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 #include "pst/io/crc.h"
 #include "pst/ltp/utf16.h"
 #include "pst/messaging/message_store.h"
+
+#include <algorithm>
+#include <stdexcept>
 
 namespace tressimo::pst {
 namespace {
@@ -137,8 +137,8 @@ std::uint16_t NameToIdMap::propertyId(const PropertyName& name)
     if (auto it = m_ids.find(key); it != m_ids.end())
         return it->second;
     if (m_count >= kMaxNames)
-        throw std::length_error("The name-to-ID map is full: a store holds at most " + std::to_string(kMaxNames) +
-                                " named properties");
+        throw std::length_error("The name-to-ID map is full: a store holds at most " +
+                                std::to_string(kMaxNames) + " named properties");
     const bool isString = std::get<1>(key);
     const std::u16string& text = std::get<3>(key);
     const Bytes textBytes = utf16ToBytes(text);
@@ -162,8 +162,8 @@ std::uint16_t NameToIdMap::propertyId(const PropertyName& name)
         w.zeros((4 - textBytes.size() % 4) % 4);
     }
     appendNameId(m_entryStream, entryKey, wGuid, isString, index);
-    const std::uint32_t bucket = (bucketKey ^ static_cast<std::uint32_t>(wGuid << 1 | (isString ? 1 : 0))) %
-                                 kNameidBucketCount;
+    const std::uint32_t bucket =
+        (bucketKey ^ static_cast<std::uint32_t>(wGuid << 1 | (isString ? 1 : 0))) % kNameidBucketCount;
     appendNameId(m_buckets[bucket], bucketKey, wGuid, isString, index);
 
     m_ids.emplace(std::move(key), static_cast<std::uint16_t>(kFirstNamedPropertyId + index));
@@ -186,8 +186,8 @@ std::vector<PropValue> NameToIdMap::properties() const
     // Outlook leaves empty buckets out.
     for (std::uint32_t b = 0; b < kNameidBucketCount; ++b) {
         if (!m_buckets[b].empty())
-            props.push_back(PropValue::fromBinary(PropTag(static_cast<std::uint16_t>(kBucketBase + b), PropType::Binary),
-                                                  m_buckets[b]));
+            props.push_back(PropValue::fromBinary(
+                PropTag(static_cast<std::uint16_t>(kBucketBase + b), PropType::Binary), m_buckets[b]));
     }
     return props;
 }

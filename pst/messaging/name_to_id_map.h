@@ -5,6 +5,9 @@
 // the entry stream (one NAMEID per name, in id order), the string stream (length-prefixed
 // UTF-16 names, each padded to 4 bytes) and the 251 hash buckets (only those in use).
 
+#include "pst/io/bytes.h"
+#include "pst/ltp/prop_value.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -12,9 +15,6 @@
 #include <string>
 #include <tuple>
 #include <vector>
-
-#include "pst/io/bytes.h"
-#include "pst/ltp/prop_value.h"
 
 namespace tressimo::pst {
 
@@ -35,7 +35,10 @@ public:
     std::uint16_t propertyId(const PropertyName& name);
     std::optional<std::uint16_t> find(const PropertyName& name) const;
     std::size_t size() const { return m_count; }
-    bool contains(std::uint16_t id) const { return id >= kFirstNamedPropertyId && std::size_t{id} - kFirstNamedPropertyId < m_count; }
+    bool contains(std::uint16_t id) const
+    {
+        return id >= kFirstNamedPropertyId && std::size_t{id} - kFirstNamedPropertyId < m_count;
+    }
 
     // The properties of the map's node: bucket count, the three streams, the used buckets.
     std::vector<PropValue> properties() const;

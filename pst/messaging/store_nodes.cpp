@@ -7,9 +7,9 @@ namespace {
 
 // Tags as Outlook stores them, in cell-existence-bit order from bit 2.
 constexpr std::array kHierarchy = {
-    PropTag{0x3001001F}, PropTag{0x36020003}, PropTag{0x36030003}, PropTag{0x360A000B}, PropTag{0x0E300102},
-    PropTag{0x0E330014}, PropTag{0x0E340102}, PropTag{0x0E380003}, PropTag{0x3613001F}, PropTag{0x66350003},
-    PropTag{0x66360003},
+    PropTag{0x3001001F}, PropTag{0x36020003}, PropTag{0x36030003}, PropTag{0x360A000B},
+    PropTag{0x0E300102}, PropTag{0x0E330014}, PropTag{0x0E340102}, PropTag{0x0E380003},
+    PropTag{0x3613001F}, PropTag{0x66350003}, PropTag{0x66360003},
 };
 
 constexpr std::array kContents = {
@@ -35,13 +35,16 @@ constexpr std::array kSearchContents = {
 };
 
 constexpr std::array kRecipients = {
-    PropTag{0x0E0F000B}, PropTag{0x3002001F}, PropTag{0x3003001F}, PropTag{0x0FFF0102}, PropTag{0x3001001F},
-    PropTag{0x0C150003}, PropTag{0x300B0102}, PropTag{0x0FF90102}, PropTag{0x0FFE0003}, PropTag{0x39000003},
-    PropTag{0x3A40000B}, PropTag{0x39FF001F},
+    PropTag{0x0E0F000B}, PropTag{0x3002001F}, PropTag{0x3003001F}, PropTag{0x0FFF0102},
+    PropTag{0x3001001F}, PropTag{0x0C150003}, PropTag{0x300B0102}, PropTag{0x0FF90102},
+    PropTag{0x0FFE0003}, PropTag{0x39000003}, PropTag{0x3A40000B}, PropTag{0x39FF001F},
 };
 
 constexpr std::array kAttachments = {
-    PropTag{0x370B0003}, PropTag{0x0E200003}, PropTag{0x37050003}, PropTag{0x3704001F},
+    PropTag{0x370B0003},
+    PropTag{0x0E200003},
+    PropTag{0x37050003},
+    PropTag{0x3704001F},
 };
 
 constexpr std::array kReceiveFolders = {PropTag{0x66050003}, PropTag{0x001A001F}};
@@ -59,16 +62,49 @@ constexpr std::array kChangeTracking3 = {PropTag{0x30070040}, PropTag{0x0E330014
 
 } // namespace
 
-std::span<const PropTag> hierarchy() { return kHierarchy; }
-std::span<const PropTag> contents() { return kContents; }
-std::span<const PropTag> assocContents() { return kAssocContents; }
-std::span<const PropTag> searchContents() { return kSearchContents; }
-std::span<const PropTag> recipients() { return kRecipients; }
-std::span<const PropTag> attachments() { return kAttachments; }
-std::span<const PropTag> receiveFolders() { return kReceiveFolders; }
-std::span<const PropTag> outgoingQueue() { return kOutgoingQueue; }
-std::span<const PropTag> changeTracking() { return kChangeTracking; }
-std::span<const PropTag> changeTracking2() { return kChangeTracking2; }
-std::span<const PropTag> changeTracking3() { return kChangeTracking3; }
+std::span<const PropTag> hierarchy()
+{
+    return kHierarchy;
+}
+std::span<const PropTag> contents()
+{
+    return kContents;
+}
+std::span<const PropTag> assocContents()
+{
+    return kAssocContents;
+}
+std::span<const PropTag> searchContents()
+{
+    return kSearchContents;
+}
+std::span<const PropTag> recipients()
+{
+    return kRecipients;
+}
+std::span<const PropTag> attachments()
+{
+    return kAttachments;
+}
+std::span<const PropTag> receiveFolders()
+{
+    return kReceiveFolders;
+}
+std::span<const PropTag> outgoingQueue()
+{
+    return kOutgoingQueue;
+}
+std::span<const PropTag> changeTracking()
+{
+    return kChangeTracking;
+}
+std::span<const PropTag> changeTracking2()
+{
+    return kChangeTracking2;
+}
+std::span<const PropTag> changeTracking3()
+{
+    return kChangeTracking3;
+}
 
 } // namespace tressimo::pst::columns

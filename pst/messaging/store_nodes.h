@@ -8,10 +8,10 @@
 // text lists (PidTagReplItemid as binary, PidTagContainerClass as a string), Outlook's type
 // is used.
 
-#include <span>
-
 #include "pst/ltp/prop_tag.h"
 #include "pst/ndb/node.h"
+
+#include <span>
 
 namespace tressimo::pst::nodes {
 

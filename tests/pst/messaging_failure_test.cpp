@@ -2,12 +2,11 @@
 // every call fails with the same error, and the bytes that reached the file pass the checker
 // and hold what the last commit held.
 
-#include <gtest/gtest.h>
+#include "messaging_test_util.h"
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
-
-#include "messaging_test_util.h"
 
 namespace tressimo::pst::messaging_test {
 namespace {
@@ -38,24 +37,35 @@ std::vector<PropValue> message(const std::string& subject)
 const std::vector<Step>& steps()
 {
     static const std::vector<Step> list = {
-        {"folder", false, [](Context& c) { c.contacts = c.store->createFolder(c.store->ipmSubtree(), "Contacts", "IPF.Contact"); }},
+        {"folder", false,
+         [](Context& c) {
+             c.contacts = c.store->createFolder(c.store->ipmSubtree(), "Contacts", "IPF.Contact");
+         }},
         {"commit", true, [](Context& c) { c.store->commit(); }},
-        {"message 1", false, [](Context& c) { c.messages.push_back(c.store->createMessage(c.contacts, message("one"))); }},
-        {"message 2", false, [](Context& c) { c.messages.push_back(c.store->createMessage(c.contacts, message("two"))); }},
-        {"message 3", false, [](Context& c) { c.messages.push_back(c.store->createMessage(c.contacts, message("three"))); }},
+        {"message 1", false,
+         [](Context& c) { c.messages.push_back(c.store->createMessage(c.contacts, message("one"))); }},
+        {"message 2", false,
+         [](Context& c) { c.messages.push_back(c.store->createMessage(c.contacts, message("two"))); }},
+        {"message 3", false,
+         [](Context& c) { c.messages.push_back(c.store->createMessage(c.contacts, message("three"))); }},
         {"commit", true, [](Context& c) { c.store->commit(); }},
-        {"named property", false, [](Context& c) { c.named = c.store->propertyId({kPsetidAddress, 0x8083, {}}); }},
+        {"named property", false,
+         [](Context& c) {
+             c.named = c.store->propertyId({kPsetidAddress, 0x8083, {}});
+         }},
         {"message with it", false,
          [](Context& c) {
              auto props = message("four");
-             props.push_back(PropValue::fromString(PropTag(c.named, PropType::Unicode), std::string_view("a@b.c")));
+             props.push_back(
+                 PropValue::fromString(PropTag(c.named, PropType::Unicode), std::string_view("a@b.c")));
              c.messages.push_back(c.store->createMessage(c.contacts, props));
          }},
         {"replace", false, [](Context& c) { c.store->replaceMessage(c.messages[0], message("one again")); }},
         {"subfolder", false, [](Context& c) { c.store->createFolder(c.contacts, "Friends", "IPF.Contact"); }},
         {"comment", false,
          [](Context& c) {
-             c.store->setFolderProperties(c.contacts, std::vector{PropValue::fromString(PropTag{0x3004001F}, std::string_view("x"))});
+             c.store->setFolderProperties(
+                 c.contacts, std::vector{PropValue::fromString(PropTag{0x3004001F}, std::string_view("x"))});
          }},
         {"commit", true, [](Context& c) { c.store->commit(); }},
         {"big message", false,
@@ -136,7 +146,8 @@ TEST_P(FailedWrite, AtEveryOperationLeavesTheLastCommit)
         options.ndb = ndb;
         std::unique_ptr<MessageStore> store;
         try {
-            store = MessageStore::create(std::make_unique<FailingSink>(std::move(inner), failAt), "Failing", options);
+            store = MessageStore::create(std::make_unique<FailingSink>(std::move(inner), failAt), "Failing",
+                                         options);
         } catch (const IoError& e) {
             // The store never existed; the caller discards the file.
             EXPECT_NE(std::string(e.what()).find("failing.pst"), std::string::npos) << e.what();
@@ -145,7 +156,7 @@ TEST_P(FailedWrite, AtEveryOperationLeavesTheLastCommit)
         }
 
         Context c;
-    c.store = store.get();
+        c.store = store.get();
         std::size_t commitsDone = 0;
         std::optional<std::string> error;
         bool failedInCommit = false;
@@ -167,7 +178,9 @@ TEST_P(FailedWrite, AtEveryOperationLeavesTheLastCommit)
             [&] { store->commit(); },
             [&] { store->createMessage(store->ipmSubtree(), message("late")); },
             [&] { store->createFolder(store->ipmSubtree(), "Late", ""); },
-            [&] { store->propertyId({kPsetidAddress, 0x9999, {}}); },
+            [&] {
+                store->propertyId({kPsetidAddress, 0x9999, {}});
+            },
             [&] { store->fileSize(); },
         };
         for (const auto& call : later) {

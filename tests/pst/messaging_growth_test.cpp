@@ -2,13 +2,12 @@
 // levels, a contents table whose rows span many blocks), hundreds of folders under one
 // parent, a 1 MB value and 300 properties on one message.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-
 #include "messaging_test_util.h"
 #include "pst/messaging/store_nodes.h"
+
+#include <algorithm>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace tressimo::pst::messaging_test {
 namespace {
@@ -91,10 +90,12 @@ TEST(Growth, TwentyThousandMessagesInOneFolder)
         "c = find(f.get_root_folder())\n"
         "n = c.number_of_sub_messages\n"
         "print(n, c.get_sub_message(n - 1).subject)\n";
-    const std::string command = "/usr/bin/python3 -c \"" + script + "\" '" + path.string() + "' > '" + out.string() + "'";
+    const std::string command =
+        "/usr/bin/python3 -c \"" + script + "\" '" + path.string() + "' > '" + out.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const Bytes answer = fileBytes(out);
-    EXPECT_EQ(std::string(answer.begin(), answer.end()), std::to_string(kMessages) + " Person " + std::to_string(kMessages - 1) + "\n");
+    EXPECT_EQ(std::string(answer.begin(), answer.end()),
+              std::to_string(kMessages) + " Person " + std::to_string(kMessages - 1) + "\n");
 }
 
 TEST(Growth, HundredsOfFoldersUnderOneParent)
@@ -102,7 +103,8 @@ TEST(Growth, HundredsOfFoldersUnderOneParent)
     MemoryStore s;
     std::vector<Nid> folders;
     for (int i = 0; i < 500; ++i)
-        folders.push_back(s->createFolder(s->ipmSubtree(), "Ordner " + std::to_string(i) + " フォルダー", "IPF.Note"));
+        folders.push_back(
+            s->createFolder(s->ipmSubtree(), "Ordner " + std::to_string(i) + " フォルダー", "IPF.Note"));
     s->createMessage(folders[321], {});
     s->commit();
     ASSERT_TRUE(isSound(s.bytes()));
@@ -122,9 +124,10 @@ TEST(Growth, MegabyteValueAndThreeHundredProperties)
     std::vector<PropValue> props = {PropValue::fromString(PropTag{0x1000001F}, std::u16string_view(body)),
                                     PropValue::fromBinary(PropTag{0x10090102}, Bytes(1 << 20, 0x5A))};
     for (std::uint16_t k = 0; props.size() < 300; ++k)
-        props.push_back(k % 2 ? PropValue::fromInt32(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Int32), k)
-                              : PropValue::fromString(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Unicode),
-                                                      std::string_view("Wert " + std::to_string(k))));
+        props.push_back(
+            k % 2 ? PropValue::fromInt32(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Int32), k)
+                  : PropValue::fromString(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Unicode),
+                                          std::string_view("Wert " + std::to_string(k))));
     const Nid nid = s->createMessage(folder, props);
     s->commit();
     ASSERT_TRUE(isSound(s.bytes()));

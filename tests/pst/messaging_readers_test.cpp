@@ -3,19 +3,17 @@
 // readpst. One file holds a folder tree with CJK and non-BMP names, contact-like messages with
 // named properties of every kind, a 1 MB body and a message of 300 properties.
 
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <ctime>
-#include <algorithm>
-#include <map>
-#include <set>
-
 #include "messaging_test_util.h"
 #include "tests/pst/oracle/pst_oracle.h"
+
+#include <algorithm>
+#include <ctime>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <spawn.h>
+#include <sys/wait.h>
 
 extern char** environ;
 
@@ -42,7 +40,8 @@ ProgramResult runProgram(std::vector<std::string> args, const std::filesystem::p
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = 0;
     ProgramResult result;
@@ -80,21 +79,32 @@ json expectedJson(const PropValue& v)
         std::tm tm{};
         gmtime_r(&seconds, &tm);
         char text[64];
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", tm.tm_year + 1900, tm.tm_mon + 1,
-                      tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<long long>(rest));
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lldZ", tm.tm_year + 1900,
+                      tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                      static_cast<long long>(rest));
         return text;
     };
     switch (v.type()) {
-    case PropType::Unicode: return v.toUtf8();
-    case PropType::Int32: return v.toInt32();
-    case PropType::Int64: return v.toInt64();
-    case PropType::Boolean: return v.toBoolean();
-    case PropType::Double: return v.toDouble();
-    case PropType::SysTime: return timeText(v.toFileTime());
-    case PropType::Binary: return hexText(v.data());
-    case PropType::MultipleUnicode: return v.toMultipleString();
-    case PropType::MultipleInt32: return v.toMultipleInt32();
-    default: return hexText(v.data());
+    case PropType::Unicode:
+        return v.toUtf8();
+    case PropType::Int32:
+        return v.toInt32();
+    case PropType::Int64:
+        return v.toInt64();
+    case PropType::Boolean:
+        return v.toBoolean();
+    case PropType::Double:
+        return v.toDouble();
+    case PropType::SysTime:
+        return timeText(v.toFileTime());
+    case PropType::Binary:
+        return hexText(v.data());
+    case PropType::MultipleUnicode:
+        return v.toMultipleString();
+    case PropType::MultipleInt32:
+        return v.toMultipleInt32();
+    default:
+        return hexText(v.data());
     }
 }
 
@@ -103,7 +113,8 @@ json expectedJson(const PropValue& v)
 // oracle decodes with Python, are what the file holds.
 bool withinBmp(const std::string& utf8)
 {
-    return std::none_of(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xF8) == 0xF0; });
+    return std::none_of(utf8.begin(), utf8.end(),
+                        [](char c) { return (static_cast<unsigned char>(c) & 0xF8) == 0xF0; });
 }
 
 const json* folderNamed(const json& dump, const std::string& name)
@@ -130,7 +141,8 @@ protected:
     {
         s_dir = new TempDir("readers");
         s_pst = s_dir->path() / "round-trip.pst";
-        auto store = MessageStore::create(FileSink::createNew(s_pst), "Round trip 名前 \U0001F4C7", repeatableOptions());
+        auto store = MessageStore::create(FileSink::createNew(s_pst), "Round trip 名前 \U0001F4C7",
+                                          repeatableOptions());
         const std::uint16_t fileAs = store->propertyId({kPsetidAddress, 0x8005, {}});
         const std::uint16_t email = store->propertyId({kPsetidAddress, 0x8083, {}});
         const std::uint16_t emailType = store->propertyId({kPsetidAddress, 0x8082, {}});
@@ -151,15 +163,18 @@ protected:
                 PropValue::fromString(PropTag{0x3001001F}, std::string_view(full)),
                 PropValue::fromString(PropTag{0x3A06001F}, std::string_view(first)),
                 PropValue::fromString(PropTag{0x3A11001F}, std::string_view(last)),
-                PropValue::fromString(PropTag{0x3A08001F}, std::string_view("+49 30 1234-" + std::to_string(i))),
+                PropValue::fromString(PropTag{0x3A08001F},
+                                      std::string_view("+49 30 1234-" + std::to_string(i))),
                 PropValue::fromString(PropTag{0x1000001F}, std::string_view("Notiz für " + full)),
                 PropValue::fromInt32(PropTag{0x10800003}, 0x200),
                 PropValue::fromBoolean(PropTag{0x0E1F000B}, true),
                 PropValue::fromInt64(PropTag{0x3FDE0014}, -5),
                 PropValue::fromDouble(PropTag{0x3FFD0005}, 2.5),
                 PropValue::fromSysTime(PropTag{0x3A420040}, 125000000000000000ull + i),
-                PropValue::fromBinary(PropTag{0x3A4B0102}, Bytes{0, 1, 2, 0xFE, static_cast<std::uint8_t>(i)}),
-                PropValue::fromString(PropTag(fileAs, PropType::Unicode), std::string_view(last + ", " + first)),
+                PropValue::fromBinary(PropTag{0x3A4B0102},
+                                      Bytes{0, 1, 2, 0xFE, static_cast<std::uint8_t>(i)}),
+                PropValue::fromString(PropTag(fileAs, PropType::Unicode),
+                                      std::string_view(last + ", " + first)),
                 PropValue::fromString(PropTag(email, PropType::Unicode), std::string_view(address)),
                 PropValue::fromString(PropTag(emailType, PropType::Unicode), std::string_view("SMTP")),
                 PropValue::fromMultipleString(PropTag(keywords, PropType::MultipleUnicode), categories),
@@ -180,8 +195,9 @@ protected:
         std::string body;
         while (body.size() < (1u << 20))
             body += "Zeile " + std::to_string(body.size()) + " mit Text äöü 漢字\r\n";
-        big.erase(std::remove_if(big.begin(), big.end(), [](const PropValue& p) { return p.tag().id() == 0x1000; }),
-                  big.end());
+        big.erase(
+            std::remove_if(big.begin(), big.end(), [](const PropValue& p) { return p.tag().id() == 0x1000; }),
+            big.end());
         big.push_back(PropValue::fromString(PropTag{0x1000001F}, std::string_view(body)));
         add(*store, s_contacts, big);
 
@@ -190,10 +206,12 @@ protected:
         for (std::uint32_t k = 0; many.size() < 300; ++k) {
             if (k % 3 == 0) {
                 const std::uint16_t id = store->propertyId({kPsetidAddress, 0xA000 + k, {}});
-                many.push_back(PropValue::fromInt32(PropTag(id, PropType::Int32), static_cast<std::int32_t>(k)));
+                many.push_back(
+                    PropValue::fromInt32(PropTag(id, PropType::Int32), static_cast<std::int32_t>(k)));
             } else {
-                many.push_back(PropValue::fromString(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Unicode),
-                                                     std::string_view("Wert " + std::to_string(k))));
+                many.push_back(
+                    PropValue::fromString(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Unicode),
+                                          std::string_view("Wert " + std::to_string(k))));
             }
         }
         add(*store, s_contacts, many);
@@ -244,10 +262,10 @@ TEST_F(Readers, PypffSeesTheStoreAndTheFolderTree)
         int messages;
         int subfolders;
     };
-    for (const Expect& e : {Expect{"Top of Outlook data file", nullptr, 0, 3}, Expect{"Contacts", "IPF.Contact", 7, 1},
-                            Expect{"Kollegen 同僚 \U00020BB7", "IPF.Contact", 2, 0},
-                            Expect{"Notes", "IPF.StickyNote", 0, 0}, Expect{"Deleted Items", nullptr, 0, 0},
-                            Expect{"Search Root", nullptr, 0, 0}}) {
+    for (const Expect& e :
+         {Expect{"Top of Outlook data file", nullptr, 0, 3}, Expect{"Contacts", "IPF.Contact", 7, 1},
+          Expect{"Kollegen 同僚 \U00020BB7", "IPF.Contact", 2, 0}, Expect{"Notes", "IPF.StickyNote", 0, 0},
+          Expect{"Deleted Items", nullptr, 0, 0}, Expect{"Search Root", nullptr, 0, 0}}) {
         SCOPED_TRACE(e.name);
         const json* f = folderNamed(d, e.name);
         ASSERT_NE(f, nullptr);
@@ -330,7 +348,8 @@ TEST_F(Readers, ReadpstWritesTheContactsAsVcards)
 {
     const auto target = s_dir->path() / "readpst";
     std::filesystem::create_directories(target);
-    const auto result = runProgram({"readpst", "-cv", "-o", target.string(), s_pst.string()}, s_dir->path() / "readpst.log");
+    const auto result =
+        runProgram({"readpst", "-cv", "-o", target.string(), s_pst.string()}, s_dir->path() / "readpst.log");
     ASSERT_EQ(result.status, 0) << result.output;
     // readpst reports "N items done, M items skipped" per folder.
     for (std::size_t at = result.output.find(" items skipped"); at != std::string::npos;
@@ -346,7 +365,8 @@ TEST_F(Readers, ReadpstWritesTheContactsAsVcards)
     for (const char* wanted : {"Schmidt", "山田", "Ødegård", "𠮷野", "person4@example.com", "Kollegin"})
         EXPECT_NE(vcards.find(wanted), std::string::npos) << wanted;
     std::size_t cards = 0;
-    for (std::size_t at = vcards.find("BEGIN:VCARD"); at != std::string::npos; at = vcards.find("BEGIN:VCARD", at + 1))
+    for (std::size_t at = vcards.find("BEGIN:VCARD"); at != std::string::npos;
+         at = vcards.find("BEGIN:VCARD", at + 1))
         ++cards;
     EXPECT_EQ(cards, s_written.size());
 }

@@ -2,15 +2,14 @@
 // what a message stores beyond what it is given, folders and their tables, refused input,
 // items saved again, receive folders, entry IDs and named properties.
 
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <optional>
-#include <stdexcept>
-
 #include "messaging_test_util.h"
 #include "pst/messaging/message_properties.h"
 #include "pst/messaging/store_nodes.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <optional>
+#include <stdexcept>
 
 namespace tressimo::pst::messaging_test {
 namespace {
@@ -66,27 +65,34 @@ std::vector<MessageCase> messageCases()
     const std::uint64_t now = toFileTime(testTime());
     const std::uint64_t earlier = now - 36000000000ull;
     return {
-        {"NothingGiven", {},
+        {"NothingGiven",
+         {},
          {text(kClass, u"IPM.Note"), PropValue::fromInt32(kFlags, 1), PropValue::fromInt32(kStatus, 0),
           PropValue::fromSysTime(kCreated, now), PropValue::fromSysTime(kModified, now)}},
         {"PlainSubjectGetsTheMarker", {text(kSubject, u"Jane Doe")}, {text(kSubject, u"\x01\x01Jane Doe")}},
         {"PrefixLikeTextStaysWhole", {text(kSubject, u"Re: Smith")}, {text(kSubject, u"\x01\x01Re: Smith")}},
-        {"GivenPrefixIsMarked", {text(kSubject, u"RE: Lunch"), text(kPrefix, u"RE: ")},
-         {text(kSubject, u"\x01\x05" u"RE: Lunch")}},
-        {"NormalizedAndPrefixMakeTheSubject", {text(kNormalized, u"Lunch"), text(kPrefix, u"FW: ")},
-         {text(kSubject, u"\x01\x05" u"FW: Lunch")}},
+        {"GivenPrefixIsMarked",
+         {text(kSubject, u"RE: Lunch"), text(kPrefix, u"RE: ")},
+         {text(kSubject, u"\x01\x05"
+                         u"RE: Lunch")}},
+        {"NormalizedAndPrefixMakeTheSubject",
+         {text(kNormalized, u"Lunch"), text(kPrefix, u"FW: ")},
+         {text(kSubject, u"\x01\x05"
+                         u"FW: Lunch")}},
         {"StoredFormIsKept", {text(kSubject, u"\x01\x01Name")}, {text(kSubject, u"\x01\x01Name")}},
         {"EmptySubjectStaysEmpty", {text(kSubject, u"")}, {text(kSubject, u"")}},
-        {"ModificationTimeAloneDatesTheCreation", {PropValue::fromSysTime(kModified, earlier)},
+        {"ModificationTimeAloneDatesTheCreation",
+         {PropValue::fromSysTime(kModified, earlier)},
          {PropValue::fromSysTime(kCreated, earlier), PropValue::fromSysTime(kModified, earlier)}},
         {"GivenValuesWin",
-         {text(kClass, u"IPM.Contact"), PropValue::fromInt32(kFlags, 0x9), PropValue::fromInt32(kStatus, 0x1000),
-          PropValue::fromBinary(kSearchKey, Bytes(16, 0xAB))},
-         {text(kClass, u"IPM.Contact"), PropValue::fromInt32(kFlags, 0x9), PropValue::fromInt32(kStatus, 0x1000),
-          PropValue::fromBinary(kSearchKey, Bytes(16, 0xAB))}},
+         {text(kClass, u"IPM.Contact"), PropValue::fromInt32(kFlags, 0x9),
+          PropValue::fromInt32(kStatus, 0x1000), PropValue::fromBinary(kSearchKey, Bytes(16, 0xAB))},
+         {text(kClass, u"IPM.Contact"), PropValue::fromInt32(kFlags, 0x9),
+          PropValue::fromInt32(kStatus, 0x1000), PropValue::fromBinary(kSearchKey, Bytes(16, 0xAB))}},
         {"UnreadCounts", {PropValue::fromInt32(kFlags, 0)}, {PropValue::fromInt32(kFlags, 0)}, false},
         {"GivenSizeIsReplaced", {PropValue::fromInt32(kSize, 7)}, {}},
-        {"CjkAndNonBmpText", {text(kSubject, u"山田 太郎 \U0001F600"), text(PropTag{0x3A06001F}, u"𠮷野")},
+        {"CjkAndNonBmpText",
+         {text(kSubject, u"山田 太郎 \U0001F600"), text(PropTag{0x3A06001F}, u"𠮷野")},
          {text(kSubject, u"\x01\x01山田 太郎 \U0001F600"), text(PropTag{0x3A06001F}, u"𠮷野")}},
     };
 }
@@ -141,7 +147,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, MessageStored, ::testing::ValuesIn(messageCases(
 TEST(MessageSize, MatchesOutlooksOwnContact)
 {
     // Outlook 2007 stored PidTagMessageSize 953 for its contact: the rule gives the same.
-    const auto outlook = check::PstReader::open(sourceDir() / "tests/data/reference-pst/outlook2007-contacts-distlist.pst");
+    const auto outlook =
+        check::PstReader::open(sourceDir() / "tests/data/reference-pst/outlook2007-contacts-distlist.pst");
     const PropertyMap props = outlook.properties(0x200064);
     std::vector<PropValue> values;
     for (const auto& [tag, value] : props)
@@ -165,40 +172,66 @@ std::vector<Refusal> refusals()
         return [props](MessageStore& s, Nid folder) { s.createMessage(folder, props); };
     };
     return {
-        {"MessageInUnknownFolder", [](MessageStore& s, Nid) { s.createMessage(Nid{0x12342}, {}); }, "No folder 0x12342"},
-        {"MessageInSearchFolder", [](MessageStore& s, Nid) { s.createMessage(Nid{0x2223}, {}); }, "Search folder"},
+        {"MessageInUnknownFolder", [](MessageStore& s, Nid) { s.createMessage(Nid{0x12342}, {}); },
+         "No folder 0x12342"},
+        {"MessageInSearchFolder", [](MessageStore& s, Nid) { s.createMessage(Nid{0x2223}, {}); },
+         "Search folder"},
         {"PropertyTwice", message({text(kDisplayName, u"a"), text(kDisplayName, u"b")}), "given twice"},
-        {"CalculatedProperty", message({PropValue::fromBinary(PropTag{0x0FFF0102}, Bytes(24))}), "computed by the store"},
+        {"CalculatedProperty", message({PropValue::fromBinary(PropTag{0x0FFF0102}, Bytes(24))}),
+         "computed by the store"},
         {"UnknownNamedId", message({PropValue::fromInt32(PropTag{0x90000003}, 1)}), "never handed out"},
         {"EightBitSubject", message({PropValue(PropTag{0x0037001E}, Bytes{'a'})}), "Unicode"},
-        {"BrokenStoredSubject", message({text(kSubject, u"\x01\x09" u"ab")}), "prefix length"},
+        {"BrokenStoredSubject",
+         message({text(kSubject, u"\x01\x09"
+                                 u"ab")}),
+         "prefix length"},
         {"PrefixNotInSubject", message({text(kSubject, u"Lunch"), text(kPrefix, u"RE: ")}), "prefix"},
         {"CreationTimeNotATime", message({PropValue::fromInt32(PropTag{0x30070003}, 1)}), "must be a time"},
-        {"FolderCount", [](MessageStore& s, Nid f) { s.setFolderProperties(f, std::vector{PropValue::fromInt32(kContentCount, 5)}); },
+        {"FolderCount",
+         [](MessageStore& s, Nid f) {
+             s.setFolderProperties(f, std::vector{PropValue::fromInt32(kContentCount, 5)});
+         },
          "PidTagContentCount"},
         {"FolderSubfoldersFlag",
-         [](MessageStore& s, Nid f) { s.setFolderProperties(f, std::vector{PropValue::fromBoolean(kSubfolders, true)}); },
+         [](MessageStore& s, Nid f) {
+             s.setFolderProperties(f, std::vector{PropValue::fromBoolean(kSubfolders, true)});
+         },
          "PidTagSubfolders"},
         {"FolderRowId",
-         [](MessageStore& s, Nid f) { s.setFolderProperties(f, std::vector{PropValue::fromInt32(PropTag{0x67F20003}, 1)}); },
+         [](MessageStore& s, Nid f) {
+             s.setFolderProperties(f, std::vector{PropValue::fromInt32(PropTag{0x67F20003}, 1)});
+         },
          "PidTagLtpRowId"},
         {"FolderRenamedOntoSibling",
-         [](MessageStore& s, Nid f) { s.setFolderProperties(f, std::vector{text(kDisplayName, u"deleted ITEMS")}); },
+         [](MessageStore& s, Nid f) {
+             s.setFolderProperties(f, std::vector{text(kDisplayName, u"deleted ITEMS")});
+         },
          "already holds"},
         {"FolderNameNotUnicode",
-         [](MessageStore& s, Nid f) { s.setFolderProperties(f, std::vector{PropValue(PropTag{0x3001001E}, Bytes{'x'})}); },
+         [](MessageStore& s, Nid f) {
+             s.setFolderProperties(f, std::vector{PropValue(PropTag{0x3001001E}, Bytes{'x'})});
+         },
          "Unicode"},
-        {"FolderUnderSearchFolder", [](MessageStore& s, Nid) { s.createFolder(Nid{0x2223}, "x", ""); }, "Search folder"},
-        {"FolderNameTaken", [](MessageStore& s, Nid) { s.createFolder(s.ipmSubtree(), "ITEMS", ""); }, "already holds"},
-        {"FolderUnderUnknownParent", [](MessageStore& s, Nid) { s.createFolder(Nid{0x99982}, "x", ""); }, "No folder"},
-        {"FindUnderUnknownParent", [](MessageStore& s, Nid) { s.findFolder(Nid{0x99982}, "x"); }, "No folder"},
+        {"FolderUnderSearchFolder", [](MessageStore& s, Nid) { s.createFolder(Nid{0x2223}, "x", ""); },
+         "Search folder"},
+        {"FolderNameTaken", [](MessageStore& s, Nid) { s.createFolder(s.ipmSubtree(), "ITEMS", ""); },
+         "already holds"},
+        {"FolderUnderUnknownParent", [](MessageStore& s, Nid) { s.createFolder(Nid{0x99982}, "x", ""); },
+         "No folder"},
+        {"FindUnderUnknownParent", [](MessageStore& s, Nid) { s.findFolder(Nid{0x99982}, "x"); },
+         "No folder"},
         {"StoreRecordKey",
-         [](MessageStore& s, Nid) { s.setStoreProperties(std::vector{PropValue::fromBinary(PropTag{0x0FF90102}, Bytes(16))}); },
+         [](MessageStore& s, Nid) {
+             s.setStoreProperties(std::vector{PropValue::fromBinary(PropTag{0x0FF90102}, Bytes(16))});
+         },
          "PidTagRecordKey"},
-        {"ReplaceUnknownMessage", [](MessageStore& s, Nid) { s.replaceMessage(Nid{0x2000A4}, {}); }, "No message"},
+        {"ReplaceUnknownMessage", [](MessageStore& s, Nid) { s.replaceMessage(Nid{0x2000A4}, {}); },
+         "No message"},
         {"ReplaceFolderAsMessage", [](MessageStore& s, Nid f) { s.replaceMessage(f, {}); }, "No message"},
-        {"ReceiveFolderUnknown", [](MessageStore& s, Nid) { s.setReceiveFolder("IPM", Nid{0x99982}); }, "No folder"},
-        {"ReceiveFolderSearch", [](MessageStore& s, Nid) { s.setReceiveFolder("IPM", Nid{0x2223}); }, "Search folder"},
+        {"ReceiveFolderUnknown", [](MessageStore& s, Nid) { s.setReceiveFolder("IPM", Nid{0x99982}); },
+         "No folder"},
+        {"ReceiveFolderSearch", [](MessageStore& s, Nid) { s.setReceiveFolder("IPM", Nid{0x2223}); },
+         "Search folder"},
     };
 }
 
@@ -266,13 +299,15 @@ TEST(Folders, TreeTablesCountsAndFlagsStayInStep)
                             Expect{plain, s->rootFolder(), "Plain", ""}}) {
         SCOPED_TRACE(e.name);
         const auto folders = reader.folders();
-        auto it = std::find_if(folders.begin(), folders.end(), [&](const auto& f) { return f.nid == e.nid.value; });
+        auto it =
+            std::find_if(folders.begin(), folders.end(), [&](const auto& f) { return f.nid == e.nid.value; });
         ASSERT_NE(it, folders.end());
         EXPECT_EQ(it->parent, e.parent.value);
         EXPECT_EQ(it->name, e.name);
         EXPECT_EQ(it->containerClass, e.containerClass);
         // The parent's hierarchy table lists it (the checker compares every cell).
-        EXPECT_NE(reader.table(nodes::withType(e.parent, NidType::HierarchyTable).value).findRow(e.nid.value), nullptr);
+        EXPECT_NE(reader.table(nodes::withType(e.parent, NidType::HierarchyTable).value).findRow(e.nid.value),
+                  nullptr);
     }
     EXPECT_EQ(reader.messages(friends.value).size(), 4u);
     EXPECT_EQ(reader.properties(friends.value).at(kUnread.value).toInt32(), 1);
@@ -285,9 +320,11 @@ TEST(Folders, PropertiesSetLaterReachPropertiesAndRows)
     MemoryStore s;
     const Nid inbox = s->createFolder(s->ipmSubtree(), "Inbox", "IPF.Note");
     s->commit();
-    s->setFolderProperties(inbox, std::vector{text(kComment, u"Inbox folder"), text(kDisplayName, u"Posteingang"),
-                                              text(kContainerClass, u"IPF.Note")});
-    s->setFolderProperties(s->rootFolder(), std::vector{PropValue::fromBinary(PropTag{0x36D00102}, s->entryId(inbox))});
+    s->setFolderProperties(inbox,
+                           std::vector{text(kComment, u"Inbox folder"), text(kDisplayName, u"Posteingang"),
+                                       text(kContainerClass, u"IPF.Note")});
+    s->setFolderProperties(s->rootFolder(),
+                           std::vector{PropValue::fromBinary(PropTag{0x36D00102}, s->entryId(inbox))});
     s->commit();
     ASSERT_TRUE(isSound(s.bytes()));
     const auto reader = readBack(s.bytes());
@@ -380,7 +417,8 @@ TEST(EntryIds, NameTheStoresObjectsOnly)
 TEST(StoreProperties, AreWrittenAtTheNextCommit)
 {
     MemoryStore s;
-    s->setStoreProperties(std::vector{PropValue::fromInt32(PropTag{0x35DF0003}, 0xFF), text(kDisplayName, u"Renamed")});
+    s->setStoreProperties(
+        std::vector{PropValue::fromInt32(PropTag{0x35DF0003}, 0xFF), text(kDisplayName, u"Renamed")});
     s->commit();
     ASSERT_TRUE(isSound(s.bytes()));
     const PropertyMap props = readBack(s.bytes()).storeProperties();
@@ -420,8 +458,9 @@ TEST(NamedProperties, GetIdsAfterOutlooksAndResolveInTheFile)
     for (const Name& n : names)
         EXPECT_EQ(s->propertyId(n.name), n.expectedId);
     const Nid folder = s->createFolder(s->ipmSubtree(), "Items", "");
-    const Nid message = s->createMessage(folder, std::vector{text(PropTag(0x8023, PropType::Unicode), u"a@b.c"),
-                                                             text(PropTag(0x8026, PropType::Unicode), u"値")});
+    const Nid message =
+        s->createMessage(folder, std::vector{text(PropTag(0x8023, PropType::Unicode), u"a@b.c"),
+                                             text(PropTag(0x8026, PropType::Unicode), u"値")});
     s->commit();
     ASSERT_TRUE(isSound(s.bytes()));
 
@@ -442,8 +481,9 @@ TEST(NamedProperties, ManyNamesMoveTheStreamsToSubnodes)
     MemoryStore s;
     std::vector<std::uint16_t> ids;
     for (std::uint32_t i = 0; i < 700; ++i) {
-        const PropertyName name = i % 2 ? PropertyName{kPsetidAddress, 0x9000 + i, {}}
-                                        : PropertyName{kPsPublicStrings, 0, "Field number " + std::to_string(i)};
+        const PropertyName name =
+            i % 2 ? PropertyName{kPsetidAddress, 0x9000 + i, {}}
+                  : PropertyName{kPsPublicStrings, 0, "Field number " + std::to_string(i)};
         ids.push_back(s->propertyId(name));
     }
     s->commit();
@@ -452,8 +492,9 @@ TEST(NamedProperties, ManyNamesMoveTheStreamsToSubnodes)
     EXPECT_FALSE(reader.subnodes(0x61).empty()) << "entry and string streams past 3,580 bytes";
     EXPECT_EQ(reader.nameMap().entries.size(), 35u + 700u);
     for (std::uint32_t i = 0; i < 700; i += 7) {
-        const auto tag = i % 2 ? reader.namedTag(kPsetidAddress.toBytes(), 0x9000 + i, 0x0003)
-                               : reader.namedTag(kPsPublicStrings.toBytes(), "Field number " + std::to_string(i), 0x0003);
+        const auto tag =
+            i % 2 ? reader.namedTag(kPsetidAddress.toBytes(), 0x9000 + i, 0x0003)
+                  : reader.namedTag(kPsPublicStrings.toBytes(), "Field number " + std::to_string(i), 0x0003);
         ASSERT_TRUE(tag) << i;
         EXPECT_EQ(*tag >> 16, ids[i]);
     }

@@ -1,13 +1,12 @@
 // A new store against Outlook's brand-new empty store, node by node and column by column.
 // Every difference is listed below with the reason it is accepted.
 
-#include <gtest/gtest.h>
-
-#include <map>
-#include <set>
-
 #include "messaging_test_util.h"
 #include "pst/messaging/store_nodes.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
 
 namespace tressimo::pst::messaging_test {
 namespace {
@@ -37,8 +36,8 @@ const std::map<std::uint32_t, std::uint32_t> kViewExtended = {
 const std::set<std::uint32_t> kStorePropsLeftOut = {0x66FC0003};
 // Store properties unique to each store: the record key, the replica GUID in the version
 // history, and the entry IDs made of the record key.
-const std::set<std::uint32_t> kStorePropsPerStore = {0x0FF90102, 0x0E340102, 0x35E00102, 0x35E30102,
-                                                     0x35E60102, 0x35E70102};
+const std::set<std::uint32_t> kStorePropsPerStore = {0x0FF90102, 0x0E340102, 0x35E00102,
+                                                     0x35E30102, 0x35E60102, 0x35E70102};
 
 class StructureTest : public ::testing::Test
 {

@@ -2,23 +2,22 @@
 // Helpers shared by the messaging layer's tests: repeatable stores in memory or in files,
 // the checker's verdict as a readable report, and the reader.
 
-#include <gtest/gtest.h>
+#include "pst/check/checker.h"
+#include "pst/check/pst_reader.h"
+#include "pst/io/sink.h"
+#include "pst/messaging/message_store.h"
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <memory>
 #include <random>
 #include <sstream>
 #include <string>
 #include <unistd.h>
-
-#include "pst/check/checker.h"
-#include "pst/check/pst_reader.h"
-#include "pst/io/sink.h"
-#include "pst/messaging/message_store.h"
 
 namespace tressimo::pst::messaging_test {
 
