@@ -42,8 +42,8 @@ InternalBlock parseInternalBlock(ByteView data)
         b.kind = b.level == 1 ? InternalKind::XBlock : InternalKind::XXBlock;
         b.totalSize = getU32(p + 4);
         if (8 + std::size_t{b.entryCount} * 8 > data.size()) {
-            b.problem = std::to_string(b.entryCount) + " entries do not fit in " + std::to_string(data.size()) +
-                        " bytes";
+            b.problem = std::to_string(b.entryCount) + " entries do not fit in " +
+                        std::to_string(data.size()) + " bytes";
             return b;
         }
         for (std::size_t i = 0; i < b.entryCount; ++i)
@@ -57,8 +57,8 @@ InternalBlock parseInternalBlock(ByteView data)
         b.kind = b.level == 0 ? InternalKind::SLBlock : InternalKind::SIBlock;
         const std::size_t entrySize = b.level == 0 ? 24 : 16;
         if (8 + std::size_t{b.entryCount} * entrySize > data.size()) {
-            b.problem = std::to_string(b.entryCount) + " entries do not fit in " + std::to_string(data.size()) +
-                        " bytes";
+            b.problem = std::to_string(b.entryCount) + " entries do not fit in " +
+                        std::to_string(data.size()) + " bytes";
             return b;
         }
         for (std::size_t i = 0; i < b.entryCount; ++i) {

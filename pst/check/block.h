@@ -2,12 +2,12 @@
 // Blocks ([MS-PST] 2.2.2.8): the trailer every block ends with, and the internal blocks that
 // build data trees (XBLOCK, XXBLOCK) and subnode trees (SLBLOCK, SIBLOCK).
 
+#include "pst/io/bytes.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst::check {
 
@@ -18,8 +18,14 @@ inline constexpr std::size_t kBlockAlignment = 64;
 
 // A BID's bit 0x2 marks an internal block; bit 0x1 is reserved and ignored on lookup.
 inline constexpr std::uint64_t kBidInternal = 0x2;
-inline constexpr bool isInternalBid(std::uint64_t bid) { return (bid & kBidInternal) != 0; }
-inline constexpr std::uint64_t bidKey(std::uint64_t bid) { return bid & ~std::uint64_t{1}; }
+inline constexpr bool isInternalBid(std::uint64_t bid)
+{
+    return (bid & kBidInternal) != 0;
+}
+inline constexpr std::uint64_t bidKey(std::uint64_t bid)
+{
+    return bid & ~std::uint64_t{1};
+}
 
 // Bytes a block with cb data bytes takes in the file, trailer and padding included.
 inline constexpr std::uint64_t blockDiskSize(std::uint64_t cb)
@@ -63,11 +69,11 @@ struct InternalBlock
     std::uint8_t btype = 0;
     std::uint8_t level = 0;
     std::uint16_t entryCount = 0;
-    std::uint32_t totalSize = 0;           // lcbTotal of XBLOCK/XXBLOCK
-    std::vector<std::uint64_t> childBids;  // XBLOCK/XXBLOCK entries
-    std::vector<SubnodeLeafEntry> leaves;  // SLBLOCK entries
+    std::uint32_t totalSize = 0;                         // lcbTotal of XBLOCK/XXBLOCK
+    std::vector<std::uint64_t> childBids;                // XBLOCK/XXBLOCK entries
+    std::vector<SubnodeLeafEntry> leaves;                // SLBLOCK entries
     std::vector<SubnodeIntermediateEntry> intermediates; // SIBLOCK entries
-    std::uint64_t highNidBits = 0;         // OR of the upper 32 bits of every 8-byte NID field
+    std::uint64_t highNidBits = 0;                       // OR of the upper 32 bits of every 8-byte NID field
     std::string problem;
 };
 InternalBlock parseInternalBlock(ByteView data);

@@ -1,9 +1,9 @@
 #include "pst/check/bth.h"
 
+#include "pst/check/pst_file.h"
+
 #include <algorithm>
 #include <set>
-
-#include "pst/check/pst_file.h"
 
 namespace tressimo::pst::check {
 namespace {
@@ -33,7 +33,8 @@ struct Walker
     {
         // Each allocation belongs to one place in the tree; a loop would never end.
         if (!visited.insert(hid).second) {
-            error("BTH_RECORDS", "each allocation in the tree once", "allocation " + hex(hid) + " reached again");
+            error("BTH_RECORDS", "each allocation in the tree once",
+                  "allocation " + hex(hid) + " reached again");
             return;
         }
         const ByteView items = heap.item(hid);
@@ -90,7 +91,8 @@ Bth readBth(const Heap& heap, std::uint32_t hid, Findings* findings)
         if (findings)
             findings->error("BTH_HEADER", where, "bType 0xB5, cbKey 2/4/8/16, cbEnt 1..32, bIdxLevels 0..8",
                             "bType " + hex(hd.type) + ", cbKey " + std::to_string(hd.keySize) + ", cbEnt " +
-                                std::to_string(hd.dataSize) + ", bIdxLevels " + std::to_string(hd.indexLevels));
+                                std::to_string(hd.dataSize) + ", bIdxLevels " +
+                                std::to_string(hd.indexLevels));
         throw FormatError(where + ": not a BTH header");
     }
     if (hd.root == 0) {

@@ -1,12 +1,12 @@
 #pragma once
 // The BTree-on-heap ([MS-PST] 2.3.2): sorted (key, data) records kept in heap allocations.
 
+#include "pst/check/heap.h"
+#include "pst/check/violation.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "pst/check/heap.h"
-#include "pst/check/violation.h"
 
 namespace tressimo::pst::check {
 

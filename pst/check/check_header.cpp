@@ -1,11 +1,11 @@
 // Header rules ([MS-PST] 2.2.2.6): identity, CRCs, the ROOT's file bookkeeping and the
 // NID/BID counters against what the trees hold.
 
-#include <algorithm>
-
 #include "pst/check/block.h"
 #include "pst/check/checker.h"
 #include "pst/check/nid.h"
+
+#include <algorithm>
 
 namespace tressimo::pst::check {
 namespace {
@@ -14,7 +14,8 @@ constexpr const char* kWhere = "header";
 
 std::size_t amapCount(std::uint64_t size)
 {
-    return size < kFirstAMapOffset + kPageSize ? 0 : (size - kFirstAMapOffset - kPageSize) / kAMapCoverage + 1;
+    return size < kFirstAMapOffset + kPageSize ? 0
+                                               : (size - kFirstAMapOffset - kPageSize) / kAMapCoverage + 1;
 }
 
 } // namespace
@@ -25,7 +26,8 @@ void checkHeader(const PstFile& file, Findings& f)
     if (h.magic != kHeaderMagic)
         f.error("HEADER_MAGIC", kWhere, "dwMagic " + hex(kHeaderMagic) + " (\"!BDN\")", hex(h.magic));
     if (h.magicClient != kMagicClientPst)
-        f.error("HEADER_MAGIC", kWhere, "wMagicClient " + hex(kMagicClientPst) + " (\"SM\")", hex(h.magicClient));
+        f.error("HEADER_MAGIC", kWhere, "wMagicClient " + hex(kMagicClientPst) + " (\"SM\")",
+                hex(h.magicClient));
     if (h.version != kVersionUnicode)
         f.error("HEADER_VERSION", kWhere, "wVer 23 (Unicode)", std::to_string(h.version));
     if (h.platformCreate != 1 || h.platformAccess != 1)
@@ -37,7 +39,8 @@ void checkHeader(const PstFile& file, Findings& f)
         f.error("HEADER_CRC_FULL", kWhere, "dwCRCFull " + hex(h.computedCrcFull), hex(h.crcFull));
     if (h.cryptMethod != static_cast<std::uint8_t>(CryptMethod::None) &&
         h.cryptMethod != static_cast<std::uint8_t>(CryptMethod::Permute))
-        f.error("HEADER_CRYPT_METHOD", kWhere, "bCryptMethod 0 (none) or 1 (permute)", std::to_string(h.cryptMethod));
+        f.error("HEADER_CRYPT_METHOD", kWhere, "bCryptMethod 0 (none) or 1 (permute)",
+                std::to_string(h.cryptMethod));
     if (h.sentinel != kSentinel)
         f.error("HEADER_SENTINEL", kWhere, "bSentinel 0x80", hex(h.sentinel));
 
@@ -103,7 +106,8 @@ void checkHeader(const PstFile& file, Findings& f)
     for (const TreePage& p : file.treePages())
         maxPage = std::max(maxPage, p.bid);
     if (maxPage != 0 && h.bidNextP <= maxPage)
-        f.error("HEADER_BID_COUNTER", kWhere + std::string(" bidNextP"), "above " + hex(maxPage), hex(h.bidNextP));
+        f.error("HEADER_BID_COUNTER", kWhere + std::string(" bidNextP"), "above " + hex(maxPage),
+                hex(h.bidNextP));
     // Outlook stamps the DList with bidNextP itself without advancing it (both reference files
     // do), so the DList may equal the counter but not pass it.
     if (file.size() >= kDListOffset + kPageSize) {

@@ -2,8 +2,6 @@
 // read as what its NID says it is (property or table context), with its heap, BTHs,
 // values and rows checked on the way.
 
-#include <optional>
-
 #include "pst/check/block.h"
 #include "pst/check/checker.h"
 #include "pst/check/heap.h"
@@ -11,6 +9,8 @@
 #include "pst/check/nid.h"
 #include "pst/check/property_context.h"
 #include "pst/check/table_context.h"
+
+#include <optional>
 
 namespace tressimo::pst::check {
 namespace {
@@ -61,7 +61,8 @@ void checkHeapShape(const Heap& heap, Findings& f)
             const std::size_t size = page.offsets[k] - page.offsets[k - 1];
             if (size > kMaxHeapAllocation)
                 f.error("HN_ALLOCATION_SIZE", where + " allocation " + std::to_string(k),
-                        "at most " + std::to_string(kMaxHeapAllocation) + " bytes (larger values go to subnodes)",
+                        "at most " + std::to_string(kMaxHeapAllocation) +
+                            " bytes (larger values go to subnodes)",
                         std::to_string(size) + " bytes");
         }
         // The fill level records the block's free space in the format's bands ([MS-PST]
@@ -103,7 +104,8 @@ void checkContent(const LtpNode& node, Role role, Findings& f)
     // column descriptions live in a subnode); the format lists the signature without
     // describing it, so such a table is noted and left alone.
     if (role == Role::TableContext && heap->clientSignature() == kHeapClientWideTable) {
-        f.note("NODE_NOT_DECODED", node.where, "a table with heap client 0xAC, which this checker does not decode");
+        f.note("NODE_NOT_DECODED", node.where,
+               "a table with heap client 0xAC, which this checker does not decode");
         return;
     }
     const std::size_t before = f.all().size();
@@ -116,7 +118,8 @@ void checkContent(const LtpNode& node, Role role, Findings& f)
         // The reader names the cause itself where it can; only an unexplained stop is reported.
         if (f.all().size() == before)
             f.error("NODE_UNREADABLE", node.where,
-                    role == Role::TableContext ? "a readable table context" : "a readable property context", e.what());
+                    role == Role::TableContext ? "a readable table context" : "a readable property context",
+                    e.what());
     }
 }
 
@@ -131,7 +134,8 @@ void checkSubnodes(const PstFile& file, const LtpNode& parent, Findings& f, int 
             checkContent(sub, roleOf(s.nid), f);
             checkSubnodes(file, sub, f, depth + 1);
         } catch (const FormatError& e) {
-            f.error("NODE_UNREADABLE", parent.where + " subnode " + describeNid(s.nid), "readable data", e.what());
+            f.error("NODE_UNREADABLE", parent.where + " subnode " + describeNid(s.nid), "readable data",
+                    e.what());
         }
     }
 }
@@ -145,7 +149,8 @@ void checkLists(const PstFile& file, Findings& f)
         if (n.bidData == 0) {
             if (role != Role::Unknown)
                 f.error("NODE_UNREADABLE", describeNid(n.nid),
-                        role == Role::TableContext ? "a table context" : "a property context", "no data block");
+                        role == Role::TableContext ? "a table context" : "a property context",
+                        "no data block");
             continue;
         }
         LtpNode node;

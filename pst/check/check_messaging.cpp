@@ -2,12 +2,6 @@
 // name-to-ID map, the table templates, and each folder's tables and counts against its
 // children and messages.
 
-#include <algorithm>
-#include <functional>
-#include <map>
-#include <optional>
-#include <set>
-
 #include "pst/check/checker.h"
 #include "pst/check/heap.h"
 #include "pst/check/ltp_node.h"
@@ -15,6 +9,12 @@
 #include "pst/check/nid.h"
 #include "pst/check/property_context.h"
 #include "pst/check/table_context.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
 
 namespace tressimo::pst::check {
 namespace {
@@ -51,20 +51,21 @@ const std::vector<TemplateSpec>& templates()
 {
     static const std::vector<TemplateSpec> specs = {
         {nids::HierarchyTableTemplate,
-         {0x0E30, 0x0E33, 0x0E34, 0x0E38, 0x3001, 0x3602, 0x3603, 0x360A, 0x3613, 0x6635, 0x6636, 0x67F2, 0x67F3}},
+         {0x0E30, 0x0E33, 0x0E34, 0x0E38, 0x3001, 0x3602, 0x3603, 0x360A, 0x3613, 0x6635, 0x6636, 0x67F2,
+          0x67F3}},
         {nids::ContentsTableTemplate,
-         {0x0017, 0x001A, 0x0036, 0x0037, 0x0039, 0x0042, 0x0057, 0x0058, 0x0070, 0x0071, 0x0E03, 0x0E04, 0x0E06,
-          0x0E07, 0x0E08, 0x0E17, 0x0E30, 0x0E33, 0x0E34, 0x0E38, 0x0E3C, 0x0E3D, 0x1097, 0x3008, 0x65C6, 0x67F2,
-          0x67F3}},
+         {0x0017, 0x001A, 0x0036, 0x0037, 0x0039, 0x0042, 0x0057, 0x0058, 0x0070,
+          0x0071, 0x0E03, 0x0E04, 0x0E06, 0x0E07, 0x0E08, 0x0E17, 0x0E30, 0x0E33,
+          0x0E34, 0x0E38, 0x0E3C, 0x0E3D, 0x1097, 0x3008, 0x65C6, 0x67F2, 0x67F3}},
         {nids::AssocContentsTableTemplate,
-         {0x001A, 0x0E07, 0x0E17, 0x3001, 0x67F2, 0x67F3, 0x6800, 0x6803, 0x6805, 0x7003, 0x7004, 0x7005, 0x7006,
-          0x7007}},
+         {0x001A, 0x0E07, 0x0E17, 0x3001, 0x67F2, 0x67F3, 0x6800, 0x6803, 0x6805, 0x7003, 0x7004, 0x7005,
+          0x7006, 0x7007}},
         {nids::SearchContentsTableTemplate,
-         {0x0017, 0x001A, 0x0036, 0x0037, 0x0042, 0x0057, 0x0058, 0x0E03, 0x0E04, 0x0E05, 0x0E06, 0x0E07, 0x0E08,
-          0x0E17, 0x0E2A, 0x3008, 0x67F1, 0x67F2, 0x67F3}},
+         {0x0017, 0x001A, 0x0036, 0x0037, 0x0042, 0x0057, 0x0058, 0x0E03, 0x0E04, 0x0E05, 0x0E06, 0x0E07,
+          0x0E08, 0x0E17, 0x0E2A, 0x3008, 0x67F1, 0x67F2, 0x67F3}},
         {nids::RecipientTableTemplate,
-         {0x0C15, 0x0E0F, 0x0FF9, 0x0FFE, 0x0FFF, 0x3001, 0x3002, 0x3003, 0x300B, 0x3900, 0x39FF, 0x3A40, 0x67F2,
-          0x67F3}},
+         {0x0C15, 0x0E0F, 0x0FF9, 0x0FFE, 0x0FFF, 0x3001, 0x3002, 0x3003, 0x300B, 0x3900, 0x39FF, 0x3A40,
+          0x67F2, 0x67F3}},
         {nids::AttachmentTableTemplate, {0x0E20, 0x3704, 0x3705, 0x370B, 0x67F2, 0x67F3}},
     };
     return specs;
@@ -74,8 +75,8 @@ const std::vector<TemplateSpec>& templates()
 // and version, and in hierarchy tables the replication ids ([MS-PST] 2.4.4.4.1, "Copied? N").
 const std::set<std::uint32_t>& uncopiedHierarchyColumns()
 {
-    static const std::set<std::uint32_t> tags = {kTagLtpRowId, kTagLtpRowVer, 0x0E300102, 0x0E300003,
-                                                 0x0E330014, 0x0E340102};
+    static const std::set<std::uint32_t> tags = {kTagLtpRowId, kTagLtpRowVer, 0x0E300102,
+                                                 0x0E300003,   0x0E330014,    0x0E340102};
     return tags;
 }
 const std::set<std::uint32_t>& uncopiedContentsColumns()
@@ -153,21 +154,23 @@ private:
     {
         auto it = store.find(t);
         if (it == store.end()) {
-            m_f.error("STORE_PROPERTY", "message store (node 0x21)", std::string(name) + " (" + tagHex(t) + ")",
-                      "no such property");
+            m_f.error("STORE_PROPERTY", "message store (node 0x21)",
+                      std::string(name) + " (" + tagHex(t) + ")", "no such property");
             return std::nullopt;
         }
         const Bytes& id = it->second.data();
         const std::string where = std::string("message store ") + name;
         if (id.size() != 24 || getU32(id.data()) != 0) {
             m_f.error("STORE_PROPERTY", where, "a 24-byte entry ID with zero flags",
-                      std::to_string(id.size()) + " bytes" + (id.size() >= 4 ? ", flags " + hex(getU32(id.data())) : ""));
+                      std::to_string(id.size()) + " bytes" +
+                          (id.size() >= 4 ? ", flags " + hex(getU32(id.data())) : ""));
             return std::nullopt;
         }
         auto key = store.find(tag::RecordKey);
         if (key != store.end() && key->second.data().size() == 16 &&
             !std::equal(id.begin() + 4, id.begin() + 20, key->second.data().begin())) {
-            m_f.error("STORE_PROPERTY", where, "the store's record key in bytes 4..19", "a different provider UID");
+            m_f.error("STORE_PROPERTY", where, "the store's record key in bytes 4..19",
+                      "a different provider UID");
             return std::nullopt;
         }
         const std::uint32_t nid = getU32(id.data() + 20);
@@ -188,14 +191,16 @@ private:
         auto key = store->find(tag::RecordKey);
         if (key == store->end() || key->second.data().size() != 16)
             m_f.error("STORE_PROPERTY", where, "PidTagRecordKey (0x0FF90102) of 16 bytes",
-                      key == store->end() ? "no such property" : std::to_string(key->second.data().size()) + " bytes");
+                      key == store->end() ? "no such property"
+                                          : std::to_string(key->second.data().size()) + " bytes");
         require(*store, tag::DisplayName, "PidTagDisplayName", "STORE_PROPERTY", where);
         m_ipmSubtree = entryIdNid(*store, tag::IpmSubTreeEntryId, "PidTagIpmSubTreeEntryId");
         m_deletedItems = entryIdNid(*store, tag::IpmWastebasketEntryId, "PidTagIpmWastebasketEntryId");
         m_searchRoot = entryIdNid(*store, tag::FinderEntryId, "PidTagFinderEntryId");
         auto password = store->find(tag::PstPassword);
         if (password != store->end() && password->second.toInt32() != 0)
-            m_f.note("STORE_PASSWORD", where, "PidTagPstPassword is set: Outlook asks for a password on open");
+            m_f.note("STORE_PASSWORD", where,
+                     "PidTagPstPassword is set: Outlook asks for a password on open");
     }
 
     void requireNode(std::uint32_t nid, const std::string& what)
@@ -204,7 +209,8 @@ private:
             m_f.error("STORE_NODE_MISSING", describeNid(nid), what, "no such node");
     }
 
-    void requireFolderNodes(std::uint32_t folder, const std::string& what, std::optional<std::uint32_t> parent)
+    void requireFolderNodes(std::uint32_t folder, const std::string& what,
+                            std::optional<std::uint32_t> parent)
     {
         requireNode(folder, what);
         for (std::uint8_t t : {nidtype::HierarchyTable, nidtype::ContentsTable, nidtype::AssocContentsTable})
@@ -235,8 +241,8 @@ private:
             return nidType(n.nid) == nidtype::SearchFolder && n.nidParent == nids::RootFolder;
         });
         if (spam == m_file.nodes().end())
-            m_f.error("STORE_NODE_MISSING", "root folder", "a search folder under it (the spam search folder)",
-                      "none");
+            m_f.error("STORE_NODE_MISSING", "root folder",
+                      "a search folder under it (the spam search folder)", "none");
     }
 
     void checkNameMap()
@@ -248,7 +254,8 @@ private:
             readNameMap(*props, &m_f);
         } catch (const FormatError& e) {
             // libpff refuses a store whose map lacks its streams, so they are required here.
-            m_f.error("NAMEMAP_STREAM", "name-to-ID map (node 0x61)", "GUID, entry and string streams", e.what());
+            m_f.error("NAMEMAP_STREAM", "name-to-ID map (node 0x61)", "GUID, entry and string streams",
+                      e.what());
         }
     }
 
@@ -272,7 +279,9 @@ private:
     {
         if (!isFolder(n.nidParent))
             m_f.error(code, describeNid(n.nid), "an NBT parent that is a folder",
-                      n.nidParent == 0 ? "none" : describeNid(n.nidParent) + (m_file.findNode(n.nidParent) ? "" : " (missing)"));
+                      n.nidParent == 0
+                          ? "none"
+                          : describeNid(n.nidParent) + (m_file.findNode(n.nidParent) ? "" : " (missing)"));
     }
 
     // Reads a folder's table one row at a time (a contents table may list every message of the
@@ -326,13 +335,15 @@ private:
             auto cell = [&] { return where + " row " + hex(row.rowId) + " column " + tagHex(c.tag); };
             if (inRow != row.values.end() && inChild != child->end()) {
                 if (!(inRow->second == inChild->second))
-                    m_f.error("FOLDER_ROW_VALUE", cell(), inChild->second.toDisplayString() + " (the child's value)",
+                    m_f.error("FOLDER_ROW_VALUE", cell(),
+                              inChild->second.toDisplayString() + " (the child's value)",
                               inRow->second.toDisplayString());
             } else if (inChild != child->end()) {
-                m_f.error("FOLDER_ROW_VALUE", cell(), inChild->second.toDisplayString() + " (the child's value)",
-                          "no value");
+                m_f.error("FOLDER_ROW_VALUE", cell(),
+                          inChild->second.toDisplayString() + " (the child's value)", "no value");
             } else if (inRow != row.values.end()) {
-                m_f.error("FOLDER_ROW_VALUE", cell(), "no value (the child has none)", inRow->second.toDisplayString());
+                m_f.error("FOLDER_ROW_VALUE", cell(), "no value (the child has none)",
+                          inRow->second.toDisplayString());
             }
         }
     }
@@ -375,11 +386,13 @@ private:
             if (flags != mp.end() && (flags->second.toInt32() & kMessageFlagRead) == 0)
                 ++unread;
         };
-        for (std::uint8_t t : {nidtype::HierarchyTable, nidtype::ContentsTable, nidtype::AssocContentsTable}) {
+        for (std::uint8_t t :
+             {nidtype::HierarchyTable, nidtype::ContentsTable, nidtype::AssocContentsTable}) {
             const std::uint32_t tableNid = withType(n.nid, t);
             const NodeEntry* tn = m_file.findNode(tableNid);
             if (!tn) {
-                m_f.error("FOLDER_NODES", where, std::string("its ") + nidTypeName(t) + " " + hex(tableNid), "no such node");
+                m_f.error("FOLDER_NODES", where, std::string("its ") + nidTypeName(t) + " " + hex(tableNid),
+                          "no such node");
                 continue;
             }
             if (tn->nidParent != 0)
@@ -405,7 +418,8 @@ private:
         auto unreadCount = props->find(tag::ContentUnreadCount);
         if (unreadCount != props->end() && unreadCount->second.toInt32() != unread)
             m_f.error("FOLDER_UNREAD_COUNT", where,
-                      "PidTagContentUnreadCount " + std::to_string(unread) + " (messages without the read flag)",
+                      "PidTagContentUnreadCount " + std::to_string(unread) +
+                          " (messages without the read flag)",
                       std::to_string(unreadCount->second.toInt32()));
         auto sub = props->find(tag::Subfolders);
         if (sub != props->end() && sub->second.toBool() != !subfolders.empty())

@@ -2,12 +2,12 @@
 // B-trees (walked when the file was opened), every block and its trailer, data and subnode
 // trees, reference counts, and the AMaps against what is really allocated.
 
-#include <algorithm>
-#include <map>
-
 #include "pst/check/block.h"
 #include "pst/check/checker.h"
 #include "pst/io/crc.h"
+
+#include <algorithm>
+#include <map>
 
 namespace tressimo::pst::check {
 namespace {
@@ -63,7 +63,8 @@ struct Occupant
         case BlockKind:
             break;
         }
-        return std::string(isInternalBid(bid) ? "internal block " : "block ") + hex(bid) + " at " + hex(offset);
+        return std::string(isInternalBid(bid) ? "internal block " : "block ") + hex(bid) + " at " +
+               hex(offset);
     }
 };
 
@@ -82,11 +83,13 @@ public:
         const int id = static_cast<int>(m_occupants.size());
         m_occupants.push_back(o);
         bool reported = false;
-        const std::uint64_t end = std::min<std::uint64_t>(slotOf(o.offset + o.size + kSlotSize - 1), m_owner.size());
+        const std::uint64_t end =
+            std::min<std::uint64_t>(slotOf(o.offset + o.size + kSlotSize - 1), m_owner.size());
         for (std::uint64_t s = slotOf(o.offset); s < end; ++s) {
             if (m_owner[s] >= 0 && !reported) {
                 f.error("ALLOC_OVERLAP", o.describe(), "space of its own",
-                        "shares " + hex(kFirstAMapOffset + s * kSlotSize) + " with " + m_occupants[m_owner[s]].describe());
+                        "shares " + hex(kFirstAMapOffset + s * kSlotSize) + " with " +
+                            m_occupants[m_owner[s]].describe());
                 reported = true;
             }
             if (m_owner[s] < 0)
@@ -111,18 +114,20 @@ struct References
 
     // `from` names the referrer; it is called only when there is something to report.
     template <typename From>
-    void add(const PstFile& file, std::uint64_t bid, const From& from, Findings& f, bool wantInternal, const char* role)
+    void add(const PstFile& file, std::uint64_t bid, const From& from, Findings& f, bool wantInternal,
+             const char* role)
     {
         const BlockEntry* b = file.findBlock(bid);
         if (!b) {
-            f.error("REF_MISSING", from(), std::string(role) + " " + hex(bid) + " in the block B-tree", "no such block");
+            f.error("REF_MISSING", from(), std::string(role) + " " + hex(bid) + " in the block B-tree",
+                    "no such block");
             return;
         }
         ++count[bidKey(bid)];
         if (isInternalBid(bid) != wantInternal)
             f.error("REF_KIND", from(),
-                    std::string(role) + " " + hex(bid) + " naming " + (wantInternal ? "an internal" : "a data") +
-                        " block",
+                    std::string(role) + " " + hex(bid) + " naming " +
+                        (wantInternal ? "an internal" : "a data") + " block",
                     wantInternal ? "a data block" : "an internal block");
     }
 };
@@ -143,7 +148,8 @@ void checkMapPages(const PstFile& file, Findings& f)
             continue;
         const std::uint64_t amap = kFirstAMapOffset + m.region * kAMapCoverage;
         const std::uint8_t* bits = file.bytes().data() + amap;
-        for (std::uint64_t s = (m.offset - amap) / kSlotSize; s < (m.offset - amap + kPageSize) / kSlotSize; ++s)
+        for (std::uint64_t s = (m.offset - amap) / kSlotSize; s < (m.offset - amap + kPageSize) / kSlotSize;
+             ++s)
             if (!amapBit(bits, s)) {
                 f.error("AMAP_CONTENT", "AMap page at " + hex(amap),
                         std::string("the ") + pageTypeName(static_cast<std::uint8_t>(m.type)) + " page at " +
@@ -156,8 +162,8 @@ void checkMapPages(const PstFile& file, Findings& f)
         if (m.type != PageType::AMap)
             continue;
         if (file.bytes()[m.offset] != 0xFF)
-            f.error("AMAP_CONTENT", "AMap page at " + hex(m.offset), "its own page marked allocated (first byte 0xFF)",
-                    hex(file.bytes()[m.offset]));
+            f.error("AMAP_CONTENT", "AMap page at " + hex(m.offset),
+                    "its own page marked allocated (first byte 0xFF)", hex(file.bytes()[m.offset]));
     }
 }
 
@@ -177,7 +183,8 @@ void checkDList(const PstFile& file, Findings& f)
                 std::to_string(d.entryCount));
         return;
     }
-    const std::uint64_t amaps = file.size() <= kFirstAMapOffset ? 0 : (file.size() - kFirstAMapOffset) / kAMapCoverage;
+    const std::uint64_t amaps =
+        file.size() <= kFirstAMapOffset ? 0 : (file.size() - kFirstAMapOffset) / kAMapCoverage;
     if ((d.flags & 0x01) && d.currentPage >= amaps && amaps > 0)
         f.error("DLIST_PAGE", where, "ulCurrentPage below the " + std::to_string(amaps) + " AMaps",
                 std::to_string(d.currentPage));
@@ -185,12 +192,14 @@ void checkDList(const PstFile& file, Findings& f)
         const DListEntry& e = d.entries[i];
         const std::string entry = where + " entry " + std::to_string(i);
         if (e.amapIndex >= amaps) {
-            f.error("DLIST_PAGE", entry, "an AMap index below " + std::to_string(amaps), std::to_string(e.amapIndex));
+            f.error("DLIST_PAGE", entry, "an AMap index below " + std::to_string(amaps),
+                    std::to_string(e.amapIndex));
             continue;
         }
         if (i > 0 && e.freeSlots > d.entries[i - 1].freeSlots)
             f.error("DLIST_PAGE", entry, "entries by descending free space",
-                    std::to_string(e.freeSlots) + " free after " + std::to_string(d.entries[i - 1].freeSlots));
+                    std::to_string(e.freeSlots) + " free after " +
+                        std::to_string(d.entries[i - 1].freeSlots));
         if (file.header().amapValid == 0)
             continue;
         const std::uint8_t* bits = file.bytes().data() + kFirstAMapOffset + e.amapIndex * kAMapCoverage;
@@ -199,7 +208,8 @@ void checkDList(const PstFile& file, Findings& f)
             clear += 8 - std::popcount(bits[k]);
         // The 12-bit field cannot hold every count a region can have; compare what it can hold.
         if (e.freeSlots != (clear & 0xFFF))
-            f.error("DLIST_PAGE", entry, std::to_string(clear) + " free slots (AMap " + std::to_string(e.amapIndex) + ")",
+            f.error("DLIST_PAGE", entry,
+                    std::to_string(clear) + " free slots (AMap " + std::to_string(e.amapIndex) + ")",
                     std::to_string(e.freeSlots));
     }
 }
@@ -211,7 +221,8 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
         if (b.ib % kBlockAlignment != 0)
             f.error("BLOCK_ALIGNMENT", where(), "an offset that is a multiple of 64", hex(b.ib));
         if (b.cb > kMaxBlockDataSize) {
-            f.error("BLOCK_SIZE", where(), "cb at most " + std::to_string(kMaxBlockDataSize), std::to_string(b.cb));
+            f.error("BLOCK_SIZE", where(), "cb at most " + std::to_string(kMaxBlockDataSize),
+                    std::to_string(b.cb));
             continue;
         }
         const std::uint64_t disk = blockDiskSize(b.cb);
@@ -224,7 +235,8 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
         const ByteView raw = file.rawBlock(b);
         const BlockTrailer t = parseBlockTrailer(raw.data() + disk - kBlockTrailerSize);
         if (t.cb != b.cb)
-            f.error("BLOCK_SIZE", where(), "trailer cb " + std::to_string(b.cb) + " (as the block B-tree says)",
+            f.error("BLOCK_SIZE", where(),
+                    "trailer cb " + std::to_string(b.cb) + " (as the block B-tree says)",
                     std::to_string(t.cb));
         if (t.bid != b.bid)
             f.error("BLOCK_BID", where(), "trailer bid " + hex(b.bid), hex(t.bid));
@@ -244,7 +256,9 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
             continue;
         }
         auto kind = [&] { return std::string(internalKindName(ib.kind)) + " " + hex(b.bid); };
-        const std::size_t entrySize = ib.kind == InternalKind::SLBlock ? 24 : ib.kind == InternalKind::SIBlock ? 16 : 8;
+        const std::size_t entrySize = ib.kind == InternalKind::SLBlock   ? 24
+                                      : ib.kind == InternalKind::SIBlock ? 16
+                                                                         : 8;
         const std::size_t maxEntries = ib.kind == InternalKind::SLBlock   ? kMaxSLBlockEntries
                                        : ib.kind == InternalKind::SIBlock ? kMaxSIBlockEntries
                                                                           : kMaxXBlockEntries;
@@ -252,8 +266,9 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
             f.error("INTERNAL_BLOCK", kind(), "1.." + std::to_string(maxEntries) + " entries",
                     std::to_string(ib.entryCount));
         if (b.cb != 8 + ib.entryCount * entrySize)
-            f.error("INTERNAL_BLOCK", kind(), "cb " + std::to_string(8 + ib.entryCount * entrySize) + " for " +
-                                                std::to_string(ib.entryCount) + " entries",
+            f.error("INTERNAL_BLOCK", kind(),
+                    "cb " + std::to_string(8 + ib.entryCount * entrySize) + " for " +
+                        std::to_string(ib.entryCount) + " entries",
                     std::to_string(b.cb));
         // The upper half of an SLENTRY's 8-byte NID is not checked: Outlook 2007 leaves junk there
         // (four SLBLOCKs of the reference file do), and every reader takes the low 32 bits.
@@ -287,7 +302,8 @@ void checkBlocks(const PstFile& file, References& refs, Findings& f)
                 }
             }
             if (known && total != ib.totalSize)
-                f.error("DATA_TREE_SIZE", kind(), "lcbTotal " + std::to_string(total) + " (the data below it)",
+                f.error("DATA_TREE_SIZE", kind(),
+                        "lcbTotal " + std::to_string(total) + " (the data below it)",
                         std::to_string(ib.totalSize));
         } else if (ib.kind == InternalKind::SLBlock) {
             for (std::size_t i = 0; i < ib.leaves.size(); ++i) {
@@ -340,7 +356,8 @@ void checkNodeReferences(const PstFile& file, References& refs, Findings& f)
             try {
                 const InternalBlock b = parseInternalBlock(file.readBlock(n.bidData));
                 if (b.problem.empty() && b.kind != InternalKind::XBlock && b.kind != InternalKind::XXBlock)
-                    f.error("REF_KIND", where(), "bidData naming a data block or data tree", internalKindName(b.kind));
+                    f.error("REF_KIND", where(), "bidData naming a data block or data tree",
+                            internalKindName(b.kind));
             } catch (const FormatError&) {
             }
         }
@@ -371,8 +388,8 @@ void checkReferenceCounts(const PstFile& file, const References& refs, Findings&
             f.error("BLOCK_LEAK", blockWhere(b), "a reference from a node, data tree or subnode tree",
                     "none (cRef " + std::to_string(b.cRef) + ")");
         else if (b.cRef != n + 1)
-            f.error("REF_COUNT", blockWhere(b), "cRef " + std::to_string(n + 1) + " (1 + " + std::to_string(n) +
-                                                    " references)",
+            f.error("REF_COUNT", blockWhere(b),
+                    "cRef " + std::to_string(n + 1) + " (1 + " + std::to_string(n) + " references)",
                     std::to_string(b.cRef));
     }
 }
@@ -388,7 +405,8 @@ void checkAllocation(const PstFile& file, Findings& f)
         space.occupy({Occupant::TreePageKind, static_cast<std::uint8_t>(p.type), p.bid, p.ib, kPageSize}, f);
     for (const BlockEntry& b : file.blocks()) {
         const std::uint64_t disk = blockDiskSize(b.cb);
-        if (b.ib >= kFirstAMapOffset && b.ib <= file.size() && file.size() - b.ib >= disk && b.ib % kSlotSize == 0)
+        if (b.ib >= kFirstAMapOffset && b.ib <= file.size() && file.size() - b.ib >= disk &&
+            b.ib % kSlotSize == 0)
             space.occupy({Occupant::BlockKind, 0, b.bid, b.ib, disk}, f);
     }
 
@@ -437,8 +455,9 @@ void checkAllocation(const PstFile& file, Findings& f)
         }
     }
     if (file.header().pmapFree != freePages * kPageSize)
-        f.error("HEADER_PMAP_FREE", "header", "cbPMapFree " + std::to_string(freePages * kPageSize) +
-                                                  " (512 bytes per page the PMaps mark free)",
+        f.error("HEADER_PMAP_FREE", "header",
+                "cbPMapFree " + std::to_string(freePages * kPageSize) +
+                    " (512 bytes per page the PMaps mark free)",
                 std::to_string(file.header().pmapFree));
 
     // Anything else marked allocated that nothing uses is lost to the file until Outlook
@@ -453,8 +472,8 @@ void checkAllocation(const PstFile& file, Findings& f)
         while (end < space.slots() && !space.used(end) && marked(end) && !reservedPage[end / kSlotsPerPage])
             ++end;
         f.error("ALLOC_LEAK", "AMap bits for " + hex(kFirstAMapOffset + s * kSlotSize), "free space",
-                std::to_string((end - s) * kSlotSize) + " bytes up to " + hex(kFirstAMapOffset + end * kSlotSize) +
-                    " marked allocated with nothing in them");
+                std::to_string((end - s) * kSlotSize) + " bytes up to " +
+                    hex(kFirstAMapOffset + end * kSlotSize) + " marked allocated with nothing in them");
         s = end;
     }
 }

@@ -30,7 +30,8 @@ Violations checkPst(const PstFile& file)
     run("node database checks", checkNodeDatabase);
     // Data encoded some way the reader cannot undo would only yield a flood of bogus findings.
     const std::uint8_t crypt = file.header().cryptMethod;
-    if (crypt != static_cast<std::uint8_t>(CryptMethod::None) && crypt != static_cast<std::uint8_t>(CryptMethod::Permute))
+    if (crypt != static_cast<std::uint8_t>(CryptMethod::None) &&
+        crypt != static_cast<std::uint8_t>(CryptMethod::Permute))
         return findings.take();
     run("lists, tables and properties checks", checkLists);
     run("messaging checks", checkMessaging);
@@ -39,7 +40,8 @@ Violations checkPst(const PstFile& file)
 
 bool isSound(const Violations& found)
 {
-    return std::none_of(found.begin(), found.end(), [](const Violation& v) { return v.severity == Severity::Error; });
+    return std::none_of(found.begin(), found.end(),
+                        [](const Violation& v) { return v.severity == Severity::Error; });
 }
 
 } // namespace tressimo::pst::check

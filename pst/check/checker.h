@@ -2,10 +2,10 @@
 // The strict checker: every rule of the format we can verify, at every layer, on one file.
 // Each broken rule is one Violation with a stable code (see allCodes()).
 
-#include <filesystem>
-
 #include "pst/check/pst_file.h"
 #include "pst/check/violation.h"
+
+#include <filesystem>
 
 namespace tressimo::pst::check {
 

@@ -1,7 +1,5 @@
 #include "pst/check/dump.h"
 
-#include <optional>
-
 #include "pst/check/block.h"
 #include "pst/check/heap.h"
 #include "pst/check/ltp_node.h"
@@ -9,6 +7,8 @@
 #include "pst/check/nid.h"
 #include "pst/check/property_context.h"
 #include "pst/check/table_context.h"
+
+#include <optional>
 
 namespace tressimo::pst::check {
 namespace {
@@ -32,7 +32,8 @@ std::string hexDump(const Bytes& b)
     return s;
 }
 
-void dumpProperties(const PropertyMap& props, const NameMap* names, const std::string& indent, std::ostream& out)
+void dumpProperties(const PropertyMap& props, const NameMap* names, const std::string& indent,
+                    std::ostream& out)
 {
     for (const auto& [tag, value] : props)
         out << indent << tagText(tag, names) << " = " << value.toDisplayString() << "\n";
@@ -57,11 +58,14 @@ void dumpContent(const LtpNode& node, const NameMap* names, const std::string& i
     } else if (sig == HeapClient::Table) {
         const Table t = readTableContext(node);
         out << indent << "table context, " << t.columns.size() << " columns, row size " << t.rowSize() << ", "
-            << t.rows.size() << " rows, rows in " << (t.rowsHnid == 0 ? "nothing" : isHid(t.rowsHnid) ? "heap" : "subnode")
+            << t.rows.size() << " rows, rows in "
+            << (t.rowsHnid == 0     ? "nothing"
+                : isHid(t.rowsHnid) ? "heap"
+                                    : "subnode")
             << "\n";
         for (const TableColumn& c : t.columns)
-            out << indent << "  column " << tagText(c.tag, names) << " ib " << c.offset << " cb " << int{c.size}
-                << " bit " << int{c.cebBit} << "\n";
+            out << indent << "  column " << tagText(c.tag, names) << " ib " << c.offset << " cb "
+                << int{c.size} << " bit " << int{c.cebBit} << "\n";
         for (const TableRow& r : t.rows) {
             out << indent << "  row " << hex(r.rowId) << " (row " << r.rowIndex << ")\n";
             dumpProperties(r.values, names, indent + "    ", out);
@@ -80,8 +84,8 @@ void dumpNode(const PstFile& file, const LtpNode& node, const NameMap* names, co
         out << indent << "unreadable: " << e.what() << "\n";
     }
     for (const SubnodeEntry& s : node.subnodes) {
-        out << indent << "subnode " << describeNid(s.nid) << " data " << hex(s.bidData) << " sub " << hex(s.bidSub)
-            << "\n";
+        out << indent << "subnode " << describeNid(s.nid) << " data " << hex(s.bidData) << " sub "
+            << hex(s.bidSub) << "\n";
         if (depth > 3)
             continue;
         try {
@@ -102,19 +106,19 @@ void dumpPst(const PstFile& file, std::ostream& out)
     out << "dwMagic " << hex(h.magic) << ", wMagicClient " << hex(h.magicClient) << ", wVer " << h.version
         << ", wVerClient " << h.clientVersion << ", platform " << int{h.platformCreate} << "/"
         << int{h.platformAccess} << "\n";
-    out << "dwCRCPartial " << hex(h.crcPartial) << " (computed " << hex(h.computedCrcPartial) << "), dwCRCFull "
-        << hex(h.crcFull) << " (computed " << hex(h.computedCrcFull) << ")\n";
-    out << "bidNextP " << hex(h.bidNextP) << ", bidNextB " << hex(h.bidNextB) << ", bidUnused " << hex(h.bidUnused)
-        << ", dwUnique " << hex(h.unique) << "\n";
+    out << "dwCRCPartial " << hex(h.crcPartial) << " (computed " << hex(h.computedCrcPartial)
+        << "), dwCRCFull " << hex(h.crcFull) << " (computed " << hex(h.computedCrcFull) << ")\n";
+    out << "bidNextP " << hex(h.bidNextP) << ", bidNextB " << hex(h.bidNextB) << ", bidUnused "
+        << hex(h.bidUnused) << ", dwUnique " << hex(h.unique) << "\n";
     out << "bCryptMethod " << int{h.cryptMethod} << ", bSentinel " << hex(h.sentinel) << "\n";
     out << "rgnid";
     for (std::size_t i = 0; i < h.rgnid.size(); ++i)
         out << (i % 8 == 0 ? "\n  " : " ") << "[" << hex(i) << "]=" << hex(h.rgnid[i]);
     out << "\n";
-    out << "ibFileEof " << hex(h.fileEof) << ", ibAMapLast " << hex(h.amapLast) << ", cbAMapFree " << h.amapFree
-        << ", cbPMapFree " << h.pmapFree << ", fAMapValid " << int{h.amapValid} << "\n";
-    out << "NBT root " << hex(h.nbt.bid) << " at " << hex(h.nbt.ib) << ", BBT root " << hex(h.bbt.bid) << " at "
-        << hex(h.bbt.ib) << "\n";
+    out << "ibFileEof " << hex(h.fileEof) << ", ibAMapLast " << hex(h.amapLast) << ", cbAMapFree "
+        << h.amapFree << ", cbPMapFree " << h.pmapFree << ", fAMapValid " << int{h.amapValid} << "\n";
+    out << "NBT root " << hex(h.nbt.bid) << " at " << hex(h.nbt.ib) << ", BBT root " << hex(h.bbt.bid)
+        << " at " << hex(h.bbt.ib) << "\n";
 
     out << "== map pages\n";
     const ByteView bytes = file.bytes();
@@ -147,8 +151,8 @@ void dumpPst(const PstFile& file, std::ostream& out)
 
     out << "== B-tree pages\n";
     for (const TreePage& p : file.treePages())
-        out << pageTypeName(static_cast<std::uint8_t>(p.type)) << " page " << hex(p.bid) << " at " << hex(p.ib)
-            << " level " << int{p.level} << " entries " << int{p.entryCount} << "\n";
+        out << pageTypeName(static_cast<std::uint8_t>(p.type)) << " page " << hex(p.bid) << " at "
+            << hex(p.ib) << " level " << int{p.level} << " entries " << int{p.entryCount} << "\n";
 
     out << "== blocks (" << file.blocks().size() << ")\n";
     for (const BlockEntry& b : file.blocks()) {

@@ -3,9 +3,9 @@
 // fields, map pages, B-tree pages, blocks, nodes with parents, and each node's properties
 // and table rows.
 
-#include <ostream>
-
 #include "pst/check/pst_file.h"
+
+#include <ostream>
 
 namespace tressimo::pst::check {
 

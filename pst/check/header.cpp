@@ -1,8 +1,8 @@
 #include "pst/check/header.h"
 
-#include <cassert>
-
 #include "pst/io/crc.h"
+
+#include <cassert>
 
 namespace tressimo::pst::check {
 

@@ -1,10 +1,10 @@
 #pragma once
 // The Unicode file header ([MS-PST] 2.2.2.6) and its ROOT ([MS-PST] 2.2.2.5), as read.
 
+#include "pst/io/bytes.h"
+
 #include <array>
 #include <cstdint>
-
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst::check {
 
@@ -45,8 +45,8 @@ inline constexpr std::size_t CrcPartialLength = 471;
 inline constexpr std::size_t CrcFullLength = 516;
 } // namespace headeroffset
 
-inline constexpr std::uint32_t kHeaderMagic = 0x4E444221;  // "!BDN"
-inline constexpr std::uint16_t kMagicClientPst = 0x4D53;   // "SM"
+inline constexpr std::uint32_t kHeaderMagic = 0x4E444221; // "!BDN"
+inline constexpr std::uint16_t kMagicClientPst = 0x4D53;  // "SM"
 inline constexpr std::uint16_t kVersionUnicode = 23;
 inline constexpr std::uint8_t kSentinel = 0x80;
 

@@ -88,7 +88,9 @@ void Heap::parsePage(std::size_t index, Findings* findings)
     const Bytes& b = (*m_blocks)[index];
     HeapPage& page = m_pages[index];
     page.dataSize = b.size();
-    page.headerSize = index == 0 ? kHnHeaderSize : isBitmapPage(index) ? kHnBitmapHeaderSize : kHnPageHeaderSize;
+    page.headerSize = index == 0            ? kHnHeaderSize
+                      : isBitmapPage(index) ? kHnBitmapHeaderSize
+                                            : kHnPageHeaderSize;
     const std::string where = m_where + " heap block " + std::to_string(index);
     auto fail = [&](std::string expected, std::string found) {
         if (findings)
@@ -125,8 +127,9 @@ void Heap::parsePage(std::size_t index, Findings* findings)
     }
     for (std::size_t i = 1; i < page.offsets.size(); ++i) {
         if (page.offsets[i] < page.offsets[i - 1]) {
-            fail("allocation offsets in ascending order",
-                 "offset " + std::to_string(page.offsets[i]) + " after " + std::to_string(page.offsets[i - 1]));
+            fail("allocation offsets in ascending order", "offset " + std::to_string(page.offsets[i]) +
+                                                              " after " +
+                                                              std::to_string(page.offsets[i - 1]));
             return;
         }
     }

@@ -2,12 +2,12 @@
 // The heap-on-node ([MS-PST] 2.3.1): a node's data blocks carved into numbered allocations,
 // addressed by HIDs. Everything above it (BTH, PC, TC) lives in these allocations.
 
+#include "pst/check/violation.h"
+#include "pst/io/bytes.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "pst/check/violation.h"
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst::check {
 
@@ -20,9 +20,18 @@ enum class HeapClient : std::uint8_t {
 bool isKnownHeapClient(std::uint8_t sig);
 
 // HID layout ([MS-PST] 2.3.1.1): 5 type bits (0), an 11-bit 1-based index, a 16-bit block index.
-inline constexpr bool isHid(std::uint32_t hnid) { return (hnid & 0x1F) == 0; }
-inline constexpr std::uint32_t hidIndex(std::uint32_t hid) { return (hid >> 5) & 0x7FF; }
-inline constexpr std::uint32_t hidBlock(std::uint32_t hid) { return hid >> 16; }
+inline constexpr bool isHid(std::uint32_t hnid)
+{
+    return (hnid & 0x1F) == 0;
+}
+inline constexpr std::uint32_t hidIndex(std::uint32_t hid)
+{
+    return (hid >> 5) & 0x7FF;
+}
+inline constexpr std::uint32_t hidBlock(std::uint32_t hid)
+{
+    return hid >> 16;
+}
 
 // Largest single allocation ([MS-PST] 2.3.1.1); larger values go to subnodes.
 inline constexpr std::size_t kMaxHeapAllocation = 3580;

@@ -2,11 +2,11 @@
 // A node as the lists-tables-properties layer sees it: its data (the heap's blocks) and its
 // subnodes, which hold values too large for the heap ([MS-PST] 2.3.3.2, 2.3.4.4).
 
+#include "pst/check/pst_file.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "pst/check/pst_file.h"
 
 namespace tressimo::pst::check {
 

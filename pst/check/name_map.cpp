@@ -1,12 +1,12 @@
 #include "pst/check/name_map.h"
 
+#include "pst/check/pst_file.h"
+#include "pst/io/crc.h"
+
 #include <algorithm>
 #include <map>
 #include <set>
 #include <tuple>
-
-#include "pst/check/pst_file.h"
-#include "pst/io/crc.h"
 
 namespace tressimo::pst::check {
 namespace {
@@ -51,7 +51,7 @@ std::optional<Guid> parseGuid(std::string_view text)
         be[i] = static_cast<std::uint8_t>(hi * 16 + lo);
     }
     // Data1, Data2 and Data3 are stored little-endian, Data4 as written.
-    return Guid{be[3], be[2], be[1], be[0], be[5], be[4], be[7], be[6],
+    return Guid{be[3], be[2], be[1],  be[0],  be[5],  be[4],  be[7],  be[6],
                 be[8], be[9], be[10], be[11], be[12], be[13], be[14], be[15]};
 }
 
@@ -122,9 +122,11 @@ NameMap readNameMap(const PropertyMap& props, Findings* findings)
     const Bytes entries = stream(props, kTagNameidStreamEntry, "entry");
     const Bytes strings = stream(props, kTagNameidStreamString, "string");
     if (guids.size() % 16 != 0)
-        error("NAMEMAP_STREAM", " GUID stream", "a multiple of 16 bytes", std::to_string(guids.size()) + " bytes");
+        error("NAMEMAP_STREAM", " GUID stream", "a multiple of 16 bytes",
+              std::to_string(guids.size()) + " bytes");
     if (entries.size() % 8 != 0)
-        error("NAMEMAP_STREAM", " entry stream", "a multiple of 8 bytes", std::to_string(entries.size()) + " bytes");
+        error("NAMEMAP_STREAM", " entry stream", "a multiple of 8 bytes",
+              std::to_string(entries.size()) + " bytes");
 
     std::set<std::uint16_t> indices;
     for (std::size_t i = 0; i + 8 <= entries.size(); i += 8) {
@@ -155,7 +157,8 @@ NameMap readNameMap(const PropertyMap& props, Findings* findings)
         if (e.isString) {
             e.stringOffset = key;
             if (key % 4 != 0 || std::size_t{key} + 4 > strings.size() ||
-                getU32(strings.data() + key) > strings.size() - key - 4 || getU32(strings.data() + key) % 2 != 0) {
+                getU32(strings.data() + key) > strings.size() - key - 4 ||
+                getU32(strings.data() + key) % 2 != 0) {
                 error("NAMEMAP_STREAM", where, "a string name inside the string stream",
                       "offset " + std::to_string(key) + " of " + std::to_string(strings.size()) + " bytes");
             } else {
@@ -204,8 +207,8 @@ NameMap readNameMap(const PropertyMap& props, Findings* findings)
                 continue;
             }
             if (it->second != bucket)
-                error("NAMEMAP_BUCKET", where, "entry " + std::to_string(std::get<2>(r)) + " in bucket " +
-                                                   std::to_string(it->second),
+                error("NAMEMAP_BUCKET", where,
+                      "entry " + std::to_string(std::get<2>(r)) + " in bucket " + std::to_string(it->second),
                       "in bucket " + std::to_string(bucket));
             if (!found.emplace(r, bucket).second)
                 error("NAMEMAP_BUCKET", where, "each entry in one bucket once",

@@ -2,14 +2,14 @@
 // The name-to-ID map ([MS-PST] 2.4.7): the store-wide table that gives each named property
 // (property set GUID + numeric LID or string name) its property id 0x8000 + index.
 
+#include "pst/check/property.h"
+#include "pst/check/violation.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "pst/check/property.h"
-#include "pst/check/violation.h"
 
 namespace tressimo::pst::check {
 
@@ -36,12 +36,12 @@ std::optional<Guid> parseGuid(std::string_view text);
 
 struct NamedProperty
 {
-    std::uint16_t id = 0;         // 0x8000 + wPropIdx
-    std::uint16_t guidIndex = 0;  // wGuid: 1 PS_MAPI, 2 PS_PUBLIC_STRINGS, 3+ the GUID stream
+    std::uint16_t id = 0;        // 0x8000 + wPropIdx
+    std::uint16_t guidIndex = 0; // wGuid: 1 PS_MAPI, 2 PS_PUBLIC_STRINGS, 3+ the GUID stream
     Guid guid{};
     bool isString = false;
-    std::uint32_t lid = 0;        // numeric names
-    std::string name;             // string names, UTF-8
+    std::uint32_t lid = 0; // numeric names
+    std::string name;      // string names, UTF-8
     std::uint32_t stringOffset = 0;
 };
 

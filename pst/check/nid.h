@@ -29,11 +29,23 @@ inline constexpr std::uint8_t SearchTableIndex = 0x13;
 inline constexpr std::uint8_t Ltp = 0x1F;
 } // namespace nidtype
 
-inline constexpr std::uint8_t nidType(std::uint32_t nid) { return nid & 0x1F; }
-inline constexpr std::uint32_t nidIndex(std::uint32_t nid) { return nid >> 5; }
-inline constexpr std::uint32_t makeNid(std::uint8_t type, std::uint32_t index) { return (index << 5) | type; }
+inline constexpr std::uint8_t nidType(std::uint32_t nid)
+{
+    return nid & 0x1F;
+}
+inline constexpr std::uint32_t nidIndex(std::uint32_t nid)
+{
+    return nid >> 5;
+}
+inline constexpr std::uint32_t makeNid(std::uint8_t type, std::uint32_t index)
+{
+    return (index << 5) | type;
+}
 // The other nodes of a folder share its index ([MS-PST] 2.4.4).
-inline constexpr std::uint32_t withType(std::uint32_t nid, std::uint8_t type) { return makeNid(type, nidIndex(nid)); }
+inline constexpr std::uint32_t withType(std::uint32_t nid, std::uint8_t type)
+{
+    return makeNid(type, nidIndex(nid));
+}
 const char* nidTypeName(std::uint8_t type);
 
 namespace nids {

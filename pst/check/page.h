@@ -2,11 +2,11 @@
 // 512-byte pages ([MS-PST] 2.2.2.7): their trailer, the B-tree page body, and where the
 // allocation map pages must sit for a file of a given size.
 
+#include "pst/io/bytes.h"
+
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst::check {
 

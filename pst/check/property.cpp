@@ -1,9 +1,9 @@
 #include "pst/check/property.h"
 
+#include "pst/check/pst_file.h"
+
 #include <cstdio>
 #include <cstring>
-
-#include "pst/check/pst_file.h"
 
 namespace tressimo::pst::check {
 namespace {
@@ -188,8 +188,8 @@ const char* typeName(std::uint16_t type)
 static void needSize(const PropertyValue& v, std::size_t n, const char* what)
 {
     if (v.data().size() != n)
-        throw FormatError(std::string("a ") + what + " value needs " + std::to_string(n) + " bytes, this one has " +
-                          std::to_string(v.data().size()));
+        throw FormatError(std::string("a ") + what + " value needs " + std::to_string(n) +
+                          " bytes, this one has " + std::to_string(v.data().size()));
 }
 
 std::int16_t PropertyValue::toInt16() const
@@ -270,8 +270,8 @@ std::vector<Bytes> PropertyValue::elements() const
                           std::to_string(m_data.size()) + " bytes");
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t begin = getU32(m_data.data() + 4 + 4 * i);
-        const std::uint32_t end = i + 1 < count ? getU32(m_data.data() + 8 + 4 * i)
-                                                : static_cast<std::uint32_t>(m_data.size());
+        const std::uint32_t end =
+            i + 1 < count ? getU32(m_data.data() + 8 + 4 * i) : static_cast<std::uint32_t>(m_data.size());
         if (begin < 4 + 4 * count || begin > end || end > m_data.size())
             throw FormatError("multi-valued element " + std::to_string(i) + " has offsets " +
                               std::to_string(begin) + ".." + std::to_string(end) + " outside its " +

@@ -2,13 +2,13 @@
 // Property values as stored in property and table contexts ([MS-PST] 2.3.3, [MS-OXCDATA] 2.11):
 // the type, the value bytes in their natural size, and readers for each kind of value.
 
+#include "pst/io/bytes.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst::check {
 
@@ -38,11 +38,20 @@ inline constexpr std::uint32_t makeTag(std::uint16_t id, std::uint16_t type)
 {
     return (std::uint32_t{id} << 16) | type;
 }
-inline constexpr std::uint16_t tagId(std::uint32_t tag) { return static_cast<std::uint16_t>(tag >> 16); }
-inline constexpr std::uint16_t tagType(std::uint32_t tag) { return static_cast<std::uint16_t>(tag); }
+inline constexpr std::uint16_t tagId(std::uint32_t tag)
+{
+    return static_cast<std::uint16_t>(tag >> 16);
+}
+inline constexpr std::uint16_t tagType(std::uint32_t tag)
+{
+    return static_cast<std::uint16_t>(tag);
+}
 
 bool isKnownType(std::uint16_t type);
-inline constexpr bool isMultiValued(std::uint16_t type) { return (type & proptype::MultiValued) != 0; }
+inline constexpr bool isMultiValued(std::uint16_t type)
+{
+    return (type & proptype::MultiValued) != 0;
+}
 // Bytes of one value of a fixed-size type (of one element, for a multi-valued one); 0 when
 // the type's values vary in size.
 std::size_t fixedSize(std::uint16_t type);

@@ -87,8 +87,8 @@ PropertyMap readPropertyContext(const LtpNode& node, const Heap& heap, Findings*
                 continue;
             }
             if (hnid == 0 && size != 0 && findings)
-                findings->error("PC_VALUE_REF", where(), "an HNID for a " + std::string(typeName(type)) + " value",
-                                "HNID 0");
+                findings->error("PC_VALUE_REF", where(),
+                                "an HNID for a " + std::string(typeName(type)) + " value", "HNID 0");
         }
         if (const auto problem = valueShapeProblem(type, value)) {
             if (findings)

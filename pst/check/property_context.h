@@ -2,14 +2,14 @@
 // The property context ([MS-PST] 2.3.3): a BTH of (property id -> type, value or HNID) on a
 // node's heap; the properties of one object.
 
-#include <cstdint>
-#include <optional>
-#include <string>
-
 #include "pst/check/heap.h"
 #include "pst/check/ltp_node.h"
 #include "pst/check/property.h"
 #include "pst/check/violation.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
 
 namespace tressimo::pst::check {
 

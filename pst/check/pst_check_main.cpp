@@ -5,12 +5,12 @@
 //   pst-check --dump FILE    a text dump of the file's structure
 //   pst-check --codes        the violation codes and what they mean
 
+#include "pst/check/checker.h"
+#include "pst/check/dump.h"
+
 #include <iostream>
 #include <string>
 #include <vector>
-
-#include "pst/check/checker.h"
-#include "pst/check/dump.h"
 
 using namespace tressimo::pst::check;
 

@@ -1,11 +1,11 @@
 #include "pst/check/pst_file.h"
 
-#include <algorithm>
-#include <fstream>
-
 #include "pst/check/block.h"
 #include "pst/io/crc.h"
 #include "pst/io/permute.h"
+
+#include <algorithm>
+#include <fstream>
 
 namespace tressimo::pst::check {
 namespace {
@@ -104,17 +104,18 @@ void PstFile::walk(PageType type, BlockRef ref, int expectedLevel, const std::ui
     const BTreePage bt = parseBTreePage(page);
     m_pages.push_back({type, ref.bid, ref.ib, bt.level, bt.entryCount});
     if (expectedLevel >= 0 && bt.level != expectedLevel)
-        m_findings.error("BTREE_LEVEL", where, "cLevel " + std::to_string(expectedLevel) + " (parent's less one)",
+        m_findings.error("BTREE_LEVEL", where,
+                         "cLevel " + std::to_string(expectedLevel) + " (parent's less one)",
                          "cLevel " + std::to_string(bt.level));
     const bool leaf = bt.level == 0;
-    const std::uint8_t size = leaf ? (type == PageType::Nbt ? kNbtLeafEntrySize : kBbtLeafEntrySize)
-                                   : kIntermediateEntrySize;
-    const std::uint8_t max = leaf ? (type == PageType::Nbt ? kNbtLeafEntryMax : kBbtLeafEntryMax)
-                                  : kIntermediateEntryMax;
+    const std::uint8_t size =
+        leaf ? (type == PageType::Nbt ? kNbtLeafEntrySize : kBbtLeafEntrySize) : kIntermediateEntrySize;
+    const std::uint8_t max =
+        leaf ? (type == PageType::Nbt ? kNbtLeafEntryMax : kBbtLeafEntryMax) : kIntermediateEntryMax;
     if (bt.entrySize != size || bt.entryMax != max)
-        m_findings.error("BTREE_ENTRY_FORMAT", where,
-                         "cbEnt " + std::to_string(size) + ", cEntMax " + std::to_string(max),
-                         "cbEnt " + std::to_string(bt.entrySize) + ", cEntMax " + std::to_string(bt.entryMax));
+        m_findings.error(
+            "BTREE_ENTRY_FORMAT", where, "cbEnt " + std::to_string(size) + ", cEntMax " + std::to_string(max),
+            "cbEnt " + std::to_string(bt.entrySize) + ", cEntMax " + std::to_string(bt.entryMax));
     std::size_t count = bt.entryCount;
     if (bt.entryCount > max) {
         m_findings.error("BTREE_ENTRY_COUNT", where, "cEnt at most " + std::to_string(max),
@@ -129,8 +130,8 @@ void PstFile::walk(PageType type, BlockRef ref, int expectedLevel, const std::ui
         const std::uint8_t* e = bt.entries + i * size;
         const std::uint64_t key = getU64(e);
         if (i == 0 && expectedFirstKey && key != *expectedFirstKey)
-            m_findings.error("BTREE_KEY", where, "first key " + hex(*expectedFirstKey) + " (the parent's key)",
-                             hex(key));
+            m_findings.error("BTREE_KEY", where,
+                             "first key " + hex(*expectedFirstKey) + " (the parent's key)", hex(key));
         if (leaf) {
             const std::uint64_t k = type == PageType::Bbt ? bidKey(key) : key;
             if (m_haveKey[tree] && k <= m_lastKey[tree])

@@ -3,6 +3,11 @@
 // data trees and subnode trees ([MS-PST] 2.2). Opening walks both B-trees once; whatever
 // that walk finds wrong with them is kept in treeFindings() for the checker.
 
+#include "pst/check/header.h"
+#include "pst/check/page.h"
+#include "pst/check/violation.h"
+#include "pst/io/bytes.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -10,11 +15,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "pst/check/header.h"
-#include "pst/check/page.h"
-#include "pst/check/violation.h"
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst::check {
 
@@ -108,7 +108,8 @@ public:
 private:
     PstFile(Bytes bytes, std::string name);
     void load();
-    void walk(PageType type, BlockRef ref, int expectedLevel, const std::uint64_t* expectedFirstKey, int depth);
+    void walk(PageType type, BlockRef ref, int expectedLevel, const std::uint64_t* expectedFirstKey,
+              int depth);
     void collectSubnodes(std::uint64_t bid, std::vector<SubnodeEntry>& out, int depth) const;
 
     Bytes m_bytes;

@@ -17,7 +17,8 @@ const NodeEntry& requireNode(const PstFile& file, std::uint32_t nid)
     return *n;
 }
 
-const SubnodeEntry& requireSubnode(const std::vector<SubnodeEntry>& subs, std::uint32_t nid, std::uint32_t parent)
+const SubnodeEntry& requireSubnode(const std::vector<SubnodeEntry>& subs, std::uint32_t nid,
+                                   std::uint32_t parent)
 {
     for (const SubnodeEntry& s : subs)
         if (s.nid == nid)
@@ -126,7 +127,8 @@ std::optional<std::uint32_t> PstReader::namedTag(const Guid& set, std::uint32_t 
     return std::nullopt;
 }
 
-std::optional<std::uint32_t> PstReader::namedTag(const Guid& set, std::string_view name, std::uint16_t type) const
+std::optional<std::uint32_t> PstReader::namedTag(const Guid& set, std::string_view name,
+                                                 std::uint16_t type) const
 {
     if (auto id = nameMap().find(set, name))
         return makeTag(*id, type);
@@ -139,7 +141,8 @@ const PropertyValue* PstReader::namedValue(const PropertyMap& props, const Guid&
     return id ? findById(props, *id) : nullptr;
 }
 
-const PropertyValue* PstReader::namedValue(const PropertyMap& props, const Guid& set, std::string_view name) const
+const PropertyValue* PstReader::namedValue(const PropertyMap& props, const Guid& set,
+                                           std::string_view name) const
 {
     auto id = nameMap().find(set, name);
     return id ? findById(props, *id) : nullptr;

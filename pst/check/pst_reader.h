@@ -13,18 +13,18 @@
 //
 // Every reading function throws FormatError when the file does not hold what it asks for.
 
+#include "pst/check/name_map.h"
+#include "pst/check/nid.h"
+#include "pst/check/property.h"
+#include "pst/check/pst_file.h"
+#include "pst/check/table_context.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "pst/check/name_map.h"
-#include "pst/check/nid.h"
-#include "pst/check/property.h"
-#include "pst/check/pst_file.h"
-#include "pst/check/table_context.h"
 
 namespace tressimo::pst::check {
 

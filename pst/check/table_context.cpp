@@ -1,11 +1,11 @@
 #include "pst/check/table_context.h"
 
-#include <algorithm>
-
 #include "pst/check/block.h"
 #include "pst/check/bth.h"
 #include "pst/check/heap.h"
 #include "pst/check/property_context.h"
+
+#include <algorithm>
 
 namespace tressimo::pst::check {
 namespace {
@@ -69,19 +69,22 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
     };
 
     if (heap.clientSignature() != static_cast<std::uint8_t>(HeapClient::Table)) {
-        error("TC_HEAP_CLIENT", "heap client " + hex(kTcType) + " (table context)", hex(heap.clientSignature()));
+        error("TC_HEAP_CLIENT", "heap client " + hex(kTcType) + " (table context)",
+              hex(heap.clientSignature()));
         throw FormatError(where + ": not a table context");
     }
     const ByteView info = heap.item(heap.userRoot());
     if (info.size() < kTcInfoSize || info[0] != kTcType) {
         error("TC_INFO", "a TCINFO (bType 0x7C) at the heap's user root",
-              info.empty() ? "nothing" : "bType " + hex(info[0]) + ", " + std::to_string(info.size()) + " bytes");
+              info.empty() ? "nothing"
+                           : "bType " + hex(info[0]) + ", " + std::to_string(info.size()) + " bytes");
         throw FormatError(where + ": no TCINFO");
     }
     const std::size_t columnCount = info[1];
     if (info.size() != kTcInfoSize + columnCount * kColumnSize) {
-        error("TC_INFO", std::to_string(kTcInfoSize + columnCount * kColumnSize) + " bytes for " +
-                             std::to_string(columnCount) + " columns",
+        error("TC_INFO",
+              std::to_string(kTcInfoSize + columnCount * kColumnSize) + " bytes for " +
+                  std::to_string(columnCount) + " columns",
               std::to_string(info.size()) + " bytes");
         if (info.size() < kTcInfoSize + columnCount * kColumnSize)
             throw FormatError(where + ": TCINFO shorter than its columns");
@@ -107,7 +110,9 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
                   std::to_string(g[3]));
     const std::size_t cebSize = (columnCount + 7) / 8;
     if (g[3] < g[2] || static_cast<std::size_t>(g[3] - g[2]) != cebSize)
-        error("TC_CEB", "a CEB of " + std::to_string(cebSize) + " bytes for " + std::to_string(columnCount) + " columns",
+        error("TC_CEB",
+              "a CEB of " + std::to_string(cebSize) + " bytes for " + std::to_string(columnCount) +
+                  " columns",
               std::to_string(int{g[3]} - int{g[2]}) + " bytes");
 
     std::vector<bool> bitUsed(std::max<std::size_t>(columnCount, 1), false);
@@ -116,8 +121,7 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
         const TableColumn& c = t.columns[i];
         const std::string col = "column " + tagHex(c.tag);
         if (i > 0 && c.tag <= t.columns[i - 1].tag)
-            error("TC_COLUMN_ORDER", "columns sorted by tag",
-                  col + " after " + tagHex(t.columns[i - 1].tag));
+            error("TC_COLUMN_ORDER", "columns sorted by tag", col + " after " + tagHex(t.columns[i - 1].tag));
         const std::uint16_t type = tagType(c.tag);
         if (!isKnownType(type))
             error("TC_COLUMN_LAYOUT", col + " of a property type", "type " + hex(type));
@@ -134,7 +138,8 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
         for (auto [b, e] : spans)
             if (c.offset < e && b < c.offset + c.size)
                 error("TC_COLUMN_LAYOUT", col + " not overlapping another column",
-                      "bytes " + std::to_string(c.offset) + ".." + std::to_string(c.offset + c.size) + " overlap");
+                      "bytes " + std::to_string(c.offset) + ".." + std::to_string(c.offset + c.size) +
+                          " overlap");
         spans.emplace_back(c.offset, c.offset + c.size);
         if (c.cebBit >= columnCount || bitUsed[c.cebBit])
             error("TC_CEB", col + " with its own CEB bit below " + std::to_string(columnCount),
@@ -147,7 +152,8 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
     const TableColumn* rowVerCol = t.findColumn(kTagLtpRowVer);
     if (!rowIdCol || rowIdCol->offset != 0 || rowIdCol->size != 4 || rowIdCol->cebBit != 0)
         error("TC_ROWID_COLUMN", "column 0x67F20003 at ibData 0, cbData 4, iBit 0",
-              rowIdCol ? "ibData " + std::to_string(rowIdCol->offset) + ", iBit " + std::to_string(rowIdCol->cebBit)
+              rowIdCol ? "ibData " + std::to_string(rowIdCol->offset) + ", iBit " +
+                             std::to_string(rowIdCol->cebBit)
                        : "no such column");
     if (!rowVerCol || rowVerCol->offset != 4 || rowVerCol->size != 4 || rowVerCol->cebBit != 1)
         error("TC_ROWID_COLUMN", "column 0x67F30003 at ibData 4, cbData 4, iBit 1",
@@ -161,7 +167,8 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
         const Bth bth = readBth(heap, t.rowIndexHid, findings);
         if (bth.header.keySize != 4 || bth.header.dataSize != 4)
             error("TC_ROW_INDEX", "a row index with cbKey 4, cbEnt 4",
-                  "cbKey " + std::to_string(bth.header.keySize) + ", cbEnt " + std::to_string(bth.header.dataSize));
+                  "cbKey " + std::to_string(bth.header.keySize) + ", cbEnt " +
+                      std::to_string(bth.header.dataSize));
         else
             for (const BthRecord& r : bth.records)
                 index.emplace_back(getU32(r.key.data()), getU32(r.data.data()));
@@ -187,12 +194,14 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
         }
     }
     if (rowSize < 8) {
-        error("TC_INFO", "rows of at least 8 bytes (row id and row version)", std::to_string(rowSize) + " bytes");
+        error("TC_INFO", "rows of at least 8 bytes (row id and row version)",
+              std::to_string(rowSize) + " bytes");
         return t;
     }
     const std::size_t rowsPerBlock = inSubnode ? kMaxBlockDataSize / rowSize : 0;
     if (inSubnode && rowsPerBlock == 0) {
-        error("TC_INFO", "rows of at most " + std::to_string(kMaxBlockDataSize) + " bytes", std::to_string(rowSize));
+        error("TC_INFO", "rows of at most " + std::to_string(kMaxBlockDataSize) + " bytes",
+              std::to_string(rowSize));
         return t;
     }
     // Where the CEB sits must be inside the row, whatever the group ends claim.
@@ -203,28 +212,31 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
         const bool last = i + 1 == matrix.size();
         if (inSubnode && !last && bytes != kMaxBlockDataSize)
             error("TC_ROW_MATRIX",
-                  "row matrix block " + std::to_string(i) + " filled to " + std::to_string(kMaxBlockDataSize) +
-                      " bytes (only the last block is shorter)",
+                  "row matrix block " + std::to_string(i) + " filled to " +
+                      std::to_string(kMaxBlockDataSize) + " bytes (only the last block is shorter)",
                   std::to_string(bytes) + " bytes");
         if (inSubnode && bytes / rowSize > rowsPerBlock)
             error("TC_ROW_MATRIX", "at most " + std::to_string(rowsPerBlock) + " rows per block",
                   std::to_string(bytes / rowSize));
         if (last && bytes % rowSize != 0)
             error("TC_ROW_MATRIX",
-                  "whole rows of " + std::to_string(rowSize) + " bytes in row matrix block " + std::to_string(i),
+                  "whole rows of " + std::to_string(rowSize) + " bytes in row matrix block " +
+                      std::to_string(i),
                   std::to_string(bytes) + " bytes");
         matrixRows += inSubnode && !last ? rowsPerBlock : bytes / rowSize;
     }
     if (index.size() != matrixRows)
-        error("TC_ROW_COUNT", std::to_string(index.size()) + " rows in the row matrix (one per row index entry)",
+        error("TC_ROW_COUNT",
+              std::to_string(index.size()) + " rows in the row matrix (one per row index entry)",
               std::to_string(matrixRows));
 
     std::vector<bool> seen(index.size(), false);
     for (auto [rowId, rowIndex] : index) {
         auto rowWhere = [&] { return "row " + hex(rowId); };
         if (rowIndex >= index.size() || seen[rowIndex]) {
-            error("TC_ROW_INDEX", rowWhere() + " with a row number below " + std::to_string(index.size()) +
-                                      " used by no other row",
+            error("TC_ROW_INDEX",
+                  rowWhere() + " with a row number below " + std::to_string(index.size()) +
+                      " used by no other row",
                   "row number " + std::to_string(rowIndex));
             continue;
         }
@@ -239,10 +251,11 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
         out.rowId = rowId;
         out.rowIndex = rowIndex;
         if (getU32(row) != rowId)
-            error("TC_ROW_INDEX", rowWhere() + " holding dwRowID " + hex(rowId), "dwRowID " + hex(getU32(row)));
+            error("TC_ROW_INDEX", rowWhere() + " holding dwRowID " + hex(rowId),
+                  "dwRowID " + hex(getU32(row)));
         for (const TableColumn& c : t.columns) {
-            if (!cebInRow || c.cebBit >= columnCount || c.offset + c.size > std::min<std::size_t>(g[2], rowSize) ||
-                !cebBitSet(ceb, c.cebBit))
+            if (!cebInRow || c.cebBit >= columnCount ||
+                c.offset + c.size > std::min<std::size_t>(g[2], rowSize) || !cebBitSet(ceb, c.cebBit))
                 continue;
             const std::uint16_t type = tagType(c.tag);
             if (!isKnownType(type))
@@ -257,8 +270,8 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
                     value = resolveHnid(node, heap, hnid);
                 } catch (const FormatError& e) {
                     if (findings)
-                        findings->error("TC_CELL_REF", cellWhere(), "an HNID naming a heap allocation or subnode",
-                                        e.what());
+                        findings->error("TC_CELL_REF", cellWhere(),
+                                        "an HNID naming a heap allocation or subnode", e.what());
                     continue;
                 }
             }

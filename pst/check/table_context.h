@@ -3,15 +3,15 @@
 // (row id -> row number) and a row matrix of fixed-size rows, each with a cell-existence
 // bitmap (CEB).
 
-#include <array>
-#include <cstdint>
-#include <functional>
-#include <vector>
-
 #include "pst/check/heap.h"
 #include "pst/check/ltp_node.h"
 #include "pst/check/property.h"
 #include "pst/check/violation.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
 
 namespace tressimo::pst::check {
 

@@ -1,10 +1,10 @@
 #include "pst/check/violation.h"
 
+#include "pst/check/nid.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
-
-#include "pst/check/nid.h"
 
 namespace tressimo::pst::check {
 namespace {
@@ -63,7 +63,8 @@ constexpr CodeInfo kCodes[] = {
     // Allocation
     {"ALLOC_UNMARKED", "a page or block lies in space the AMaps mark free"},
     {"ALLOC_OVERLAP", "two pages or blocks share space"},
-    {"ALLOC_LEAK", "the AMaps mark space allocated that no page or block uses (and no PMap holds as a free page)"},
+    {"ALLOC_LEAK",
+     "the AMaps mark space allocated that no page or block uses (and no PMap holds as a free page)"},
     // Heap, BTH, property and table contexts
     {"HN_SIGNATURE", "a heap's bSig is not 0xEC"},
     {"HN_CLIENT_SIG", "a heap's bClientSig is not one the format defines"},
@@ -111,7 +112,8 @@ constexpr CodeInfo kCodes[] = {
     {"MESSAGE_PROPERTY", "a message lacks a required property"},
     {"MESSAGE_PARENT", "a message's NBT parent is not a folder"},
     {"MESSAGE_RECIPIENTS", "a message has no recipient table subnode"},
-    {"CHECK_INCOMPLETE", "a layer of checks stopped early on data it could not read (a checker fault to report)"},
+    {"CHECK_INCOMPLETE",
+     "a layer of checks stopped early on data it could not read (a checker fault to report)"},
     {"NODE_PARENT", "a node's NBT parent does not exist or is of the wrong kind"},
 };
 
@@ -124,7 +126,8 @@ std::span<const CodeInfo> allCodes()
 
 bool isKnownCode(std::string_view code)
 {
-    return std::any_of(std::begin(kCodes), std::end(kCodes), [&](const CodeInfo& c) { return c.code == code; });
+    return std::any_of(std::begin(kCodes), std::end(kCodes),
+                       [&](const CodeInfo& c) { return c.code == code; });
 }
 
 std::string Violation::toString() const
@@ -138,7 +141,8 @@ std::string Violation::toString() const
 void Findings::error(std::string_view code, std::string where, std::string expected, std::string found)
 {
     assert(isKnownCode(code));
-    m_items.push_back({std::string(code), std::move(where), std::move(expected), std::move(found), Severity::Error});
+    m_items.push_back(
+        {std::string(code), std::move(where), std::move(expected), std::move(found), Severity::Error});
 }
 
 void Findings::note(std::string_view code, std::string where, std::string what)

@@ -3,22 +3,21 @@
 // necessarily show up at a second place too (a message moved in the node tree is missing
 // from one table and extra in another) list those codes as allowed.
 
-#include <gtest/gtest.h>
+#include "check_patcher.h"
+#include "pst/check/block.h"
+#include "pst/check/checker.h"
+#include "pst/check/header.h"
+#include "pst/check/page.h"
+#include "pst/io/crc.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <gtest/gtest.h>
 #include <iostream>
 #include <set>
 #include <stdexcept>
 #include <string>
-
-#include "check_patcher.h"
-#include "pst/check/checker.h"
-#include "pst/check/block.h"
-#include "pst/check/header.h"
-#include "pst/check/page.h"
-#include "pst/io/crc.h"
 
 using namespace tressimo::pst;
 using namespace tressimo::pst::check;
@@ -33,7 +32,7 @@ constexpr const char* kDistList = "outlook2007-contacts-distlist.pst";
 constexpr std::uint64_t kNbtRootPage = 0x9200;
 constexpr std::uint64_t kNbtLeafPage = 0x8E00; // 15 entries
 constexpr std::uint64_t kRootFolderBlock = 0x64;
-constexpr std::uint64_t kRawBlock = 0x120;     // node 0xEE1, data no layer above interprets
+constexpr std::uint64_t kRawBlock = 0x120; // node 0xEE1, data no layer above interprets
 constexpr std::uint64_t kAMap = 0x4400;
 
 namespace o = headeroffset;
@@ -81,9 +80,11 @@ std::uint64_t blockTrailer(PstPatcher& p, std::uint64_t bid)
 }
 
 // A column's cell of one row.
-void setRowCell32(PstPatcher& p, std::uint32_t table, std::uint32_t row, std::uint32_t tag, std::uint32_t value)
+void setRowCell32(PstPatcher& p, std::uint32_t table, std::uint32_t row, std::uint32_t tag,
+                  std::uint32_t value)
 {
-    p.editTableRow(table, row, [&](std::uint8_t* r, const Table& t) { putU32(r + t.findColumn(tag)->offset, value); });
+    p.editTableRow(table, row,
+                   [&](std::uint8_t* r, const Table& t) { putU32(r + t.findColumn(tag)->offset, value); });
 }
 
 // A copy of the page at `from` placed at `to`, with its signature (which depends on the
@@ -127,19 +128,28 @@ const Case kCases[] = {
     {"HeaderPartialCrc", kEmpty, [](PstPatcher& p) { flip(p, o::CrcPartial); }, "HEADER_CRC_PARTIAL"},
     {"HeaderFullCrc", kEmpty, [](PstPatcher& p) { flip(p, o::CrcFull + 3); }, "HEADER_CRC_FULL"},
     {"HeaderMagic", kEmpty, [](PstPatcher& p) { p.bytes()[1] = 'X'; }, "HEADER_MAGIC"},
-    {"HeaderClientMagic", kEmpty, [](PstPatcher& p) { p.setHeader8(o::MagicClient + 1, 'O'); }, "HEADER_MAGIC"},
+    {"HeaderClientMagic", kEmpty, [](PstPatcher& p) { p.setHeader8(o::MagicClient + 1, 'O'); },
+     "HEADER_MAGIC"},
     {"HeaderVersion", kEmpty, [](PstPatcher& p) { p.setHeader8(o::Ver, 24); }, "HEADER_VERSION"},
     {"HeaderPlatform", kEmpty, [](PstPatcher& p) { p.setHeader8(o::PlatformAccess, 2); }, "HEADER_PLATFORM"},
     {"HeaderSentinel", kEmpty, [](PstPatcher& p) { p.setHeader8(o::Sentinel, 0); }, "HEADER_SENTINEL"},
-    {"HeaderCryptMethod", kEmpty, [](PstPatcher& p) { p.setHeader8(o::CryptMethod, 2); }, "HEADER_CRYPT_METHOD"},
-    {"HeaderFileEof", kEmpty, [](PstPatcher& p) { p.setHeader64(o::FileEof, 271360 - 512); }, "HEADER_FILE_EOF"},
+    {"HeaderCryptMethod", kEmpty, [](PstPatcher& p) { p.setHeader8(o::CryptMethod, 2); },
+     "HEADER_CRYPT_METHOD"},
+    {"HeaderFileEof", kEmpty, [](PstPatcher& p) { p.setHeader64(o::FileEof, 271360 - 512); },
+     "HEADER_FILE_EOF"},
     {"HeaderAMapLast", kEmpty, [](PstPatcher& p) { p.setHeader64(o::AMapLast, 0x4600); }, "HEADER_AMAP_LAST"},
-    {"HeaderAMapFree", kEmpty, [](PstPatcher& p) { p.setHeader64(o::AMapFree, 240960 + 64); }, "HEADER_AMAP_FREE"},
+    {"HeaderAMapFree", kEmpty, [](PstPatcher& p) { p.setHeader64(o::AMapFree, 240960 + 64); },
+     "HEADER_AMAP_FREE"},
     {"HeaderPMapFree", kDistList, [](PstPatcher& p) { p.setHeader64(o::PMapFree, 12800 + 512); },
      "HEADER_PMAP_FREE"},
-    {"HeaderAMapValidUnknown", kEmpty, [](PstPatcher& p) { p.setHeader8(o::AMapValid, 1); }, "HEADER_AMAP_VALID"},
-    {"HeaderAMapInvalidIsANote", kEmpty, [](PstPatcher& p) { p.setHeader8(o::AMapValid, 0); },
-     "HEADER_AMAP_INVALID", {}, Severity::Note},
+    {"HeaderAMapValidUnknown", kEmpty, [](PstPatcher& p) { p.setHeader8(o::AMapValid, 1); },
+     "HEADER_AMAP_VALID"},
+    {"HeaderAMapInvalidIsANote",
+     kEmpty,
+     [](PstPatcher& p) { p.setHeader8(o::AMapValid, 0); },
+     "HEADER_AMAP_INVALID",
+     {},
+     Severity::Note},
     {"HeaderFolderCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader32(o::Rgnid + 4 * 2, 0x403); },
      "HEADER_NID_COUNTER"},
     {"HeaderBlockCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader64(o::BidNextB, 0x12C); },
@@ -152,17 +162,14 @@ const Case kCases[] = {
     {"PageTypeRepeat", kEmpty, [](PstPatcher& p) { p.bytes()[kNbtLeafPage + 497] = 0x80; }, "PAGE_TYPE"},
     {"PageBid", kEmpty, [](PstPatcher& p) { setPageBid(p, kNbtLeafPage, 0x15B); }, "PAGE_BID"},
     {"AMapPageCrc", kEmpty, [](PstPatcher& p) { flip(p, kAMap + 500); }, "PAGE_CRC"},
-    {"AMapPageBid", kEmpty,
-     [](PstPatcher& p) {
-         putU64(p.bytes().data() + kAMap + 504, 0x4401);
-     },
+    {"AMapPageBid", kEmpty, [](PstPatcher& p) { putU64(p.bytes().data() + kAMap + 504, 0x4401); },
      "PAGE_BID"},
     {"PMapPageType", kEmpty, [](PstPatcher& p) { p.bytes()[0x4600 + 496] = 0x84; }, "PAGE_TYPE"},
-    {"AMapMissesItself", kEmpty,
-     [](PstPatcher& p) {
-         p.setAMapBit(kAMap, false);
-     },
-     "AMAP_CONTENT", {"ALLOC_UNMARKED"}},
+    {"AMapMissesItself",
+     kEmpty,
+     [](PstPatcher& p) { p.setAMapBit(kAMap, false); },
+     "AMAP_CONTENT",
+     {"ALLOC_UNMARKED"}},
     {"DListEntryWrong", kEmpty,
      [](PstPatcher& p) {
          p.bytes()[0x4200 + 1] = 1;
@@ -197,7 +204,8 @@ const Case kCases[] = {
          p.fixPageCrc(kNbtRootPage);
      },
      "BTREE_LEVEL"},
-    {"BTreePageReachedTwice", kEmpty,
+    {"BTreePageReachedTwice",
+     kEmpty,
      [](PstPatcher& p) {
          // The root's second child entry points at the first child's page.
          std::copy_n(p.bytes().begin() + kNbtRootPage + 8, 16, p.bytes().begin() + kNbtRootPage + 24 + 8);
@@ -208,22 +216,42 @@ const Case kCases[] = {
       "FOLDER_HIERARCHY", "NODE_PARENT", "ALLOC_LEAK"}},
     // Blocks
     {"BlockCrc", kEmpty, [](PstPatcher& p) { flip(p, blockOffset(p, kRawBlock) + 10); }, "BLOCK_CRC"},
-    {"BlockTrailerBid", kEmpty, [](PstPatcher& p) { putU64(p.bytes().data() + blockTrailer(p, kRawBlock) + 8, 0x124); },
-     "BLOCK_BID"},
-    {"BlockSignature", kEmpty, [](PstPatcher& p) { flip(p, blockTrailer(p, kRawBlock) + 2); }, "BLOCK_SIGNATURE"},
+    {"BlockTrailerBid", kEmpty,
+     [](PstPatcher& p) { putU64(p.bytes().data() + blockTrailer(p, kRawBlock) + 8, 0x124); }, "BLOCK_BID"},
+    {"BlockSignature", kEmpty, [](PstPatcher& p) { flip(p, blockTrailer(p, kRawBlock) + 2); },
+     "BLOCK_SIGNATURE"},
     {"BlockTrailerSize", kEmpty, [](PstPatcher& p) { flip(p, blockTrailer(p, kRawBlock)); }, "BLOCK_SIZE"},
-    {"BlockMisaligned", kEmpty, [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 0x5840 + 8, 8); },
-     "BLOCK_ALIGNMENT", {"BLOCK_SIZE", "BLOCK_BID", "BLOCK_SIGNATURE", "BLOCK_CRC", "ALLOC_LEAK"}},
-    {"BlockOutsideFile", kEmpty, [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 271360 - 64, 8); },
-     "BLOCK_OUT_OF_FILE", {"ALLOC_LEAK", "NODE_UNREADABLE"}},
+    {"BlockMisaligned",
+     kEmpty,
+     [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 0x5840 + 8, 8); },
+     "BLOCK_ALIGNMENT",
+     {"BLOCK_SIZE", "BLOCK_BID", "BLOCK_SIGNATURE", "BLOCK_CRC", "ALLOC_LEAK"}},
+    {"BlockOutsideFile",
+     kEmpty,
+     [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 271360 - 64, 8); },
+     "BLOCK_OUT_OF_FILE",
+     {"ALLOC_LEAK", "NODE_UNREADABLE"}},
     // References
     {"BlockRefCount", kEmpty, [](PstPatcher& p) { p.setBbtField(kRootFolderBlock, 18, 3, 2); }, "REF_COUNT"},
-    {"NodeNamesMissingBlock", kEmpty, [](PstPatcher& p) { p.setNbtField(0x6F8, 8, 0x990, 8); }, "REF_MISSING",
+    {"NodeNamesMissingBlock",
+     kEmpty,
+     [](PstPatcher& p) { p.setNbtField(0x6F8, 8, 0x990, 8); },
+     "REF_MISSING",
      {"BLOCK_LEAK", "NODE_UNREADABLE"}},
-    {"BlockLeak", kEmpty, [](PstPatcher& p) { p.setNbtField(0x6F8, 8, 0x28, 8); }, "BLOCK_LEAK", {"REF_COUNT"}},
-    {"NodeSubnodeIsDataBlock", kEmpty, [](PstPatcher& p) { p.setNbtField(0x6F8, 16, 0x2C, 8); }, "REF_KIND",
+    {"BlockLeak",
+     kEmpty,
+     [](PstPatcher& p) { p.setNbtField(0x6F8, 8, 0x28, 8); },
+     "BLOCK_LEAK",
+     {"REF_COUNT"}},
+    {"NodeSubnodeIsDataBlock",
+     kEmpty,
+     [](PstPatcher& p) { p.setNbtField(0x6F8, 16, 0x2C, 8); },
+     "REF_KIND",
      {"REF_COUNT", "NODE_UNREADABLE"}},
-    {"NbtNidUpperHalf", kEmpty, [](PstPatcher& p) { p.setNbtField(0xEE1, 4, 1, 4); }, "NBT_ENTRY",
+    {"NbtNidUpperHalf",
+     kEmpty,
+     [](PstPatcher& p) { p.setNbtField(0xEE1, 4, 1, 4); },
+     "NBT_ENTRY",
      {"BTREE_ORDER", "BTREE_KEY"}},
     // Allocation
     {"AMapMarksUsedBlockFree", kEmpty, [](PstPatcher& p) { p.setAMapBit(blockOffset(p, kRawBlock), false); },
@@ -238,14 +266,12 @@ const Case kCases[] = {
      },
      "PMAP_CONTENT"},
     // Heap, BTH, PC, TC
-    {"HeapSignature", kEmpty, [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[2] = 0xED; }); },
-     "HN_SIGNATURE"},
-    {"HeapFillLevel", kEmpty, [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[8] = 0x03; }); },
-     "HN_FILL_LEVEL"},
+    {"HeapSignature", kEmpty,
+     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[2] = 0xED; }); }, "HN_SIGNATURE"},
+    {"HeapFillLevel", kEmpty,
+     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[8] = 0x03; }); }, "HN_FILL_LEVEL"},
     {"HeapFreeCount", kEmpty,
-     [](PstPatcher& p) {
-         p.editBlock(kRootFolderBlock, [](Bytes& b) { b[getU16(b.data()) + 2] = 1; });
-     },
+     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[getU16(b.data()) + 2] = 1; }); },
      "HN_PAGE_MAP"},
     {"BthOrder", kEmpty,
      [](PstPatcher& p) {
@@ -253,27 +279,44 @@ const Case kCases[] = {
          p.editPropertyRecord(0x21, 0x0E340102, [](std::uint8_t* r) { std::swap_ranges(r, r + 8, r + 8); });
      },
      "BTH_ORDER"},
-    {"PcValueSize", kEmpty,
-     [](PstPatcher& p) { p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU16(r + 2, 0x0014); }); },
-     "PC_VALUE_SIZE", {"STORE_PROPERTY"}},
-    {"PcValueRef", kEmpty,
-     [](PstPatcher& p) { p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU32(r + 4, 0x3E0); }); },
-     "PC_VALUE_REF", {"STORE_PROPERTY"}},
+    {"PcValueSize",
+     kEmpty,
+     [](PstPatcher& p) {
+         p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU16(r + 2, 0x0014); });
+     },
+     "PC_VALUE_SIZE",
+     {"STORE_PROPERTY"}},
+    {"PcValueRef",
+     kEmpty,
+     [](PstPatcher& p) {
+         p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU32(r + 4, 0x3E0); });
+     },
+     "PC_VALUE_REF",
+     {"STORE_PROPERTY"}},
     {"PcType", kEmpty,
-     [](PstPatcher& p) { p.editPropertyRecord(0x21, 0x0E380003, [](std::uint8_t* r) { putU16(r + 2, 0x0099); }); },
+     [](PstPatcher& p) {
+         p.editPropertyRecord(0x21, 0x0E380003, [](std::uint8_t* r) { putU16(r + 2, 0x0099); });
+     },
      "PC_TYPE"},
-    {"TableRowCount", kEmpty,
+    {"TableRowCount",
+     kEmpty,
      [](PstPatcher& p) {
          // The root hierarchy's row index loses its last record; the matrix keeps four rows.
          const Bytes block = p.parse()->readBlock(0x100);
          p.shrinkHeapItem(0x12D, 0x60, Bytes(block.begin() + 146, block.begin() + 170));
      },
-     "TC_ROW_COUNT", {"FOLDER_HIERARCHY"}},
+     "TC_ROW_COUNT",
+     {"FOLDER_HIERARCHY"}},
     {"TableRowIdDiffersFromIndex", kEmpty,
-     [](PstPatcher& p) { p.editTableRow(0x12D, 0x8042, [](std::uint8_t* r, const Table&) { putU32(r, 0x8043); }); },
+     [](PstPatcher& p) {
+         p.editTableRow(0x12D, 0x8042, [](std::uint8_t* r, const Table&) { putU32(r, 0x8043); });
+     },
      "TC_ROW_INDEX"},
-    {"TableCellRef", kEmpty, [](PstPatcher& p) { setRowCell32(p, 0x12D, 0x8042, 0x3001001F, 0x7E0); },
-     "TC_CELL_REF", {"FOLDER_ROW_VALUE"}},
+    {"TableCellRef",
+     kEmpty,
+     [](PstPatcher& p) { setRowCell32(p, 0x12D, 0x8042, 0x3001001F, 0x7E0); },
+     "TC_CELL_REF",
+     {"FOLDER_ROW_VALUE"}},
     {"TableColumnOrder", kEmpty,
      [](PstPatcher& p) {
          p.editBlock(0x100, [](Bytes& b) {
@@ -291,23 +334,29 @@ const Case kCases[] = {
      },
      "TC_ROWID_COLUMN"},
     // More structure
-    {"PageMisaligned", kEmpty, [](PstPatcher& p) { movePage(p, kNbtRootPage + 3 * 24 + 16, 0x8A00, 0x30040); },
-     "PAGE_ALIGNMENT"},
-    {"PageOutsideFile", kEmpty,
+    {"PageMisaligned", kEmpty,
+     [](PstPatcher& p) { movePage(p, kNbtRootPage + 3 * 24 + 16, 0x8A00, 0x30040); }, "PAGE_ALIGNMENT"},
+    {"PageOutsideFile",
+     kEmpty,
      [](PstPatcher& p) {
          putU64(p.bytes().data() + kNbtRootPage + 3 * 24 + 16, 271360);
          p.fixPageCrc(kNbtRootPage);
      },
-     "PAGE_OUT_OF_FILE", {"*"}},
-    {"InternalBlockWithoutEntries", kDistList,
-     [](PstPatcher& p) { p.editBlock(slBlockWith(p, 1), [](Bytes& b) { b[2] = 0; }); }, "INTERNAL_BLOCK",
+     "PAGE_OUT_OF_FILE",
+     {"*"}},
+    {"InternalBlockWithoutEntries",
+     kDistList,
+     [](PstPatcher& p) { p.editBlock(slBlockWith(p, 1), [](Bytes& b) { b[2] = 0; }); },
+     "INTERNAL_BLOCK",
      {"BLOCK_LEAK"}},
     {"SubnodeOrder", kDistList,
      [](PstPatcher& p) {
-         p.editBlock(slBlockWith(p, 2), [](Bytes& b) { std::swap_ranges(b.begin() + 8, b.begin() + 32, b.begin() + 32); });
+         p.editBlock(slBlockWith(p, 2),
+                     [](Bytes& b) { std::swap_ranges(b.begin() + 8, b.begin() + 32, b.begin() + 32); });
      },
      "SUBNODE_ORDER"},
-    {"DataTreeTotalSize", kDistList,
+    {"DataTreeTotalSize",
+     kDistList,
      [](PstPatcher& p) {
          // An SLBLOCK rewritten as an XBLOCK over its data block, claiming one byte too many.
          const std::uint64_t sl = slBlockWith(p, 1);
@@ -322,53 +371,76 @@ const Case kCases[] = {
                      b.push_back(static_cast<std::uint8_t>(child >> (8 * k)));
          });
      },
-     "DATA_TREE_SIZE", {"REF_KIND", "REF_COUNT", "NODE_UNREADABLE"}},
-    {"BlockReleasedIsANote", kEmpty,
+     "DATA_TREE_SIZE",
+     {"REF_KIND", "REF_COUNT", "NODE_UNREADABLE"}},
+    {"BlockReleasedIsANote",
+     kEmpty,
      [](PstPatcher& p) {
          p.setNbtField(0x6F8, 8, 0x28, 8);
          p.setBbtField(0x2C, 18, 1, 2);
          p.setBbtField(0x28, 18, 3, 2);
      },
-     "BLOCK_RELEASED", {}, Severity::Note},
-    {"BlocksOverlap", kEmpty, [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 0x4B40, 8); }, "ALLOC_OVERLAP",
+     "BLOCK_RELEASED",
+     {},
+     Severity::Note},
+    {"BlocksOverlap",
+     kEmpty,
+     [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 0x4B40, 8); },
+     "ALLOC_OVERLAP",
      {"BLOCK_SIZE", "BLOCK_BID", "BLOCK_SIGNATURE", "BLOCK_CRC", "ALLOC_LEAK", "ALLOC_UNMARKED"}},
-    {"HeapClientUnknown", kEmpty, [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x11; }); },
-     "HN_CLIENT_SIG", {"PC_HEAP_CLIENT"}},
-    {"FolderHoldsATable", kEmpty, [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x7C; }); },
-     "PC_HEAP_CLIENT"},
+    {"HeapClientUnknown",
+     kEmpty,
+     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x11; }); },
+     "HN_CLIENT_SIG",
+     {"PC_HEAP_CLIENT"}},
+    {"FolderHoldsATable", kEmpty,
+     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x7C; }); }, "PC_HEAP_CLIENT"},
     {"TableHoldsProperties", kEmpty, [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[3] = 0xBC; }); },
      "TC_HEAP_CLIENT"},
     {"BthHeaderType", kEmpty,
      [](PstPatcher& p) { p.editBlock(p.dataBlockOf(0x21), [](Bytes& b) { b[12] = 0xB6; }); }, "BTH_HEADER"},
-    {"BthRecordsRagged", kEmpty,
+    {"BthRecordsRagged",
+     kEmpty,
      [](PstPatcher& p) {
          // The store's BTH root moves to its display name, 10 bytes: no whole number of records.
          std::uint32_t nameHid = 0;
          p.editPropertyRecord(0x21, 0x3001001F, [&](std::uint8_t* r) { nameHid = getU32(r + 4); });
          p.editBlock(p.dataBlockOf(0x21), [&](Bytes& b) { putU32(b.data() + 12 + 4, nameHid); });
      },
-     "BTH_RECORDS", {"PC_TYPE", "PC_VALUE_REF", "PC_VALUE_SIZE", "STORE_PROPERTY"}},
+     "BTH_RECORDS",
+     {"PC_TYPE", "PC_VALUE_REF", "PC_VALUE_SIZE", "STORE_PROPERTY"}},
     {"TableDeprecatedIndex", kEmpty,
-     [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[kRootHierarchyInfo + 18] = 0x20; }); }, "TC_INFO"},
-    {"TableColumnSize", kEmpty,
+     [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[kRootHierarchyInfo + 18] = 0x20; }); },
+     "TC_INFO"},
+    {"TableColumnSize",
+     kEmpty,
      [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[rootHierarchyColumn(5) + 6] = 2; }); },
-     "TC_COLUMN_LAYOUT", {"TC_CELL_VALUE", "FOLDER_ROW_VALUE"}},
+     "TC_COLUMN_LAYOUT",
+     {"TC_CELL_VALUE", "FOLDER_ROW_VALUE"}},
     {"TableCebBitShared", kEmpty,
      [](PstPatcher& p) {
          p.editBlock(0x100, [](Bytes& b) { b[rootHierarchyColumn(5) + 7] = b[rootHierarchyColumn(6) + 7]; });
      },
      "TC_CEB"},
-    {"TableRowMatrixMissing", kEmpty,
-     [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { putU32(b.data() + kRootHierarchyInfo + 14, 0x7E0); }); },
-     "TC_ROW_MATRIX", {"TC_ROW_COUNT", "FOLDER_HIERARCHY"}},
+    {"TableRowMatrixMissing",
+     kEmpty,
+     [](PstPatcher& p) {
+         p.editBlock(0x100, [](Bytes& b) { putU32(b.data() + kRootHierarchyInfo + 14, 0x7E0); });
+     },
+     "TC_ROW_MATRIX",
+     {"TC_ROW_COUNT", "FOLDER_HIERARCHY"}},
     {"TableCellOfWrongSize", kEmpty,
      [](PstPatcher& p) {
          // The display name column claims to hold GUIDs; its cells name 2n-byte strings.
          p.editBlock(0x100, [](Bytes& b) { putU16(b.data() + rootHierarchyColumn(4), 0x0048); });
      },
      "TC_CELL_VALUE"},
-    {"StorePasswordIsANote", kEmpty, [](PstPatcher& p) { p.setInlineProperty(0x21, 0x67FF0003, 0x1234); },
-     "STORE_PASSWORD", {}, Severity::Note},
+    {"StorePasswordIsANote",
+     kEmpty,
+     [](PstPatcher& p) { p.setInlineProperty(0x21, 0x67FF0003, 0x1234); },
+     "STORE_PASSWORD",
+     {},
+     Severity::Note},
     // Messaging
     {"RowValueDiffersFromChild", kEmpty, [](PstPatcher& p) { setRowCell32(p, 0x12D, 0x8042, 0x36020003, 7); },
      "FOLDER_ROW_VALUE"},
@@ -394,40 +466,67 @@ const Case kCases[] = {
      "FOLDER_UNREAD_COUNT"},
     {"FolderSubfoldersFlag", kEmpty, [](PstPatcher& p) { p.setInlineProperty(0x122, 0x360A000B, 0); },
      "FOLDER_SUBFOLDERS"},
-    {"FolderRequiredProperty", kEmpty,
+    {"FolderRequiredProperty",
+     kEmpty,
      [](PstPatcher& p) {
          p.editPropertyRecord(0x8042, 0x36030003, [](std::uint8_t* r) { putU16(r, 0x3604); });
          setRowCell32(p, 0x12D, 0x8042, 0x36030003, 0);
      },
-     "FOLDER_PROPERTY", {"FOLDER_ROW_VALUE"}},
-    {"FolderMovedInNodeTreeOnly", kEmpty, [](PstPatcher& p) { p.setNbtField(0x8062, 24, 0x122, 4); },
-     "FOLDER_HIERARCHY", {"NODE_PARENT", "FOLDER_SUBFOLDERS"}},
-    {"FolderTableMissing", kEmpty, [](PstPatcher& p) { p.setNbtField(0x808F, 0, 0x8090, 8); }, "FOLDER_NODES",
+     "FOLDER_PROPERTY",
+     {"FOLDER_ROW_VALUE"}},
+    {"FolderMovedInNodeTreeOnly",
+     kEmpty,
+     [](PstPatcher& p) { p.setNbtField(0x8062, 24, 0x122, 4); },
+     "FOLDER_HIERARCHY",
+     {"NODE_PARENT", "FOLDER_SUBFOLDERS"}},
+    {"FolderTableMissing",
+     kEmpty,
+     [](PstPatcher& p) { p.setNbtField(0x808F, 0, 0x8090, 8); },
+     "FOLDER_NODES",
      {"HEADER_NID_COUNTER"}},
-    {"MessageMovedInNodeTreeOnly", kDistList, [](PstPatcher& p) { p.setNbtField(0x200064, 24, 0x8062, 4); },
-     "FOLDER_CONTENTS", {"FOLDER_CONTENT_COUNT"}},
-    {"MessageWithoutParent", kDistList, [](PstPatcher& p) { p.setNbtField(0x200064, 24, 0, 4); },
-     "MESSAGE_PARENT", {"FOLDER_CONTENTS", "FOLDER_CONTENT_COUNT"}},
-    {"MessageRequiredProperty", kDistList,
-     [](PstPatcher& p) { p.editPropertyRecord(0x200064, 0x300B0102, [](std::uint8_t* r) { putU16(r, 0x300C); }); },
-     "MESSAGE_PROPERTY", {"FOLDER_ROW_VALUE"}},
-    {"StoreNodeMissing", kEmpty, [](PstPatcher& p) { p.setNbtField(0x201, 0, 0x200, 8); }, "STORE_NODE_MISSING"},
+    {"MessageMovedInNodeTreeOnly",
+     kDistList,
+     [](PstPatcher& p) { p.setNbtField(0x200064, 24, 0x8062, 4); },
+     "FOLDER_CONTENTS",
+     {"FOLDER_CONTENT_COUNT"}},
+    {"MessageWithoutParent",
+     kDistList,
+     [](PstPatcher& p) { p.setNbtField(0x200064, 24, 0, 4); },
+     "MESSAGE_PARENT",
+     {"FOLDER_CONTENTS", "FOLDER_CONTENT_COUNT"}},
+    {"MessageRequiredProperty",
+     kDistList,
+     [](PstPatcher& p) {
+         p.editPropertyRecord(0x200064, 0x300B0102, [](std::uint8_t* r) { putU16(r, 0x300C); });
+     },
+     "MESSAGE_PROPERTY",
+     {"FOLDER_ROW_VALUE"}},
+    {"StoreNodeMissing", kEmpty, [](PstPatcher& p) { p.setNbtField(0x201, 0, 0x200, 8); },
+     "STORE_NODE_MISSING"},
     {"StoreEntryIdNamesNoFolder", kEmpty,
      [](PstPatcher& p) {
          p.editPropertyValue(0x21, 0x35E30102, [](std::uint8_t* v, std::size_t) { putU32(v + 20, 0x80E2); });
      },
      "STORE_PROPERTY"},
     {"StoreRecordKey", kEmpty,
-     [](PstPatcher& p) { p.editPropertyValue(0x21, 0x0FF90102, [](std::uint8_t* v, std::size_t) { v[0] ^= 1; }); },
+     [](PstPatcher& p) {
+         p.editPropertyValue(0x21, 0x0FF90102, [](std::uint8_t* v, std::size_t) { v[0] ^= 1; });
+     },
      "STORE_PROPERTY"},
     {"NameMapBucketCount", kEmpty, [](PstPatcher& p) { p.setInlineProperty(0x61, 0x00010003, 250); },
      "NAMEMAP_BUCKET_COUNT"},
     {"NameMapBucketRecord", kEmpty,
-     [](PstPatcher& p) { p.editPropertyValue(0x61, 0x10000102, [](std::uint8_t* v, std::size_t) { v[6] = 0x21; }); },
+     [](PstPatcher& p) {
+         p.editPropertyValue(0x61, 0x10000102, [](std::uint8_t* v, std::size_t) { v[6] = 0x21; });
+     },
      "NAMEMAP_BUCKET"},
-    {"NameMapEntryGuid", kEmpty,
-     [](PstPatcher& p) { p.editPropertyValue(0x61, 0x00030102, [](std::uint8_t* v, std::size_t) { v[4] = 0x40; }); },
-     "NAMEMAP_STREAM", {"NAMEMAP_BUCKET"}},
+    {"NameMapEntryGuid",
+     kEmpty,
+     [](PstPatcher& p) {
+         p.editPropertyValue(0x61, 0x00030102, [](std::uint8_t* v, std::size_t) { v[4] = 0x40; });
+     },
+     "NAMEMAP_STREAM",
+     {"NAMEMAP_BUCKET"}},
     {"TemplateMissingColumn", kEmpty,
      [](PstPatcher& p) {
          // The attachment template's first column (0x0E200003) becomes 0x0E210003.
@@ -461,7 +560,8 @@ TEST_P(Corruption, NamesThePlantedFault)
         if (v.severity != Severity::Error || v.code == c.expected)
             continue;
         EXPECT_TRUE(c.alsoAllowed.count(v.code) || c.alsoAllowed.count("*"))
-            << "unexpected " << v.toString() << "\nall:\n" << all;
+            << "unexpected " << v.toString() << "\nall:\n"
+            << all;
     }
     EXPECT_EQ(isSound(found), c.severity == Severity::Note);
     if (std::getenv("PST_CHECK_VERBOSE"))

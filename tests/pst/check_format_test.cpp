@@ -3,17 +3,16 @@
 // multi-valued property layouts. Expected values come from the format's definitions and
 // from Outlook's files, not from the code under test.
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "pst/check/block.h"
 #include "pst/check/heap.h"
 #include "pst/check/name_map.h"
 #include "pst/check/page.h"
 #include "pst/check/property.h"
 #include "pst/check/property_context.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 using namespace tressimo::pst;
 using namespace tressimo::pst::check;
@@ -41,29 +40,32 @@ TEST_P(MapPages, SitWhereTheFileSizePutsThem)
     const MapCase& c = GetParam();
     const auto pages = requiredMapPages(c.fileSize);
     EXPECT_EQ(pages.size(), c.pages);
-    const bool found = std::any_of(pages.begin(), pages.end(),
-                                   [&](const MapPage& p) { return p.type == c.type && p.offset == c.offset; });
+    const bool found = std::any_of(pages.begin(), pages.end(), [&](const MapPage& p) {
+        return p.type == c.type && p.offset == c.offset;
+    });
     EXPECT_TRUE(found) << c.name;
     for (const MapPage& p : pages)
         EXPECT_LE(p.offset + 512, c.fileSize);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Layout, MapPages,
-    testing::Values(
-        // Outlook's empty file: one region, the AMap and the first PMap.
-        MapCase{"OneRegion", 0x4400 + kRegion, 2, PageType::PMap, 0x4600},
-        MapCase{"TwoRegions", 0x4400 + 2 * kRegion, 3, PageType::AMap, 0x4400 + kRegion},
-        // A PMap follows every eighth AMap.
-        MapCase{"NinthRegionHasPMap", 0x4400 + 9 * kRegion, 9 + 2, PageType::PMap, 0x4400 + 8 * kRegion + 512},
-        // The header's rgbFM covers 128 regions; the first FMap page comes with region 128,
-        // after its AMap and PMap.
-        MapCase{"FirstFMap", 0x4400 + 129 * kRegion, 129 + 17 + 1, PageType::FMap, 0x4400 + 128 * kRegion + 1024},
-        MapCase{"SecondFMap", 0x4400 + 625 * kRegion, 625 + 79 + 2, PageType::FMap, 0x4400 + 624 * kRegion + 1024},
-        // The first FPMap comes with region 8192 (rgbFP covers 8192 regions).
-        MapCase{"FirstFPMap", 0x4400 + 8193 * kRegion, 8193 + 1025 + 17 + 1, PageType::FPMap,
-                0x4400 + 8192 * kRegion + 1024}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Layout, MapPages,
+                         testing::Values(
+                             // Outlook's empty file: one region, the AMap and the first PMap.
+                             MapCase{"OneRegion", 0x4400 + kRegion, 2, PageType::PMap, 0x4600},
+                             MapCase{"TwoRegions", 0x4400 + 2 * kRegion, 3, PageType::AMap, 0x4400 + kRegion},
+                             // A PMap follows every eighth AMap.
+                             MapCase{"NinthRegionHasPMap", 0x4400 + 9 * kRegion, 9 + 2, PageType::PMap,
+                                     0x4400 + 8 * kRegion + 512},
+                             // The header's rgbFM covers 128 regions; the first FMap page comes with region
+                             // 128, after its AMap and PMap.
+                             MapCase{"FirstFMap", 0x4400 + 129 * kRegion, 129 + 17 + 1, PageType::FMap,
+                                     0x4400 + 128 * kRegion + 1024},
+                             MapCase{"SecondFMap", 0x4400 + 625 * kRegion, 625 + 79 + 2, PageType::FMap,
+                                     0x4400 + 624 * kRegion + 1024},
+                             // The first FPMap comes with region 8192 (rgbFP covers 8192 regions).
+                             MapCase{"FirstFPMap", 0x4400 + 8193 * kRegion, 8193 + 1025 + 17 + 1,
+                                     PageType::FPMap, 0x4400 + 8192 * kRegion + 1024}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MapPages, NoneBeforeTheFirstAMapFits)
 {
@@ -75,9 +77,9 @@ TEST(MapPages, NoneBeforeTheFirstAMapFits)
 TEST(FillLevel, BandsOfFreeSpace)
 {
     const std::vector<std::pair<std::size_t, int>> cases = {
-        {8176, 0}, {3584, 0}, {3583, 1}, {2560, 1}, {2559, 2}, {2048, 2}, {1792, 3}, {1536, 4}, {1280, 5},
-        {1024, 6}, {768, 7},   {512, 8},  {256, 9},  {255, 10}, {128, 10}, {64, 11}, {32, 12}, {16, 13},
-        {8, 14},   {7, 15},    {0, 15}};
+        {8176, 0}, {3584, 0}, {3583, 1}, {2560, 1}, {2559, 2}, {2048, 2}, {1792, 3},
+        {1536, 4}, {1280, 5}, {1024, 6}, {768, 7},  {512, 8},  {256, 9},  {255, 10},
+        {128, 10}, {64, 11},  {32, 12},  {16, 13},  {8, 14},   {7, 15},   {0, 15}};
     for (auto [free, level] : cases)
         EXPECT_EQ(fillLevelFor(free), level) << free << " bytes free";
 }
@@ -124,24 +126,27 @@ TEST_P(InternalBlocks, ParseOrSayWhyNot)
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, InternalBlocks,
-    testing::Values(
-        InternalCase{"XBlock", withU64s(bytes({1, 1, 2, 0, 0x20, 0x40, 0, 0}), {0x104, 0x108}), true,
-                     InternalKind::XBlock, 2},
-        InternalCase{"XXBlock", withU64s(bytes({1, 2, 1, 0, 0, 0, 0x10, 0}), {0x106}), true, InternalKind::XXBlock, 1},
-        InternalCase{"SLBlock", withU64s(bytes({2, 0, 1, 0, 0, 0, 0, 0}), {0x692, 0x24, 0}), true,
-                     InternalKind::SLBlock, 1},
-        InternalCase{"SIBlock", withU64s(bytes({2, 1, 2, 0, 0, 0, 0, 0}), {0x3F, 0x12, 0x692, 0x16}), true,
-                     InternalKind::SIBlock, 2},
-        InternalCase{"ShorterThanHeader", bytes({1, 1, 0}), false, InternalKind::XBlock, 0},
-        InternalCase{"DataTreeLevelThree", withU64s(bytes({1, 3, 1, 0, 0, 0, 0, 0}), {0x104}), false,
-                     InternalKind::XBlock, 0},
-        InternalCase{"SubnodeLevelTwo", withU64s(bytes({2, 2, 1, 0, 0, 0, 0, 0}), {1, 2}), false,
-                     InternalKind::SLBlock, 0},
-        InternalCase{"UnknownType", withU64s(bytes({3, 0, 1, 0, 0, 0, 0, 0}), {1}), false, InternalKind::XBlock, 0},
-        InternalCase{"MoreEntriesThanBytes", withU64s(bytes({1, 1, 9, 0, 0, 0, 0, 0}), {0x104}), false,
-                     InternalKind::XBlock, 0},
-        InternalCase{"SLBlockCutShort", withU64s(bytes({2, 0, 2, 0, 0, 0, 0, 0}), {0x692, 0x24, 0}), false,
-                     InternalKind::SLBlock, 0}),
+    testing::Values(InternalCase{"XBlock", withU64s(bytes({1, 1, 2, 0, 0x20, 0x40, 0, 0}), {0x104, 0x108}),
+                                 true, InternalKind::XBlock, 2},
+                    InternalCase{"XXBlock", withU64s(bytes({1, 2, 1, 0, 0, 0, 0x10, 0}), {0x106}), true,
+                                 InternalKind::XXBlock, 1},
+                    InternalCase{"SLBlock", withU64s(bytes({2, 0, 1, 0, 0, 0, 0, 0}), {0x692, 0x24, 0}), true,
+                                 InternalKind::SLBlock, 1},
+                    InternalCase{"SIBlock",
+                                 withU64s(bytes({2, 1, 2, 0, 0, 0, 0, 0}), {0x3F, 0x12, 0x692, 0x16}), true,
+                                 InternalKind::SIBlock, 2},
+                    InternalCase{"ShorterThanHeader", bytes({1, 1, 0}), false, InternalKind::XBlock, 0},
+                    InternalCase{"DataTreeLevelThree", withU64s(bytes({1, 3, 1, 0, 0, 0, 0, 0}), {0x104}),
+                                 false, InternalKind::XBlock, 0},
+                    InternalCase{"SubnodeLevelTwo", withU64s(bytes({2, 2, 1, 0, 0, 0, 0, 0}), {1, 2}), false,
+                                 InternalKind::SLBlock, 0},
+                    InternalCase{"UnknownType", withU64s(bytes({3, 0, 1, 0, 0, 0, 0, 0}), {1}), false,
+                                 InternalKind::XBlock, 0},
+                    InternalCase{"MoreEntriesThanBytes", withU64s(bytes({1, 1, 9, 0, 0, 0, 0, 0}), {0x104}),
+                                 false, InternalKind::XBlock, 0},
+                    InternalCase{"SLBlockCutShort",
+                                 withU64s(bytes({2, 0, 2, 0, 0, 0, 0, 0}), {0x692, 0x24, 0}), false,
+                                 InternalKind::SLBlock, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BlockSize, RoundsDataAndTrailerUpTo64)
@@ -163,11 +168,11 @@ TEST(Signature, MatchesOutlooksPages)
 // Buckets of Outlook's own map: (key, wGuid, string?) -> bucket, read off outlook-empty.pst.
 TEST(NameMapHash, PutsEntriesWhereOutlookDid)
 {
-    EXPECT_EQ(nameMapBucket(0x8552, 5, false, 251), 0u);      // PSETID_Common LID 0x8552
-    EXPECT_EQ(nameMapBucket(0x8205, 3, false, 251), 151u);    // PSETID_Appointment LID 0x8205
-    const std::uint32_t key = nameMapStringKey("Keywords");   // PS_PUBLIC_STRINGS "Keywords"
+    EXPECT_EQ(nameMapBucket(0x8552, 5, false, 251), 0u);    // PSETID_Common LID 0x8552
+    EXPECT_EQ(nameMapBucket(0x8205, 3, false, 251), 151u);  // PSETID_Appointment LID 0x8205
+    const std::uint32_t key = nameMapStringKey("Keywords"); // PS_PUBLIC_STRINGS "Keywords"
     EXPECT_EQ(key, 0x2EDA4D3Bu);
-    EXPECT_EQ(nameMapBucket(key, 2, true, 251), 101u);      // bucket 0x1065
+    EXPECT_EQ(nameMapBucket(key, 2, true, 251), 101u); // bucket 0x1065
 }
 
 TEST(Guid, ParsesTheUsualTextForm)
@@ -204,22 +209,22 @@ INSTANTIATE_TEST_SUITE_P(
                     ShapeCase{"TimeShort", 0x0040, bytes({1, 2, 3, 4}), false},
                     ShapeCase{"GuidWhole", 0x0048, Bytes(16, 7), true},
                     ShapeCase{"UnicodeOddLength", 0x001F, bytes({'a', 0, 'b'}), false},
-                    ShapeCase{"EmptyUnicode", 0x001F, {}, true},
-                    ShapeCase{"UnknownType", 0x0099, {}, false},
+                    ShapeCase{"EmptyUnicode", 0x001F, {}, true}, ShapeCase{"UnknownType", 0x0099, {}, false},
                     ShapeCase{"MultiInt32", 0x1003, bytes({1, 0, 0, 0, 2, 0, 0, 0}), true},
                     ShapeCase{"MultiInt32Ragged", 0x1003, bytes({1, 0, 0, 0, 2}), false},
                     // count 2, offsets 12 and 14, then "a" "b" in UTF-16
-                    ShapeCase{"MultiUnicode", 0x101F, bytes({2, 0, 0, 0, 12, 0, 0, 0, 14, 0, 0, 0, 'a', 0, 'b', 0}),
-                              true},
-                    ShapeCase{"MultiUnicodeOffsetPastEnd",
-                              0x101F, bytes({2, 0, 0, 0, 12, 0, 0, 0, 40, 0, 0, 0, 'a', 0, 'b', 0}), false},
+                    ShapeCase{"MultiUnicode", 0x101F,
+                              bytes({2, 0, 0, 0, 12, 0, 0, 0, 14, 0, 0, 0, 'a', 0, 'b', 0}), true},
+                    ShapeCase{"MultiUnicodeOffsetPastEnd", 0x101F,
+                              bytes({2, 0, 0, 0, 12, 0, 0, 0, 40, 0, 0, 0, 'a', 0, 'b', 0}), false},
                     ShapeCase{"MultiUnicodeCountTooBig", 0x101F, bytes({9, 0, 0, 0, 12, 0, 0, 0}), false},
                     ShapeCase{"MultiBinaryEmpty", 0x1102, bytes({0, 0, 0, 0}), true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PropertyValue, ReadsMultiValuedStringsAndUtf16OutsideTheBmp)
 {
-    const PropertyValue keywords(0x101F, bytes({2, 0, 0, 0, 12, 0, 0, 0, 14, 0, 0, 0, 'a', 0, 0x3D, 0xD8, 0x00, 0xDE}));
+    const PropertyValue keywords(
+        0x101F, bytes({2, 0, 0, 0, 12, 0, 0, 0, 14, 0, 0, 0, 'a', 0, 0x3D, 0xD8, 0x00, 0xDE}));
     EXPECT_EQ(keywords.toUtf8List(), (std::vector<std::string>{"a", "\xF0\x9F\x98\x80"}));
     EXPECT_EQ(utf8ToUtf16("\xF0\x9F\x98\x80\xE4\xB8\xAD"), std::u16string(u"\U0001F600\u4E2D"));
     EXPECT_EQ(utf16ToUtf8(std::u16string(u"\xD800x")), "\xEF\xBF\xBDx"); // a lone surrogate

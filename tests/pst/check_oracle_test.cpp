@@ -1,15 +1,14 @@
 // The pypff oracle on Outlook's files, and our reader against it: two readers written apart
 // must agree on every property of every folder and item.
 
-#include <gtest/gtest.h>
+#include "pst/check/pst_reader.h"
+#include "tests/pst/oracle/pst_oracle.h"
 
 #include <fstream>
+#include <gtest/gtest.h>
 #include <set>
 #include <string>
 #include <vector>
-
-#include "pst/check/pst_reader.h"
-#include "tests/pst/oracle/pst_oracle.h"
 
 using namespace tressimo::pst;
 using namespace tressimo::pst::check;
@@ -98,7 +97,8 @@ TEST_P(OracleOnReference, AgreesWithOurReaderOnEveryProperty)
         const PropertyMap ours = pst.properties(nid);
         std::set<std::uint32_t> theirs;
         for (const json& p : object.at("properties")) {
-            const auto tag = static_cast<std::uint32_t>(std::stoul(p.at("tag").get<std::string>(), nullptr, 16));
+            const auto tag =
+                static_cast<std::uint32_t>(std::stoul(p.at("tag").get<std::string>(), nullptr, 16));
             theirs.insert(tag);
             auto it = ours.find(tag);
             ASSERT_NE(it, ours.end()) << hex(nid) << " " << tagHex(tag) << " only pypff sees";
@@ -120,10 +120,12 @@ TEST_P(OracleOnReference, AgreesWithOurReaderOnEveryProperty)
 
 INSTANTIATE_TEST_SUITE_P(
     Outlook, OracleOnReference,
-    testing::Values(OracleCase{"outlook-empty.pst", "Empty", {"Top of Outlook data file", "Deleted Items", "Search Root"}},
-                    OracleCase{"outlook2007-contacts-distlist.pst",
-                               "Personal Folders",
-                               {"Top of Personal Folders", "Inbox", "Contacts", "Calendar", "Deleted Items"}}),
+    testing::Values(
+        OracleCase{
+            "outlook-empty.pst", "Empty", {"Top of Outlook data file", "Deleted Items", "Search Root"}},
+        OracleCase{"outlook2007-contacts-distlist.pst",
+                   "Personal Folders",
+                   {"Top of Personal Folders", "Inbox", "Contacts", "Calendar", "Deleted Items"}}),
     [](const auto& info) { return std::string(info.param.storeName) == "Empty" ? "Empty" : "DistList"; });
 
 TEST(OracleContact, ResolvesNamedPropertiesThroughTheMap)
@@ -154,7 +156,8 @@ TEST(OracleFailure, ReportsAFilePypffRefuses)
 {
     // A header CRC pypff checks: the oracle must fail loudly, not return an empty dump.
     const std::filesystem::path copy = std::filesystem::temp_directory_path() / "pst-oracle-bad-crc.pst";
-    std::filesystem::copy_file(reference("outlook-empty.pst"), copy, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(reference("outlook-empty.pst"), copy,
+                               std::filesystem::copy_options::overwrite_existing);
     {
         std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(4);

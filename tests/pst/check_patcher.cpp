@@ -1,8 +1,5 @@
 #include "check_patcher.h"
 
-#include <fstream>
-#include <stdexcept>
-
 #include "pst/check/block.h"
 #include "pst/check/bth.h"
 #include "pst/check/header.h"
@@ -11,6 +8,9 @@
 #include "pst/check/page.h"
 #include "pst/io/crc.h"
 #include "pst/io/permute.h"
+
+#include <fstream>
+#include <stdexcept>
 
 namespace tressimo::pst::check::testing {
 
@@ -90,14 +90,16 @@ static void putSized(std::uint8_t* p, std::uint64_t value, std::size_t size)
         p[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-void PstPatcher::setNbtField(std::uint32_t nid, std::size_t fieldOffset, std::uint64_t value, std::size_t size)
+void PstPatcher::setNbtField(std::uint32_t nid, std::size_t fieldOffset, std::uint64_t value,
+                             std::size_t size)
 {
     const std::uint64_t at = nbtEntryOffset(nid);
     putSized(m_bytes.data() + at + fieldOffset, value, size);
     fixPageCrc(at / kPageSize * kPageSize);
 }
 
-void PstPatcher::setBbtField(std::uint64_t bid, std::size_t fieldOffset, std::uint64_t value, std::size_t size)
+void PstPatcher::setBbtField(std::uint64_t bid, std::size_t fieldOffset, std::uint64_t value,
+                             std::size_t size)
 {
     const std::uint64_t at = bbtEntryOffset(bid);
     putSized(m_bytes.data() + at + fieldOffset, value, size);
@@ -193,7 +195,8 @@ void PstPatcher::shrinkHeapItem(std::uint32_t nid, std::uint32_t hid, const Byte
         std::copy(b.begin() + end, b.begin() + allocEnd, b.begin() + begin + contents.size());
         std::fill(b.begin() + allocEnd - cut, b.begin() + allocEnd, 0);
         for (std::size_t i = index; i < page.offsets.size(); ++i)
-            putU16(b.data() + page.pageMapOffset + 4 + 2 * i, static_cast<std::uint16_t>(page.offsets[i] - cut));
+            putU16(b.data() + page.pageMapOffset + 4 + 2 * i,
+                   static_cast<std::uint16_t>(page.offsets[i] - cut));
     });
 }
 

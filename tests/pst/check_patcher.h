@@ -3,13 +3,13 @@
 // bytes and then repairs every checksum the change would otherwise break (header CRCs, page
 // CRCs, block CRCs, permute encoding), so a test sees only the fault it planted.
 
+#include "pst/check/pst_file.h"
+#include "pst/check/table_context.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-
-#include "pst/check/pst_file.h"
-#include "pst/check/table_context.h"
 
 namespace tressimo::pst::check::testing {
 
@@ -44,7 +44,8 @@ public:
     // Sets an inline (at most 4-byte) value of a node's property context in place.
     void setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value);
     // Edits the 8-byte BTH record (id, type, value or HNID) of one property in place.
-    void editPropertyRecord(std::uint32_t nid, std::uint32_t tag, const std::function<void(std::uint8_t*)>& edit);
+    void editPropertyRecord(std::uint32_t nid, std::uint32_t tag,
+                            const std::function<void(std::uint8_t*)>& edit);
     // Edits the bytes of a heap-stored property value in place.
     void editPropertyValue(std::uint32_t nid, std::uint32_t tag,
                            const std::function<void(std::uint8_t* value, std::size_t size)>& edit);

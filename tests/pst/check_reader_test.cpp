@@ -1,13 +1,12 @@
 // The independent reader on Outlook's own files: what it reads back must be what Outlook
 // wrote (values taken from Outlook's files by hand, and cross-checked with pffinfo).
 
-#include <gtest/gtest.h>
+#include "pst/check/pst_reader.h"
 
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
-
-#include "pst/check/pst_reader.h"
 
 using namespace tressimo::pst::check;
 
@@ -55,13 +54,21 @@ TEST_P(ReferenceStore, ReadsStoreAndFolderTree)
 
 INSTANTIATE_TEST_SUITE_P(
     Outlook, ReferenceStore,
-    testing::Values(StoreCase{"outlook-empty.pst", "Empty", 47, 31,
-                              {"", "Top of Outlook data file", "Search Root", "Deleted Items", "IPM_COMMON_VIEWS",
-                               "SPAM Search Folder 2"}},
-                    StoreCase{"outlook2007-contacts-distlist.pst", "Personal Folders", 128, 155,
+    testing::Values(StoreCase{"outlook-empty.pst",
+                              "Empty",
+                              47,
+                              31,
+                              {"", "Top of Outlook data file", "Search Root", "Deleted Items",
+                               "IPM_COMMON_VIEWS", "SPAM Search Folder 2"}},
+                    StoreCase{"outlook2007-contacts-distlist.pst",
+                              "Personal Folders",
+                              128,
+                              155,
                               {"Top of Personal Folders", "Inbox", "Outbox", "Sent Items", "Deleted Items",
                                "Calendar", "Contacts", "Journal", "Notes", "Tasks", "Drafts"}}),
-    [](const auto& info) { return std::string(info.param.file).substr(0, 12) == "outlook-empt" ? "Empty" : "DistList"; });
+    [](const auto& info) {
+        return std::string(info.param.file).substr(0, 12) == "outlook-empt" ? "Empty" : "DistList";
+    });
 
 TEST(ReferenceContact, ReadsTheContactThroughTheNameMap)
 {
@@ -88,8 +95,9 @@ TEST(ReferenceContact, ReadsTheContactThroughTheNameMap)
     const auto tag = pst.namedTag(kPsetidAddress, 0x8083, proptype::Unicode);
     ASSERT_TRUE(tag);
     EXPECT_EQ(*tag, 0x8027001Fu);
-    EXPECT_EQ(pst.namedTag(kPsPublicStrings, "Keywords", proptype::MultiValued | proptype::Unicode).has_value(),
-              true);
+    EXPECT_EQ(
+        pst.namedTag(kPsPublicStrings, "Keywords", proptype::MultiValued | proptype::Unicode).has_value(),
+        true);
 }
 
 } // namespace

@@ -2,16 +2,15 @@
 // Outlook's files are overwritten, files are cut short, and every layer must answer with
 // findings or a FormatError. Run under the sanitizer build, this is the checker's fuzz test.
 
-#include <gtest/gtest.h>
-
-#include <fstream>
-#include <random>
-#include <sstream>
-#include <string>
-
 #include "pst/check/checker.h"
 #include "pst/check/dump.h"
 #include "pst/check/pst_reader.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <random>
+#include <sstream>
+#include <string>
 
 using namespace tressimo::pst;
 using namespace tressimo::pst::check;
@@ -20,7 +19,8 @@ namespace {
 
 Bytes load(const std::string& name)
 {
-    std::ifstream in(std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + name, std::ios::binary);
+    std::ifstream in(std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + name,
+                     std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -77,7 +77,8 @@ TEST_P(RandomDamage, NeverCrashes)
 }
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, RandomDamage,
-                         testing::Values(DamageCase{"outlook-empty.pst", 1}, DamageCase{"outlook-empty.pst", 2},
+                         testing::Values(DamageCase{"outlook-empty.pst", 1},
+                                         DamageCase{"outlook-empty.pst", 2},
                                          DamageCase{"outlook-empty.pst", 3},
                                          DamageCase{"outlook2007-contacts-distlist.pst", 4},
                                          DamageCase{"outlook2007-contacts-distlist.pst", 5},
@@ -108,8 +109,8 @@ TEST(TargetedDamage, TreePagesAndHeapsNeverCrash)
 TEST(TruncatedFiles, NeverCrash)
 {
     const Bytes original = load("outlook-empty.pst");
-    for (std::size_t size : {0ul, 100ul, 563ul, 564ul, 0x4200ul, 0x4400ul, 0x4600ul, 0x5000ul, 0x9000ul, 0x20000ul,
-                             original.size() - 1})
+    for (std::size_t size : {0ul, 100ul, 563ul, 564ul, 0x4200ul, 0x4400ul, 0x4600ul, 0x5000ul, 0x9000ul,
+                             0x20000ul, original.size() - 1})
         exercise(Bytes(original.begin(), original.begin() + size), "cut at " + std::to_string(size));
 }
 

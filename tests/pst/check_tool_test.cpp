@@ -1,13 +1,11 @@
 // build/pst-check as scripts and other tests call it: output lines and exit codes.
 
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -89,7 +87,8 @@ protected:
 
 TEST(PstCheckTool, SoundFilesSayOkAndExitZero)
 {
-    const ToolRun r = runTool({reference("outlook-empty.pst"), reference("outlook2007-contacts-distlist.pst")});
+    const ToolRun r =
+        runTool({reference("outlook-empty.pst"), reference("outlook2007-contacts-distlist.pst")});
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("outlook-empty.pst: OK\n"), std::string::npos);
     EXPECT_NE(r.output.find("outlook2007-contacts-distlist.pst: OK\n"), std::string::npos);
@@ -102,7 +101,8 @@ TEST_F(ScratchFiles, AFaultyFileListsItsViolationsAndExitsOne)
     const std::string file = damaged(0x20C); // dwCRCFull
     const ToolRun r = runTool({file});
     EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_NE(r.output.find(file + ": HEADER_CRC_FULL header: expected dwCRCFull"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find(file + ": HEADER_CRC_FULL header: expected dwCRCFull"), std::string::npos)
+        << r.output;
     EXPECT_EQ(r.output.find(": OK"), std::string::npos);
 }
 
@@ -129,7 +129,9 @@ TEST_F(ScratchFiles, UnreadableFilesExitTwo)
 TEST(PstCheckTool, UsageErrorsExitTwo)
 {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--verbose", reference("outlook-empty.pst")}, {"--dump"},
+         {std::vector<std::string>{},
+          {"--verbose", reference("outlook-empty.pst")},
+          {"--dump"},
           {"--dump", reference("outlook-empty.pst"), reference("outlook-empty.pst")}}) {
         const ToolRun r = runTool(args);
         EXPECT_EQ(r.status, 2) << r.output;
@@ -144,8 +146,8 @@ TEST(PstCheckTool, DumpShowsHeaderNodesPropertiesAndRows)
     for (const char* expected :
          {"== header", "wVer 23", "bidNextB 0x130", "== nodes (47)", "node 0x8062 (folder) parent 0x8022",
           "block 0x8 at 0x4CC0 cb 276 cRef 6", "0x3001001F UNICODE = \"Empty\"",
-          "0x8013 = {00020329-0000-0000-C000-000000000046}:\"Keywords\"",
-          "row 0x8022 (row 0)", "column 0x67F20003 I4 ib 0 cb 4 bit 0"})
+          "0x8013 = {00020329-0000-0000-C000-000000000046}:\"Keywords\"", "row 0x8022 (row 0)",
+          "column 0x67F20003 I4 ib 0 cb 4 bit 0"})
         EXPECT_NE(r.output.find(expected), std::string::npos) << expected;
 }
 

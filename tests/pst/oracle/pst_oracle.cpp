@@ -1,14 +1,13 @@
 #include "tests/pst/oracle/pst_oracle.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
+#include <spawn.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -60,8 +59,11 @@ nlohmann::json dumpWithPypff(const std::filesystem::path& pst)
     const std::string script = scriptPath().string();
     const std::string file = pst.string();
     const std::string outFlag = "--out";
-    std::vector<char*> argv = {const_cast<char*>(python.c_str()), const_cast<char*>(script.c_str()),
-                               const_cast<char*>(file.c_str()), const_cast<char*>(outFlag.c_str()), jsonName,
+    std::vector<char*> argv = {const_cast<char*>(python.c_str()),
+                               const_cast<char*>(script.c_str()),
+                               const_cast<char*>(file.c_str()),
+                               const_cast<char*>(outFlag.c_str()),
+                               jsonName,
                                nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -108,7 +110,8 @@ const nlohmann::json* findProperty(const nlohmann::json& object, std::uint32_t t
     return nullptr;
 }
 
-const nlohmann::json* findNamedProperty(const nlohmann::json& object, std::string_view guid, std::uint32_t lid)
+const nlohmann::json* findNamedProperty(const nlohmann::json& object, std::string_view guid,
+                                        std::uint32_t lid)
 {
     char lidText[16];
     std::snprintf(lidText, sizeof lidText, "0x%04X", lid);

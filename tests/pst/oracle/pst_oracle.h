@@ -5,10 +5,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string_view>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace tressimo::pst::oracle {
 
@@ -24,6 +23,7 @@ const nlohmann::json* findFolder(const nlohmann::json& dump, std::string_view na
 std::vector<const nlohmann::json*> allFolders(const nlohmann::json& dump);
 // A property of a folder or item by full tag (e.g. 0x3001001F), or by named property.
 const nlohmann::json* findProperty(const nlohmann::json& object, std::uint32_t tag);
-const nlohmann::json* findNamedProperty(const nlohmann::json& object, std::string_view guid, std::uint32_t lid);
+const nlohmann::json* findNamedProperty(const nlohmann::json& object, std::string_view guid,
+                                        std::uint32_t lid);
 
 } // namespace tressimo::pst::oracle
