@@ -41,15 +41,15 @@ constexpr std::uint32_t PstPassword = 0x67FF0003;
 constexpr std::int32_t kMessageFlagRead = 0x0001;
 
 // Columns every template must have ([MS-PST] 2.4.4.4.1, 2.4.4.5.1, 2.4.4.6.1, 2.4.8.6.2.1,
-// 2.4.5.3.1, 2.4.6.1.1), by property id: the spec and Outlook disagree on some types.
-struct TemplateSpec
+// 2.4.5.3.1, 2.4.6.1.1), by property id: [MS-PST] and Outlook disagree on some types.
+struct TemplateColumns
 {
     std::uint32_t nid;
     std::vector<std::uint16_t> ids;
 };
-const std::vector<TemplateSpec>& templates()
+const std::vector<TemplateColumns>& templates()
 {
-    static const std::vector<TemplateSpec> specs = {
+    static const std::vector<TemplateColumns> all = {
         {nids::HierarchyTableTemplate,
          {0x0E30, 0x0E33, 0x0E34, 0x0E38, 0x3001, 0x3602, 0x3603, 0x360A, 0x3613, 0x6635, 0x6636, 0x67F2,
           0x67F3}},
@@ -68,7 +68,7 @@ const std::vector<TemplateSpec>& templates()
           0x67F2, 0x67F3}},
         {nids::AttachmentTableTemplate, {0x0E20, 0x3704, 0x3705, 0x370B, 0x67F2, 0x67F3}},
     };
-    return specs;
+    return all;
 }
 
 // Columns a folder's table holds that are not copies of the child's properties: the row id
@@ -229,7 +229,7 @@ private:
         requireFolderNodes(nids::RootFolder, "root folder", nids::RootFolder);
         requireNode(nids::SearchManagementQueue, "the search management queue");
         requireNode(nids::SearchActivityList, "the search activity list");
-        for (const TemplateSpec& t : templates())
+        for (const TemplateColumns& t : templates())
             requireNode(t.nid, "a table template");
         if (m_ipmSubtree)
             requireFolderNodes(*m_ipmSubtree, "IPM subtree", nids::RootFolder);
@@ -261,14 +261,14 @@ private:
 
     void checkTemplates()
     {
-        for (const TemplateSpec& spec : templates()) {
-            const auto t = table(spec.nid);
+        for (const TemplateColumns& required : templates()) {
+            const auto t = table(required.nid);
             if (!t)
                 continue;
-            const std::string where = "template " + describeNid(spec.nid);
+            const std::string where = "template " + describeNid(required.nid);
             if (!t->rows.empty())
                 m_f.error("TEMPLATE_TABLE", where, "no rows", std::to_string(t->rows.size()) + " rows");
-            for (std::uint16_t id : spec.ids)
+            for (std::uint16_t id : required.ids)
                 if (std::none_of(t->columns.begin(), t->columns.end(),
                                  [&](const TableColumn& c) { return tagId(c.tag) == id; }))
                     m_f.error("TEMPLATE_TABLE", where, "a column for property " + hex(id), "none");
