@@ -20,6 +20,14 @@ std::uint32_t ChildTable::add(std::span<const Bid> children)
     return static_cast<std::uint32_t>(m_spans.size());
 }
 
+std::span<const Bid> ChildTable::get(std::uint32_t handle) const
+{
+    if (handle == 0)
+        return {};
+    const Span& span = m_spans[handle - 1];
+    return std::span<const Bid>(m_pool.data() + span.offset, span.count);
+}
+
 std::vector<Bid> ChildTable::take(std::uint32_t handle)
 {
     if (handle == 0)

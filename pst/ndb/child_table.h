@@ -16,6 +16,7 @@ class ChildTable
 public:
     // Stores a list and returns its handle; 0 stands for an empty list.
     std::uint32_t add(std::span<const Bid> children);
+    std::span<const Bid> get(std::uint32_t handle) const;
     // Hands the list back and forgets it.
     std::vector<Bid> take(std::uint32_t handle);
     std::size_t poolSize() const { return m_pool.size(); }

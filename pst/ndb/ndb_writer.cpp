@@ -48,7 +48,9 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 
+#include "pst/io/crc.h"
 #include "pst/ndb/block.h"
 #include "pst/ndb/btree.h"
 #include "pst/ndb/child_table.h"
@@ -74,6 +76,31 @@ std::string hex(std::uint64_t value)
         value >>= 4;
     } while (value != 0);
     return "0x" + s;
+}
+
+// What identifies a block's contents without keeping them: a 64-bit hash, the format's CRC
+// and the length. Blocks of a data tree that come back unchanged when their node is put again
+// are kept rather than written anew.
+struct Fingerprint
+{
+    std::uint64_t hash = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t size = 0;
+    bool operator==(const Fingerprint&) const = default;
+};
+
+Fingerprint fingerprint(ByteView data)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ data.size();
+    std::size_t i = 0;
+    for (; i + 8 <= data.size(); i += 8) {
+        h = (h ^ getU64(data.data() + i)) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 29;
+    }
+    for (; i < data.size(); ++i)
+        h = (h ^ data[i]) * 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 32;
+    return Fingerprint{h, computeCrc(data.data(), data.size()), static_cast<std::uint32_t>(data.size())};
 }
 
 // Gathers writes to adjacent offsets into one write of the sink.
@@ -142,11 +169,16 @@ public:
         throwIfFailed();
         validateNode(nid, content);
         guarded([&] {
-            Bid data = storeStream(content.data);
-            Bid sub = storeSubnodes(content.subnodes);
             std::optional<NodeEntry> previous;
             if (const NodeEntry* old = m_nbt.find(nid.value))
                 previous = *old;
+            Reusable reusable;
+            if (previous) {
+                collectReusable(previous->data, reusable);
+                collectReusable(previous->sub, reusable);
+            }
+            Bid data = storeStream(content.data, reusable);
+            Bid sub = storeSubnodes(content.subnodes, reusable);
             m_nbt.upsert(NodeEntry{nid.value, parent.value, data, sub});
             // Released after the new references are counted, so a node put again over a
             // shared block never lets it drop to nothing in between.
@@ -326,7 +358,26 @@ private:
         return bid;
     }
 
-    Bid storeStream(const NodeStream& stream)
+    // Blocks of the data trees of a node being replaced, by content hash.
+    using Reusable = std::unordered_map<std::uint64_t, Bid>;
+
+    void collectReusable(Bid bid, Reusable& reusable) const
+    {
+        if (bid == 0)
+            return;
+        if (auto print = m_prints.find(bid); print != m_prints.end()) {
+            reusable.emplace(print->second.hash, bid);
+            return;
+        }
+        if (!isInternalBid(bid))
+            return;
+        const BlockEntry* entry = m_bbt.find(bid);
+        assert(entry);
+        for (Bid child : m_children.get(entry->children))
+            collectReusable(child, reusable);
+    }
+
+    Bid storeStream(const NodeStream& stream, const Reusable& reusable)
     {
         if (stream.sharedBid != 0) {
             addRef(stream.sharedBid);
@@ -336,12 +387,24 @@ private:
             return 0;
         if (stream.blocks.size() == 1)
             return writeBlock(stream.blocks.front(), false);
+        // A data tree: a block its node held before, unchanged, is kept with one more
+        // reference instead of being written again ([MS-PST] 2.6.1.2.3), so that putting a
+        // large table again costs only the blocks that changed.
         std::vector<Bid> leaves;
         leaves.reserve(stream.blocks.size());
         std::uint64_t total = 0;
         for (const Bytes& block : stream.blocks) {
-            leaves.push_back(writeBlock(block, false));
             total += block.size();
+            Fingerprint print = fingerprint(block);
+            if (auto same = reusable.find(print.hash);
+                same != reusable.end() && m_prints.at(same->second) == print) {
+                addRef(same->second);
+                leaves.push_back(same->second);
+                continue;
+            }
+            Bid bid = writeBlock(block, false);
+            m_prints.emplace(bid, print);
+            leaves.push_back(bid);
         }
         if (leaves.size() <= kXBlockMax)
             return writeBlock(encodeXBlock(1, leaves, static_cast<std::uint32_t>(total)), true, leaves);
@@ -359,7 +422,7 @@ private:
         return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
     }
 
-    Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes)
+    Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes, const Reusable& reusable)
     {
         if (subnodes.empty())
             return 0;
@@ -373,8 +436,8 @@ private:
         std::vector<SubnodeLeafEntry> entries;
         entries.reserve(sorted.size());
         for (const SubnodeContent* sub : sorted)
-            entries.push_back(
-                SubnodeLeafEntry{sub->nid.value, storeStream(sub->data), storeSubnodes(sub->subnodes)});
+            entries.push_back(SubnodeLeafEntry{sub->nid.value, storeStream(sub->data, reusable),
+                                               storeSubnodes(sub->subnodes, reusable)});
         if (entries.size() <= kSLBlockMax)
             return writeSubnodeLeaf(entries);
         // Past 340 subnodes: SLBLOCKs of even size under one SIBLOCK.
@@ -423,6 +486,7 @@ private:
             return;
         BlockEntry gone = *entry;
         m_bbt.erase(bid);
+        m_prints.erase(bid);
         m_space.release(gone.ib, blockDiskSize(gone.cb));
         for (Bid child : m_children.take(gone.children))
             dropRef(child);
@@ -611,7 +675,8 @@ private:
     BTreeIndex<NodeTreeTraits> m_nbt;
     BTreeIndex<BlockTreeTraits> m_bbt;
     ChildTable m_children;
-    Header m_committed{}; // the header on disk; ibFileEof 0 until the first commit
+    std::unordered_map<Bid, Fingerprint> m_prints; // the data blocks of data trees
+    Header m_committed{};                          // the header on disk; ibFileEof 0 until the first commit
     std::array<std::uint32_t, kNidTypeCount> m_rgnid{};
     Bid m_bidNextB = 0;
     Bid m_bidNextP = 0;

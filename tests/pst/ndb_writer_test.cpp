@@ -553,6 +553,42 @@ TEST(NdbSpace, RewritingANodeAtEveryCommitReusesSpace)
     EXPECT_EQ(reader.stream(reader.nodes().at(0x804E).data), patternBytes(40000 + 59 * 100, 59));
 }
 
+// A folder's contents table is put again at every commit; only its changed blocks may cost a
+// write, the others are kept (and counted once more) from the node it replaces.
+TEST(NdbSpace, PuttingALargeNodeAgainWritesOnlyTheBlocksThatChanged)
+{
+    MemoryStore store;
+    auto table = [](std::uint32_t rows) {
+        NodeContent c;
+        for (std::uint32_t b = 0; b < 30; ++b)
+            c.data.blocks.push_back(patternBytes(3000, b));
+        SubnodeContent matrix{Nid::make(NidType::Ltp, 0x20), {}, {}};
+        for (std::uint32_t b = 0; b < rows / 100; ++b)
+            matrix.data.blocks.push_back(patternBytes(8100, 1000 + b));
+        matrix.data.blocks.push_back(patternBytes(rows % 100 * 81, 5000 + rows));
+        c.subnodes.push_back(matrix);
+        return c;
+    };
+    store.writer->putNode(Nid{0x804E}, Nid{}, table(5000));
+    store.writer->commit();
+    NdbReader before(store.bytes());
+
+    NodeContent again = table(5050);               // 50 rows more: only the matrix's last block changes
+    again.data.blocks[7] = patternBytes(3000, 77); // and one block of the heap
+    store.writer->putNode(Nid{0x804E}, Nid{}, again);
+    store.writer->commit();
+    NdbReader after(store.bytes());
+    EXPECT_SOUND(after);
+    EXPECT_CHECKER_SOUND(store.bytes());
+    // Two changed data blocks, two XBLOCKs and the SLBLOCK are new; nothing else was written.
+    EXPECT_EQ((after.bidNextB - before.bidNextB) / 4, 5u);
+    const ReadNode& node = after.nodes().at(0x804E);
+    EXPECT_EQ(after.streamBlocks(node.data), again.data.blocks);
+    EXPECT_EQ(after.streamBlocks(after.subnodes(node.sub).at(again.subnodes[0].nid.value).data),
+              again.subnodes[0].data.blocks);
+    EXPECT_EQ(after.blocks().size(), before.blocks().size());
+}
+
 TEST(NdbSpace, CommitWithoutChangesWritesNothing)
 {
     MemoryStore store;
