@@ -5,6 +5,7 @@
 // TRESSIMO_BENCH_MESSAGES and TRESSIMO_BENCH_COMMIT_EVERY override the counts;
 // TRESSIMO_BENCH_GROWTH_REGIONS sets how many 248 KiB regions the file may grow by at once
 // (the node database's maxGrowthRegions; every growth costs three syncs).
+// TRESSIMO_BENCH_KEEP=1 keeps the file for pst-check --dump.
 
 #include "pst/io/sink.h"
 #include "pst/messaging/message_store.h"
@@ -214,7 +215,10 @@ void BM_MessagesIntoOneFolder(benchmark::State& state)
         const double cpu = cpuSeconds() - cpuStart;
         const std::uint64_t size = store->fileSize();
         store.reset();
-        fs::remove(path);
+        if (std::getenv("TRESSIMO_BENCH_KEEP"))
+            std::printf("kept %s\n", path.c_str());
+        else
+            fs::remove(path);
 
         double commitTotal = 0;
         for (double ms : commitMs)

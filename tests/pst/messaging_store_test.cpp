@@ -412,6 +412,8 @@ TEST(EntryIds, NameTheStoresObjectsOnly)
     foreign[9] ^= 1;
     EXPECT_FALSE(s->nidFromEntryId(foreign));
     EXPECT_FALSE(s->nidFromEntryId(ByteView(id).first(20)));
+    s->commit();
+    EXPECT_TRUE(isSound(s.bytes()));
 }
 
 TEST(StoreProperties, AreWrittenAtTheNextCommit)
@@ -435,6 +437,7 @@ TEST(Commit, WithoutChangesWritesNothing)
     s->commit();
     EXPECT_EQ(s.sink->syncCount(), syncs);
     EXPECT_EQ(s.bytes(), before);
+    EXPECT_TRUE(isSound(s.bytes()));
 }
 
 // ---- named properties -----------------------------------------------------------------------

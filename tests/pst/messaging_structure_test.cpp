@@ -252,6 +252,7 @@ TEST(StructureRepeatability, SameSeedSameBytesOtherSeedOtherKey)
     MemoryStore c("Store", repeatableOptions(8));
     EXPECT_EQ(a.bytes(), b.bytes());
     EXPECT_NE(a->recordKey(), c->recordKey());
+    EXPECT_TRUE(isSound(c.bytes()));
 }
 
 } // namespace
