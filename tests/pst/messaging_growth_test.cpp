@@ -142,5 +142,26 @@ TEST(Growth, MegabyteValueAndThreeHundredProperties)
     EXPECT_GT(stored.at(0x0E080003).toInt32(), (1 << 20) + 1200000);
 }
 
+TEST(Growth, RecipientTablesPastTheSharedBlocksReferenceLimit)
+{
+    // Empty recipient tables share the template's block until its 16-bit reference count is
+    // full; later messages get a block of their own.
+    MemoryStore s;
+    const Nid folder = s->createFolder(s->ipmSubtree(), "Items", "");
+    constexpr std::size_t kMessages = 0xFFFF + 100;
+    Nid last;
+    for (std::size_t i = 0; i < kMessages; ++i)
+        last = s->createMessage(folder, {});
+    s->commit();
+    ASSERT_TRUE(isSound(s.bytes()));
+    const auto reader = readBack(s.bytes());
+    const std::uint64_t templateBlock = reader.file().findNode(0x692)->bidData;
+    EXPECT_EQ(reader.file().findBlock(templateBlock)->cRef, 0xFFFF);
+    const auto subnodes = reader.subnodes(last.value);
+    ASSERT_EQ(subnodes.size(), 1u);
+    EXPECT_NE(subnodes[0].bidData, templateBlock);
+    EXPECT_TRUE(reader.subnodeTable(last.value, 0x692).rows.empty());
+}
+
 } // namespace
 } // namespace tressimo::pst::messaging_test
