@@ -333,16 +333,13 @@ TEST_F(AddFolder, ClosingTheWindowStopsTheWalkAndEndsTheProgram)
     win().show();
     chooser.answers.push_back(QStringLiteral("/c"));
     QTimer::singleShot(100, &win(), [this] { win().close(); });
-    const auto started = std::chrono::steady_clock::now();
     win().CmdAddFolder_Click();
-    const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(programEnded, 1);
     EXPECT_FALSE(win().isVisible());
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(rows(), Rows{""});
     // The walk stopped long before its 41 listings were done.
     EXPECT_EQ(slow->listCount("/c/f139"), 0);
-    EXPECT_LT(took, std::chrono::seconds(1));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
