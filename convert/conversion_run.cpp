@@ -46,6 +46,37 @@ private:
     bool& m_stop;
 };
 
+// Disables "Convert" and the list commands for its lifetime.
+class CommandsDisabled
+{
+public:
+    explicit CommandsDisabled(const RunSurroundings& surroundings) : m_s(surroundings)
+    {
+        set(false);
+    }
+    ~CommandsDisabled()
+    {
+        try {
+            set(true);
+        } catch (...) {
+            // Leaving by an exception already: the window reports that one.
+        }
+    }
+
+private:
+    void set(bool enabled) const
+    {
+        if (enabled && m_s.setConvertEnabled)
+            m_s.setConvertEnabled(true);
+        if (m_s.setListCommandsEnabled)
+            m_s.setListCommandsEnabled(enabled);
+        if (!enabled && m_s.setConvertEnabled)
+            m_s.setConvertEnabled(false);
+    }
+
+    const RunSurroundings& m_s;
+};
+
 // The folder label's text for a row: the part of the path after its drive (the whole path
 // where paths have none) without its first character, cut after its last separator, without
 // that separator. Each step that cannot be taken leaves the text as the step before left it;
@@ -124,20 +155,10 @@ RunResult ConversionRun::CmdExtractDBX_Click(const filelist::FileList& grdFiles1
         return busy;
     }
     RunningFlag flag(m_running, m_stopRequested);
-    auto& s = m_surroundings;
-    // Nothing may start another run or change the list while this one yields.
-    if (s.setListCommandsEnabled)
-        s.setListCommandsEnabled(false);
-    if (s.setConvertEnabled)
-        s.setConvertEnabled(false);
-
-    RunResult result = setUpAndConvert(grdFiles1);
-
-    if (s.setConvertEnabled)
-        s.setConvertEnabled(true);
-    if (s.setListCommandsEnabled)
-        s.setListCommandsEnabled(true);
-    return result;
+    // Nothing may start another run or change the list while this one yields; however the
+    // run ends, both come back.
+    CommandsDisabled disabled(m_surroundings);
+    return setUpAndConvert(grdFiles1);
 }
 
 RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
@@ -243,23 +264,29 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, const std::s
     if (trimmed.empty()) {
         result.skipped.push_back({row, rowText, "empty row"});
     } else {
-        // One document at a time: it lives for this row only.
-        const contacts::ContactDocument document = loadRow(rowText, trimmed);
-        if (!document.loaded()) {
-            result.skipped.push_back({row, rowText, document.error()});
-        } else {
-            contacts::DisplayNode(document.document(), m_record, m_context);
-            const outlook::ContactItemResult item =
-                outlook::CreateContactItem(session, storeID, kContactsFolder, contacts::handOver(m_record));
-            if (!item.saved) {
-                result.skipped.push_back(
-                    {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});
+        try {
+            // One document at a time: it lives for this row only.
+            const contacts::ContactDocument document = loadRow(rowText, trimmed);
+            if (!document.loaded()) {
+                result.skipped.push_back({row, rowText, document.error()});
             } else {
-                ++result.written;
-                if (item.refusedSteps > 0)
-                    result.incomplete.push_back(
-                        {row, rowText, "without " + item.firstFailedStep + ": " + item.firstError});
+                contacts::DisplayNode(document.document(), m_record, m_context);
+                const outlook::ContactItemResult item =
+                    outlook::CreateContactItem(session, storeID, kContactsFolder, contacts::handOver(m_record));
+                if (!item.saved) {
+                    result.skipped.push_back(
+                        {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});
+                } else {
+                    ++result.written;
+                    if (item.refusedSteps > 0)
+                        result.incomplete.push_back(
+                            {row, rowText, "without " + item.firstFailedStep + ": " + item.firstError});
+                }
             }
+        } catch (const std::exception& e) {
+            // Out of memory reading one huge file, say: that row is lost, the rest go on, and
+            // the store is still closed at the end.
+            result.skipped.push_back({row, rowText, e.what()});
         }
     }
 

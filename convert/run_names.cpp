@@ -56,12 +56,17 @@ bool nameTaken(const std::filesystem::path& path)
 std::string freePstPath(std::string_view folder, std::string_view T,
                         const std::function<bool(const std::filesystem::path&)>& taken)
 {
-    for (int copy = 1;; ++copy) {
-        std::string path(folder);
+    // Past a few thousand copies something other than earlier runs is answering; creating
+    // the last name will then fail with a reason, never replace a file.
+    constexpr int kMostCopies = 9999;
+    std::string path;
+    for (int copy = 1; copy <= kMostCopies; ++copy) {
+        path.assign(folder);
         path += pstFileName(T, copy);
         if (!taken(std::filesystem::path(path)))
-            return path;
+            break;
     }
+    return path;
 }
 
 std::string fileUrl(const std::filesystem::path& file, std::string_view fragment)

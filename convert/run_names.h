@@ -37,7 +37,7 @@ std::string storeDisplayName(std::string_view T);
 // state cannot be learnt counts as free: creating the store will then say what is wrong.
 bool nameTaken(const std::filesystem::path& path);
 
-// The first of folder + pstFileName(T, 1), (T, 2), ... that `taken` says is free. The folder
+// The first of folder + pstFileName(T, 1), (T, 2), ... (up to 9999) that `taken` says is free. The folder
 // ends with the separator.
 std::string freePstPath(std::string_view folder, std::string_view T,
                         const std::function<bool(const std::filesystem::path&)>& taken = nameTaken);

@@ -142,4 +142,21 @@ inline std::string sampleContactXml(int n, std::size_t photoBytes = 0)
     return contactDocument(body);
 }
 
+// A contact as most real files hold one: an identifier, a name, one e-mail address and two
+// telephone numbers, about 1.7 KB like the files in tests/data/real-contacts.
+inline std::string typicalContactXml(int n)
+{
+    const SampleValues v = sampleValues(n);
+    std::string body;
+    body += collection("c:ContactIDCollection",
+                       {entry("c:ContactID", element("c:Value", "00000179-6949-4c8c-965f-" + std::to_string(100000000000 + n)) +
+                                                 labels({"Preferred"}))});
+    body += collection("c:EmailAddressCollection", {emailEntry("SMTP", v.email1)});
+    body += name(element("c:FormattedName", v.given + " " + v.family) + element("c:FamilyName", v.family) +
+                 element("c:GivenName", v.given));
+    body += collection("c:PhoneNumberCollection",
+                       {phoneEntry(v.officePhone, {"Voice", "Business"}), phoneEntry(v.homePhone, {"Voice", "Personal"})});
+    return contactDocument(body);
+}
+
 } // namespace tressimo::testing
