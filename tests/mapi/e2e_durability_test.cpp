@@ -23,18 +23,36 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 // Hands the session a sink whose bytes the test keeps after the session is gone.
+// Counts the operations that reach it.
 class KeptSink : public pst::Sink
 {
 public:
-    explicit KeptSink(std::shared_ptr<pst::MemorySink> kept) : m_kept(std::move(kept)) {}
-    void writeAt(std::uint64_t offset, pst::ByteView data) override { m_kept->writeAt(offset, data); }
-    void resize(std::uint64_t size) override { m_kept->resize(size); }
-    void sync() override { m_kept->sync(); }
+    explicit KeptSink(std::shared_ptr<pst::MemorySink> kept, std::shared_ptr<std::uint64_t> operations = {})
+        : m_kept(std::move(kept)),
+          m_operations(operations ? std::move(operations) : std::make_shared<std::uint64_t>())
+    {
+    }
+    void writeAt(std::uint64_t offset, pst::ByteView data) override
+    {
+        ++*m_operations;
+        m_kept->writeAt(offset, data);
+    }
+    void resize(std::uint64_t size) override
+    {
+        ++*m_operations;
+        m_kept->resize(size);
+    }
+    void sync() override
+    {
+        ++*m_operations;
+        m_kept->sync();
+    }
     std::uint64_t size() const override { return m_kept->size(); }
     std::string name() const override { return m_kept->name(); }
 
 private:
     std::shared_ptr<pst::MemorySink> m_kept;
+    std::shared_ptr<std::uint64_t> m_operations;
 };
 
 // The checker's errors on a file's bytes, one per line; empty when sound.
@@ -90,7 +108,7 @@ struct FailedRun
     std::optional<std::uint64_t> lastReported;
     std::size_t itemsWritten = 0; // saved without an error
     pst::Bytes bytes;
-    std::uint64_t operations = 0;
+    std::uint64_t operations = 0; // that reached the file
 };
 
 FailedRun runFailingAt(std::uint64_t failAt)
@@ -99,12 +117,11 @@ FailedRun runFailingAt(std::uint64_t failAt)
     auto kept = std::make_shared<pst::MemorySink>("/media/stick/WindowsContacts.pst");
     auto clock = std::make_shared<std::chrono::system_clock::time_point>(e2eStart);
     auto options = realWriterOptions(clock);
-    pst::FailingSink* failing = nullptr;
+    auto operations = std::make_shared<std::uint64_t>(0);
     options.openSink = [&](const fs::path&) {
-        auto sink = std::make_unique<pst::FailingSink>(
-            std::make_unique<KeptSink>(kept), failAt ? failAt : std::numeric_limits<std::uint64_t>::max());
-        failing = sink.get();
-        return sink;
+        return std::make_unique<pst::FailingSink>(std::make_unique<KeptSink>(kept, operations),
+                                                  failAt ? failAt
+                                                         : std::numeric_limits<std::uint64_t>::max());
     };
     options.onCommit = [&](const CommitReport& r) { run.lastReported = r.itemsDurable; };
     auto note = [&](auto&& step) {
@@ -136,8 +153,8 @@ FailedRun runFailingAt(std::uint64_t failAt)
             }
             note([&] { session->Logoff(); });
         }
-        run.operations = failing->operations();
     }
+    run.operations = *operations;
     run.bytes = kept->bytes();
     return run;
 }

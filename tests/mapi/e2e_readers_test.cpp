@@ -377,3 +377,30 @@ TEST_F(E2eReaders, ReadpstWritesVCardsWithWhatWeWrote)
 
 } // namespace
 } // namespace tressimo::mapi::test
+
+namespace tressimo::mapi::test {
+namespace {
+
+// The product's own entry point, with nothing of the tests' seams: a store on disk, the
+// system clock and time zone, random keys.
+TEST(E2eCreateSession, TheProductsSessionWritesAStoreTheReadersAccept)
+{
+    TempFolder folder;
+    const auto path = folder.path() / "WindowsContacts6.12.26 10.0.00.pst";
+    auto session = createSession();
+    session->Logon();
+    RDOStore& store = session->Stores().AddPSTStore(path, olStoreDefault, "Windows Contacts");
+    store.ValidateIPMTree();
+    writeContactAsTheWriterDoes(session->GetStoreFromID(store.EntryID()), typicalContact(7));
+    session->Logoff();
+
+    EXPECT_TRUE(pst::check::isSound(pst::check::checkPst(path)));
+    const auto dump = pst::oracle::dumpWithPypff(path);
+    const auto* contacts = pst::oracle::findFolder(dump, "Contacts");
+    ASSERT_NE(contacts, nullptr);
+    ASSERT_EQ(contacts->at("messages").size(), 1u);
+    EXPECT_EQ(contacts->at("messages")[0].at("contact").at("email1_address"), "Hiroshi.7@example.org");
+}
+
+} // namespace
+} // namespace tressimo::mapi::test
