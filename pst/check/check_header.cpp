@@ -46,6 +46,10 @@ void checkHeader(const PstFile& file, Findings& f)
 
     // The file grows a whole AMap region at a time ([MS-PST] 2.6.1.1.2).
     const std::uint64_t size = file.size();
+    if (file.tailBytes() > 0)
+        f.note("HEADER_FILE_TAIL", kWhere,
+               "the file ends at ibFileEof " + hex(h.fileEof) + "; the " + std::to_string(file.tailBytes()) +
+                   " bytes after it are an uncommitted growth and are not part of the store");
     if (h.fileEof != size)
         f.error("HEADER_FILE_EOF", kWhere, "ibFileEof " + hex(size) + " (the file's size)", hex(h.fileEof));
     if (size < kFirstAMapOffset + kAMapCoverage || (size - kFirstAMapOffset) % kAMapCoverage != 0)

@@ -52,6 +52,14 @@ PstFile::PstFile(Bytes bytes, std::string name) : m_bytes(std::move(bytes)), m_n
 void PstFile::load()
 {
     m_header = parseHeader(m_bytes);
+    // A process stopped while growing the file leaves the new, still unused region after the
+    // end of file the (intact) header states; everything the header describes lies before it.
+    const std::uint64_t eof = m_header.fileEof;
+    if (m_header.crcFull == m_header.computedCrcFull && eof < m_bytes.size() &&
+        eof >= kFirstAMapOffset + kAMapCoverage && (eof - kFirstAMapOffset) % kAMapCoverage == 0) {
+        m_tailBytes = m_bytes.size() - eof;
+        m_bytes.resize(eof);
+    }
     walk(PageType::Nbt, m_header.nbt, -1, nullptr, 0);
     walk(PageType::Bbt, m_header.bbt, -1, nullptr, 0);
     // Lookups rely on order; a tree that breaks it has been reported already.

@@ -78,7 +78,10 @@ public:
 
     const std::string& name() const { return m_name; }
     ByteView bytes() const { return m_bytes; }
+    // The size checked: the header's end of file (bytes past it are set aside, see tailBytes).
     std::uint64_t size() const { return m_bytes.size(); }
+    // Bytes after the header's end of file, left by a growth that was never committed.
+    std::uint64_t tailBytes() const { return m_tailBytes; }
     const Header& header() const { return m_header; }
 
     // Every node and block the B-trees hold, sorted by NID / BID as the trees are (a tree
@@ -113,6 +116,7 @@ private:
     void collectSubnodes(std::uint64_t bid, std::vector<SubnodeEntry>& out, int depth) const;
 
     Bytes m_bytes;
+    std::uint64_t m_tailBytes = 0;
     std::string m_name;
     Header m_header;
     std::vector<NodeEntry> m_nodes;

@@ -18,6 +18,7 @@ constexpr CodeInfo kCodes[] = {
     {"HEADER_CRYPT_METHOD", "bCryptMethod is not 0 (none) or 1 (permute)"},
     {"HEADER_SENTINEL", "bSentinel is not 0x80"},
     {"HEADER_FILE_EOF", "ibFileEof differs from the file size, or the size is not whole AMap regions"},
+    {"HEADER_FILE_TAIL", "bytes past ibFileEof, left by an interrupted growth, are set aside"},
     {"HEADER_AMAP_LAST", "ibAMapLast is not the offset of the last AMap page"},
     {"HEADER_AMAP_FREE", "cbAMapFree differs from the free space the AMaps record"},
     {"HEADER_PMAP_FREE", "cbPMapFree differs from 512 bytes per page the PMaps mark free"},

@@ -150,6 +150,13 @@ const Case kCases[] = {
      "HEADER_AMAP_INVALID",
      {},
      Severity::Note},
+    // A growth interrupted before its header: a whole unused region after the end of file.
+    {"HeaderFileTailIsANote",
+     kEmpty,
+     [](PstPatcher& p) { p.bytes().resize(p.bytes().size() + kAMapCoverage); },
+     "HEADER_FILE_TAIL",
+     {},
+     Severity::Note},
     {"HeaderFolderCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader32(o::Rgnid + 4 * 2, 0x403); },
      "HEADER_NID_COUNTER"},
     {"HeaderBlockCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader64(o::BidNextB, 0x12C); },
