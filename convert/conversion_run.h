@@ -3,6 +3,15 @@
 // creation of the store and the loop over the file list, to the end of the session. The
 // window and the command line drive this same code; it reaches its surroundings only
 // through RunSurroundings, so tests drive it with fakes.
+//
+// A front end makes one ConversionRun and keeps it (it holds the record the rows reuse):
+//   ConversionRun run(surroundings, troubleshootingAddress(manualPath));
+//   RunResult result = run.CmdExtractDBX_Click(fileList);   // on "Convert"
+//   if (result.outcome == RunOutcome::Finished) show(summaryMessage(result));
+// While it runs, the run itself disables "Convert" and the list commands (through
+// setConvertEnabled and setListCommandsEnabled) and enables both again however it ends; Help
+// and Exit stay with the front end. Exit during a run: requestStop() from the yield, then
+// close the window once CmdExtractDBX_Click has returned (the store is committed by then).
 
 #include "contacts/contact_reader.h"
 #include "contacts/contact_record.h"

@@ -1,0 +1,191 @@
+// convert_cli: the command-line conversion at scale against reading the same files.
+//
+//   convert_cli [FILES...] [--dir DIR] [--keep]
+//
+// For each count (default 10,000 and 100,000) it writes that many .contact files into one
+// folder, as a Windows Contacts folder holds them (three in four a typical contact of about
+// 1.7 KB, one in four with every field the converter maps, one in twenty also a 40 KB photo),
+// then measures, in this order:
+//   baseline  listing the folder, reading every file and parsing it with pugixml, nothing else;
+//   convert   build/tressimo-convert --output-folder OUT FOLDER, as a user runs it (wall
+//             time and its peak memory);
+//   baseline  once more, so both baselines see the same page cache as the conversion did.
+// Goals: the conversion within 2x the (faster) baseline; at 100,000 files, peak memory of the
+// conversion at most 150 MB. Exit status 1 when a goal is missed.
+
+#include "tests/convert/sample_contacts.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <pugixml.hpp>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+void writeFiles(const fs::path& folder, int count)
+{
+    fs::create_directories(folder);
+    for (int i = 0; i < count; ++i) {
+        const std::string xml = i % 4 == 3 ? tressimo::testing::sampleContactXml(i, i % 20 == 19 ? 40000 : 0)
+                                           : tressimo::testing::typicalContactXml(i);
+        char name[32];
+        std::snprintf(name, sizeof name, "Contact %06d.contact", i);
+        std::ofstream(folder / name, std::ios::binary).write(xml.data(), static_cast<std::streamsize>(xml.size()));
+    }
+}
+
+struct Baseline
+{
+    double seconds = 0;
+    std::uint64_t bytes = 0;
+    int parsed = 0;
+};
+
+// What any converter must do at least: find the files, read them, parse them.
+Baseline readAndParse(const fs::path& folder)
+{
+    Baseline b;
+    const auto start = Clock::now();
+    std::vector<char> buffer;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const int fd = ::open(entry.path().c_str(), O_RDONLY);
+        if (fd < 0)
+            continue;
+        buffer.resize(static_cast<std::size_t>(entry.file_size()));
+        std::size_t done = 0;
+        while (done < buffer.size()) {
+            const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+        pugi::xml_document document;
+        if (document.load_buffer_inplace(buffer.data(), done))
+            ++b.parsed;
+        b.bytes += done;
+    }
+    b.seconds = seconds(Clock::now() - start);
+    return b;
+}
+
+struct Conversion
+{
+    double seconds = 0;
+    double peakMb = 0;
+    double cpuSeconds = 0;
+    int status = -1;
+    std::uint64_t pstBytes = 0;
+};
+
+Conversion convert(const fs::path& tool, const fs::path& folder, const fs::path& out)
+{
+    fs::remove_all(out);
+    fs::create_directories(out);
+    const std::string program = tool.string();
+    const std::string outFolder = out.string();
+    const std::string in = folder.string();
+    std::vector<char*> argv = {const_cast<char*>(program.c_str()), const_cast<char*>("--output-folder"),
+                               const_cast<char*>(outFolder.c_str()), const_cast<char*>(in.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    Conversion c;
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return c;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    c.seconds = seconds(Clock::now() - start);
+    c.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    auto tv = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    c.cpuSeconds = tv(usage.ru_utime) + tv(usage.ru_stime);
+    c.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    for (const auto& entry : fs::directory_iterator(out))
+        c.pstBytes += entry.file_size();
+    return c;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<int> counts;
+    fs::path dir = fs::temp_directory_path();
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--dir" && i + 1 < argc)
+            dir = argv[++i];
+        else if (arg == "--keep")
+            keep = true;
+        else
+            counts.push_back(std::atoi(arg.c_str()));
+    }
+    if (counts.empty())
+        counts = {10000, 100000};
+    const fs::path tool = fs::path(TRESSIMO_BINARY_DIR) / "tressimo-convert";
+
+    bool met = true;
+    std::printf("%8s %10s %10s %10s %7s %9s %8s %9s\n", "files", "input MB", "baseline s", "convert s", "ratio",
+                "peak MB", "pst MB", "files/s");
+    for (const int count : counts) {
+        const fs::path root = dir / ("tressimo-bench-convert-" + std::to_string(count));
+        const fs::path in = root / "Contacts";
+        fs::remove_all(root);
+        writeFiles(in, count);
+        const Baseline first = readAndParse(in);
+        const Conversion c = convert(tool, in, root / "out");
+        const Baseline second = readAndParse(in);
+        const double baseline = std::min(first.seconds, second.seconds);
+        const double ratio = c.seconds / baseline;
+        std::printf("%8d %10.1f %10.3f %10.3f %6.2fx %9.1f %8.1f %9.0f\n", count, first.bytes / 1e6, baseline,
+                    c.seconds, ratio, c.peakMb, c.pstBytes / 1e6, count / c.seconds);
+        std::printf("         (baselines %.3f s and %.3f s; %d of %d files parsed; conversion CPU %.3f s; "
+                    "exit status %d)\n",
+                    first.seconds, second.seconds, first.parsed, count, c.cpuSeconds, c.status);
+        if (c.status != 0 || first.parsed != count) {
+            std::printf("         the conversion failed\n");
+            met = false;
+        }
+        if (ratio > 2.0) {
+            std::printf("         goal missed: more than 2x the baseline\n");
+            met = false;
+        }
+        if (count >= 100000 && c.peakMb > 150.0) {
+            std::printf("         goal missed: more than 150 MB\n");
+            met = false;
+        }
+        if (!keep)
+            fs::remove_all(root);
+        std::fflush(stdout);
+    }
+    return met ? 0 : 1;
+}
