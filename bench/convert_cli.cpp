@@ -18,18 +18,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
-
-#include <fcntl.h>
+#include <pugixml.hpp>
 #include <spawn.h>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <pugixml.hpp>
+#include <vector>
 
 extern char** environ;
 
@@ -51,7 +49,8 @@ void writeFiles(const fs::path& folder, int count)
                                            : tressimo::testing::typicalContactXml(i);
         char name[32];
         std::snprintf(name, sizeof name, "Contact %06d.contact", i);
-        std::ofstream(folder / name, std::ios::binary).write(xml.data(), static_cast<std::streamsize>(xml.size()));
+        std::ofstream(folder / name, std::ios::binary)
+            .write(xml.data(), static_cast<std::streamsize>(xml.size()));
     }
 }
 
@@ -125,7 +124,9 @@ Conversion convert(const fs::path& tool, const fs::path& folder, const fs::path&
     ::wait4(pid, &status, 0, &usage);
     c.seconds = seconds(Clock::now() - start);
     c.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    auto tv = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    auto tv = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     c.cpuSeconds = tv(usage.ru_utime) + tv(usage.ru_stime);
     c.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     for (const auto& entry : fs::directory_iterator(out))
@@ -154,8 +155,8 @@ int main(int argc, char** argv)
     const fs::path tool = fs::path(TRESSIMO_BINARY_DIR) / "tressimo-convert";
 
     bool met = true;
-    std::printf("%8s %10s %10s %10s %7s %9s %8s %9s\n", "files", "input MB", "baseline s", "convert s", "ratio",
-                "peak MB", "pst MB", "files/s");
+    std::printf("%8s %10s %10s %10s %7s %9s %8s %9s\n", "files", "input MB", "baseline s", "convert s",
+                "ratio", "peak MB", "pst MB", "files/s");
     for (const int count : counts) {
         const fs::path root = dir / ("tressimo-bench-convert-" + std::to_string(count));
         const fs::path in = root / "Contacts";

@@ -46,7 +46,8 @@ std::string countOf(std::size_t n, const char* one, const char* many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-void listProblems(std::ostream& err, const std::string& heading, const std::vector<convert::RowProblem>& problems)
+void listProblems(std::ostream& err, const std::string& heading,
+                  const std::vector<convert::RowProblem>& problems)
 {
     if (problems.empty())
         return;
@@ -143,7 +144,8 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
         err << kProgram << collected.error << '\n' << usageText();
         return kExitUsage;
     }
-    listProblems(err, countOf(collected.unreadableFolders.size(), "folder", "folders") + " could not be read:",
+    listProblems(err,
+                 countOf(collected.unreadableFolders.size(), "folder", "folders") + " could not be read:",
                  collected.unreadableFolders);
     if (collected.rows.empty()) {
         err << kProgram << "no .contact file found; nothing to convert\n";
@@ -201,8 +203,8 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
     }
 
     out << result.pstPath << '\n' << std::flush;
-    err << kProgram << countOf(static_cast<std::size_t>(result.written), "contact", "contacts") << " written to "
-        << result.pstPath << '\n';
+    err << kProgram << countOf(static_cast<std::size_t>(result.written), "contact", "contacts")
+        << " written to " << result.pstPath << '\n';
     listProblems(err, countOf(result.skipped.size(), "file", "files") + " skipped:", result.skipped);
     listProblems(err,
                  countOf(result.incomplete.size(), "contact", "contacts") + " written without some values:",
@@ -222,7 +224,8 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
 fs::path findManual(const fs::path& executableFolder, const fs::path& fallback)
 {
     for (const fs::path& candidate :
-         {executableFolder / "docs" / "manual.html", executableFolder / ".." / "share" / "doc" / "tressimo" / "manual.html"}) {
+         {executableFolder / "docs" / "manual.html",
+          executableFolder / ".." / "share" / "doc" / "tressimo" / "manual.html"}) {
         std::error_code error;
         if (fs::is_regular_file(candidate, error)) {
             const fs::path canonical = fs::weakly_canonical(candidate, error);

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <iostream>
 #include <system_error>
-
 #include <unistd.h>
 
 namespace {
@@ -54,8 +53,8 @@ int main(int argc, char** argv)
         settings.paths = line.files;
         settings.outputFolder = line.outputFolder;
         settings.showProgress = ::isatty(STDERR_FILENO) == 1;
-        settings.helpAddress = tressimo::convert::troubleshootingAddress(
-            findManual(executableFolder(), TRESSIMO_SOURCE_MANUAL));
+        settings.helpAddress =
+            tressimo::convert::troubleshootingAddress(findManual(executableFolder(), TRESSIMO_SOURCE_MANUAL));
         settings.createSession = [] { return tressimo::mapi::createSession(); };
         settings.interrupted = [] { return g_interrupted != 0; };
         return runConvert(settings, std::cout, std::cerr);

@@ -50,10 +50,7 @@ private:
 class CommandsDisabled
 {
 public:
-    explicit CommandsDisabled(const RunSurroundings& surroundings) : m_s(surroundings)
-    {
-        set(false);
-    }
+    explicit CommandsDisabled(const RunSurroundings& surroundings) : m_s(surroundings) { set(false); }
     ~CommandsDisabled()
     {
         try {
@@ -100,7 +97,8 @@ contacts::ContactDocument loadRow(const std::string& rowText, std::string_view t
     contacts::ContactDocument document = contacts::ContactDocument::load(std::filesystem::path(rowText));
     if (document.loaded() || trimmed.size() == rowText.size())
         return document;
-    contacts::ContactDocument second = contacts::ContactDocument::load(std::filesystem::path(std::string(trimmed)));
+    contacts::ContactDocument second =
+        contacts::ContactDocument::load(std::filesystem::path(std::string(trimmed)));
     if (second.loaded())
         return second;
     return document;
@@ -201,9 +199,8 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
         result.pstPath = freePstPath(strSaveFolder, timeText(clock()));
         result.storeName = storeDisplayName(timeText(clock()));
         step = "AddPSTStore";
-        mapi::RDOStore& objStore =
-            objSession->Stores().AddPSTStore(std::filesystem::path(result.pstPath), mapi::olStoreDefault,
-                                             result.storeName);
+        mapi::RDOStore& objStore = objSession->Stores().AddPSTStore(std::filesystem::path(result.pstPath),
+                                                                    mapi::olStoreDefault, result.storeName);
         step = "EntryID";
         storeID = objStore.EntryID();
         step = "ValidateIPMTree";
@@ -252,8 +249,8 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     return result;
 }
 
-void ConversionRun::convertRow(const filelist::FileList& grdFiles1, const std::string& rowText, int row, mapi::RDOSession& session,
-                               const std::string& storeID, RunResult& result)
+void ConversionRun::convertRow(const filelist::FileList& grdFiles1, const std::string& rowText, int row,
+                               mapi::RDOSession& session, const std::string& storeID, RunResult& result)
 {
     auto& s = m_surroundings;
     m_record.reset();
@@ -271,8 +268,8 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, const std::s
                 result.skipped.push_back({row, rowText, document.error()});
             } else {
                 contacts::DisplayNode(document.document(), m_record, m_context);
-                const outlook::ContactItemResult item =
-                    outlook::CreateContactItem(session, storeID, kContactsFolder, contacts::handOver(m_record));
+                const outlook::ContactItemResult item = outlook::CreateContactItem(
+                    session, storeID, kContactsFolder, contacts::handOver(m_record));
                 if (!item.saved) {
                     result.skipped.push_back(
                         {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});
@@ -325,12 +322,13 @@ MessageBoxText summaryMessage(const RunResult& result)
     MessageBoxText message;
     message.title = "Tressimo";
     message.icon = MessageIcon::Information;
-    message.text = countOf(static_cast<std::size_t>(result.written), "contact", "contacts") + " converted to " +
-                   result.pstPath;
+    message.text = countOf(static_cast<std::size_t>(result.written), "contact", "contacts") +
+                   " converted to " + result.pstPath;
     appendProblems(message.text,
                    countOf(result.skipped.size(), "file", "files") + " skipped:", result.skipped);
     appendProblems(message.text,
-                   countOf(result.incomplete.size(), "contact", "contacts") + " converted without some values:",
+                   countOf(result.incomplete.size(), "contact", "contacts") +
+                       " converted without some values:",
                    result.incomplete);
     if (result.stopped)
         message.text += "\r\n\r\nStopped: " + std::to_string(result.notReached) + " of " +

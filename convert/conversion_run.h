@@ -134,8 +134,8 @@ private:
     bool stopRequested() const { return m_stopRequested; }
     void yield();
     RunResult setUpAndConvert(const filelist::FileList& grdFiles1);
-    void convertRow(const filelist::FileList& grdFiles1, const std::string& rowText, int row, mapi::RDOSession& session, const std::string& storeID,
-                    RunResult& result);
+    void convertRow(const filelist::FileList& grdFiles1, const std::string& rowText, int row,
+                    mapi::RDOSession& session, const std::string& storeID, RunResult& result);
 
     RunSurroundings m_surroundings;
     std::string m_helpAddress;

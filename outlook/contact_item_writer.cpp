@@ -153,7 +153,8 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
         if (contact.eContact_BirthDay)
             setOne("PR_BIRTHDAY", PR_BIRTHDAY, mapi::OleDate{*contact.eContact_BirthDay});
         if (contact.eContact_Anniversary)
-            setOne("PR_WEDDING_ANNIVERSARY", PR_WEDDING_ANNIVERSARY, mapi::OleDate{*contact.eContact_Anniversary});
+            setOne("PR_WEDDING_ANNIVERSARY", PR_WEDDING_ANNIVERSARY,
+                   mapi::OleDate{*contact.eContact_Anniversary});
         setOne("PR_DISPLAY_NAME_PREFIX", PR_DISPLAY_NAME_PREFIX, contact.eContact_Title);
         setOne("PR_GENERATION", PR_GENERATION, contact.eContact_Suffix);
     }

@@ -32,7 +32,8 @@ inline std::string withTrailingSeparator(std::string folder)
 // \Data\a.contact), and nothing when the path holds no ":" (a network path). Elsewhere a path
 // has no drive, so the whole path stands in that place; a ":" is an ordinary character of a
 // file name there.
-inline std::optional<std::string_view> textAfterDrive(std::string_view path, bool pathsHaveDrives = kPathsHaveDrives)
+inline std::optional<std::string_view> textAfterDrive(std::string_view path,
+                                                      bool pathsHaveDrives = kPathsHaveDrives)
 {
     if (!pathsHaveDrives)
         return path;

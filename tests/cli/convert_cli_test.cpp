@@ -6,18 +6,16 @@
 #include "tests/convert/sample_contacts.h"
 #include "tests/convert/store_expectations.h"
 
-#include <pty.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstring>
 #include <ctime>
-#include <iostream>
-#include <thread>
-
 #include <gtest/gtest.h>
+#include <iostream>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace tressimo::testing {
 namespace {
@@ -136,26 +134,29 @@ TEST_F(CliConvert, PathsAreConvertedInArgumentOrderAndProblemsAreSummarised)
     const fs::path tree = dir.path() / "tree";
     fs::create_directories(tree / "b-sub" / "deeper");
     fs::create_directories(tree / "a-sub");
-    auto put = [](const fs::path& file, int n) { std::ofstream(file, std::ios::binary) << sampleContactXml(n); };
-    put(tree / "deeper-first.contact", 1);       // level 0
-    put(tree / "a-sub" / "Upper.CONTACT", 2);    // level 1, first sub-folder
-    put(tree / "b-sub" / "caf\xe9.contact", 3);  // level 1, not UTF-8
+    auto put = [](const fs::path& file, int n) {
+        std::ofstream(file, std::ios::binary) << sampleContactXml(n);
+    };
+    put(tree / "deeper-first.contact", 1);           // level 0
+    put(tree / "a-sub" / "Upper.CONTACT", 2);        // level 1, first sub-folder
+    put(tree / "b-sub" / "caf\xe9.contact", 3);      // level 1, not UTF-8
     put(tree / "b-sub" / "deeper" / "z.contact", 4); // level 2
-    put(tree / "b-sub" / "notes.txt", 9);        // not a contact file
+    put(tree / "b-sub" / "notes.txt", 9);            // not a contact file
     std::ofstream(tree / "a-sub" / "broken.contact") << "<c:contact><c:Name></c:contact>";
     fs::create_directory_symlink(tree / "a-sub", tree / "link-to-a");
     const fs::path single = dir.write("single name.contact", sampleContactXml(5));
     const fs::path out = dir.path() / "out";
     fs::create_directory(out);
 
-    const ProgramRun run = convertTool(dir, {single.string(), "--output-folder=" + out.string(), tree.string() + "/"});
+    const ProgramRun run =
+        convertTool(dir, {single.string(), "--output-folder=" + out.string(), tree.string() + "/"});
     EXPECT_EQ(run.status, 1) << run.err;
     const std::vector<fs::path> made = pstFiles(out);
     ASSERT_EQ(made.size(), 1u);
     const std::string broken = (tree / "a-sub" / "broken.contact").string();
     EXPECT_EQ(run.err, "tressimo-convert: 5 contacts written to " + made[0].string() +
-                           "\ntressimo-convert: 1 file skipped:\n  " + broken + ": Error parsing \"" + broken +
-                           "\": Start-end tags mismatch at byte 21\n");
+                           "\ntressimo-convert: 1 file skipped:\n  " + broken + ": Error parsing \"" +
+                           broken + "\": Start-end tags mismatch at byte 21\n");
     std::vector<contacts::ContactRecord> expected;
     for (const fs::path& file : {single, tree / "deeper-first.contact", tree / "a-sub" / "Upper.CONTACT",
                                  tree / "b-sub" / "caf\xe9.contact", tree / "b-sub" / "deeper" / "z.contact"})
@@ -190,10 +191,12 @@ TEST_F(CliConvert, UsageErrorsConvertNothing)
         {{"--output-folder", out.string()}, "no PATH given"},
         {{file, "--output-folder"}, "--output-folder needs a folder"},
         {{file, "--output-folder="}, "--output-folder needs a folder"},
-        {{file, "--output-folder", out.string(), "--output-folder", out.string()}, "--output-folder given twice"},
+        {{file, "--output-folder", out.string(), "--output-folder", out.string()},
+         "--output-folder given twice"},
         {{"--output-folder", out.string(), file, (dir.path() / "nowhere").string()},
          "\"" + (dir.path() / "nowhere").string() + "\": no such file or folder"},
-        {{"--output-folder", out.string(), (dir.path() / "empty").string()}, "no .contact file found; nothing to convert"},
+        {{"--output-folder", out.string(), (dir.path() / "empty").string()},
+         "no .contact file found; nothing to convert"},
         {{"--output-folder", out.string(), ""}, "an empty PATH names no file or folder"},
         {{"--outputfolder", out.string(), file}, "unknown option \"--outputfolder\""},
     };
@@ -212,7 +215,8 @@ TEST_F(CliConvert, ASetUpFailurePrintsTheOutlookErrorAndExitsTwo)
     const TempDir dir;
     // Tests run as root, so permissions would not stop the write: a folder below a file.
     const fs::path blocker = dir.write("plain-file", "x");
-    const ProgramRun run = convertTool(dir, {"--output-folder", (blocker / "out").string(), kRealContacts.string()});
+    const ProgramRun run =
+        convertTool(dir, {"--output-folder", (blocker / "out").string(), kRealContacts.string()});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     const std::string manual = convert::troubleshootingAddress(TRESSIMO_SOURCE_DIR "/docs/manual.html");
@@ -239,8 +243,8 @@ TEST_F(CliConvert, ExistingFilesAreNeverReplaced)
         const std::time_t t = now + s;
         std::tm local{};
         localtime_r(&t, &local);
-        const std::string T = convert::timeText(
-            {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec});
+        const std::string T = convert::timeText({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                                 local.tm_hour, local.tm_min, local.tm_sec});
         taken.push_back(out / convert::pstFileName(T));
         std::ofstream(taken.back()) << "keep";
     }
@@ -249,7 +253,8 @@ TEST_F(CliConvert, ExistingFilesAreNeverReplaced)
     EXPECT_TRUE(run.out.ends_with(" (2).pst\n")) << run.out;
     for (const fs::path& file : taken)
         EXPECT_EQ(readWholeFile(file), "keep") << file;
-    const ProgramRun check = runProgram({TRESSIMO_BINARY_DIR "/pst-check", run.out.substr(0, run.out.size() - 1)}, dir.path());
+    const ProgramRun check =
+        runProgram({TRESSIMO_BINARY_DIR "/pst-check", run.out.substr(0, run.out.size() - 1)}, dir.path());
     EXPECT_EQ(check.status, 0) << check.out;
 }
 
@@ -328,8 +333,9 @@ TEST_F(CliConvert, AnInterruptedRunClosesItsFileProperly)
         EXPECT_EQ(written, kFiles);
     } else {
         EXPECT_EQ(WEXITSTATUS(status), 1);
-        EXPECT_NE(err.find("interrupted; " + std::to_string(kFiles - written) + " of 8000 files not converted"),
-                  std::string::npos)
+        EXPECT_NE(
+            err.find("interrupted; " + std::to_string(kFiles - written) + " of 8000 files not converted"),
+            std::string::npos)
             << err;
     }
     const ProgramRun check = runProgram({TRESSIMO_BINARY_DIR "/pst-check", made[0].string()}, dir.path());

@@ -7,9 +7,8 @@
 #include "tests/contacts/contact_xml.h"
 #include "tests/convert/fake_window.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 namespace tressimo::testing {
 namespace {
@@ -51,21 +50,35 @@ TEST(ConversionRun, TalksToItsSurroundingsAndTheSessionInTheGivenOrder)
     const RunResult result = run(window, listOf({file}));
 
     std::vector<std::string> expected = {
-        "window:list off", "window:Convert off",
-        "window:yield", "window:BrowseForFolder(Choose Folder to Save...)", "window:yield",
-        "window:yield", "window:range(0,100)", "window:yield",
-        "window:createSession", "Logon()", "Stores()",
+        "window:list off",
+        "window:Convert off",
+        "window:yield",
+        "window:BrowseForFolder(Choose Folder to Save...)",
+        "window:yield",
+        "window:yield",
+        "window:range(0,100)",
+        "window:yield",
+        "window:createSession",
+        "Logon()",
+        "Stores()",
         "AddPSTStore(/out/WindowsContacts5.3.10 9.7.04.pst,1,Windows Contacts : Created - 5.3.10 9.7.04)",
-        "EntryID()", "ValidateIPMTree()",
-        "window:yield", "GetStoreFromID(STORE-1)", "GetDefaultFolder(10)", "Items()", "Add(2)"};
+        "EntryID()",
+        "ValidateIPMTree()",
+        "window:yield",
+        "GetStoreFromID(STORE-1)",
+        "GetDefaultFolder(10)",
+        "Items()",
+        "Add(2)"};
     const auto& calls = window.world->calls;
     ASSERT_GE(calls.size(), expected.size());
-    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + static_cast<long>(expected.size())), expected);
+    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + static_cast<long>(expected.size())),
+              expected);
     // The item's own steps, then the status after the row is written, then the end.
     const std::string folder = dir.path().string().substr(1);
     const std::vector<std::string> tail = {"Save()",
                                            "window:Convert off",
-                                           "window:LblCurrentDBX=Converting Messages... from (" + folder + ")",
+                                           "window:LblCurrentDBX=Converting Messages... from (" + folder +
+                                               ")",
                                            "window:LblProgessCurrent=" + file,
                                            "window:bar=100",
                                            "window:yield",
@@ -89,8 +102,10 @@ TEST(ConversionRun, CancelAtThePromptChangesNothing)
     const Case cases[] = {
         {"empty answer", [](FakeWindow& w, ConversionRun*&) { w.folder.clear(); }},
         // Exit clicked while the chooser is open: the run ends as if cancelled.
-        {"stop in chooser", [](FakeWindow& w, ConversionRun*& r) { w.inChooser = [&r] { r->requestStop(); }; }},
-        {"stop in first yield", [](FakeWindow& w, ConversionRun*& r) {
+        {"stop in chooser",
+         [](FakeWindow& w, ConversionRun*& r) { w.inChooser = [&r] { r->requestStop(); }; }},
+        {"stop in first yield",
+         [](FakeWindow& w, ConversionRun*& r) {
              w.inYield = [&r](int n) {
                  if (n == 1)
                      r->requestStop();
@@ -124,18 +139,31 @@ TEST(ConversionRun, NamesTheFileAndTheStoreFromTwoReadingsOfTheClock)
         std::string path, store;
     };
     const Case cases[] = {
-        {"/out", {{2010, 3, 5, 9, 7, 4}}, "/out/WindowsContacts5.3.10 9.7.04.pst",
+        {"/out",
+         {{2010, 3, 5, 9, 7, 4}},
+         "/out/WindowsContacts5.3.10 9.7.04.pst",
          "Windows Contacts : Created - 5.3.10 9.7.04"},
         // A folder that already ends with the separator gets no second one.
-        {"/out/", {{2010, 3, 5, 9, 7, 4}}, "/out/WindowsContacts5.3.10 9.7.04.pst",
+        {"/out/",
+         {{2010, 3, 5, 9, 7, 4}},
+         "/out/WindowsContacts5.3.10 9.7.04.pst",
          "Windows Contacts : Created - 5.3.10 9.7.04"},
-        {"/", {{2026, 12, 6, 23, 59, 9}}, "/WindowsContacts6.12.26 23.59.09.pst",
+        {"/",
+         {{2026, 12, 6, 23, 59, 9}},
+         "/WindowsContacts6.12.26 23.59.09.pst",
          "Windows Contacts : Created - 6.12.26 23.59.09"},
-        {"/o", {{2000, 1, 1, 0, 0, 0}}, "/o/WindowsContacts1.1.00 0.0.00.pst", "Windows Contacts : Created - 1.1.00 0.0.00"},
-        {"/o", {{1999, 12, 31, 10, 10, 59}}, "/o/WindowsContacts31.12.99 10.10.59.pst",
+        {"/o",
+         {{2000, 1, 1, 0, 0, 0}},
+         "/o/WindowsContacts1.1.00 0.0.00.pst",
+         "Windows Contacts : Created - 1.1.00 0.0.00"},
+        {"/o",
+         {{1999, 12, 31, 10, 10, 59}},
+         "/o/WindowsContacts31.12.99 10.10.59.pst",
          "Windows Contacts : Created - 31.12.99 10.10.59"},
         // A second boundary between the two readings: the names differ by that second.
-        {"/o", {{2010, 3, 5, 9, 7, 59}, {2010, 3, 5, 9, 8, 0}}, "/o/WindowsContacts5.3.10 9.7.59.pst",
+        {"/o",
+         {{2010, 3, 5, 9, 7, 59}, {2010, 3, 5, 9, 8, 0}},
+         "/o/WindowsContacts5.3.10 9.7.59.pst",
          "Windows Contacts : Created - 5.3.10 9.8.00"},
     };
     for (const Case& c : cases) {
@@ -193,7 +221,8 @@ TEST(ConversionRun, ASetUpFailureShowsTheOutlookErrorAndConvertsNothing)
         EXPECT_EQ(window.world->count("Logoff("), 0);
         EXPECT_TRUE(window.events("window:bar").empty());
         const std::vector<std::string> end(window.world->calls.end() - 3, window.world->calls.end());
-        EXPECT_EQ(end, (std::vector<std::string>{"window:message(Outlook Error)", "window:Convert on", "window:list on"}));
+        EXPECT_EQ(end, (std::vector<std::string>{"window:message(Outlook Error)", "window:Convert on",
+                                                 "window:list on"}));
         EXPECT_EQ(window.world->count("EntryID("), c.storeMade ? 1 : 0);
     }
 }
@@ -229,7 +258,8 @@ TEST(ConversionRun, EachRowGivesOneItemInRowOrderAndMovesTheBar)
                   std::vector<std::string>(static_cast<std::size_t>(c.rows), "GetDefaultFolder(10)"));
         ASSERT_EQ(window.world->saved.size(), static_cast<std::size_t>(c.rows));
         for (int i = 0; i < c.rows; ++i)
-            EXPECT_EQ(window.world->saved[static_cast<std::size_t>(i)].puts.at("FirstName"), "Given" + std::to_string(i));
+            EXPECT_EQ(window.world->saved[static_cast<std::size_t>(i)].puts.at("FirstName"),
+                      "Given" + std::to_string(i));
         EXPECT_EQ(window.bar, c.bar);
         // The file label names each row's file, after that row is written.
         std::vector<std::string> labels;
@@ -248,7 +278,8 @@ TEST(ConversionRun, StatusTextsFollowThePathRulesOfThePlatform)
         std::string fileLabel;
     };
     const Case cases[] = {
-        {"/home/ann/Contacts/a.contact", "Converting Messages... from (home/ann/Contacts)", "/home/ann/Contacts/a.contact"},
+        {"/home/ann/Contacts/a.contact", "Converting Messages... from (home/ann/Contacts)",
+         "/home/ann/Contacts/a.contact"},
         // Blanks at the ends are trimmed before the texts are made.
         {"  /home/ann/b.contact ", "Converting Messages... from (home/ann)", "/home/ann/b.contact"},
         // A file in the root: no folder left.
@@ -263,7 +294,8 @@ TEST(ConversionRun, StatusTextsFollowThePathRulesOfThePlatform)
         FileList list;
         list.AddFileRow(c.row);
         run(window, list);
-        EXPECT_EQ(window.events("window:LblCurrentDBX="), std::vector<std::string>{"window:LblCurrentDBX=" + c.folderLabel});
+        EXPECT_EQ(window.events("window:LblCurrentDBX="),
+                  std::vector<std::string>{"window:LblCurrentDBX=" + c.folderLabel});
         EXPECT_EQ(window.events("window:LblProgessCurrent="),
                   std::vector<std::string>{"window:LblProgessCurrent=" + c.fileLabel});
     }
@@ -299,7 +331,8 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
 {
     TempDir dir;
     const std::string good = dir.write("good.contact", person("Ann", "Lee")).string();
-    const std::string broken = dir.write("broken.contact", "<c:contact><c:NameCollection></c:contact>").string();
+    const std::string broken =
+        dir.write("broken.contact", "<c:contact><c:NameCollection></c:contact>").string();
     const std::string missing = (dir.path() / "missing.contact").string();
     // A name with a blank at its end and one that is not UTF-8 are files like any other.
     const std::string blankEnd = dir.write("blank.contact ", person("Bo", "Blank")).string();
@@ -322,8 +355,12 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
          3,
          {{1, "Error parsing \"" + broken + "\""}, {2, "Cannot open"}, {3, "empty row"}},
          {"Ann", "Bo", "Cy"}},
-        {"store refuses the save", {good, latin1}, {"Save("}, 0,
-         {{0, "not written (Save): refused: Save()"}, {1, "not written (Save): refused: Save()"}}, {}},
+        {"store refuses the save",
+         {good, latin1},
+         {"Save("},
+         0,
+         {{0, "not written (Save): refused: Save()"}, {1, "not written (Save): refused: Save()"}},
+         {}},
         {"store refuses the item", {good}, {"Add("}, 0, {{0, "not written (Add): refused: Add(2)"}}, {}},
     };
     for (const Case& c : cases) {
@@ -336,7 +373,8 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
         ASSERT_EQ(result.skipped.size(), c.skipped.size());
         for (std::size_t i = 0; i < c.skipped.size(); ++i) {
             EXPECT_EQ(result.skipped[i].row, c.skipped[i].first);
-            EXPECT_TRUE(result.skipped[i].reason.starts_with(c.skipped[i].second)) << result.skipped[i].reason;
+            EXPECT_TRUE(result.skipped[i].reason.starts_with(c.skipped[i].second))
+                << result.skipped[i].reason;
         }
         std::vector<std::string> firstNames;
         for (const auto& item : window.world->saved)
@@ -403,8 +441,9 @@ TEST(ConversionRun, NeverReusesAnExistingFileName)
         EXPECT_EQ(result.storeName, "Windows Contacts : Created - " + T);
         made.push_back(std::filesystem::path(result.pstPath).filename().string());
     }
-    EXPECT_EQ(made, (std::vector<std::string>{"WindowsContacts" + T + ".pst", "WindowsContacts" + T + " (3).pst",
-                                              "WindowsContacts" + T + " (4).pst"}));
+    EXPECT_EQ(made,
+              (std::vector<std::string>{"WindowsContacts" + T + ".pst", "WindowsContacts" + T + " (3).pst",
+                                        "WindowsContacts" + T + " (4).pst"}));
 }
 
 TEST(ConversionRun, StopsAfterTheContactBeingWrittenAndFinishesNormally)
@@ -412,7 +451,8 @@ TEST(ConversionRun, StopsAfterTheContactBeingWrittenAndFinishesNormally)
     TempDir dir;
     std::vector<std::string> rows;
     for (int i = 0; i < 4; ++i)
-        rows.push_back(dir.write("p" + std::to_string(i) + ".contact", person("G" + std::to_string(i), "F")).string());
+        rows.push_back(
+            dir.write("p" + std::to_string(i) + ".contact", person("G" + std::to_string(i), "F")).string());
     FakeWindow window;
     ConversionRun conversion(window.surroundings(), kHelp);
     RunResult nested;
@@ -468,10 +508,18 @@ TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
     const Case cases[] = {
         {3, {}, {}, false, "", "3 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst"},
         {1, {}, {}, false, "", "1 contact converted to /out/WindowsContacts5.3.10 9.7.04.pst"},
-        {0, {{0, "", "empty row"}}, {}, false, "",
-         "0 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst\r\n\r\n1 file skipped:\r\nRow 1: empty row"},
-        {2, {{1, "/in/b.contact", "Cannot open"}, {4, "/in/e.contact", "Error parsing"}},
-         {{2, "/in/c.contact", "without PR_BIRTHDAY: bad date"}}, true, "disk full",
+        {0,
+         {{0, "", "empty row"}},
+         {},
+         false,
+         "",
+         "0 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst\r\n\r\n1 file skipped:\r\nRow 1: "
+         "empty row"},
+        {2,
+         {{1, "/in/b.contact", "Cannot open"}, {4, "/in/e.contact", "Error parsing"}},
+         {{2, "/in/c.contact", "without PR_BIRTHDAY: bad date"}},
+         true,
+         "disk full",
          "2 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst\r\n\r\n"
          "2 files skipped:\r\n/in/b.contact: Cannot open\r\n/in/e.contact: Error parsing\r\n\r\n"
          "1 contact converted without some values:\r\n/in/c.contact: without PR_BIRTHDAY: bad date\r\n\r\n"

@@ -53,7 +53,9 @@ struct FakeWindow
             messages.push_back(m);
         };
         s.setLblCurrentDBX = [this](std::string_view text) { event("LblCurrentDBX=" + std::string(text)); };
-        s.setLblProgessCurrent = [this](std::string_view text) { event("LblProgessCurrent=" + std::string(text)); };
+        s.setLblProgessCurrent = [this](std::string_view text) {
+            event("LblProgessCurrent=" + std::string(text));
+        };
         s.setProgressRange = [this](double min, double max) {
             event("range(" + barText(static_cast<float>(min)) + "," + barText(static_cast<float>(max)) + ")");
         };

@@ -6,9 +6,8 @@
 #include "tests/convert/sample_contacts.h"
 #include "tests/convert/store_expectations.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace tressimo::testing {
 namespace {
@@ -78,7 +77,8 @@ TEST(RealStore, EveryRowBecomesOneContactWithEveryMappedField)
     RealRun run;
     std::vector<std::string> rows;
     auto sample = [&](int n, std::size_t photo = 0) {
-        rows.push_back(run.dir.write("sample" + std::to_string(n) + ".contact", sampleContactXml(n, photo)).string());
+        rows.push_back(
+            run.dir.write("sample" + std::to_string(n) + ".contact", sampleContactXml(n, photo)).string());
         run.expected.push_back(expectedRecord(rows.back()));
     };
     sample(0);

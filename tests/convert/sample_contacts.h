@@ -79,11 +79,20 @@ inline std::string escapeXml(std::string_view text)
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '\r': out += "&#13;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '\r':
+            out += "&#13;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -108,10 +117,13 @@ inline std::string base64Photo(std::size_t bytes)
 inline std::string sampleContactXml(int n, std::size_t photoBytes = 0)
 {
     const SampleValues v = sampleValues(n);
-    const auto e = [](std::string_view name, std::string_view text) { return element(name, escapeXml(text)); };
+    const auto e = [](std::string_view name, std::string_view text) {
+        return element(name, escapeXml(text));
+    };
     std::string body;
     body += collection("c:ContactIDCollection",
-                       {entry("c:ContactID", element("c:Value", "3491442b-e305-442c-b015-" + std::to_string(100000000000 + n)))});
+                       {entry("c:ContactID", element("c:Value", "3491442b-e305-442c-b015-" +
+                                                                    std::to_string(100000000000 + n)))});
     body += collection("c:EmailAddressCollection",
                        {emailEntry("SMTP", v.email1), emailEntry("SMTP", v.email2, {}),
                         emailEntry("SMTP", v.email3, {"Personal"})});
@@ -119,25 +131,28 @@ inline std::string sampleContactXml(int n, std::size_t photoBytes = 0)
                  e("c:GivenName", v.given) + e("c:MiddleName", v.middle) + e("c:FamilyName", v.family) +
                  e("c:Suffix", v.suffix));
     body += collection("c:PhoneNumberCollection",
-                       {phoneEntry(v.officePhone, {"Voice", "Business"}), phoneEntry(v.officeFax, {"Fax", "Business"}),
-                        phoneEntry(v.cellPhone, {"Cellular"}), phoneEntry(v.pager, {"Pager"}),
-                        phoneEntry(v.homePhone, {"Voice", "Personal"}), phoneEntry(v.homeFax, {"Fax", "Personal"})});
-    body += collection("c:PhysicalAddressCollection",
-                       {addressEntry({v.workStreet, v.workCity, v.workState, v.workZip, v.workCountry}, {"Business"}),
-                        addressEntry({v.homeStreet, v.homeCity, v.homeState, v.homeZip, v.homeCountry}, {"Personal"})});
+                       {phoneEntry(v.officePhone, {"Voice", "Business"}),
+                        phoneEntry(v.officeFax, {"Fax", "Business"}), phoneEntry(v.cellPhone, {"Cellular"}),
+                        phoneEntry(v.pager, {"Pager"}), phoneEntry(v.homePhone, {"Voice", "Personal"}),
+                        phoneEntry(v.homeFax, {"Fax", "Personal"})});
+    body += collection(
+        "c:PhysicalAddressCollection",
+        {addressEntry({v.workStreet, v.workCity, v.workState, v.workZip, v.workCountry}, {"Business"}),
+         addressEntry({v.homeStreet, v.homeCity, v.homeState, v.homeZip, v.homeCountry}, {"Personal"})});
     body += collection("c:PositionCollection",
                        {entry("c:Position", e("c:Company", v.company) + e("c:Department", v.department) +
                                                 e("c:JobTitle", v.jobTitle) + e("c:Office", v.office) +
                                                 labels({"Business"}))});
     body += collection("c:UrlCollection", {valueEntry("c:Url", v.webPage, {"Business"})});
-    body += collection("c:DateCollection",
-                       {valueEntry("c:Date", isoDay(v.birthYear, v.birthMonth, v.birthDay) + "T00:00:00Z", {"wab:Birthday"}),
-                        valueEntry("c:Date", isoDay(v.weddingYear, v.weddingMonth, v.weddingDay) + "T00:00:00Z",
-                                   {"wab:Anniversary"})});
+    body += collection(
+        "c:DateCollection",
+        {valueEntry("c:Date", isoDay(v.birthYear, v.birthMonth, v.birthDay) + "T00:00:00Z", {"wab:Birthday"}),
+         valueEntry("c:Date", isoDay(v.weddingYear, v.weddingMonth, v.weddingDay) + "T00:00:00Z",
+                    {"wab:Anniversary"})});
     if (photoBytes > 0)
-        body += collection("c:PhotoCollection",
-                           {entry("c:Photo", "<c:Value c:ContentType=\"binary/bmp\">" + base64Photo(photoBytes) +
-                                                 "</c:Value>" + labels({"UserTile"}))});
+        body += collection("c:PhotoCollection", {entry("c:Photo", "<c:Value c:ContentType=\"binary/bmp\">" +
+                                                                      base64Photo(photoBytes) + "</c:Value>" +
+                                                                      labels({"UserTile"}))});
     body += e("c:Notes", v.notes);
     return contactDocument(body);
 }
@@ -149,13 +164,14 @@ inline std::string typicalContactXml(int n)
     const SampleValues v = sampleValues(n);
     std::string body;
     body += collection("c:ContactIDCollection",
-                       {entry("c:ContactID", element("c:Value", "00000179-6949-4c8c-965f-" + std::to_string(100000000000 + n)) +
+                       {entry("c:ContactID", element("c:Value", "00000179-6949-4c8c-965f-" +
+                                                                    std::to_string(100000000000 + n)) +
                                                  labels({"Preferred"}))});
     body += collection("c:EmailAddressCollection", {emailEntry("SMTP", v.email1)});
     body += name(element("c:FormattedName", v.given + " " + v.family) + element("c:FamilyName", v.family) +
                  element("c:GivenName", v.given));
-    body += collection("c:PhoneNumberCollection",
-                       {phoneEntry(v.officePhone, {"Voice", "Business"}), phoneEntry(v.homePhone, {"Voice", "Personal"})});
+    body += collection("c:PhoneNumberCollection", {phoneEntry(v.officePhone, {"Voice", "Business"}),
+                                                   phoneEntry(v.homePhone, {"Voice", "Personal"})});
     return contactDocument(body);
 }
 

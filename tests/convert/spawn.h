@@ -3,14 +3,13 @@
 // its exit status, standard output and standard error.
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 extern char** environ;

@@ -12,11 +12,10 @@
 #include "tests/convert/spawn.h"
 #include "tests/pst/oracle/pst_oracle.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -117,7 +116,8 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
         const char* key;
         const char* localLid;
         const std::optional<double>* date;
-    } dates[] = {{"birthday", "0x80DE", &r.eContact_BirthDay}, {"wedding_anniversary", "0x80DF", &r.eContact_Anniversary}};
+    } dates[] = {{"birthday", "0x80DE", &r.eContact_BirthDay},
+                 {"wedding_anniversary", "0x80DF", &r.eContact_Anniversary}};
     for (const auto& d : dates) {
         const nlohmann::json* local = namedValue(item, d.localLid);
         if (!*d.date) {
@@ -132,7 +132,8 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
 }
 
 // The vCards readpst writes for the contacts folder, one text each.
-inline std::vector<std::string> readpstVCards(const std::filesystem::path& pst, const std::filesystem::path& scratch)
+inline std::vector<std::string> readpstVCards(const std::filesystem::path& pst,
+                                              const std::filesystem::path& scratch)
 {
     const auto target = scratch / "readpst";
     std::filesystem::create_directories(target);
@@ -185,15 +186,17 @@ inline void expectPstHolds(const std::filesystem::path& pst, const std::vector<c
         const contacts::ContactRecord& r = *named[i];
         SCOPED_TRACE(cards[i]);
         if (!r.eContact_LastName.empty() || !r.eContact_FirstName.empty()) {
-            EXPECT_NE(cards[i].find("N:" + r.eContact_LastName + ";" + r.eContact_FirstName + ";"), std::string::npos);
+            EXPECT_NE(cards[i].find("N:" + r.eContact_LastName + ";" + r.eContact_FirstName + ";"),
+                      std::string::npos);
         }
         for (const std::string* email : {&r.eContact_Email, &r.eContact_Email2, &r.eContact_Email3}) {
             if (!email->empty()) {
                 EXPECT_NE(cards[i].find("EMAIL:" + *email + "\n"), std::string::npos) << *email;
             }
         }
-        for (const std::string* phone : {&r.eContact_OfficePhone, &r.eContact_HomePhone, &r.eContact_CellPhone,
-                                         &r.eContact_OfficeFax, &r.eContact_HomeFax, &r.eContact_Pager}) {
+        for (const std::string* phone :
+             {&r.eContact_OfficePhone, &r.eContact_HomePhone, &r.eContact_CellPhone, &r.eContact_OfficeFax,
+              &r.eContact_HomeFax, &r.eContact_Pager}) {
             if (!phone->empty()) {
                 EXPECT_NE(cards[i].find(":" + *phone + "\n"), std::string::npos) << *phone;
             }

@@ -4,9 +4,8 @@
 #include "outlook/contact_item_writer.h"
 #include "tests/outlook/fake_session.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <set>
 
 namespace tressimo::testing {
@@ -48,19 +47,40 @@ Written write(const ContactRecord& record, std::vector<std::string> refusals = {
     return w;
 }
 
-const std::vector<std::string> kPutOrder = {
-    "FirstName",        "MiddleName",         "LastName",
-    "JobTitle",         "CompanyName",        "BusinessTelephoneNumber",
-    "BusinessFaxNumber", "HomeTelephoneNumber", "HomeFaxNumber",
-    "MobileTelephoneNumber", "PagerNumber",   "BusinessAddressStreet",
-    "BusinessAddressCity", "BusinessAddressState", "BusinessAddressPostalCode",
-    "BusinessAddressCountry", "HomeAddressStreet", "HomeAddressCity",
-    "HomeAddressState", "HomeAddressPostalCode", "HomeAddressCountry",
-    "Email1Address",    "Email2Address",      "Email3Address",
-    "WebPage",          "IMAddress",          "Categories",
-    "Department",       "OfficeLocation",     "Profession",
-    "ManagerName",      "AssistantName",      "Spouse",
-    "Body"};
+const std::vector<std::string> kPutOrder = {"FirstName",
+                                            "MiddleName",
+                                            "LastName",
+                                            "JobTitle",
+                                            "CompanyName",
+                                            "BusinessTelephoneNumber",
+                                            "BusinessFaxNumber",
+                                            "HomeTelephoneNumber",
+                                            "HomeFaxNumber",
+                                            "MobileTelephoneNumber",
+                                            "PagerNumber",
+                                            "BusinessAddressStreet",
+                                            "BusinessAddressCity",
+                                            "BusinessAddressState",
+                                            "BusinessAddressPostalCode",
+                                            "BusinessAddressCountry",
+                                            "HomeAddressStreet",
+                                            "HomeAddressCity",
+                                            "HomeAddressState",
+                                            "HomeAddressPostalCode",
+                                            "HomeAddressCountry",
+                                            "Email1Address",
+                                            "Email2Address",
+                                            "Email3Address",
+                                            "WebPage",
+                                            "IMAddress",
+                                            "Categories",
+                                            "Department",
+                                            "OfficeLocation",
+                                            "Profession",
+                                            "ManagerName",
+                                            "AssistantName",
+                                            "Spouse",
+                                            "Body"};
 
 // The whole conversation for a record with every field and both dates set.
 std::vector<std::string> fullConversation()
@@ -104,9 +124,9 @@ std::vector<std::string> fullConversation()
         {"Body", r.eContact_Comments}};
     for (const auto& [name, text] : puts)
         calls.push_back("put(" + name + "," + text + ")");
-    for (const auto& write : {"setProperty(0x3A420040,date 29000)", "setProperty(0x3A410040,date 38000)",
-                              "setProperty(0x3A45001F,v:eContact_Title)",
-                              "setProperty(0x3A05001F,v:eContact_Suffix)"}) {
+    for (const auto& write :
+         {"setProperty(0x3A420040,date 29000)", "setProperty(0x3A410040,date 38000)",
+          "setProperty(0x3A45001F,v:eContact_Title)", "setProperty(0x3A05001F,v:eContact_Suffix)"}) {
         calls.push_back("MAPIOBJECT()");
         calls.push_back(write);
         calls.push_back("saveChanges()");
@@ -286,9 +306,9 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
 {
     enum class Then {
         AllOtherCalls,
-        NothingMore,          // the store, folder or item is missing
-        NoSaveOfThatWrite,    // HrSetOneProp commits only after its write went through
-        NoPropertyWrites,     // no message object to write on
+        NothingMore,       // the store, folder or item is missing
+        NoSaveOfThatWrite, // HrSetOneProp commits only after its write went through
+        NoPropertyWrites,  // no message object to write on
     };
     struct Case
     {
@@ -321,8 +341,8 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
         const Written w = write(everyFieldSet(), {c.refusal});
         EXPECT_EQ(w.result.saved, c.saved);
         EXPECT_EQ(w.result.firstFailedStep, c.firstStep);
-        const auto refused = std::find_if(full.begin(), full.end(),
-                                          [&](const std::string& call) { return call.starts_with(c.refusal); });
+        const auto refused = std::find_if(
+            full.begin(), full.end(), [&](const std::string& call) { return call.starts_with(c.refusal); });
         ASSERT_NE(refused, full.end());
         EXPECT_EQ(w.result.firstError, "refused: " + *refused);
         EXPECT_EQ(w.result.refusedSteps, c.refusedSteps);

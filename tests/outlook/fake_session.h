@@ -10,13 +10,12 @@
 
 #include "mapi/mapi.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace tressimo::testing {
@@ -191,7 +190,8 @@ public:
     mapi::RDOStore& AddPSTStore(const std::filesystem::path& path, int format,
                                 const std::string& displayName) override
     {
-        m_world->call("AddPSTStore(" + path.string() + "," + std::to_string(format) + "," + displayName + ")");
+        m_world->call("AddPSTStore(" + path.string() + "," + std::to_string(format) + "," + displayName +
+                      ")");
         if (m_world->createFiles) {
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
             if (fd < 0)
