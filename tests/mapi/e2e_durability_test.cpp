@@ -193,31 +193,6 @@ struct KilledRun
     bool done = false;
 };
 
-// The checker's errors on a file a killed writer left. A writer killed while growing the file
-// leaves new regions past the end of file its last header records (the node database extends
-// the file before it may commit the extension); the checker counts that tail against the
-// header. Such a file is accepted when the store up to the recorded end is sound.
-std::string errorsOfKilledFile(const fs::path& path)
-{
-    pst::Bytes bytes;
-    {
-        const std::string text = readText(path);
-        bytes.assign(text.begin(), text.end());
-    }
-    const std::string all = violations(bytes);
-    const std::uint64_t recordedEnd = pst::check::PstReader::fromBytes(bytes).header().fileEof;
-    if (all.empty() || recordedEnd >= bytes.size())
-        return all;
-    for (std::size_t start = 0, end; (end = all.find('\n', start)) != std::string::npos; start = end + 1) {
-        const std::string line = all.substr(start, end - start);
-        if (line.rfind("HEADER_FILE_EOF ", 0) != 0 && line.rfind("HEADER_AMAP_LAST ", 0) != 0 &&
-            line.rfind("HEADER_AMAP_FREE ", 0) != 0)
-            return all;
-    }
-    bytes.resize(recordedEnd);
-    return violations(bytes);
-}
-
 KilledRun runAndKill(const fs::path& pst, std::chrono::microseconds after)
 {
     int out[2];
@@ -277,7 +252,10 @@ TEST(E2eDurability, AWriterKilledAtAnyMomentLeavesAFileTheReadersAccept)
             EXPECT_FALSE(run.created);
             continue;
         }
-        EXPECT_EQ(errorsOfKilledFile(pst), "");
+        // A writer killed while growing the file leaves regions past the header's end of file;
+        // the checker sets them aside with a note.
+        const std::string text = readText(pst);
+        EXPECT_EQ(violations(pst::Bytes(text.begin(), text.end())), "");
         const auto reader = pst::check::PstReader::open(pst);
         EXPECT_GE(contactsIn(reader), run.lastCommitted);
         const auto pypff = runProgram({"/usr/bin/python3", E2E_PYPFF_COUNT, pst.string(), "Contacts"});
