@@ -114,7 +114,7 @@ QString displayTextOf(std::string_view path)
 #endif
 }
 
-QByteArray fileUrlOf(std::string_view path, std::string_view fragment)
+QByteArray fileUrlOf(std::string_view path)
 {
     std::string absolute(path);
     const bool hasRoot = (!absolute.empty() && absolute.front() == kPathSeparator) ||
@@ -138,10 +138,6 @@ QByteArray fileUrlOf(std::string_view path, std::string_view fragment)
 #else
     percentEncode(url, absolute, "/");
 #endif
-    if (!fragment.empty()) {
-        url += '#';
-        percentEncode(url, fragment, "");
-    }
     return url;
 }
 

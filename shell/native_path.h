@@ -22,8 +22,8 @@ std::string nativePathOf(const QString& path);
 // not valid UTF-8. For display only; never use it to open the file.
 QString displayTextOf(std::string_view path);
 
-// A file URL naming exactly these bytes ("file:///home/ann/a%FF.contact"), with an optional
-// fragment (without its '#'). A relative path is taken from the current folder.
-QByteArray fileUrlOf(std::string_view path, std::string_view fragment = {});
+// A file URL naming exactly these bytes ("file:///home/ann/a%FF.contact"). A relative path is
+// taken from the current folder.
+QByteArray fileUrlOf(std::string_view path);
 
 } // namespace tressimo::shell

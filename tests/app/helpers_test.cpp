@@ -63,27 +63,6 @@ TEST(NativePath, RecoversTheBytesOfNamesQtCannotSpell)
     EXPECT_EQ(shell::displayTextOf(odd), q(odd));
 }
 
-TEST(NativePath, FileUrlsNameTheBytesExactly)
-{
-    application();
-    const struct
-    {
-        std::string path, fragment;
-        QByteArray url;
-    } cases[] = {
-        {"/usr/share/doc/tressimo/manual.html", "", "file:///usr/share/doc/tressimo/manual.html"},
-        {"/usr/share/doc/tressimo/manual.html", "troubleshooting",
-         "file:///usr/share/doc/tressimo/manual.html#troubleshooting"},
-        {"/home/ann/My Contacts/Zo\xEB #1?.html", "", "file:///home/ann/My%20Contacts/Zo%EB%20%231%3F.html"},
-        {"/home/ann/Zo\xC3\xAB.html", "a b", "file:///home/ann/Zo%C3%AB.html#a%20b"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(shell::fileUrlOf(c.path, c.fragment), c.url) << c.path;
-    // A relative path is taken from the current folder.
-    EXPECT_EQ(shell::fileUrlOf("docs/manual.html"),
-              shell::fileUrlOf(shell::nativePathOf(QDir::currentPath()) + "/docs/manual.html"));
-}
-
 // ---------------------------------------------------------------------------------------
 // OpenDocument and BrowseForFolder
 
@@ -100,7 +79,8 @@ TEST(OpenDocument, OpensAddressesAsTheyAreAndPathsAsFileUrls)
         {"mailto:help@example.com", "mailto:help@example.com"},
         {"file:///usr/share/doc/tressimo/manual.html#use", "file:///usr/share/doc/tressimo/manual.html#use"},
         {"/usr/share/doc/tressimo/manual.html", "file:///usr/share/doc/tressimo/manual.html"},
-        {"/home/ann/Zo\xEB.html", "file:///home/ann/Zo%EB.html"},
+        {"/home/ann/My Contacts/Zo\xEB #1?.html", "file:///home/ann/My%20Contacts/Zo%EB%20%231%3F.html"},
+        {"/home/ann/Zo\xC3\xAB.html", "file:///home/ann/Zo%C3%AB.html"},
     };
     for (const auto& c : cases) {
         FakeOpener opener;
@@ -112,6 +92,11 @@ TEST(OpenDocument, OpensAddressesAsTheyAreAndPathsAsFileUrls)
         ASSERT_EQ(opener.opened.size(), 1u) << c.document;
         EXPECT_EQ(opener.opened[0].toEncoded(), QByteArray(c.url));
     }
+    // A relative path is taken from the current folder.
+    FakeOpener opener;
+    shell::OpenDocument("docs/manual.html", opener);
+    ASSERT_EQ(opener.opened.size(), 1u);
+    EXPECT_EQ(opener.opened[0].toLocalFile(), QDir::current().filePath(QStringLiteral("docs/manual.html")));
 }
 
 struct ThrowingChooser : shell::FolderChooser

@@ -126,6 +126,11 @@ struct ExitCase
     bool asked, closed;
 };
 
+void PrintTo(const ExitCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class ExitAndClose : public WindowTest, public ::testing::WithParamInterface<ExitCase>
 {
 };
