@@ -143,7 +143,9 @@ QImage drawBanner()
     drawIconShapes(p);
     p.restore();
 
-    const QFont base = windowFont();
+    // The window's family, at its natural width: the banner is a picture, not the layout.
+    QFont base = windowFont();
+    base.setStretch(QFont::Unstretched);
     QFont title = base;
     title.setBold(true);
     title.setPixelSize(30);
@@ -152,7 +154,7 @@ QImage drawBanner()
     p.drawText(QPointF(96, 47), QStringLiteral("Tressimo"));
 
     QFont subtitle = base;
-    subtitle.setPixelSize(13);
+    subtitle.setPixelSize(12);
     p.setFont(subtitle);
     p.setPen(QColor(0xD6, 0xE6, 0xF5));
     p.drawText(QPointF(97, 70), QStringLiteral("Windows Contacts to Outlook, in one data file"));
