@@ -20,7 +20,9 @@ public:
     {
         QMessageBox box(parent);
         box.setWindowTitle(message.title);
-        box.setText(message.text);
+        // Messages break their lines with CR LF, as Windows message boxes take them; Qt's
+        // labels break at LF alone.
+        box.setText(QString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         box.setTextFormat(Qt::PlainText);
         switch (message.icon) {
         case MessageIcon::None:
