@@ -37,6 +37,9 @@ const char kFileFilter[] = "Windows Contacts (*.contact)";
 const char kFolderTitle[] = "Choose Windows Contacts Folder...";
 const char kClearQuestion[] = "Do you want to clear all the files in the list\r\n Proceed?";
 const char kExitQuestion[] = "Are you sure you want to exit now?";
+// Numbers for failures that carry none of their own, as the Basic run-time numbers them.
+constexpr int kOutOfMemory = 7;
+constexpr int kInternalError = 51;
 
 const ControlPlace& placeOf(std::string_view name)
 {
@@ -186,7 +189,10 @@ frmStep1::frmStep1(WindowServices services, QWidget* parent)
     m_model = new FileListModel(m_fileList, this);
     m_fileList.setYield([this] { yield(); });
     m_fileList.addObserver([this](filelist::FileList::Change, int) { listChanged(); });
-    m_pump.setBeforeEvents([this] { refreshListViews(); });
+    m_pump.setBeforeEvents([this] {
+        if (m_listViewsStale)
+            refreshListViews();
+    });
 
     buildControls();
     m_helpAddress = convert::troubleshootingAddress(std::filesystem::path(m_services.manualPath));
@@ -387,10 +393,10 @@ void frmStep1::cmdAdd_Click()
             showError(error.number(), QString::fromUtf8(error.what()));
         } catch (const std::bad_alloc&) {
             busy.end();
-            showError(7, QStringLiteral("Out of memory"));
+            showError(kOutOfMemory, QStringLiteral("Out of memory"));
         } catch (const std::exception& error) {
             busy.end();
-            showError(51, QString::fromUtf8(error.what()));
+            showError(kInternalError, QString::fromUtf8(error.what()));
         }
     }
     endIfClosed();
@@ -462,12 +468,12 @@ void frmStep1::addFolderFiles(std::string folder)
     } catch (const std::bad_alloc&) {
         wait.restore();
         busy.end();
-        showError(7, QStringLiteral("Out of memory"));
+        showError(kOutOfMemory, QStringLiteral("Out of memory"));
         return;
     } catch (const std::exception& error) {
         wait.restore();
         busy.end();
-        showError(51, QString::fromUtf8(error.what()));
+        showError(kInternalError, QString::fromUtf8(error.what()));
         return;
     }
     wait.restore();
