@@ -477,8 +477,9 @@ void frmStep1::addFolderFiles(std::string folder)
         return;
     }
     wait.restore();
-    // Also when the list already held files: no .contact file found disables Convert.
-    m_convertWanted = found > 0;
+    // A folder without .contact files leaves Convert as the list allows: files added earlier
+    // can still be converted.
+    m_convertWanted = found > 0 || !m_fileList.isEmpty();
     busy.end();
     Message message;
     message.text = QString::number(found) + QStringLiteral(" Email Messages Found.");

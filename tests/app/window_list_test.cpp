@@ -248,13 +248,12 @@ TEST_F(AddFolder, AppendsEveryContactFileOfTheTreeBreadthFirst)
           tree + "sub/inner/c.Contact"},
          {"2", "2"},
          true},
-        // Kept as the command always did: a folder without .contact files disables Convert even
-        // when the list already holds files.
+        // The files listed before stay convertible.
         {"a folder without .contact files after one with them",
          {q(tree + "sub"), q(root + "/empty")},
          {tree + "sub/Deep.CONTACT", tree + "sub/inner/c.Contact"},
          {"2", "0"},
-         false},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
