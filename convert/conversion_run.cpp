@@ -1,6 +1,6 @@
 #include "convert/conversion_run.h"
 
-#include "contacts/contact_document.h"
+#include "convert/read_ahead.h"
 #include "outlook/contact_item_writer.h"
 #include "shell/folder_of_path.h"
 #include "shell/path_rules.h"
@@ -90,20 +90,6 @@ void updateCurrentFolder(std::optional<std::string_view> afterDrive, std::string
         currentFolder.pop_back();
 }
 
-// The row's file, by its exact bytes; a row with blanks at its ends that names no file so is
-// tried trimmed, as the list's text may carry blanks its file name lacks.
-contacts::ContactDocument loadRow(const std::string& rowText, std::string_view trimmed)
-{
-    contacts::ContactDocument document = contacts::ContactDocument::load(std::filesystem::path(rowText));
-    if (document.loaded() || trimmed.size() == rowText.size())
-        return document;
-    contacts::ContactDocument second =
-        contacts::ContactDocument::load(std::filesystem::path(std::string(trimmed)));
-    if (second.loaded())
-        return second;
-    return document;
-}
-
 void appendProblems(std::string& text, std::string_view heading, const std::vector<RowProblem>& problems)
 {
     if (problems.empty())
@@ -137,6 +123,11 @@ void ConversionRun::requestStop()
 {
     if (m_running)
         m_stopRequested = true;
+}
+
+void ConversionRun::setBeforeReadingRow(ReadAhead::BeforeRow hook)
+{
+    m_beforeReadingRow = std::move(hook);
 }
 
 void ConversionRun::yield()
@@ -214,25 +205,31 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     }
     result.outcome = RunOutcome::Finished;
 
-    // The loop: every failing step is skipped, and the rows go on.
+    // The loop: every failing step is skipped, and the rows go on. The rows' files are read
+    // on a second thread while the rows before them are written; it starts only now that the
+    // store is set up, from a copy of the rows, and is stopped and joined however the loop
+    // ends (declared after the session, so it ends first also when an exception leaves).
     m_currentFolder.clear();
     const int lastRow = grdFiles1.Rows() - 1;
     result.rows = lastRow + 1;
+    ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow);
+    ReadRow read;
     for (int r = 0; r <= lastRow; ++r) {
         if (r >= grdFiles1.Rows()) {
             // The list shrank under the run; the rows it lost cannot be converted.
             result.notReached = lastRow + 1 - r;
             break;
         }
-        const std::string rowText = grdFiles1.text(r);
         yield();
         if (stopRequested()) {
             result.stopped = true;
             result.notReached = lastRow + 1 - r;
             break;
         }
-        convertRow(grdFiles1, rowText, r, *objSession, storeID, result);
+        convertRow(grdFiles1, reader, read, r, *objSession, storeID, result);
     }
+    // The reader ends after the file it is reading, before the store is closed.
+    reader.stop();
 
     // Finishing: Logoff commits and closes the store.
     yield();
@@ -249,25 +246,28 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     return result;
 }
 
-void ConversionRun::convertRow(const filelist::FileList& grdFiles1, const std::string& rowText, int row,
+void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& reader, ReadRow& read, int row,
                                mapi::RDOSession& session, const std::string& storeID, RunResult& result)
 {
     auto& s = m_surroundings;
-    m_record.reset();
+    const std::string& rowText = reader.row(row);
     const std::string_view trimmed = contacts::trimBlanks(rowText);
     const std::optional<std::string_view> afterDrive = shell::textAfterDrive(trimmed);
     updateCurrentFolder(afterDrive, m_currentFolder);
 
+    // The record as reading left it: reset, then filled from the row's file. The previous
+    // row's record goes back to the reader with the next take.
+    reader.take(read);
+    std::swap(m_record, read.record);
     if (trimmed.empty()) {
         result.skipped.push_back({row, rowText, "empty row"});
     } else {
         try {
-            // One document at a time: it lives for this row only.
-            const contacts::ContactDocument document = loadRow(rowText, trimmed);
-            if (!document.loaded()) {
-                result.skipped.push_back({row, rowText, document.error()});
+            if (read.thrown)
+                std::rethrow_exception(read.thrown);
+            if (!read.loaded) {
+                result.skipped.push_back({row, rowText, read.error});
             } else {
-                contacts::DisplayNode(document.document(), m_record, m_context);
                 const outlook::ContactItemResult item = outlook::CreateContactItem(
                     session, storeID, kContactsFolder, contacts::handOver(m_record));
                 if (!item.saved) {

@@ -4,7 +4,7 @@
 // window and the command line drive this same code; it reaches its surroundings only
 // through RunSurroundings, so tests drive it with fakes.
 //
-// A front end makes one ConversionRun and keeps it (it holds the record the rows reuse):
+// A front end makes one ConversionRun and keeps it (it holds the record of the last row):
 //   ConversionRun run(surroundings, troubleshootingAddress(manualPath));
 //   RunResult result = run.CmdExtractDBX_Click(fileList);   // on "Convert"
 //   if (result.outcome == RunOutcome::Finished) show(summaryMessage(result));
@@ -12,9 +12,15 @@
 // setConvertEnabled and setListCommandsEnabled) and enables both again however it ends; Help
 // and Exit stay with the front end. Exit during a run: requestStop() from the yield, then
 // close the window once CmdExtractDBX_Click has returned (the store is committed by then).
+//
+// The rows' files are loaded and read on a second thread, a bounded number of rows ahead of
+// the row being written (see read_ahead.h). Everything else stays on the calling thread, in
+// row order: the session, the surroundings, the file list and the yields, so what a run does
+// and shows is the same as if it read each row itself. The reading thread starts once the
+// store is set up and has ended when CmdExtractDBX_Click returns, however it returns.
 
-#include "contacts/contact_reader.h"
 #include "contacts/contact_record.h"
+#include "convert/read_ahead.h"
 #include "convert/run_names.h"
 #include "filelist/file_list.h"
 #include "filelist/path_logger.h"
@@ -127,6 +133,10 @@ public:
     void requestStop();
     bool running() const { return m_running; }
 
+    // Called on the reading thread before each row's file is read (see ReadAhead::BeforeRow):
+    // for tests, to slow reading down and see how far ahead of the writing it runs.
+    void setBeforeReadingRow(ReadAhead::BeforeRow hook);
+
     // The contact record as the last row left it.
     const contacts::ContactRecord& record() const { return m_record; }
 
@@ -134,19 +144,22 @@ private:
     bool stopRequested() const { return m_stopRequested; }
     void yield();
     RunResult setUpAndConvert(const filelist::FileList& grdFiles1);
-    void convertRow(const filelist::FileList& grdFiles1, const std::string& rowText, int row,
+    void convertRow(const filelist::FileList& grdFiles1, ReadAhead& reader, ReadRow& read, int row,
                     mapi::RDOSession& session, const std::string& storeID, RunResult& result);
 
     RunSurroundings m_surroundings;
     std::string m_helpAddress;
     bool m_running = false;
     bool m_stopRequested = false;
-    // The window-level record and reader state, reused for every row of every run.
+    // The window-level record: what reading the last row taken gave.
     contacts::ContactRecord m_record;
-    contacts::ContactReaderContext m_context;
+    ReadAhead::BeforeRow m_beforeReadingRow;
     // The folder text of the status label, kept from row to row (a row without one keeps it).
     std::string m_currentFolder;
 };
+
+// How far the reading of the rows may run ahead of the writing.
+inline constexpr ReadAheadLimits kReadAheadLimits{};
 
 // The folder chooser's title.
 inline constexpr std::string_view kSaveFolderTitle = "Choose Folder to Save...";

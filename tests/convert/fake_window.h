@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace tressimo::testing {
 
@@ -37,7 +39,14 @@ struct FakeWindow
     std::function<void()> inChooser;
     std::function<void(int)> inYield;
 
-    void event(std::string text) { world->calls.push_back("window:" + std::move(text)); }
+    // The thread that made the window: the only one that may touch it.
+    std::thread::id owner = std::this_thread::get_id();
+
+    void event(std::string text)
+    {
+        EXPECT_EQ(std::this_thread::get_id(), owner) << "window:" << text << " from another thread";
+        world->calls.push_back("window:" + std::move(text));
+    }
 
     convert::RunSurroundings surroundings()
     {
@@ -72,6 +81,7 @@ struct FakeWindow
                 inYield(yields);
         };
         s.clock = [this] {
+            EXPECT_EQ(std::this_thread::get_id(), owner) << "clock read from another thread";
             const convert::LocalTime t = times.front();
             if (times.size() > 1)
                 times.pop_front();

@@ -1,0 +1,177 @@
+#include "convert/read_ahead.h"
+
+#include "contacts/contact_document.h"
+
+#include <algorithm>
+#include <cassert>
+#include <stdexcept>
+#include <system_error>
+
+namespace tressimo::convert {
+
+namespace {
+
+// The row's file, by its exact bytes; a row with blanks at its ends that names no file so is
+// tried trimmed, as the list's text may carry blanks its file name lacks.
+contacts::ContactDocument loadRow(const std::string& rowText, std::string_view trimmed)
+{
+    contacts::ContactDocument document = contacts::ContactDocument::load(std::filesystem::path(rowText));
+    if (document.loaded() || trimmed.size() == rowText.size())
+        return document;
+    contacts::ContactDocument second =
+        contacts::ContactDocument::load(std::filesystem::path(std::string(trimmed)));
+    if (second.loaded())
+        return second;
+    return document;
+}
+
+// A result's start values. Texts keep their storage for the next file, unless a huge one
+// would keep its memory circulating through the ring long after its file.
+void clearForReuse(ReadRow& row)
+{
+    constexpr std::size_t kKeptCapacity = 16 * 1024;
+    row.record.reset();
+    for (const contacts::ContactField& field : contacts::kContactFields) {
+        if (field.kind == contacts::ContactFieldKind::Text &&
+            (row.record.*field.text).capacity() > kKeptCapacity)
+            std::string().swap(row.record.*field.text);
+    }
+    row.loaded = false;
+    row.error.clear();
+    row.thrown = nullptr;
+}
+
+} // namespace
+
+ReadAhead::ReadAhead(std::vector<std::string> rows, ReadAheadLimits limits, BeforeRow beforeRow)
+    : m_rows(std::move(rows)), m_limits{std::max<std::size_t>(limits.rows, 1), limits.bytes},
+      m_beforeRow(std::move(beforeRow)), m_slots(m_limits.rows)
+{
+    try {
+        m_thread = std::thread(&ReadAhead::readRows, this);
+    } catch (const std::system_error&) {
+        // No thread to be had (a process limit, say): the rows are read one by one as they
+        // are taken, as if there were no reader.
+        m_inline = true;
+    }
+}
+
+ReadAhead::~ReadAhead()
+{
+    stop();
+}
+
+void ReadAhead::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_space.notify_one();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void ReadAhead::take(ReadRow& row)
+{
+    assert(m_taken < rowCount());
+    if (m_inline) {
+        readRow(m_taken++, row);
+        return;
+    }
+
+    bool wakeReader = false;
+    {
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [this] { return m_queued > 0 || m_readerEnded; });
+        if (m_queued == 0) {
+            if (m_readerFailure)
+                std::rethrow_exception(m_readerFailure);
+            assert(!"a row taken after a stop, or past the last row");
+            throw std::logic_error("No row is left to take.");
+        }
+        std::swap(row, m_slots[m_first]);
+        m_first = (m_first + 1) % m_slots.size();
+        --m_queued;
+        m_queuedBytes -= heldBytes(row);
+        ++m_taken;
+        if (m_heldBack && m_queued <= m_limits.rows / 2 && m_queuedBytes <= m_limits.bytes / 2) {
+            m_heldBack = false;
+            wakeReader = true;
+        }
+    }
+    if (wakeReader)
+        m_space.notify_one();
+}
+
+void ReadAhead::readRows()
+{
+    std::exception_ptr failure;
+    try {
+        for (int r = 0; r < rowCount(); ++r) {
+            std::unique_lock lock(m_mutex);
+            if (m_queued >= m_limits.rows || (m_queued > 0 && m_queuedBytes >= m_limits.bytes))
+                m_heldBack = true;
+            m_space.wait(lock, [this] { return m_stopping || !m_heldBack; });
+            if (m_stopping)
+                break;
+            // The slot after the queued ones stays there while rows are taken.
+            assert(m_queued < m_slots.size());
+            ReadRow& slot = m_slots[(m_first + m_queued) % m_slots.size()];
+            lock.unlock();
+            readRow(r, slot);
+            const std::size_t bytes = heldBytes(slot);
+            lock.lock();
+            if (m_stopping)
+                break;
+            ++m_queued;
+            m_queuedBytes += bytes;
+            lock.unlock();
+            m_ready.notify_one();
+        }
+    } catch (...) {
+        // Only the queue's own locking can get here; a row's reading keeps what it throws.
+        failure = std::current_exception();
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_readerEnded = true;
+        m_readerFailure = failure;
+    }
+    m_ready.notify_one();
+}
+
+void ReadAhead::readRow(int row, ReadRow& into)
+{
+    clearForReuse(into);
+    const std::string& text = m_rows[static_cast<std::size_t>(row)];
+    const std::string_view trimmed = contacts::trimBlanks(text);
+    if (trimmed.empty())
+        return; // a blank row names no file: nothing to read
+    try {
+        if (m_beforeRow)
+            m_beforeRow(row);
+        // One document at a time: it lives while its row is read.
+        const contacts::ContactDocument document = loadRow(text, trimmed);
+        if (!document.loaded()) {
+            into.error = document.error();
+        } else {
+            contacts::DisplayNode(document.document(), into.record, m_context);
+            into.loaded = true;
+        }
+    } catch (...) {
+        into.thrown = std::current_exception();
+    }
+}
+
+std::size_t ReadAhead::heldBytes(const ReadRow& row)
+{
+    std::size_t bytes = sizeof(ReadRow) + row.error.size();
+    for (const contacts::ContactField& field : contacts::kContactFields) {
+        if (field.kind == contacts::ContactFieldKind::Text)
+            bytes += (row.record.*field.text).size();
+    }
+    return bytes;
+}
+
+} // namespace tressimo::convert
