@@ -115,7 +115,8 @@ std::string countOf(std::size_t n, std::string_view one, std::string_view many)
 } // namespace
 
 ConversionRun::ConversionRun(RunSurroundings surroundings, std::string helpAddress)
-    : m_surroundings(std::move(surroundings)), m_helpAddress(std::move(helpAddress))
+    : m_surroundings(std::move(surroundings)), m_helpAddress(std::move(helpAddress)),
+      m_lastRead(std::make_unique<ReadRow>())
 {
 }
 
@@ -213,7 +214,6 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     const int lastRow = grdFiles1.Rows() - 1;
     result.rows = lastRow + 1;
     ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow);
-    ReadRow read;
     for (int r = 0; r <= lastRow; ++r) {
         if (r >= grdFiles1.Rows()) {
             // The list shrank under the run; the rows it lost cannot be converted.
@@ -226,7 +226,7 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
             result.notReached = lastRow + 1 - r;
             break;
         }
-        convertRow(grdFiles1, reader, read, r, *objSession, storeID, result);
+        convertRow(grdFiles1, reader, r, *objSession, storeID, result);
     }
     // The reader ends after the file it is reading, before the store is closed.
     reader.stop();
@@ -246,7 +246,7 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     return result;
 }
 
-void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& reader, ReadRow& read, int row,
+void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& reader, int row,
                                mapi::RDOSession& session, const std::string& storeID, RunResult& result)
 {
     auto& s = m_surroundings;
@@ -256,9 +256,9 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
     updateCurrentFolder(afterDrive, m_currentFolder);
 
     // The record as reading left it: reset, then filled from the row's file. The previous
-    // row's record goes back to the reader with the next take.
-    reader.take(read);
-    std::swap(m_record, read.record);
+    // row's goes back to the reader.
+    reader.take(m_lastRead);
+    const ReadRow& read = *m_lastRead;
     if (trimmed.empty()) {
         result.skipped.push_back({row, rowText, "empty row"});
     } else {
@@ -269,7 +269,7 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
                 result.skipped.push_back({row, rowText, read.error});
             } else {
                 const outlook::ContactItemResult item = outlook::CreateContactItem(
-                    session, storeID, kContactsFolder, contacts::handOver(m_record));
+                    session, storeID, kContactsFolder, contacts::handOver(read.record));
                 if (!item.saved) {
                     result.skipped.push_back(
                         {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});

@@ -138,21 +138,21 @@ public:
     void setBeforeReadingRow(ReadAhead::BeforeRow hook);
 
     // The contact record as the last row left it.
-    const contacts::ContactRecord& record() const { return m_record; }
+    const contacts::ContactRecord& record() const { return m_lastRead->record; }
 
 private:
     bool stopRequested() const { return m_stopRequested; }
     void yield();
     RunResult setUpAndConvert(const filelist::FileList& grdFiles1);
-    void convertRow(const filelist::FileList& grdFiles1, ReadAhead& reader, ReadRow& read, int row,
+    void convertRow(const filelist::FileList& grdFiles1, ReadAhead& reader, int row,
                     mapi::RDOSession& session, const std::string& storeID, RunResult& result);
 
     RunSurroundings m_surroundings;
     std::string m_helpAddress;
     bool m_running = false;
     bool m_stopRequested = false;
-    // The window-level record: what reading the last row taken gave.
-    contacts::ContactRecord m_record;
+    // What reading the last row taken gave: the window-level record, and the row's error.
+    std::unique_ptr<ReadRow> m_lastRead;
     ReadAhead::BeforeRow m_beforeReadingRow;
     // The folder text of the status label, kept from row to row (a row without one keeps it).
     std::string m_currentFolder;

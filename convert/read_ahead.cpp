@@ -47,6 +47,8 @@ ReadAhead::ReadAhead(std::vector<std::string> rows, ReadAheadLimits limits, Befo
     : m_rows(std::move(rows)), m_limits{std::max<std::size_t>(limits.rows, 1), limits.bytes},
       m_beforeRow(std::move(beforeRow)), m_slots(m_limits.rows)
 {
+    for (auto& slot : m_slots)
+        slot = std::make_unique<ReadRow>();
     try {
         m_thread = std::thread(&ReadAhead::readRows, this);
     } catch (const std::system_error&) {
@@ -72,11 +74,13 @@ void ReadAhead::stop()
         m_thread.join();
 }
 
-void ReadAhead::take(ReadRow& row)
+void ReadAhead::take(std::unique_ptr<ReadRow>& row)
 {
     assert(m_taken < rowCount());
+    if (!row)
+        row = std::make_unique<ReadRow>();
     if (m_inline) {
-        readRow(m_taken++, row);
+        readRow(m_taken++, *row);
         return;
     }
 
@@ -93,7 +97,7 @@ void ReadAhead::take(ReadRow& row)
         std::swap(row, m_slots[m_first]);
         m_first = (m_first + 1) % m_slots.size();
         --m_queued;
-        m_queuedBytes -= heldBytes(row);
+        m_queuedBytes -= heldBytes(*row);
         ++m_taken;
         if (m_heldBack && m_queued <= m_limits.rows / 2 && m_queuedBytes <= m_limits.bytes / 2) {
             m_heldBack = false;
@@ -117,7 +121,7 @@ void ReadAhead::readRows()
                 break;
             // The slot after the queued ones stays there while rows are taken.
             assert(m_queued < m_slots.size());
-            ReadRow& slot = m_slots[(m_first + m_queued) % m_slots.size()];
+            ReadRow& slot = *m_slots[(m_first + m_queued) % m_slots.size()];
             lock.unlock();
             readRow(r, slot);
             const std::size_t bytes = heldBytes(slot);

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -64,10 +65,11 @@ public:
     // The text of a row, as copied at the start.
     const std::string& row(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
 
-    // Swaps the next row's result into `row`, rows in order from 0; waits while the reader
+    // Hands the next row's result over in `row`, rows in order from 0; waits while the reader
     // has not got that far. What `row` held goes to the reader, which reuses its storage for
-    // a later row. At most rowCount() calls.
-    void take(ReadRow& row);
+    // a later row (results change hands by pointer: a record is never copied or moved). At
+    // most rowCount() calls.
+    void take(std::unique_ptr<ReadRow>& row);
 
     // Asks the reader to end after the file it is reading, and waits until it has. Rows not
     // taken by then are dropped. Safe to call more than once.
@@ -90,7 +92,7 @@ private:
     std::condition_variable m_space; // results were taken, or a stop was asked for
     // A ring of `rows` slots, made up front. The reader fills the slot after the queued ones
     // without holding the lock: no one else touches it until it is queued.
-    std::vector<ReadRow> m_slots;
+    std::vector<std::unique_ptr<ReadRow>> m_slots;
     std::size_t m_first = 0;
     std::size_t m_queued = 0;
     std::size_t m_queuedBytes = 0;

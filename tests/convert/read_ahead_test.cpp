@@ -247,14 +247,14 @@ TEST(ReadAhead, LargeContactsHoldTheReaderBackByTheirBytes)
     };
     {
         ReadAhead reader(rows, {32, 1024 * 1024}, watch.hook());
-        ReadRow read;
+        std::unique_ptr<ReadRow> read;
         for (int i = 0; i < 12; ++i) {
             watch.waitUntilResting();
             ++takesBegun;
             reader.take(read);
-            EXPECT_TRUE(read.loaded) << read.error;
-            EXPECT_EQ(read.record.eContact_FirstName, "G" + std::to_string(i));
-            EXPECT_EQ(read.record.eContact_Comments.size(), notes.size());
+            EXPECT_TRUE(read->loaded) << read->error;
+            EXPECT_EQ(read->record.eContact_FirstName, "G" + std::to_string(i));
+            EXPECT_EQ(read->record.eContact_Comments.size(), notes.size());
         }
     }
     watch.expectEnded();
