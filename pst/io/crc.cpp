@@ -1,6 +1,9 @@
 #include "pst/io/crc.h"
 
+#include "pst/io/bytes.h"
+
 #include <array>
+#include <cstring>
 
 namespace tressimo::pst {
 namespace {
@@ -23,6 +26,16 @@ std::array<std::array<std::uint32_t, 256>, 8> makeTables()
 
 const auto kTables = makeTables();
 
+// Eight bytes at once (slice-by-8), the first byte in the low bits of `word`.
+inline std::uint32_t crcWord(std::uint32_t crc, std::uint64_t word)
+{
+    const std::uint32_t lo = crc ^ static_cast<std::uint32_t>(word);
+    const auto hi = static_cast<std::uint32_t>(word >> 32);
+    return kTables[7][lo & 0xFF] ^ kTables[6][(lo >> 8) & 0xFF] ^ kTables[5][(lo >> 16) & 0xFF] ^
+           kTables[4][lo >> 24] ^ kTables[3][hi & 0xFF] ^ kTables[2][(hi >> 8) & 0xFF] ^
+           kTables[1][(hi >> 16) & 0xFF] ^ kTables[0][hi >> 24];
+}
+
 } // namespace
 
 std::uint32_t computeCrc(const void* data, std::size_t size, std::uint32_t seed)
@@ -40,6 +53,29 @@ std::uint32_t computeCrc(const void* data, std::size_t size, std::uint32_t seed)
     }
     while (size--)
         crc = kTables[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
+    return crc;
+}
+
+std::uint32_t copyAndComputeCrc(const std::uint8_t* in, std::uint8_t* out, std::size_t size,
+                                const std::uint8_t* byteMap)
+{
+    std::uint32_t crc = 0;
+    if (!byteMap) {
+        std::memcpy(out, in, size);
+        return computeCrc(out, size);
+    }
+    for (; size >= 8; size -= 8, in += 8, out += 8) {
+        std::uint64_t word = 0;
+        for (int i = 0; i < 8; ++i)
+            word |= std::uint64_t{byteMap[in[i]]} << (8 * i);
+        putU64(out, word);
+        crc = crcWord(crc, word);
+    }
+    for (; size > 0; --size) {
+        const std::uint8_t b = byteMap[*in++];
+        *out++ = b;
+        crc = kTables[0][(crc ^ b) & 0xFF] ^ (crc >> 8);
+    }
     return crc;
 }
 

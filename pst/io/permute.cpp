@@ -40,6 +40,11 @@ void permuteEncode(std::uint8_t* data, std::size_t size)
         data[i] = kEncode[data[i]];
 }
 
+const std::uint8_t* permuteEncodeTable()
+{
+    return kEncode.data();
+}
+
 void permuteDecode(std::uint8_t* data, std::size_t size)
 {
     for (std::size_t i = 0; i < size; ++i)

@@ -8,6 +8,8 @@
 namespace tressimo::pst {
 
 void permuteEncode(std::uint8_t* data, std::size_t size);
+// The encoding as a 256-entry table, for code that encodes while it copies.
+const std::uint8_t* permuteEncodeTable();
 void permuteDecode(std::uint8_t* data, std::size_t size);
 
 } // namespace tressimo::pst

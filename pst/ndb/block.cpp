@@ -10,17 +10,21 @@ namespace tressimo::pst::ndb {
 
 void encodeBlock(ByteView data, Bid bid, std::uint64_t ib, std::uint8_t cryptMethod, Bytes& out)
 {
+    out.resize(blockDiskSize(data.size()));
+    encodeBlockInto(data, bid, ib, cryptMethod, out.data());
+}
+
+void encodeBlockInto(ByteView data, Bid bid, std::uint64_t ib, std::uint8_t cryptMethod, std::uint8_t* out)
+{
     assert(data.size() <= kMaxBlockData);
-    std::size_t size = blockDiskSize(data.size());
-    out.assign(size, 0);
-    if (!data.empty())
-        std::memcpy(out.data(), data.data(), data.size());
-    if (cryptMethod == 1 && !isInternalBid(bid))
-        permuteEncode(out.data(), data.size());
-    std::uint8_t* trailer = out.data() + size - kBlockTrailerSize;
+    const std::size_t size = blockDiskSize(data.size());
+    const std::uint8_t* map = cryptMethod == 1 && !isInternalBid(bid) ? permuteEncodeTable() : nullptr;
+    const std::uint32_t crc = data.empty() ? 0 : copyAndComputeCrc(data.data(), out, data.size(), map);
+    std::uint8_t* trailer = out + size - kBlockTrailerSize;
+    std::memset(out + data.size(), 0, size - kBlockTrailerSize - data.size());
     putU16(trailer, static_cast<std::uint16_t>(data.size()));
     putU16(trailer + 2, computeSignature(ib, bid));
-    putU32(trailer + 4, computeCrc(out.data(), data.size()));
+    putU32(trailer + 4, crc);
     putU64(trailer + 8, bid);
 }
 
@@ -41,8 +45,15 @@ Bytes encodeXBlock(std::uint8_t level, std::span<const Bid> children, std::uint3
 
 Bytes encodeSLBlock(std::span<const SubnodeLeafEntry> entries)
 {
-    assert(!entries.empty() && entries.size() <= kSLBlockMax);
     Bytes out;
+    encodeSLBlock(entries, out);
+    return out;
+}
+
+void encodeSLBlock(std::span<const SubnodeLeafEntry> entries, Bytes& out)
+{
+    assert(!entries.empty() && entries.size() <= kSLBlockMax);
+    out.clear();
     out.reserve(8 + 24 * entries.size());
     ByteWriter w(out);
     w.u8(0x02); // btype: subnode tree
@@ -54,7 +65,6 @@ Bytes encodeSLBlock(std::span<const SubnodeLeafEntry> entries)
         w.u64(e.data);
         w.u64(e.sub);
     }
-    return out;
 }
 
 Bytes encodeSIBlock(std::span<const SubnodeIndexEntry> entries)

@@ -15,6 +15,8 @@ namespace tressimo::pst::ndb {
 // external and the file uses permute encoding), zero padding, then the trailer whose CRC
 // covers the data as stored. `out` is overwritten.
 void encodeBlock(ByteView data, Bid bid, std::uint64_t ib, std::uint8_t cryptMethod, Bytes& out);
+// The same image written to `out`, which has room for blockDiskSize(data.size()) bytes.
+void encodeBlockInto(ByteView data, Bid bid, std::uint64_t ib, std::uint8_t cryptMethod, std::uint8_t* out);
 
 // XBLOCK (level 1, BIDs of data blocks) or XXBLOCK (level 2, BIDs of XBLOCKs); `totalBytes`
 // is the length of the whole stream below it.
@@ -32,6 +34,7 @@ struct SubnodeIndexEntry
     Bid slblock = 0;
 };
 Bytes encodeSLBlock(std::span<const SubnodeLeafEntry> entries);
+void encodeSLBlock(std::span<const SubnodeLeafEntry> entries, Bytes& out);
 Bytes encodeSIBlock(std::span<const SubnodeIndexEntry> entries);
 
 } // namespace tressimo::pst::ndb

@@ -42,6 +42,8 @@
 #include <algorithm>
 #include <array>
 #include <cassert>
+#include <cstring>
+#include <deque>
 #include <map>
 #include <optional>
 #include <set>
@@ -103,43 +105,76 @@ Fingerprint fingerprint(ByteView data)
     return Fingerprint{h, computeCrc(data.data(), data.size()), static_cast<std::uint32_t>(data.size())};
 }
 
-// Gathers writes to adjacent offsets into one write of the sink.
+// Gathers writes to adjacent offsets into one write of the sink. A writer can also fill the
+// bytes in place (claim, then release), so a block is encoded straight into the buffer.
 class WriteBuffer
 {
 public:
-    WriteBuffer(Sink& sink, std::size_t capacity) : m_sink(sink), m_capacity(capacity)
+    // Room past the capacity for one more block or page, so that an append never has to
+    // split or move what is gathered.
+    static constexpr std::size_t kHeadroom = kMaxBlockSize;
+
+    WriteBuffer(Sink& sink, std::size_t capacity)
+        : m_sink(sink), m_capacity(capacity),
+          m_buffer(capacity > 0 ? std::make_unique<std::uint8_t[]>(capacity + kHeadroom) : nullptr)
     {
-        m_bytes.reserve(capacity);
     }
 
     void write(std::uint64_t offset, ByteView data)
     {
-        if (!m_bytes.empty() && offset != m_start + m_bytes.size())
+        std::memcpy(claim(offset, data.size()), data.data(), data.size());
+        release();
+    }
+
+    // Room for `size` bytes that go to `offset`, valid until release().
+    std::uint8_t* claim(std::uint64_t offset, std::size_t size)
+    {
+        if (m_size > 0 && (offset != m_start + m_size || size > kHeadroom))
             flush();
-        if (m_capacity == 0 || (m_bytes.empty() && data.size() >= m_capacity)) {
-            m_sink.writeAt(offset, data);
+        if (m_capacity == 0 || (m_size == 0 && size >= m_capacity) || size > kHeadroom) {
+            m_direct.resize(size);
+            m_directOffset = offset;
+            m_isDirect = true;
+            return m_direct.data();
+        }
+        if (m_size == 0)
+            m_start = offset;
+        std::uint8_t* at = m_buffer.get() + m_size;
+        m_size += size;
+        return at;
+    }
+
+    // The claimed bytes are complete.
+    void release()
+    {
+        if (m_isDirect) {
+            m_isDirect = false;
+            m_sink.writeAt(m_directOffset, m_direct);
             return;
         }
-        if (m_bytes.empty())
-            m_start = offset;
-        m_bytes.insert(m_bytes.end(), data.begin(), data.end());
-        if (m_bytes.size() >= m_capacity)
+        if (m_size >= m_capacity)
             flush();
     }
 
     void flush()
     {
-        if (m_bytes.empty())
+        if (m_size == 0)
             return;
-        m_sink.writeAt(m_start, m_bytes);
-        m_bytes.clear();
+        const std::size_t size = m_size;
+        m_size = 0;
+        m_sink.writeAt(m_start, ByteView(m_buffer.get(), size));
     }
 
 private:
     Sink& m_sink;
     std::size_t m_capacity;
+    std::unique_ptr<std::uint8_t[]> m_buffer;
+    std::size_t m_size = 0;
     std::uint64_t m_start = 0;
-    Bytes m_bytes;
+    // A write that bypasses the buffer (no buffering, or too big to gather).
+    Bytes m_direct;
+    std::uint64_t m_directOffset = 0;
+    bool m_isDirect = false;
 };
 
 class NdbFileWriter final : public NdbWriter, private PageOutput
@@ -273,59 +308,94 @@ private:
 
     // --- checking what callers hand in (before anything is written) -----------------------
 
+    // Where in a node a problem lies: the node, then each subnode on the way down. Only a
+    // refusal spells it out, so checking a sound node allocates nothing.
+    struct Where
+    {
+        const Where* outer = nullptr;
+        std::uint32_t nid = 0;
+        std::string text() const { return outer ? outer->text() + ", subnode " + hex(nid) : "node " + hex(nid); }
+    };
+    // Blocks a node shares and how often (few: a node shares a template's block or two).
+    using SharedUses = std::vector<std::pair<Bid, std::uint32_t>>;
+
     void validateNode(Nid nid, const NodeContent& content) const
     {
         if (nid.value == 0)
             throw std::invalid_argument("Node identifier 0 is not a valid node");
-        std::map<Bid, std::uint32_t> shared;
-        std::string what = "node " + hex(nid.value);
-        validateStream(content.data, what, shared);
-        validateSubnodes(content.subnodes, what, shared);
-        for (auto [bid, uses] : shared) {
+        const Where node{nullptr, nid.value};
+        m_sharedUses.clear();
+        validateStream(content.data, node, m_sharedUses);
+        validateSubnodes(content.subnodes, node, m_sharedUses);
+        for (auto [bid, uses] : m_sharedUses) {
             const BlockEntry* entry = m_bbt.find(bid);
             if (!entry)
-                throw std::invalid_argument(what + " shares block " + hex(bid) + ", which does not exist");
+                throw std::invalid_argument(node.text() + " shares block " + hex(bid) + ", which does not exist");
             if (entry->cRef + uses > 0xFFFF)
-                throw std::invalid_argument(what + " shares block " + hex(bid) +
+                throw std::invalid_argument(node.text() + " shares block " + hex(bid) +
                                             " more often than a block can be");
         }
     }
 
-    static void validateStream(const NodeStream& stream, const std::string& what,
-                               std::map<Bid, std::uint32_t>& shared)
+    static void validateStream(const NodeStream& stream, const Where& where, SharedUses& shared)
     {
         if (stream.sharedBid != 0) {
             if (!stream.blocks.empty())
-                throw std::invalid_argument(what + " has both its own blocks and a shared block");
-            ++shared[stream.sharedBid];
+                throw std::invalid_argument(where.text() + " has both its own blocks and a shared block");
+            const auto it = std::find_if(shared.begin(), shared.end(),
+                                         [&](const auto& use) { return use.first == stream.sharedBid; });
+            if (it != shared.end())
+                ++it->second;
+            else
+                shared.emplace_back(stream.sharedBid, 1);
             return;
         }
         if (stream.blocks.size() > kXBlockMax * kXBlockMax)
-            throw std::invalid_argument(what + " has more blocks than a data tree holds");
+            throw std::invalid_argument(where.text() + " has more blocks than a data tree holds");
         std::uint64_t total = 0;
         for (std::size_t i = 0; i < stream.blocks.size(); ++i) {
             if (stream.blocks[i].size() > kMaxBlockData)
-                throw std::invalid_argument(what + ": block " + std::to_string(i) + " holds " +
+                throw std::invalid_argument(where.text() + ": block " + std::to_string(i) + " holds " +
                                             std::to_string(stream.blocks[i].size()) +
                                             " bytes; a block holds at most 8176");
             total += stream.blocks[i].size();
         }
         if (total > 0xFFFFFFFF)
-            throw std::invalid_argument(what + " holds more than 4 GB of data");
+            throw std::invalid_argument(where.text() + " holds more than 4 GB of data");
     }
 
-    static void validateSubnodes(const std::vector<SubnodeContent>& subnodes, const std::string& what,
-                                 std::map<Bid, std::uint32_t>& shared)
+    static void validateSubnodes(const std::vector<SubnodeContent>& subnodes, const Where& where,
+                                 SharedUses& shared)
     {
         if (subnodes.size() > kSLBlockMax * kSIBlockMax)
-            throw std::invalid_argument(what + " has more subnodes than a subnode tree holds");
-        std::set<std::uint32_t> seen;
-        for (const SubnodeContent& sub : subnodes) {
-            std::string inner = what + ", subnode " + hex(sub.nid.value);
+            throw std::invalid_argument(where.text() + " has more subnodes than a subnode tree holds");
+        // Repeated identifiers: compared pairwise while there are few, else sorted.
+        constexpr std::size_t kFewSubnodes = 16;
+        std::vector<std::uint32_t> sortedNids;
+        if (subnodes.size() > kFewSubnodes) {
+            sortedNids.reserve(subnodes.size());
+            for (const SubnodeContent& sub : subnodes)
+                sortedNids.push_back(sub.nid.value);
+            std::sort(sortedNids.begin(), sortedNids.end());
+        }
+        for (std::size_t i = 0; i < subnodes.size(); ++i) {
+            const SubnodeContent& sub = subnodes[i];
+            const Where inner{&where, sub.nid.value};
             if (sub.nid.value == 0)
-                throw std::invalid_argument(what + " has a subnode with identifier 0");
-            if (!seen.insert(sub.nid.value).second)
-                throw std::invalid_argument(inner + " appears twice");
+                throw std::invalid_argument(where.text() + " has a subnode with identifier 0");
+            bool repeated = false;
+            if (subnodes.size() <= kFewSubnodes) {
+                for (std::size_t k = 0; k < i && !repeated; ++k)
+                    repeated = subnodes[k].nid == sub.nid;
+            } else {
+                const auto first = std::lower_bound(sortedNids.begin(), sortedNids.end(), sub.nid.value);
+                // Reported at the second appearance, as the walk in order meets it.
+                repeated = first + 1 != sortedNids.end() && first[1] == sub.nid.value &&
+                           std::any_of(subnodes.begin(), subnodes.begin() + static_cast<std::ptrdiff_t>(i),
+                                       [&](const SubnodeContent& s) { return s.nid == sub.nid; });
+            }
+            if (repeated)
+                throw std::invalid_argument(inner.text() + " appears twice");
             validateStream(sub.data, inner, shared);
             validateSubnodes(sub.subnodes, inner, shared);
         }
@@ -350,9 +420,10 @@ private:
     {
         Bid bid = m_bidNextB | (internal ? kBidInternalFlag : 0);
         m_bidNextB += kBidStep;
-        std::uint64_t ib = allocate(blockDiskSize(data.size()), false);
-        encodeBlock(data, bid, ib, m_options.cryptMethod, m_scratch);
-        m_out.write(ib, m_scratch);
+        const std::uint32_t size = blockDiskSize(data.size());
+        std::uint64_t ib = allocate(size, false);
+        encodeBlockInto(data, bid, ib, m_options.cryptMethod, m_out.claim(ib, size));
+        m_out.release();
         m_bbt.upsert(
             BlockEntry{bid, ib, static_cast<std::uint16_t>(data.size()), 2, m_children.add(children)});
         return bid;
@@ -422,22 +493,27 @@ private:
         return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
     }
 
-    Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes, const Reusable& reusable)
+    Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes, const Reusable& reusable,
+                      std::size_t depth = 0)
     {
         if (subnodes.empty())
             return 0;
-        std::vector<const SubnodeContent*> sorted;
-        sorted.reserve(subnodes.size());
+        // Each level of the subnode tree reuses its own lists from node to node.
+        if (m_subnodeScratch.size() <= depth)
+            m_subnodeScratch.resize(depth + 1);
+        SubnodeScratch& scratch = m_subnodeScratch[depth];
+        std::vector<const SubnodeContent*>& sorted = scratch.sorted;
+        sorted.clear();
         for (const SubnodeContent& sub : subnodes)
             sorted.push_back(&sub);
         std::sort(sorted.begin(), sorted.end(), [](const SubnodeContent* a, const SubnodeContent* b) {
             return a->nid.value < b->nid.value;
         });
-        std::vector<SubnodeLeafEntry> entries;
-        entries.reserve(sorted.size());
+        std::vector<SubnodeLeafEntry>& entries = scratch.entries;
+        entries.clear();
         for (const SubnodeContent* sub : sorted)
             entries.push_back(SubnodeLeafEntry{sub->nid.value, storeStream(sub->data, reusable),
-                                               storeSubnodes(sub->subnodes, reusable)});
+                                               storeSubnodes(sub->subnodes, reusable, depth + 1)});
         if (entries.size() <= kSLBlockMax)
             return writeSubnodeLeaf(entries);
         // Past 340 subnodes: SLBLOCKs of even size under one SIBLOCK.
@@ -457,14 +533,15 @@ private:
 
     Bid writeSubnodeLeaf(std::span<const SubnodeLeafEntry> entries)
     {
-        std::vector<Bid> children;
+        m_leafChildren.clear();
         for (const SubnodeLeafEntry& e : entries) {
             if (e.data != 0)
-                children.push_back(e.data);
+                m_leafChildren.push_back(e.data);
             if (e.sub != 0)
-                children.push_back(e.sub);
+                m_leafChildren.push_back(e.sub);
         }
-        return writeBlock(encodeSLBlock(entries), true, children);
+        encodeSLBlock(entries, m_leafBytes);
+        return writeBlock(m_leafBytes, true, m_leafChildren);
     }
 
     void addRef(Bid bid)
@@ -683,7 +760,16 @@ private:
     std::uint32_t m_unique = 0;
     bool m_changed = false;
     std::optional<IoError> m_failure;
-    Bytes m_scratch;
+    mutable SharedUses m_sharedUses; // validateNode's scratch
+    // storeSubnodes' lists by level, and writeSubnodeLeaf's: reused from node to node.
+    struct SubnodeScratch
+    {
+        std::vector<const SubnodeContent*> sorted;
+        std::vector<SubnodeLeafEntry> entries;
+    };
+    std::deque<SubnodeScratch> m_subnodeScratch; // a deque: growing it keeps the levels in use in place
+    std::vector<Bid> m_leafChildren;
+    Bytes m_leafBytes;
 };
 
 } // namespace

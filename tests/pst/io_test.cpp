@@ -61,6 +61,26 @@ TEST(IoCrc, FastPathAgreesWithBitwiseAtEveryLengthAndAlignment)
     EXPECT_EQ(computeCrc(data.data() + 300, 400, computeCrc(data.data(), 300)), computeCrc(data.data(), 700));
 }
 
+// Encoding while copying gives the bytes and the CRC of encoding first and summing after.
+TEST(IoCrc, CopyingThroughThePermutationAgreesWithEncodingThenSumming)
+{
+    const Bytes data = patternBytes(700, 3);
+    for (const std::uint8_t* map : {static_cast<const std::uint8_t*>(nullptr), permuteEncodeTable()}) {
+        for (std::size_t offset = 0; offset < 8; ++offset) {
+            for (std::size_t length : {0, 1, 7, 8, 9, 63, 64, 65, 500, 691}) {
+                Bytes expected(data.begin() + offset, data.begin() + offset + length);
+                if (map)
+                    permuteEncode(expected.data(), expected.size());
+                Bytes out(length + 1, 0xAA);
+                const std::uint32_t crc = copyAndComputeCrc(data.data() + offset, out.data(), length, map);
+                ASSERT_EQ(Bytes(out.begin(), out.end() - 1), expected) << offset << "+" << length;
+                ASSERT_EQ(out.back(), 0xAA) << "wrote past the end";
+                ASSERT_EQ(crc, bitwiseCrc(expected.data(), expected.size())) << offset << "+" << length;
+            }
+        }
+    }
+}
+
 class IoReferenceFile : public ::testing::TestWithParam<const char*>
 {
 };

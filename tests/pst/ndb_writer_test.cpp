@@ -740,6 +740,11 @@ INSTANTIATE_TEST_SUITE_P(
                         c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {}});
                         c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {}});
                     }},
+        BadNodeCase{"DuplicateAmongManySubnodes",
+                    [](NodeContent& c, Bid) {
+                        for (std::uint32_t i = 0; i < 40; ++i)
+                            c.subnodes.push_back(SubnodeContent{Nid::make(NidType::Ltp, 0x401 + i % 39), {}, {}});
+                    }},
         BadNodeCase{"SubnodeZero",
                     [](NodeContent& c, Bid) {
                         c.subnodes.push_back(SubnodeContent{Nid{0}, {}, {}});
