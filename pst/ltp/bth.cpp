@@ -56,11 +56,16 @@ BthWriter::BthWriter(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataS
 
 void BthWriter::reserve(std::size_t count)
 {
-    if (!m_levels.empty())
+    if (!m_levels.empty() || m_singleLeaf.value != 0)
         throw std::logic_error("BthWriter::reserve called twice");
     m_count = count;
     if (count == 0)
         return;
+    // Nearly every BTH fits one allocation: a leaf that is also the root.
+    if (count <= kMaxHeapAllocation / recordSize()) {
+        m_singleLeaf = m_heap.allocate(count * recordSize());
+        return;
+    }
     std::size_t entries = count;
     std::size_t entrySize = recordSize();
     do {
@@ -87,6 +92,11 @@ void BthWriter::write(ByteView records)
     }
     if (m_count == 0)
         return;
+    if (m_singleLeaf.value != 0) {
+        m_heap.write(m_singleLeaf, 0, records);
+        writeHeader(0, m_singleLeaf);
+        return;
+    }
 
     // Leaves take the records in order; each index level takes the first key of each child.
     std::vector<const std::uint8_t*> firstKeys;
@@ -115,11 +125,16 @@ void BthWriter::write(ByteView records)
         firstKeys = std::move(levelKeys);
     }
 
+    writeHeader(m_levels.size() - 1, m_levels.back().hids.front());
+}
+
+void BthWriter::writeHeader(std::size_t indexLevels, Hid root)
+{
     BthHeader header;
     header.cbKey = m_keySize;
     header.cbEnt = m_dataSize;
-    header.bIdxLevels = static_cast<std::uint8_t>(m_levels.size() - 1);
-    header.hidRoot = m_levels.back().hids.front().value;
+    header.bIdxLevels = static_cast<std::uint8_t>(indexLevels);
+    header.hidRoot = root.value;
     std::uint8_t bytes[sizeof(BthHeader)];
     store(header, bytes);
     m_heap.write(m_header, 0, bytes);

@@ -49,12 +49,15 @@ private:
         std::vector<std::size_t> counts; // entries in each allocation
     };
 
+    void writeHeader(std::size_t indexLevels, Hid root);
+
     HeapBuilder& m_heap;
     Hid m_header;
+    Hid m_singleLeaf; // the only allocation of a BTH whose records fit one
     std::uint8_t m_keySize;
     std::uint8_t m_dataSize;
     std::size_t m_count = 0;
-    std::vector<Level> m_levels; // leaves first, the root last
+    std::vector<Level> m_levels; // leaves first, the root last (empty for a single leaf)
 };
 
 // Header, records and index levels in one go; returns the header's HID.

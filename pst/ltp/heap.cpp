@@ -73,17 +73,15 @@ std::uint8_t heapFillLevel(std::size_t freeBytes)
     return 15;
 }
 
-HeapBuilder::HeapBuilder(HeapClient client) : m_client(client)
-{
-    startBlock();
-}
+HeapBuilder::HeapBuilder(HeapClient client) : m_client(client) {}
 
 void HeapBuilder::startBlock()
 {
     if (m_blocks.size() == kMaxHeapBlocks)
         throw LtpError("the data does not fit one heap (at most 65,536 blocks)");
     Block block;
-    block.bytes.reserve(m_blocks.empty() ? 256 : kMaxBlockData);
+    // A block's full size at once: growing it step by step costs more than the spare room.
+    block.bytes.reserve(kMaxBlockData);
     block.bytes.resize(heapBlockHeaderSize(m_blocks.size()));
     m_blocks.push_back(std::move(block));
 }
@@ -99,6 +97,8 @@ Hid HeapBuilder::allocate(std::size_t size)
 {
     if (size == 0 || size > kMaxHeapAllocation)
         throw std::invalid_argument("a heap allocation is 1 to 3580 bytes, not " + std::to_string(size));
+    if (m_blocks.empty())
+        startBlock();
     Block* block = &m_blocks.back();
     if (block->starts.size() == kMaxAllocationsPerBlock ||
         finishedSize(block->bytes.size() + size, block->starts.size() + 1) > kMaxBlockData) {
@@ -130,8 +130,9 @@ void HeapBuilder::write(Hid hid, std::size_t offset, ByteView data)
 
 std::vector<Bytes> HeapBuilder::finish()
 {
+    if (m_blocks.empty())
+        startBlock(); // an empty heap is one block with its header and an empty page map
     // Close every block with its page map first: fill levels need the final sizes.
-    std::vector<std::uint8_t> levels(m_blocks.size());
     for (std::size_t b = 0; b < m_blocks.size(); ++b) {
         Block& block = m_blocks[b];
         const std::size_t used = block.bytes.size();
@@ -144,21 +145,21 @@ std::vector<Bytes> HeapBuilder::finish()
             putU16(map + 4 + 2 * i, block.starts[i]);
         putU16(map + 4 + 2 * block.starts.size(), static_cast<std::uint16_t>(used));
         putU16(block.bytes.data(), ibHnpm); // HNPAGEHDR, or the first field of the others
-        levels[b] = heapFillLevel(kMaxBlockData - block.bytes.size());
     }
+    auto level = [&](std::size_t b) { return heapFillLevel(kMaxBlockData - m_blocks[b].bytes.size()); };
 
     HnHeader header;
     header.ibHnpm = getU16(m_blocks[0].bytes.data());
     header.bClientSig = static_cast<std::uint8_t>(m_client);
     header.hidUserRoot = m_userRoot.value;
     for (std::size_t b = 0; b < std::min(kFirstBitmapBlock, m_blocks.size()); ++b)
-        setFillLevel(header.rgbFillLevel, b, levels[b]);
+        setFillLevel(header.rgbFillLevel, b, level(b));
     store(header, m_blocks[0].bytes.data());
     for (std::size_t b = kFirstBitmapBlock; b < m_blocks.size(); b += kBlocksPerBitmap) {
         HnBitmapHeader bitmap;
         bitmap.ibHnpm = getU16(m_blocks[b].bytes.data());
         for (std::size_t k = 0; k < kBlocksPerBitmap && b + k < m_blocks.size(); ++k)
-            setFillLevel(bitmap.rgbFillLevel, k, levels[b + k]);
+            setFillLevel(bitmap.rgbFillLevel, k, level(b + k));
         store(bitmap, m_blocks[b].bytes.data());
     }
 
@@ -168,7 +169,6 @@ std::vector<Bytes> HeapBuilder::finish()
         out.push_back(std::move(block.bytes));
     m_blocks.clear();
     m_userRoot = {};
-    startBlock();
     return out;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace tressimo::pst {
@@ -12,14 +13,6 @@ namespace {
 
 // FILETIME ticks between 1601-01-01 and 1970-01-01.
 constexpr std::int64_t kUnixEpochTicks = 116444736000000000LL;
-
-Bytes encodeU64(std::uint64_t v, std::size_t size)
-{
-    Bytes out(size);
-    for (std::size_t i = 0; i < size; ++i)
-        out[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    return out;
-}
 
 std::string describeType(PropType type)
 {
@@ -142,10 +135,86 @@ std::vector<ByteView> splitMultipleItems(ByteView data)
     return items;
 }
 
-PropValue::PropValue(PropTag tag, Bytes data) : m_tag(tag), m_data(std::move(data))
+PropValue::PropValue(PropTag tag, Bytes data) : PropValue(tag, ByteView(data)) {}
+
+namespace {
+
+PropTag checkedData(PropTag tag, ByteView data)
 {
-    if (auto problem = checkValueData(tag.type(), m_data))
+    if (auto problem = checkValueData(tag.type(), data))
         throw LtpError("property " + tagName(tag) + ": " + *problem);
+    return tag;
+}
+
+} // namespace
+
+PropValue::PropValue(PropTag tag, ByteView data) : PropValue(copyOf(checkedData(tag, data), data)) {}
+
+PropValue::PropValue(PropTag tag, std::size_t size, std::uint8_t*& out)
+    : m_tag(tag), m_size(static_cast<std::uint32_t>(size))
+{
+    if (size > 0xFFFFFFFFu)
+        throw LtpError("property " + tagName(tag) + ": a value holds at most 4 GB");
+    if (size <= kInlineSize) {
+        std::memset(m_inline, 0, kInlineSize);
+        out = m_inline;
+    } else {
+        m_heap = new std::uint8_t[size];
+        out = m_heap;
+    }
+}
+
+PropValue::PropValue(const PropValue& other) : m_tag(other.m_tag), m_size(other.m_size)
+{
+    if (m_size <= kInlineSize) {
+        std::memcpy(m_inline, other.m_inline, kInlineSize);
+    } else {
+        m_heap = new std::uint8_t[m_size];
+        std::memcpy(m_heap, other.m_heap, m_size);
+    }
+}
+
+PropValue::PropValue(PropValue&& other) noexcept : m_tag(other.m_tag), m_size(other.m_size)
+{
+    std::memcpy(m_inline, other.m_inline, kInlineSize); // the inline bytes, or the pointer
+    other.m_size = 0;
+}
+
+PropValue& PropValue::operator=(const PropValue& other)
+{
+    if (this != &other)
+        *this = PropValue(other);
+    return *this;
+}
+
+PropValue& PropValue::operator=(PropValue&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_tag = other.m_tag;
+        m_size = other.m_size;
+        std::memcpy(m_inline, other.m_inline, kInlineSize);
+        other.m_size = 0;
+    }
+    return *this;
+}
+
+PropValue::~PropValue()
+{
+    release();
+}
+
+void PropValue::release()
+{
+    if (m_size > kInlineSize)
+        delete[] m_heap;
+    m_size = 0;
+}
+
+bool operator==(const PropValue& a, const PropValue& b)
+{
+    const ByteView x = a.data(), y = b.data();
+    return a.m_tag == b.m_tag && std::equal(x.begin(), x.end(), y.begin(), y.end());
 }
 
 void PropValue::expect(PropType type) const
@@ -165,49 +234,67 @@ PropTag checkedTag(PropTag tag, PropType type)
 
 } // namespace
 
+PropValue PropValue::number(PropTag tag, PropType type, std::uint64_t value, std::size_t size)
+{
+    std::uint8_t* out = nullptr;
+    PropValue result(checkedTag(tag, type), size, out);
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    return result;
+}
+
+PropValue PropValue::copyOf(PropTag tag, ByteView data)
+{
+    std::uint8_t* out = nullptr;
+    PropValue result(tag, data.size(), out);
+    if (!data.empty())
+        std::memcpy(out, data.data(), data.size());
+    return result;
+}
+
 PropValue PropValue::fromInt16(PropTag tag, std::int16_t value)
 {
-    return {checkedTag(tag, PropType::Int16), encodeU64(static_cast<std::uint16_t>(value), 2), true};
+    return number(tag, PropType::Int16, static_cast<std::uint16_t>(value), 2);
 }
 
 PropValue PropValue::fromInt32(PropTag tag, std::int32_t value)
 {
-    return {checkedTag(tag, PropType::Int32), encodeU64(static_cast<std::uint32_t>(value), 4), true};
+    return number(tag, PropType::Int32, static_cast<std::uint32_t>(value), 4);
 }
 
 PropValue PropValue::fromUInt32(PropTag tag, std::uint32_t value)
 {
-    return {checkedTag(tag, PropType::Int32), encodeU64(value, 4), true};
+    return number(tag, PropType::Int32, value, 4);
 }
 
 PropValue PropValue::fromBoolean(PropTag tag, bool value)
 {
-    return {checkedTag(tag, PropType::Boolean), Bytes{static_cast<std::uint8_t>(value ? 1 : 0)}, true};
+    return number(tag, PropType::Boolean, value ? 1 : 0, 1);
 }
 
 PropValue PropValue::fromInt64(PropTag tag, std::int64_t value)
 {
-    return {checkedTag(tag, PropType::Int64), encodeU64(static_cast<std::uint64_t>(value), 8), true};
+    return number(tag, PropType::Int64, static_cast<std::uint64_t>(value), 8);
 }
 
 PropValue PropValue::fromFloat(PropTag tag, float value)
 {
-    return {checkedTag(tag, PropType::Float), encodeU64(std::bit_cast<std::uint32_t>(value), 4), true};
+    return number(tag, PropType::Float, std::bit_cast<std::uint32_t>(value), 4);
 }
 
 PropValue PropValue::fromDouble(PropTag tag, double value)
 {
-    return {checkedTag(tag, PropType::Double), encodeU64(std::bit_cast<std::uint64_t>(value), 8), true};
+    return number(tag, PropType::Double, std::bit_cast<std::uint64_t>(value), 8);
 }
 
 PropValue PropValue::fromError(PropTag tag, std::uint32_t code)
 {
-    return {checkedTag(tag, PropType::Error), encodeU64(code, 4), true};
+    return number(tag, PropType::Error, code, 4);
 }
 
 PropValue PropValue::fromSysTime(PropTag tag, std::uint64_t fileTime)
 {
-    return {checkedTag(tag, PropType::SysTime), encodeU64(fileTime, 8), true};
+    return number(tag, PropType::SysTime, fileTime, 8);
 }
 
 PropValue PropValue::fromSysTime(PropTag tag, std::chrono::system_clock::time_point time)
@@ -217,96 +304,117 @@ PropValue PropValue::fromSysTime(PropTag tag, std::chrono::system_clock::time_po
 
 PropValue PropValue::fromString(PropTag tag, std::string_view utf8)
 {
-    return fromString(tag, std::u16string_view(utf8ToUtf16(utf8)));
+    // Straight to UTF-16LE bytes: no intermediate string.
+    std::uint8_t* out = nullptr;
+    PropValue result(checkedTag(tag, PropType::Unicode), 2 * utf16Length(utf8), out);
+    utf8ToUtf16Bytes(utf8, out);
+    return result;
 }
 
 PropValue PropValue::fromString(PropTag tag, std::u16string_view utf16)
 {
-    return {checkedTag(tag, PropType::Unicode), utf16ToBytes(utf16), true};
+    std::uint8_t* out = nullptr;
+    PropValue result(checkedTag(tag, PropType::Unicode), 2 * utf16.size(), out);
+    for (const char16_t unit : utf16) {
+        putU16(out, unit);
+        out += 2;
+    }
+    return result;
 }
 
 PropValue PropValue::fromBinary(PropTag tag, ByteView bytes)
 {
-    return {checkedTag(tag, PropType::Binary), Bytes(bytes.begin(), bytes.end()), true};
+    return copyOf(checkedTag(tag, PropType::Binary), bytes);
 }
 
 PropValue PropValue::fromGuid(PropTag tag, const Guid& guid)
 {
     const auto bytes = guid.toBytes();
-    return {checkedTag(tag, PropType::Guid), Bytes(bytes.begin(), bytes.end()), true};
+    return copyOf(checkedTag(tag, PropType::Guid), bytes);
 }
 
 PropValue PropValue::fromMultipleInt32(PropTag tag, std::span<const std::int32_t> values)
 {
-    Bytes out(values.size() * 4);
+    std::uint8_t* out = nullptr;
+    PropValue result(checkedTag(tag, PropType::MultipleInt32), values.size() * 4, out);
     for (std::size_t i = 0; i < values.size(); ++i)
-        putU32(out.data() + 4 * i, static_cast<std::uint32_t>(values[i]));
-    return {checkedTag(tag, PropType::MultipleInt32), std::move(out), true};
+        putU32(out + 4 * i, static_cast<std::uint32_t>(values[i]));
+    return result;
 }
 
 PropValue PropValue::fromMultipleString(PropTag tag, std::span<const std::string> utf8Values)
 {
     checkedTag(tag, PropType::MultipleUnicode);
-    std::vector<Bytes> items;
-    items.reserve(utf8Values.size());
+    // ulCount, the offsets, then the UTF-16LE items ([MS-PST] 2.3.3.4.2).
+    std::size_t total = 4 + 4 * utf8Values.size();
     for (const std::string& value : utf8Values)
-        items.push_back(utf16ToBytes(utf8ToUtf16(value)));
-    return {tag, encodeMultipleItems(items), true};
+        total += 2 * utf16Length(value);
+    std::uint8_t* out = nullptr;
+    PropValue result(tag, total, out);
+    putU32(out, static_cast<std::uint32_t>(utf8Values.size()));
+    std::size_t at = 4 + 4 * utf8Values.size();
+    for (std::size_t i = 0; i < utf8Values.size(); ++i) {
+        putU32(out + 4 + 4 * i, static_cast<std::uint32_t>(at));
+        utf8ToUtf16Bytes(utf8Values[i], out + at);
+        at += 2 * utf16Length(utf8Values[i]);
+    }
+    return result;
 }
 
 PropValue PropValue::fromMultipleBinary(PropTag tag, std::span<const Bytes> values)
 {
-    return {checkedTag(tag, PropType::MultipleBinary), encodeMultipleItems(values), true};
+    const Bytes encoded = encodeMultipleItems(values);
+    return copyOf(checkedTag(tag, PropType::MultipleBinary), encoded);
 }
 
 std::int16_t PropValue::toInt16() const
 {
     expect(PropType::Int16);
-    return static_cast<std::int16_t>(getU16(m_data.data()));
+    return static_cast<std::int16_t>(getU16(bytes()));
 }
 
 std::int32_t PropValue::toInt32() const
 {
     expect(PropType::Int32);
-    return static_cast<std::int32_t>(getU32(m_data.data()));
+    return static_cast<std::int32_t>(getU32(bytes()));
 }
 
 bool PropValue::toBoolean() const
 {
     expect(PropType::Boolean);
-    return m_data[0] != 0;
+    return bytes()[0] != 0;
 }
 
 std::int64_t PropValue::toInt64() const
 {
     expect(PropType::Int64);
-    return static_cast<std::int64_t>(getU64(m_data.data()));
+    return static_cast<std::int64_t>(getU64(bytes()));
 }
 
 double PropValue::toDouble() const
 {
     if (m_tag.type() == PropType::Float)
-        return std::bit_cast<float>(getU32(m_data.data()));
+        return std::bit_cast<float>(getU32(bytes()));
     expect(PropType::Double);
-    return std::bit_cast<double>(getU64(m_data.data()));
+    return std::bit_cast<double>(getU64(bytes()));
 }
 
 std::uint32_t PropValue::toError() const
 {
     expect(PropType::Error);
-    return getU32(m_data.data());
+    return getU32(bytes());
 }
 
 std::uint64_t PropValue::toFileTime() const
 {
     expect(PropType::SysTime);
-    return getU64(m_data.data());
+    return getU64(bytes());
 }
 
 std::u16string PropValue::toUtf16() const
 {
     expect(PropType::Unicode);
-    return bytesToUtf16(m_data);
+    return bytesToUtf16(data());
 }
 
 std::string PropValue::toUtf8() const
@@ -317,21 +425,21 @@ std::string PropValue::toUtf8() const
 Bytes PropValue::toBinary() const
 {
     expect(PropType::Binary);
-    return m_data;
+    return Bytes(bytes(), bytes() + m_size);
 }
 
 Guid PropValue::toGuid() const
 {
     expect(PropType::Guid);
-    return Guid::fromBytes(m_data);
+    return Guid::fromBytes(data());
 }
 
 std::vector<std::int32_t> PropValue::toMultipleInt32() const
 {
     expect(PropType::MultipleInt32);
-    std::vector<std::int32_t> out(m_data.size() / 4);
+    std::vector<std::int32_t> out(m_size / 4);
     for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<std::int32_t>(getU32(m_data.data() + 4 * i));
+        out[i] = static_cast<std::int32_t>(getU32(bytes() + 4 * i));
     return out;
 }
 
@@ -339,7 +447,7 @@ std::vector<std::string> PropValue::toMultipleString() const
 {
     expect(PropType::MultipleUnicode);
     std::vector<std::string> out;
-    for (const ByteView item : splitMultipleItems(m_data))
+    for (const ByteView item : splitMultipleItems(data()))
         out.push_back(utf16ToUtf8(bytesToUtf16(item)));
     return out;
 }
@@ -348,7 +456,7 @@ std::vector<Bytes> PropValue::toMultipleBinary() const
 {
     expect(PropType::MultipleBinary);
     std::vector<Bytes> out;
-    for (const ByteView item : splitMultipleItems(m_data))
+    for (const ByteView item : splitMultipleItems(data()))
         out.emplace_back(item.begin(), item.end());
     return out;
 }

@@ -43,6 +43,12 @@ public:
     PropValue() = default;
     // A value already encoded; throws LtpError for an unknown type or malformed data.
     PropValue(PropTag tag, Bytes data);
+    PropValue(PropTag tag, ByteView data);
+    PropValue(const PropValue& other);
+    PropValue(PropValue&& other) noexcept;
+    PropValue& operator=(const PropValue& other);
+    PropValue& operator=(PropValue&& other) noexcept;
+    ~PropValue();
 
     // Each factory throws std::invalid_argument when the tag's type does not match.
     static PropValue fromInt16(PropTag tag, std::int16_t value);
@@ -66,7 +72,7 @@ public:
 
     PropTag tag() const { return m_tag; }
     PropType type() const { return m_tag.type(); }
-    ByteView data() const { return m_data; }
+    ByteView data() const { return ByteView(bytes(), m_size); }
 
     // Decoders; each throws LtpError when the value is not of the type asked for.
     std::int16_t toInt16() const;
@@ -84,14 +90,28 @@ public:
     std::vector<std::string> toMultipleString() const;
     std::vector<Bytes> toMultipleBinary() const;
 
-    bool operator==(const PropValue&) const = default;
+    friend bool operator==(const PropValue& a, const PropValue& b);
 
 private:
-    PropValue(PropTag tag, Bytes data, bool /*trusted*/) : m_tag(tag), m_data(std::move(data)) {}
+    // Values of up to 16 bytes (numbers, times, flags, GUIDs, search keys, short texts) live
+    // in the object itself; a message carries dozens of them, and each would otherwise cost
+    // an allocation.
+    static constexpr std::size_t kInlineSize = 16;
+
+    // An unchecked value of `size` bytes whose storage the caller fills through `out`.
+    PropValue(PropTag tag, std::size_t size, std::uint8_t*& out);
+    static PropValue number(PropTag tag, PropType type, std::uint64_t value, std::size_t size);
+    static PropValue copyOf(PropTag tag, ByteView data);
+    const std::uint8_t* bytes() const { return m_size <= kInlineSize ? m_inline : m_heap; }
+    void release();
     void expect(PropType type) const;
 
     PropTag m_tag;
-    Bytes m_data;
+    std::uint32_t m_size = 0;
+    union {
+        std::uint8_t m_inline[kInlineSize] = {};
+        std::uint8_t* m_heap;
+    };
 };
 
 // The items of a multi-valued property with variable-size items (count, offsets, items);

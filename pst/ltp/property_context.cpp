@@ -4,6 +4,7 @@
 #include "pst/ltp/heap.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <vector>
 
@@ -21,18 +22,25 @@ void store(const PcRecord& r, std::uint8_t* p)
 
 NodeContent buildPropertyContext(std::span<const PropValue> values, SubnodeNidAllocator& nids)
 {
-    std::vector<std::size_t> order(values.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return values[a].tag().id() < values[b].tag().id();
+    // Callers nearly always hand the values sorted by id; then the order is the identity.
+    auto byId = [&](std::size_t a, std::size_t b) { return values[a].tag().id() < values[b].tag().id(); };
+    const bool sorted = std::is_sorted(values.begin(), values.end(), [](const PropValue& a, const PropValue& b) {
+        return a.tag().id() < b.tag().id();
     });
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        const PropTag tag = values[order[i]].tag();
+    std::vector<std::size_t> order;
+    if (!sorted) {
+        order.resize(values.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        std::stable_sort(order.begin(), order.end(), byId);
+    }
+    auto at = [&](std::size_t i) -> const PropValue& { return values[sorted ? i : order[i]]; };
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const PropTag tag = at(i).tag();
         if (!isKnownType(tag.type()))
             throw LtpError("property " + tagName(tag) + " has a type that cannot be stored");
-        if (i > 0 && values[order[i - 1]].tag().id() == tag.id())
-            throw LtpError("property " + tagName(tag) + " is given twice (also as " +
-                           tagName(values[order[i - 1]].tag()) + ")");
+        if (i > 0 && at(i - 1).tag().id() == tag.id())
+            throw LtpError("property " + tagName(tag) + " is given twice (also as " + tagName(at(i - 1).tag()) +
+                           ")");
     }
 
     NodeContent node;
@@ -40,31 +48,35 @@ NodeContent buildPropertyContext(std::span<const PropValue> values, SubnodeNidAl
     BthWriter bth(heap, kPcKeySize, kPcDataSize);
     bth.reserve(values.size());
 
-    std::vector<std::uint32_t> hnids(values.size());
+    // The records, in the order of `values` first (heap values are allocated in that order),
+    // then sorted by id when they were not.
+    Bytes records(values.size() * sizeof(PcRecord));
     for (std::size_t i = 0; i < values.size(); ++i) {
         const ByteView data = values[i].data();
         const std::size_t size = fixedSize(values[i].type());
+        std::uint32_t hnid = 0;
         if (size >= 1 && size <= 4) {
-            std::uint32_t inline32 = 0;
             for (std::size_t k = 0; k < size; ++k)
-                inline32 |= static_cast<std::uint32_t>(data[k]) << (8 * k);
-            hnids[i] = inline32;
+                hnid |= static_cast<std::uint32_t>(data[k]) << (8 * k);
         } else if (data.empty()) {
-            hnids[i] = 0;
+            hnid = 0;
         } else if (data.size() <= kMaxHeapAllocation) {
-            hnids[i] = heap.allocate(data).value;
+            hnid = heap.allocate(data).value;
         } else {
             const Nid nid = nids.allocate(NidType::Ltp);
             node.subnodes.push_back(SubnodeContent{nid, NodeStream{splitIntoBlocks(data)}, {}});
-            hnids[i] = nid.value;
+            hnid = nid.value;
         }
-    }
-
-    Bytes records(values.size() * sizeof(PcRecord));
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        const PropTag tag = values[order[i]].tag();
-        store(PcRecord{tag.id(), static_cast<std::uint16_t>(tag.type()), hnids[order[i]]},
+        const PropTag tag = values[i].tag();
+        store(PcRecord{tag.id(), static_cast<std::uint16_t>(tag.type()), hnid},
               records.data() + i * sizeof(PcRecord));
+    }
+    if (!sorted) {
+        Bytes inOrder(records.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            std::memcpy(inOrder.data() + i * sizeof(PcRecord), records.data() + order[i] * sizeof(PcRecord),
+                        sizeof(PcRecord));
+        records.swap(inOrder);
     }
     bth.write(records);
     heap.setUserRoot(bth.header());

@@ -99,6 +99,24 @@ TableLayout::TableLayout(std::span<const PropTag> columns)
         if (m_columns[m_byTag[i]].tag == m_columns[m_byTag[i - 1]].tag)
             throw LtpError("column " + tagName(PropTag(m_columns[m_byTag[i]].tag)) + " is given twice");
     }
+
+    // At most a quarter full, so that a lookup rarely probes twice.
+    m_slotBits = 4;
+    while ((std::size_t{1} << m_slotBits) < 4 * m_columns.size())
+        ++m_slotBits;
+    m_slots.assign(std::size_t{1} << m_slotBits, kNoColumn);
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        std::size_t slot = slotOf(m_columns[i].tag);
+        while (m_slots[slot] != kNoColumn)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = static_cast<std::uint16_t>(i);
+    }
+}
+
+std::size_t TableLayout::slotOf(std::uint32_t tag) const
+{
+    return static_cast<std::uint32_t>(tag * 0x9E3779B1u) >> (32 - m_slotBits);
 }
 
 std::vector<TcColumn> TableLayout::descriptors() const
@@ -112,11 +130,14 @@ std::vector<TcColumn> TableLayout::descriptors() const
 
 const TcColumn* TableLayout::find(PropTag tag) const
 {
-    const auto it = std::lower_bound(m_byTag.begin(), m_byTag.end(), tag.value,
-                                     [&](std::uint16_t i, std::uint32_t t) { return m_columns[i].tag < t; });
-    if (it == m_byTag.end() || m_columns[*it].tag != tag.value)
-        return nullptr;
-    return &m_columns[*it];
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t slot = slotOf(tag.value);; slot = (slot + 1) & mask) {
+        const std::uint16_t i = m_slots[slot];
+        if (i == kNoColumn)
+            return nullptr;
+        if (m_columns[i].tag == tag.value)
+            return &m_columns[i];
+    }
 }
 
 TableBuilder::TableBuilder(std::span<const PropTag> columns)

@@ -74,8 +74,15 @@ public:
     static bool storesHnid(PropType type);
 
 private:
+    std::size_t slotOf(std::uint32_t tag) const;
+
     std::vector<TcColumn> m_columns;
     std::vector<std::uint16_t> m_byTag; // column indices sorted by tag
+    // Column index by tag, open addressing (kNoColumn marks a free slot): find() runs for
+    // every value of every row put.
+    static constexpr std::uint16_t kNoColumn = 0xFFFF;
+    std::vector<std::uint16_t> m_slots;
+    unsigned m_slotBits = 0;
     std::array<std::uint16_t, 4> m_rgib{};
 };
 

@@ -108,17 +108,23 @@ std::uint32_t CellStore::add(ByteView data, std::uint32_t sameAs)
         }
         return kBigFlag | index;
     }
-    if (sameAs != 0 && !(sameAs & kBigFlag)) {
-        Bytes scratch;
-        const ByteView previous = get(sameAs, scratch);
-        if (std::equal(previous.begin(), previous.end(), data.begin(), data.end()))
-            return sameAs;
-    }
-
     bool packed = data.size() % 2 == 0;
     for (std::size_t i = 1; packed && i < data.size(); i += 2)
         packed = data[i] == 0;
     const std::size_t stored = packed ? data.size() / 2 : data.size();
+    if (sameAs != 0 && !(sameAs & kBigFlag)) {
+        // Compared as stored: the same bytes pack the same way.
+        const std::uint32_t at = sameAs - 1;
+        const std::uint8_t* p = m_chunks[at >> 16].get() + (at & 0xFFFF);
+        const std::uint16_t header = getU16(p);
+        if (header == static_cast<std::uint16_t>(stored | (packed ? kPackedFlag : 0))) {
+            bool same = true;
+            for (std::size_t i = 0; same && i < stored; ++i)
+                same = p[2 + i] == (packed ? data[2 * i] : data[i]);
+            if (same)
+                return sameAs;
+        }
+    }
     if (m_chunkUsed + 2 + stored > kChunkSize) {
         // References keep the chunk number in 15 bits.
         if (m_chunks.size() == 0x7FFF)

@@ -7,17 +7,6 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void appendUtf16(std::u16string& out, char32_t cp)
-{
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
 void appendUtf8(std::string& out, char32_t cp)
 {
     if (cp < 0x80) {
@@ -37,19 +26,26 @@ void appendUtf8(std::string& out, char32_t cp)
     }
 }
 
-} // namespace
-
-std::u16string utf8ToUtf16(std::string_view utf8)
+// Decodes UTF-8 and hands each UTF-16 unit to `emit`; the one decoder behind every
+// conversion, so that counting and writing agree.
+template <typename Emit> void decodeUtf8(std::string_view utf8, Emit&& emit)
 {
-    std::u16string out;
-    out.reserve(utf8.size());
+    auto emitCodePoint = [&](char32_t cp) {
+        if (cp < 0x10000) {
+            emit(static_cast<char16_t>(cp));
+        } else {
+            cp -= 0x10000;
+            emit(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            emit(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        }
+    };
     const auto* s = reinterpret_cast<const std::uint8_t*>(utf8.data());
     const std::size_t n = utf8.size();
     std::size_t i = 0;
     while (i < n) {
         const std::uint8_t b0 = s[i];
         if (b0 < 0x80) {
-            out.push_back(b0);
+            emit(static_cast<char16_t>(b0));
             ++i;
             continue;
         }
@@ -72,7 +68,7 @@ std::u16string utf8ToUtf16(std::string_view utf8)
             else if (b0 == 0xF4)
                 hi = 0x8F;
         } else {
-            appendUtf16(out, kReplacement);
+            emitCodePoint(kReplacement);
             ++i;
             continue;
         }
@@ -89,9 +85,50 @@ std::u16string utf8ToUtf16(std::string_view utf8)
             hi = 0xBF;
         }
         ++i; // past the last byte taken
-        appendUtf16(out, k == length ? cp : kReplacement);
+        emitCodePoint(k == length ? cp : kReplacement);
     }
+}
+
+bool isAscii(std::string_view text)
+{
+    std::uint8_t any = 0;
+    for (const char c : text)
+        any |= static_cast<std::uint8_t>(c);
+    return any < 0x80;
+}
+
+} // namespace
+
+std::u16string utf8ToUtf16(std::string_view utf8)
+{
+    std::u16string out;
+    out.reserve(utf8.size());
+    decodeUtf8(utf8, [&](char16_t unit) { out.push_back(unit); });
     return out;
+}
+
+std::size_t utf16Length(std::string_view utf8)
+{
+    if (isAscii(utf8))
+        return utf8.size();
+    std::size_t units = 0;
+    decodeUtf8(utf8, [&](char16_t) { ++units; });
+    return units;
+}
+
+void utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out)
+{
+    if (isAscii(utf8)) {
+        for (const char c : utf8) {
+            *out++ = static_cast<std::uint8_t>(c);
+            *out++ = 0;
+        }
+        return;
+    }
+    decodeUtf8(utf8, [&](char16_t unit) {
+        putU16(out, unit);
+        out += 2;
+    });
 }
 
 std::string utf16ToUtf8(std::u16string_view utf16)

@@ -13,6 +13,10 @@ namespace tressimo::pst {
 // so bad input never loses the text around it. Characters outside the BMP become surrogate
 // pairs.
 std::u16string utf8ToUtf16(std::string_view utf8);
+// The same conversion straight to little-endian bytes: utf16Length gives the units
+// utf8ToUtf16Bytes writes (2 bytes each) to `out`.
+std::size_t utf16Length(std::string_view utf8);
+void utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string utf16ToUtf8(std::u16string_view utf16);
 

@@ -1,6 +1,7 @@
 #include "pst/messaging/message_properties.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 
@@ -91,21 +92,21 @@ std::uint32_t messageSize(std::span<const PropValue> props)
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0x7FFFFFFF));
 }
 
-PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDefaults& defaults)
+PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaults& defaults)
 {
     PreparedMessage out;
     std::vector<PropValue>& props = out.properties;
     props.reserve(given.size() + 8);
-    const PropValue* subjectGiven = nullptr;
-    const PropValue* prefixGiven = nullptr;
-    const PropValue* normalizedGiven = nullptr;
-    auto once = [](const PropValue*& slot, const PropValue& p) {
+    std::optional<PropValue> subjectGiven;
+    std::optional<PropValue> prefixGiven;
+    std::optional<PropValue> normalizedGiven;
+    auto once = [](std::optional<PropValue>& slot, PropValue& p) {
         if (slot)
             throw std::invalid_argument("Property id " + tagName(p.tag()).substr(0, 6) +
                                         " is given twice for one message");
-        slot = &p;
+        slot = std::move(p);
     };
-    for (const PropValue& p : given) {
+    for (PropValue& p : given) {
         const std::uint16_t id = p.tag().id();
         if (isCalculated(id))
             throw std::invalid_argument(
@@ -117,7 +118,7 @@ PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDe
         else if (id == tags::NormalizedSubject.id())
             once(normalizedGiven, p);
         else if (id != tags::MessageSize.id()) // the store's own
-            props.push_back(p);
+            props.push_back(std::move(p));
     }
     auto byId = [](const PropValue& a, const PropValue& b) { return a.tag().id() < b.tag().id(); };
     if (!std::is_sorted(props.begin(), props.end(), byId))
@@ -130,8 +131,25 @@ PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDe
         throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) +
                                     " is given twice for one message");
 
+    if (subjectGiven && !prefixGiven && !normalizedGiven && subjectGiven->type() == PropType::Unicode &&
+        !(subjectGiven->data().size() >= 2 && getU16(subjectGiven->data().data()) == 1)) {
+        // The usual case, a plain subject and nothing else: the marker goes in front of its
+        // bytes as they are (the general path below does the same through UTF-16 text).
+        const ByteView text = subjectGiven->data();
+        if (text.size() < 2) {
+            put(props, PropValue::fromString(tags::Subject, std::u16string_view()));
+        } else {
+            Bytes stored(4 + (text.size() & ~std::size_t{1}));
+            putU16(stored.data(), 0x0001);
+            putU16(stored.data() + 2, 0x0001);
+            std::memcpy(stored.data() + 4, text.data(), stored.size() - 4);
+            put(props, PropValue(tags::Subject, ByteView(stored)));
+        }
+        subjectGiven.reset();
+    }
+
     // The subject: its prefix and normalized parts are not stored on their own.
-    auto text = [](const PropValue* p, const char* name) -> std::optional<std::u16string> {
+    auto text = [](const std::optional<PropValue>& p, const char* name) -> std::optional<std::u16string> {
         if (!p)
             return std::nullopt;
         return unicodeText(*p, name);

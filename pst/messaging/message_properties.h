@@ -68,7 +68,7 @@ struct PreparedMessage
 // status 0, both times, a search key) and the computed size. Calculated properties
 // ([MS-PST] 2.5.2.3: entry ids, record keys, object type, ...) cannot be given; a subject
 // prefix or normalized subject is folded into the stored subject. Throws
-// std::invalid_argument for such input.
-PreparedMessage prepareMessage(std::span<const PropValue> given, const MessageDefaults& defaults);
+// std::invalid_argument for such input. The given values are taken over.
+PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaults& defaults);
 
 } // namespace tressimo::pst

@@ -421,7 +421,7 @@ public:
 
     // --- messages ----------------------------------------------------------------------------
 
-    Nid createMessage(Nid folderNid, std::span<const PropValue> props) override
+    Nid createMessage(Nid folderNid, std::vector<PropValue> props) override
     {
         throwIfFailed();
         Folder& f = folder(folderNid);
@@ -432,7 +432,7 @@ public:
         MessageDefaults defaults;
         defaults.now = toFileTime(m_clock());
         m_random(defaults.searchKey);
-        PreparedMessage message = prepare(props, defaults);
+        PreparedMessage message = prepare(std::move(props), defaults);
         bool shared = false;
         const NodeContent content = messageNode(message, shared);
 
@@ -472,7 +472,7 @@ public:
         if (std::none_of(given.begin(), given.end(),
                          [](const PropValue& p) { return p.tag().id() == tags::CreationTime.id(); }))
             given.push_back(PropValue::fromSysTime(tags::CreationTime, known->created));
-        PreparedMessage message = prepare(given, defaults);
+        PreparedMessage message = prepare(std::move(given), defaults);
         bool shared = false;
         const NodeContent content = messageNode(message, shared);
         bool wasRead = true;
@@ -693,7 +693,7 @@ private:
 
     // --- messages ------------------------------------------------------------------------------
 
-    PreparedMessage prepare(std::span<const PropValue> props, const MessageDefaults& defaults) const
+    PreparedMessage prepare(std::vector<PropValue> props, const MessageDefaults& defaults) const
     {
         for (const PropValue& p : props) {
             const std::uint16_t id = p.tag().id();
@@ -701,7 +701,7 @@ private:
                 throw std::invalid_argument("Property " + tagName(p.tag()) +
                                             " has a named property id the store never handed out");
         }
-        return prepareMessage(props, defaults);
+        return prepareMessage(std::move(props), defaults);
     }
 
     // The message's node: its property context and an empty recipient table, which shares

@@ -88,8 +88,9 @@ public:
     // Writes a new message into the folder at once: its property context (with the message
     // size and the stored subject form the store derives), an empty recipient table, its row
     // in the folder's contents table and the folder's counts. Named properties carry ids from
-    // propertyId. The message is durable at the next commit.
-    virtual Nid createMessage(Nid folder, std::span<const PropValue> props) = 0;
+    // propertyId. The message is durable at the next commit. The values are taken over
+    // (a caller that moves them in spares a copy of each).
+    virtual Nid createMessage(Nid folder, std::vector<PropValue> props) = 0;
     // Replaces every property of a message written before (an item saved again), keeping its
     // identity and its place in the folder's contents table.
     virtual void replaceMessage(Nid message, std::span<const PropValue> props) = 0;

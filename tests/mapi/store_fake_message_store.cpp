@@ -126,7 +126,7 @@ std::uint16_t FakeMessageStore::propertyId(const pst::PropertyName& name)
     return static_cast<std::uint16_t>(0x8000 + m_state->names.size() - 1);
 }
 
-pst::Nid FakeMessageStore::createMessage(pst::Nid folder, std::span<const pst::PropValue> props)
+pst::Nid FakeMessageStore::createMessage(pst::Nid folder, std::vector<pst::PropValue> props)
 {
     change();
     ++m_state->creates;

@@ -83,7 +83,7 @@ public:
     void setStoreProperties(std::span<const pst::PropValue> props) override;
     void setReceiveFolder(std::string_view messageClass, pst::Nid folder) override;
     std::uint16_t propertyId(const pst::PropertyName& name) override;
-    pst::Nid createMessage(pst::Nid folder, std::span<const pst::PropValue> props) override;
+    pst::Nid createMessage(pst::Nid folder, std::vector<pst::PropValue> props) override;
     void replaceMessage(pst::Nid message, std::span<const pst::PropValue> props) override;
     std::uint32_t messageCount(pst::Nid folder) const override;
     void commit() override;

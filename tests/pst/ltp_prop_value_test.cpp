@@ -39,6 +39,10 @@ TEST(LtpText, Utf8ToUtf16)
     for (const Utf8Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(utf8ToUtf16(c.utf8), c.utf16);
+        // Straight to stored bytes, as property values take text: the same units.
+        EXPECT_EQ(utf16Length(c.utf8), c.utf16.size());
+        const PropValue value = PropValue::fromString(PropTag(0x3001001F), c.utf8);
+        EXPECT_EQ(Bytes(value.data().begin(), value.data().end()), utf16ToBytes(c.utf16));
     }
     EXPECT_EQ(utf16ToUtf8(u"Jos\u00E9 \u5C71\U0001F600"), "Jos\xC3\xA9 \xE5\xB1\xB1\xF0\x9F\x98\x80");
     EXPECT_EQ(utf16ToUtf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");
@@ -89,6 +93,43 @@ TEST(LtpPropValue, EncodingsRoundTrip)
     EXPECT_EQ(toFileTime(epoch), 116444736000000000ull);
     EXPECT_EQ(fromFileTime(toFileTime(epoch + std::chrono::seconds(1234567))),
               epoch + std::chrono::seconds(1234567));
+}
+
+// Values up to 16 bytes are kept inside the object, longer ones outside it: copies, moves and
+// assignments keep the bytes on both sides of that line.
+TEST(LtpPropValue, CopiesAndMovesKeepTheirBytesWhateverTheSize)
+{
+    for (std::size_t size : {0, 1, 15, 16, 17, 300}) {
+        SCOPED_TRACE(size);
+        Bytes bytes(size);
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
+        const PropValue original = PropValue::fromBinary(PropTag(0x300B0102), bytes);
+        auto bytesOf = [](const PropValue& v) { return Bytes(v.data().begin(), v.data().end()); };
+
+        PropValue copy = original;
+        EXPECT_EQ(bytesOf(copy), bytes);
+        EXPECT_EQ(copy, original);
+        PropValue moved = std::move(copy);
+        EXPECT_EQ(bytesOf(moved), bytes);
+        EXPECT_EQ(copy.data().size(), 0u); // NOLINT: a moved-from value is empty
+
+        PropValue assigned = PropValue::fromString(PropTag(0x3001001F), "a text longer than sixteen bytes");
+        assigned = original;
+        EXPECT_EQ(assigned, original);
+        assigned = PropValue::fromInt32(PropTag(0x0E070003), 5);
+        EXPECT_EQ(assigned.toInt32(), 5);
+        assigned = std::move(moved);
+        EXPECT_EQ(bytesOf(assigned), bytes);
+        const PropValue& self = assigned;
+        assigned = self;
+        EXPECT_EQ(bytesOf(assigned), bytes);
+
+        std::vector<PropValue> many(40, original); // moved around as the vector grows
+        many.insert(many.begin(), PropValue::fromBoolean(PropTag(0x360A000B), true));
+        EXPECT_EQ(bytesOf(many.back()), bytes);
+        EXPECT_NE(many.front(), original);
+    }
 }
 
 TEST(LtpPropValue, MalformedDataIsRefused)
