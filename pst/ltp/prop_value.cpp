@@ -306,6 +306,11 @@ PropValue PropValue::fromString(PropTag tag, std::string_view utf8)
 {
     // Straight to UTF-16LE bytes: no intermediate string.
     std::uint8_t* out = nullptr;
+    if (isAscii(utf8)) {
+        PropValue result(checkedTag(tag, PropType::Unicode), 2 * utf8.size(), out);
+        asciiToUtf16Bytes(utf8, out);
+        return result;
+    }
     PropValue result(checkedTag(tag, PropType::Unicode), 2 * utf16Length(utf8), out);
     utf8ToUtf16Bytes(utf8, out);
     return result;

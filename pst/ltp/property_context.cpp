@@ -24,9 +24,9 @@ NodeContent buildPropertyContext(std::span<const PropValue> values, SubnodeNidAl
 {
     // Callers nearly always hand the values sorted by id; then the order is the identity.
     auto byId = [&](std::size_t a, std::size_t b) { return values[a].tag().id() < values[b].tag().id(); };
-    const bool sorted = std::is_sorted(values.begin(), values.end(), [](const PropValue& a, const PropValue& b) {
-        return a.tag().id() < b.tag().id();
-    });
+    const bool sorted =
+        std::is_sorted(values.begin(), values.end(),
+                       [](const PropValue& a, const PropValue& b) { return a.tag().id() < b.tag().id(); });
     std::vector<std::size_t> order;
     if (!sorted) {
         order.resize(values.size());
@@ -39,8 +39,8 @@ NodeContent buildPropertyContext(std::span<const PropValue> values, SubnodeNidAl
         if (!isKnownType(tag.type()))
             throw LtpError("property " + tagName(tag) + " has a type that cannot be stored");
         if (i > 0 && at(i - 1).tag().id() == tag.id())
-            throw LtpError("property " + tagName(tag) + " is given twice (also as " + tagName(at(i - 1).tag()) +
-                           ")");
+            throw LtpError("property " + tagName(tag) + " is given twice (also as " +
+                           tagName(at(i - 1).tag()) + ")");
     }
 
     NodeContent node;

@@ -1,6 +1,8 @@
 #include "pst/ltp/utf16.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace tressimo::pst {
 namespace {
@@ -89,15 +91,43 @@ template <typename Emit> void decodeUtf8(std::string_view utf8, Emit&& emit)
     }
 }
 
+} // namespace
+
 bool isAscii(std::string_view text)
 {
-    std::uint8_t any = 0;
-    for (const char c : text)
-        any |= static_cast<std::uint8_t>(c);
-    return any < 0x80;
+    const char* p = text.data();
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word; // byte order does not matter to the test
+        std::memcpy(&word, p + i, 8);
+        any |= word;
+    }
+    for (; i < text.size(); ++i)
+        any |= static_cast<std::uint8_t>(p[i]);
+    return (any & 0x8080808080808080ull) == 0;
 }
 
-} // namespace
+void asciiToUtf16Bytes(std::string_view ascii, std::uint8_t* out)
+{
+    const auto* p = reinterpret_cast<const std::uint8_t*>(ascii.data());
+    std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 4 <= ascii.size(); i += 4) {
+            // Four bytes spread to four 16-bit units, stored as one word.
+            std::uint32_t bytes;
+            std::memcpy(&bytes, p + i, 4);
+            std::uint64_t units = bytes;
+            units = (units | (units << 16)) & 0x0000FFFF0000FFFFull;
+            units = (units | (units << 8)) & 0x00FF00FF00FF00FFull;
+            std::memcpy(out + 2 * i, &units, 8);
+        }
+    }
+    for (; i < ascii.size(); ++i) {
+        out[2 * i] = p[i];
+        out[2 * i + 1] = 0;
+    }
+}
 
 std::u16string utf8ToUtf16(std::string_view utf8)
 {
@@ -119,10 +149,7 @@ std::size_t utf16Length(std::string_view utf8)
 void utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out)
 {
     if (isAscii(utf8)) {
-        for (const char c : utf8) {
-            *out++ = static_cast<std::uint8_t>(c);
-            *out++ = 0;
-        }
+        asciiToUtf16Bytes(utf8, out);
         return;
     }
     decodeUtf8(utf8, [&](char16_t unit) {

@@ -17,6 +17,9 @@ std::u16string utf8ToUtf16(std::string_view utf8);
 // utf8ToUtf16Bytes writes (2 bytes each) to `out`.
 std::size_t utf16Length(std::string_view utf8);
 void utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out);
+// Plain ASCII (most texts) converts a byte to a unit, with no decoding.
+bool isAscii(std::string_view text);
+void asciiToUtf16Bytes(std::string_view ascii, std::uint8_t* out);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string utf16ToUtf8(std::u16string_view utf16);
 

@@ -1,6 +1,8 @@
 #include "pst/messaging/message_properties.h"
 
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
@@ -38,16 +40,6 @@ std::u16string unicodeText(const PropValue& value, const char* name)
         throw std::invalid_argument(std::string(name) + " must be a Unicode string in a Unicode store, not " +
                                     tagName(value.tag()));
     return value.toUtf16();
-}
-
-void put(std::vector<PropValue>& props, PropValue value)
-{
-    auto it = std::lower_bound(props.begin(), props.end(), value.tag().id(),
-                               [](const PropValue& p, std::uint16_t id) { return p.tag().id() < id; });
-    if (it != props.end() && it->tag().id() == value.tag().id())
-        *it = std::move(value);
-    else
-        props.insert(it, std::move(value));
 }
 
 const PropValue* findId(const std::vector<PropValue>& props, std::uint16_t id)
@@ -94,9 +86,6 @@ std::uint32_t messageSize(std::span<const PropValue> props)
 
 PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaults& defaults)
 {
-    PreparedMessage out;
-    std::vector<PropValue>& props = out.properties;
-    props.reserve(given.size() + 8);
     std::optional<PropValue> subjectGiven;
     std::optional<PropValue> prefixGiven;
     std::optional<PropValue> normalizedGiven;
@@ -106,7 +95,10 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
                                         " is given twice for one message");
         slot = std::move(p);
     };
-    for (PropValue& p : given) {
+    // The values stay where they are given; the subject's parts and the size step out.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        PropValue& p = given[i];
         const std::uint16_t id = p.tag().id();
         if (isCalculated(id))
             throw std::invalid_argument(
@@ -117,9 +109,16 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
             once(prefixGiven, p);
         else if (id == tags::NormalizedSubject.id())
             once(normalizedGiven, p);
-        else if (id != tags::MessageSize.id()) // the store's own
-            props.push_back(std::move(p));
+        else if (id != tags::MessageSize.id()) { // the store's own
+            if (kept != i)
+                given[kept] = std::move(p);
+            ++kept;
+        }
     }
+    given.resize(kept);
+    PreparedMessage out;
+    std::vector<PropValue>& props = out.properties;
+    props = std::move(given);
     auto byId = [](const PropValue& a, const PropValue& b) { return a.tag().id() < b.tag().id(); };
     if (!std::is_sorted(props.begin(), props.end(), byId))
         std::sort(props.begin(), props.end(), byId);
@@ -131,19 +130,36 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
         throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) +
                                     " is given twice for one message");
 
+    // What the store adds: ids the values do not have, merged in once at the end.
+    std::array<PropValue, 8> added;
+    std::size_t addedCount = 0;
+    auto add = [&](PropValue value) {
+        assert(addedCount < added.size() && !findId(props, value.tag().id()));
+        added[addedCount++] = std::move(value);
+    };
+    auto find = [&](std::uint16_t id) -> const PropValue* {
+        if (const PropValue* p = findId(props, id))
+            return p;
+        for (std::size_t i = 0; i < addedCount; ++i) {
+            if (added[i].tag().id() == id)
+                return &added[i];
+        }
+        return nullptr;
+    };
+
     if (subjectGiven && !prefixGiven && !normalizedGiven && subjectGiven->type() == PropType::Unicode &&
         !(subjectGiven->data().size() >= 2 && getU16(subjectGiven->data().data()) == 1)) {
         // The usual case, a plain subject and nothing else: the marker goes in front of its
         // bytes as they are (the general path below does the same through UTF-16 text).
         const ByteView text = subjectGiven->data();
         if (text.size() < 2) {
-            put(props, PropValue::fromString(tags::Subject, std::u16string_view()));
+            add(PropValue::fromString(tags::Subject, std::u16string_view()));
         } else {
             Bytes stored(4 + (text.size() & ~std::size_t{1}));
             putU16(stored.data(), 0x0001);
             putU16(stored.data() + 2, 0x0001);
             std::memcpy(stored.data() + 4, text.data(), stored.size() - 4);
-            put(props, PropValue(tags::Subject, ByteView(stored)));
+            add(PropValue(tags::Subject, ByteView(stored)));
         }
         subjectGiven.reset();
     }
@@ -166,20 +182,20 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
             if (whole->size() < 2 || (*whole)[1] == 0 || (*whole)[1] - 1u > whole->size() - 2)
                 throw std::invalid_argument(
                     "PidTagSubject starts with U+0001 but its prefix length is wrong");
-            put(props, PropValue::fromString(tags::Subject, std::u16string_view(*whole)));
+            add(PropValue::fromString(tags::Subject, std::u16string_view(*whole)));
         } else {
-            put(props, PropValue::fromString(tags::Subject, storedSubject(*whole, prefix.value_or(u""))));
+            add(PropValue::fromString(tags::Subject, storedSubject(*whole, prefix.value_or(u""))));
         }
     }
 
-    if (!findId(props, tags::MessageClass.id()))
-        put(props, PropValue::fromString(tags::MessageClass, std::string_view("IPM.Note")));
-    if (!findId(props, tags::MessageFlags.id()))
-        put(props, PropValue::fromInt32(tags::MessageFlags, kMessageFlagRead));
-    if (!findId(props, tags::MessageStatus.id()))
-        put(props, PropValue::fromInt32(tags::MessageStatus, 0));
-    const PropValue* created = findId(props, tags::CreationTime.id());
-    const PropValue* modified = findId(props, tags::LastModificationTime.id());
+    if (!find(tags::MessageClass.id()))
+        add(PropValue::fromString(tags::MessageClass, std::string_view("IPM.Note")));
+    if (!find(tags::MessageFlags.id()))
+        add(PropValue::fromInt32(tags::MessageFlags, kMessageFlagRead));
+    if (!find(tags::MessageStatus.id()))
+        add(PropValue::fromInt32(tags::MessageStatus, 0));
+    const PropValue* created = find(tags::CreationTime.id());
+    const PropValue* modified = find(tags::LastModificationTime.id());
     if (created && created->type() != PropType::SysTime)
         throw std::invalid_argument("PidTagCreationTime must be a time, not " + tagName(created->tag()));
     if (modified && modified->type() != PropType::SysTime)
@@ -190,19 +206,37 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
                                                : defaults.now;
     const std::uint64_t modifiedAt = modified ? modified->toFileTime() : createdAt;
     if (!created)
-        put(props, PropValue::fromSysTime(tags::CreationTime, createdAt));
+        add(PropValue::fromSysTime(tags::CreationTime, createdAt));
     if (!modified)
-        put(props, PropValue::fromSysTime(tags::LastModificationTime, modifiedAt));
-    if (!findId(props, tags::SearchKey.id()))
-        put(props, PropValue::fromBinary(tags::SearchKey, defaults.searchKey));
+        add(PropValue::fromSysTime(tags::LastModificationTime, modifiedAt));
+    if (!find(tags::SearchKey.id()))
+        add(PropValue::fromBinary(tags::SearchKey, defaults.searchKey));
 
-    const PropValue* flags = findId(props, tags::MessageFlags.id());
+    const PropValue* flags = find(tags::MessageFlags.id());
     if (flags->type() != PropType::Int32)
         throw std::invalid_argument("PidTagMessageFlags must be a 32-bit integer, not " +
                                     tagName(flags->tag()));
     out.read = (flags->toInt32() & kMessageFlagRead) != 0;
 
-    put(props, PropValue::fromUInt32(tags::MessageSize, messageSize(props)));
+    // As messageSize() counts it, over both lists.
+    std::uint64_t total = 4; // the size property itself
+    for (const PropValue& p : props)
+        total += p.data().size();
+    for (std::size_t i = 0; i < addedCount; ++i)
+        total += added[i].data().size();
+    add(PropValue::fromUInt32(tags::MessageSize,
+                              static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0x7FFFFFFF))));
+
+    // Merged from the back, so that each value moves at most once.
+    std::sort(added.begin(), added.begin() + static_cast<std::ptrdiff_t>(addedCount), byId);
+    std::size_t from = props.size();
+    props.resize(props.size() + addedCount);
+    for (std::size_t to = props.size(), extra = addedCount; extra > 0;) {
+        if (from > 0 && props[from - 1].tag().id() > added[extra - 1].tag().id())
+            props[--to] = std::move(props[--from]);
+        else
+            props[--to] = std::move(added[--extra]);
+    }
     return out;
 }
 

@@ -1,10 +1,10 @@
 #include "pst/ndb/block.h"
 
-#include <cassert>
-#include <cstring>
-
 #include "pst/io/crc.h"
 #include "pst/io/permute.h"
+
+#include <cassert>
+#include <cstring>
 
 namespace tressimo::pst::ndb {
 

@@ -3,11 +3,11 @@
 // a trailer with its size, signature, CRC and BID; and the internal blocks that tie blocks
 // into data trees (XBLOCK, XXBLOCK) and subnode trees (SLBLOCK, SIBLOCK).
 
-#include <cstdint>
-#include <span>
-
 #include "pst/io/bytes.h"
 #include "pst/ndb/format.h"
+
+#include <cstdint>
+#include <span>
 
 namespace tressimo::pst::ndb {
 

@@ -39,6 +39,14 @@
 
 #include "pst/ndb/ndb_writer.h"
 
+#include "pst/io/crc.h"
+#include "pst/ndb/block.h"
+#include "pst/ndb/btree.h"
+#include "pst/ndb/child_table.h"
+#include "pst/ndb/header.h"
+#include "pst/ndb/map_pages.h"
+#include "pst/ndb/space_map.h"
+
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -51,14 +59,6 @@
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
-
-#include "pst/io/crc.h"
-#include "pst/ndb/block.h"
-#include "pst/ndb/btree.h"
-#include "pst/ndb/child_table.h"
-#include "pst/ndb/header.h"
-#include "pst/ndb/map_pages.h"
-#include "pst/ndb/space_map.h"
 
 namespace tressimo::pst {
 namespace {
@@ -314,7 +314,10 @@ private:
     {
         const Where* outer = nullptr;
         std::uint32_t nid = 0;
-        std::string text() const { return outer ? outer->text() + ", subnode " + hex(nid) : "node " + hex(nid); }
+        std::string text() const
+        {
+            return outer ? outer->text() + ", subnode " + hex(nid) : "node " + hex(nid);
+        }
     };
     // Blocks a node shares and how often (few: a node shares a template's block or two).
     using SharedUses = std::vector<std::pair<Bid, std::uint32_t>>;
@@ -330,7 +333,8 @@ private:
         for (auto [bid, uses] : m_sharedUses) {
             const BlockEntry* entry = m_bbt.find(bid);
             if (!entry)
-                throw std::invalid_argument(node.text() + " shares block " + hex(bid) + ", which does not exist");
+                throw std::invalid_argument(node.text() + " shares block " + hex(bid) +
+                                            ", which does not exist");
             if (entry->cRef + uses > 0xFFFF)
                 throw std::invalid_argument(node.text() + " shares block " + hex(bid) +
                                             " more often than a block can be");

@@ -1,15 +1,14 @@
 // Byte-level I/O: the format's CRC and permute encoding against Outlook's stored values, and
 // the sinks the writer writes through.
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-
 #include "ndb_test_reader.h"
 #include "ndb_test_util.h"
 #include "pst/io/crc.h"
 #include "pst/io/permute.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
 
 namespace tressimo::pst::testing {
 namespace {

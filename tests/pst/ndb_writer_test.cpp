@@ -1,18 +1,17 @@
 // The node database writer, read back with the independent test reader.
 
-#include <gtest/gtest.h>
+#include "ndb_test_reader.h"
+#include "ndb_test_util.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <numeric>
 #include <random>
 #include <stdexcept>
-
-#include "ndb_test_reader.h"
-#include "ndb_test_util.h"
 
 namespace tressimo::pst::testing {
 namespace {
@@ -740,11 +739,12 @@ INSTANTIATE_TEST_SUITE_P(
                         c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {}});
                         c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {}});
                     }},
-        BadNodeCase{"DuplicateAmongManySubnodes",
-                    [](NodeContent& c, Bid) {
-                        for (std::uint32_t i = 0; i < 40; ++i)
-                            c.subnodes.push_back(SubnodeContent{Nid::make(NidType::Ltp, 0x401 + i % 39), {}, {}});
-                    }},
+        BadNodeCase{
+            "DuplicateAmongManySubnodes",
+            [](NodeContent& c, Bid) {
+                for (std::uint32_t i = 0; i < 40; ++i)
+                    c.subnodes.push_back(SubnodeContent{Nid::make(NidType::Ltp, 0x401 + i % 39), {}, {}});
+            }},
         BadNodeCase{"SubnodeZero",
                     [](NodeContent& c, Bid) {
                         c.subnodes.push_back(SubnodeContent{Nid{0}, {}, {}});
