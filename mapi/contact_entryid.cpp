@@ -21,7 +21,8 @@ void appendU16(std::vector<std::uint8_t>& out, std::uint16_t v)
 // The text as NUL-terminated UTF-16LE.
 void appendString(std::vector<std::uint8_t>& out, std::string_view text)
 {
-    const std::u16string units = utf8ToUtf16(text);
+    thread_local std::u16string units; // kept between calls: a contact makes up to three IDs
+    utf8ToUtf16(text, units);
     const std::size_t start = out.size();
     out.resize(start + 2 * units.size() + 2);
     std::uint8_t* p = out.data() + start;
@@ -40,8 +41,16 @@ void appendString(std::vector<std::uint8_t>& out, std::string_view text)
 std::vector<std::uint8_t> makeOneOffEntryId(std::string_view displayName, std::string_view addressType,
                                             std::string_view address, std::uint16_t flags)
 {
+    std::vector<std::uint8_t> out;
+    makeOneOffEntryId(out, displayName, addressType, address, flags);
+    return out;
+}
+
+void makeOneOffEntryId(std::vector<std::uint8_t>& out, std::string_view displayName,
+                       std::string_view addressType, std::string_view address, std::uint16_t flags)
+{
     // Flags: zero, as in every entry ID stored in a property (a long-term ID).
-    std::vector<std::uint8_t> out(4, 0);
+    out.assign(4, 0);
     out.reserve(24 + 2 * (displayName.size() + addressType.size() + address.size() + 3));
     for (std::uint8_t byte : oneOffProviderUid)
         out.push_back(byte);
@@ -50,7 +59,6 @@ std::vector<std::uint8_t> makeOneOffEntryId(std::string_view displayName, std::s
     appendString(out, displayName);
     appendString(out, addressType);
     appendString(out, address);
-    return out;
 }
 
 } // namespace tressimo::mapi::contact

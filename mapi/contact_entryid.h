@@ -20,5 +20,9 @@ inline constexpr std::uint16_t oneOffNoRichInfo = 0x0001; // MAPI_ONE_OFF_NO_RIC
 std::vector<std::uint8_t> makeOneOffEntryId(std::string_view displayName, std::string_view addressType,
                                             std::string_view address,
                                             std::uint16_t flags = oneOffUnicode | oneOffNoRichInfo);
+// The same into `out` (replacing what it held), reusing its room.
+void makeOneOffEntryId(std::vector<std::uint8_t>& out, std::string_view displayName,
+                       std::string_view addressType, std::string_view address,
+                       std::uint16_t flags = oneOffUnicode | oneOffNoRichInfo);
 
 } // namespace tressimo::mapi::contact

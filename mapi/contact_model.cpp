@@ -7,6 +7,7 @@
 #include <cassert>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 
 namespace tressimo::mapi::contact {
@@ -73,33 +74,48 @@ bool isDateOnly(const PropertyKey& key)
     return key == PidTagBirthday || key == PidTagWeddingAnniversary;
 }
 
-std::string joinNonEmpty(std::initializer_list<std::string_view> parts, std::string_view separator)
+// Appends the parts that are not empty, with the separator between them.
+void appendJoined(std::string& out, std::initializer_list<std::string_view> parts, std::string_view separator)
 {
-    std::string out;
+    bool first = true;
     for (std::string_view part : parts) {
         if (part.empty())
             continue;
-        if (!out.empty())
+        if (!first)
             out += separator;
         out += part;
+        first = false;
     }
-    return out;
 }
 
 // A postal address as the contact form shows it: street, then "City, State Postcode", then the
 // country, one per line; lines and separators of missing parts are left out.
-std::string composeAddress(std::string_view street, std::string_view city, std::string_view state,
-                           std::string_view postalCode, std::string_view country)
+void composeAddress(std::string& out, std::string_view street, std::string_view city, std::string_view state,
+                    std::string_view postalCode, std::string_view country)
 {
-    const std::string statePostal = joinNonEmpty({state, postalCode}, " ");
-    const std::string cityLine = joinNonEmpty({city, statePostal}, ", ");
-    return joinNonEmpty({street, cityLine, country}, "\r\n");
+    out.clear();
+    appendJoined(out, {street}, "");
+    const bool statePostal = !state.empty() || !postalCode.empty();
+    if (!city.empty() || statePostal) {
+        if (!out.empty())
+            out += "\r\n";
+        appendJoined(out, {city}, "");
+        if (statePostal) {
+            if (!city.empty())
+                out += ", ";
+            appendJoined(out, {state, postalCode}, " ");
+        }
+    }
+    if (!country.empty()) {
+        if (!out.empty())
+            out += "\r\n";
+        out += country;
+    }
 }
 
 // Outlook's initials: the first letter of the first, middle and last names, each with a period.
-std::string initialsOf(std::initializer_list<std::string_view> names)
+void appendInitials(std::string& out, std::initializer_list<std::string_view> names)
 {
-    std::string out;
     for (std::string_view name : names) {
         if (name.empty())
             continue;
@@ -114,86 +130,79 @@ std::string initialsOf(std::initializer_list<std::string_view> names)
         out += name.substr(0, std::min(length, name.size()));
         out += '.';
     }
-    return out;
 }
 
-// Collects the saved properties: a value computed for a property that the caller set explicitly
-// is dropped, and empty texts are not stored.
-class PropertyList
+// The buffers a save composes its texts in, kept from save to save (per thread): saving a
+// contact then allocates nothing for them.
+struct SaveBuffers
+{
+    std::string fullName, fileAs, initials, shown, workAddress, homeAddress;
+    std::vector<std::uint8_t> entryId;
+    // Repaired copies of stored texts that needed it (rare), one per text in use.
+    std::vector<std::unique_ptr<std::string>> repaired;
+    std::size_t repairedInUse = 0;
+
+    std::string& nextRepaired()
+    {
+        if (repairedInUse == repaired.size())
+            repaired.push_back(std::make_unique<std::string>());
+        return *repaired[repairedInUse++];
+    }
+};
+
+// Gathers what a save hands out into the list saveProperties returns.
+class Collector final : public SavedPropertyReceiver
 {
 public:
-    explicit PropertyList(std::function<bool(const PropertyKey&)> isExplicit)
-        : m_isExplicit(std::move(isExplicit))
+    explicit Collector(std::vector<StoredProperty>& out) : m_out(out) { m_out.reserve(64); }
+
+    void text(const PropertyKey& key, std::string_view value) override { add(key, std::string(value)); }
+    void int32(const PropertyKey& key, std::int32_t value) override { add(key, value); }
+    void boolean(const PropertyKey& key, bool value) override { add(key, value); }
+    void time(const PropertyKey& key, FileTime value) override { add(key, value); }
+    void binary(const PropertyKey& key, std::span<const std::uint8_t> value) override
     {
-        m_values.reserve(64);
+        add(key, std::vector<std::uint8_t>(value.begin(), value.end()));
+    }
+    void multipleInt32(const PropertyKey& key, std::span<const std::int32_t> values) override
+    {
+        add(key, std::vector<std::int32_t>(values.begin(), values.end()));
+    }
+    void multipleText(const PropertyKey& key, std::span<const std::string> values) override
+    {
+        add(key, std::vector<std::string>(values.begin(), values.end()));
     }
 
-    void setExplicit(const PropertyKey& key, StoredValue value) { store(key, std::move(value)); }
-
-    void compute(const PropertyKey& key, StoredValue value)
+    // In key order. Sorts positions, not the properties (moving values costs more than
+    // comparing keys), by a number that orders keys as PropertyKey does as long as no two
+    // share id and LID.
+    void sort()
     {
-        if (!m_isExplicit(key))
-            store(key, std::move(value));
-    }
-
-    std::vector<StoredProperty> take()
-    {
-        // Sorts positions, not the properties (moving values costs more than comparing keys), by a
-        // number that orders keys as PropertyKey does as long as no two share id and LID.
-        std::vector<std::pair<std::uint64_t, std::uint32_t>> order(m_values.size());
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> order(m_out.size());
         for (std::size_t i = 0; i < order.size(); ++i) {
-            const PropertyKey& key = m_values[i].key;
+            const PropertyKey& key = m_out[i].key;
             order[i] = {std::uint64_t{key.isNamed()} << 63 | std::uint64_t{key.id} << 32 | key.lid,
                         static_cast<std::uint32_t>(i)};
         }
         std::sort(order.begin(), order.end(), [this](const auto& a, const auto& b) {
-            return a.first != b.first ? a.first < b.first : m_values[a.second].key < m_values[b.second].key;
+            return a.first != b.first ? a.first < b.first : m_out[a.second].key < m_out[b.second].key;
         });
-        std::vector<StoredProperty> out;
-        out.reserve(m_values.size());
+        std::vector<StoredProperty> sorted;
+        sorted.reserve(m_out.size());
         for (const auto& [rank, i] : order)
-            out.push_back(std::move(m_values[i]));
-        return out;
+            sorted.push_back(std::move(m_out[i]));
+        m_out = std::move(sorted);
     }
 
 private:
-    void store(const PropertyKey& key, StoredValue value)
+    void add(const PropertyKey& key, StoredValue value)
     {
-        if (const auto* text = std::get_if<std::string>(&value); text && text->empty())
-            return;
-        assert(matchesType(key.type, value));
         // Each key is stored once: computed values skip explicit keys, and no key is computed twice.
-        assert(std::none_of(m_values.begin(), m_values.end(), [&](const auto& p) { return p.key == key; }));
-        m_values.push_back({key, std::move(value)});
+        assert(std::none_of(m_out.begin(), m_out.end(), [&](const auto& p) { return p.key == key; }));
+        m_out.push_back({key, std::move(value)});
     }
 
-    static bool matchesType(PropertyType type, const StoredValue& value)
-    {
-        switch (type) {
-        case PropertyType::Int32:
-            return std::holds_alternative<std::int32_t>(value);
-        case PropertyType::Boolean:
-            return std::holds_alternative<bool>(value);
-        case PropertyType::Time:
-            return std::holds_alternative<FileTime>(value);
-        case PropertyType::Unicode:
-            return std::holds_alternative<std::string>(value);
-        case PropertyType::Binary:
-            return std::holds_alternative<std::vector<std::uint8_t>>(value);
-        case PropertyType::MultipleInt32: {
-            const auto* values = std::get_if<std::vector<std::int32_t>>(&value);
-            return values && !values->empty();
-        }
-        case PropertyType::MultipleUnicode: {
-            const auto* values = std::get_if<std::vector<std::string>>(&value);
-            return values && !values->empty();
-        }
-        }
-        return false;
-    }
-
-    std::function<bool(const PropertyKey&)> m_isExplicit;
-    std::vector<StoredProperty> m_values;
+    std::vector<StoredProperty>& m_out;
 };
 
 } // namespace
@@ -225,7 +234,17 @@ void ContactState::put(std::string_view name, std::string_view value)
     const ObjectModelProperty* property = findObjectModelProperty(name);
     if (!property)
         throw ContactModelError("A contact item has no property \"" + std::string(name) + "\".");
-    assign(property->key, std::string(value));
+    put(*property, value);
+}
+
+void ContactState::put(const ObjectModelProperty& property, std::string_view value)
+{
+    const auto index = static_cast<std::size_t>(&property - objectModelProperties().data());
+    assert(index < objectModelPropertyCount);
+    Value& slot = m_byName[index];
+    if (const auto* old = std::get_if<Text>(&slot))
+        m_liveText -= old->size;
+    slot = keep(value);
 }
 
 std::string ContactState::get(std::string_view name) const
@@ -233,9 +252,7 @@ std::string ContactState::get(std::string_view name) const
     const ObjectModelProperty* property = findObjectModelProperty(name);
     if (!property)
         throw ContactModelError("A contact item has no property \"" + std::string(name) + "\".");
-    const PropertyValue* value = find(property->key);
-    const auto* text = value ? std::get_if<std::string>(value) : nullptr;
-    return text ? *text : std::string();
+    return std::string(textOf(m_byName[static_cast<std::size_t>(property - objectModelProperties().data())]));
 }
 
 void ContactState::setProperty(std::uint32_t tag, const PropertyValue& value)
@@ -278,41 +295,386 @@ void ContactState::setProperty(std::uint32_t tag, const PropertyValue& value)
     if (const auto* date = std::get_if<OleDate>(&value); date && !oleDateSeconds(date->days))
         throw ContactModelError("The date given for property tag " + hexTag(tag) +
                                 " lies outside the years 1601 to 9999 that Outlook can store.");
-    assign(PropertyKey::fixed(id, type), value);
+    const PropertyKey key = PropertyKey::fixed(id, type);
+    const Value kept = std::visit(
+        [this](const auto& v) -> Value {
+            if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+                return keep(v);
+            else
+                return v;
+        },
+        value);
+    assign(key, kept);
 }
 
 std::optional<PropertyValue> ContactState::property(std::uint32_t tag) const
 {
     // Keys compare without their type, so any type finds the id.
-    const PropertyValue* value =
+    const Value* value =
         find(PropertyKey::fixed(static_cast<std::uint16_t>(tag >> 16), PropertyType::Unicode));
-    return value ? std::optional<PropertyValue>(*value) : std::nullopt;
+    return value ? std::optional<PropertyValue>(publicValue(*value)) : std::nullopt;
 }
 
-const PropertyValue* ContactState::find(const PropertyKey& key) const
+const ContactState::Value* ContactState::find(const PropertyKey& key) const
 {
-    for (const auto& [k, value] : m_values) {
-        if (k == key)
-            return &value;
+    if (const int index = objectModelIndex(key); index >= 0) {
+        const Value& value = m_byName[static_cast<std::size_t>(index)];
+        return std::holds_alternative<std::monostate>(value) ? nullptr : &value;
+    }
+    for (const Other& other : m_others) {
+        if (other.key == key)
+            return &other.value;
     }
     return nullptr;
 }
 
-void ContactState::assign(const PropertyKey& key, PropertyValue value)
+std::string_view ContactState::textOf(const Value& value) const
 {
-    for (auto& [k, existing] : m_values) {
-        if (k == key) {
-            k = key;
-            existing = std::move(value);
-            return;
-        }
-    }
-    if (m_values.empty())
-        m_values.reserve(48); // room for every object-model name and the four tags of the writer
-    m_values.emplace_back(key, std::move(value));
+    const auto* text = std::get_if<Text>(&value);
+    return text ? std::string_view(m_texts).substr(text->offset, text->size) : std::string_view();
 }
 
-std::vector<StoredProperty> ContactState::saveProperties(const ContactEnvironment& environment)
+PropertyValue ContactState::publicValue(const Value& value) const
+{
+    assert(!std::holds_alternative<std::monostate>(value));
+    if (std::holds_alternative<Text>(value))
+        return std::string(textOf(value));
+    if (const auto* date = std::get_if<OleDate>(&value))
+        return *date;
+    if (const auto* number = std::get_if<std::int32_t>(&value))
+        return *number;
+    return std::get<bool>(value);
+}
+
+ContactState::Text ContactState::keep(std::string_view text)
+{
+    // Texts replaced since they were kept stay in the buffer until they outweigh the rest.
+    if (m_texts.size() > 4096 && m_texts.size() > 2 * m_liveText) {
+        std::string live;
+        live.reserve(m_liveText + text.size());
+        auto move = [&](Value& value) {
+            if (auto* kept = std::get_if<Text>(&value)) {
+                const std::size_t offset = live.size();
+                live.append(m_texts, kept->offset, kept->size);
+                kept->offset = static_cast<std::uint32_t>(offset);
+            }
+        };
+        for (Value& value : m_byName)
+            move(value);
+        for (Other& other : m_others)
+            move(other.value);
+        m_texts = std::move(live);
+    }
+    if (m_texts.empty())
+        m_texts.reserve(1024); // room for a typical contact's texts
+    if (m_texts.size() + text.size() > 0xFFFFFFFFu)
+        throw ContactModelError("The texts of one contact cannot exceed 4 GB.");
+    const Text kept{static_cast<std::uint32_t>(m_texts.size()), static_cast<std::uint32_t>(text.size())};
+    m_texts.append(text);
+    m_liveText += text.size();
+    return kept;
+}
+
+void ContactState::assign(const PropertyKey& key, Value value)
+{
+    Value* slot = nullptr;
+    if (const int index = objectModelIndex(key); index >= 0) {
+        slot = &m_byName[static_cast<std::size_t>(index)];
+    } else {
+        for (Other& other : m_others) {
+            if (other.key == key) {
+                other.key = key;
+                slot = &other.value;
+                break;
+            }
+        }
+        if (!slot)
+            slot = &m_others.emplace_back(Other{key, std::monostate{}}).value;
+    }
+    if (const auto* old = std::get_if<Text>(slot))
+        m_liveText -= old->size;
+    *slot = value;
+}
+
+// One save: what was put or set, as stored, then what Outlook computes from it.
+class ContactState::Saver
+{
+public:
+    Saver(const ContactState& state, const ContactEnvironment& environment, SavedPropertyReceiver& out,
+          SaveBuffers& buffers)
+        : m_state(state), m_environment(environment), m_out(out), m_buffers(buffers)
+    {
+        m_buffers.repairedInUse = 0;
+    }
+
+    void run(FileTime now);
+
+private:
+    // The text of a property as it will be stored: empty when unset, blank or not a text.
+    std::string_view text(const PropertyKey& key)
+    {
+        const Value* stored = m_state.find(key);
+        return stored ? storedText(*stored) : std::string_view();
+    }
+
+    std::string_view storedText(const Value& value)
+    {
+        const std::string_view kept = m_state.textOf(value);
+        if (kept.empty() || isBlank(kept))
+            return {};
+        if (isSanitized(kept))
+            return kept;
+        std::string& repaired = m_buffers.nextRepaired();
+        repaired = sanitizeText(kept);
+        return repaired;
+    }
+
+    bool isExplicit(const PropertyKey& key) const { return m_state.find(key) != nullptr; }
+
+    // What the caller put or set.
+    void explicitText(const PropertyKey& key, std::string_view value)
+    {
+        if (!value.empty())
+            m_out.text(key, value);
+    }
+
+    // What saving computes, unless the caller set the property itself; empty texts are not
+    // stored.
+    void computeText(const PropertyKey& key, std::string_view value)
+    {
+        assert(key.type == PropertyType::Unicode);
+        if (!value.empty() && !isExplicit(key))
+            m_out.text(key, value);
+    }
+    void computeInt32(const PropertyKey& key, std::int32_t value)
+    {
+        assert(key.type == PropertyType::Int32);
+        if (!isExplicit(key))
+            m_out.int32(key, value);
+    }
+    void computeTime(const PropertyKey& key, FileTime value)
+    {
+        assert(key.type == PropertyType::Time);
+        if (!isExplicit(key))
+            m_out.time(key, value);
+    }
+
+    void putExplicitValues();
+    void putExplicitValue(const PropertyKey& key, const Value& value);
+    void computeNamesAndEmails();
+    void computeAddresses();
+
+    const ContactState& m_state;
+    const ContactEnvironment& m_environment;
+    SavedPropertyReceiver& m_out;
+    SaveBuffers& m_buffers;
+};
+
+void ContactState::Saver::run(FileTime now)
+{
+    putExplicitValues();
+
+    // Envelope.
+    const FileTime created = *m_state.m_created;
+    computeText(PidTagMessageClass, contactMessageClass);
+    computeInt32(PidTagMessageFlags, messageFlagRead);
+    computeInt32(PidTagIconIndex, contactIconIndex);
+    computeInt32(PidTagImportance, importanceNormal);
+    computeInt32(PidTagSensitivity, sensitivityNormal);
+    computeInt32(PidTagPriority, priorityNormal);
+    computeTime(PidTagCreationTime, created);
+    computeTime(PidTagLastModificationTime, now);
+    computeTime(PidTagMessageDeliveryTime, created);
+    computeTime(PidTagClientSubmitTime, created);
+    if (!isExplicit(PidTagSearchKey))
+        m_out.binary(PidTagSearchKey, *m_state.m_searchKey);
+    computeInt32(PidLidSideEffects, contactSideEffects);
+    computeInt32(PidLidContactCharacterSet, contactCharacterSet);
+    if (!isExplicit(PidLidAutoLog))
+        m_out.boolean(PidLidAutoLog, false);
+
+    computeNamesAndEmails();
+    computeAddresses();
+    computeText(PidTagBusinessHomePage, text(PidLidHtml));
+}
+
+void ContactState::Saver::putExplicitValues()
+{
+    const auto names = objectModelProperties();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!std::holds_alternative<std::monostate>(m_state.m_byName[i]))
+            putExplicitValue(names[i].key, m_state.m_byName[i]);
+    }
+    for (const Other& other : m_state.m_others)
+        putExplicitValue(other.key, other.value);
+}
+
+void ContactState::Saver::putExplicitValue(const PropertyKey& key, const Value& value)
+{
+    {
+        if (key == PidNameKeywords) {
+            if (auto names = splitCategories(m_state.textOf(value)); !names.empty())
+                m_out.multipleText(key, names);
+        } else if (const auto* date = std::get_if<OleDate>(&value)) {
+            if (isDateOnly(key)) {
+                // The date's local midnight in UTC, and the date at 00:00 with no conversion in
+                // the local twin ([MS-OXOCNTC] 2.2.1.5), so that whichever a reader takes, it
+                // shows the date that was given, never the day before.
+                const std::int64_t localMidnight = *oleDateDay(date->days) * 86400;
+                if (auto utc = fileTimeFromUnixSeconds(m_environment.localToUtc(localMidnight)))
+                    m_out.time(key, *utc);
+                const PropertyKey& twin =
+                    key == PidTagBirthday ? PidLidBirthdayLocal : PidLidWeddingAnniversaryLocal;
+                m_out.time(twin, *fileTimeFromUnixSeconds(localMidnight));
+            } else if (auto utc =
+                           fileTimeFromUnixSeconds(m_environment.localToUtc(*oleDateSeconds(date->days)))) {
+                m_out.time(key, *utc);
+            }
+        } else if (std::holds_alternative<Text>(value)) {
+            explicitText(key, storedText(value));
+        } else if (const auto* number = std::get_if<std::int32_t>(&value)) {
+            m_out.int32(key, *number);
+        } else if (const auto* flag = std::get_if<bool>(&value)) {
+            m_out.boolean(key, *flag);
+        }
+    }
+}
+
+void ContactState::Saver::computeNamesAndEmails()
+{
+    // Names: Outlook's full name, file-as and the display name derived from them.
+    const std::string_view first = text(PidTagGivenName);
+    const std::string_view middle = text(PidTagMiddleName);
+    const std::string_view last = text(PidTagSurname);
+    const std::string_view company = text(PidTagCompanyName);
+    std::string& fullName = m_buffers.fullName;
+    fullName.clear();
+    appendJoined(fullName, {text(PidTagDisplayNamePrefix), first, middle, last, text(PidTagGeneration)}, " ");
+    std::array<std::string_view, 3> emails;
+    for (std::size_t i = 0; i < emails.size(); ++i)
+        emails[i] = text(PidLidEmailGroups[i].emailAddress);
+
+    std::string& fileAs = m_buffers.fileAs;
+    fileAs.clear();
+    std::int32_t fileAsId = fileUnderLastFirstMiddle;
+    if (!first.empty() || !middle.empty() || !last.empty()) {
+        // "Last, First Middle"
+        appendJoined(fileAs, {last}, "");
+        if (!first.empty() || !middle.empty()) {
+            if (!fileAs.empty())
+                fileAs += ", ";
+            appendJoined(fileAs, {first, middle}, " ");
+        }
+    } else if (!company.empty()) {
+        fileAs = company;
+        fileAsId = fileUnderCompany;
+    } else {
+        // No name to file under: the full name (title or suffix alone) or else the first e-mail
+        // address, which then is the display name too.
+        std::string_view fallback = fullName;
+        for (const auto& email : emails) {
+            if (fallback.empty())
+                fallback = email;
+        }
+        if (!fallback.empty()) {
+            fileAs = fallback;
+            fileAsId = fileUnderDisplayName;
+        }
+    }
+    const std::string_view displayName =
+        fullName.empty() ? std::string_view(fileAs) : std::string_view(fullName);
+
+    computeText(PidTagDisplayName, displayName);
+    computeText(PidTagSubject, displayName);
+    computeText(PidTagConversationTopic, displayName);
+    std::string& initials = m_buffers.initials;
+    initials.clear();
+    appendInitials(initials, {first, middle, last});
+    computeText(PidTagInitials, initials);
+    computeText(PidLidFileUnder, fileAs);
+    computeInt32(PidLidFileUnderId, fileAsId);
+    if (!isExplicit(PidLidFileUnderList)) {
+        std::array<std::int32_t, outlookFileUnderList.size() + 1> choices{};
+        std::copy(outlookFileUnderList.begin(), outlookFileUnderList.end(), choices.begin());
+        std::size_t count = outlookFileUnderList.size();
+        if (std::find(outlookFileUnderList.begin(), outlookFileUnderList.end(), fileAsId) ==
+            outlookFileUnderList.end())
+            choices[count++] = fileAsId;
+        m_out.multipleInt32(PidLidFileUnderList, std::span(choices.data(), count));
+    }
+
+    // E-mail address groups, each written whole, and the two properties listing them.
+    const std::string_view emailName = fullName.empty() ? company : std::string_view(fullName);
+    std::array<std::int32_t, 3> emailList{};
+    std::size_t emailCount = 0;
+    std::int32_t emailBits = 0;
+    for (std::size_t i = 0; i < emails.size(); ++i) {
+        const std::string_view address = emails[i];
+        if (address.empty())
+            continue;
+        const EmailGroupKeys& group = PidLidEmailGroups[i];
+        std::string& shown = m_buffers.shown;
+        if (emailName.empty() || emailName == address) {
+            shown.assign(address);
+        } else {
+            shown.assign(emailName);
+            shown += " (";
+            shown += address;
+            shown += ')';
+        }
+        computeText(group.displayName, shown);
+        computeText(group.addressType, smtpAddressType);
+        computeText(group.originalDisplayName, address);
+        if (!isExplicit(group.originalEntryId)) {
+            makeOneOffEntryId(m_buffers.entryId, shown, smtpAddressType, address);
+            m_out.binary(group.originalEntryId, m_buffers.entryId);
+        }
+        emailList[emailCount++] = static_cast<std::int32_t>(i);
+        emailBits |= 1 << static_cast<int>(i);
+    }
+    if (emailCount > 0) {
+        if (!isExplicit(PidLidAddressBookProviderEmailList))
+            m_out.multipleInt32(PidLidAddressBookProviderEmailList, std::span(emailList.data(), emailCount));
+        computeInt32(PidLidAddressBookProviderArrayType, emailBits);
+    }
+}
+
+void ContactState::Saver::computeAddresses()
+{
+    // Addresses: the composed texts, and the mailing address, which is the business address
+    // when there is one (readers that show a single work address take it from the mailing
+    // properties), else the home address.
+    struct Address
+    {
+        std::string_view street, city, state, postalCode, country;
+        bool empty() const
+        {
+            return street.empty() && city.empty() && state.empty() && postalCode.empty() && country.empty();
+        }
+    };
+    const Address work{text(PidLidWorkAddressStreet), text(PidLidWorkAddressCity),
+                       text(PidLidWorkAddressState), text(PidLidWorkAddressPostalCode),
+                       text(PidLidWorkAddressCountry)};
+    const Address home{text(PidTagHomeAddressStreet), text(PidTagHomeAddressCity),
+                       text(PidTagHomeAddressStateOrProvince), text(PidTagHomeAddressPostalCode),
+                       text(PidTagHomeAddressCountry)};
+    composeAddress(m_buffers.workAddress, work.street, work.city, work.state, work.postalCode, work.country);
+    composeAddress(m_buffers.homeAddress, home.street, home.city, home.state, home.postalCode, home.country);
+    computeText(PidLidWorkAddress, m_buffers.workAddress);
+    computeText(PidLidHomeAddress, m_buffers.homeAddress);
+    const Address* mailing = !work.empty() ? &work : !home.empty() ? &home : nullptr;
+    if (mailing) {
+        computeInt32(PidLidPostalAddressId, mailing == &work ? postalAddressWork : postalAddressHome);
+        computeText(PidTagStreetAddress, mailing->street);
+        computeText(PidTagLocality, mailing->city);
+        computeText(PidTagStateOrProvince, mailing->state);
+        computeText(PidTagPostalCode, mailing->postalCode);
+        computeText(PidTagCountry, mailing->country);
+        computeText(PidTagPostalAddress, mailing == &work ? m_buffers.workAddress : m_buffers.homeAddress);
+    }
+}
+
+void ContactState::saveProperties(const ContactEnvironment& environment, SavedPropertyReceiver& out)
 {
     assert(environment.clock && environment.random && environment.localToUtc);
     const FileTime now = fileTimeFromTimePoint(environment.clock());
@@ -323,165 +685,17 @@ std::vector<StoredProperty> ContactState::saveProperties(const ContactEnvironmen
         environment.random(key);
         m_searchKey = key;
     }
+    thread_local SaveBuffers buffers;
+    Saver(*this, environment, out, buffers).run(now);
+}
 
-    // The text of a property as it will be stored; empty when unset or blank.
-    auto text = [this](const PropertyKey& key) -> std::string {
-        const PropertyValue* stored = find(key);
-        const auto* value = stored ? std::get_if<std::string>(stored) : nullptr;
-        if (!value || isBlank(*value))
-            return {};
-        return sanitizeText(*value);
-    };
-
-    PropertyList out([this](const PropertyKey& key) { return find(key) != nullptr; });
-
-    // What was put or set, as stored.
-    for (const auto& [key, value] : m_values) {
-        if (key == PidNameKeywords) {
-            const auto* categories = std::get_if<std::string>(&value);
-            if (auto names = splitCategories(categories ? *categories : std::string()); !names.empty())
-                out.setExplicit(key, std::move(names));
-        } else if (const auto* date = std::get_if<OleDate>(&value)) {
-            if (isDateOnly(key)) {
-                // The date's local midnight in UTC, and the date at 00:00 with no conversion in
-                // the local twin ([MS-OXOCNTC] 2.2.1.5), so that whichever a reader takes, it
-                // shows the date that was given, never the day before.
-                const std::int64_t localMidnight = *oleDateDay(date->days) * 86400;
-                if (auto utc = fileTimeFromUnixSeconds(environment.localToUtc(localMidnight)))
-                    out.setExplicit(key, *utc);
-                const PropertyKey& twin =
-                    key == PidTagBirthday ? PidLidBirthdayLocal : PidLidWeddingAnniversaryLocal;
-                out.setExplicit(twin, *fileTimeFromUnixSeconds(localMidnight));
-            } else if (auto utc =
-                           fileTimeFromUnixSeconds(environment.localToUtc(*oleDateSeconds(date->days)))) {
-                out.setExplicit(key, *utc);
-            }
-        } else if (const auto* given = std::get_if<std::string>(&value)) {
-            out.setExplicit(key, isBlank(*given) ? std::string() : sanitizeText(*given));
-        } else if (const auto* number = std::get_if<std::int32_t>(&value)) {
-            out.setExplicit(key, *number);
-        } else if (const auto* flag = std::get_if<bool>(&value)) {
-            out.setExplicit(key, *flag);
-        }
-    }
-
-    // Envelope.
-    out.compute(PidTagMessageClass, std::string(contactMessageClass));
-    out.compute(PidTagMessageFlags, messageFlagRead);
-    out.compute(PidTagIconIndex, contactIconIndex);
-    out.compute(PidTagImportance, importanceNormal);
-    out.compute(PidTagSensitivity, sensitivityNormal);
-    out.compute(PidTagPriority, priorityNormal);
-    out.compute(PidTagCreationTime, *m_created);
-    out.compute(PidTagLastModificationTime, now);
-    out.compute(PidTagMessageDeliveryTime, *m_created);
-    out.compute(PidTagClientSubmitTime, *m_created);
-    out.compute(PidTagSearchKey, std::vector<std::uint8_t>(m_searchKey->begin(), m_searchKey->end()));
-    out.compute(PidLidSideEffects, contactSideEffects);
-    out.compute(PidLidContactCharacterSet, contactCharacterSet);
-    out.compute(PidLidAutoLog, false);
-
-    // Names: Outlook's full name, file-as and the display name derived from them.
-    const std::string first = text(PidTagGivenName);
-    const std::string middle = text(PidTagMiddleName);
-    const std::string last = text(PidTagSurname);
-    const std::string company = text(PidTagCompanyName);
-    const std::string fullName =
-        joinNonEmpty({text(PidTagDisplayNamePrefix), first, middle, last, text(PidTagGeneration)}, " ");
-    std::array<std::string, 3> emails;
-    for (std::size_t i = 0; i < emails.size(); ++i)
-        emails[i] = text(PidLidEmailGroups[i].emailAddress);
-
-    std::string fileAs;
-    std::int32_t fileAsId = fileUnderLastFirstMiddle;
-    if (!first.empty() || !middle.empty() || !last.empty()) {
-        fileAs = joinNonEmpty({last, joinNonEmpty({first, middle}, " ")}, ", ");
-    } else if (!company.empty()) {
-        fileAs = company;
-        fileAsId = fileUnderCompany;
-    } else {
-        // No name to file under: the full name (title or suffix alone) or else the first e-mail
-        // address, which then is the display name too.
-        std::string fallback = fullName;
-        for (const auto& email : emails) {
-            if (fallback.empty())
-                fallback = email;
-        }
-        if (!fallback.empty()) {
-            fileAs = fallback;
-            fileAsId = fileUnderDisplayName;
-        }
-    }
-    const std::string displayName = fullName.empty() ? fileAs : fullName;
-
-    out.compute(PidTagDisplayName, displayName);
-    out.compute(PidTagSubject, displayName);
-    out.compute(PidTagConversationTopic, displayName);
-    out.compute(PidTagInitials, initialsOf({first, middle, last}));
-    out.compute(PidLidFileUnder, fileAs);
-    out.compute(PidLidFileUnderId, fileAsId);
-    std::vector<std::int32_t> fileUnderChoices(outlookFileUnderList.begin(), outlookFileUnderList.end());
-    if (std::find(fileUnderChoices.begin(), fileUnderChoices.end(), fileAsId) == fileUnderChoices.end())
-        fileUnderChoices.push_back(fileAsId);
-    out.compute(PidLidFileUnderList, std::move(fileUnderChoices));
-
-    // E-mail address groups, each written whole, and the two properties listing them.
-    const std::string& emailName = fullName.empty() ? company : fullName;
-    std::vector<std::int32_t> emailList;
-    std::int32_t emailBits = 0;
-    for (std::size_t i = 0; i < emails.size(); ++i) {
-        const std::string& address = emails[i];
-        if (address.empty())
-            continue;
-        const EmailGroupKeys& group = PidLidEmailGroups[i];
-        const std::string shown =
-            emailName.empty() || emailName == address ? address : emailName + " (" + address + ")";
-        out.compute(group.displayName, shown);
-        out.compute(group.addressType, std::string(smtpAddressType));
-        out.compute(group.originalDisplayName, address);
-        out.compute(group.originalEntryId, makeOneOffEntryId(shown, smtpAddressType, address));
-        emailList.push_back(static_cast<std::int32_t>(i));
-        emailBits |= 1 << static_cast<int>(i);
-    }
-    if (!emailList.empty()) {
-        out.compute(PidLidAddressBookProviderEmailList, std::move(emailList));
-        out.compute(PidLidAddressBookProviderArrayType, emailBits);
-    }
-
-    // Addresses: the composed texts, and the mailing address, which is the business address
-    // when there is one (readers that show a single work address take it from the mailing
-    // properties), else the home address.
-    struct Address
-    {
-        std::string street, city, state, postalCode, country;
-        bool empty() const
-        {
-            return street.empty() && city.empty() && state.empty() && postalCode.empty() && country.empty();
-        }
-        std::string composed() const { return composeAddress(street, city, state, postalCode, country); }
-    };
-    const Address work{text(PidLidWorkAddressStreet), text(PidLidWorkAddressCity),
-                       text(PidLidWorkAddressState), text(PidLidWorkAddressPostalCode),
-                       text(PidLidWorkAddressCountry)};
-    const Address home{text(PidTagHomeAddressStreet), text(PidTagHomeAddressCity),
-                       text(PidTagHomeAddressStateOrProvince), text(PidTagHomeAddressPostalCode),
-                       text(PidTagHomeAddressCountry)};
-    out.compute(PidLidWorkAddress, work.composed());
-    out.compute(PidLidHomeAddress, home.composed());
-    const Address* mailing = !work.empty() ? &work : !home.empty() ? &home : nullptr;
-    if (mailing) {
-        out.compute(PidLidPostalAddressId, mailing == &work ? postalAddressWork : postalAddressHome);
-        out.compute(PidTagStreetAddress, mailing->street);
-        out.compute(PidTagLocality, mailing->city);
-        out.compute(PidTagStateOrProvince, mailing->state);
-        out.compute(PidTagPostalCode, mailing->postalCode);
-        out.compute(PidTagCountry, mailing->country);
-        out.compute(PidTagPostalAddress, mailing->composed());
-    }
-
-    out.compute(PidTagBusinessHomePage, text(PidLidHtml));
-
-    return out.take();
+std::vector<StoredProperty> ContactState::saveProperties(const ContactEnvironment& environment)
+{
+    std::vector<StoredProperty> properties;
+    Collector collector(properties);
+    saveProperties(environment, collector);
+    collector.sort();
+    return properties;
 }
 
 } // namespace tressimo::mapi::contact

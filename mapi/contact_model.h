@@ -86,6 +86,25 @@ inline constexpr std::array<std::int32_t, 5> outlookFileUnderList = {0x8017, 0x8
 inline constexpr std::int32_t postalAddressHome = 1;
 inline constexpr std::int32_t postalAddressWork = 2;
 
+// Receives what a save stores, one property at a time and in no particular order; each key
+// comes once. Texts and lists are only valid during the call.
+class SavedPropertyReceiver
+{
+public:
+    // Well-formed UTF-8 without NUL, never empty.
+    virtual void text(const PropertyKey& key, std::string_view value) = 0;
+    virtual void int32(const PropertyKey& key, std::int32_t value) = 0;
+    virtual void boolean(const PropertyKey& key, bool value) = 0;
+    virtual void time(const PropertyKey& key, FileTime value) = 0;
+    virtual void binary(const PropertyKey& key, std::span<const std::uint8_t> value) = 0;
+    // Never empty.
+    virtual void multipleInt32(const PropertyKey& key, std::span<const std::int32_t> values) = 0;
+    virtual void multipleText(const PropertyKey& key, std::span<const std::string> values) = 0;
+
+protected:
+    ~SavedPropertyReceiver() = default;
+};
+
 // One contact item's state: every value put by object-model name or set by tag, keyed by the
 // MAPI property behind it (so PR_GIVEN_NAME set by tag reads back as "FirstName").
 class ContactState
@@ -95,6 +114,8 @@ public:
     // text is kept exactly as given; an empty or blank text leaves the property unsaved.
     // Throws ContactModelError for a name the model does not know.
     void put(std::string_view name, std::string_view value);
+    // The same for a property already looked up (findObjectModelProperty).
+    void put(const ObjectModelProperty& property, std::string_view value);
     // The text last put for the name (or set by tag on its property); empty when none.
     // Throws ContactModelError for a name the model does not know.
     std::string get(std::string_view name) const;
@@ -114,14 +135,38 @@ public:
     // by id, then named properties). The first call fixes the creation time and search key; a
     // later call (saving again) keeps them and takes a new modification time.
     std::vector<StoredProperty> saveProperties(const ContactEnvironment& environment);
+    // The same properties handed to `out` one by one, without building the list.
+    void saveProperties(const ContactEnvironment& environment, SavedPropertyReceiver& out);
 
 private:
-    using Values = std::vector<std::pair<PropertyKey, PropertyValue>>;
-    const PropertyValue* find(const PropertyKey& key) const;
-    void assign(const PropertyKey& key, PropertyValue value);
+    // A value as kept: texts live in one buffer (a contact has a few dozen short ones, and a
+    // string each would cost an allocation each).
+    struct Text
+    {
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
+    };
+    using Value = std::variant<std::monostate, Text, OleDate, std::int32_t, bool>;
+    // A property set by tag that is not one of the object-model names.
+    struct Other
+    {
+        PropertyKey key;
+        Value value;
+    };
 
-    // A flat list: a contact has a few dozen values, and a list costs less than a tree.
-    Values m_values;
+    const Value* find(const PropertyKey& key) const;
+    std::string_view textOf(const Value& value) const;
+    void assign(const PropertyKey& key, Value value);
+    Text keep(std::string_view text);
+    PropertyValue publicValue(const Value& value) const;
+    class Saver;
+
+    // The object-model properties in the order of objectModelProperties() (monostate when
+    // unset), then the few others.
+    std::array<Value, objectModelPropertyCount> m_byName{};
+    std::vector<Other> m_others;
+    std::string m_texts;
+    std::size_t m_liveText = 0;
     std::optional<FileTime> m_created;
     std::optional<std::array<std::uint8_t, 16>> m_searchKey;
 };

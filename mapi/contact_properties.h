@@ -6,6 +6,7 @@
 
 #include <array>
 #include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -241,6 +242,10 @@ struct ObjectModelProperty
 
 // Every object-model name the contact writer assigns, in the writer's order.
 std::span<const ObjectModelProperty> objectModelProperties();
+inline constexpr std::size_t objectModelPropertyCount = 34;
+
+// The place in objectModelProperties() of the property with this key (types aside), or -1.
+int objectModelIndex(const PropertyKey& key);
 
 // The property behind an object-model name, or nullptr for a name the model does not know.
 // Letter case is ignored (ASCII), as automation matches member names.

@@ -106,6 +106,13 @@ bool equalIgnoringAsciiCase(std::string_view a, std::string_view b)
 std::u16string utf8ToUtf16(std::string_view text)
 {
     std::u16string out;
+    utf8ToUtf16(text, out);
+    return out;
+}
+
+void utf8ToUtf16(std::string_view text, std::u16string& out)
+{
+    out.clear();
     out.reserve(text.size());
     std::size_t pos = 0;
     // Plain ASCII first, a unit per byte.
@@ -124,7 +131,6 @@ std::u16string utf8ToUtf16(std::string_view text)
             out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
         }
     }
-    return out;
 }
 
 std::string sanitizeText(std::string_view text)
@@ -144,6 +150,26 @@ std::string sanitizeText(std::string_view text)
             appendUtf8(out, c);
     }
     return out;
+}
+
+bool isSanitized(std::string_view text)
+{
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const auto lead = static_cast<std::uint8_t>(text[pos]);
+        if (lead - 1u < 0x7Fu) {
+            ++pos;
+            continue;
+        }
+        if (lead == 0)
+            return false;
+        const std::size_t start = pos;
+        // A malformed sequence decodes as U+FFFD taking a single byte; a U+FFFD written out
+        // takes three.
+        if (decodeOne(text, pos) == replacementCharacter && pos - start == 1)
+            return false;
+    }
+    return true;
 }
 
 bool isBlank(std::string_view text)

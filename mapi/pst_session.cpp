@@ -94,11 +94,13 @@ class PstStore final : public RDOStore
 {
 public:
     PstStore(std::shared_ptr<StoreCore> core, std::vector<std::uint8_t> entryId)
-        : m_core(std::move(core)), m_entryId(std::move(entryId))
+        : m_core(std::move(core)), m_entryId(std::move(entryId)), m_entryIdText(hexText(m_entryId))
     {
     }
 
-    std::string EntryID() const override { return hexText(m_entryId); }
+    std::string EntryID() const override { return m_entryIdText; }
+    // The ID exactly as EntryID gave it: the writer asks for the store by it once a contact.
+    const std::string& entryIdText() const { return m_entryIdText; }
     const std::vector<std::uint8_t>& entryIdBytes() const { return m_entryId; }
     StoreCore& core() { return *m_core; }
 
@@ -176,6 +178,7 @@ public:
 private:
     std::shared_ptr<StoreCore> m_core;
     std::vector<std::uint8_t> m_entryId;
+    std::string m_entryIdText;
     bool m_treeBuilt = false;
     std::map<int, pst::Nid> m_defaultFolders;
     std::map<int, std::unique_ptr<PstFolder>> m_folders;
@@ -244,6 +247,10 @@ public:
     RDOStore& GetStoreFromID(const std::string& entryId) override
     {
         requireLogon();
+        for (const auto& store : m_stores) {
+            if (store->core().isOpen() && store->entryIdText() == entryId)
+                return *store;
+        }
         const auto bytes = bytesFromHex(entryId);
         if (bytes) {
             for (const auto& store : m_stores) {

@@ -14,30 +14,6 @@ pst::PropType propType(contact::PropertyType type)
     return static_cast<pst::PropType>(static_cast<std::uint16_t>(type));
 }
 
-pst::PropValue toPropValue(pst::PropTag tag, const contact::StoredValue& value)
-{
-    using namespace contact;
-    return std::visit(
-        [&](const auto& v) -> pst::PropValue {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, std::int32_t>)
-                return pst::PropValue::fromInt32(tag, v);
-            else if constexpr (std::is_same_v<T, bool>)
-                return pst::PropValue::fromBoolean(tag, v);
-            else if constexpr (std::is_same_v<T, FileTime>)
-                return pst::PropValue::fromSysTime(tag, v.ticks);
-            else if constexpr (std::is_same_v<T, std::string>)
-                return pst::PropValue::fromString(tag, std::string_view(v));
-            else if constexpr (std::is_same_v<T, std::vector<std::uint8_t>>)
-                return pst::PropValue::fromBinary(tag, v);
-            else if constexpr (std::is_same_v<T, std::vector<std::int32_t>>)
-                return pst::PropValue::fromMultipleInt32(tag, v);
-            else
-                return pst::PropValue::fromMultipleString(tag, v);
-        },
-        value);
-}
-
 } // namespace
 
 StoreCore::StoreCore(std::unique_ptr<pst::MessageStore> store, std::filesystem::path path,
@@ -93,15 +69,92 @@ void StoreCore::release(ContactItem& item) noexcept
     }
 }
 
+// Turns what a save hands out into the message's property values, tagged for this store.
+class StoreCore::PropValueMaker final : public contact::SavedPropertyReceiver
+{
+public:
+    PropValueMaker(StoreCore& core, std::vector<pst::PropValue>& out) : m_core(core), m_out(out) {}
+
+    void text(const contact::PropertyKey& key, std::string_view value) override
+    {
+        m_out.push_back(pst::PropValue::fromString(tag(key), value));
+    }
+    void int32(const contact::PropertyKey& key, std::int32_t value) override
+    {
+        m_out.push_back(pst::PropValue::fromInt32(tag(key), value));
+    }
+    void boolean(const contact::PropertyKey& key, bool value) override
+    {
+        m_out.push_back(pst::PropValue::fromBoolean(tag(key), value));
+    }
+    void time(const contact::PropertyKey& key, contact::FileTime value) override
+    {
+        m_out.push_back(pst::PropValue::fromSysTime(tag(key), value.ticks));
+    }
+    void binary(const contact::PropertyKey& key, std::span<const std::uint8_t> value) override
+    {
+        m_out.push_back(pst::PropValue::fromBinary(tag(key), value));
+    }
+    void multipleInt32(const contact::PropertyKey& key, std::span<const std::int32_t> values) override
+    {
+        m_out.push_back(pst::PropValue::fromMultipleInt32(tag(key), values));
+    }
+    void multipleText(const contact::PropertyKey& key, std::span<const std::string> values) override
+    {
+        m_out.push_back(pst::PropValue::fromMultipleString(tag(key), values));
+    }
+
+    // Names the store has not met yet get their ids now, in key order, so that they are
+    // registered in the order the store's name map has always been given them.
+    void resolveNewNames()
+    {
+        std::sort(m_unresolved.begin(), m_unresolved.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [key, at] : m_unresolved) {
+            const pst::PropTag tag(m_core.namedId(key), propType(key.type));
+            m_out[at] = pst::PropValue(tag, m_out[at].data());
+        }
+        m_unresolved.clear();
+    }
+
+private:
+    pst::PropTag tag(const contact::PropertyKey& key)
+    {
+        if (!key.isNamed())
+            return pst::PropTag(key.id, propType(key.type));
+        if (const std::uint16_t id = m_core.knownNamedId(key))
+            return pst::PropTag(id, propType(key.type));
+        m_unresolved.emplace_back(key, m_out.size());
+        return pst::PropTag(0, propType(key.type)); // replaced in resolveNewNames
+    }
+
+    StoreCore& m_core;
+    std::vector<pst::PropValue>& m_out;
+    std::vector<std::pair<contact::PropertyKey, std::size_t>> m_unresolved;
+};
+
 void StoreCore::writeItem(ContactItem& item)
 {
     run([&](pst::MessageStore& store) {
-        const auto props = toPropValues(item.savedState().saveProperties(m_settings.environment));
+        std::vector<pst::PropValue>& made = m_madeValues;
+        made.clear();
+        PropValueMaker maker(*this, made);
+        item.savedState().saveProperties(m_settings.environment, maker);
+        maker.resolveNewNames();
+        // In tag order: positions are sorted, and each value moves once.
+        m_order.clear();
+        for (std::size_t i = 0; i < made.size(); ++i)
+            m_order.push_back(std::uint64_t{made[i].tag().value} << 32 | i);
+        std::sort(m_order.begin(), m_order.end());
+        std::vector<pst::PropValue> props;
+        props.reserve(made.size() + 8); // and room for what the store adds
+        for (const std::uint64_t entry : m_order)
+            props.push_back(std::move(made[entry & 0xFFFFFFFF]));
         if (const auto message = item.writtenAs()) {
             store.replaceMessage(*message, props);
             item.markWritten(*message);
         } else {
-            item.markWritten(store.createMessage(item.folder(), props));
+            item.markWritten(store.createMessage(item.folder(), std::move(props)));
             ++m_itemsWritten;
         }
     });
@@ -144,28 +197,36 @@ void StoreCore::close()
         std::rethrow_exception(error);
 }
 
-std::uint16_t StoreCore::namedId(const contact::PropertyKey& key)
+namespace {
+
+// Nearly every named property of a contact is a numeric one of PSETID_Address with a LID in
+// 0x8000-0x80FF: those are looked up by LID.
+bool isAddressLid(const contact::PropertyKey& key)
 {
-    const auto it = m_namedIds.find(key);
-    if (it != m_namedIds.end())
-        return it->second;
-    pst::PropertyName name{pst::Guid::fromBytes(key.set.bytes), key.lid, std::string(key.name)};
-    const std::uint16_t id = m_store->propertyId(name);
-    m_namedIds.emplace(key, id);
-    return id;
+    return key.set == contact::PSETID_Address && key.name.empty() && (key.lid >> 8) == 0x80;
 }
 
-std::vector<pst::PropValue> StoreCore::toPropValues(const std::vector<contact::StoredProperty>& properties)
+} // namespace
+
+std::uint16_t StoreCore::knownNamedId(const contact::PropertyKey& key) const
 {
-    std::vector<pst::PropValue> values;
-    values.reserve(properties.size());
-    for (const auto& property : properties) {
-        const std::uint16_t id = property.key.isNamed() ? namedId(property.key) : property.key.id;
-        values.push_back(toPropValue(pst::PropTag(id, propType(property.key.type)), property.value));
-    }
-    std::sort(values.begin(), values.end(),
-              [](const pst::PropValue& a, const pst::PropValue& b) { return a.tag() < b.tag(); });
-    return values;
+    if (isAddressLid(key))
+        return m_addressIds[key.lid & 0xFF];
+    const auto it = m_namedIds.find(key);
+    return it != m_namedIds.end() ? it->second : 0;
+}
+
+std::uint16_t StoreCore::namedId(const contact::PropertyKey& key)
+{
+    if (const std::uint16_t id = knownNamedId(key))
+        return id;
+    pst::PropertyName name{pst::Guid::fromBytes(key.set.bytes), key.lid, std::string(key.name)};
+    const std::uint16_t id = m_store->propertyId(name);
+    if (isAddressLid(key))
+        m_addressIds[key.lid & 0xFF] = id;
+    else
+        m_namedIds.emplace(key, id);
+    return id;
 }
 
 } // namespace tressimo::mapi::detail

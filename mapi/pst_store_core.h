@@ -9,6 +9,7 @@
 #include "mapi/pst_session.h"
 #include "pst/messaging/message_store.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -70,8 +71,10 @@ private:
     [[noreturn]] void fail(std::exception_ptr error);
     void writeItem(ContactItem& item);
     void commitStore();
-    std::vector<pst::PropValue> toPropValues(const std::vector<contact::StoredProperty>& properties);
     std::uint16_t namedId(const contact::PropertyKey& key);
+    // The id of a name met before, or 0.
+    std::uint16_t knownNamedId(const contact::PropertyKey& key) const;
+    class PropValueMaker;
 
     std::unique_ptr<pst::MessageStore> m_store;
     std::filesystem::path m_path;
@@ -79,6 +82,10 @@ private:
     std::optional<std::string> m_failure;
     std::vector<ContactItem*> m_pending;
     std::map<contact::PropertyKey, std::uint16_t> m_namedIds;
+    std::array<std::uint16_t, 256> m_addressIds{}; // by the low byte of a PSETID_Address LID 0x80xx
+    // writeItem's lists, reused from item to item.
+    std::vector<pst::PropValue> m_madeValues;
+    std::vector<std::uint64_t> m_order;
     std::chrono::system_clock::time_point m_lastCommit;
     std::uint64_t m_itemsWritten = 0;
 };

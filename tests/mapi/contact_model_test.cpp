@@ -42,6 +42,22 @@ TEST(ContactState, PutAndGetEveryNameAndRefuseUnknownOnes)
     EXPECT_THROW((void)state.get("Nickname"), MapiError);
 }
 
+// A name put again and again keeps only its last text, however often; the texts it replaced
+// are dropped from the item's buffer now and then, and the others must survive that.
+TEST(ContactState, TextsPutAgainAndAgainKeepTheLatest)
+{
+    ContactState state;
+    state.put("LastName", "Smith");
+    state.setProperty(tagTitle, std::string("Dr."));
+    for (int i = 0; i < 3000; ++i)
+        state.put("FirstName", "Given name number " + std::to_string(i));
+    EXPECT_EQ(state.get("FirstName"), "Given name number 2999");
+    EXPECT_EQ(state.get("LastName"), "Smith");
+    EXPECT_EQ(std::get<std::string>(*state.property(tagTitle)), "Dr.");
+    EXPECT_EQ(textOf(state.saveProperties(fixedEnvironment()), PidTagDisplayName),
+              "Dr. Given name number 2999 Smith");
+}
+
 TEST(ContactState, SetPropertyAcceptsOnlyWhatItCanStore)
 {
     const std::tuple<std::uint32_t, PropertyValue, bool> cases[] = {

@@ -124,6 +124,19 @@ TEST(ContactProperties, ComputedPropertiesHaveTheirCanonicalIds)
 
 TEST(ContactProperties, NameLookupIgnoresCaseAndRefusesUnknownNames)
 {
+    const auto names = objectModelProperties();
+    ASSERT_EQ(names.size(), objectModelPropertyCount);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(findObjectModelProperty(names[i].name), &names[i]);
+        EXPECT_EQ(objectModelIndex(names[i].key), static_cast<int>(i)) << names[i].name;
+    }
+    // Keys are found whatever their type; keys behind no name are not found.
+    EXPECT_EQ(objectModelIndex(PropertyKey::fixed(PidTagGivenName.id, PropertyType::Int32)), 0);
+    for (const PropertyKey& other :
+         {PidTagDisplayName, PidTagBirthday, PidLidFileUnder, PidLidEmailGroups[0].displayName,
+          PropertyKey::namedString(PS_PUBLIC_STRINGS, "keywords", PropertyType::MultipleUnicode),
+          PropertyKey::named(PSETID_Common, PidLidHtml.lid, PropertyType::Unicode)})
+        EXPECT_EQ(objectModelIndex(other), -1);
     EXPECT_EQ(findObjectModelProperty("email1ADDRESS"), findObjectModelProperty("Email1Address"));
     for (std::string_view unknown : {"", "FirstNam", "FirstName ", "Email4Address", "Birthday", "Title",
                                      "Suffix", "FullName", "Keywords", "PR_GIVEN_NAME"})

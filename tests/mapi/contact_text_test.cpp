@@ -24,6 +24,26 @@ TEST(ContactText, Utf8ToUtf16HandlesEveryPlaneAndMalformedInput)
     EXPECT_EQ(truncateUtf16("山田太郎", 2), "山田");
 }
 
+// Texts that need no repair are used as they are; the test must agree with the repair.
+TEST(ContactText, SanitizedTextsAreRecognised)
+{
+    const std::string cases[] = {
+        "",
+        "plain ASCII, longer than a machine word",
+        "Müller 山田 \xF0\x9F\x98\x80",
+        "\xEF\xBF\xBD is a replacement character written out",
+        std::string("a\0b", 3),
+        "A\xFF"
+        "B",
+        "\xC0\xAF",
+        "\xED\xA0\x80",
+        "\xE5\xB1",
+        "cut short at the end \xF0\x9F\x98",
+    };
+    for (const std::string& text : cases)
+        EXPECT_EQ(isSanitized(text), sanitizeText(text) == text) << text;
+}
+
 TEST(ContactText, CategoriesSplitAsOutlookListsThem)
 {
     using Names = std::vector<std::string>;

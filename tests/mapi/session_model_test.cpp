@@ -602,6 +602,19 @@ TEST(SessionItems, NamedPropertyIdsAreAskedForOncePerStore)
     EXPECT_EQ(static_cast<std::size_t>(o.state().propertyIdCalls), o.state().names.size());
 }
 
+// A store meets a contact's named properties in key order (LID, name, set), whatever order
+// saving computes them in, so that its name map does not depend on how the model is written.
+TEST(SessionItems, NamedPropertiesAreRegisteredInKeyOrder)
+{
+    Opened o;
+    writeContact(o.contacts(), sampleContact("Ann Smith"));
+    const auto& names = o.state().names;
+    ASSERT_GT(names.size(), 10u);
+    const auto key = [](const pst::PropertyName& n) { return std::tuple(n.lid, n.name, n.set.toBytes()); };
+    for (std::size_t i = 1; i < names.size(); ++i)
+        EXPECT_LT(key(names[i - 1]), key(names[i])) << i;
+}
+
 // ---- Commits ---------------------------------------------------------------------------------
 
 TEST(SessionCommits, SavedItemsBecomeDurableAtTheIntervalAndAtLogoff)
