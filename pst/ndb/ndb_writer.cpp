@@ -15,22 +15,25 @@
 // 2. commit():
 //    a. writes the B-tree leaves that changed, and the intermediate pages above them, to new
 //       pages (again only in committed-free space); the pages they replace are released;
-//    b. writes the last committed header again with fAMapValid = INVALID; sync;
-//    c. rewrites the AMaps of the regions that changed, the FMaps over them and the density
-//       list; sync;
+//    b. writes the last committed header again with fAMapValid = INVALID (and, when the file
+//       grew since that commit, the new end of file: see 3); sync;
+//    c. rewrites the AMaps of the regions that changed or were added, the FMaps over them and
+//       the density list; sync;
 //    d. writes the new header (new roots, counters, end of file, free space) with
 //       fAMapValid = VALID; sync. Only now does released space become free for reuse.
 //    Dying before (b) is on disk leaves the old valid header over untouched old trees and old
 //    maps. Dying between (b) and (d) leaves the old trees under a header that says the maps
 //    are being rewritten, which tells a reader to rebuild them ([MS-PST] 2.6.1.3.7). After
 //    (d) the new store is complete.
-// 3. The file grows by whole regions, and the growth is committed on its own before the new
-//    space is used: resize; write the new regions' map pages; sync; header = last commit with
-//    the new end of file and free space; sync. (Past 128 regions an FMap page may cover both
-//    old and new regions; it is rewritten in place between a header marking the maps invalid
-//    and that final header, each step synced.) Dying before the final header leaves the old
-//    header and, past its end of file, new regions that nothing refers to: the only moment
-//    the file is longer than the header says.
+// 3. The file grows by whole regions without a commit of its own: resize, then write the new
+//    regions' map pages (and any FMap page that lies in a new region). All of it is past the
+//    committed end of file, where nothing on record lies, and blocks go there at once. The
+//    next commit takes the new regions in: before its header of step (b) names the new end of
+//    file, a sync puts the resize and the new map pages on disk; an FMap page of an older
+//    region that also covers new ones is rewritten in step (c) like any other map page.
+//    Dying before that leaves the old header and, past its end of file, new regions (perhaps
+//    holding blocks) that nothing refers to: the only moment the file is longer than the
+//    header says, which readers and the checker set aside.
 // A header write spans two disk sectors; the protocol relies on it reaching the disk whole,
 // as every PST writer must.
 //
@@ -665,38 +668,20 @@ private:
             m_space.addRegion();
             fresh.push_back(regions + i);
         }
-        // Pages past the old end of file: nothing on record refers to them yet.
+        // Pages past the committed end of file: nothing on record refers to them. An FMap page
+        // inside it that also covers the new regions waits for the next commit's map rewrite.
         for (std::size_t r : fresh)
             writeFreshMapPages(r);
-        std::vector<std::size_t> staleFMaps;
         for (std::size_t f : fmapsOver(fresh)) {
             if (f >= regions)
                 writeFMap(f, SpaceMap::View::Committed);
-            else
-                staleFMaps.push_back(f);
         }
-        // An FMap page that also covers older regions is rewritten in place, which only a
-        // header marking the maps invalid may see half done. The density list stays as the
-        // last commit wrote it: it need not list every AMap, and must not list one past the
-        // end of file of a header that could still be on disk.
-        if (!staleFMaps.empty()) {
-            Header invalid = m_committed;
-            invalid.fAMapValid = kAMapInvalid;
-            writeHeader(invalid);
-            syncAll();
-            for (std::size_t f : staleFMaps)
-                writeFMap(f, SpaceMap::View::Committed);
-        }
-        syncAll();
+    }
 
-        Header grown = m_committed;
-        grown.ibFileEof = eof;
-        grown.ibAMapLast = regionOffset(m_space.regionCount() - 1);
-        grown.cbAMapFree = m_space.freeBytes(SpaceMap::View::Committed);
-        grown.fAMapValid = kAMapValid;
-        writeHeader(grown);
-        syncAll();
-        m_committed = grown;
+    // Regions the header on disk covers.
+    std::size_t committedRegions() const
+    {
+        return static_cast<std::size_t>((m_committed.ibFileEof - kFirstAMapOffset) / kRegionSize);
     }
 
     void commitChanges()
@@ -711,16 +696,25 @@ private:
         BlockRef bbt = m_bbt.flush(*this);
 
         bool firstCommit = m_committed.ibFileEof == 0;
+        // Regions added since the last commit: on disk before any header names them.
+        const std::size_t since = firstCommit ? 0 : committedRegions();
+        const bool grown = !firstCommit && m_space.regionCount() > since;
+        if (grown)
+            syncAll();
         if (!firstCommit) {
             Header invalid = m_committed;
             invalid.fAMapValid = kAMapInvalid;
+            if (grown) {
+                invalid.ibFileEof = regionOffset(m_space.regionCount());
+                invalid.ibAMapLast = regionOffset(m_space.regionCount() - 1);
+            }
             writeHeader(invalid);
         }
         syncAll();
 
         std::vector<std::size_t> changed;
         for (std::size_t r = 0; r < m_space.regionCount(); ++r)
-            if (m_space.dirty(r))
+            if (m_space.dirty(r) || (grown && r >= since))
                 changed.push_back(r);
         for (std::size_t r : changed)
             m_out.write(regionOffset(r),

@@ -12,13 +12,13 @@
 // Errors: a failed write throws IoError; from then on every call throws that same error and
 // the file stays at its last commit.
 
+#include "pst/io/sink.h"
+#include "pst/ndb/node.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
-
-#include "pst/io/sink.h"
-#include "pst/ndb/node.h"
 
 namespace tressimo::pst {
 
@@ -26,10 +26,11 @@ struct NdbOptions
 {
     // Outlook writes permute-encoded data blocks; 0 (none) is handy when debugging.
     std::uint8_t cryptMethod = 1;
-    // The file grows by whole allocation regions of 253,952 bytes, and every growth is a small
-    // commit of its own (three syncs). It grows by an eighth of its size, at least one region
-    // and at most this many; 1 grows exactly as Outlook does.
-    std::uint32_t maxGrowthRegions = 16;
+    // The file grows by whole allocation regions of 253,952 bytes, taken in by the next commit:
+    // by an eighth of its size, at least one region and at most this many; 1 grows exactly as
+    // Outlook does. A growth costs no sync, so small steps cost next to nothing and keep the
+    // file within a megabyte of what it holds.
+    std::uint32_t maxGrowthRegions = 4;
     // Adjacent writes are gathered into one of up to this many bytes; 0 writes every block and
     // page on its own.
     std::size_t writeBufferSize = std::size_t{1} << 20;
@@ -68,7 +69,8 @@ public:
     // then the header, each step synced.
     virtual void commit() = 0;
 
-    // Bytes of the file (the header's end of file).
+    // Bytes of the file: the header's end of file once the next commit has taken in any growth
+    // since the last one.
     virtual std::uint64_t fileSize() const = 0;
 };
 

@@ -1,17 +1,17 @@
 // A process killed at any instant must leave a whole store: the write fails at every single
 // operation of a small run in turn, and what reached the file must read as the last commit.
 
-#include <gtest/gtest.h>
+#include "ndb_test_reader.h"
+#include "ndb_test_util.h"
 
 #include <algorithm>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
-
-#include "ndb_test_reader.h"
-#include "ndb_test_util.h"
 
 namespace tressimo::pst::testing {
 namespace {
@@ -272,9 +272,17 @@ public:
     {
         m_size = std::max<std::uint64_t>(m_size, offset + data.size());
         if (offset == 0) {
+            ++headerWrites;
             m_pendingHeader = Header{data[0xB4 + 68], getU64(data.data() + 0xB4 + 4)};
+            // A header may name a region only once the region's map page is on disk.
+            for (std::uint64_t ib = 0x4400; ib < m_pendingHeader->eof; ib += 253952) {
+                if (!m_durableAMaps.count(ib))
+                    regionsNamedEarly.push_back(ib);
+            }
             return;
         }
+        if (isMapPage(offset) && (offset - 0x4400) % 253952 == 0)
+            m_pendingAMaps.push_back(offset);
         if (isMapPage(offset) && offset < m_durable.eof) {
             ++mapRewrites;
             bool guarded = m_durable.fAMapValid == 0 && !m_pendingHeader;
@@ -289,6 +297,8 @@ public:
         if (m_pendingHeader)
             m_durable = *m_pendingHeader;
         m_pendingHeader.reset();
+        m_durableAMaps.insert(m_pendingAMaps.begin(), m_pendingAMaps.end());
+        m_pendingAMaps.clear();
     }
     std::uint64_t size() const override { return m_size; }
     std::string name() const override { return "order.pst"; }
@@ -296,6 +306,8 @@ public:
     int mapRewrites = 0;
     int fmapRewrites = 0;
     std::vector<std::uint64_t> violations;
+    std::vector<std::uint64_t> regionsNamedEarly; // AMaps not yet synced when a header named them
+    int headerWrites = 0;
 
 private:
     struct Header
@@ -321,6 +333,8 @@ private:
     std::uint64_t m_size = 0;
     Header m_durable;
     std::optional<Header> m_pendingHeader;
+    std::set<std::uint64_t> m_durableAMaps;
+    std::vector<std::uint64_t> m_pendingAMaps;
 };
 
 TEST(NdbCrash, MapPagesAreRewrittenOnlyUnderADurableInvalidHeader)
@@ -340,6 +354,13 @@ TEST(NdbCrash, MapPagesAreRewrittenOnlyUnderADurableInvalidHeader)
     EXPECT_GT(sink->fmapRewrites, 1);
     EXPECT_TRUE(sink->violations.empty()) << sink->violations.size() << " unguarded rewrites, first at "
                                           << (sink->violations.empty() ? 0 : sink->violations.front());
+    // The file grew by many regions without a commit of its own (the store's creation writes
+    // one header, every commit two), and no header named a region before that region's map
+    // page was on disk.
+    EXPECT_EQ(sink->headerWrites, 1 + 2 * 7);
+    EXPECT_TRUE(sink->regionsNamedEarly.empty())
+        << sink->regionsNamedEarly.size() << " regions named early, first at "
+        << (sink->regionsNamedEarly.empty() ? 0 : sink->regionsNamedEarly.front());
 }
 
 // Unbuffered, every block and page is its own write; buffered, writes come in larger pieces.

@@ -515,12 +515,22 @@ TEST(NdbSpace, FreedSpaceIsReusedOnlyAfterTheCommitThatFreesIt)
     for (std::uint32_t i = 100; i < 103; ++i)
         store.writer->putNode(messageNid(i), Nid{}, singleBlock(full));
     EXPECT_EQ(store.writer->fileSize(), kFirstAMap + 2 * kRegion);
+    EXPECT_EQ(store.bytes().size(), kFirstAMap + 2 * kRegion);
     {
-        NdbReader grown(store.bytes());
+        // The growth is not committed on its own: the header still describes the old nodes in
+        // the old file, and the new region (already holding blocks) lies past its end.
+        NdbReader grown(store.bytes(), ReaderOptions{true});
         EXPECT_SOUND(grown);
-        EXPECT_EQ(grown.nodes().size(), 28u) << "growth is committed alone, with the old nodes";
+        EXPECT_EQ(grown.fileEof, kFirstAMap + kRegion);
+        EXPECT_EQ(grown.nodes().size(), 28u);
     }
     store.writer->commit();
+    {
+        NdbReader committed(store.bytes());
+        EXPECT_SOUND(committed);
+        EXPECT_EQ(committed.fileEof, kFirstAMap + 2 * kRegion);
+        EXPECT_EQ(committed.nodes().size(), 3u);
+    }
 
     // Once that commit is on disk the space is free again: 28 more fit without growing.
     for (std::uint32_t i = 200; i < 228; ++i)
