@@ -4,12 +4,17 @@
 
 #include <algorithm>
 #include <cassert>
+#include <chrono>
 #include <stdexcept>
 #include <system_error>
 
 namespace tressimo::convert {
 
 namespace {
+
+// A taker that finds no row waits until the reader has this many, or this long.
+constexpr std::size_t kWakeAfterRows = 8;
+constexpr std::chrono::milliseconds kLongestBatchWait{5};
 
 // The row's file, by its exact bytes; a row with blanks at its ends that names no file so is
 // tried trimmed, as the list's text may carry blanks its file name lacks.
@@ -87,7 +92,16 @@ void ReadAhead::take(std::unique_ptr<ReadRow>& row)
     bool wakeReader = false;
     {
         std::unique_lock lock(m_mutex);
-        m_ready.wait(lock, [this] { return m_queued > 0 || m_readerEnded; });
+        if (m_queued == 0 && !m_readerEnded) {
+            // The reader is behind. Rather than be woken for every row it reads, wait for a
+            // few at once, but not for long: the window yields only between rows.
+            m_wanted = kWakeAfterRows;
+            m_ready.wait_for(lock, kLongestBatchWait,
+                             [this] { return m_queued >= m_wanted || m_readerEnded; });
+            m_wanted = 1;
+            m_ready.wait(lock, [this] { return m_queued > 0 || m_readerEnded; });
+            m_wanted = 0;
+        }
         if (m_queued == 0) {
             if (m_readerFailure)
                 std::rethrow_exception(m_readerFailure);
@@ -114,8 +128,12 @@ void ReadAhead::readRows()
     try {
         for (int r = 0; r < rowCount(); ++r) {
             std::unique_lock lock(m_mutex);
-            if (m_queued >= m_limits.rows || (m_queued > 0 && m_queuedBytes >= m_limits.bytes))
+            if (m_queued >= m_limits.rows || (m_queued > 0 && m_queuedBytes >= m_limits.bytes)) {
                 m_heldBack = true;
+                // A taker waiting for more gets what there is.
+                if (m_wanted > 0)
+                    m_ready.notify_one();
+            }
             m_space.wait(lock, [this] { return m_stopping || !m_heldBack; });
             if (m_stopping)
                 break;
@@ -130,8 +148,10 @@ void ReadAhead::readRows()
                 break;
             ++m_queued;
             m_queuedBytes += bytes;
+            const bool wakeTaker = m_wanted > 0 && m_queued >= m_wanted;
             lock.unlock();
-            m_ready.notify_one();
+            if (wakeTaker)
+                m_ready.notify_one();
         }
     } catch (...) {
         // Only the queue's own locking can get here; a row's reading keeps what it throws.

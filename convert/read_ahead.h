@@ -97,6 +97,8 @@ private:
     std::size_t m_queued = 0;
     std::size_t m_queuedBytes = 0;
     bool m_heldBack = false;
+    // Rows the taker waits for; 0 while it is not waiting.
+    std::size_t m_wanted = 0;
     bool m_stopping = false;
     bool m_readerEnded = false;
     // What ended the reader early other than a stop (not a row's reading, which goes with
