@@ -1,6 +1,7 @@
 #include "mapi/contact_text.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace tressimo::mapi::contact {
 
@@ -155,6 +156,13 @@ std::string sanitizeText(std::string_view text)
 bool isSanitized(std::string_view text)
 {
     std::size_t pos = 0;
+    // Eight characters at a time while they are plain ASCII without NUL.
+    for (std::uint64_t word; pos + 8 <= text.size(); pos += 8) {
+        std::memcpy(&word, text.data() + pos, 8);
+        const bool nul = ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) != 0;
+        if (nul || (word & 0x8080808080808080ull) != 0)
+            break;
+    }
     while (pos < text.size()) {
         const auto lead = static_cast<std::uint8_t>(text[pos]);
         if (lead - 1u < 0x7Fu) {

@@ -83,32 +83,40 @@ void HeapBuilder::startBlock()
     // A block's full size at once: growing it step by step costs more than the spare room.
     block.bytes.reserve(kMaxBlockData);
     block.bytes.resize(heapBlockHeaderSize(m_blocks.size()));
+    block.starts.reserve(64);
     m_blocks.push_back(std::move(block));
 }
 
 Hid HeapBuilder::allocate(ByteView data)
 {
-    const Hid hid = allocate(data.size());
-    std::memcpy(at(hid, 0, data.size()), data.data(), data.size());
-    return hid;
+    Block& block = blockFor(data.size());
+    block.starts.push_back(static_cast<std::uint16_t>(block.bytes.size()));
+    block.bytes.insert(block.bytes.end(), data.begin(), data.end());
+    return lastHid();
 }
 
 Hid HeapBuilder::allocate(std::size_t size)
 {
+    Block& block = blockFor(size);
+    block.starts.push_back(static_cast<std::uint16_t>(block.bytes.size()));
+    block.bytes.resize(block.bytes.size() + size);
+    return lastHid();
+}
+
+HeapBuilder::Block& HeapBuilder::blockFor(std::size_t size)
+{
     if (size == 0 || size > kMaxHeapAllocation)
         throw std::invalid_argument("a heap allocation is 1 to 3580 bytes, not " + std::to_string(size));
-    if (m_blocks.empty())
+    if (m_blocks.empty() || m_blocks.back().starts.size() == kMaxAllocationsPerBlock ||
+        finishedSize(m_blocks.back().bytes.size() + size, m_blocks.back().starts.size() + 1) > kMaxBlockData)
         startBlock();
-    Block* block = &m_blocks.back();
-    if (block->starts.size() == kMaxAllocationsPerBlock ||
-        finishedSize(block->bytes.size() + size, block->starts.size() + 1) > kMaxBlockData) {
-        startBlock();
-        block = &m_blocks.back();
-    }
-    block->starts.push_back(static_cast<std::uint16_t>(block->bytes.size()));
-    block->bytes.resize(block->bytes.size() + size);
+    return m_blocks.back();
+}
+
+Hid HeapBuilder::lastHid() const
+{
     return Hid::make(static_cast<std::uint32_t>(m_blocks.size() - 1),
-                     static_cast<std::uint32_t>(block->starts.size()));
+                     static_cast<std::uint32_t>(m_blocks.back().starts.size()));
 }
 
 std::uint8_t* HeapBuilder::at(Hid hid, std::size_t offset, std::size_t size)

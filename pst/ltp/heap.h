@@ -105,6 +105,9 @@ private:
         std::vector<std::uint16_t> starts;
     };
     void startBlock();
+    // The block the next allocation of `size` bytes goes to (a new one when the last is full).
+    Block& blockFor(std::size_t size);
+    Hid lastHid() const;
     std::uint8_t* at(Hid hid, std::size_t offset, std::size_t size);
 
     HeapClient m_client;

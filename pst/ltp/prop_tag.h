@@ -68,11 +68,66 @@ struct PropTag
 inline constexpr PropTag kPidTagLtpRowId{0x67F20003};
 inline constexpr PropTag kPidTagLtpRowVer{0x67F30003};
 
-// Whether this layer knows how to store values of the type.
-bool isKnownType(PropType type);
+// Whether this layer knows how to store values of the type. (Inline: every value stored asks.)
+constexpr bool isKnownType(PropType type)
+{
+    switch (type) {
+    case PropType::Int16:
+    case PropType::Int32:
+    case PropType::Float:
+    case PropType::Double:
+    case PropType::Currency:
+    case PropType::AppTime:
+    case PropType::Error:
+    case PropType::Boolean:
+    case PropType::Int64:
+    case PropType::String8:
+    case PropType::Unicode:
+    case PropType::SysTime:
+    case PropType::Guid:
+    case PropType::Binary:
+    case PropType::MultipleInt16:
+    case PropType::MultipleInt32:
+    case PropType::MultipleFloat:
+    case PropType::MultipleDouble:
+    case PropType::MultipleCurrency:
+    case PropType::MultipleAppTime:
+    case PropType::MultipleInt64:
+    case PropType::MultipleString8:
+    case PropType::MultipleUnicode:
+    case PropType::MultipleSysTime:
+    case PropType::MultipleGuid:
+    case PropType::MultipleBinary:
+        return true;
+    }
+    return false;
+}
+
 // Size of a value of a fixed-size type (1 for Boolean, 16 for Guid, ...); 0 for strings,
 // binaries and every multi-valued type.
-std::size_t fixedSize(PropType type);
+constexpr std::size_t fixedSize(PropType type)
+{
+    switch (type) {
+    case PropType::Boolean:
+        return 1;
+    case PropType::Int16:
+        return 2;
+    case PropType::Int32:
+    case PropType::Float:
+    case PropType::Error:
+        return 4;
+    case PropType::Double:
+    case PropType::Currency:
+    case PropType::AppTime:
+    case PropType::Int64:
+    case PropType::SysTime:
+        return 8;
+    case PropType::Guid:
+        return 16;
+    default:
+        return 0;
+    }
+}
 // Element size of a multi-valued type with fixed-size elements; 0 for variable-size elements
 // (MultipleUnicode, MultipleString8, MultipleBinary) and single-valued types.
 std::size_t multipleElementSize(PropType type);
