@@ -2,6 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 #include <cstring>
 #include <memory>
 #include <new>
@@ -11,38 +16,29 @@ namespace tressimo::contacts {
 
 namespace {
 
-struct FileCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-std::FILE* openForReading(const std::filesystem::path& path)
-{
-#ifdef _WIN32
-    return _wfopen(path.c_str(), L"rb");
-#else
-    return std::fopen(path.c_str(), "rb");
-#endif
-}
-
 std::string osReason(int error)
 {
     return std::generic_category().message(error);
 }
 
+std::string cannotRead(const std::filesystem::path& path, std::string_view reason)
+{
+    return "Cannot read \"" + pathText(path) + "\": " + std::string(reason);
+}
+
+#ifdef _WIN32
+struct FileCloser
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
 // Reads the whole file; on failure returns the reason.
 std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& bytes)
 {
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(openForReading(path));
+    std::unique_ptr<std::FILE, FileCloser> file(_wfopen(path.c_str(), L"rb"));
     if (!file)
         return "Cannot open \"" + pathText(path) + "\": " + osReason(errno ? errno : EIO);
-
-    std::error_code sizeError;
-    const auto size = std::filesystem::file_size(path, sizeError);
-    if (!sizeError)
-        bytes.reserve(static_cast<std::size_t>(size));
-
     constexpr std::size_t kChunk = 64 * 1024;
     for (;;) {
         const std::size_t used = bytes.size();
@@ -52,12 +48,57 @@ std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& 
         bytes.resize(used + got);
         if (got < kChunk) {
             if (std::ferror(file.get()))
-                return "Cannot read \"" + pathText(path) + "\": " + osReason(errno ? errno : EIO);
-            break;
+                return cannotRead(path, osReason(errno ? errno : EIO));
+            return {};
         }
     }
+}
+#else
+struct FdCloser
+{
+    int fd;
+    ~FdCloser() { ::close(fd); }
+};
+
+// Reads the whole file; on failure returns the reason. Only regular files are read: a FIFO or
+// a device named like a contact would block the run or never end, so the open does not wait
+// and anything else is refused.
+std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return "Cannot open \"" + pathText(path) + "\": " + osReason(errno);
+    const FdCloser closer{fd};
+    struct stat status{};
+    if (::fstat(fd, &status) != 0)
+        return cannotRead(path, osReason(errno));
+    if (S_ISDIR(status.st_mode))
+        return cannotRead(path, osReason(EISDIR));
+    if (!S_ISREG(status.st_mode))
+        return cannotRead(path, "not a regular file");
+
+    // Sized to the file, with room to notice that it grew while being read.
+    std::size_t used = 0;
+    bytes.resize(static_cast<std::size_t>(status.st_size) + 1);
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            bytes.clear();
+            return cannotRead(path, osReason(error));
+        }
+        if (got == 0)
+            break;
+        used += static_cast<std::size_t>(got);
+    }
+    bytes.resize(used);
     return {};
 }
+#endif
 
 // Bytes that one character of the original takes in pugixml's UTF-8 copy.
 std::size_t utf8Length(std::uint32_t codePoint)

@@ -7,6 +7,7 @@
 #include "tests/contacts/record_check.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace tressimo::testing {
 namespace {
@@ -144,7 +145,12 @@ TEST(LoadContactDocument, FileSystemFailuresGiveTheSystemsReason)
         {dir.path() / "missing.contact", "Cannot open \"" + (dir.path() / "missing.contact").string() +
                                              "\": No such file or directory"},
         {dir.path(), "Cannot read \"" + dir.path().string() + "\": Is a directory"},
+        // Neither may hang the run: a FIFO waits for a writer, a device never ends.
+        {dir.path() / "fifo.contact",
+         "Cannot read \"" + (dir.path() / "fifo.contact").string() + "\": not a regular file"},
+        {"/dev/zero", "Cannot read \"/dev/zero\": not a regular file"},
     };
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo.contact").c_str(), 0600), 0);
     for (const auto& [path, reason] : cases) {
         const ContactDocument document = contacts::loadContactDocument(path);
         EXPECT_FALSE(document.loaded());
