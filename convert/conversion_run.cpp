@@ -2,6 +2,7 @@
 
 #include "convert/read_ahead.h"
 #include "outlook/contact_item_writer.h"
+#include "shell/file_url.h"
 #include "shell/folder_of_path.h"
 #include "shell/path_rules.h"
 
@@ -340,7 +341,7 @@ MessageBoxText summaryMessage(const RunResult& result)
 
 std::string troubleshootingAddress(const std::filesystem::path& manual)
 {
-    return fileUrl(manual, "troubleshooting");
+    return shell::fileUrl(manual.string(), "troubleshooting");
 }
 
 } // namespace tressimo::convert

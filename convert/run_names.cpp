@@ -69,29 +69,4 @@ std::string freePstPath(std::string_view folder, std::string_view T,
     return path;
 }
 
-std::string fileUrl(const std::filesystem::path& file, std::string_view fragment)
-{
-    const std::string path = file.generic_string();
-    std::string url = "file://";
-    if (path.empty() || path.front() != '/')
-        url += '/'; // a Windows path begins with its drive
-    static constexpr char hex[] = "0123456789ABCDEF";
-    for (const unsigned char c : path) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == ':';
-        if (plain) {
-            url += static_cast<char>(c);
-        } else {
-            url += '%';
-            url += hex[c >> 4];
-            url += hex[c & 0xF];
-        }
-    }
-    if (!fragment.empty()) {
-        url += '#';
-        url += fragment;
-    }
-    return url;
-}
-
 } // namespace tressimo::convert

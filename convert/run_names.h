@@ -42,8 +42,4 @@ bool nameTaken(const std::filesystem::path& path);
 std::string freePstPath(std::string_view folder, std::string_view T,
                         const std::function<bool(const std::filesystem::path&)>& taken = nameTaken);
 
-// A file URL ("file:///...#fragment") for a local file, bytes outside the unreserved ones
-// percent-encoded, so any file name works. `file` should be absolute.
-std::string fileUrl(const std::filesystem::path& file, std::string_view fragment = {});
-
 } // namespace tressimo::convert

@@ -1,5 +1,6 @@
 #include "shell/native_path.h"
 
+#include "shell/file_url.h"
 #include "shell/path_rules.h"
 
 #include <QDir>
@@ -45,26 +46,7 @@ std::string entryShownAs(const std::string& folder, const QString& name)
 }
 #endif
 
-bool isUnreserved(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
-}
 
-void percentEncode(QByteArray& out, std::string_view bytes, std::string_view keep)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (isUnreserved(c) || keep.find(ch) != std::string_view::npos) {
-            out += ch;
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 0xF];
-        }
-    }
-}
 
 } // namespace
 
@@ -130,15 +112,7 @@ QByteArray fileUrlOf(std::string_view path)
             folder += kPathSeparator;
         absolute = folder + absolute;
     }
-    QByteArray url = "file://";
-#ifdef _WIN32
-    url += '/';
-    std::replace(absolute.begin(), absolute.end(), '\\', '/');
-    percentEncode(url, absolute, "/:");
-#else
-    percentEncode(url, absolute, "/");
-#endif
-    return url;
+    return QByteArray::fromStdString(fileUrl(absolute));
 }
 
 } // namespace tressimo::shell

@@ -1,0 +1,34 @@
+#include "shell/file_url.h"
+
+#include "shell/path_rules.h"
+
+namespace tressimo::shell {
+
+std::string fileUrl(std::string_view absolutePath, std::string_view fragment)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    if (kPathsHaveDrives)
+        url += '/'; // "C:/..." becomes "file:///C:/..."
+    for (const char ch : absolutePath) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == ':';
+        if (ch == kPathSeparator) {
+            url += '/';
+        } else if (plain) {
+            url += ch;
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 0xF];
+        }
+    }
+    if (!fragment.empty()) {
+        url += '#';
+        url += fragment;
+    }
+    return url;
+}
+
+} // namespace tressimo::shell
