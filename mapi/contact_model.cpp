@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cassert>
 #include <functional>
-#include <map>
 #include <memory>
 #include <random>
 
@@ -19,11 +18,13 @@ constexpr std::uint16_t typeString8 = 0x001E;
 // The type a fixed id must have when the model knows the property.
 std::optional<PropertyType> knownFixedType(std::uint16_t id)
 {
+    // A sorted list in one piece: looked up a few times a contact, a tree's scattered nodes
+    // are cold in the cache each time.
     static const auto known = [] {
-        std::map<std::uint16_t, PropertyType> types;
+        std::vector<std::pair<std::uint16_t, PropertyType>> types;
         for (const auto& property : objectModelProperties()) {
             if (!property.key.isNamed())
-                types.emplace(property.key.id, property.key.type);
+                types.emplace_back(property.key.id, property.key.type);
         }
         for (const PropertyKey& key : {PidTagImportance,
                                        PidTagMessageClass,
@@ -51,11 +52,14 @@ std::optional<PropertyType> knownFixedType(std::uint16_t id)
                                        PidTagBirthday,
                                        PidTagDisplayNamePrefix,
                                        PidTagBusinessHomePage})
-            types.emplace(key.id, key.type);
+            types.emplace_back(key.id, key.type);
+        std::sort(types.begin(), types.end());
         return types;
     }();
-    const auto it = known.find(id);
-    if (it == known.end())
+    const auto it =
+        std::lower_bound(known.begin(), known.end(), id,
+                         [](const auto& entry, std::uint16_t wanted) { return entry.first < wanted; });
+    if (it == known.end() || it->first != id)
         return std::nullopt;
     return it->second;
 }
