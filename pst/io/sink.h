@@ -2,13 +2,13 @@
 // Where a PST file's bytes go. The writer only ever writes at offsets, extends, and syncs;
 // tests swap the file for memory or for a sink that fails on a chosen write.
 
+#include "pst/io/bytes.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
-
-#include "pst/io/bytes.h"
 
 namespace tressimo::pst {
 
@@ -33,7 +33,8 @@ public:
     virtual std::string name() const = 0;
 };
 
-// A new file, created exclusively: an existing file is never replaced.
+// A new file, created exclusively: an existing file is never replaced. On Linux it has the
+// disk start writing every few megabytes, so that a sync finds little left to do.
 class FileSink : public Sink
 {
 public:
@@ -54,6 +55,8 @@ private:
     int m_fd;
     std::uint64_t m_size = 0;
     bool m_folderSynced = false;
+    // Bytes written since the disk was last asked to start writing them (see writeAt).
+    std::uint64_t m_unsent = 0;
 };
 
 // Keeps the file in memory; tests read it back from bytes().
