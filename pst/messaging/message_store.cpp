@@ -18,6 +18,7 @@
 
 #include "pst/messaging/message_store.h"
 
+#include "pst/io/sticky_failure.h"
 #include "pst/ltp/bth.h"
 #include "pst/ltp/heap.h"
 #include "pst/ltp/property_context.h"
@@ -240,7 +241,7 @@ public:
 
     void start(std::unique_ptr<Sink> sink, std::string_view displayName, const NdbOptions& ndb)
     {
-        m_name = sink->name();
+        m_failure = StickyFailure(sink->name());
         m_ndb = NdbWriter::create(std::move(sink), ndb);
         guarded([&] { writeNewStore(displayName); });
         commit();
@@ -548,27 +549,11 @@ public:
 private:
     // --- errors ----------------------------------------------------------------------------
 
-    void throwIfFailed() const
-    {
-        if (m_failure)
-            throw *m_failure;
-    }
+    void throwIfFailed() const { m_failure.throwIfFailed(); }
 
     // Runs a step that writes: any failure in it leaves state behind that the file does not
     // hold, so it sticks.
-    template <typename F> void guarded(F&& step)
-    {
-        throwIfFailed();
-        try {
-            step();
-        } catch (const IoError& e) {
-            m_failure = e;
-            throw;
-        } catch (const std::exception& e) {
-            m_failure = IoError("Cannot write to \"" + m_name + "\": " + e.what());
-            throw *m_failure;
-        }
-    }
+    template <typename F> void guarded(F&& step) { m_failure.guard(std::forward<F>(step)); }
 
     // A new node. Content the node database refuses (std::invalid_argument) leaves nothing
     // behind but a skipped identifier, so only write failures stick.
@@ -580,12 +565,8 @@ private:
             m_ndb->putNode(nid, parent, content);
         } catch (const std::invalid_argument&) {
             throw;
-        } catch (const IoError& e) {
-            m_failure = e;
-            throw;
-        } catch (const std::exception& e) {
-            m_failure = IoError("Cannot write to \"" + m_name + "\": " + e.what());
-            throw *m_failure;
+        } catch (...) {
+            m_failure.stick();
         }
         return nid;
     }
@@ -902,8 +883,7 @@ private:
     std::function<std::chrono::system_clock::time_point()> m_clock;
     std::function<void(std::span<std::uint8_t>)> m_random;
     std::unique_ptr<NdbWriter> m_ndb;
-    std::string m_name;
-    std::optional<IoError> m_failure;
+    StickyFailure m_failure;
 
     std::array<std::uint8_t, 16> m_recordKey{};
     std::vector<PropValue> m_storeProps;

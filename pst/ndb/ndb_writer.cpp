@@ -43,6 +43,7 @@
 #include "pst/ndb/ndb_writer.h"
 
 #include "pst/io/crc.h"
+#include "pst/io/sticky_failure.h"
 #include "pst/ndb/block.h"
 #include "pst/ndb/btree.h"
 #include "pst/ndb/child_table.h"
@@ -184,7 +185,8 @@ class NdbFileWriter final : public NdbWriter, private PageOutput
 {
 public:
     NdbFileWriter(std::unique_ptr<Sink> sink, const NdbOptions& options)
-        : m_sink(std::move(sink)), m_options(options), m_out(*m_sink, options.writeBufferSize)
+        : m_sink(std::move(sink)), m_options(options), m_out(*m_sink, options.writeBufferSize),
+          m_failure(m_sink->name())
     {
     }
 
@@ -285,29 +287,10 @@ public:
 private:
     // --- errors -----------------------------------------------------------------------------
 
-    void throwIfFailed() const
-    {
-        if (m_failure)
-            throw *m_failure;
-    }
+    void throwIfFailed() const { m_failure.throwIfFailed(); }
 
     // Runs a step that writes; its first failure sticks.
-    template <typename F> void guarded(F&& step)
-    {
-        throwIfFailed();
-        try {
-            step();
-        } catch (const IoError& e) {
-            m_failure = e;
-            throw;
-        } catch (const std::bad_alloc&) {
-            m_failure = IoError("Cannot write to \"" + m_sink->name() + "\": out of memory");
-            throw *m_failure;
-        } catch (const std::exception& e) {
-            m_failure = IoError("Cannot write to \"" + m_sink->name() + "\": " + e.what());
-            throw *m_failure;
-        }
-    }
+    template <typename F> void guarded(F&& step) { m_failure.guard(std::forward<F>(step)); }
 
     // --- checking what callers hand in (before anything is written) -----------------------
 
@@ -757,7 +740,7 @@ private:
     Bid m_bidNextP = 0;
     std::uint32_t m_unique = 0;
     bool m_changed = false;
-    std::optional<IoError> m_failure;
+    StickyFailure m_failure;
     mutable SharedUses m_sharedUses; // validateNode's scratch
     // storeSubnodes' lists by level, and writeSubnodeLeaf's: reused from node to node.
     struct SubnodeScratch
