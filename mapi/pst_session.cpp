@@ -4,6 +4,7 @@
 #include "mapi/pst_store_core.h"
 #include "mapi/staged_file.h"
 #include "mapi/store_entry_id.h"
+#include "pst/io/bytes.h"
 
 #include <algorithm>
 #include <array>
@@ -251,7 +252,7 @@ public:
             if (store->core().isOpen() && store->entryIdText() == entryId)
                 return *store;
         }
-        const auto bytes = bytesFromHex(entryId);
+        const auto bytes = pst::bytesFromHex(entryId);
         if (bytes) {
             for (const auto& store : m_stores) {
                 if (store->core().isOpen() && store->entryIdBytes() == *bytes)

@@ -13,17 +13,6 @@ constexpr std::array<std::uint8_t, 16> wrappedStoreUid = {0x38, 0xA1, 0xBB, 0x10
 constexpr std::string_view pstProviderDll = "mspst.dll";
 constexpr std::size_t dllFieldSize = 14;
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 std::vector<std::uint8_t> pstStoreEntryId(const std::array<std::uint8_t, 16>& recordKey,
@@ -57,22 +46,6 @@ std::string hexText(std::span<const std::uint8_t> bytes)
         text.push_back(digits[b & 0xF]);
     }
     return text;
-}
-
-std::optional<std::vector<std::uint8_t>> bytesFromHex(std::string_view text)
-{
-    if (text.empty() || text.size() % 2 != 0)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(text.size() / 2);
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = hexDigit(text[i]);
-        const int low = hexDigit(text[i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
-    }
-    return bytes;
 }
 
 } // namespace tressimo::mapi

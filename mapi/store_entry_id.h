@@ -22,7 +22,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,8 +34,5 @@ std::vector<std::uint8_t> pstStoreEntryId(const std::array<std::uint8_t, 16>& re
 
 // Upper-case hexadecimal, two digits a byte, nothing between.
 std::string hexText(std::span<const std::uint8_t> bytes);
-// The bytes of a hexadecimal text in either letter case; nothing when the text is empty, has
-// an odd length or holds anything but hex digits.
-std::optional<std::vector<std::uint8_t>> bytesFromHex(std::string_view text);
 
 } // namespace tressimo::mapi

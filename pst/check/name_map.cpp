@@ -13,17 +13,6 @@ namespace {
 
 constexpr std::string_view kWhere = "name-to-ID map (node 0x61)";
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 Bytes stream(const PropertyMap& props, std::uint32_t tag, const char* what)
 {
     auto it = props.find(tag);
@@ -40,16 +29,10 @@ std::optional<Guid> parseGuid(std::string_view text)
     for (char c : text)
         if (c != '{' && c != '}' && c != '-')
             digits += c;
-    if (digits.size() != 32)
+    const auto parsed = bytesFromHex(digits);
+    if (!parsed || parsed->size() != 16)
         return std::nullopt;
-    std::array<std::uint8_t, 16> be{};
-    for (std::size_t i = 0; i < 16; ++i) {
-        const int hi = hexDigit(digits[2 * i]);
-        const int lo = hexDigit(digits[2 * i + 1]);
-        if (hi < 0 || lo < 0)
-            return std::nullopt;
-        be[i] = static_cast<std::uint8_t>(hi * 16 + lo);
-    }
+    const Bytes& be = *parsed;
     // Data1, Data2 and Data3 are stored little-endian, Data4 as written.
     return Guid{be[3], be[2], be[1],  be[0],  be[5],  be[4],  be[7],  be[6],
                 be[8], be[9], be[10], be[11], be[12], be[13], be[14], be[15]};
