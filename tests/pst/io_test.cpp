@@ -1,7 +1,6 @@
 // Byte-level I/O: the format's CRC and permute encoding against Outlook's stored values, and
 // the sinks the writer writes through.
 
-#include "ndb_test_reader.h"
 #include "ndb_test_util.h"
 #include "pst/io/crc.h"
 #include "pst/io/permute.h"
@@ -97,11 +96,11 @@ TEST_P(IoReferenceFile, CrcReproducesEveryStoredValue)
     EXPECT_EQ(computeCrc(file.data() + 8, 516), getU32(file.data() + 0x20C));
     for (std::uint64_t ib : {0x4200, 0x4400, 0x4600})
         EXPECT_EQ(computeCrc(file.data() + ib, 496), getU32(file.data() + ib + 500)) << ib;
-    NdbReader reader(file);
-    ASSERT_GT(reader.blocks().size(), 30u);
-    for (auto& [bid, block] : reader.blocks()) {
+    const PstFilePtr reader = readPst(file);
+    ASSERT_GT(reader->blocks().size(), 30u);
+    for (const check::BlockEntry& block : reader->blocks()) {
         std::uint64_t trailer = block.ib + (block.cb + 16 + 63) / 64 * 64 - 16;
-        EXPECT_EQ(computeCrc(file.data() + block.ib, block.cb), getU32(file.data() + trailer + 4)) << bid;
+        EXPECT_EQ(computeCrc(file.data() + block.ib, block.cb), getU32(file.data() + trailer + 4)) << block.bid;
     }
 }
 
@@ -111,13 +110,14 @@ TEST_P(IoReferenceFile, CrcReproducesEveryStoredValue)
 TEST_P(IoReferenceFile, PermuteDecodesOutlooksBlocksIntoHeaps)
 {
     Bytes file = readFileBytes(referencePst(GetParam()));
-    NdbReader reader(file);
-    ASSERT_EQ(reader.cryptMethod, 1);
+    const PstFilePtr reader = readPst(file);
+    ASSERT_EQ(reader->header().cryptMethod, 1);
     int heaps = 0;
-    for (const auto& [nid, node] : reader.nodes()) {
-        if (node.data == 0 || (node.data & 2))
+    for (const check::NodeEntry& node : reader->nodes()) {
+        const std::uint32_t nid = node.nid;
+        if (node.bidData == 0 || (node.bidData & 2))
             continue;
-        Bytes stored = reader.storedBlock(node.data);
+        Bytes stored = storedBlock(*reader, node.bidData);
         Bytes plain = stored;
         permuteDecode(plain.data(), plain.size());
         ASSERT_GE(plain.size(), 4u);

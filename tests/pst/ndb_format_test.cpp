@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "ndb_test_reader.h"
 #include "ndb_test_util.h"
 #include "pst/io/permute.h"
 #include "pst/ndb/block.h"
@@ -33,7 +32,6 @@ protected:
 // type, signature, CRC and BID all agree.
 TEST_P(NdbOutlookBytes, SealedPagesMatchOutlooks)
 {
-    NdbReader reader(file);
     struct Known
     {
         std::uint64_t ib;
@@ -71,10 +69,11 @@ TEST_P(NdbOutlookBytes, SealedPagesMatchOutlooks)
 // trailer (encoding, signature, CRC); only the padding, which Outlook leaves unset, may differ.
 TEST_P(NdbOutlookBytes, EncodedBlocksMatchOutlooks)
 {
-    NdbReader reader(file);
-    ASSERT_GT(reader.blocks().size(), 30u);
-    for (const auto& [bid, block] : reader.blocks()) {
-        Bytes plain = reader.storedBlock(bid);
+    const PstFilePtr reader = readPst(file);
+    ASSERT_GT(reader->blocks().size(), 30u);
+    for (const check::BlockEntry& block : reader->blocks()) {
+        const Bid bid = block.bid;
+        Bytes plain = storedBlock(*reader, bid);
         if (!(bid & 2))
             permuteDecode(plain.data(), plain.size());
         Bytes encoded;
@@ -92,19 +91,19 @@ TEST_P(NdbOutlookBytes, EncodedBlocksMatchOutlooks)
 // over them.
 TEST_P(NdbOutlookBytes, HeaderEncodesLikeOutlooks)
 {
-    NdbReader reader(file);
+    const check::Header theirs = readPst(file)->header();
     Header h;
-    h.bidNextP = reader.bidNextP;
-    h.bidNextB = reader.bidNextB;
-    h.dwUnique = reader.unique;
-    h.rgnid = reader.rgnid;
-    h.ibFileEof = reader.fileEof;
-    h.ibAMapLast = reader.amapLast;
-    h.cbAMapFree = reader.amapFree;
-    h.nbt = {getU64(file.data() + 0xB4 + 36), getU64(file.data() + 0xB4 + 44)};
-    h.bbt = {getU64(file.data() + 0xB4 + 52), getU64(file.data() + 0xB4 + 60)};
-    h.fAMapValid = reader.fAMapValid;
-    h.cryptMethod = reader.cryptMethod;
+    h.bidNextP = theirs.bidNextP;
+    h.bidNextB = theirs.bidNextB;
+    h.dwUnique = theirs.unique;
+    h.rgnid = theirs.rgnid;
+    h.ibFileEof = theirs.fileEof;
+    h.ibAMapLast = theirs.amapLast;
+    h.cbAMapFree = theirs.amapFree;
+    h.nbt = {theirs.nbt.bid, theirs.nbt.ib};
+    h.bbt = {theirs.bbt.bid, theirs.bbt.ib};
+    h.fAMapValid = theirs.amapValid;
+    h.cryptMethod = theirs.cryptMethod;
     HeaderBytes ours = encodeHeader(h);
     for (std::size_t i = 0; i < ours.size(); ++i) {
         bool implementationDefined = (i >= 0x10 && i < 0x18) || (i >= 0x210) || (i >= 0xAC && i < 0xB4) ||
