@@ -198,6 +198,11 @@ void Reader::labelRules(std::string_view label)
 {
     ContactReaderContext& ctx = m_context;
 
+    // A label at the head of a c:Date or c:Url labels that element's own value, which is
+    // still to come, not the text read before the element (a value, or a number's kind).
+    if (ctx.LabelledValueDepth > 0 && !ctx.LabelledValueSeen)
+        return;
+
     if (ctx.PreviousName == kNumber) {
         if (label == "Pager"sv)
             m_record.eContact_Pager = ctx.PreviousValue;
@@ -219,11 +224,7 @@ void Reader::labelRules(std::string_view label)
         if (target && target->empty())
             *target = fax ? ctx.HeldFax : ctx.HeldVoice;
     } else if (ctx.PreviousName == kValue) {
-        // A label at the head of a c:Date or c:Url labels that element's own value, which
-        // is still to come, not the value read before the element.
-        const bool labelsOwnValue = ctx.LabelledValueDepth > 0 && !ctx.LabelledValueSeen;
-        if (!labelsOwnValue)
-            valueLabelRules(label, ctx.PreviousValue);
+        valueLabelRules(label, ctx.PreviousValue);
     }
 }
 

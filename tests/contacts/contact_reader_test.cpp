@@ -234,6 +234,13 @@ std::vector<ReaderCase> readerCases()
          {{"eContact_WebPage", "https://acme.example/"}}},
         {"LeadingLabelDoesNotLabelThePreviousValue",
          urls({valueEntry("c:Url", "http://unlabelled.example/", {}), businessUrl("www.acme.example", true)}), {}},
+        // A web address's own leading label is no place label of the number before it.
+        {"LeadingLabelIsNoPlaceOfTheNumberBefore",
+         phones({phoneEntry("555-0100", {"Voice"}), phoneEntry("555-0101", {"Fax"})}) +
+             urls({businessUrl("http://acme.example/", true)}) +
+             collection("c:PhoneNumberCollection", {phoneEntry("555-0102", {"Fax"})}) +
+             urls({valueEntry("c:Url", "http://home.example/", {"Personal"}, true)}),
+         {{"eContact_WebPage", "http://acme.example/"}}},
 
         // --- Dates ------------------------------------------------------------------------
         {"TimeAndZoneIgnored",
