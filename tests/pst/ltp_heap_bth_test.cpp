@@ -1,6 +1,8 @@
+// The heap-on-node and BTH builders, read back by the checker's reader.
+
 #include "pst/ltp/bth.h"
 #include "pst/ltp/heap.h"
-#include "tests/pst/ltp_decoder.h"
+#include "tests/pst/ltp_test_util.h"
 
 #include <gtest/gtest.h>
 #include <numeric>
@@ -8,8 +10,19 @@
 namespace tressimo::pst {
 namespace {
 
-using ltptest::decodeBth;
-using ltptest::decodeHeap;
+using namespace tressimo::pst::testing;
+
+// A heap read back, with everything the checker or our layout rules find wrong with it.
+struct HeapRead
+{
+    explicit HeapRead(std::vector<Bytes> blocks) : heap(std::move(blocks), &findings)
+    {
+        errors = errorsOf(findings) + heapLayoutErrors(heap);
+    }
+    check::Findings findings;
+    check::Heap heap;
+    std::string errors;
+};
 
 struct HeapCase
 {
@@ -51,10 +64,11 @@ TEST(LtpHeap, AllocationsReadBackAcrossBlocks)
         if (c.blocks) {
             EXPECT_EQ(blocks.size(), c.blocks);
         }
-        const ltptest::HeapView view = decodeHeap(blocks);
-        EXPECT_EQ(view.clientSig, 0xB5);
-        EXPECT_EQ(view.userRoot, 0x20u);
-        EXPECT_EQ(view.items, expected);
+        const HeapRead read(blocks);
+        EXPECT_EQ(read.errors, "");
+        EXPECT_EQ(read.heap.clientSignature(), 0xB5);
+        EXPECT_EQ(read.heap.userRoot(), 0x20u);
+        EXPECT_EQ(heapItems(read.heap), expected);
     }
     HeapBuilder heap(HeapClient::Bth);
     EXPECT_EQ(heap.allocate(Bytes{1}).value, 0x20u);
@@ -77,7 +91,7 @@ struct BthCase
 
 // Records come back sorted and whole; index levels appear exactly when one allocation
 // cannot hold the records (or the index entries), and every index key is its child's first
-// key (the decoder checks that).
+// key (the reader checks that).
 TEST(LtpBth, LevelsAndKeys)
 {
     const BthCase cases[] = {
@@ -100,11 +114,19 @@ TEST(LtpBth, LevelsAndKeys)
         }
         HeapBuilder heap(HeapClient::Bth);
         const Hid header = buildBth(heap, c.keySize, c.dataSize, records);
-        const ltptest::BthView view = decodeBth(decodeHeap(heap.finish()), header.value);
-        EXPECT_EQ(view.keySize, c.keySize);
-        EXPECT_EQ(view.dataSize, c.dataSize);
-        EXPECT_EQ(view.indexLevels, c.indexLevels);
-        EXPECT_EQ(view.records, expected);
+        const HeapRead heapRead(heap.finish());
+        check::Findings findings;
+        const check::Bth bth = check::readBth(heapRead.heap, header.value, &findings);
+        EXPECT_EQ(heapRead.errors + errorsOf(findings), "");
+        EXPECT_EQ(bth.header.keySize, c.keySize);
+        EXPECT_EQ(bth.header.dataSize, c.dataSize);
+        EXPECT_EQ(bth.header.indexLevels, c.indexLevels);
+        std::vector<Bytes> read;
+        for (const check::BthRecord& r : bth.records) {
+            read.emplace_back(r.key.begin(), r.key.end());
+            read.back().insert(read.back().end(), r.data.begin(), r.data.end());
+        }
+        EXPECT_EQ(read, expected);
     }
 }
 

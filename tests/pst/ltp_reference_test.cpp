@@ -3,13 +3,15 @@
 
 #include "pst/ltp/property_context.h"
 #include "pst/ltp/table_context.h"
-#include "tests/pst/ltp_decoder.h"
+#include "tests/pst/ltp_test_util.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 
 namespace tressimo::pst {
 namespace {
+
+using namespace tressimo::pst::testing;
 
 struct ReferenceFile
 {
@@ -22,15 +24,31 @@ struct ReferenceFile
 const ReferenceFile kReferenceFiles[] = {{"outlook-empty.pst", true},
                                          {"outlook2007-contacts-distlist.pst", false}};
 
-std::map<std::uint32_t, NodeContent> readReference(const char* name)
+// Every node of an Outlook file whose heap has this client signature, read by the checker's reader.
+std::vector<check::LtpNode> referenceNodes(const char* name, check::HeapClient client, PstFilePtr& file)
 {
-    return ltptest::readPstNodes(std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + name);
+    file = check::PstFile::open(referencePst(name));
+    std::vector<check::LtpNode> out;
+    for (const check::NodeEntry& n : file->nodes()) {
+        if (n.bidData == 0)
+            continue;
+        check::LtpNode node = check::loadNode(*file, n);
+        const auto& blocks = node.blocks;
+        if (!blocks.empty() && blocks[0].size() >= 12 && blocks[0][2] == check::kHeapSignature &&
+            blocks[0][3] == static_cast<std::uint8_t>(client))
+            out.push_back(std::move(node));
+    }
+    return out;
 }
 
-bool isHeapOf(const NodeContent& node, std::uint8_t client)
+using ColumnLayout = std::tuple<std::uint32_t, std::uint16_t, std::uint8_t, std::uint8_t>;
+
+std::vector<ColumnLayout> layoutOf(const check::Table& table)
 {
-    const auto& blocks = node.data.blocks;
-    return !blocks.empty() && blocks[0].size() >= 12 && blocks[0][2] == 0xEC && blocks[0][3] == client;
+    std::vector<ColumnLayout> out;
+    for (const check::TableColumn& c : table.columns)
+        out.emplace_back(c.tag, c.offset, c.size, c.cebBit);
+    return out;
 }
 
 // Every property context Outlook wrote, rebuilt from its decoded values (heap values given in
@@ -40,17 +58,16 @@ TEST(LtpReference, PropertyContextsMatchOutlook)
 {
     for (const ReferenceFile& file : kReferenceFiles) {
         int compared = 0;
-        for (const auto& [nid, node] : readReference(file.name)) {
-            if (!isHeapOf(node, 0xBC))
-                continue;
-            SCOPED_TRACE(std::string(file.name) + " node " + std::to_string(nid));
-            const ltptest::HeapView heap = ltptest::decodeHeap(node.data.blocks);
-            const ltptest::BthView bth = ltptest::decodeBth(heap, heap.userRoot);
-            const std::map<std::uint32_t, Bytes> values = ltptest::decodePc(node);
+        PstFilePtr outlook;
+        for (const check::LtpNode& node : referenceNodes(file.name, check::HeapClient::Properties, outlook)) {
+            SCOPED_TRACE(std::string(file.name) + " " + node.where);
+            const check::Heap heap(node.blocks);
+            const check::Bth bth = check::readBth(heap, heap.userRoot());
+            const StoredValues values = storedValues(check::readPropertyContext(node, heap));
             std::vector<std::pair<std::uint32_t, PropValue>> byHnid;
-            for (const Bytes& r : bth.records) {
-                const std::uint32_t tag = std::uint32_t{getU16(r.data())} << 16 | getU16(r.data() + 2);
-                const std::uint32_t hnid = getU32(r.data() + 4);
+            for (const check::BthRecord& r : bth.records) {
+                const std::uint32_t tag = std::uint32_t{getU16(r.key.data())} << 16 | getU16(r.data.data());
+                const std::uint32_t hnid = getU32(r.data.data() + 2);
                 const std::size_t size = fixedSize(PropTag(tag).type());
                 const bool inHeap = (size == 0 || size > 4) && hnid != 0;
                 byHnid.emplace_back(inHeap ? hnid : 0, PropValue(PropTag(tag), values.at(tag)));
@@ -61,9 +78,11 @@ TEST(LtpReference, PropertyContextsMatchOutlook)
             for (auto& entry : byHnid)
                 ordered.push_back(entry.second);
             const NodeContent ours = buildPropertyContext(ordered);
-            EXPECT_EQ(ltptest::decodePc(ours), values);
+            const ReadBack read = readBackPc(ours);
+            EXPECT_EQ(read.errors, "");
+            EXPECT_EQ(read.values(), values);
             if (file.sameBytes) {
-                EXPECT_EQ(ours.data.blocks, node.data.blocks);
+                EXPECT_EQ(ours.data.blocks, node.blocks);
             }
             ++compared;
         }
@@ -78,35 +97,40 @@ TEST(LtpReference, TablesMatchOutlook)
 {
     for (const ReferenceFile& file : kReferenceFiles) {
         int compared = 0;
-        for (const auto& [nid, node] : readReference(file.name)) {
-            if (!isHeapOf(node, 0x7C))
-                continue;
-            SCOPED_TRACE(std::string(file.name) + " node " + std::to_string(nid));
-            const ltptest::TcView tc = ltptest::decodeTc(node);
-            std::vector<ltptest::TcColumnView> byBit = tc.columns;
+        PstFilePtr outlook;
+        for (const check::LtpNode& node : referenceNodes(file.name, check::HeapClient::Table, outlook)) {
+            SCOPED_TRACE(std::string(file.name) + " " + node.where);
+            const check::Table tc = check::readTableContext(node);
+            std::vector<check::TableColumn> byBit = tc.columns;
             std::sort(byBit.begin(), byBit.end(),
-                      [](const auto& a, const auto& b) { return a.iBit < b.iBit; });
+                      [](const auto& a, const auto& b) { return a.cebBit < b.cebBit; });
             std::vector<PropTag> columns;
             for (const auto& c : byBit)
                 columns.emplace_back(c.tag);
+            // Rows in Outlook's matrix order, which a new store's bytes depend on.
+            std::vector<check::TableRow> rows = tc.rows;
+            std::sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return a.rowIndex < b.rowIndex; });
             TableBuilder table(columns);
-            for (const ltptest::TcRow& row : tc.rows) {
+            for (const check::TableRow& row : rows) {
                 std::vector<PropValue> values;
-                for (const auto& [tag, bytes] : row.cells)
-                    values.emplace_back(PropTag(tag), bytes);
-                table.putRow(row.id, values);
+                for (const auto& [tag, value] : row.values)
+                    values.emplace_back(PropTag(tag), value.data());
+                table.putRow(row.rowId, values);
             }
             const NodeContent ours = table.build();
-            const ltptest::TcView rebuilt = ltptest::decodeTc(ours);
-            EXPECT_EQ(rebuilt.columns, tc.columns);
-            EXPECT_EQ(rebuilt.rgib, tc.rgib);
-            ASSERT_EQ(rebuilt.rows.size(), tc.rows.size());
-            for (std::size_t i = 0; i < tc.rows.size(); ++i) {
-                EXPECT_EQ(rebuilt.rows[i].id, tc.rows[i].id);
-                EXPECT_EQ(rebuilt.rows[i].cells, tc.rows[i].cells);
+            const ReadBack read = readBackTc(ours);
+            EXPECT_EQ(read.errors, "");
+            const check::Table rebuilt = read.table();
+            EXPECT_EQ(layoutOf(rebuilt), layoutOf(tc));
+            EXPECT_EQ(rebuilt.groupEnds, tc.groupEnds);
+            const std::vector<check::TableRow> rebuiltRows = read.rows();
+            ASSERT_EQ(rebuiltRows.size(), rows.size());
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                EXPECT_EQ(rebuiltRows[i].rowId, rows[i].rowId);
+                EXPECT_EQ(rebuiltRows[i].values, rows[i].values);
             }
             if (file.sameBytes) {
-                EXPECT_EQ(ours.data.blocks, node.data.blocks);
+                EXPECT_EQ(ours.data.blocks, node.blocks);
             }
             ++compared;
         }
@@ -164,10 +188,6 @@ TEST(LtpReference, TemplateRowSizes)
         ASSERT_TRUE(rowId && rowVer);
         EXPECT_EQ(std::tuple(rowId->ibData, rowId->iBit, rowVer->ibData, rowVer->iBit),
                   std::tuple(0, 0, 4, 1));
-
-        const ltptest::TcView tc = ltptest::decodeTc(TableBuilder(tags).build());
-        EXPECT_EQ(tc.rgib[3], c.rowSize);
-        EXPECT_TRUE(tc.rows.empty());
     }
 }
 

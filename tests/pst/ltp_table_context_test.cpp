@@ -1,11 +1,15 @@
+// The table context builder, read back from a file by the checker's reader.
+
 #include "pst/ltp/table_context.h"
-#include "tests/pst/ltp_decoder.h"
+#include "tests/pst/ltp_test_util.h"
 
 #include <gtest/gtest.h>
 #include <set>
 
 namespace tressimo::pst {
 namespace {
+
+using namespace tressimo::pst::testing;
 
 constexpr PropTag kClass{0x001A001F};
 constexpr PropTag kFlags{0x0E070003};
@@ -26,26 +30,30 @@ std::vector<PropValue> contactRow(std::uint32_t n)
             PropValue::fromBinary(kSearchKey, Bytes(16, static_cast<std::uint8_t>(n)))};
 }
 
-// What the decoder should find in a row: the given cells that are columns, plus the row id
+// What the reader should find in a row: the given cells that are columns, plus the row id
 // and the row version.
-std::map<std::uint32_t, Bytes> expectedCells(const TableBuilder& table, std::uint32_t rowId)
+StoredValues expectedCells(const TableBuilder& table, std::uint32_t rowId)
 {
-    std::map<std::uint32_t, Bytes> out;
+    StoredValues out;
     const std::optional<std::vector<PropValue>> row = table.row(rowId);
     for (const PropValue& v : *row)
         out[v.tag().value] = Bytes(v.data().begin(), v.data().end());
     return out;
 }
 
-void expectDecodesAs(const TableBuilder& table, const NodeContent& node)
+// Reads the built table back from a file and expects the builder's rows, in its order.
+ReadBack expectReadsAs(const TableBuilder& table, const NodeContent& node)
 {
-    const ltptest::TcView tc = ltptest::decodeTc(node);
-    ASSERT_EQ(tc.rows.size(), table.rowCount());
+    ReadBack read = readBackTc(node);
+    EXPECT_EQ(read.errors, "");
+    const std::vector<check::TableRow> rows = read.rows();
     const std::vector<std::uint32_t> ids = table.rowIds();
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        ASSERT_EQ(tc.rows[i].id, ids[i]) << "row " << i;
-        ASSERT_EQ(tc.rows[i].cells, expectedCells(table, ids[i])) << "row " << i;
+    EXPECT_EQ(rows.size(), ids.size());
+    for (std::size_t i = 0; i < ids.size() && i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].rowId, ids[i]) << "row " << i;
+        EXPECT_EQ(storedValues(rows[i].values), expectedCells(table, ids[i])) << "row " << i;
     }
+    return read;
 }
 
 // RowId and RowVer sit where the format fixes them; the other columns take bits in the
@@ -95,17 +103,16 @@ TEST(LtpTableContext, CellsAndExistenceBits)
                   PropValue::fromInt16(kImportance, 2), PropValue::fromGuid(kGuid, Guid{7, 8, 9, {1}})});
     table.putRow(0x200064, {PropValue::fromInt32(kPidTagLtpRowVer, 77)});
     table.putRow(0x200084, {});
-    const NodeContent node = table.build();
-    expectDecodesAs(table, node);
-
-    const ltptest::TcView tc = ltptest::decodeTc(node);
-    EXPECT_FALSE(tc.matrixInSubnode);
-    EXPECT_EQ(tc.rows[1].cells.at(kClass.value), Bytes{});
-    EXPECT_EQ(tc.rows[1].cells.at(kRead.value), Bytes{1});
-    EXPECT_EQ(tc.rows[3].cells.size(), 2u); // RowId and RowVer only
-    EXPECT_EQ(getU32(tc.rows[0].cells.at(kPidTagLtpRowVer.value).data()), 1u);
-    EXPECT_EQ(getU32(tc.rows[2].cells.at(kPidTagLtpRowVer.value).data()), 77u);
-    EXPECT_EQ(getU32(tc.rows[3].cells.at(kPidTagLtpRowVer.value).data()), 4u);
+    const ReadBack read = expectReadsAs(table, table.build());
+    EXPECT_TRUE(check::isHid(read.table().rowsHnid)) << "four rows fit the heap";
+    const std::vector<check::TableRow> rows = read.rows();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1].values.at(kClass.value).data(), Bytes{});
+    EXPECT_EQ(rows[1].values.at(kRead.value).data(), Bytes{1});
+    EXPECT_EQ(rows[3].values.size(), 2u); // RowId and RowVer only
+    EXPECT_EQ(rows[0].values.at(kPidTagLtpRowVer.value).toInt32(), 1);
+    EXPECT_EQ(rows[2].values.at(kPidTagLtpRowVer.value).toInt32(), 77);
+    EXPECT_EQ(rows[3].values.at(kPidTagLtpRowVer.value).toInt32(), 4);
 }
 
 // The builder keeps text whose high bytes are zero at half size and shares a value with the
@@ -128,14 +135,14 @@ TEST(LtpTableContext, CellValuesSurvivePackingAndSharing)
     for (std::uint32_t i = 0; i < values.size(); ++i)
         table.putRow(i + 1, {values[i]});
     table.putRow(1, {PropValue::fromString(kClass, "IPM.Contact.Other")});
-    expectDecodesAs(table, table.build());
+    expectReadsAs(table, table.build());
     EXPECT_EQ(table.row(2)->at(2), values[1]);
 
     for (int i = 0; i < 400; ++i) // 1.2 MB of replaced cells: the builder reclaims them
         table.putRow(100, {PropValue::fromBinary(kSearchKey, Bytes(3000, static_cast<std::uint8_t>(i)))});
     for (std::uint32_t i = 1; i < values.size(); ++i)
         EXPECT_EQ(table.row(i + 1)->at(2), values[i]) << i;
-    expectDecodesAs(table, table.build());
+    expectReadsAs(table, table.build());
 }
 
 struct MatrixCase
@@ -146,8 +153,8 @@ struct MatrixCase
 };
 
 // Up to 3580 bytes the row matrix is a heap allocation; past that a subnode whose blocks
-// hold whole rows, each block but the last padded to 8176 bytes (the decoder checks sizes
-// and padding). Rows are 37 bytes here: 96 fit the heap, 220 a block.
+// hold whole rows, each block but the last padded to 8176 bytes (the reader checks sizes,
+// the layout rules padding). Rows are 37 bytes here: 96 fit the heap, 220 a block.
 TEST(LtpTableContext, RowMatrixAcrossBlocks)
 {
     const MatrixCase cases[] = {{0, false, 0},  {96, false, 0}, {97, true, 1},
@@ -159,11 +166,10 @@ TEST(LtpTableContext, RowMatrixAcrossBlocks)
             table.putRow(Nid::make(NidType::NormalMessage, 0x10001 + (i * 7919) % 40009).value,
                          contactRow(i));
         ASSERT_EQ(table.rowCount(), c.rows);
-        const NodeContent node = table.build();
-        expectDecodesAs(table, node);
-        const ltptest::TcView tc = ltptest::decodeTc(node);
-        EXPECT_EQ(tc.matrixInSubnode, c.inSubnode);
-        EXPECT_EQ(tc.matrixBlockSizes.size(), c.blocks);
+        const ReadBack read = expectReadsAs(table, table.build());
+        const std::uint32_t matrix = read.table().rowsHnid;
+        EXPECT_EQ(matrix != 0 && !check::isHid(matrix), c.inSubnode);
+        EXPECT_EQ(c.inSubnode ? read.node.subnodeBlocks(matrix).size() : 0u, c.blocks);
     }
 }
 
@@ -205,7 +211,7 @@ TEST(LtpTableContext, ReplaceAndRemoveKeepOrder)
     expected.push_back(3);
     EXPECT_EQ(table.rowIds(), expected);
     EXPECT_FALSE(table.containsRow(4));
-    expectDecodesAs(table, table.build());
+    expectReadsAs(table, table.build());
     EXPECT_EQ(table.row(300)->at(2).toBinary(), Bytes(603, static_cast<std::uint8_t>(300)));
 }
 
@@ -225,7 +231,7 @@ TEST(LtpTableContext, BigCellsInSubnodes)
     SubnodeNidAllocator nids;
     nids.reserve(Nid::make(NidType::Ltp, 0x401));
     const NodeContent node = table.build(nids);
-    expectDecodesAs(table, node);
+    expectReadsAs(table, node);
     std::set<std::uint32_t> seen{Nid::make(NidType::Ltp, 0x401).value};
     for (const SubnodeContent& sub : node.subnodes)
         EXPECT_TRUE(seen.insert(sub.nid.value).second);

@@ -162,20 +162,25 @@ inline std::string fmapErrors(const check::PstFile& file)
     return out;
 }
 
-// What is wrong at the node database level of a file: the checker's header and NDB errors
-// (notes are Outlook habits it accepts) and the FMaps. The nodes these tests write hold no
-// heaps, so the layers above have nothing to check.
+// The errors among the checker's findings, one a line (notes are Outlook habits it accepts).
+inline std::string errorsOf(const check::Findings& findings)
+{
+    std::string out;
+    for (const check::Violation& v : findings.all())
+        if (v.severity == check::Severity::Error)
+            out += v.toString() + "\n";
+    return out;
+}
+
+// What is wrong at the node database level of a file: the checker's header and NDB errors and
+// the FMaps. The nodes these tests write hold no heaps, so the layers above have nothing to check.
 inline std::string ndbErrors(const Bytes& bytes)
 {
     const PstFilePtr file = readPst(bytes);
     check::Findings findings;
     check::checkHeader(*file, findings);
     check::checkNodeDatabase(*file, findings);
-    std::string out;
-    for (const check::Violation& v : findings.all())
-        if (v.severity == check::Severity::Error)
-            out += v.toString() + "\n";
-    return out + fmapErrors(*file);
+    return errorsOf(findings) + fmapErrors(*file);
 }
 
 } // namespace tressimo::pst::testing

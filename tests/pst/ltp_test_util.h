@@ -1,0 +1,184 @@
+#pragma once
+// What the lists, tables and properties builders produce, read the way Outlook would meet it:
+// the node is written into a new store and read back from the file by the checker's reader,
+// which checks it strictly on the way.
+
+#include "pst/check/bth.h"
+#include "pst/check/heap.h"
+#include "pst/check/ltp_node.h"
+#include "pst/check/property_context.h"
+#include "pst/check/table_context.h"
+#include "tests/pst/ndb_test_util.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tressimo::pst::testing {
+
+// Values by tag as stored: strings UTF-16LE, Boolean one byte, Int16 two.
+using StoredValues = std::map<std::uint32_t, Bytes>;
+
+inline StoredValues storedValues(const check::PropertyMap& props)
+{
+    StoredValues out;
+    for (const auto& [tag, value] : props)
+        out[tag] = value.data();
+    return out;
+}
+
+// Every allocation of a heap, by HID.
+inline std::map<std::uint32_t, Bytes> heapItems(const check::Heap& heap)
+{
+    std::map<std::uint32_t, Bytes> out;
+    for (std::uint32_t block = 0; block < heap.pages().size(); ++block)
+        for (std::uint32_t index = 1; index <= heap.pages()[block].allocCount; ++index) {
+            const std::uint32_t hid = block << 16 | index << 5;
+            const ByteView item = heap.item(hid);
+            out[hid] = Bytes(item.begin(), item.end());
+        }
+    return out;
+}
+
+// What the checker accepts but our builders promise, so that a page wastes nothing and no
+// stale bytes reach the file: page maps end their blocks right after the last allocation
+// (at most one byte of padding), nothing is freed, and every fill level, also of the blocks
+// the heap does not have, is what the block's free space says ([MS-PST] 2.3.1.2).
+inline std::string heapLayoutErrors(const check::Heap& heap)
+{
+    std::string out;
+    const auto& pages = heap.pages();
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const check::HeapPage& p = pages[i];
+        const std::string where = "heap block " + std::to_string(i) + ": ";
+        if (p.offsets.empty())
+            continue; // the checker has said why
+        if (p.pageMapOffset + 4u + 2u * (p.allocCount + 1u) != p.dataSize)
+            out += where + "the page map does not end the block\n";
+        if (p.pageMapOffset - p.offsets.back() > 1)
+            out += where + std::to_string(p.pageMapOffset - p.offsets.back()) + " bytes before the page map\n";
+        if (p.freeCount != 0)
+            out += where + "freed allocations\n";
+        for (std::size_t k = 1; k < p.offsets.size(); ++k)
+            if (std::size_t(p.offsets[k] - p.offsets[k - 1]) > check::kMaxHeapAllocation)
+                out += where + "allocation " + std::to_string(k) + " is larger than a heap allocation may be\n";
+    }
+    const std::size_t mapped = pages.size() <= 8 ? 8 : 8 + (pages.size() - 8 + 127) / 128 * 128;
+    for (std::size_t i = 0; i < mapped; ++i) {
+        const std::uint8_t want = i < pages.size() ? check::fillLevelFor(kMaxBlockData - pages[i].dataSize) : 0;
+        if (heap.recordedFillLevel(i) != want)
+            out += "fill level of block " + std::to_string(i) + " is " + std::to_string(heap.recordedFillLevel(i)) +
+                   ", not " + std::to_string(want) + "\n";
+    }
+    return out;
+}
+
+// Values of at most four bytes sit in the record's HNID field; the bytes past the value are zero.
+inline std::string pcLayoutErrors(const check::Heap& heap)
+{
+    std::string out;
+    for (const check::BthRecord& r : check::readBth(heap, heap.userRoot()).records) {
+        const std::uint16_t type = getU16(r.data.data());
+        const std::size_t size = check::fixedSize(type);
+        if (!check::isMultiValued(type) && size >= 1 && size < 4 && getU32(r.data.data() + 2) >> (8 * size) != 0)
+            out += "property " + check::tagHex(check::makeTag(getU16(r.key.data()), type)) +
+                   " has stray bytes after its value\n";
+    }
+    return out;
+}
+
+// The row matrix holds nothing but rows: absent cells, CEB bits past the last column and the
+// end of each matrix block past its last whole row are zero.
+inline std::string tcLayoutErrors(const check::LtpNode& node, const check::Heap& heap, const check::Table& table)
+{
+    std::vector<Bytes> matrix;
+    if (table.rowsHnid != 0 && check::isHid(table.rowsHnid)) {
+        const ByteView v = heap.item(table.rowsHnid);
+        matrix.emplace_back(v.begin(), v.end());
+    } else if (table.rowsHnid != 0) {
+        matrix = node.subnodeBlocks(table.rowsHnid);
+    }
+    const std::size_t rowSize = table.rowSize();
+    if (rowSize == 0)
+        return "rows of no bytes\n";
+    const std::size_t cebStart = table.groupEnds[2];
+    auto zero = [](const std::uint8_t* from, const std::uint8_t* to) {
+        return std::all_of(from, to, [](std::uint8_t x) { return x == 0; });
+    };
+    std::string out;
+    for (const Bytes& block : matrix) {
+        const std::size_t rows = block.size() / rowSize;
+        if (!zero(block.data() + rows * rowSize, block.data() + block.size()))
+            out += "row matrix padding is not zero\n";
+        for (std::size_t r = 0; r < rows; ++r) {
+            const std::uint8_t* row = block.data() + r * rowSize;
+            const std::uint8_t* ceb = row + cebStart;
+            for (std::size_t bit = table.columns.size(); bit < (rowSize - cebStart) * 8; ++bit)
+                if (ceb[bit / 8] & (0x80 >> (bit % 8)))
+                    out += "row " + std::to_string(getU32(row)) + ": CEB bit " + std::to_string(bit) + " is set\n";
+            for (const check::TableColumn& c : table.columns)
+                if (!(ceb[c.cebBit / 8] & (0x80 >> (c.cebBit % 8))) && !zero(row + c.offset, row + c.offset + c.size))
+                    out += "row " + std::to_string(getU32(row)) + ": absent cell " + check::tagHex(c.tag) +
+                           " is not zero\n";
+        }
+    }
+    return out;
+}
+
+// A node written into a new store and read back from its bytes.
+struct ReadBack
+{
+    PstFilePtr file;
+    check::LtpNode node;
+    std::unique_ptr<check::Heap> heap;
+    // The checker's errors about the file and its node, and the layout faults above.
+    std::string errors;
+
+    check::Bth bth() const { return check::readBth(*heap, heap->userRoot()); }
+    StoredValues values() const { return storedValues(check::readPropertyContext(node, *heap)); }
+    check::Table table() const { return check::readTableContext(node, *heap); }
+    // The table's rows in matrix order, as the builder lays them out.
+    std::vector<check::TableRow> rows() const
+    {
+        std::vector<check::TableRow> rows = table().rows;
+        std::sort(rows.begin(), rows.end(), [](auto& a, auto& b) { return a.rowIndex < b.rowIndex; });
+        return rows;
+    }
+};
+
+// The NID says what the checker expects the node to hold (a message: a property context; a
+// contents table: a table context).
+inline ReadBack readBack(const NodeContent& content, Nid nid)
+{
+    MemoryStore store;
+    store.writer->putNode(nid, Nid{}, content);
+    store.writer->commit();
+    ReadBack r;
+    r.file = readPst(store.bytes());
+    check::Findings findings;
+    check::checkHeader(*r.file, findings);
+    check::checkNodeDatabase(*r.file, findings);
+    check::checkLists(*r.file, findings);
+    r.errors = errorsOf(findings);
+    r.node = check::loadNode(*r.file, nodeAt(*r.file, nid.value));
+    r.heap = std::make_unique<check::Heap>(std::vector<Bytes>(r.node.blocks));
+    r.errors += heapLayoutErrors(*r.heap);
+    if (r.heap->clientSignature() == static_cast<std::uint8_t>(check::HeapClient::Properties))
+        r.errors += pcLayoutErrors(*r.heap);
+    else if (r.heap->clientSignature() == static_cast<std::uint8_t>(check::HeapClient::Table))
+        r.errors += tcLayoutErrors(r.node, *r.heap, r.table());
+    return r;
+}
+
+inline ReadBack readBackPc(const NodeContent& content)
+{
+    return readBack(content, Nid::make(NidType::NormalMessage, 0x10001));
+}
+inline ReadBack readBackTc(const NodeContent& content)
+{
+    return readBack(content, Nid::make(NidType::ContentsTable, 0x401));
+}
+
+} // namespace tressimo::pst::testing
