@@ -106,6 +106,106 @@ std::size_t utf8Length(std::uint32_t codePoint)
     return codePoint < 0x80 ? 1 : codePoint < 0x800 ? 2 : codePoint < 0x10000 ? 3 : 4;
 }
 
+// The encoding named by the declaration at the very start of an 8-bit document
+// (<?xml version="1.0" encoding="..."?>), or empty when there is none.
+std::string_view declaredEncoding(const std::vector<char>& bytes)
+{
+    const std::string_view text(bytes.data(), bytes.size());
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    if (!text.starts_with("<?xml") || text.size() < 6 || !isSpace(text[5]))
+        return {};
+    const std::string_view declaration = text.substr(0, text.find("?>"));
+    auto at = declaration.find("encoding");
+    if (at == std::string_view::npos)
+        return {};
+    at += 8;
+    while (at < declaration.size() && isSpace(declaration[at]))
+        ++at;
+    if (at >= declaration.size() || declaration[at] != '=')
+        return {};
+    ++at;
+    while (at < declaration.size() && isSpace(declaration[at]))
+        ++at;
+    if (at >= declaration.size() || (declaration[at] != '"' && declaration[at] != '\''))
+        return {};
+    const char quote = declaration[at++];
+    const auto end = declaration.find(quote, at);
+    if (end == std::string_view::npos)
+        return {};
+    return declaration.substr(at, end - at);
+}
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// Windows' own 8-bit code page, which pugixml does not know: files saved by Windows tools
+// with that declaration would otherwise lose every accented letter. Bytes 0x80 to 0x9F hold
+// the typographic characters; the five unassigned ones pass through as the C1 controls, as
+// Windows converts them.
+bool isWindows1252(std::string_view encoding)
+{
+    return equalsIgnoringAsciiCase(encoding, "windows-1252") || equalsIgnoringAsciiCase(encoding, "cp1252");
+}
+
+std::uint32_t windows1252CodePoint(unsigned char byte)
+{
+    static constexpr std::uint16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    return byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
+}
+
+std::vector<char> utf8FromWindows1252(const std::vector<char>& bytes)
+{
+    std::vector<char> out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (const char c : bytes) {
+        const std::uint32_t cp = windows1252CodePoint(static_cast<unsigned char>(c));
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | cp >> 6));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | cp >> 12));
+            out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// A file saved empty as Unicode holds nothing but its byte order mark, which pugixml would
+// take for text outside the document element (too short for it to see the encoding).
+bool isByteOrderMarkOnly(const std::vector<char>& bytes)
+{
+    using namespace std::string_view_literals;
+    const std::string_view text(bytes.data(), bytes.size());
+    return text == "\xEF\xBB\xBF"sv || text == "\xFF\xFE"sv || text == "\xFE\xFF"sv || text == "\xFF\xFE\0\0"sv ||
+           text == "\0\0\xFE\xFF"sv;
+}
+
+// Where an offset into the UTF-8 copy of a Windows-1252 document lies in the original.
+std::ptrdiff_t windows1252ByteOffset(const std::vector<char>& original, std::ptrdiff_t convertedOffset)
+{
+    const std::size_t target = convertedOffset < 0 ? 0 : static_cast<std::size_t>(convertedOffset);
+    std::size_t converted = 0;
+    std::size_t at = 0;
+    while (converted < target && at < original.size())
+        converted += utf8Length(windows1252CodePoint(static_cast<unsigned char>(original[at++])));
+    return static_cast<std::ptrdiff_t>(at);
+}
+
 } // namespace
 
 std::string pathText(const std::filesystem::path& path)
@@ -191,19 +291,33 @@ ContactDocument ContactDocument::load(const std::filesystem::path& path)
 ContactDocument ContactDocument::parse(std::vector<char> bytes, std::string_view name)
 {
     ContactDocument document;
-    document.m_bytes = std::move(bytes);
+    // A Windows-1252 document is parsed from a UTF-8 copy; the original stays for offsets.
+    std::vector<char> windows1252Original;
+    const bool fromWindows1252 = isWindows1252(declaredEncoding(bytes));
+    if (fromWindows1252) {
+        document.m_bytes = utf8FromWindows1252(bytes);
+        windows1252Original = std::move(bytes);
+    } else {
+        document.m_bytes = std::move(bytes);
+    }
+    const std::size_t originalSize = fromWindows1252 ? windows1252Original.size() : document.m_bytes.size();
+    // Looked at before pugixml parses the bytes in place.
+    const bool byteOrderMarkOnly = isByteOrderMarkOnly(document.m_bytes);
     // pugixml's defaults drop text outside the root element without a word, so a text file
     // holding one tag would pass as a contact. As a fragment that text stays in the tree,
     // which is otherwise the same, and the check below refuses it.
     const pugi::xml_parse_result result =
         document.m_document.load_buffer_inplace(document.m_bytes.data(), document.m_bytes.size(),
-                                                pugi::parse_default | pugi::parse_fragment, pugi::encoding_auto);
+                                                pugi::parse_default | pugi::parse_fragment,
+                                                fromWindows1252 ? pugi::encoding_utf8 : pugi::encoding_auto);
 
     // `offset` counts in pugixml's buffer unless `inOriginal`.
     const auto fail = [&](std::string_view description, std::ptrdiff_t offset, bool inOriginal = false) {
         // pugixml converts other encodings into a copy of its own and counts offsets there;
         // the bytes read stay as they were, so an offset can be traced back through them.
-        if (!inOriginal && result.encoding != pugi::encoding_utf8)
+        if (!inOriginal && fromWindows1252)
+            offset = windows1252ByteOffset(windows1252Original, offset);
+        else if (!inOriginal && result.encoding != pugi::encoding_utf8)
             offset = originalByteOffset(document.m_bytes, result.encoding, offset);
         document.m_error = "Error parsing \"" + std::string(name) + "\": " + std::string(description);
         if (offset >= 0)
@@ -212,6 +326,12 @@ ContactDocument ContactDocument::parse(std::vector<char> bytes, std::string_view
         document.m_bytes = {};
     };
 
+    if (byteOrderMarkOnly) {
+        pugi::xml_parse_result noRoot;
+        noRoot.status = pugi::status_no_document_element;
+        fail(noRoot.description(), static_cast<std::ptrdiff_t>(originalSize), true);
+        return document;
+    }
     if (!result) {
         fail(result.description(), result.offset);
         return document;
@@ -233,7 +353,7 @@ ContactDocument ContactDocument::parse(std::vector<char> bytes, std::string_view
     if (!root) {
         pugi::xml_parse_result noRoot;
         noRoot.status = pugi::status_no_document_element;
-        fail(noRoot.description(), static_cast<std::ptrdiff_t>(document.m_bytes.size()), true);
+        fail(noRoot.description(), static_cast<std::ptrdiff_t>(originalSize), true);
         return document;
     }
     document.m_loaded = true;

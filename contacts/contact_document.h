@@ -13,8 +13,8 @@ namespace tressimo::contacts {
 // One parsed document, or the reason there is none. Parsed with pugixml's default options
 // (white-space-only text dropped, CDATA kept as its own node type, entities decoded), its
 // encoding taken from a byte order mark or the first bytes' pattern (UTF-8, UTF-16 LE/BE,
-// UTF-32) and, for 8-bit input, from the declaration only when it names Latin-1; every other
-// 8-bit input is read as UTF-8.
+// UTF-32) and, for 8-bit input, from the declaration only when it names Latin-1 or
+// Windows-1252; every other 8-bit input is read as UTF-8.
 class ContactDocument
 {
 public:

@@ -95,6 +95,18 @@ TEST(LoadContactDocument, ReadsEveryEncodingPugixmlDetects)
         "latin1.contact", replaced(replaced(kXml, "UTF-8", "ISO-8859-1"), kGiven, "Zo\xEB")));
     ASSERT_TRUE(latin1.loaded()) << latin1.error();
     EXPECT_STREQ(latin1.document().select_node("//c:GivenName").node().child_value(), "Zo\xC3\xAB");
+
+    // So is one that declares Windows' own code page, its typographic characters included
+    // (0x80 euro, 0x93/0x94 quotes, 0x9F Y with diaeresis; 0x81 is unassigned).
+    for (const char* declared : {"windows-1252", "Windows-1252", "CP1252"}) {
+        SCOPED_TRACE(declared);
+        const ContactDocument cp1252 = contacts::loadContactDocument(dir.write(
+            "cp1252.contact",
+            replaced(replaced(kXml, "UTF-8", declared), kGiven, "Zo\xEB \x80 \x93q\x94 \x9F\x81")));
+        ASSERT_TRUE(cp1252.loaded()) << cp1252.error();
+        EXPECT_STREQ(cp1252.document().select_node("//c:GivenName").node().child_value(),
+                     "Zo\xC3\xAB \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D \xC5\xB8\xC2\x81");
+    }
 }
 
 // Byte offsets count in the file as it is on disk, whatever pugixml converted it to.
@@ -110,6 +122,7 @@ TEST(LoadContactDocument, NamesTheReasonAndTheByte)
     lone16.insert(lone16.find(u"Zo"), 1, char16_t(0xD800));
     const std::string latin1 = replaced(replaced(broken, "UTF-8", "latin1"), kGiven, "Zo\xEB\xEB");
     const std::string root = kXml.substr(kXml.find("<c:contact"));
+    const std::string cp1252 = replaced(replaced(broken, "UTF-8", "windows-1252"), kGiven, "\x93Zo\xEB\x94");
 
     const std::pair<std::string, std::string> cases[] = {
         {broken, "Start-end tags mismatch at byte " + std::to_string(at)},
@@ -117,8 +130,13 @@ TEST(LoadContactDocument, NamesTheReasonAndTheByte)
         {utf16Bytes(broken16, true, true), "Start-end tags mismatch at byte " + std::to_string(2 + 2 * at16)},
         {utf16Bytes(lone16, false, true), "Start-end tags mismatch at byte " + std::to_string(4 + 2 * at16)},
         {latin1, "Start-end tags mismatch at byte " + std::to_string(latin1.find("</c:GivenNam>") + 2)},
+        {cp1252, "Start-end tags mismatch at byte " + std::to_string(cp1252.find("</c:GivenNam>") + 2)},
         {kXml.substr(0, kXml.size() - 4), "Start-end tags mismatch at byte " + std::to_string(kXml.rfind("</") + 2)},
         {"", "No document element found at byte 0"},
+        // A file saved empty as Unicode holds only its byte order mark.
+        {"\xEF\xBB\xBF", "No document element found at byte 3"},
+        {"\xFF\xFE", "No document element found at byte 2"},
+        {"\xFE\xFF", "No document element found at byte 2"},
         {" \r\n\t", "No document element found at byte 4"},
         {"Contact: " + root, "Text outside the document element at byte 0"},
         {kXml + "\r\nsent from my phone", "Text outside the document element at byte " + std::to_string(kXml.size())},
