@@ -216,14 +216,5 @@ TEST_P(FailedWrite, AtEveryOperationLeavesTheLastCommit)
 // Writes gathered into large ones (as the product runs) and every block written on its own.
 INSTANTIATE_TEST_SUITE_P(Buffering, FailedWrite, ::testing::Values(std::size_t{1} << 20, std::size_t{0}));
 
-TEST(FailedCreate, ExistingFileIsNeverReplaced)
-{
-    TempDir dir("failed-create");
-    const auto path = dir / "exists.pst";
-    std::ofstream(path) << "not a store";
-    EXPECT_THROW(MessageStore::create(FileSink::createNew(path), "x"), IoError);
-    EXPECT_EQ(fileBytes(path).size(), 11u);
-}
-
 } // namespace
 } // namespace tressimo::pst::messaging_test

@@ -744,45 +744,5 @@ INSTANTIATE_TEST_SUITE_P(
         BadNodeCase{"NodeZero", [](NodeContent&, Bid) {}, Nid{0}}),
     [](const ::testing::TestParamInfo<BadNodeCase>& info) { return std::string(info.param.name); });
 
-TEST(NdbFailure, ExistingFileIsNeverReplaced)
-{
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "tressimo-ndb-test";
-    std::filesystem::create_directories(dir);
-    std::filesystem::path path = dir / "existing.pst";
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out << "precious";
-    }
-    try {
-        NdbWriter::create(FileSink::createNew(path));
-        FAIL() << "an existing file was opened";
-    } catch (const IoError& e) {
-        std::string message = e.what();
-        EXPECT_NE(message.find(path.string()), std::string::npos) << message;
-        EXPECT_NE(message.find("File exists"), std::string::npos) << message;
-    }
-    EXPECT_EQ(readFileBytes(path), Bytes({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
-    std::filesystem::remove_all(dir);
-}
-
-TEST(NdbFile, WritesARealFile)
-{
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "tressimo-ndb-file-test";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    std::filesystem::path path = dir / "new.pst";
-    {
-        auto writer = NdbWriter::create(FileSink::createNew(path));
-        for (std::uint32_t i = 0; i < 200; ++i)
-            writer->putNode(messageNid(i), Nid{}, singleBlock(patternBytes(1500, i)));
-        writer->commit();
-        EXPECT_EQ(std::filesystem::file_size(path), writer->fileSize());
-    }
-    EXPECT_SOUND(readFileBytes(path));
-    const PstFilePtr reader = readPst(readFileBytes(path));
-    EXPECT_EQ(reader->nodes().size(), 200u);
-    std::filesystem::remove_all(dir);
-}
-
 } // namespace
 } // namespace tressimo::pst::testing
