@@ -73,6 +73,10 @@ std::string localPathOf(std::string_view uri)
     if (!rest.starts_with('/'))
         return {};
     std::string path = percentDecoded(rest);
+    // No file name holds a NUL byte; "%00" would otherwise cut the path short where the system
+    // reads it, and name a folder the user never dropped.
+    if (path.find('\0') != std::string::npos)
+        return {};
 #ifdef _WIN32
     // file:///C:/Users/ann/a.contact names C:\Users\ann\a.contact.
     if (path.size() > 2 && path[2] == ':')

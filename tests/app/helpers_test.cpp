@@ -147,6 +147,8 @@ TEST(DroppedPaths, TakesLocalFilesByTheirBytes)
         {"file:/tmp/one-slash.contact", {"/tmp/one-slash.contact"}},
         {"file:///tmp/a%23b.contact#fragment", {"/tmp/a#b.contact"}},
         {"file:///tmp/100%.contact", {"/tmp/100%.contact"}},
+        // An escaped NUL names no file (it would stop the name at /tmp).
+        {std::string("file:///tmp%00/x.contact\r\nfile:///tmp/b.contact"), {"/tmp/b.contact"}},
         {"file://otherhost/tmp/x.contact\r\nhttps://example.com/x.contact\r\nsmb://s/x\r\nfile:relative", {}},
         {"", {}},
     };
