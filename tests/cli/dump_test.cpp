@@ -173,14 +173,18 @@ TEST(Dump, BytesThatAreNotUtf8)
 {
     const TempDir dir;
     const auto file = dir.write("Zo\xEB.contact", contactDocument(name(element("c:GivenName", "Ann"))));
+    const auto notUtf8 = dir.write("latin.contact", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                                                    "<c:contact><c:GivenName>Zo\xEB</c:GivenName></c:contact>");
+    // A file that says it is in Windows' code page is read in it.
     const auto cp1252 = dir.write("cp1252.contact", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
                                                     "<c:contact><c:GivenName>Zo\xEB</c:GivenName></c:contact>");
-    const ToolRun run = runTool(dir, {"--dump", file.string(), cp1252.string()});
+    const ToolRun run = runTool(dir, {"--dump", file.string(), notUtf8.string(), cp1252.string()});
     EXPECT_EQ(run.status, 0);
-    ASSERT_EQ(run.lines.size(), 2u);
+    ASSERT_EQ(run.lines.size(), 3u);
     EXPECT_EQ(run.lines[0]["file"], (dir.path() / "Zo\xEF\xBF\xBD.contact").string());
     EXPECT_EQ(run.lines[0]["record"]["eContact_FirstName"], "Ann");
     EXPECT_EQ(run.lines[1]["record"]["eContact_FirstName"], "Zo\xEF\xBF\xBD");
+    EXPECT_EQ(run.lines[2]["record"]["eContact_FirstName"], "Zo\xC3\xAB");
 }
 
 TEST(Dump, UsageErrorsExplainAndReadNothing)
