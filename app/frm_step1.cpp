@@ -142,6 +142,19 @@ bool anyAddable(const std::vector<std::string>& paths)
     return false;
 }
 
+// The files are only read: a drop is taken as a copy or not at all. Answering a move would tell
+// the source to delete its files once the drop is over.
+bool takeAsCopy(QDropEvent* event)
+{
+    if (!(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
 } // namespace
 
 // Marks the window busy for as long as a command runs; commands that change the list or
@@ -615,7 +628,7 @@ void frmStep1::closeEvent(QCloseEvent* event)
 void frmStep1::dragEnterEvent(QDragEnterEvent* event)
 {
     if (!isBusy() && !m_ending && anyAddable(pathsOf(event->mimeData())))
-        event->acceptProposedAction();
+        takeAsCopy(event);
     else
         event->ignore();
 }
@@ -623,7 +636,7 @@ void frmStep1::dragEnterEvent(QDragEnterEvent* event)
 void frmStep1::dragMoveEvent(QDragMoveEvent* event)
 {
     if (!isBusy() && !m_ending)
-        event->acceptProposedAction();
+        takeAsCopy(event);
     else
         event->ignore();
 }
@@ -631,11 +644,10 @@ void frmStep1::dragMoveEvent(QDragMoveEvent* event)
 void frmStep1::dropEvent(QDropEvent* event)
 {
     const std::vector<std::string> paths = pathsOf(event->mimeData());
-    if (isBusy() || m_ending || !anyAddable(paths)) {
+    if (isBusy() || m_ending || !anyAddable(paths) || !takeAsCopy(event)) {
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
     // Added once the drop is over: the adding shows message boxes and runs for a while, and
     // the program the files came from waits until the drop is finished.
     QMetaObject::invokeMethod(

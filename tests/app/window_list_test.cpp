@@ -365,21 +365,41 @@ TEST_F(AddFolder, ClosingTheWindowWhileRowsGoInStopsTheAppends)
 class Drops : public WindowTest
 {
 protected:
-    // Drags the URI list over the window and drops it; whether the window took the drag.
-    bool drop(const QByteArray& uriList)
+    struct DragResult
     {
+        bool taken = false;
+        // The actions the window answered to the drag's enter, move and drop, in that order.
+        std::vector<Qt::DropAction> answers;
+    };
+
+    // Drags the URI list over the window (entering, moving once) and drops it, the source
+    // offering `offered`, the user holding `modifiers`.
+    DragResult drag(const QByteArray& uriList, Qt::DropActions offered,
+                    Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        DragResult result;
         QMimeData mime;
         mime.setData(QStringLiteral("text/uri-list"), uriList);
         const QPoint at(100, 200);
-        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(at, offered, &mime, Qt::LeftButton, modifiers);
         QApplication::sendEvent(&win(), &enter);
         if (!enter.isAccepted())
-            return false;
-        QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            return result;
+        result.answers.push_back(enter.dropAction());
+        QDragMoveEvent move(at + QPoint(5, 5), offered, &mime, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(&win(), &move);
+        if (!move.isAccepted())
+            return result;
+        result.answers.push_back(move.dropAction());
+        QDropEvent dropped(QPointF(at), offered, &mime, Qt::LeftButton, modifiers);
         QApplication::sendEvent(&win(), &dropped);
         QCoreApplication::processEvents(); // the drop is added once it is over
-        return dropped.isAccepted();
+        result.taken = dropped.isAccepted();
+        result.answers.push_back(dropped.dropAction());
+        return result;
     }
+    // Drags the URI list over the window and drops it as a copy; whether the window took it.
+    bool drop(const QByteArray& uriList) { return drag(uriList, Qt::CopyAction).taken; }
     static QByteArray url(const std::string& path)
     {
         return "file://" + QByteArray::fromStdString(path).toPercentEncoding("/");
@@ -452,6 +472,38 @@ TEST_F(Drops, ContactFilesAndFoldersAreAddedAsTheAddCommandsAddThem)
         expectMessages(boxes.shown, expected);
         EXPECT_EQ(convertEnabled(), c.convert);
         EXPECT_TRUE(chooser.titles.empty());
+    }
+}
+
+// The files are only read, so a drop is always taken as a copy: a drop answered as a move
+// tells the source to delete its files once the drop is over.
+TEST_F(Drops, AreTakenAsCopiesNeverAsMoves)
+{
+    writeFile(dir / "a.contact", "");
+    const auto copy = Qt::CopyAction;
+    const struct
+    {
+        const char* name;
+        Qt::DropActions offered;
+        Qt::KeyboardModifiers modifiers;
+        bool taken;
+    } cases[] = {
+        {"a copy", Qt::CopyAction, Qt::NoModifier, true},
+        {"copy or move, the user asking for a move (Shift)", Qt::CopyAction | Qt::MoveAction,
+         Qt::ShiftModifier, true},
+        {"copy or link, the user asking for a link", Qt::CopyAction | Qt::LinkAction,
+         Qt::ControlModifier | Qt::ShiftModifier, true},
+        {"a source that can only move", Qt::MoveAction, Qt::NoModifier, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeWindow();
+        const DragResult result = drag(url(dir / "a.contact"), c.offered, c.modifiers);
+        EXPECT_EQ(result.taken, c.taken);
+        if (c.taken) {
+            EXPECT_EQ(result.answers, (std::vector<Qt::DropAction>{copy, copy, copy}));
+        }
+        EXPECT_EQ(rows(), c.taken ? Rows{dir / "a.contact"} : Rows{""});
     }
 }
 
