@@ -74,9 +74,10 @@ TEST(LtpPropertyContext, ValuesLandWhereTheFormatSays)
     ASSERT_EQ(bth.records.size(), cases.size());
     for (const PlacementCase& c : cases) {
         SCOPED_TRACE(tagName(c.value.tag()));
-        const auto record = std::find_if(bth.records.begin(), bth.records.end(), [&](const check::BthRecord& r) {
-            return getU16(r.key.data()) == c.value.tag().id();
-        });
+        const auto record =
+            std::find_if(bth.records.begin(), bth.records.end(), [&](const check::BthRecord& r) {
+                return getU16(r.key.data()) == c.value.tag().id();
+            });
         ASSERT_NE(record, bth.records.end());
         EXPECT_EQ(whereOf(getU16(record->data.data()), getU32(record->data.data() + 2)), c.where);
     }

@@ -58,19 +58,22 @@ inline std::string heapLayoutErrors(const check::Heap& heap)
         if (p.pageMapOffset + 4u + 2u * (p.allocCount + 1u) != p.dataSize)
             out += where + "the page map does not end the block\n";
         if (p.pageMapOffset - p.offsets.back() > 1)
-            out += where + std::to_string(p.pageMapOffset - p.offsets.back()) + " bytes before the page map\n";
+            out +=
+                where + std::to_string(p.pageMapOffset - p.offsets.back()) + " bytes before the page map\n";
         if (p.freeCount != 0)
             out += where + "freed allocations\n";
         for (std::size_t k = 1; k < p.offsets.size(); ++k)
             if (std::size_t(p.offsets[k] - p.offsets[k - 1]) > check::kMaxHeapAllocation)
-                out += where + "allocation " + std::to_string(k) + " is larger than a heap allocation may be\n";
+                out +=
+                    where + "allocation " + std::to_string(k) + " is larger than a heap allocation may be\n";
     }
     const std::size_t mapped = pages.size() <= 8 ? 8 : 8 + (pages.size() - 8 + 127) / 128 * 128;
     for (std::size_t i = 0; i < mapped; ++i) {
-        const std::uint8_t want = i < pages.size() ? check::fillLevelFor(kMaxBlockData - pages[i].dataSize) : 0;
+        const std::uint8_t want =
+            i < pages.size() ? check::fillLevelFor(kMaxBlockData - pages[i].dataSize) : 0;
         if (heap.recordedFillLevel(i) != want)
-            out += "fill level of block " + std::to_string(i) + " is " + std::to_string(heap.recordedFillLevel(i)) +
-                   ", not " + std::to_string(want) + "\n";
+            out += "fill level of block " + std::to_string(i) + " is " +
+                   std::to_string(heap.recordedFillLevel(i)) + ", not " + std::to_string(want) + "\n";
     }
     return out;
 }
@@ -82,7 +85,8 @@ inline std::string pcLayoutErrors(const check::Heap& heap)
     for (const check::BthRecord& r : check::readBth(heap, heap.userRoot()).records) {
         const std::uint16_t type = getU16(r.data.data());
         const std::size_t size = check::fixedSize(type);
-        if (!check::isMultiValued(type) && size >= 1 && size < 4 && getU32(r.data.data() + 2) >> (8 * size) != 0)
+        if (!check::isMultiValued(type) && size >= 1 && size < 4 &&
+            getU32(r.data.data() + 2) >> (8 * size) != 0)
             out += "property " + check::tagHex(check::makeTag(getU16(r.key.data()), type)) +
                    " has stray bytes after its value\n";
     }
@@ -91,7 +95,8 @@ inline std::string pcLayoutErrors(const check::Heap& heap)
 
 // The row matrix holds nothing but rows: absent cells, CEB bits past the last column and the
 // end of each matrix block past its last whole row are zero.
-inline std::string tcLayoutErrors(const check::LtpNode& node, const check::Heap& heap, const check::Table& table)
+inline std::string tcLayoutErrors(const check::LtpNode& node, const check::Heap& heap,
+                                  const check::Table& table)
 {
     std::vector<Bytes> matrix;
     if (table.rowsHnid != 0 && check::isHid(table.rowsHnid)) {
@@ -117,9 +122,11 @@ inline std::string tcLayoutErrors(const check::LtpNode& node, const check::Heap&
             const std::uint8_t* ceb = row + cebStart;
             for (std::size_t bit = table.columns.size(); bit < (rowSize - cebStart) * 8; ++bit)
                 if (ceb[bit / 8] & (0x80 >> (bit % 8)))
-                    out += "row " + std::to_string(getU32(row)) + ": CEB bit " + std::to_string(bit) + " is set\n";
+                    out += "row " + std::to_string(getU32(row)) + ": CEB bit " + std::to_string(bit) +
+                           " is set\n";
             for (const check::TableColumn& c : table.columns)
-                if (!(ceb[c.cebBit / 8] & (0x80 >> (c.cebBit % 8))) && !zero(row + c.offset, row + c.offset + c.size))
+                if (!(ceb[c.cebBit / 8] & (0x80 >> (c.cebBit % 8))) &&
+                    !zero(row + c.offset, row + c.offset + c.size))
                     out += "row " + std::to_string(getU32(row)) + ": absent cell " + check::tagHex(c.tag) +
                            " is not zero\n";
         }

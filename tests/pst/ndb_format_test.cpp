@@ -1,16 +1,15 @@
 // The node database's encoders against Outlook's own bytes, and the rules of file layout and
 // space allocation.
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-
 #include "ndb_test_util.h"
 #include "pst/io/permute.h"
 #include "pst/ndb/block.h"
 #include "pst/ndb/header.h"
 #include "pst/ndb/page.h"
 #include "pst/ndb/space_map.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
 
 namespace tressimo::pst::testing {
 namespace {

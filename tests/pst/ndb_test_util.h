@@ -2,6 +2,12 @@
 // Helpers shared by the node database tests. Files are read back through the checker's own
 // reader (pst/check), which shares no code with the writer.
 
+#include "pst/check/block.h"
+#include "pst/check/checker.h"
+#include "pst/check/page.h"
+#include "pst/io/sink.h"
+#include "pst/ndb/ndb_writer.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -11,12 +17,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "pst/check/block.h"
-#include "pst/check/checker.h"
-#include "pst/check/page.h"
-#include "pst/io/sink.h"
-#include "pst/ndb/ndb_writer.h"
 
 namespace tressimo::pst::testing {
 
@@ -104,7 +104,8 @@ inline const check::NodeEntry& nodeAt(const check::PstFile& file, std::uint32_t 
         return *node;
     throw std::out_of_range("no node " + std::to_string(nid));
 }
-inline const check::SubnodeEntry& subnodeAt(const std::vector<check::SubnodeEntry>& subnodes, std::uint32_t nid)
+inline const check::SubnodeEntry& subnodeAt(const std::vector<check::SubnodeEntry>& subnodes,
+                                            std::uint32_t nid)
 {
     auto it = std::find_if(subnodes.begin(), subnodes.end(), [&](auto& s) { return s.nid == nid; });
     if (it == subnodes.end())
@@ -153,8 +154,9 @@ inline std::string fmapErrors(const check::PstFile& file)
         for (std::uint64_t i = 0; i < check::kPageDataSize; ++i) {
             const std::uint32_t expected = m.region + i < regions ? longestFreeRun(m.region + i) : 0;
             if (bytes[m.offset + i] != expected) {
-                out += "FMap at " + std::to_string(m.offset) + " says " + std::to_string(bytes[m.offset + i]) +
-                       " for AMap " + std::to_string(m.region + i) + ", not " + std::to_string(expected) + "\n";
+                out += "FMap at " + std::to_string(m.offset) + " says " +
+                       std::to_string(bytes[m.offset + i]) + " for AMap " + std::to_string(m.region + i) +
+                       ", not " + std::to_string(expected) + "\n";
                 break;
             }
         }

@@ -375,7 +375,8 @@ TEST(NdbSubnodes, NestAndHoldDataTrees)
     EXPECT_EQ(subnodeAt(top, 0x692).bidSub, 0u);
     auto nested = reader->readSubnodes(subnodeAt(top, attachment.nid.value).bidSub);
     ASSERT_EQ(nested.size(), 1u);
-    EXPECT_EQ(reader->readDataTree(subnodeAt(nested, attachedValue.nid.value).bidData), attachedValue.data.blocks);
+    EXPECT_EQ(reader->readDataTree(subnodeAt(nested, attachedValue.nid.value).bidData),
+              attachedValue.data.blocks);
 }
 
 // ---- reference counts --------------------------------------------------------------------
@@ -476,7 +477,8 @@ TEST(NdbSpace, ReplacedBlocksStayUntouchedUntilTheNextCommit)
 
     store.writer->commit();
     EXPECT_SOUND(store.bytes());
-    const PstFilePtr after = readPst(store.bytes()); // includes: the replaced blocks are now free in the AMaps
+    const PstFilePtr after =
+        readPst(store.bytes()); // includes: the replaced blocks are now free in the AMaps
     EXPECT_EQ(after->nodes().size(), 19u);
     EXPECT_EQ(after->findNode(messageNid(0).value), nullptr);
 }
@@ -572,8 +574,9 @@ TEST(NdbSpace, PuttingALargeNodeAgainWritesOnlyTheBlocksThatChanged)
     EXPECT_EQ((after->header().bidNextB - before->header().bidNextB) / 4, 5u);
     const check::NodeEntry& node = nodeAt(*after, 0x804E);
     EXPECT_EQ(after->readDataTree(node.bidData), again.data.blocks);
-    EXPECT_EQ(after->readDataTree(subnodeAt(after->readSubnodes(node.bidSub), again.subnodes[0].nid.value).bidData),
-              again.subnodes[0].data.blocks);
+    EXPECT_EQ(
+        after->readDataTree(subnodeAt(after->readSubnodes(node.bidSub), again.subnodes[0].nid.value).bidData),
+        again.subnodes[0].data.blocks);
     EXPECT_EQ(after->blocks().size(), before->blocks().size());
 }
 
