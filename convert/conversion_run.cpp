@@ -15,6 +15,8 @@ namespace {
 
 constexpr std::int16_t kContactsFolder = mapi::olFolderContacts;
 constexpr std::size_t kSummaryListLimit = 20;
+// How often a name someone else took in the meantime is given up for the next one.
+constexpr int kNameTakenRetries = 20;
 
 std::string errorText(const std::exception_ptr& error)
 {
@@ -189,11 +191,24 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
         objSession->Logon();
         step = "Naming the file";
         const auto clock = s.clock ? s.clock : localNow;
-        result.pstPath = freePstPath(strSaveFolder, timeText(clock()));
+        const std::string fileTime = timeText(clock());
+        result.pstPath = freePstPath(strSaveFolder, fileTime);
         result.storeName = storeDisplayName(timeText(clock()));
         step = "AddPSTStore";
-        mapi::RDOStore& objStore = objSession->Stores().AddPSTStore(std::filesystem::path(result.pstPath),
-                                                                    mapi::olStoreDefault, result.storeName);
+        mapi::RDOStore* added = nullptr;
+        for (int attempt = 1; !added; ++attempt) {
+            try {
+                added = &objSession->Stores().AddPSTStore(std::filesystem::path(result.pstPath),
+                                                          mapi::olStoreDefault, result.storeName);
+            } catch (...) {
+                // Another program (or a second run) took the free name between the look and the
+                // create, which never replaces a file: take the next free name.
+                if (attempt >= kNameTakenRetries || !nameTaken(result.pstPath))
+                    throw;
+                result.pstPath = freePstPath(strSaveFolder, fileTime);
+            }
+        }
+        mapi::RDOStore& objStore = *added;
         step = "EntryID";
         storeID = objStore.EntryID();
         step = "ValidateIPMTree";

@@ -8,6 +8,7 @@
 #include "tests/convert/fake_window.h"
 
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace tressimo::testing {
@@ -444,6 +445,28 @@ TEST(ConversionRun, NeverReusesAnExistingFileName)
     EXPECT_EQ(made,
               (std::vector<std::string>{"WindowsContacts" + T + ".pst", "WindowsContacts" + T + " (3).pst",
                                         "WindowsContacts" + T + " (4).pst"}));
+}
+
+TEST(ConversionRun, ANameTakenBetweenTheLookAndTheCreateGivesWayToTheNext)
+{
+    TempDir dir;
+    const std::string T = "5.3.10 9.7.04";
+    FakeWindow window;
+    window.world->createFiles = true;
+    window.folder = dir.path().string();
+    // A second run in the same second creates each name this run has just found free, twice.
+    int raced = 0;
+    window.world->beforeCreate = [&](const std::filesystem::path& path) {
+        if (raced++ < 2)
+            std::ofstream(path) << "the other run's file";
+    };
+    const RunResult result = run(window, listOf({"/in/a.contact"}));
+    ASSERT_EQ(result.outcome, RunOutcome::Finished) << result.setUpError;
+    EXPECT_EQ(std::filesystem::path(result.pstPath).filename().string(), "WindowsContacts" + T + " (3).pst");
+    EXPECT_EQ(window.world->callsStartingWith("AddPSTStore(").size(), 3u);
+    EXPECT_TRUE(window.messages.empty());
+    std::ifstream other(dir.path() / ("WindowsContacts" + T + ".pst"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), "the other run's file");
 }
 
 TEST(ConversionRun, StopsAfterTheContactBeingWrittenAndFinishesNormally)

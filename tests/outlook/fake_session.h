@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -55,6 +57,8 @@ struct FakeWorld
     std::vector<SavedItem> saved;
     // AddPSTStore creates the file, never replacing one, as the real session does.
     bool createFiles = false;
+    // Runs in AddPSTStore just before the file is created: another program at work.
+    std::function<void(const std::filesystem::path&)> beforeCreate;
     std::string entryId = "STORE-1";
     // Sessions made by the factory; a test may make the factory itself fail.
     int sessionsCreated = 0;
@@ -192,6 +196,8 @@ public:
     {
         m_world->call("AddPSTStore(" + path.string() + "," + std::to_string(format) + "," + displayName +
                       ")");
+        if (m_world->beforeCreate)
+            m_world->beforeCreate(path);
         if (m_world->createFiles) {
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
             if (fd < 0)
