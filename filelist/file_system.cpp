@@ -44,7 +44,8 @@ bool isAccessDenied(const std::error_code& ec)
 FolderListing failure(const std::string& folder, const std::error_code& ec)
 {
     FolderListing out;
-    out.status = isAccessDenied(ec) ? ListStatus::AccessDenied : ListStatus::Failed;
+    const bool gone = ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
+    out.status = isAccessDenied(ec) ? ListStatus::AccessDenied : gone ? ListStatus::Gone : ListStatus::Failed;
     out.error = "cannot read folder " + folder + ": " + ec.message();
     return out;
 }
@@ -151,6 +152,11 @@ void MemoryFileSystem::failListing(const std::string& folder)
     ensureFolder(folder).status = ListStatus::Failed;
 }
 
+void MemoryFileSystem::vanish(const std::string& folder)
+{
+    ensureFolder(folder).status = ListStatus::Gone;
+}
+
 bool MemoryFileSystem::folderExists(const std::string& path)
 {
     return !path.empty() && m_folders.contains(normalise(path));
@@ -161,7 +167,7 @@ FolderListing MemoryFileSystem::listFolder(const std::string& path)
     FolderListing out;
     const auto found = m_folders.find(normalise(path));
     if (found == m_folders.end()) {
-        out.status = ListStatus::Failed;
+        out.status = ListStatus::Gone;
         out.error = "cannot read folder " + path + ": no such folder";
         return out;
     }
@@ -174,6 +180,10 @@ FolderListing MemoryFileSystem::listFolder(const std::string& path)
     }
     if (folder.status == ListStatus::Failed) {
         out.error = "cannot read folder " + path + ": input/output error";
+        return out;
+    }
+    if (folder.status == ListStatus::Gone) {
+        out.error = "cannot read folder " + path + ": no such folder";
         return out;
     }
     out.subFolders.assign(folder.subFolders.begin(), folder.subFolders.end());

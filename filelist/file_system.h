@@ -14,7 +14,10 @@ enum class ListStatus {
     Ok,
     // The folder's contents may not be read (EACCES/EPERM); the user can pick another folder.
     AccessDenied,
-    // Anything else: the folder vanished, is not a folder any more, an I/O error.
+    // The folder is not there any more (removed or replaced while the walk went on): nothing
+    // in it can be missed.
+    Gone,
+    // Anything else, such as an I/O error: files in it are missed.
     Failed,
 };
 
@@ -64,6 +67,8 @@ public:
     void addFile(const std::string& path);
     void denyAccess(const std::string& folder);
     void failListing(const std::string& folder);
+    // The folder stays a sub-folder of its parent but is gone when listed.
+    void vanish(const std::string& folder);
 
     bool folderExists(const std::string& path) override;
     FolderListing listFolder(const std::string& path) override;

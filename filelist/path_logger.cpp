@@ -90,7 +90,7 @@ void pathLogger::LogPath(const std::string& strPARENT)
     if (!letMessagesRun(yield, walk))
         return;
 
-    bool denied = false;
+    bool missedFiles = false;
     // pathNames is the queue: position i is the folder being visited, j the last one queued.
     for (std::int32_t i = 1; i <= j; ++i) {
         const std::string folder = pathNames->item(static_cast<std::size_t>(i));
@@ -98,7 +98,7 @@ void pathLogger::LogPath(const std::string& strPARENT)
         if (listing.status != ListStatus::Ok) {
             // Skip the folder and walk on: stopping here would silently lose every file in
             // the folders not yet visited.
-            denied = denied || listing.status == ListStatus::AccessDenied;
+            missedFiles = missedFiles || listing.status != ListStatus::Gone;
             m_skipped.push_back(SkippedFolder{folder, listing.status, std::move(listing.error)});
             if (!letMessagesRun(yield, walk))
                 return;
@@ -133,7 +133,7 @@ void pathLogger::LogPath(const std::string& strPARENT)
             return;
     }
 
-    if (denied && m_messageBox)
+    if (missedFiles && m_messageBox)
         m_messageBox(
             MessageBoxText{"Please Select Correct Store Folder.", "Tressimo", MessageIcon::Information});
     letMessagesRun(yield, walk);

@@ -50,8 +50,9 @@ public:
     // Takes up the file system, records full paths only, and starts with new, empty lists.
     void PathLogInit();
     // Walks strPARENT and everything below it. A folder that does not exist records nothing.
-    // A folder that cannot be read is skipped and the walk goes on; if any was denied, one
-    // message "Please Select Correct Store Folder." follows the walk. Never throws for
+    // A folder that cannot be read is skipped and the walk goes on; if any could have held
+    // files (it was denied or failed, not removed meanwhile), one message "Please Select
+    // Correct Store Folder." follows the walk. Never throws for
     // anything the file system reports. Without PathLogInit (or after Terminate) it does
     // nothing.
     void LogPath(const std::string& strPARENT);

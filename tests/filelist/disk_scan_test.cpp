@@ -102,6 +102,18 @@ TEST_F(DiskScan, SymbolicLinksNeverLoop)
     EXPECT_EQ(scan(at({"self"})[0]).size(), 6u) << "a start folder that is a link is walked";
 }
 
+// A folder removed or replaced by a file while the walk goes on held nothing to miss.
+TEST_F(DiskScan, AFolderThatIsNoLongerThereIsGone)
+{
+    files({"now-a-file"});
+    DiskFileSystem disk;
+    for (const char* name : {"missing", "now-a-file"}) {
+        const FolderListing listing = disk.listFolder((m_root / name).native() + "/");
+        EXPECT_EQ(listing.status, ListStatus::Gone) << name << ": " << listing.error;
+        EXPECT_NE(listing.error.find(name), std::string::npos);
+    }
+}
+
 TEST_F(DiskScan, UnreadableFolderIsSkippedWithOneMessage)
 {
     if (::geteuid() == 0)

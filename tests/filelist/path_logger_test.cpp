@@ -147,19 +147,21 @@ TEST(PathLogger, CountFollowsTheEntryCounter)
     EXPECT_TRUE(s.messages.empty());
 }
 
-// A folder that cannot be read is skipped and the walk goes on; denied folders are reported
-// once, after the walk, other failures not at all.
+// A folder that cannot be read is skipped and the walk goes on; when files may have been
+// missed (access denied, an I/O error) the user is told once, after the walk. A folder that
+// vanished during the walk held nothing to miss.
 TEST(PathLogger, UnreadableFoldersAreSkipped)
 {
     const struct
     {
-        Strings denied, failing, full;
+        Strings denied, failing, gone, full;
     } cases[] = {
-        {{"/r/b"}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc", "/r/a/d/fd"}},
-        {{"/r/b", "/r/a/d"}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc"}},
-        {{"/r"}, {}, {}},
-        {{}, {"/r/b"}, {"/r/f0", "/r/a/fa", "/r/c/fc", "/r/a/d/fd"}},
-        {{"/r/a/d"}, {"/r/b"}, {"/r/f0", "/r/a/fa", "/r/c/fc"}},
+        {{"/r/b"}, {}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc", "/r/a/d/fd"}},
+        {{"/r/b", "/r/a/d"}, {}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc"}},
+        {{"/r"}, {}, {}, {}},
+        {{}, {"/r/b"}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc", "/r/a/d/fd"}},
+        {{"/r/a/d"}, {"/r/b"}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc"}},
+        {{}, {}, {"/r/b"}, {"/r/f0", "/r/a/fa", "/r/c/fc", "/r/a/d/fd"}},
     };
     for (const auto& c : cases) {
         Scanner s({"/r/f0", "/r/a/fa", "/r/b/fb", "/r/b/sub/fs", "/r/c/fc", "/r/a/d/fd"});
@@ -167,12 +169,14 @@ TEST(PathLogger, UnreadableFoldersAreSkipped)
             s.fs->denyAccess(p(f));
         for (const std::string& f : c.failing)
             s.fs->failListing(p(f));
+        for (const std::string& f : c.gone)
+            s.fs->vanish(p(f));
         s.scan("/r");
         EXPECT_EQ(s.logger.fullFileNames()->values(), ps(c.full));
         EXPECT_EQ(s.logger.Count(), static_cast<int>(c.full.size()) + 1);
         EXPECT_EQ(s.logger.pathNames()->find("K6"), nullptr) << "nothing below b is known";
-        EXPECT_EQ(s.logger.skippedFolders().size(), c.denied.size() + c.failing.size());
-        ASSERT_EQ(s.messages.size(), c.denied.empty() ? 0u : 1u);
+        EXPECT_EQ(s.logger.skippedFolders().size(), c.denied.size() + c.failing.size() + c.gone.size());
+        ASSERT_EQ(s.messages.size(), c.denied.empty() && c.failing.empty() ? 0u : 1u);
         for (const MessageBoxText& m : s.messages) {
             EXPECT_EQ(m.text, "Please Select Correct Store Folder.");
             EXPECT_EQ(m.title, "Tressimo");
