@@ -580,7 +580,10 @@ void frmStep1::CmdExtractDBX_Click()
         BusyScope busy(*this, Busy::Running);
         m_lastRun = m_run->CmdExtractDBX_Click(m_fileList);
         busy.end();
-        if (m_lastRun.outcome == convert::RunOutcome::Finished && !m_ending) {
+        // After a close the program ends without a summary, unless the file could not be
+        // closed properly: that must not end in silence.
+        if (m_lastRun.outcome == convert::RunOutcome::Finished &&
+            (!m_ending || !m_lastRun.finishError.empty())) {
             const filelist::MessageBoxText summary = convert::summaryMessage(m_lastRun);
             Message message;
             message.text = shell::displayTextOf(summary.text);

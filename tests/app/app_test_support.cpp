@@ -137,7 +137,7 @@ void WindowTest::makeWindow()
         if (onEndProgram)
             onEndProgram();
     };
-    services.createSession = [] { return mapi::createSession(); };
+    services.createSession = createSession;
     m_window = std::make_unique<frmStep1>(std::move(services));
 }
 

@@ -225,6 +225,50 @@ TEST_F(Run, TheProgramEndsOnceTheStoreIsCommitted)
     EXPECT_EQ(contactsIn(result.pstPath), (std::vector<std::string>{"Ann", "Bob", "Cleo"}));
 }
 
+// Our PST session, except that its Logoff (the commit that closes the file) fails, as on a
+// disk that filled up at the end.
+class SessionFailingAtLogoff : public mapi::RDOSession
+{
+public:
+    void Logon() override { m_real->Logon(); }
+    mapi::RDOStores& Stores() override { return m_real->Stores(); }
+    mapi::RDOStore& GetStoreFromID(const std::string& entryId) override
+    {
+        return m_real->GetStoreFromID(entryId);
+    }
+    void Logoff() override { throw mapi::MapiError("No space left on device"); }
+
+private:
+    std::unique_ptr<mapi::RDOSession> m_real = mapi::createSession();
+};
+
+// A store that could not be closed properly is reported, also when the window was closed
+// during the run: the program ends only after saying so.
+TEST_F(Run, AFileThatCouldNotBeClosedIsReportedAlsoWhenTheWindowWasClosed)
+{
+    for (const bool closeDuringRun : {false, true}) {
+        SCOPED_TRACE(closeDuringRun ? "window closed during the run" : "run to its end");
+        createSession = [] { return std::make_unique<SessionFailingAtLogoff>(); };
+        makeWindow();
+        programEnded = 0;
+        boxes.shown.clear();
+        addContacts({"Ann", "Bob", "Cleo"});
+        fs::remove_all(dir / "out");
+        chooser.answers.push_back(q(outFolder()));
+        win().show();
+        if (closeDuringRun)
+            afterEachRow([&](int) { win().close(); });
+        win().CmdExtractDBX_Click();
+
+        ASSERT_EQ(win().lastRun().outcome, convert::RunOutcome::Finished);
+        EXPECT_EQ(win().lastRun().finishError, "No space left on device");
+        const QStringList reported = boxes.texts().filter(QStringLiteral("could not be closed properly"));
+        ASSERT_EQ(reported.size(), 1) << boxes.texts().join(QStringLiteral(" | ")).toStdString();
+        EXPECT_TRUE(reported[0].contains(QStringLiteral("No space left on device")));
+        EXPECT_EQ(programEnded, closeDuringRun ? 1 : 0);
+    }
+}
+
 // A file whose name is not valid UTF-8, added through the file dialog (which cannot name it),
 // is converted by its own bytes.
 TEST_F(Run, ANameThatIsNotUtf8IsConvertedAsItIs)
