@@ -210,7 +210,8 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
                  countOf(result.incomplete.size(), "contact", "contacts") + " written without some values:",
                  result.incomplete);
     if (result.notReached > 0)
-        err << kProgram << "interrupted; " << result.notReached << " of "
+        err << kProgram << (result.loopError.empty() ? "interrupted" : "ended early (" + result.loopError + ")")
+            << "; " << result.notReached << " of "
             << countOf(static_cast<std::size_t>(result.rows), "file", "files") << " not converted\n";
     if (!result.finishError.empty())
         err << kProgram << "the .pst file could not be closed properly: " << result.finishError << '\n';

@@ -225,27 +225,34 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     // The loop: every failing step is skipped, and the rows go on. The rows' files are read
     // on a second thread while the rows before them are written; it starts only now that the
     // store is set up, from a copy of the rows, and is stopped and joined however the loop
-    // ends (declared after the session, so it ends first also when an exception leaves).
+    // ends, before the store is closed.
     m_currentFolder.clear();
     const int lastRow = grdFiles1.Rows() - 1;
     result.rows = lastRow + 1;
-    ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow);
-    for (int r = 0; r <= lastRow; ++r) {
-        if (r >= grdFiles1.Rows()) {
-            // The list shrank under the run; the rows it lost cannot be converted.
-            result.notReached = lastRow + 1 - r;
-            break;
+    try {
+        ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow);
+        for (int r = 0; r <= lastRow; ++r) {
+            if (r >= grdFiles1.Rows()) {
+                // The list shrank under the run; the rows it lost cannot be converted.
+                result.notReached = lastRow + 1 - r;
+                break;
+            }
+            yield();
+            if (stopRequested()) {
+                result.stopped = true;
+                result.notReached = lastRow + 1 - r;
+                break;
+            }
+            convertRow(grdFiles1, reader, r, *objSession, storeID, result);
         }
-        yield();
-        if (stopRequested()) {
-            result.stopped = true;
-            result.notReached = lastRow + 1 - r;
-            break;
-        }
-        convertRow(grdFiles1, reader, r, *objSession, storeID, result);
+        reader.stop();
+    } catch (...) {
+        // Out of memory, or no thread to read with: the rows left cannot be converted, but
+        // what was written is still committed below and the store closed.
+        // Every row before has been written or skipped; the one under way may have been too.
+        result.loopError = errorText(std::current_exception());
+        result.notReached = result.rows - result.written - static_cast<int>(result.skipped.size());
     }
-    // The reader ends after the file it is reading, before the store is closed.
-    reader.stop();
 
     // Finishing: Logoff commits and closes the store.
     yield();
@@ -348,6 +355,10 @@ MessageBoxText summaryMessage(const RunResult& result)
                    result.incomplete);
     if (result.stopped)
         message.text += "\r\n\r\nStopped: " + std::to_string(result.notReached) + " of " +
+                        countOf(static_cast<std::size_t>(result.rows), "file", "files") + " not converted.";
+    if (!result.loopError.empty())
+        message.text += "\r\n\r\nThe run ended early (" + result.loopError + "): " +
+                        std::to_string(result.notReached) + " of " +
                         countOf(static_cast<std::size_t>(result.rows), "file", "files") + " not converted.";
     if (!result.finishError.empty())
         message.text += "\r\n\r\nThe file could not be closed properly: " + result.finishError;

@@ -104,6 +104,9 @@ struct RunResult
     // Whether a stop request ended the loop early, and how many rows it left out.
     bool stopped = false;
     int notReached = 0;
+    // What ended the loop early otherwise (out of memory, say); notReached counts the rows
+    // it left.
+    std::string loopError;
     // Logoff failed: the store may lack what was written since its last commit.
     std::string finishError;
 
@@ -111,7 +114,7 @@ struct RunResult
     bool complete() const
     {
         return outcome == RunOutcome::Finished && skipped.empty() && incomplete.empty() && notReached == 0 &&
-               finishError.empty();
+               loopError.empty() && finishError.empty();
     }
 };
 

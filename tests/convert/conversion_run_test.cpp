@@ -505,6 +505,29 @@ TEST(ConversionRun, StopsAfterTheContactBeingWrittenAndFinishesNormally)
     EXPECT_EQ(conversion.CmdExtractDBX_Click(list).written, 4);
 }
 
+// Running out of memory between rows ends the loop, but what was written is still committed
+// and the store closed, and the summary says what happened.
+TEST(ConversionRun, AFailureBetweenRowsEndsTheLoopButStillClosesTheStore)
+{
+    TempDir dir;
+    const std::string file = dir.write("a.contact", person("Ann", "Lee")).string();
+    FakeWindow window;
+    bool thrown = false;
+    window.inYield = [&](int) {
+        if (window.world->count("Save()") == 1 && !std::exchange(thrown, true))
+            throw std::bad_alloc();
+    };
+    const RunResult result = run(window, listOf({file, file, file}));
+    EXPECT_EQ(result.outcome, RunOutcome::Finished);
+    EXPECT_EQ(result.written, 1);
+    EXPECT_EQ(result.notReached, 2);
+    EXPECT_FALSE(result.loopError.empty());
+    EXPECT_FALSE(result.complete());
+    EXPECT_EQ(window.world->count("Logoff()"), 1);
+    EXPECT_EQ(window.events("window:Convert").back(), "window:Convert on");
+    EXPECT_NE(convert::summaryMessage(result).text.find("The run ended early ("), std::string::npos);
+}
+
 TEST(ConversionRun, AFailedLogoffIsReportedNotHidden)
 {
     FakeWindow window;
