@@ -86,7 +86,9 @@ PropertyMap readPropertyContext(const LtpNode& node, const Heap& heap, Findings*
                                     std::string(e.what()));
                 continue;
             }
-            if (hnid == 0 && size != 0 && findings)
+            // HNID 0 is an empty value: right for texts, binaries and multi-valued types (whose
+            // empty value has no bytes), wrong for a fixed-size value that must have its bytes.
+            if (hnid == 0 && size != 0 && !isMultiValued(type) && findings)
                 findings->error("PC_VALUE_REF", where(),
                                 "an HNID for a " + std::string(typeName(type)) + " value", "HNID 0");
         }
