@@ -77,6 +77,16 @@ public:
 
     void text(const contact::PropertyKey& key, std::string_view value) override
     {
+        if (key == contact::PidTagSubject && value.starts_with('\x01')) {
+            // The store takes a subject that starts with U+0001 as already in its stored form
+            // (marker, prefix length plus one, text) and refuses it when the
+            // length is off. A name that merely starts with that character is given in stored
+            // form, with an empty prefix, so that readers get it back unchanged.
+            std::string stored = "\x01\x01";
+            stored += value;
+            m_out.push_back(pst::PropValue::fromString(tag(key), stored));
+            return;
+        }
         m_out.push_back(pst::PropValue::fromString(tag(key), value));
     }
     void int32(const contact::PropertyKey& key, std::int32_t value) override
