@@ -64,6 +64,35 @@ std::optional<PropertyType> knownFixedType(std::uint16_t id)
     return it->second;
 }
 
+// Properties a message store works out itself: from where the message sits ([MS-PST] 2.5.2.3),
+// its size, and the two parts of the subject. A PST store refuses a message that gives one
+// (it would contradict what readers compute), so they are refused when set, not when the item
+// is written, where the refusal would fail the whole store.
+bool isComputedByStore(std::uint16_t id)
+{
+    switch (id) {
+    case 0x003D: // PidTagSubjectPrefix
+    case 0x0E08: // PidTagMessageSize
+    case 0x0E09: // PidTagParentEntryId
+    case 0x0E12: // PidTagMessageRecipients
+    case 0x0E13: // PidTagMessageAttachments
+    case 0x0E1B: // PidTagHasAttachments
+    case 0x0E1D: // PidTagNormalizedSubject
+    case 0x0FF8: // PidTagMappingSignature
+    case 0x0FF9: // PidTagRecordKey
+    case 0x0FFA: // PidTagStoreRecordKey
+    case 0x0FFB: // PidTagStoreEntryId
+    case 0x0FFE: // PidTagObjectType
+    case 0x0FFF: // PidTagEntryId
+    case 0x3414: // PidTagStoreProvider
+    case 0x67F2: // PidTagLtpRowId
+    case 0x67F3: // PidTagLtpRowVer
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string hexTag(std::uint32_t tag)
 {
     static constexpr char digits[] = "0123456789ABCDEF";
@@ -270,6 +299,9 @@ void ContactState::setProperty(std::uint32_t tag, const PropertyValue& value)
     if (id == 0 || id >= 0x8000)
         throw ContactModelError("Property tag " + hexTag(tag) +
                                 " names a named property; set it by its object-model name instead.");
+    if (isComputedByStore(id))
+        throw ContactModelError("Property tag " + hexTag(tag) +
+                                " is computed by the message store and cannot be set.");
     bool matches = false;
     switch (type) {
     case PropertyType::Unicode:

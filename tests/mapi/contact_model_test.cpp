@@ -72,6 +72,12 @@ TEST(ContactState, SetPropertyAcceptsOnlyWhatItCanStore)
         {tagAnniversary, OleDate{3000000}, false}, // past 9999
         {0x80000003, std::int32_t{1}, false},      // named ids belong to one store's map
         {0x10000102, std::string("x"), false},     // binary cannot be given here
+        // What a store computes itself: accepted here, each would fail the store's write.
+        {0x0FFE0003, std::int32_t{5}, false},     // PidTagObjectType
+        {0x0E1B000B, true, false},                // PidTagHasAttachments
+        {0x0E090102, std::string("x"), false},    // PidTagParentEntryId
+        {0x003D001F, std::string("Re: "), false}, // PidTagSubjectPrefix, part of the subject
+        {0x0E1D001F, std::string("x"), false},    // PidTagNormalizedSubject, likewise
     };
     for (const auto& [tag, value, accepted] : cases) {
         ContactState state;
