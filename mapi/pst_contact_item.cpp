@@ -63,7 +63,7 @@ void ContactItem::setProperty(std::uint32_t tag, const PropertyValue& value)
     m_changes.push_back({nullptr, tag, value});
 }
 
-void ContactItem::Save()
+void ContactItem::applyChanges()
 {
     m_core->checkUsable();
     for (Change& change : m_changes) {
@@ -74,10 +74,21 @@ void ContactItem::Save()
     }
     m_changes.clear();
     m_everSaved = true;
-    if (!m_pending) {
-        m_pending = true;
+    m_pending = true;
+}
+
+void ContactItem::saveChanges()
+{
+    const bool wasPending = m_pending;
+    applyChanges();
+    if (!wasPending)
         m_core->addPending(*this);
-    }
+}
+
+void ContactItem::Save()
+{
+    applyChanges();
+    m_core->writeNow(*this);
 }
 
 } // namespace tressimo::mapi::detail

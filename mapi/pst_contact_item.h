@@ -1,10 +1,12 @@
 #pragma once
 // Internal to mapi/: a contact item of a PST store. Once the item has been saved, values put
-// or set go to its unsaved changes and Save applies them to the saved state (before that they
-// go to the saved state at once: nothing saved needs protecting, and nothing is written until
-// a save). The store writes the saved state once, when the item is released or at the next
-// commit, so the five saves of the contact writer cost nothing but bookkeeping. Changes after
-// the last save are never written.
+// or set go to its unsaved changes and a save applies them to the saved state (before that
+// they go to the saved state at once: nothing saved needs protecting, and nothing is written
+// until a save). The item's own Save writes it into the store at once, so that a failed write
+// fails the Save that the caller checks. A save through MAPIOBJECT (HrSetOneProp with its save
+// flag) only keeps the saved state, which the store writes at the next Save, when the item is
+// released or at the next commit: the contact writer's four single-property saves cost nothing
+// but bookkeeping. Changes after the last save are never written.
 
 #include "mapi/contact_model.h"
 #include "mapi/mapi.h"
@@ -47,7 +49,9 @@ public:
 
 private:
     void setProperty(std::uint32_t tag, const PropertyValue& value) override;
-    void saveChanges() override { Save(); }
+    void saveChanges() override;
+    // Moves the unsaved changes into the saved state.
+    void applyChanges();
 
     // One put (property set) or one single-property write (tag set).
     struct Change

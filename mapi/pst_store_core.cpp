@@ -52,6 +52,15 @@ void StoreCore::addPending(ContactItem& item)
     m_pending.push_back(&item);
 }
 
+void StoreCore::writeNow(ContactItem& item)
+{
+    checkUsable();
+    std::erase(m_pending, &item);
+    writeItem(item);
+    if (m_settings.environment.clock() - m_lastCommit >= m_settings.commitInterval)
+        commit();
+}
+
 void StoreCore::release(ContactItem& item) noexcept
 {
     const auto it = std::find(m_pending.begin(), m_pending.end(), &item);

@@ -57,6 +57,9 @@ public:
     // An item saved since it was last written: written at its release, at the next commit or
     // at Logoff, whichever comes first.
     void addPending(ContactItem& item);
+    // Writes a saved item now (its Save), and commits when the interval has passed. Throws
+    // the store's failure when the write or the commit fails.
+    void writeNow(ContactItem& item);
     // The item is going away: write it if it is still pending. Never throws; a failure is
     // kept and reported by the next call.
     void release(ContactItem& item) noexcept;

@@ -107,6 +107,7 @@ struct FailedRun
     bool storeCreated = false;
     std::optional<std::uint64_t> lastReported;
     std::size_t itemsWritten = 0; // saved without an error
+    bool saveFailed = false;      // an item's Save reported the failure
     pst::Bytes bytes;
     std::uint64_t operations = 0; // that reached the file
 };
@@ -147,7 +148,12 @@ FailedRun runFailingAt(std::uint64_t failAt)
                     item->put("FirstName", typicalContact(i).firstName);
                     item->put("LastName", typicalContact(i).lastName);
                     MAPIUtils().HrSetOneProp(item->MAPIOBJECT(), 0x3A45001F, std::string("Dr."), true);
-                    item->Save();
+                    try {
+                        item->Save();
+                    } catch (const MapiError&) {
+                        run.saveFailed = true;
+                        throw;
+                    }
                     ++run.itemsWritten;
                 });
             }
@@ -176,10 +182,11 @@ TEST(E2eDurability, AFailedWriteLeavesTheFileAtItsLastCommitWhateverWriteFails)
             continue; // AddPSTStore failed: on disk the staged file is removed
         EXPECT_EQ(violations(run.bytes), "");
         // A commit whose last sync failed may still have reached the file: it then holds the
-        // items of that commit, never fewer than the last one reported.
+        // items of that commit, never fewer than the last one reported. When that commit ran
+        // in a Save, the item of that Save was reported as not saved but may be there too.
         const std::size_t held = contactsIn(pst::check::PstReader::fromBytes(run.bytes));
         EXPECT_GE(held, run.lastReported.value_or(0));
-        EXPECT_LE(held, run.itemsWritten);
+        EXPECT_LE(held, run.itemsWritten + (run.saveFailed ? 1 : 0));
     }
 }
 

@@ -753,6 +753,26 @@ RunResult smallRun(std::optional<int> failAt)
     return result;
 }
 
+// The contact writer learns from Save whether its contact was written: a write that fails
+// must fail that Save, not pass it and surface only at the next contact or at Logoff.
+TEST(SessionFailures, AnItemWhoseWriteFailsIsNotReportedAsSaved)
+{
+    for (const bool atInterval : {false, true}) {
+        SCOPED_TRACE(atInterval ? "the commit after the write fails" : "the write fails");
+        Opened o;
+        FakeStoreState& s = o.state();
+        if (atInterval)
+            o.rig.advance(2s);
+        s.failAtChange = s.changes + (atInterval ? 2 : 1);
+        auto item = o.contacts().Items().Add(olContactItem);
+        item->put("FirstName", "Lost");
+        MAPIUtils().HrSetOneProp(item->MAPIOBJECT(), PR_GENERATION, std::string("Jr."), true);
+        EXPECT_EQ(errorOf([&] { item->Save(); }), "Cannot write to \"fake.pst\": No space left on device");
+        EXPECT_NO_THROW(item.reset());
+        EXPECT_TRUE(s.committedMessages.empty());
+    }
+}
+
 TEST(SessionFailures, AFailedWriteIsReportedByEveryLaterCallAndTheStoreStaysAtItsLastCommit)
 {
     const RunResult clean = smallRun(std::nullopt);
