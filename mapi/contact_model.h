@@ -126,8 +126,8 @@ public:
     // A value set here wins over what saving would compute for the same property.
     // Throws ContactModelError for named-property ids (0x8000 and up, meaningful only within
     // one store), properties the message store computes itself (entry IDs, object type,
-    // size, the subject's prefix and normalized parts, ...), other types, a value that does not match the tag's type, a type other than
-    // the property's own, and dates that no FILETIME can hold.
+    // size, the subject's prefix and normalized parts, ...), other types, a value that does not match the
+    // tag's type, a type other than the property's own, and dates that no FILETIME can hold.
     void setProperty(std::uint32_t tag, const PropertyValue& value);
     // The value set on the property (by tag or by name), if any.
     std::optional<PropertyValue> property(std::uint32_t tag) const;

@@ -41,10 +41,13 @@ std::vector<HostileCase> hostileCases()
     std::vector<HostileCase> cases;
     // A name starting with U+0001 (a character reference in the file) must not be taken for the
     // store's subject-prefix marker, well formed or not.
-    cases.push_back({"U+0001 alone", named("\x01", ""), "\x01"});
-    cases.push_back({"U+0001 and a wrong prefix length", named("\x01\x05" "ab", "Smith"), "\x01\x05" "ab Smith"});
-    cases.push_back({"U+0001 twice", named("\x01\x01" "ab", ""), "\x01\x01" "ab"});
-    cases.push_back({"NUL and bytes that are not UTF-8", named("An\0n"s, "Sm\xFFith"), "Ann Sm\xEF\xBF\xBDith"});
+    const std::string u1 = "\x01", u5 = "\x05";
+    cases.push_back({"U+0001 alone", named(u1, ""), u1});
+    cases.push_back(
+        {"U+0001 and a wrong prefix length", named(u1 + u5 + "ab", "Smith"), u1 + u5 + "ab Smith"});
+    cases.push_back({"U+0001 twice", named(u1 + u1 + "ab", ""), u1 + u1 + "ab"});
+    cases.push_back(
+        {"NUL and bytes that are not UTF-8", named("An\0n"s, "Sm\xFFith"), "Ann Sm\xEF\xBF\xBDith"});
     ContactRecordValues longBody = named("Long", "Note");
     longBody.comments.assign(3 << 20, 'x');
     longBody.categories = std::string(300, 'c') + "," + std::string(300, 'd');
@@ -56,7 +59,8 @@ std::vector<HostileCase> hostileCases()
     ContactRecordValues astral = named("\xF0\x9F\x98\x80", "\xF0\xA0\xAE\xB7");
     astral.title = "\xF0\x9F\x8E\x93";
     astral.email = "\xF0\x9F\x98\x80@example.org";
-    cases.push_back({"characters outside the BMP", astral, "\xF0\x9F\x8E\x93 \xF0\x9F\x98\x80 \xF0\xA0\xAE\xB7"});
+    cases.push_back(
+        {"characters outside the BMP", astral, "\xF0\x9F\x8E\x93 \xF0\x9F\x98\x80 \xF0\xA0\xAE\xB7"});
     return cases;
 }
 
