@@ -64,6 +64,19 @@ private:
     std::string m_finalName;
 };
 
+// A rename lasts through a power cut only once the folder is on disk. Best effort: the rename
+// has happened, and should the sync fail, a power cut at worst brings back the hidden name with
+// the whole store under it.
+void syncFolderOf(const std::filesystem::path& path)
+{
+    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
 } // namespace
 
 StagedFile createStagedFile(const std::filesystem::path& finalPath)
@@ -97,13 +110,16 @@ StagedFile createStagedFile(const std::filesystem::path& finalPath)
 
 void publishStagedFile(const std::filesystem::path& stagingPath, const std::filesystem::path& finalPath)
 {
-    if (::renameat2(AT_FDCWD, stagingPath.c_str(), AT_FDCWD, finalPath.c_str(), RENAME_NOREPLACE) == 0)
+    if (::renameat2(AT_FDCWD, stagingPath.c_str(), AT_FDCWD, finalPath.c_str(), RENAME_NOREPLACE) == 0) {
+        syncFolderOf(finalPath);
         return;
+    }
     int err = errno;
     if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
         // A file system without an exclusive rename: a hard link is exclusive too.
         if (::link(stagingPath.c_str(), finalPath.c_str()) == 0) {
             ::unlink(stagingPath.c_str());
+            syncFolderOf(finalPath);
             return;
         }
         err = errno;
@@ -112,8 +128,10 @@ void publishStagedFile(const std::filesystem::path& stagingPath, const std::file
             struct stat existing;
             if (::lstat(finalPath.c_str(), &existing) == 0)
                 failCreate(finalPath, EEXIST);
-            if (::rename(stagingPath.c_str(), finalPath.c_str()) == 0)
+            if (::rename(stagingPath.c_str(), finalPath.c_str()) == 0) {
+                syncFolderOf(finalPath);
                 return;
+            }
             err = errno;
         }
     }
