@@ -588,7 +588,8 @@ void frmStep1::CmdExtractDBX_Click()
             Message message;
             message.text = shell::displayTextOf(summary.text);
             message.title = QString::fromStdString(summary.title);
-            message.icon = MessageIcon::Information;
+            // A run that lost anything says so with a warning, not as routine news.
+            message.icon = m_lastRun.complete() ? MessageIcon::Information : MessageIcon::Exclamation;
             ask(message);
         }
     }

@@ -264,6 +264,7 @@ TEST_F(Run, AFileThatCouldNotBeClosedIsReportedAlsoWhenTheWindowWasClosed)
         EXPECT_EQ(win().lastRun().finishError, "No space left on device");
         const QStringList reported = boxes.texts().filter(QStringLiteral("could not be closed properly"));
         ASSERT_EQ(reported.size(), 1) << boxes.texts().join(QStringLiteral(" | ")).toStdString();
+        EXPECT_EQ(boxes.shown.back().icon, MessageIcon::Exclamation);
         EXPECT_TRUE(reported[0].contains(QStringLiteral("No space left on device")));
         EXPECT_EQ(programEnded, closeDuringRun ? 1 : 0);
     }
