@@ -2,6 +2,7 @@
 
 #include "mapi/contact_entryid.h"
 #include "mapi/contact_text.h"
+#include "pst/messaging/message_properties.h"
 
 #include <algorithm>
 #include <cassert>
@@ -70,27 +71,8 @@ std::optional<PropertyType> knownFixedType(std::uint16_t id)
 // is written, where the refusal would fail the whole store.
 bool isComputedByStore(std::uint16_t id)
 {
-    switch (id) {
-    case 0x003D: // PidTagSubjectPrefix
-    case 0x0E08: // PidTagMessageSize
-    case 0x0E09: // PidTagParentEntryId
-    case 0x0E12: // PidTagMessageRecipients
-    case 0x0E13: // PidTagMessageAttachments
-    case 0x0E1B: // PidTagHasAttachments
-    case 0x0E1D: // PidTagNormalizedSubject
-    case 0x0FF8: // PidTagMappingSignature
-    case 0x0FF9: // PidTagRecordKey
-    case 0x0FFA: // PidTagStoreRecordKey
-    case 0x0FFB: // PidTagStoreEntryId
-    case 0x0FFE: // PidTagObjectType
-    case 0x0FFF: // PidTagEntryId
-    case 0x3414: // PidTagStoreProvider
-    case 0x67F2: // PidTagLtpRowId
-    case 0x67F3: // PidTagLtpRowVer
-        return true;
-    default:
-        return false;
-    }
+    return pst::isCalculatedByStore(id) || id == pst::tags::SubjectPrefix.id() ||
+           id == pst::tags::MessageSize.id() || id == pst::tags::NormalizedSubject.id();
 }
 
 std::string hexTag(std::uint32_t tag)

@@ -10,9 +10,24 @@
 namespace tressimo::pst {
 namespace {
 
-// Properties a store computes from where an object sits ([MS-PST] 2.5.2.3); a stored copy
-// would contradict what readers compute.
-bool isCalculated(std::uint16_t id)
+std::u16string unicodeText(const PropValue& value, const char* name)
+{
+    if (value.type() != PropType::Unicode)
+        throw std::invalid_argument(std::string(name) + " must be a Unicode string in a Unicode store, not " +
+                                    tagName(value.tag()));
+    return value.toUtf16();
+}
+
+const PropValue* findId(const std::vector<PropValue>& props, std::uint16_t id)
+{
+    auto it = std::lower_bound(props.begin(), props.end(), id,
+                               [](const PropValue& p, std::uint16_t i) { return p.tag().id() < i; });
+    return it != props.end() && it->tag().id() == id ? &*it : nullptr;
+}
+
+} // namespace
+
+bool isCalculatedByStore(std::uint16_t id)
 {
     switch (id) {
     case 0x0E09: // PidTagParentEntryId
@@ -33,23 +48,6 @@ bool isCalculated(std::uint16_t id)
         return false;
     }
 }
-
-std::u16string unicodeText(const PropValue& value, const char* name)
-{
-    if (value.type() != PropType::Unicode)
-        throw std::invalid_argument(std::string(name) + " must be a Unicode string in a Unicode store, not " +
-                                    tagName(value.tag()));
-    return value.toUtf16();
-}
-
-const PropValue* findId(const std::vector<PropValue>& props, std::uint16_t id)
-{
-    auto it = std::lower_bound(props.begin(), props.end(), id,
-                               [](const PropValue& p, std::uint16_t i) { return p.tag().id() < i; });
-    return it != props.end() && it->tag().id() == id ? &*it : nullptr;
-}
-
-} // namespace
 
 std::u16string storedSubject(std::u16string_view subject, std::u16string_view prefix)
 {
@@ -100,7 +98,7 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
     for (std::size_t i = 0; i < given.size(); ++i) {
         PropValue& p = given[i];
         const std::uint16_t id = p.tag().id();
-        if (isCalculated(id))
+        if (isCalculatedByStore(id))
             throw std::invalid_argument(
                 tagName(p.tag()) + " is computed by the store from where the message is and cannot be set");
         if (id == tags::Subject.id())

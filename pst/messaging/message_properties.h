@@ -34,6 +34,10 @@ inline constexpr PropTag PstHiddenCount{0x66350003};
 inline constexpr PropTag PstHiddenUnread{0x66360003};
 } // namespace tags
 
+// Properties a store computes from where an object sits ([MS-PST] 2.5.2.3): a stored copy
+// would contradict what readers compute, so a message that gives one is refused.
+bool isCalculatedByStore(std::uint16_t id);
+
 // PidTagMessageFlags' read bit ([MS-OXCMSG] 2.2.1.6).
 inline constexpr std::int32_t kMessageFlagRead = 0x0001;
 
