@@ -2,6 +2,7 @@
 // followed by the name test and the appends to the file list.
 // TRESSIMO_BENCH_FILES overrides the file count (rounded down to whole folders).
 
+#include "bench/bench_support.h"
 #include "filelist/contact_name.h"
 #include "filelist/file_list.h"
 #include "filelist/path_logger.h"
@@ -13,7 +14,6 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -73,13 +73,6 @@ Tree& tree()
     return t;
 }
 
-long maxRssMb()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
-
 // What the operating system costs: the same breadth-first walk with opendir/readdir and the
 // entry types readdir gives, no sorting, no lists. The scanner is judged against this.
 void BM_ReaddirBaseline(benchmark::State& state)
@@ -127,7 +120,7 @@ void BM_Scan(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * t.files());
     state.counters["files"] = static_cast<double>(t.files());
-    state.counters["maxrss_MB"] = static_cast<double>(maxRssMb());
+    state.counters["maxrss_MB"] = tressimo::bench::peakRssMb();
 }
 BENCHMARK(BM_Scan)->Unit(benchmark::kMillisecond);
 
@@ -155,7 +148,7 @@ void BM_ScanAndFillList(benchmark::State& state)
         benchmark::DoNotOptimize(list);
     }
     state.SetItemsProcessed(state.iterations() * t.files());
-    state.counters["maxrss_MB"] = static_cast<double>(maxRssMb());
+    state.counters["maxrss_MB"] = tressimo::bench::peakRssMb();
 }
 BENCHMARK(BM_ScanAndFillList)->Unit(benchmark::kMillisecond);
 

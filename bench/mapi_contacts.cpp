@@ -11,6 +11,8 @@
 // per second, CPU time, peak memory and bytes per contact. Goals: >= 50,000 contacts/s and
 // <= 150 MB peak memory.
 
+#include "bench/bench_support.h"
+#include "bench/discarding_sink.h"
 #include "mapi/pst_session.h"
 #include "tests/mapi/e2e_contacts.h"
 
@@ -19,45 +21,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace tressimo;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto tv = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return tv(usage.ru_utime) + tv(usage.ru_stime);
-}
-
-double peakRssMb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-// Keeps the size, drops the bytes.
-class DiscardingSink : public pst::Sink
-{
-public:
-    void writeAt(std::uint64_t offset, pst::ByteView data) override
-    {
-        m_size = std::max(m_size, offset + data.size());
-    }
-    void resize(std::uint64_t size) override { m_size = size; }
-    void sync() override {}
-    std::uint64_t size() const override { return m_size; }
-    std::string name() const override { return "discarded"; }
-
-private:
-    std::uint64_t m_size = 0;
-};
 
 struct Result
 {
@@ -70,9 +39,9 @@ Result run(long contacts, const std::filesystem::path& path, bool discard)
 {
     mapi::PstSessionOptions options;
     if (discard)
-        options.openSink = [](const std::filesystem::path&) { return std::make_unique<DiscardingSink>(); };
+        options.openSink = [](const std::filesystem::path&) { return std::make_unique<bench::DiscardingSink>(); };
 
-    const double cpu0 = cpuSeconds();
+    const double cpu0 = bench::cpuSeconds();
     const auto t0 = Clock::now();
     auto session = mapi::createPstSession(std::move(options));
     session->Logon();
@@ -88,7 +57,7 @@ Result run(long contacts, const std::filesystem::path& path, bool discard)
     session->Logoff();
     Result r;
     r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-    r.cpu = cpuSeconds() - cpu0;
+    r.cpu = bench::cpuSeconds() - cpu0;
     r.fileSize = discard ? 0 : std::filesystem::file_size(path);
     return r;
 }
@@ -119,6 +88,6 @@ int main(int argc, char** argv)
                 file.seconds, contacts / file.seconds, file.cpu);
     std::printf("file: %llu bytes, %.0f bytes per contact\n", static_cast<unsigned long long>(file.fileSize),
                 static_cast<double>(file.fileSize - emptySize) / static_cast<double>(contacts));
-    std::printf("peak RSS: %.1f MB (goal <= 150 MB)\n", peakRssMb());
+    std::printf("peak RSS: %.1f MB (goal <= 150 MB)\n", bench::peakRssMb());
     return 0;
 }

@@ -7,6 +7,7 @@
 // (the node database's maxGrowthRegions; every growth costs three syncs).
 // TRESSIMO_BENCH_KEEP=1 keeps the file for pst-check --dump.
 
+#include "bench/bench_support.h"
 #include "pst/io/sink.h"
 #include "pst/messaging/message_store.h"
 
@@ -17,7 +18,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 #include <vector>
@@ -35,26 +35,11 @@ std::size_t envCount(const char* name, std::size_t fallback)
     return text ? std::strtoull(text, nullptr, 10) : fallback;
 }
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 double threadCpuSeconds()
 {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return t.tv_sec + t.tv_nsec / 1e9;
-}
-
-double peakRssMb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
 }
 
 fs::path scratchFile(const std::string& name)
@@ -187,7 +172,7 @@ void BM_MessagesIntoOneFolder(benchmark::State& state)
         options.ndb.maxGrowthRegions = static_cast<std::uint32_t>(
             envCount("TRESSIMO_BENCH_GROWTH_REGIONS", options.ndb.maxGrowthRegions));
         const auto start = std::chrono::steady_clock::now();
-        const double cpuStart = cpuSeconds();
+        const double cpuStart = tressimo::bench::cpuSeconds();
         auto store = MessageStore::create(FileSink::createNew(path), "Benchmark", options);
         const Nid folder = store->createFolder(store->ipmSubtree(), "Contacts", "IPF.Contact");
         ContactMaker maker(*store);
@@ -212,7 +197,7 @@ void BM_MessagesIntoOneFolder(benchmark::State& state)
         }
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double cpu = cpuSeconds() - cpuStart;
+        const double cpu = tressimo::bench::cpuSeconds() - cpuStart;
         const std::uint64_t size = store->fileSize();
         store.reset();
         if (std::getenv("TRESSIMO_BENCH_KEEP"))
@@ -235,7 +220,7 @@ void BM_MessagesIntoOneFolder(benchmark::State& state)
         state.counters["commit_ms_last"] = commitMs.back();
         state.counters["commit_cpu_ms_last"] = commitCpuMs.back();
         state.counters["commit_share_of_time"] = commitTotal / 1000.0 / seconds;
-        state.counters["peak_rss_mb"] = peakRssMb();
+        state.counters["peak_rss_mb"] = tressimo::bench::peakRssMb();
         state.counters["file_mb"] = size / 1e6;
         state.counters["bytes_per_message"] = static_cast<double>(size) / messages;
         std::printf("commit times in ms, wall (CPU):");

@@ -9,14 +9,14 @@
 // real file in DIR (default /tmp), where the disk has its say. Prints put rates, commit times,
 // CPU time, file size and peak memory.
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
+#include "bench/discarding_sink.h"
 #include "pst/io/sink.h"
 #include "pst/ndb/ndb_writer.h"
 
@@ -28,38 +28,6 @@ namespace {
 double seconds(Clock::duration d)
 {
     return std::chrono::duration<double>(d).count();
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto tv = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return tv(usage.ru_utime) + tv(usage.ru_stime);
-}
-
-// Takes the bytes and forgets them: what is left is the writer's own work.
-class DiscardSink : public Sink
-{
-public:
-    void writeAt(std::uint64_t offset, ByteView data) override
-    {
-        m_size = std::max(m_size, offset + data.size());
-    }
-    void resize(std::uint64_t size) override { m_size = size; }
-    void sync() override {}
-    std::uint64_t size() const override { return m_size; }
-    std::string name() const override { return "discard"; }
-
-private:
-    std::uint64_t m_size = 0;
-};
-
-long peakRssKb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 Bytes bytesOf(std::size_t size, std::uint32_t seed)
@@ -84,7 +52,7 @@ NodeContent contactNode(std::uint32_t i)
 
 void run(const char* title, std::unique_ptr<Sink> sink, std::uint32_t nodes)
 {
-    double cpuStart = cpuSeconds();
+    double cpuStart = tressimo::bench::cpuSeconds();
     auto start = Clock::now();
     auto writer = NdbWriter::create(std::move(sink));
     double createTime = seconds(Clock::now() - start);
@@ -130,7 +98,7 @@ void run(const char* title, std::unique_ptr<Sink> sink, std::uint32_t nodes)
     writer->commit();
     Clock::duration smallCommit = Clock::now() - c0;
     double total = seconds(Clock::now() - start);
-    double cpu = cpuSeconds() - cpuStart;
+    double cpu = tressimo::bench::cpuSeconds() - cpuStart;
 
     std::uint64_t size = writer->fileSize();
     writer.reset();
@@ -158,12 +126,12 @@ int main(int argc, char** argv)
     std::filesystem::path path = dir / "ndb_writer_bench.pst";
     std::filesystem::remove(path);
 
-    long rssStart = peakRssKb();
-    run("discarding sink (the writer's own cost)", std::make_unique<DiscardSink>(), nodes);
-    std::printf("  peak RSS                    %.1f MB (%.1f MB before)\n", peakRssKb() / 1024.0,
-                rssStart / 1024.0);
+    const double rssStart = tressimo::bench::peakRssMb();
+    run("discarding sink (the writer's own cost)", std::make_unique<tressimo::bench::DiscardingSink>(), nodes);
+    std::printf("  peak RSS                    %.1f MB (%.1f MB before)\n", tressimo::bench::peakRssMb(),
+                rssStart);
     run(("file " + path.string()).c_str(), FileSink::createNew(path), nodes);
-    std::printf("  peak RSS                    %.1f MB\n", peakRssKb() / 1024.0);
+    std::printf("  peak RSS                    %.1f MB\n", tressimo::bench::peakRssMb());
     std::filesystem::remove(path);
     return 0;
 }
