@@ -83,10 +83,6 @@ public:
 
     // A list command or a run is under way.
     bool isBusy() const { return m_busy != Busy::No; }
-    // The window was closed during a command; the program ends when the command has stopped.
-    bool isEnding() const { return m_ending; }
-    // The pump every command yields through.
-    EventPump& eventPump() { return m_pump; }
     // The outcome of the last conversion run.
     const convert::RunResult& lastRun() const { return m_lastRun; }
     // The help address of the set-up failure message: the manual's troubleshooting section.

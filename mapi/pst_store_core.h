@@ -73,7 +73,6 @@ public:
 private:
     [[noreturn]] void fail(std::exception_ptr error);
     void writeItem(ContactItem& item);
-    void commitStore();
     std::uint16_t namedId(const contact::PropertyKey& key);
     // The id of a name met before, or 0.
     std::uint16_t knownNamedId(const contact::PropertyKey& key) const;

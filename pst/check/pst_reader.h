@@ -48,7 +48,6 @@ public:
     const PstFile& file() const { return *m_file; }
     const Header& header() const { return m_file->header(); }
     const std::vector<NodeEntry>& nodes() const { return m_file->nodes(); }
-    bool hasNode(std::uint32_t nid) const { return m_file->findNode(nid) != nullptr; }
 
     // A top-level node's property or table context.
     PropertyMap properties(std::uint32_t nid) const;

@@ -93,8 +93,6 @@ public:
     void write(Hid hid, std::size_t offset, ByteView data);
     void setUserRoot(Hid hid) { m_userRoot = hid; }
 
-    std::size_t blockCount() const { return std::max<std::size_t>(1, m_blocks.size()); }
-
     // The finished blocks, each at most kMaxBlockData bytes; the builder starts over empty.
     std::vector<Bytes> finish();
 

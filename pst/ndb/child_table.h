@@ -19,7 +19,6 @@ public:
     std::span<const Bid> get(std::uint32_t handle) const;
     // Hands the list back and forgets it.
     std::vector<Bid> take(std::uint32_t handle);
-    std::size_t poolSize() const { return m_pool.size(); }
 
 private:
     struct Span
