@@ -26,6 +26,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The store itself failed (a write, sync or commit of its file): nothing more can reach the
+// file, which stays as its last commit left it, and every later use of the store throws this
+// again. A plain MapiError from an item concerns that item only; the store goes on.
+class StoreFailure : public MapiError
+{
+public:
+    using MapiError::MapiError;
+};
+
 // An OLE Automation date: days since 1899-12-30 00:00, the fraction being the time of day.
 // Dates handed to the model are local time, as Outlook's object model takes them.
 struct OleDate
@@ -118,6 +127,9 @@ public:
     // Builds the standard folder tree of an Outlook data file (Inbox, Contacts, ...).
     virtual void ValidateIPMTree() = 0;
     virtual RDOFolder& GetDefaultFolder(int folderType) = 0;
+    // Items the store's file holds as of its last commit that reached the disk: what a reader
+    // finds in it should the program stop now. Still answers after Logoff.
+    virtual std::uint64_t ItemsCommitted() const = 0;
 };
 
 class RDOStores

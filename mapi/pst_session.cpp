@@ -156,6 +156,8 @@ public:
         m_treeBuilt = true;
     }
 
+    std::uint64_t ItemsCommitted() const override { return m_core->itemsCommitted(); }
+
     RDOFolder& GetDefaultFolder(int folderType) override
     {
         const StandardFolder* standard = findStandardFolder(folderType);

@@ -27,7 +27,7 @@ StoreCore::StoreCore(std::unique_ptr<pst::MessageStore> store, std::filesystem::
 void StoreCore::checkUsable() const
 {
     if (m_failure)
-        throw MapiError(*m_failure);
+        throw StoreFailure(*m_failure);
     if (!m_store)
         throw MapiError("The store \"" + m_path.string() + "\" is closed (the session logged off).");
 }
@@ -44,7 +44,7 @@ void StoreCore::fail(std::exception_ptr error)
     } catch (...) {
         m_failure = "Cannot write \"" + m_path.string() + "\": unknown error";
     }
-    throw MapiError(*m_failure);
+    throw StoreFailure(*m_failure);
 }
 
 void StoreCore::addPending(ContactItem& item)
@@ -191,6 +191,7 @@ void StoreCore::commit()
             writeItem(*item);
     }
     run([](pst::MessageStore& store) { store.commit(); });
+    m_itemsCommitted = m_itemsWritten;
     m_lastCommit = m_settings.environment.clock();
     if (m_settings.onCommit)
         m_settings.onCommit({m_path, m_itemsWritten});
@@ -211,7 +212,7 @@ void StoreCore::close()
     m_pending.clear();
     m_store.reset();
     if (m_failure && !error)
-        error = std::make_exception_ptr(MapiError(*m_failure));
+        error = std::make_exception_ptr(StoreFailure(*m_failure));
     if (error)
         std::rethrow_exception(error);
 }

@@ -36,6 +36,8 @@ public:
     StoreCore(std::unique_ptr<pst::MessageStore> store, std::filesystem::path path, StoreSettings settings);
 
     const std::filesystem::path& path() const { return m_path; }
+    // Items in the file as of the last commit that reached the disk.
+    std::uint64_t itemsCommitted() const { return m_itemsCommitted; }
     bool isOpen() const { return m_store != nullptr; }
 
     // Runs an operation on the message store. Refused with the first failure once there was
@@ -90,6 +92,7 @@ private:
     std::vector<std::uint64_t> m_order;
     std::chrono::system_clock::time_point m_lastCommit;
     std::uint64_t m_itemsWritten = 0;
+    std::uint64_t m_itemsCommitted = 0;
 };
 
 } // namespace tressimo::mapi::detail

@@ -181,6 +181,7 @@ std::vector<contact::StoredProperty> modelProperties(const ContactRecordValues& 
         contact::ContactState state;
         std::string EntryID() const override { return {}; }
         void ValidateIPMTree() override {}
+        std::uint64_t ItemsCommitted() const override { return 0; }
         RDOFolder& GetDefaultFolder(int) override { return *this; }
         RDOItems& Items() override { return *this; }
         std::string Name() const override { return {}; }

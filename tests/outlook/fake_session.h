@@ -162,6 +162,7 @@ public:
         return m_world.entryId;
     }
     void ValidateIPMTree() override { m_world.call("ValidateIPMTree()"); }
+    std::uint64_t ItemsCommitted() const override { return m_world.saved.size(); }
     mapi::RDOFolder& GetDefaultFolder(int folderType) override
     {
         m_world.call("GetDefaultFolder(" + std::to_string(folderType) + ")");
