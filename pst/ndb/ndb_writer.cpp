@@ -72,6 +72,8 @@ using namespace ndb;
 constexpr std::uint32_t kMaxNidIndex = (std::uint32_t{1} << 27) - 1;
 constexpr Bid kFirstDataBid = 4;
 constexpr Bid kFirstPageBid = 1;
+// The most references a BBT entry counts (cRef is 16 bits).
+constexpr std::uint16_t kMaxRef = 0xFFFF;
 
 std::string hex(std::uint64_t value)
 {
@@ -321,7 +323,7 @@ private:
             if (!entry)
                 throw std::invalid_argument(node.text() + " shares block " + hex(bid) +
                                             ", which does not exist");
-            if (entry->cRef + uses > 0xFFFF)
+            if (entry->cRef + uses > kMaxRef)
                 throw std::invalid_argument(node.text() + " shares block " + hex(bid) +
                                             " more often than a block can be");
         }
@@ -438,7 +440,7 @@ private:
             collectReusable(child, reusable);
     }
 
-    Bid storeStream(const NodeStream& stream, const Reusable& reusable)
+    Bid storeStream(const NodeStream& stream, Reusable& reusable)
     {
         if (stream.sharedBid != 0) {
             addRef(stream.sharedBid);
@@ -457,15 +459,21 @@ private:
         for (const Bytes& block : stream.blocks) {
             total += block.size();
             Fingerprint print = fingerprint(block);
-            if (auto same = reusable.find(print.hash);
-                same != reusable.end() && m_prints.at(same->second) == print) {
+            auto same = reusable.find(print.hash);
+            const bool identical = same != reusable.end() && m_prints.at(same->second) == print;
+            if (identical && m_bbt.find(same->second)->cRef < kMaxRef) {
                 addRef(same->second);
                 leaves.push_back(same->second);
                 continue;
             }
+            // Identical blocks by the ten thousand (one value repeated row after row) would
+            // count past what a BBT entry holds: the block is written again, and the copy is
+            // the one shared from here on.
             Bid bid = writeBlock(block, false);
             m_prints.emplace(bid, print);
             leaves.push_back(bid);
+            if (identical)
+                same->second = bid;
         }
         if (leaves.size() <= kXBlockMax)
             return writeBlock(encodeXBlock(1, leaves, static_cast<std::uint32_t>(total)), true, leaves);
@@ -483,7 +491,7 @@ private:
         return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
     }
 
-    Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes, const Reusable& reusable,
+    Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes, Reusable& reusable,
                       std::size_t depth = 0)
     {
         if (subnodes.empty())
@@ -537,7 +545,7 @@ private:
     void addRef(Bid bid)
     {
         BlockEntry* entry = m_bbt.findForUpdate(bid);
-        assert(entry && entry->cRef < 0xFFFF);
+        assert(entry && entry->cRef < kMaxRef);
         ++entry->cRef;
     }
 
