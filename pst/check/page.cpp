@@ -56,20 +56,22 @@ std::vector<MapPage> requiredMapPages(std::uint64_t fileSize)
         if (offset + kPageSize > fileSize)
             break;
         pages.push_back({PageType::AMap, offset, region});
-        // Within a region the map pages follow the AMap back to back; PMaps come with every
-        // 8th region, FMaps and FPMaps once the header's own maps run out. A file cut short
-        // may end before them.
-        auto add = [&](PageType type) {
-            offset += kPageSize;
-            if (offset + kPageSize <= fileSize)
-                pages.push_back({type, offset, region});
+        // Each map page has its own place in a region, whether or not the pages before it are
+        // there: a PMap one page after the AMap (every 8th region), an FMap two pages after it,
+        // an FPMap three (once the header's own maps run out), as Outlook and other writers
+        // place them; an FPMap region, having no FMap, leaves the page before it free. A file
+        // cut short may end before them.
+        auto add = [&](PageType type, std::uint64_t pagesIn) {
+            const std::uint64_t at = offset + pagesIn * kPageSize;
+            if (at + kPageSize <= fileSize)
+                pages.push_back({type, at, region});
         };
         if (region % kPMapRegions == 0)
-            add(PageType::PMap);
+            add(PageType::PMap, 1);
         if (region >= kFMapFirstRegion && (region - kFMapFirstRegion) % kFMapRegions == 0)
-            add(PageType::FMap);
+            add(PageType::FMap, 2);
         if (region >= kFPMapFirstRegion && (region - kFPMapFirstRegion) % kFPMapRegions == 0)
-            add(PageType::FPMap);
+            add(PageType::FPMap, 3);
     }
     return pages;
 }

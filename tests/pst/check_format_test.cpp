@@ -62,9 +62,10 @@ INSTANTIATE_TEST_SUITE_P(Layout, MapPages,
                                      0x4400 + 128 * kRegion + 1024},
                              MapCase{"SecondFMap", 0x4400 + 625 * kRegion, 625 + 79 + 2, PageType::FMap,
                                      0x4400 + 624 * kRegion + 1024},
-                             // The first FPMap comes with region 8192 (rgbFP covers 8192 regions).
+                             // The first FPMap comes with region 8192 (rgbFP covers 8192 regions), in
+                             // its own place three pages in, the FMap's place before it left empty.
                              MapCase{"FirstFPMap", 0x4400 + 8193 * kRegion, 8193 + 1025 + 17 + 1,
-                                     PageType::FPMap, 0x4400 + 8192 * kRegion + 1024}),
+                                     PageType::FPMap, 0x4400 + 8192 * kRegion + 1536}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MapPages, NoneBeforeTheFirstAMapFits)
