@@ -15,8 +15,7 @@
 // 2. commit():
 //    a. writes the B-tree leaves that changed, and the intermediate pages above them, to new
 //       pages (again only in committed-free space); the pages they replace are released;
-//    b. writes the last committed header again with fAMapValid = INVALID (and, when the file
-//       grew since that commit, the new end of file: see 3); sync;
+//    b. writes the last committed header again with fAMapValid = INVALID; sync;
 //    c. rewrites the AMaps of the regions that changed or were added, the FMaps over them and
 //       the density list; sync;
 //    d. writes the new header (new roots, counters, end of file, free space) with
@@ -25,15 +24,15 @@
 //    maps. Dying between (b) and (d) leaves the old trees under a header that says the maps
 //    are being rewritten, which tells a reader to rebuild them ([MS-PST] 2.6.1.3.7). After
 //    (d) the new store is complete.
-// 3. The file grows by whole regions without a commit of its own: resize, then write the new
-//    regions' map pages (and any FMap page that lies in a new region). All of it is past the
-//    committed end of file, where nothing on record lies, and blocks go there at once. The
-//    next commit takes the new regions in: before its header of step (b) names the new end of
-//    file, a sync puts the resize and the new map pages on disk; an FMap page of an older
-//    region that also covers new ones is rewritten in step (c) like any other map page.
-//    Dying before that leaves the old header and, past its end of file, new regions (perhaps
-//    holding blocks) that nothing refers to: the only moment the file is longer than the
-//    header says, which readers and the checker set aside.
+// 3. The file grows by whole regions, in steps of an eighth of its size (at least about 2 MB,
+//    at most NdbOptions::maxGrowthRegions), and the growth is committed before any block goes
+//    there: sync what was written since the last commit; extend the file and write the new
+//    regions' map pages (all free but the maps themselves), sync; write the last commit's
+//    header again naming the new end of file, sync. When an FMap page of an older region
+//    also covers new ones, it is rewritten between an invalid header and the valid one, as in
+//    (b) to (d). So the file's size is the end of file of the header on disk at every moment
+//    but one: dying in the sync between extending the file and writing that header leaves
+//    the new regions, with their maps, past the header's end of file and nothing in them.
 // A header write spans two disk sectors; the protocol relies on it reaching the disk whole,
 // as every PST writer must.
 //
@@ -72,6 +71,8 @@ using namespace ndb;
 constexpr std::uint32_t kMaxNidIndex = (std::uint32_t{1} << 27) - 1;
 constexpr Bid kFirstDataBid = 4;
 constexpr Bid kFirstPageBid = 1;
+// The smallest growth, in regions (about 2 MB), unless the options allow less.
+constexpr std::size_t kMinGrowthRegions = 8;
 // The most references a BBT entry counts (cRef is 16 bits).
 constexpr std::uint16_t kMaxRef = 0xFFFF;
 
@@ -645,34 +646,57 @@ private:
         return fmaps;
     }
 
+    // The file grows by whole regions, and the growth is a commit of its own before any block
+    // goes there: the file's size is the end of file of the header on disk, but for the one
+    // sync between extending the file and writing the header that names the new size.
     void grow()
     {
-        std::size_t regions = m_space.regionCount();
-        std::size_t limit = std::max<std::size_t>(1, m_options.maxGrowthRegions);
-        std::size_t added = std::clamp<std::size_t>(regions / 8, 1, limit);
-        std::uint64_t eof = regionOffset(regions + added);
+        const std::size_t regions = m_space.regionCount();
+        const std::size_t limit = std::max<std::size_t>(1, m_options.maxGrowthRegions);
+        const std::size_t added =
+            std::clamp<std::size_t>(regions / 8, std::min<std::size_t>(kMinGrowthRegions, limit), limit);
 
-        m_out.flush();
-        m_sink->resize(eof);
+        // What was written since the last commit goes to disk first, so that the sync while
+        // the file is longer than its header says has little to write.
+        syncAll();
+        m_sink->resize(regionOffset(regions + added));
         std::vector<std::size_t> fresh;
         for (std::size_t i = 0; i < added; ++i) {
             m_space.addRegion();
             fresh.push_back(regions + i);
         }
-        // Pages past the committed end of file: nothing on record refers to them. An FMap page
-        // inside it that also covers the new regions waits for the next commit's map rewrite.
         for (std::size_t r : fresh)
             writeFreshMapPages(r);
+        std::vector<std::size_t> olderFMaps;
         for (std::size_t f : fmapsOver(fresh)) {
             if (f >= regions)
                 writeFMap(f, SpaceMap::View::Committed);
+            else
+                olderFMaps.push_back(f);
         }
-    }
+        syncAll();
 
-    // Regions the header on disk covers.
-    std::size_t committedRegions() const
-    {
-        return static_cast<std::size_t>((m_committed.ibFileEof - kFirstAMapOffset) / kRegionSize);
+        if (m_committed.ibFileEof == 0)
+            return; // the store's creation: its first commit names the whole file
+        // The last commit's header, naming the new regions.
+        Header grown = m_committed;
+        grown.ibFileEof = regionOffset(m_space.regionCount());
+        grown.ibAMapLast = regionOffset(m_space.regionCount() - 1);
+        grown.cbAMapFree = m_space.freeBytes(SpaceMap::View::Committed);
+        if (!olderFMaps.empty()) {
+            // An FMap of an older region that covers new ones is rewritten in place, under a
+            // header that says the maps are being rewritten, as in a commit.
+            Header invalid = grown;
+            invalid.fAMapValid = kAMapInvalid;
+            writeHeader(invalid);
+            syncAll();
+            for (std::size_t f : olderFMaps)
+                writeFMap(f, SpaceMap::View::Committed);
+            syncAll();
+        }
+        writeHeader(grown);
+        syncAll();
+        m_committed = grown;
     }
 
     void commitChanges()
@@ -686,26 +710,16 @@ private:
         BlockRef nbt = m_nbt.flush(*this);
         BlockRef bbt = m_bbt.flush(*this);
 
-        bool firstCommit = m_committed.ibFileEof == 0;
-        // Regions added since the last commit: on disk before any header names them.
-        const std::size_t since = firstCommit ? 0 : committedRegions();
-        const bool grown = !firstCommit && m_space.regionCount() > since;
-        if (grown)
-            syncAll();
-        if (!firstCommit) {
+        if (m_committed.ibFileEof != 0) {
             Header invalid = m_committed;
             invalid.fAMapValid = kAMapInvalid;
-            if (grown) {
-                invalid.ibFileEof = regionOffset(m_space.regionCount());
-                invalid.ibAMapLast = regionOffset(m_space.regionCount() - 1);
-            }
             writeHeader(invalid);
         }
         syncAll();
 
         std::vector<std::size_t> changed;
         for (std::size_t r = 0; r < m_space.regionCount(); ++r)
-            if (m_space.dirty(r) || (grown && r >= since))
+            if (m_space.dirty(r))
                 changed.push_back(r);
         for (std::size_t r : changed)
             m_out.write(regionOffset(r),

@@ -26,11 +26,10 @@ struct NdbOptions
 {
     // Outlook writes permute-encoded data blocks; 0 (none) is handy when debugging.
     std::uint8_t cryptMethod = 1;
-    // The file grows by whole allocation regions of 253,952 bytes, taken in by the next commit:
-    // by an eighth of its size, at least one region and at most this many; 1 grows exactly as
-    // Outlook does. A growth costs no sync, so small steps cost next to nothing and keep the
-    // file within a megabyte of what it holds.
-    std::uint32_t maxGrowthRegions = 4;
+    // The file grows by whole allocation regions of 253,952 bytes, each growth a commit of its
+    // own (three or five syncs): by an eighth of its size, at least 8 regions and at most this
+    // many (16 MB); 1 grows exactly as Outlook does.
+    std::uint32_t maxGrowthRegions = 64;
     // Adjacent writes are gathered into one of up to this many bytes; 0 writes every block and
     // page on its own.
     std::size_t writeBufferSize = std::size_t{1} << 20;
@@ -69,8 +68,7 @@ public:
     // then the header, each step synced.
     virtual void commit() = 0;
 
-    // Bytes of the file: the header's end of file once the next commit has taken in any growth
-    // since the last one.
+    // Bytes of the file, the end of file of the header on disk.
     virtual std::uint64_t fileSize() const = 0;
 };
 

@@ -485,7 +485,9 @@ TEST(NdbSpace, ReplacedBlocksStayUntouchedUntilTheNextCommit)
 
 TEST(NdbSpace, FreedSpaceIsReusedOnlyAfterTheCommitThatFreesIt)
 {
-    MemoryStore store;
+    NdbOptions oneRegion;
+    oneRegion.maxGrowthRegions = 1;
+    MemoryStore store(oneRegion);
     Bytes full = patternBytes(8176, 1); // 8192 bytes on disk
     for (std::uint32_t i = 0; i < 28; ++i)
         store.writer->putNode(messageNid(i), Nid{}, singleBlock(full));
@@ -501,11 +503,11 @@ TEST(NdbSpace, FreedSpaceIsReusedOnlyAfterTheCommitThatFreesIt)
     EXPECT_EQ(store.writer->fileSize(), kFirstAMap + 2 * kRegion);
     EXPECT_EQ(store.bytes().size(), kFirstAMap + 2 * kRegion);
     {
-        // The growth is not committed on its own: the header still describes the old nodes in
-        // the old file, and the new region (already holding blocks) lies past its end.
+        // The growth is a commit of its own: the header names the new region, still over the
+        // old nodes.
         EXPECT_SOUND(store.bytes());
         const PstFilePtr grown = readPst(store.bytes());
-        EXPECT_EQ(grown->header().fileEof, kFirstAMap + kRegion);
+        EXPECT_EQ(grown->header().fileEof, kFirstAMap + 2 * kRegion);
         EXPECT_EQ(grown->nodes().size(), 28u);
     }
     store.writer->commit();
@@ -633,8 +635,8 @@ INSTANTIATE_TEST_SUITE_P(Policies, NdbGrowth,
                              // B-tree pages fill one.
                              GrowthCase{1, 29, 1}, GrowthCase{1, 31, 2}, GrowthCase{1, 150, 5},
                              // Past 128 regions (32.5 MB) the first FMap page appears; past 8 a
-                             // second PMap.
-                             GrowthCase{16, 4200, 144}));
+                             // second PMap. Steps of 8 regions, then of an eighth of the file.
+                             GrowthCase{16, 4200, 145}));
 
 // ---- failures ----------------------------------------------------------------------------
 
