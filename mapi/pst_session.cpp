@@ -283,12 +283,11 @@ private:
                             std::to_string(format) + "; use the Unicode format (1 or 2).");
 
         std::unique_ptr<pst::Sink> sink;
-        std::filesystem::path staging;
+        StagedFile staged;
         try {
             if (m_stageFiles) {
-                StagedFile staged = createStagedFile(path);
+                staged = createStagedFile(path);
                 sink = std::move(staged.sink);
-                staging = std::move(staged.stagingPath);
             } else {
                 sink = m_options.openSink(path);
             }
@@ -298,10 +297,8 @@ private:
         // The staged file is ours alone and holds no store until published: on any failure
         // it goes, leaving nothing behind.
         auto discardStaging = [&] {
-            if (!staging.empty()) {
-                std::error_code ignored;
-                std::filesystem::remove(staging, ignored);
-            }
+            if (staged.discard)
+                staged.discard();
         };
 
         pst::StoreOptions storeOptions;
@@ -313,8 +310,8 @@ private:
         std::unique_ptr<pst::MessageStore> store;
         try {
             store = m_options.createStore(std::move(sink), name, storeOptions);
-            if (!staging.empty())
-                publishStagedFile(staging, path);
+            if (staged.publish)
+                staged.publish();
         } catch (const std::exception& e) {
             store.reset();
             discardStaging();

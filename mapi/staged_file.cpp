@@ -77,9 +77,11 @@ void syncFolderOf(const std::filesystem::path& path)
     }
 }
 
-} // namespace
 
-StagedFile createStagedFile(const std::filesystem::path& finalPath)
+void publishStagedFile(const std::filesystem::path& stagingPath, const std::filesystem::path& finalPath);
+
+// The hidden file beside the final one.
+StagedFile createHiddenFile(const std::filesystem::path& finalPath)
 {
     struct stat existing;
     if (::lstat(finalPath.c_str(), &existing) == 0)
@@ -100,7 +102,11 @@ StagedFile createStagedFile(const std::filesystem::path& finalPath)
         try {
             auto file = pst::FileSink::createNew(staging);
             return {std::make_unique<StagedSink>(std::move(file), staging.string(), finalPath.string()),
-                    staging};
+                    [staging, finalPath] { publishStagedFile(staging, finalPath); },
+                    [staging] {
+                        std::error_code ignored;
+                        std::filesystem::remove(staging, ignored);
+                    }};
         } catch (const pst::IoError& e) {
             throw pst::IoError(replaceAll(e.what(), staging.string(), finalPath.string()));
         }
@@ -136,6 +142,17 @@ void publishStagedFile(const std::filesystem::path& stagingPath, const std::file
         }
     }
     failCreate(finalPath, err);
+}
+
+} // namespace
+
+StagedFile createStagedFile(const std::filesystem::path& finalPath)
+{
+    std::unique_ptr<pst::FileSink> unnamed = pst::FileSink::createUnnamed(finalPath);
+    if (!unnamed)
+        return createHiddenFile(finalPath);
+    pst::FileSink* file = unnamed.get();
+    return {std::move(unnamed), [file, finalPath] { file->linkAs(finalPath); }, [] {}};
 }
 
 } // namespace tressimo::mapi

@@ -1,12 +1,14 @@
 #pragma once
-// A new store's file is written under a hidden name beside its final one and takes the final
-// name only once it holds a complete, committed store, without ever replacing a file that
-// has the final name. So a process killed while a store is being created leaves at most a
-// hidden partial file, never an unreadable file under the name the user asked for.
+// A new store's file takes its final name only once it holds a complete, committed store,
+// without ever replacing a file that has the final name. On Linux it is made without a name
+// (O_TMPFILE) in the final folder and linked there, so a process killed before leaves
+// nothing; where the file system cannot make unnamed files, it is written under a hidden name
+// beside the final one and renamed, and a killed process leaves at most that hidden file.
 
 #include "pst/io/sink.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace tressimo::mapi {
@@ -14,16 +16,15 @@ namespace tressimo::mapi {
 struct StagedFile
 {
     std::unique_ptr<pst::Sink> sink;
-    std::filesystem::path stagingPath;
+    // Gives the file its final name; fails with "File exists" when that name was taken in the
+    // meantime. Called while the sink lives. Throws pst::IoError.
+    std::function<void()> publish;
+    // After a failure: removes the hidden file, if any (an unnamed one goes with its sink).
+    std::function<void()> discard;
 };
 
-// Creates the hidden file ("." + name + ".XXXXXX" in the same folder), refusing at once when
-// the final path exists. The sink's errors, and those of creating it, name the final path.
-// Throws pst::IoError.
+// Creates the file, refusing at once when the final path exists. The sink's errors, and
+// those of creating it, name the final path. Throws pst::IoError.
 StagedFile createStagedFile(const std::filesystem::path& finalPath);
-
-// Gives the staged file its final name; fails with "File exists" when that name was taken in
-// the meantime. Throws pst::IoError.
-void publishStagedFile(const std::filesystem::path& stagingPath, const std::filesystem::path& finalPath);
 
 } // namespace tressimo::mapi

@@ -22,6 +22,43 @@ std::unique_ptr<FileSink> FileSink::createNew(const std::filesystem::path& path)
     return std::unique_ptr<FileSink>(new FileSink(path, fd));
 }
 
+std::unique_ptr<FileSink> FileSink::createUnnamed(const std::filesystem::path& path)
+{
+#ifdef O_TMPFILE
+    struct stat existing;
+    if (::lstat(path.c_str(), &existing) == 0)
+        throw IoError("Cannot create \"" + path.string() + "\": " + std::strerror(EEXIST));
+    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        int err = errno;
+        // Kernels and file systems without unnamed files say so in one of these ways.
+        if (err == EOPNOTSUPP || err == EISDIR || err == EINVAL)
+            return nullptr;
+        throw IoError("Cannot create \"" + path.string() + "\": " + std::strerror(err));
+    }
+    return std::unique_ptr<FileSink>(new FileSink(path, fd));
+#else
+    (void)path;
+    return nullptr;
+#endif
+}
+
+void FileSink::linkAs(const std::filesystem::path& path)
+{
+    // Linking a descriptor by itself needs a privilege; its /proc name does not.
+    if (::linkat(m_fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) != 0) {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            int err = errno;
+            throw IoError("Cannot create \"" + path.string() + "\": " + std::strerror(err));
+        }
+    }
+    m_path = path;
+    m_folderSynced = false;
+    sync();
+}
+
 FileSink::FileSink(std::filesystem::path path, int fd) : m_path(std::move(path)), m_fd(fd) {}
 
 FileSink::~FileSink()

@@ -39,7 +39,15 @@ class FileSink : public Sink
 {
 public:
     static std::unique_ptr<FileSink> createNew(const std::filesystem::path& path);
+    // A new file without a name in the folder of `path` (Linux's O_TMPFILE), which linkAs()
+    // names `path` later; a process that dies before leaves nothing behind. Refused at once
+    // when `path` exists; nullptr when the file system cannot make unnamed files.
+    static std::unique_ptr<FileSink> createUnnamed(const std::filesystem::path& path);
     ~FileSink() override;
+
+    // Gives a file made by createUnnamed() its name, never replacing a file (then "File
+    // exists"), and syncs the folder so that the name lasts.
+    void linkAs(const std::filesystem::path& path);
 
     void writeAt(std::uint64_t offset, ByteView data) override;
     void resize(std::uint64_t size) override;

@@ -5,7 +5,8 @@
 //   e2e_contact_writer FILE COUNT COMMIT_INTERVAL_MS
 //
 // Lines: "created" once AddPSTStore returned, "tree" once ValidateIPMTree returned,
-// "committed N" after each commit that made N items durable, "done" after Logoff.
+// "committed N" after each commit that made N items durable, "closing" before the Logoff that
+// makes the rest durable, "done" after it.
 
 #include "e2e_contacts.h"
 #include "mapi/pst_session.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv)
         say("tree");
         for (long i = 0; i < count; ++i)
             test::writeContactAsTheWriterDoes(session->GetStoreFromID(storeId), test::typicalContact(i));
+        say("closing");
         session->Logoff();
         say("done");
     } catch (const MapiError& e) {
