@@ -146,13 +146,13 @@ void publishStagedFile(const std::filesystem::path& stagingPath, const std::file
 
 } // namespace
 
-StagedFile createStagedFile(const std::filesystem::path& finalPath)
+StagedFile createStagedFile(const std::filesystem::path& finalPath, bool unnamed)
 {
-    std::unique_ptr<pst::FileSink> unnamed = pst::FileSink::createUnnamed(finalPath);
-    if (!unnamed)
+    std::unique_ptr<pst::FileSink> sink = unnamed ? pst::FileSink::createUnnamed(finalPath) : nullptr;
+    if (!sink)
         return createHiddenFile(finalPath);
-    pst::FileSink* file = unnamed.get();
-    return {std::move(unnamed), [file, finalPath] { file->linkAs(finalPath); }, [] {}};
+    pst::FileSink* file = sink.get();
+    return {std::move(sink), [file, finalPath] { file->linkAs(finalPath); }, [] {}};
 }
 
 } // namespace tressimo::mapi

@@ -23,8 +23,9 @@ struct StagedFile
     std::function<void()> discard;
 };
 
-// Creates the file, refusing at once when the final path exists. The sink's errors, and
-// those of creating it, name the final path. Throws pst::IoError.
-StagedFile createStagedFile(const std::filesystem::path& finalPath);
+// Creates the file, refusing at once when the final path exists; unnamed where the file
+// system allows and `unnamed` is not turned off, else hidden. The sink's errors, and those of
+// creating it, name the final path. Throws pst::IoError.
+StagedFile createStagedFile(const std::filesystem::path& finalPath, bool unnamed = true);
 
 } // namespace tressimo::mapi

@@ -1,0 +1,66 @@
+// A store's file under its final name only when published, never replacing a file; unnamed
+// until then where the file system allows, hidden otherwise, and gone after a failure.
+
+#include "mapi/staged_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+namespace tressimo::mapi {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::set<std::string> namesIn(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+std::string contentOf(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
+{
+    std::string pattern = (fs::temp_directory_path() / "tressimo-staged-XXXXXX").string();
+    const fs::path folder = ::mkdtemp(pattern.data());
+    for (const bool unnamed : {true, false}) {
+        for (const bool taken : {false, true}) {
+            SCOPED_TRACE(std::string(unnamed ? "unnamed" : "hidden") + (taken ? ", name taken meanwhile" : ""));
+            const fs::path path = folder / "Contacts.pst";
+            StagedFile staged = createStagedFile(path, unnamed);
+            staged.sink->writeAt(0, pst::Bytes{'P', 'S', 'T'});
+            staged.sink->sync();
+            EXPECT_FALSE(fs::exists(path)) << "named before it was published";
+            EXPECT_EQ(namesIn(folder).size(), unnamed ? 0u : 1u);
+            if (taken)
+                std::ofstream(path) << "another program's";
+            try {
+                staged.publish();
+                EXPECT_FALSE(taken) << "replaced a file";
+            } catch (const pst::IoError& e) {
+                EXPECT_TRUE(taken) << e.what();
+                EXPECT_EQ(std::string(e.what()), "Cannot create \"" + path.string() + "\": File exists");
+                staged.discard();
+            }
+            staged.sink.reset();
+            EXPECT_EQ(namesIn(folder), std::set<std::string>{"Contacts.pst"}) << "left behind";
+            EXPECT_EQ(contentOf(path), taken ? "another program's" : "PST");
+            EXPECT_THROW(createStagedFile(path, unnamed), pst::IoError) << "an existing name is refused at once";
+            fs::remove(path);
+        }
+    }
+    fs::remove_all(folder);
+}
+
+} // namespace
+} // namespace tressimo::mapi
