@@ -64,6 +64,21 @@ private:
     std::string m_finalName;
 };
 
+// Passes everything to a file that publishing also holds.
+class SharedSink : public pst::Sink
+{
+public:
+    explicit SharedSink(std::shared_ptr<pst::Sink> file) : m_file(std::move(file)) {}
+    void writeAt(std::uint64_t offset, pst::ByteView data) override { m_file->writeAt(offset, data); }
+    void resize(std::uint64_t size) override { m_file->resize(size); }
+    void sync() override { m_file->sync(); }
+    std::uint64_t size() const override { return m_file->size(); }
+    std::string name() const override { return m_file->name(); }
+
+private:
+    std::shared_ptr<pst::Sink> m_file;
+};
+
 // A rename lasts through a power cut only once the folder is on disk. Best effort: the rename
 // has happened, and should the sync fail, a power cut at worst brings back the hidden name with
 // the whole store under it.
@@ -148,11 +163,11 @@ void publishStagedFile(const std::filesystem::path& stagingPath, const std::file
 
 StagedFile createStagedFile(const std::filesystem::path& finalPath, bool unnamed)
 {
-    std::unique_ptr<pst::FileSink> sink = unnamed ? pst::FileSink::createUnnamed(finalPath) : nullptr;
-    if (!sink)
+    std::shared_ptr<pst::FileSink> file = unnamed ? pst::FileSink::createUnnamed(finalPath) : nullptr;
+    if (!file)
         return createHiddenFile(finalPath);
-    pst::FileSink* file = sink.get();
-    return {std::move(sink), [file, finalPath] { file->linkAs(finalPath); }, [] {}};
+    // Publishing needs the file open, however soon its store lets go of the sink.
+    return {std::make_unique<SharedSink>(file), [file, finalPath] { file->linkAs(finalPath); }, [] {}};
 }
 
 } // namespace tressimo::mapi
