@@ -201,7 +201,7 @@ TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"existing.pst", "plain-file"}));
 }
 
-// On disk a store is written under a hidden name and appears under its own name only whole.
+// On disk a store is written without a name and appears under its own name only whole.
 TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
 {
     TempDir dir;
