@@ -55,8 +55,16 @@ void FileSink::linkAs(const std::filesystem::path& path)
         }
     }
     m_path = path;
-    m_folderSynced = false;
-    sync();
+    // The name lasts through a power cut once the folder is on disk. Best effort: the file
+    // has its name now, and should the sync fail, a power cut at worst takes the name away
+    // again, which is no reason to give up a complete store.
+    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    m_folderSynced = true;
 }
 
 FileSink::FileSink(std::filesystem::path path, int fd) : m_path(std::move(path)), m_fd(fd) {}
