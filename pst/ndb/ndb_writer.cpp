@@ -24,7 +24,7 @@
 //    maps. Dying between (b) and (d) leaves the old trees under a header that says the maps
 //    are being rewritten, which tells a reader to rebuild them ([MS-PST] 2.6.1.3.7). After
 //    (d) the new store is complete.
-// 3. The file grows by whole regions, in steps of an eighth of its size (at least about 2 MB,
+// 3. The file grows by whole regions, in steps of a sixteenth of its size (at least about 2 MB,
 //    at most NdbOptions::maxGrowthRegions), and the growth is committed before any block goes
 //    there: sync what was written since the last commit; extend the file and write the new
 //    regions' map pages (all free but the maps themselves), sync; write the last commit's
@@ -654,7 +654,7 @@ private:
         const std::size_t regions = m_space.regionCount();
         const std::size_t limit = std::max<std::size_t>(1, m_options.maxGrowthRegions);
         const std::size_t added =
-            std::clamp<std::size_t>(regions / 8, std::min<std::size_t>(kMinGrowthRegions, limit), limit);
+            std::clamp<std::size_t>(regions / 16, std::min<std::size_t>(kMinGrowthRegions, limit), limit);
 
         // What was written since the last commit goes to disk first, so that the sync while
         // the file is longer than its header says has little to write.
