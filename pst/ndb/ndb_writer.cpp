@@ -28,9 +28,8 @@
 //    at most NdbOptions::maxGrowthRegions), and the growth is committed before any block goes
 //    there: sync what was written since the last commit; extend the file and write the new
 //    regions' map pages (all free but the maps themselves), sync; write the last commit's
-//    header again naming the new end of file, sync. When an FMap page of an older region
-//    also covers new ones, it is rewritten between an invalid header and the valid one, as in
-//    (b) to (d). So the file's size is the end of file of the header on disk at every moment
+//    header again naming the new end of file, sync. (An FMap page says of regions yet to come
+//    what a new region holds, so no map page of an older region changes.) So the file's size is the end of file of the header on disk at every moment
 //    but one: dying in the sync between extending the file and writing that header leaves
 //    the new regions, with their maps, past the header's end of file and nothing in them.
 // A header write spans two disk sectors; the protocol relies on it reaching the disk whole,
@@ -616,7 +615,10 @@ private:
 
     void writeFMap(std::size_t fmapRegion, SpaceMap::View view)
     {
-        std::array<std::uint8_t, kPageDataSize> runs{};
+        // Regions yet to come are said to have what a new region has (far more than 255 free
+        // slots in a row), so that growing the file never has to rewrite an FMap in place.
+        std::array<std::uint8_t, kPageDataSize> runs;
+        runs.fill(255);
         for (std::size_t i = 0; i < runs.size() && fmapRegion + i < m_space.regionCount(); ++i)
             runs[i] = static_cast<std::uint8_t>(
                 std::min<std::uint32_t>(255, m_space.longestFreeRun(fmapRegion + i, view)));
@@ -667,13 +669,10 @@ private:
         }
         for (std::size_t r : fresh)
             writeFreshMapPages(r);
-        std::vector<std::size_t> olderFMaps;
-        for (std::size_t f : fmapsOver(fresh)) {
+        // An FMap in a new region; one of an older region already says what the new ones hold.
+        for (std::size_t f : fmapsOver(fresh))
             if (f >= regions)
                 writeFMap(f, SpaceMap::View::Committed);
-            else
-                olderFMaps.push_back(f);
-        }
         syncAll();
 
         if (m_committed.ibFileEof == 0)
@@ -683,17 +682,6 @@ private:
         grown.ibFileEof = regionOffset(m_space.regionCount());
         grown.ibAMapLast = regionOffset(m_space.regionCount() - 1);
         grown.cbAMapFree = m_space.freeBytes(SpaceMap::View::Committed);
-        if (!olderFMaps.empty()) {
-            // An FMap of an older region that covers new ones is rewritten in place, under a
-            // header that says the maps are being rewritten, as in a commit.
-            Header invalid = grown;
-            invalid.fAMapValid = kAMapInvalid;
-            writeHeader(invalid);
-            syncAll();
-            for (std::size_t f : olderFMaps)
-                writeFMap(f, SpaceMap::View::Committed);
-            syncAll();
-        }
         writeHeader(grown);
         syncAll();
         m_committed = grown;

@@ -152,7 +152,8 @@ inline std::string fmapErrors(const check::PstFile& file)
         if (m.type != check::PageType::FMap)
             continue;
         for (std::uint64_t i = 0; i < check::kPageDataSize; ++i) {
-            const std::uint32_t expected = m.region + i < regions ? longestFreeRun(m.region + i) : 0;
+            // Of AMaps yet to come it says what a new region will have.
+            const std::uint32_t expected = m.region + i < regions ? longestFreeRun(m.region + i) : 255;
             if (bytes[m.offset + i] != expected) {
                 out += "FMap at " + std::to_string(m.offset) + " says " +
                        std::to_string(bytes[m.offset + i]) + " for AMap " + std::to_string(m.region + i) +
