@@ -9,7 +9,7 @@
 namespace tressimo::pst {
 
 namespace {
-constexpr std::uint64_t kStartWritingEvery = 8 << 20;
+constexpr std::uint64_t kStartWritingEvery = 1 << 20;
 } // namespace
 
 std::unique_ptr<FileSink> FileSink::createNew(const std::filesystem::path& path)
@@ -104,8 +104,8 @@ void FileSink::writeAt(std::uint64_t offset, ByteView data)
     if (offset > m_size)
         m_size = offset;
 #ifdef __linux__
-    // Every few megabytes the disk is asked to start writing what came so far, without
-    // waiting: the sync at the next commit then finds little left to write. (A hint only;
+    // Every megabyte the disk is asked to start writing what came so far, without waiting:
+    // the sync at the next commit or growth of the file then finds little left to write. (A hint only;
     // durability still rests on that sync.)
     m_unsent += data.size();
     if (m_unsent >= kStartWritingEvery) {

@@ -34,7 +34,7 @@ public:
 };
 
 // A new file, created exclusively: an existing file is never replaced. On Linux it has the
-// disk start writing every few megabytes, so that a sync finds little left to do.
+// disk start writing every megabyte, so that a sync finds little left to do.
 class FileSink : public Sink
 {
 public:

@@ -24,14 +24,14 @@
 //    maps. Dying between (b) and (d) leaves the old trees under a header that says the maps
 //    are being rewritten, which tells a reader to rebuild them ([MS-PST] 2.6.1.3.7). After
 //    (d) the new store is complete.
-// 3. The file grows by whole regions, in steps of a sixteenth of its size (at least about 2 MB,
+// 3. The file grows by whole regions, in steps of an eighth of its size (at least about 4 MB,
 //    at most NdbOptions::maxGrowthRegions), and the growth is committed before any block goes
-//    there: sync what was written since the last commit; extend the file and write the new
-//    regions' map pages (all free but the maps themselves), sync; write the last commit's
-//    header again naming the new end of file, sync. (An FMap page says of regions yet to come
-//    what a new region holds, so no map page of an older region changes.) So the file's size is the end of file of the header on disk at every moment
-//    but one: dying in the sync between extending the file and writing that header leaves
-//    the new regions, with their maps, past the header's end of file and nothing in them.
+//    there: extend the file and write the new regions' map pages (all free but the maps
+//    themselves), sync; write the last commit's header again naming the new end of file,
+//    sync. An FMap page says of regions yet to come what a new region holds, so no map page
+//    of an older region changes. So the file's size is the end of file of the header on disk
+//    at every moment but one: dying in the first of those syncs leaves the new regions, with
+//    their maps and nothing in them, past the header's end of file.
 // A header write spans two disk sectors; the protocol relies on it reaching the disk whole,
 // as every PST writer must.
 //
@@ -70,8 +70,8 @@ using namespace ndb;
 constexpr std::uint32_t kMaxNidIndex = (std::uint32_t{1} << 27) - 1;
 constexpr Bid kFirstDataBid = 4;
 constexpr Bid kFirstPageBid = 1;
-// The smallest growth, in regions (about 2 MB), unless the options allow less.
-constexpr std::size_t kMinGrowthRegions = 8;
+// The smallest growth, in regions (about 4 MB), unless the options allow less.
+constexpr std::size_t kMinGrowthRegions = 16;
 // The most references a BBT entry counts (cRef is 16 bits).
 constexpr std::uint16_t kMaxRef = 0xFFFF;
 
@@ -650,17 +650,16 @@ private:
 
     // The file grows by whole regions, and the growth is a commit of its own before any block
     // goes there: the file's size is the end of file of the header on disk, but for the one
-    // sync between extending the file and writing the header that names the new size.
+    // sync between extending the file and writing the header that names the new size. Each
+    // growth waits for the disk, so the steps are large.
     void grow()
     {
         const std::size_t regions = m_space.regionCount();
         const std::size_t limit = std::max<std::size_t>(1, m_options.maxGrowthRegions);
         const std::size_t added =
-            std::clamp<std::size_t>(regions / 16, std::min<std::size_t>(kMinGrowthRegions, limit), limit);
+            std::clamp<std::size_t>(regions / 8, std::min<std::size_t>(kMinGrowthRegions, limit), limit);
 
-        // What was written since the last commit goes to disk first, so that the sync while
-        // the file is longer than its header says has little to write.
-        syncAll();
+        m_out.flush();
         m_sink->resize(regionOffset(regions + added));
         std::vector<std::size_t> fresh;
         for (std::size_t i = 0; i < added; ++i) {

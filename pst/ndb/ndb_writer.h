@@ -27,9 +27,9 @@ struct NdbOptions
     // Outlook writes permute-encoded data blocks; 0 (none) is handy when debugging.
     std::uint8_t cryptMethod = 1;
     // The file grows by whole allocation regions of 253,952 bytes, each growth a commit of its
-    // own (three syncs): by a sixteenth of its size, at least 8 regions and at most this
-    // many (16 MB); 1 grows exactly as Outlook does.
-    std::uint32_t maxGrowthRegions = 64;
+    // own (two syncs): by an eighth of its size, at least 16 regions and at most this many
+    // (32 MB); 1 grows exactly as Outlook does.
+    std::uint32_t maxGrowthRegions = 128;
     // Adjacent writes are gathered into one of up to this many bytes; 0 writes every block and
     // page on its own.
     std::size_t writeBufferSize = std::size_t{1} << 20;

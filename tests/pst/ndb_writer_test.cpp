@@ -635,7 +635,7 @@ INSTANTIATE_TEST_SUITE_P(Policies, NdbGrowth,
                              // B-tree pages fill one.
                              GrowthCase{1, 29, 1}, GrowthCase{1, 31, 2}, GrowthCase{1, 150, 5},
                              // Past 128 regions (32.5 MB) the first FMap page appears; past 8 a
-                             // second PMap. Steps of 8 regions, then of a sixteenth of the file.
+                             // second PMap. Steps of 16 regions, the most allowed here.
                              GrowthCase{16, 4200, 145}));
 
 // ---- failures ----------------------------------------------------------------------------
