@@ -92,7 +92,6 @@ void syncFolderOf(const std::filesystem::path& path)
     }
 }
 
-
 void publishStagedFile(const std::filesystem::path& stagingPath, const std::filesystem::path& finalPath);
 
 // The hidden file beside the final one.

@@ -491,8 +491,7 @@ private:
         return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
     }
 
-    Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes, Reusable& reusable,
-                      std::size_t depth = 0)
+    Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes, Reusable& reusable, std::size_t depth = 0)
     {
         if (subnodes.empty())
             return 0;

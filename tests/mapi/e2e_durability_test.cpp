@@ -260,10 +260,10 @@ TEST(E2eDurability, AWriterKilledAtAnyMomentLeavesAFileTheReadersAccept)
         std::chrono::microseconds after;
         bool closing = false;
     };
-    const Moment moments[] = {{0us},   {300us}, {1ms},   {2ms},   {4ms},   {7ms},         {11ms},
-                              {16ms},  {25ms},  {40ms},  {60ms},  {90ms},  {130ms},       {200ms},
-                              {300ms}, {450ms}, {700ms}, {1000ms}, {0us, true}, {500us, true},
-                              {2ms, true}, {5ms, true}, {12ms, true}};
+    const Moment moments[] = {{0us},       {300us},       {1ms},       {2ms},       {4ms},       {7ms},
+                              {11ms},      {16ms},        {25ms},      {40ms},      {60ms},      {90ms},
+                              {130ms},     {200ms},       {300ms},     {450ms},     {700ms},     {1000ms},
+                              {0us, true}, {500us, true}, {2ms, true}, {5ms, true}, {12ms, true}};
     constexpr std::uint64_t kRegion = 253952;
     TempFolder folder;
     int killedWithCommits = 0, killedInAGrowth = 0;

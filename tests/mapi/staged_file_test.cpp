@@ -35,7 +35,8 @@ TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
     const fs::path folder = ::mkdtemp(pattern.data());
     for (const bool unnamed : {true, false}) {
         for (const bool taken : {false, true}) {
-            SCOPED_TRACE(std::string(unnamed ? "unnamed" : "hidden") + (taken ? ", name taken meanwhile" : ""));
+            SCOPED_TRACE(std::string(unnamed ? "unnamed" : "hidden") +
+                         (taken ? ", name taken meanwhile" : ""));
             const fs::path path = folder / "Contacts.pst";
             StagedFile staged = createStagedFile(path, unnamed);
             staged.sink->writeAt(0, pst::Bytes{'P', 'S', 'T'});
@@ -55,7 +56,8 @@ TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
             staged.sink.reset();
             EXPECT_EQ(namesIn(folder), std::set<std::string>{"Contacts.pst"}) << "left behind";
             EXPECT_EQ(contentOf(path), taken ? "another program's" : "PST");
-            EXPECT_THROW(createStagedFile(path, unnamed), pst::IoError) << "an existing name is refused at once";
+            EXPECT_THROW(createStagedFile(path, unnamed), pst::IoError)
+                << "an existing name is refused at once";
             fs::remove(path);
         }
     }

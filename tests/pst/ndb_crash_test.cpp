@@ -305,7 +305,7 @@ public:
     int mapRewrites = 0;
     int fmapRewrites = 0;
     std::vector<std::uint64_t> violations;
-    std::vector<std::uint64_t> regionsNamedEarly; // AMaps not yet synced when a header named them
+    std::vector<std::uint64_t> regionsNamedEarly;   // AMaps not yet synced when a header named them
     std::vector<std::uint64_t> headersNotAtTheSize; // their end of file, not the file's size
     std::vector<std::uint64_t> blocksPastTheEnd;    // of the header on disk
 
