@@ -193,7 +193,7 @@ TEST_F(Run, ClosingTheWindowStopsAfterTheContactBeingWrittenAndEnds)
         const convert::RunResult& result = win().lastRun();
         ASSERT_EQ(result.outcome, convert::RunOutcome::Finished) << result.setUpError;
         EXPECT_EQ(result.stopped, c.ended);
-        EXPECT_EQ(result.finishError, "");
+        EXPECT_EQ(result.storeError, "");
         EXPECT_EQ(contactsIn(result.pstPath), c.written);
         EXPECT_EQ(programEnded, c.ended ? 1 : 0);
         EXPECT_EQ(win().isVisible(), !c.ended);
@@ -261,8 +261,8 @@ TEST_F(Run, AFileThatCouldNotBeClosedIsReportedAlsoWhenTheWindowWasClosed)
         win().CmdExtractDBX_Click();
 
         ASSERT_EQ(win().lastRun().outcome, convert::RunOutcome::Finished);
-        EXPECT_EQ(win().lastRun().finishError, "No space left on device");
-        const QStringList reported = boxes.texts().filter(QStringLiteral("could not be closed properly"));
+        EXPECT_EQ(win().lastRun().storeError, "No space left on device");
+        const QStringList reported = boxes.texts().filter(QStringLiteral("could not be written"));
         ASSERT_EQ(reported.size(), 1) << boxes.texts().join(QStringLiteral(" | ")).toStdString();
         EXPECT_EQ(boxes.shown.back().icon, MessageIcon::Exclamation);
         EXPECT_TRUE(reported[0].contains(QStringLiteral("No space left on device")));

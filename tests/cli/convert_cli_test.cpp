@@ -226,7 +226,7 @@ TEST_F(CliConvert, ASetUpFailurePrintsTheOutlookErrorAndExitsTwo)
                            manual + "\n"),
               std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("\ntressimo-convert: AddPSTStore: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\nReason: AddPSTStore: "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Not a directory"), std::string::npos) << run.err;
 }
 
