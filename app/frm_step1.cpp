@@ -581,9 +581,9 @@ void frmStep1::CmdExtractDBX_Click()
         m_lastRun = m_run->CmdExtractDBX_Click(m_fileList);
         busy.end();
         // After a close the program ends without a summary, unless the file could not be
-        // closed properly: that must not end in silence.
+        // written: that must not end in silence.
         if (m_lastRun.outcome == convert::RunOutcome::Finished &&
-            (!m_ending || !m_lastRun.finishError.empty())) {
+            (!m_ending || !m_lastRun.storeError.empty())) {
             const filelist::MessageBoxText summary = convert::summaryMessage(m_lastRun);
             Message message;
             message.text = shell::displayTextOf(summary.text);

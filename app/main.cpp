@@ -1,5 +1,6 @@
 // Tressimo: the window.
 
+#include "app/end_signals.h"
 #include "app/frm_step1.h"
 #include "app/window_services.h"
 
@@ -15,6 +16,8 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     tressimo::app::frmStep1 window(tressimo::app::WindowServices::desktop());
+    // Ended from outside (a closed terminal, a logout, kill): as the close box, which saves.
+    tressimo::app::EndSignals endSignals([&window] { window.close(); });
     window.show();
     return app.exec();
 }

@@ -314,8 +314,8 @@ CloseTimes closeInTheMiddle(const std::string& bigFolder, long runFiles)
             [&] { return window.controls().ProgressBar1->value() >= 50; }, clock, ended);
         times.runWritten = window.lastRun().written;
         times.runFiles = runFiles;
-        if (!window.lastRun().stopped || !window.lastRun().finishError.empty())
-            throw std::runtime_error("the run did not stop cleanly: " + window.lastRun().finishError);
+        if (!window.lastRun().stopped || !window.lastRun().storeError.empty())
+            throw std::runtime_error("the run did not stop cleanly: " + window.lastRun().storeError);
     }
     return times;
 }

@@ -100,8 +100,12 @@ std::string helpText()
            "The path of the new .pst file is printed on standard output. Progress goes to\n"
            "standard error when it is a terminal; at the end a summary there says how many\n"
            "contacts were written and names every file skipped (not readable, not well-formed\n"
-           "XML) and every folder that could not be read, with the reason. Interrupting (Ctrl+C)\n"
-           "stops after the contact being written and still closes the .pst file properly.\n"
+           "XML) and every folder that could not be read, with the reason; control characters\n"
+           "in names are shown escaped (\\n, \\x1b). Interrupting (Ctrl+C, SIGTERM, or closing\n"
+           "the terminal) stops after the contact being written and still closes the .pst file\n"
+           "properly. Should writing the .pst file fail (a full disk, an I/O error, a file-size\n"
+           "limit), the run stops at once and says why, how many contacts the file holds and\n"
+           "how many files were not converted.\n"
            "If the data file cannot be created (for instance because DIR is not writable),\n"
            "the \"Outlook Error\" message and the reason are printed on standard error.\n"
            "\n"
@@ -122,9 +126,11 @@ std::string helpText()
            "Exit status:\n"
            "  0  every file converted (--dump: every file loaded)\n"
            "  1  some file was skipped or some folder could not be read, the run was\n"
-           "     interrupted, or the output could not be written completely\n"
+           "     interrupted or writing the .pst file failed, or the output could not be\n"
+           "     written completely\n"
            "  2  nothing was converted: a usage error (also a PATH that does not exist, or no\n"
-           "     .contact file found), or the data file could not be set up\n";
+           "     .contact file found), the data file could not be set up, or the file holds\n"
+           "     no contact\n";
 }
 
 } // namespace tressimo::cli

@@ -11,7 +11,8 @@ namespace tressimo::cli {
 enum ExitStatus : int {
     kExitSuccess = 0,    // every file converted (or, for --dump, loaded)
     kExitSomeFailed = 1, // some file was skipped or did not load, or the output could not be written
-    kExitUsage = 2, // the command line made no sense, or the store could not be set up; nothing was converted
+    kExitUsage = 2,      // nothing was converted: the command line made no sense, the store could not be
+                         // set up, or the file holds no contact
 };
 
 enum class Mode {

@@ -5,6 +5,7 @@
 #include "filelist/file_list.h"
 #include "filelist/path_logger.h"
 #include "shell/path_rules.h"
+#include "shell/visible_text.h"
 
 #include <chrono>
 #include <cstdio>
@@ -33,6 +34,22 @@ std::string absolutePath(const std::string& path, std::error_code& error)
     return absolute.lexically_normal().string();
 }
 
+// Names and reasons come from outside: on a terminal, a control character in them could clear
+// the screen or retitle the window, so they are shown escaped.
+std::string shown(std::string_view text)
+{
+    return shell::visibleText(text);
+}
+
+// Joins pieces; GCC 12 warns wrongly about a chain of + beginning with a literal.
+std::string concat(std::initializer_list<std::string_view> pieces)
+{
+    std::string text;
+    for (std::string_view piece : pieces)
+        text += piece;
+    return text;
+}
+
 std::string lines(std::string text)
 {
     // Message boxes separate lines with CR LF; a terminal wants LF.
@@ -53,7 +70,7 @@ void listProblems(std::ostream& err, const std::string& heading,
         return;
     err << kProgram << heading << '\n';
     for (const convert::RowProblem& p : problems)
-        err << "  " << p.path << ": " << p.reason << '\n';
+        err << "  " << shown(p.path) << ": " << shown(p.reason) << '\n';
 }
 
 // One line of progress on a terminal, redrawn at most ten times a second.
@@ -62,7 +79,7 @@ class ProgressLine
 public:
     ProgressLine(std::ostream& err, bool enabled) : m_err(err), m_enabled(enabled) {}
 
-    void file(std::string_view text) { m_file = text; }
+    void file(std::string_view text) { m_file = shown(text); }
     void value(float percent)
     {
         if (!m_enabled)
@@ -108,12 +125,12 @@ CollectedRows collectRows(const std::vector<std::string>& paths)
         std::error_code error;
         const std::string path = absolutePath(given, error);
         if (error) {
-            collected.error = "cannot tell where \"" + given + "\" is: " + error.message();
+            collected.error = concat({"cannot tell where \"", shown(given), "\" is: ", error.message()});
             return collected;
         }
         // symlink_status: a dangling link is still a file to report on, not a missing PATH.
         if (fs::symlink_status(path, error).type() == fs::file_type::not_found) {
-            collected.error = "\"" + given + "\": no such file or folder";
+            collected.error = concat({"\"", shown(given), "\": no such file or folder"});
             return collected;
         }
         if (!fs::is_directory(fs::status(path, error))) {
@@ -192,33 +209,42 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
 
     switch (result.outcome) {
     case convert::RunOutcome::SetUpFailed:
-        err << kProgram << result.setUpError << '\n';
+        // The message printed above ends with the reason.
         return kExitUsage;
     case convert::RunOutcome::Cancelled:
     case convert::RunOutcome::AlreadyRunning:
         err << kProgram << "interrupted; nothing was converted\n";
-        return kExitSomeFailed;
+        return kExitUsage;
     case convert::RunOutcome::Finished:
         break;
     }
 
+    // The file exists (it was created with the store) and holds what its last commit held.
     out << result.pstPath << '\n' << std::flush;
-    err << kProgram << countOf(static_cast<std::size_t>(result.written), "contact", "contacts")
-        << " written to " << result.pstPath << '\n';
+    const std::string contacts = countOf(static_cast<std::size_t>(result.written), "contact", "contacts");
+    const std::string notConverted = std::to_string(result.notReached) + " of " +
+                                     countOf(static_cast<std::size_t>(result.rows), "file", "files") +
+                                     " not converted";
+    if (!result.storeError.empty())
+        err << kProgram << "the .pst file could not be written: " << shown(result.storeError) << '\n'
+            << kProgram << shown(result.pstPath) << " holds " << contacts << "; " << notConverted
+            << " because of this\n";
+    else
+        err << kProgram << contacts << " written to " << shown(result.pstPath) << '\n';
     listProblems(err, countOf(result.skipped.size(), "file", "files") + " skipped:", result.skipped);
     listProblems(err,
                  countOf(result.incomplete.size(), "contact", "contacts") + " written without some values:",
                  result.incomplete);
-    if (result.notReached > 0)
-        err << kProgram << (result.loopError.empty() ? "interrupted" : "ended early (" + result.loopError + ")")
-            << "; " << result.notReached << " of "
-            << countOf(static_cast<std::size_t>(result.rows), "file", "files") << " not converted\n";
-    if (!result.finishError.empty())
-        err << kProgram << "the .pst file could not be closed properly: " << result.finishError << '\n';
+    if (result.storeError.empty() && result.notReached > 0)
+        err << kProgram
+            << (result.loopError.empty() ? "interrupted" : "ended early (" + shown(result.loopError) + ")")
+            << "; " << notConverted << '\n';
     if (!out) {
         err << kProgram << "the output could not be written\n";
-        return kExitSomeFailed;
+        return result.written == 0 ? kExitUsage : kExitSomeFailed;
     }
+    if (result.written == 0)
+        return kExitUsage;
     return result.complete() && collected.unreadableFolders.empty() ? kExitSuccess : kExitSomeFailed;
 }
 

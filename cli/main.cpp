@@ -7,6 +7,7 @@
 #include "cli/dump.h"
 #include "convert/conversion_run.h"
 #include "mapi/mapi.h"
+#include "shell/visible_text.h"
 
 #include <csignal>
 #include <filesystem>
@@ -18,8 +19,9 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-// The first Ctrl+C asks the run to stop after the contact being written; a second one ends
-// the program at once.
+// The first Ctrl+C, SIGTERM or hang-up (the terminal closed) asks the run to stop after the
+// contact being written, which then commits and closes the file; a second one of the same
+// kind ends the program at once.
 extern "C" void onInterrupt(int signal)
 {
     g_interrupted = 1;
@@ -47,8 +49,11 @@ int main(int argc, char** argv)
     case Mode::Dump:
         return runDump(line.files, std::cout, std::cerr);
     case Mode::Convert: {
-        std::signal(SIGINT, onInterrupt);
-        std::signal(SIGTERM, onInterrupt);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(signal, onInterrupt);
+        // Past a file-size limit a write fails with "File too large", reported like a full
+        // disk, instead of the program ending without a word.
+        std::signal(SIGXFSZ, SIG_IGN);
         ConvertSettings settings;
         settings.paths = line.files;
         settings.outputFolder = line.outputFolder;
@@ -62,6 +67,6 @@ int main(int argc, char** argv)
     case Mode::UsageError:
         break;
     }
-    std::cerr << "tressimo-convert: " << line.error << '\n' << usageText();
+    std::cerr << "tressimo-convert: " << tressimo::shell::visibleText(line.error) << '\n' << usageText();
     return kExitUsage;
 }

@@ -5,9 +5,12 @@
 #include "shell/file_url.h"
 #include "shell/folder_of_path.h"
 #include "shell/path_rules.h"
+#include "shell/visible_text.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
+#include <random>
 
 namespace tressimo::convert {
 
@@ -15,8 +18,17 @@ namespace {
 
 constexpr std::int16_t kContactsFolder = mapi::olFolderContacts;
 constexpr std::size_t kSummaryListLimit = 20;
-// How often a name someone else took in the meantime is given up for the next one.
-constexpr int kNameTakenRetries = 20;
+
+// How many copy numbers to skip, at random, after losing the race for a name `lost` times:
+// none at first, so a lone rival costs one number; then more and more, so that many runs
+// started in the same second stop queueing for the same next name.
+int nameSkip(int lost, std::mt19937& random)
+{
+    if (lost <= 2)
+        return 0;
+    const int spread = 1 << std::min(lost - 2, 5);
+    return std::uniform_int_distribution<int>(0, spread - 1)(random);
+}
 
 std::string errorText(const std::exception_ptr& error)
 {
@@ -102,9 +114,10 @@ void appendProblems(std::string& text, std::string_view heading, const std::vect
     for (std::size_t i = 0; i < problems.size() && i < kSummaryListLimit; ++i) {
         const RowProblem& p = problems[i];
         text += "\r\n";
-        text += p.path.empty() ? "Row " + std::to_string(p.row + 1) : p.path;
+        // A line break in a name would break the list apart.
+        text += p.path.empty() ? "Row " + std::to_string(p.row + 1) : shell::visibleText(p.path);
         text += ": ";
-        text += p.reason;
+        text += shell::visibleText(p.reason);
     }
     if (problems.size() > kSummaryListLimit)
         text += "\r\n... and " + std::to_string(problems.size() - kSummaryListLimit) + " more";
@@ -178,6 +191,7 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
 
     // Store set-up: any failure shows one message and ends the run.
     std::unique_ptr<mapi::RDOSession> objSession;
+    mapi::RDOStore* objStore = nullptr;
     std::string storeID;
     const char* step = "";
     try {
@@ -192,81 +206,117 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
         step = "Naming the file";
         const auto clock = s.clock ? s.clock : localNow;
         const std::string fileTime = timeText(clock());
-        result.pstPath = freePstPath(strSaveFolder, fileTime);
+        std::optional<int> copy = freePstCopy(strSaveFolder, fileTime);
         result.storeName = storeDisplayName(timeText(clock()));
         step = "AddPSTStore";
-        mapi::RDOStore* added = nullptr;
-        for (int attempt = 1; !added; ++attempt) {
+        std::mt19937 random(std::random_device{}());
+        for (int lost = 0; !objStore;) {
+            if (!copy)
+                throw mapi::MapiError("Cannot create \"" + strSaveFolder + pstFileName(fileTime) +
+                                      "\": every name up to \" (" + std::to_string(kMostPstCopies) +
+                                      ")\" is taken.");
+            result.pstPath = strSaveFolder + pstFileName(fileTime, *copy);
             try {
-                added = &objSession->Stores().AddPSTStore(std::filesystem::path(result.pstPath),
-                                                          mapi::olStoreDefault, result.storeName);
+                objStore = &objSession->Stores().AddPSTStore(std::filesystem::path(result.pstPath),
+                                                             mapi::olStoreDefault, result.storeName);
             } catch (...) {
-                // Another program (or a second run) took the free name between the look and the
-                // create, which never replaces a file: take the next free name.
-                if (attempt >= kNameTakenRetries || !nameTaken(result.pstPath))
+                // Another program (or another run) took the free name between the look and the
+                // create, which never replaces a file: a later name, however often that
+                // happens. The numbers only grow, so this ends.
+                if (!nameTaken(result.pstPath))
                     throw;
-                result.pstPath = freePstPath(strSaveFolder, fileTime);
+                ++lost;
+                copy = freePstCopy(strSaveFolder, fileTime, *copy + 1 + nameSkip(lost, random));
             }
         }
-        mapi::RDOStore& objStore = *added;
         step = "EntryID";
-        storeID = objStore.EntryID();
+        storeID = objStore->EntryID();
         step = "ValidateIPMTree";
-        objStore.ValidateIPMTree();
+        objStore->ValidateIPMTree();
     } catch (...) {
         result.outcome = RunOutcome::SetUpFailed;
         result.setUpError = std::string(step) + ": " + errorText(std::current_exception());
         if (s.showMessage)
-            s.showMessage(setUpFailureMessage(m_helpAddress));
+            s.showMessage(setUpFailureMessage(m_helpAddress, result.setUpError));
         return result;
     }
     result.outcome = RunOutcome::Finished;
 
-    // The loop: every failing step is skipped, and the rows go on. The rows' files are read
-    // on a second thread while the rows before them are written; it starts only now that the
-    // store is set up, from a copy of the rows, and is stopped and joined however the loop
-    // ends, before the store is closed.
+    // The loop: every failing step is skipped, and the rows go on, until the store itself
+    // fails: then nothing more can reach its file, and the run stops at once. The rows' files
+    // are read on a second thread while the rows before them are written; it starts only now
+    // that the store is set up, from a copy of the rows, and is stopped and joined however the
+    // loop ends, before the store is closed.
     m_currentFolder.clear();
+    m_savedRows.clear();
     const int lastRow = grdFiles1.Rows() - 1;
     result.rows = lastRow + 1;
     try {
         ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow);
         for (int r = 0; r <= lastRow; ++r) {
-            if (r >= grdFiles1.Rows()) {
-                // The list shrank under the run; the rows it lost cannot be converted.
-                result.notReached = lastRow + 1 - r;
-                break;
-            }
+            if (r >= grdFiles1.Rows())
+                break; // the list shrank under the run; the rows it lost cannot be converted
             yield();
             if (stopRequested()) {
                 result.stopped = true;
-                result.notReached = lastRow + 1 - r;
                 break;
             }
             convertRow(grdFiles1, reader, r, *objSession, storeID, result);
         }
         reader.stop();
+    } catch (const mapi::StoreFailure& e) {
+        result.storeError = e.what();
     } catch (...) {
         // Out of memory, or no thread to read with: the rows left cannot be converted, but
         // what was written is still committed below and the store closed.
-        // Every row before has been written or skipped; the one under way may have been too.
         result.loopError = errorText(std::current_exception());
-        result.notReached = result.rows - result.written - static_cast<int>(result.skipped.size());
     }
 
-    // Finishing: Logoff commits and closes the store.
+    // Finishing: Logoff commits and closes the store; after a store failure it only closes.
+    // A failed final commit fails the run like any other write.
     yield();
     try {
         objSession->Logoff();
     } catch (...) {
-        result.finishError = errorText(std::current_exception());
+        if (result.storeError.empty())
+            result.storeError = errorText(std::current_exception());
     }
+    countWhatTheFileHolds(*objStore, result);
     try {
         objSession.reset();
     } catch (...) {
         // Releasing reports nothing; Logoff has already said what went wrong.
     }
     return result;
+}
+
+void ConversionRun::countWhatTheFileHolds(const mapi::RDOStore& store, RunResult& result)
+{
+    // The count shown is what a reader finds in the file, not what the store accepted.
+    std::uint64_t committed = 0;
+    try {
+        committed = store.ItemsCommitted();
+    } catch (...) {
+        if (result.storeError.empty())
+            result.storeError =
+                "how many contacts the file holds is unknown: " + errorText(std::current_exception());
+    }
+    const std::size_t saved = m_savedRows.size();
+    result.written = static_cast<int>(std::min<std::uint64_t>(committed, saved));
+    if (committed < saved) {
+        // Items reach the file in the order they were saved: the last ones saved are those
+        // lost, and a contact that is not in the file is no incomplete one either.
+        if (result.storeError.empty())
+            result.storeError = "the file holds " + std::to_string(committed) + " of the " +
+                                std::to_string(saved) + " contacts written";
+        const std::vector<int> lost(m_savedRows.begin() + static_cast<long>(committed), m_savedRows.end());
+        std::erase_if(result.incomplete, [&](const RowProblem& p) {
+            return std::binary_search(lost.begin(), lost.end(), p.row);
+        });
+    }
+    // Every row is in the file, skipped with its reason, or not converted for the reason the
+    // run gives (a stop, a failure of the store or of the loop).
+    result.notReached = std::max(0, result.rows - result.written - static_cast<int>(result.skipped.size()));
 }
 
 void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& reader, int row,
@@ -297,12 +347,14 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
                     result.skipped.push_back(
                         {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});
                 } else {
-                    ++result.written;
+                    m_savedRows.push_back(row);
                     if (item.refusedSteps > 0)
                         result.incomplete.push_back(
                             {row, rowText, "without " + item.firstFailedStep + ": " + item.firstError});
                 }
             }
+        } catch (const mapi::StoreFailure&) {
+            throw; // the end of the store, not of this row
         } catch (const std::exception& e) {
             // Out of memory reading one huge file, say: that row is lost, the rest go on, and
             // the store is still closed at the end.
@@ -328,13 +380,17 @@ std::string currentFolderCaption(std::string_view folder)
     return "Converting Messages... from (" + std::string(folder) + ")";
 }
 
-MessageBoxText setUpFailureMessage(std::string_view helpAddress)
+MessageBoxText setUpFailureMessage(std::string_view helpAddress, std::string_view reason)
 {
     MessageBoxText message;
     message.text = "Outlook Session Creation Error !\r\n"
                    "Check if Outlook is installed and configured.\r\n"
                    "For more details visit this link : " +
                    std::string(helpAddress);
+    // What actually went wrong (a folder that cannot be written, a full disk) is what a
+    // person can act on.
+    if (!reason.empty())
+        message.text += "\r\n\r\nReason: " + shell::visibleText(reason);
     message.title = "Outlook Error";
     message.icon = MessageIcon::Information;
     return message;
@@ -345,23 +401,30 @@ MessageBoxText summaryMessage(const RunResult& result)
     MessageBoxText message;
     message.title = "Tressimo";
     message.icon = MessageIcon::Information;
-    message.text = countOf(static_cast<std::size_t>(result.written), "contact", "contacts") +
-                   " converted to " + result.pstPath;
+    const std::string file = shell::visibleText(result.pstPath);
+    const std::string contacts = countOf(static_cast<std::size_t>(result.written), "contact", "contacts");
+    const std::string notConverted = std::to_string(result.notReached) + " of " +
+                                     countOf(static_cast<std::size_t>(result.rows), "file", "files") +
+                                     " not converted";
+    if (!result.storeError.empty()) {
+        // Said first: everything below it is about a file that stopped short.
+        message.text = "The data file could not be written: " + shell::visibleText(result.storeError) +
+                       "\r\n\r\nIt holds " + contacts + ": " + file + "\r\n" + notConverted +
+                       " because of this.";
+    } else {
+        message.text = contacts + " converted to " + file;
+    }
     appendProblems(message.text,
                    countOf(result.skipped.size(), "file", "files") + " skipped:", result.skipped);
     appendProblems(message.text,
                    countOf(result.incomplete.size(), "contact", "contacts") +
                        " converted without some values:",
                    result.incomplete);
-    if (result.stopped)
-        message.text += "\r\n\r\nStopped: " + std::to_string(result.notReached) + " of " +
-                        countOf(static_cast<std::size_t>(result.rows), "file", "files") + " not converted.";
-    if (!result.loopError.empty())
-        message.text += "\r\n\r\nThe run ended early (" + result.loopError + "): " +
-                        std::to_string(result.notReached) + " of " +
-                        countOf(static_cast<std::size_t>(result.rows), "file", "files") + " not converted.";
-    if (!result.finishError.empty())
-        message.text += "\r\n\r\nThe file could not be closed properly: " + result.finishError;
+    if (result.storeError.empty() && result.stopped)
+        message.text += "\r\n\r\nStopped: " + notConverted + ".";
+    if (result.storeError.empty() && !result.loopError.empty())
+        message.text += "\r\n\r\nThe run ended early (" + shell::visibleText(result.loopError) +
+                        "): " + notConverted + ".";
     return message;
 }
 

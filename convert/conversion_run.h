@@ -94,27 +94,32 @@ struct RunResult
     // For SetUpFailed: the step that failed and why, e.g. "AddPSTStore: Cannot create ...".
     std::string setUpError;
 
-    // Rows the list held when the loop began, and contact items saved.
+    // Rows the list held when the loop began, and the contacts the file holds as of its last
+    // commit (asked of the store once it is closed): what a reader of the file finds, which
+    // after a failure of the store is less than what was saved.
     int rows = 0;
     int written = 0;
     // Rows that gave no item: empty rows, files that did not load, items the store refused.
     std::vector<RowProblem> skipped;
     // Rows whose item was saved without some of its values (a refused property).
     std::vector<RowProblem> incomplete;
-    // Whether a stop request ended the loop early, and how many rows it left out.
-    bool stopped = false;
+    // Rows neither in the file nor skipped: left by a stop, or lost to a failure of the store
+    // or of the loop (rows = written + skipped + notReached).
     int notReached = 0;
-    // What ended the loop early otherwise (out of memory, say); notReached counts the rows
-    // it left.
+    // Whether a stop request ended the loop early.
+    bool stopped = false;
+    // What ended the loop early otherwise (out of memory, say).
     std::string loopError;
-    // Logoff failed: the store may lack what was written since its last commit.
-    std::string finishError;
+    // The store itself failed (a write, a sync, the final commit in Logoff; disk full, an I/O
+    // error): the reason. The run stopped converting at that moment, and the file holds only
+    // what its last commit held.
+    std::string storeError;
 
     // Every row became a complete contact and the store was closed cleanly.
     bool complete() const
     {
         return outcome == RunOutcome::Finished && skipped.empty() && incomplete.empty() && notReached == 0 &&
-               loopError.empty() && finishError.empty();
+               loopError.empty() && storeError.empty();
     }
 };
 
@@ -149,6 +154,7 @@ private:
     RunResult setUpAndConvert(const filelist::FileList& grdFiles1);
     void convertRow(const filelist::FileList& grdFiles1, ReadAhead& reader, int row,
                     mapi::RDOSession& session, const std::string& storeID, RunResult& result);
+    void countWhatTheFileHolds(const mapi::RDOStore& store, RunResult& result);
 
     RunSurroundings m_surroundings;
     std::string m_helpAddress;
@@ -159,6 +165,8 @@ private:
     ReadAhead::BeforeRow m_beforeReadingRow;
     // The folder text of the status label, kept from row to row (a row without one keeps it).
     std::string m_currentFolder;
+    // The rows whose item was saved, in the order saved.
+    std::vector<int> m_savedRows;
 };
 
 // How far the reading of the rows may run ahead of the writing.
@@ -169,14 +177,16 @@ inline constexpr std::string_view kSaveFolderTitle = "Choose Folder to Save...";
 // The status text of the folder label for a folder text.
 std::string currentFolderCaption(std::string_view folder);
 
-// The set-up failure message: three lines separated by CR LF, title "Outlook Error",
-// information icon.
-MessageBoxText setUpFailureMessage(std::string_view helpAddress);
+// The set-up failure message: three lines separated by CR LF, then, after an empty line,
+// "Reason: " and `reason` (RunResult::setUpError); title "Outlook Error", information icon.
+MessageBoxText setUpFailureMessage(std::string_view helpAddress, std::string_view reason = {});
 
-// The end-of-run summary for the window, titled "Tressimo": "N contacts converted to FILE",
-// then the files skipped and those written without some values, with reasons (the first
-// 20 of each, then how many more), a stop, and a store that could not be closed. Lines are
-// separated by CR LF, as in the set-up failure message.
+// The end-of-run summary for the window, titled "Tressimo": "N contacts converted to FILE"
+// (after a failure of the store instead: why the file could not be written, how many contacts
+// it holds and how many files were not converted), then the files skipped and those written
+// without some values, with reasons (the first 20 of each, then how many more), and a stop.
+// Lines are separated by CR LF, as in the set-up failure message; names and reasons have
+// their control characters shown as escapes.
 MessageBoxText summaryMessage(const RunResult& result);
 
 // The address of our manual's troubleshooting section, for the set-up failure message.

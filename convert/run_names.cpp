@@ -1,5 +1,6 @@
 #include "convert/run_names.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <system_error>
@@ -53,20 +54,17 @@ bool nameTaken(const std::filesystem::path& path)
     return !error && status.type() != std::filesystem::file_type::not_found;
 }
 
-std::string freePstPath(std::string_view folder, std::string_view T,
-                        const std::function<bool(const std::filesystem::path&)>& taken)
+std::optional<int> freePstCopy(std::string_view folder, std::string_view T, int first,
+                               const std::function<bool(const std::filesystem::path&)>& taken)
 {
-    // Past a few thousand copies something other than earlier runs is answering; creating
-    // the last name will then fail with a reason, never replace a file.
-    constexpr int kMostCopies = 9999;
     std::string path;
-    for (int copy = 1; copy <= kMostCopies; ++copy) {
+    for (int copy = std::max(first, 1); copy <= kMostPstCopies; ++copy) {
         path.assign(folder);
         path += pstFileName(T, copy);
         if (!taken(std::filesystem::path(path)))
-            break;
+            return copy;
     }
-    return path;
+    return std::nullopt;
 }
 
 } // namespace tressimo::convert

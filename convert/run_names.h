@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,9 +38,14 @@ std::string storeDisplayName(std::string_view T);
 // state cannot be learnt counts as free: creating the store will then say what is wrong.
 bool nameTaken(const std::filesystem::path& path);
 
-// The first of folder + pstFileName(T, 1), (T, 2), ... (up to 9999) that `taken` says is free. The folder
+// Copies of a name tried at most: past a few thousand something other than earlier runs is
+// answering.
+inline constexpr int kMostPstCopies = 9999;
+
+// The first copy number from `first` on (up to kMostPstCopies) whose path, folder +
+// pstFileName(T, copy), `taken` says is free; nothing when every one is taken. The folder
 // ends with the separator.
-std::string freePstPath(std::string_view folder, std::string_view T,
-                        const std::function<bool(const std::filesystem::path&)>& taken = nameTaken);
+std::optional<int> freePstCopy(std::string_view folder, std::string_view T, int first = 1,
+                               const std::function<bool(const std::filesystem::path&)>& taken = nameTaken);
 
 } // namespace tressimo::convert

@@ -311,8 +311,9 @@ void ContactState::setProperty(std::uint32_t tag, const PropertyValue& value)
             "Property tag " + hexTag(tag) + " has the wrong type for this property (expected " +
             hexTag(static_cast<std::uint32_t>(id) << 16 | static_cast<std::uint16_t>(*known)) + ").");
     if (const auto* date = std::get_if<OleDate>(&value); date && !oleDateSeconds(date->days))
-        throw ContactModelError("The date given for property tag " + hexTag(tag) +
-                                " lies outside the years 1601 to 9999 that Outlook can store.");
+        throw ContactModelError(
+            "The date given for property tag " + hexTag(tag) +
+            " lies outside 1601-01-02 to 9999-12-31, the dates Outlook can store in every time zone.");
     const PropertyKey key = PropertyKey::fixed(id, type);
     const Value kept = std::visit(
         [this](const auto& v) -> Value {

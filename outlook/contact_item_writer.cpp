@@ -67,6 +67,10 @@ public:
         try {
             step();
             return true;
+        } catch (const mapi::StoreFailure&) {
+            // The store itself failed: no later step can reach the file, and the caller must
+            // stop writing, so this one is not the contact's to swallow.
+            throw;
         } catch (const std::exception& e) {
             refused(name, e.what());
         } catch (...) {

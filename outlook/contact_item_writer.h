@@ -46,9 +46,9 @@ std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::s
 // birthday and the anniversary (each only when the record holds one, as a local-midnight OLE
 // date), the title prefix and the generation suffix, then Save.
 //
-// Each step is guarded on its own: a refused step is skipped and the next one runs. Never
-// throws for anything the session reports; the result says whether the item was saved and
-// what went wrong first.
+// Each step is guarded on its own: a refused step is skipped and the next one runs; the
+// result says whether the item was saved and what went wrong first. A mapi::StoreFailure is
+// not one step's refusal but the end of the store: it ends the call and reaches the caller.
 ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::string& storeID,
                                     std::int16_t FolderName, const contacts::ContactRecord& contact);
 

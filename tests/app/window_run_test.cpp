@@ -1,6 +1,7 @@
 // "Convert" from the window with the real PST writer: the store it writes, what the window
 // shows meanwhile and at the end, and closing the window in the middle of a run.
 
+#include "app/end_signals.h"
 #include "pst/check/checker.h"
 #include "tests/app/app_test_support.h"
 #include "tests/pst/oracle/pst_oracle.h"
@@ -11,7 +12,10 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <thread>
 
 namespace tressimo::app::testing {
 namespace {
@@ -136,7 +140,9 @@ TEST_F(Run, CancelAtTheFolderPromptAndAFailedSetUp)
               QStringLiteral("Outlook Session Creation Error !\r\n"
                              "Check if Outlook is installed and configured.\r\n"
                              "For more details visit this link : file://" TRESSIMO_SOURCE_DIR
-                             "/docs/manual.html#troubleshooting"));
+                             "/docs/manual.html#troubleshooting\r\n\r\nReason: ") +
+                  QString::fromStdString(win().lastRun().setUpError));
+    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("Not a directory")));
     EXPECT_EQ(boxes.shown[0].title, QStringLiteral("Outlook Error"));
     EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Information);
     EXPECT_EQ(commandStates(), (std::vector<bool>{true, true, true, true, true, true}));
@@ -193,7 +199,7 @@ TEST_F(Run, ClosingTheWindowStopsAfterTheContactBeingWrittenAndEnds)
         const convert::RunResult& result = win().lastRun();
         ASSERT_EQ(result.outcome, convert::RunOutcome::Finished) << result.setUpError;
         EXPECT_EQ(result.stopped, c.ended);
-        EXPECT_EQ(result.finishError, "");
+        EXPECT_EQ(result.storeError, "");
         EXPECT_EQ(contactsIn(result.pstPath), c.written);
         EXPECT_EQ(programEnded, c.ended ? 1 : 0);
         EXPECT_EQ(win().isVisible(), !c.ended);
@@ -223,6 +229,36 @@ TEST_F(Run, TheProgramEndsOnceTheStoreIsCommitted)
     const convert::RunResult& result = win().lastRun();
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(contactsIn(result.pstPath), (std::vector<std::string>{"Ann", "Bob", "Cleo"}));
+}
+
+// Ended from outside (a closed terminal, kill): as the close box, the run stops after the
+// contact being written, the file holds every contact written, and the program ends.
+TEST_F(Run, AHangUpOrTerminationSavesLikeTheCloseBox)
+{
+    for (const int signal : {SIGHUP, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signal));
+        makeWindow();
+        programEnded = 0;
+        const Rows paths = addContacts({"Ann", "Bob", "Cleo", "Dan", "Eve", "Fay", "Gus", "Hal"});
+        fs::remove_all(dir / "out");
+        chooser.answers.push_back(q(outFolder()));
+        EndSignals endSignals([&] { win().close(); });
+        afterEachRow([&](int value) {
+            if (value == 25) // after the second of eight rows
+                ::raise(signal);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20)); // so the window yields
+        });
+        win().CmdExtractDBX_Click();
+
+        const convert::RunResult& result = win().lastRun();
+        EXPECT_TRUE(result.stopped);
+        EXPECT_EQ(result.storeError, "");
+        EXPECT_EQ(programEnded, 1);
+        const std::vector<std::string> held = contactsIn(result.pstPath);
+        EXPECT_EQ(static_cast<int>(held.size()), result.written);
+        EXPECT_GE(result.written, 2);
+        EXPECT_LT(result.written, 8);
+    }
 }
 
 // Our PST session, except that its Logoff (the commit that closes the file) fails, as on a
@@ -261,8 +297,8 @@ TEST_F(Run, AFileThatCouldNotBeClosedIsReportedAlsoWhenTheWindowWasClosed)
         win().CmdExtractDBX_Click();
 
         ASSERT_EQ(win().lastRun().outcome, convert::RunOutcome::Finished);
-        EXPECT_EQ(win().lastRun().finishError, "No space left on device");
-        const QStringList reported = boxes.texts().filter(QStringLiteral("could not be closed properly"));
+        EXPECT_EQ(win().lastRun().storeError, "No space left on device");
+        const QStringList reported = boxes.texts().filter(QStringLiteral("could not be written"));
         ASSERT_EQ(reported.size(), 1) << boxes.texts().join(QStringLiteral(" | ")).toStdString();
         EXPECT_EQ(boxes.shown.back().icon, MessageIcon::Exclamation);
         EXPECT_TRUE(reported[0].contains(QStringLiteral("No space left on device")));

@@ -226,7 +226,7 @@ TEST_F(CliConvert, ASetUpFailurePrintsTheOutlookErrorAndExitsTwo)
                            manual + "\n"),
               std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("\ntressimo-convert: AddPSTStore: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\nReason: AddPSTStore: "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Not a directory"), std::string::npos) << run.err;
 }
 
@@ -290,7 +290,8 @@ TEST_F(CliConvert, ProgressOnlyOnATerminal)
     EXPECT_TRUE(path.ends_with(".pst\n") && path.find('%') == std::string::npos) << path;
 }
 
-// Ctrl+C stops after the contact being written; the file holds every contact written.
+// Ctrl+C, SIGTERM and a closed terminal (SIGHUP) stop after the contact being written; the
+// file holds every contact written.
 TEST_F(CliConvert, AnInterruptedRunClosesItsFileProperly)
 {
     const TempDir dir;
@@ -302,45 +303,50 @@ TEST_F(CliConvert, AnInterruptedRunClosesItsFileProperly)
     for (int i = 0; i < kFiles; ++i)
         std::ofstream(in / concat({"p", std::to_string(100000 + i), ".contact"})) << sampleContactXml(i % 50);
 
-    const std::string errText = (dir.path() / "stderr").string();
-    const std::string outText = (dir.path() / "stdout").string();
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::dup2(::open(outText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-        ::dup2(::open(errText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        ::execl(kTool.c_str(), kTool.c_str(), "--output-folder", out.c_str(), in.c_str(), nullptr);
-        ::_exit(127);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        fs::remove_all(out);
+        fs::create_directory(out);
+        const std::string errText = (dir.path() / "stderr").string();
+        const std::string outText = (dir.path() / "stdout").string();
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::dup2(::open(outText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+            ::dup2(::open(errText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            ::execl(kTool.c_str(), kTool.c_str(), "--output-folder", out.c_str(), in.c_str(), nullptr);
+            ::_exit(127);
+        }
+        // Interrupt once the store exists and some contacts are on their way.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (pstFiles(out).empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::kill(pid, signal);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        const std::string err = readWholeFile(errText);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        const std::vector<fs::path> made = pstFiles(out);
+        ASSERT_EQ(made.size(), 1u);
+        const std::size_t count = err.find("tressimo-convert: ");
+        ASSERT_NE(err.find(" written to ", count), std::string::npos) << err;
+        const int written = std::atoi(err.c_str() + count + std::strlen("tressimo-convert: "));
+        std::cout << "interrupted after " << written << " of " << kFiles << " contacts\n";
+        if (WEXITSTATUS(status) == 0) {
+            // The machine was faster than the signal: every file was converted.
+            EXPECT_EQ(written, kFiles);
+        } else {
+            EXPECT_EQ(WEXITSTATUS(status), 1);
+            EXPECT_NE(
+                err.find("interrupted; " + std::to_string(kFiles - written) + " of 8000 files not converted"),
+                std::string::npos)
+                << err;
+        }
+        const ProgramRun check = runProgram({TRESSIMO_BINARY_DIR "/pst-check", made[0].string()}, dir.path());
+        EXPECT_EQ(check.status, 0) << check.out;
+        EXPECT_EQ(pypffContactCount(made[0], dir.path()), std::to_string(written) + "\n");
     }
-    // Interrupt once the store exists and some contacts are on their way.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (pstFiles(out).empty() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ::kill(pid, SIGINT);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    const std::string err = readWholeFile(errText);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    const std::vector<fs::path> made = pstFiles(out);
-    ASSERT_EQ(made.size(), 1u);
-    const std::size_t count = err.find("tressimo-convert: ");
-    ASSERT_NE(err.find(" written to ", count), std::string::npos) << err;
-    const int written = std::atoi(err.c_str() + count + std::strlen("tressimo-convert: "));
-    std::cout << "interrupted after " << written << " of " << kFiles << " contacts\n";
-    if (WEXITSTATUS(status) == 0) {
-        // The machine was faster than the signal: every file was converted.
-        EXPECT_EQ(written, kFiles);
-    } else {
-        EXPECT_EQ(WEXITSTATUS(status), 1);
-        EXPECT_NE(
-            err.find("interrupted; " + std::to_string(kFiles - written) + " of 8000 files not converted"),
-            std::string::npos)
-            << err;
-    }
-    const ProgramRun check = runProgram({TRESSIMO_BINARY_DIR "/pst-check", made[0].string()}, dir.path());
-    EXPECT_EQ(check.status, 0) << check.out;
-    EXPECT_EQ(pypffContactCount(made[0], dir.path()), std::to_string(written) + "\n");
 }
 
 TEST_F(CliConvert, HelpExplainsConversionAndTheExitStatus)

@@ -214,7 +214,7 @@ TEST(ConversionRun, ASetUpFailureShowsTheOutlookErrorAndConvertsNothing)
         EXPECT_EQ(window.messages[0].text, "Outlook Session Creation Error !\r\n"
                                            "Check if Outlook is installed and configured.\r\n"
                                            "For more details visit this link : " +
-                                               kHelp);
+                                               kHelp + "\r\n\r\nReason: " + result.setUpError);
         EXPECT_EQ(window.messages[0].title, "Outlook Error");
         EXPECT_EQ(window.messages[0].icon, filelist::MessageIcon::Information);
         // No row is converted, the session is not logged off, Convert ends enabled.
@@ -534,7 +534,7 @@ TEST(ConversionRun, AFailedLogoffIsReportedNotHidden)
     window.world->refusals = {"Logoff("};
     const RunResult result = run(window, listOf({"/in/a.contact"}));
     EXPECT_EQ(result.outcome, RunOutcome::Finished);
-    EXPECT_EQ(result.finishError, "refused: Logoff()");
+    EXPECT_EQ(result.storeError, "refused: Logoff()");
     EXPECT_EQ(window.world->calls.back(), "window:list on");
 }
 
@@ -548,29 +548,25 @@ TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
         int written;
         std::vector<convert::RowProblem> skipped, incomplete;
         bool stopped;
-        std::string finishError;
         std::string text;
     };
     const Case cases[] = {
-        {3, {}, {}, false, "", "3 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst"},
-        {1, {}, {}, false, "", "1 contact converted to /out/WindowsContacts5.3.10 9.7.04.pst"},
+        {3, {}, {}, false, "3 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst"},
+        {1, {}, {}, false, "1 contact converted to /out/WindowsContacts5.3.10 9.7.04.pst"},
         {0,
          {{0, "", "empty row"}},
          {},
          false,
-         "",
          "0 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst\r\n\r\n1 file skipped:\r\nRow 1: "
          "empty row"},
         {2,
          {{1, "/in/b.contact", "Cannot open"}, {4, "/in/e.contact", "Error parsing"}},
          {{2, "/in/c.contact", "without PR_BIRTHDAY: bad date"}},
          true,
-         "disk full",
          "2 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst\r\n\r\n"
          "2 files skipped:\r\n/in/b.contact: Cannot open\r\n/in/e.contact: Error parsing\r\n\r\n"
          "1 contact converted without some values:\r\n/in/c.contact: without PR_BIRTHDAY: bad date\r\n\r\n"
-         "Stopped: 3 of 8 files not converted.\r\n\r\n"
-         "The file could not be closed properly: disk full"},
+         "Stopped: 3 of 8 files not converted."},
     };
     for (const Case& c : cases) {
         result.written = c.written;
@@ -579,7 +575,6 @@ TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
         result.stopped = c.stopped;
         result.rows = 8;
         result.notReached = c.stopped ? 3 : 0;
-        result.finishError = c.finishError;
         const MessageBoxText message = convert::summaryMessage(result);
         EXPECT_EQ(message.text, c.text);
         EXPECT_EQ(message.title, "Tressimo");
@@ -588,7 +583,6 @@ TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
     result.skipped.clear();
     result.incomplete.clear();
     result.stopped = false;
-    result.finishError.clear();
     for (int i = 0; i < 25; ++i)
         result.skipped.push_back({i, "/in/" + std::to_string(i), "x"});
     const std::string text = convert::summaryMessage(result).text;

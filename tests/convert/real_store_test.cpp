@@ -99,7 +99,7 @@ TEST(RealStore, EveryRowBecomesOneContactWithEveryMappedField)
     EXPECT_EQ(run.result.written, static_cast<int>(run.expected.size()));
     ASSERT_EQ(run.result.skipped.size(), 1u);
     EXPECT_EQ(run.result.skipped[0].row, static_cast<int>(rows.size()) - 3);
-    EXPECT_EQ(run.result.finishError, "");
+    EXPECT_EQ(run.result.storeError, "");
     // The sample files' own values, not only the reader's view of them.
     EXPECT_EQ(run.expected[0].eContact_LastName, sampleValues(0).family);
     EXPECT_EQ(run.expected[3].eContact_Email2, "");

@@ -6,7 +6,9 @@
 //   Add(2)  put(FirstName,Ann)  MAPIOBJECT()  setProperty(0x3A45001F,Dr.)  saveChanges()
 //   Save()  Logoff()
 // A refusal is a prefix of the call text ("put(FirstName,", "Save(", "setProperty(0x3A42"):
-// the call is recorded, then throws a MapiError.
+// the call is recorded, then throws a MapiError. A store failure is a prefix in storeFailures:
+// that call and every later one throw a StoreFailure, and the file keeps what its last commit
+// held (a commit every commitEvery saves, and at Logoff).
 
 #include "mapi/mapi.h"
 
@@ -54,6 +56,10 @@ struct FakeWorld
 {
     std::vector<std::string> calls;
     std::vector<std::string> refusals;
+    std::vector<std::string> storeFailures;
+    std::string storeFailed; // the failure's text once one happened
+    std::size_t commitEvery = 1;
+    std::size_t committed = 0;
     std::vector<SavedItem> saved;
     // AddPSTStore creates the file, never replacing one, as the real session does.
     bool createFiles = false;
@@ -68,6 +74,11 @@ struct FakeWorld
     void call(std::string text)
     {
         calls.push_back(text);
+        for (const std::string& failure : storeFailures)
+            if (storeFailed.empty() && text.starts_with(failure))
+                storeFailed = "No space left on device at " + text;
+        if (!storeFailed.empty())
+            throw mapi::StoreFailure(storeFailed);
         for (const std::string& refusal : refusals) {
             if (text.starts_with(refusal))
                 throw mapi::MapiError("refused: " + text);
@@ -124,6 +135,8 @@ public:
     {
         m_world.call("Save()");
         m_world.saved.push_back(m_pending);
+        if (m_world.saved.size() % m_world.commitEvery == 0)
+            m_world.committed = m_world.saved.size();
     }
 
 private:
@@ -162,7 +175,7 @@ public:
         return m_world.entryId;
     }
     void ValidateIPMTree() override { m_world.call("ValidateIPMTree()"); }
-    std::uint64_t ItemsCommitted() const override { return m_world.saved.size(); }
+    std::uint64_t ItemsCommitted() const override { return m_world.committed; }
     mapi::RDOFolder& GetDefaultFolder(int folderType) override
     {
         m_world.call("GetDefaultFolder(" + std::to_string(folderType) + ")");
@@ -191,7 +204,11 @@ public:
             throw mapi::MapiError("no store with the entry ID " + entryId);
         return m_store;
     }
-    void Logoff() override { m_world->call("Logoff()"); }
+    void Logoff() override
+    {
+        m_world->call("Logoff()");
+        m_world->committed = m_world->saved.size();
+    }
     mapi::RDOStore& AddPSTStore(const std::filesystem::path& path, int format,
                                 const std::string& displayName) override
     {

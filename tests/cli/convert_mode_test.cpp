@@ -1,0 +1,96 @@
+// The command line's account of a run, through its own code with a fake session: exit
+// statuses, what a failing store makes it say, and untrusted text shown escaped.
+
+#include "cli/convert_mode.h"
+#include "shell/visible_text.h"
+#include "tests/contacts/contact_xml.h"
+#include "tests/outlook/fake_session.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace tressimo::testing {
+namespace {
+
+TEST(ConvertMode, ExitStatusAndSummarySayWhatTheFileHolds)
+{
+    struct Case
+    {
+        std::string name;
+        int good, broken;    // files that load, then files that do not
+        std::string failing; // a call failing the store from the `atYield`-th yield on
+        int atYield;
+        int status;
+        std::string line; // a line of standard error
+    };
+    // Yields 1-4 come before the loop, row r's is 5 + r.
+    const Case cases[] = {
+        {"all converted", 3, 0, "", 0, 0, "3 contacts written to "},
+        {"one skipped", 2, 1, "", 0, 1, "2 contacts written to "},
+        {"nothing converted", 0, 2, "", 0, 2, "0 contacts written to "},
+        {"disk full mid-run", 3, 0, "Save(", 6, 1,
+         "could not be written: No space left on device at Save()\ntressimo-convert: /out/"},
+        {"disk full mid-run, counted", 3, 0, "Save(", 6, 1,
+         " holds 1 contact; 2 of 3 files not converted because of this\n"},
+        {"disk full at once", 3, 0, "Add(", 5, 2, " holds 0 contacts; 3 of 3 files not converted"},
+        // A commit every second contact: the third is lost with the final commit.
+        {"final commit failed", 3, 0, "Logoff(", 8, 1,
+         "at Logoff()\ntressimo-convert: /out/WindowsContacts5.3.10 9.7.04.pst holds 2 contacts; 1 of 3 "
+         "files not "
+         "converted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        auto world = std::make_shared<FakeWorld>();
+        world->commitEvery = c.failing == "Logoff(" ? 2 : 1;
+        cli::ConvertSettings settings;
+        for (int i = 0; i < c.good + c.broken; ++i)
+            settings.paths.push_back(
+                dir.write("p" + std::to_string(i) + ".contact", i < c.good ? contactDocument("") : "<broken")
+                    .string());
+        settings.outputFolder = "/out";
+        settings.createSession = fakeSessionFactory(world);
+        settings.clock = [] { return convert::LocalTime{2010, 3, 5, 9, 7, 4}; };
+        int yields = 0;
+        settings.interrupted = [&] {
+            if (++yields == c.atYield)
+                world->storeFailures = {c.failing};
+            return false;
+        };
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::runConvert(settings, out, err), c.status) << err.str();
+        EXPECT_NE(err.str().find(c.line), std::string::npos) << err.str();
+        EXPECT_TRUE(out.str().starts_with("/out/WindowsContacts")) << out.str();
+    }
+}
+
+// A file name can hold an escape sequence that would retitle the terminal or clear it.
+TEST(ConvertMode, UntrustedTextIsShownEscaped)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain ä €.contact", "plain ä €.contact"},
+        {"a\nb\rc\td", "a\\nb\\rc\\td"},
+        {"\x1b]0;owned\x07\x1b[2J\x7f", "\\x1b]0;owned\\x07\\x1b[2J\\x7f"},
+        {"c1 \xc2\x9b"
+         "31m \xc2\xa0",
+         "c1 \\u009b31m \xc2\xa0"},
+        {"bad \xff \xc3 \xe2\x82 \xed\xa0\x80 \xc0\xaf",
+         "bad \\xff \\xc3 \\xe2\\x82 \\xed\\xa0\\x80 \\xc0\\xaf"},
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(shell::visibleText(text), shown);
+
+    TempDir dir;
+    cli::ConvertSettings settings;
+    settings.paths = {dir.write("\x1b]0;owned\x07\n.contact", "<broken").string()};
+    settings.outputFolder = dir.path().string();
+    settings.createSession = fakeSessionFactory(std::make_shared<FakeWorld>());
+    std::ostringstream out, err;
+    cli::runConvert(settings, out, err);
+    EXPECT_NE(err.str().find("/\\x1b]0;owned\\x07\\n.contact: "), std::string::npos) << err.str();
+    EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
+}
+
+} // namespace
+} // namespace tressimo::testing
