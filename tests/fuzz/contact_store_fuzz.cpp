@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const outlook::ContactItemResult& item = store.items.front();
     if (inFile != (item.saved ? 1u : 0u) || store.committed != inFile)
         fail("saved " + std::to_string(item.saved) + ", committed " + std::to_string(store.committed) +
-             ", but the file holds " + std::to_string(inFile) + " (first refusal: " + item.firstFailedStep + ": " +
-             item.firstError + ")");
+             ", but the file holds " + std::to_string(inFile) + " (first refusal: " + item.firstFailedStep +
+             ": " + item.firstError + ")");
     return 0;
 }

@@ -42,7 +42,9 @@ inline WrittenStore writeStore(const std::vector<std::string_view>& files)
 {
     auto kept = std::make_shared<pst::MemorySink>("fuzz.pst");
     mapi::PstSessionOptions options;
-    options.session.clock = [] { return std::chrono::system_clock::time_point(std::chrono::hours(24 * 20000)); };
+    options.session.clock = [] {
+        return std::chrono::system_clock::time_point(std::chrono::hours(24 * 20000));
+    };
     options.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
     options.localToUtc = mapi::contact::fixedOffsetZone(0);
     options.openSink = [kept](const std::filesystem::path&) { return std::make_unique<LentSink>(kept); };
@@ -61,8 +63,8 @@ inline WrittenStore writeStore(const std::vector<std::string_view>& files)
             continue;
         record.reset();
         contacts::DisplayNode(document.document(), record, context);
-        written.items.push_back(
-            outlook::CreateContactItem(*session, storeID, mapi::olFolderContacts, contacts::handOver(record)));
+        written.items.push_back(outlook::CreateContactItem(*session, storeID, mapi::olFolderContacts,
+                                                           contacts::handOver(record)));
     }
     session->Logoff();
     written.committed = store.ItemsCommitted();

@@ -59,10 +59,11 @@ int main(int argc, char** argv)
 
     std::vector<std::string> contacts = {testing::typicalContactXml(1), testing::sampleContactXml(2),
                                          testing::sampleContactXml(3, 200), testing::sampleContactXml(21)};
-    const std::string latin1 = testing::contactDocument(
-        testing::name(testing::element("c:GivenName", "J\xFCrgen") + testing::element("c:FamilyName", "M\xE9ndez")));
+    const std::string latin1 = testing::contactDocument(testing::name(
+        testing::element("c:GivenName", "J\xFCrgen") + testing::element("c:FamilyName", "M\xE9ndez")));
     contacts.push_back(utf16(latin1));
-    contacts.push_back("<?xml version=\"1.0\" encoding=\"windows-1252\"?>" + latin1.substr(latin1.find("?>") + 2));
+    contacts.push_back("<?xml version=\"1.0\" encoding=\"windows-1252\"?>" +
+                       latin1.substr(latin1.find("?>") + 2));
     for (std::size_t i = 0; i < contacts.size(); ++i)
         save(contactDir / ("generated" + std::to_string(i) + ".contact"), contacts[i]);
 
