@@ -2,7 +2,6 @@
 
 #include "mapi/pst_store_core.h"
 
-#include <ranges>
 
 namespace tressimo::mapi::detail {
 
@@ -38,7 +37,10 @@ std::string ContactItem::get(std::string_view property) const
     if (!known)
         return m_saved.get(property); // throws the model's refusal
     // The latest unsaved change of the same property wins over the saved value.
-    for (const Change& change : m_changes | std::views::reverse) {
+    // Reverse iterators rather than a reversed view, which clang 14 cannot compile over
+    // libstdc++ 12 (the fuzz build).
+    for (auto it = m_changes.rbegin(); it != m_changes.rend(); ++it) {
+        const Change& change = *it;
         // Keys compare without their type; a tag names a fixed property.
         const bool same = change.property
                               ? change.property->key == known->key

@@ -431,6 +431,10 @@ void checkAllocation(const PstFile& file, Findings& f)
     constexpr std::uint64_t kSlotsPerPage = kPageSize / kSlotSize;
     constexpr std::uint64_t kPagesPerPMap = kPageDataSize * 8;
     std::vector<bool> reservedPage(pages, false);
+    // A file cut inside a page has slots past the last whole page; none of them is reserved.
+    auto reserved = [&](std::uint64_t slot) {
+        return slot / kSlotsPerPage < pages && reservedPage[slot / kSlotsPerPage];
+    };
     std::uint64_t freePages = 0;
     for (std::uint64_t p = 0; p < pages; ++p) {
         const std::uint64_t pmap = kFirstPMapOffset + (p / kPagesPerPMap) * kPMapRegions * kAMapCoverage;
@@ -463,13 +467,13 @@ void checkAllocation(const PstFile& file, Findings& f)
     // Anything else marked allocated that nothing uses is lost to the file until Outlook
     // rebuilds the maps; report it as runs.
     for (std::uint64_t s = 0; s < space.slots();) {
-        const bool lost = !space.used(s) && marked(s) && !reservedPage[s / kSlotsPerPage];
+        const bool lost = !space.used(s) && marked(s) && !reserved(s);
         if (!lost) {
             ++s;
             continue;
         }
         std::uint64_t end = s;
-        while (end < space.slots() && !space.used(end) && marked(end) && !reservedPage[end / kSlotsPerPage])
+        while (end < space.slots() && !space.used(end) && marked(end) && !reserved(end))
             ++end;
         f.error("ALLOC_LEAK", "AMap bits for " + hex(kFirstAMapOffset + s * kSlotSize), "free space",
                 std::to_string((end - s) * kSlotSize) + " bytes up to " +

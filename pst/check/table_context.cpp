@@ -232,7 +232,8 @@ Table readTableContext(const LtpNode& node, const Heap& heap, Findings* findings
 
     std::vector<bool> seen(index.size(), false);
     for (auto [rowId, rowIndex] : index) {
-        auto rowWhere = [&] { return "row " + hex(rowId); };
+        // A copy: clang before 16 cannot capture a structured binding.
+        auto rowWhere = [id = rowId] { return "row " + hex(id); };
         if (rowIndex >= index.size() || seen[rowIndex]) {
             error("TC_ROW_INDEX",
                   rowWhere() + " with a row number below " + std::to_string(index.size()) +
