@@ -291,8 +291,9 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
             if (!read.loaded) {
                 result.skipped.push_back({row, rowText, read.error});
             } else {
+                // Moved: the row's texts are not needed once written (a huge note is not copied).
                 const outlook::ContactItemResult item = outlook::CreateContactItem(
-                    session, storeID, kContactsFolder, contacts::handOver(read.record));
+                    session, storeID, kContactsFolder, contacts::handOver(std::move(m_lastRead->record)));
                 if (!item.saved) {
                     result.skipped.push_back(
                         {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});

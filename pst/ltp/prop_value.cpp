@@ -164,9 +164,29 @@ PropValue::PropValue(PropTag tag, std::size_t size, std::uint8_t*& out)
     }
 }
 
+namespace {
+
+PropTag checkedTag(PropTag tag, PropType type)
+{
+    if (tag.type() != type)
+        throw std::invalid_argument("property " + tagName(tag) + " is not of type " + describeType(type));
+    return tag;
+}
+
+} // namespace
+
+struct PropValue::Borrowed
+{
+    std::string_view utf8;
+    Bytes utf16; // made when data() is asked for
+};
+
 PropValue::PropValue(const PropValue& other) : m_tag(other.m_tag), m_size(other.m_size)
 {
-    if (m_size <= kInlineSize) {
+    if (other.m_borrowed) {
+        m_text = new Borrowed{other.m_text->utf8, {}};
+        m_borrowed = true;
+    } else if (m_size <= kInlineSize) {
         std::memcpy(m_inline, other.m_inline, kInlineSize);
     } else {
         m_heap = new std::uint8_t[m_size];
@@ -174,10 +194,12 @@ PropValue::PropValue(const PropValue& other) : m_tag(other.m_tag), m_size(other.
     }
 }
 
-PropValue::PropValue(PropValue&& other) noexcept : m_tag(other.m_tag), m_size(other.m_size)
+PropValue::PropValue(PropValue&& other) noexcept
+    : m_tag(other.m_tag), m_size(other.m_size), m_borrowed(other.m_borrowed)
 {
     std::memcpy(m_inline, other.m_inline, kInlineSize); // the inline bytes, or the pointer
     other.m_size = 0;
+    other.m_borrowed = false;
 }
 
 PropValue& PropValue::operator=(const PropValue& other)
@@ -193,8 +215,10 @@ PropValue& PropValue::operator=(PropValue&& other) noexcept
         release();
         m_tag = other.m_tag;
         m_size = other.m_size;
+        m_borrowed = other.m_borrowed;
         std::memcpy(m_inline, other.m_inline, kInlineSize);
         other.m_size = 0;
+        other.m_borrowed = false;
     }
     return *this;
 }
@@ -206,9 +230,35 @@ PropValue::~PropValue()
 
 void PropValue::release()
 {
-    if (m_size > kInlineSize)
+    if (m_borrowed)
+        delete m_text;
+    else if (m_size > kInlineSize)
         delete[] m_heap;
     m_size = 0;
+    m_borrowed = false;
+}
+
+std::optional<std::string_view> PropValue::borrowedUtf8() const
+{
+    if (!m_borrowed)
+        return std::nullopt;
+    return m_text->utf8;
+}
+
+const std::uint8_t* PropValue::borrowedBytes() const
+{
+    Bytes& utf16 = m_text->utf16;
+    if (utf16.size() != m_size) {
+        utf16.resize(m_size);
+        if (m_size > 0)
+            utf8ToUtf16Bytes(m_text->utf8, utf16.data());
+    }
+    return utf16.data();
+}
+
+void PropValue::setTag(PropTag tag)
+{
+    m_tag = checkedTag(tag, type());
 }
 
 bool operator==(const PropValue& a, const PropValue& b)
@@ -223,16 +273,6 @@ void PropValue::expect(PropType type) const
         throw LtpError("property " + tagName(m_tag) + " is not of type " + describeType(type));
 }
 
-namespace {
-
-PropTag checkedTag(PropTag tag, PropType type)
-{
-    if (tag.type() != type)
-        throw std::invalid_argument("property " + tagName(tag) + " is not of type " + describeType(type));
-    return tag;
-}
-
-} // namespace
 
 PropValue PropValue::number(PropTag tag, PropType type, std::uint64_t value, std::size_t size)
 {
@@ -313,6 +353,19 @@ PropValue PropValue::fromString(PropTag tag, std::string_view utf8)
     }
     PropValue result(checkedTag(tag, PropType::Unicode), 2 * utf16Length(utf8), out);
     utf8ToUtf16Bytes(utf8, out);
+    return result;
+}
+
+PropValue PropValue::fromBorrowedString(PropTag tag, std::string_view utf8)
+{
+    const std::size_t size = isAscii(utf8) ? 2 * utf8.size() : 2 * utf16Length(utf8);
+    if (size > 0xFFFFFFFFu)
+        throw LtpError("property " + tagName(tag) + ": a value holds at most 4 GB");
+    PropValue result;
+    result.m_tag = checkedTag(tag, PropType::Unicode);
+    result.m_text = new Borrowed{utf8, {}};
+    result.m_borrowed = true;
+    result.m_size = static_cast<std::uint32_t>(size);
     return result;
 }
 
