@@ -291,9 +291,11 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
             if (!read.loaded) {
                 result.skipped.push_back({row, rowText, read.error});
             } else {
-                // Moved: the row's texts are not needed once written (a huge note is not copied).
-                const outlook::ContactItemResult item = outlook::CreateContactItem(
-                    session, storeID, kContactsFolder, contacts::handOver(std::move(m_lastRead->record)));
+                // Moved there and back, so that a huge note is never copied.
+                contacts::ContactRecord handed = contacts::handOver(std::move(m_lastRead->record));
+                const outlook::ContactItemResult item =
+                    outlook::CreateContactItem(session, storeID, kContactsFolder, handed);
+                m_lastRead->record = std::move(handed);
                 if (!item.saved) {
                     result.skipped.push_back(
                         {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});

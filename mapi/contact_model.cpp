@@ -165,6 +165,8 @@ struct SaveBuffers
     }
 };
 
+thread_local SaveBuffers t_saveBuffers;
+
 // Gathers what a save hands out into the list saveProperties returns.
 class Collector final : public SavedPropertyReceiver
 {
@@ -723,8 +725,21 @@ void ContactState::saveProperties(const ContactEnvironment& environment, SavedPr
         environment.random(key);
         m_searchKey = key;
     }
-    thread_local SaveBuffers buffers;
-    Saver(*this, environment, out, buffers).run(now);
+    Saver(*this, environment, out, t_saveBuffers).run(now);
+}
+
+void releaseLargeSaveBuffers()
+{
+    constexpr std::size_t kKept = 64 * 1024;
+    SaveBuffers& b = t_saveBuffers;
+    for (std::string* text : {&b.fullName, &b.fileAs, &b.initials, &b.shown, &b.workAddress, &b.homeAddress}) {
+        if (text->capacity() > kKept)
+            std::string().swap(*text);
+    }
+    for (auto& repaired : b.repaired) {
+        if (repaired->capacity() > kKept)
+            std::string().swap(*repaired);
+    }
 }
 
 std::vector<StoredProperty> ContactState::saveProperties(const ContactEnvironment& environment)

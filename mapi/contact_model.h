@@ -136,7 +136,9 @@ public:
     // by id, then named properties). The first call fixes the creation time and search key; a
     // later call (saving again) keeps them and takes a new modification time.
     std::vector<StoredProperty> saveProperties(const ContactEnvironment& environment);
-    // The same properties handed to `out` one by one, without building the list.
+    // The same properties handed to `out` one by one, without building the list. The texts
+    // handed out stay valid until the next save on the same thread (or
+    // releaseLargeSaveBuffers).
     void saveProperties(const ContactEnvironment& environment, SavedPropertyReceiver& out);
 
 private:
@@ -177,5 +179,10 @@ private:
     std::optional<FileTime> m_created;
     std::optional<std::array<std::uint8_t, 16>> m_searchKey;
 };
+
+// Frees what a save on this thread composed or repaired beyond a typical contact's size, once
+// its texts have been written: a huge repaired note would otherwise stay until a later save
+// needs the room again.
+void releaseLargeSaveBuffers();
 
 } // namespace tressimo::mapi::contact

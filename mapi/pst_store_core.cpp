@@ -169,6 +169,11 @@ private:
 
 void StoreCore::writeItem(ContactItem& item)
 {
+    // The store refers to the save's texts until the message is written.
+    struct ReleaseBuffers
+    {
+        ~ReleaseBuffers() { contact::releaseLargeSaveBuffers(); }
+    } release;
     runForItem([&](pst::MessageStore& store) {
         std::vector<pst::PropValue>& made = m_madeValues;
         made.clear();

@@ -183,9 +183,9 @@ struct PropValue::Borrowed
 
 PropValue::PropValue(const PropValue& other) : m_tag(other.m_tag), m_size(other.m_size)
 {
-    if (other.m_borrowed) {
-        m_text = new Borrowed{other.m_text->utf8, {}};
-        m_borrowed = true;
+    if (const Borrowed* text = other.borrowed()) {
+        m_heap = nullptr;
+        setBorrowed(new Borrowed{text->utf8, {}});
     } else if (m_size <= kInlineSize) {
         std::memcpy(m_inline, other.m_inline, kInlineSize);
     } else {
@@ -194,12 +194,10 @@ PropValue::PropValue(const PropValue& other) : m_tag(other.m_tag), m_size(other.
     }
 }
 
-PropValue::PropValue(PropValue&& other) noexcept
-    : m_tag(other.m_tag), m_size(other.m_size), m_borrowed(other.m_borrowed)
+PropValue::PropValue(PropValue&& other) noexcept : m_tag(other.m_tag), m_size(other.m_size)
 {
-    std::memcpy(m_inline, other.m_inline, kInlineSize); // the inline bytes, or the pointer
+    std::memcpy(m_inline, other.m_inline, kInlineSize); // the inline bytes, or the pointers
     other.m_size = 0;
-    other.m_borrowed = false;
 }
 
 PropValue& PropValue::operator=(const PropValue& other)
@@ -215,10 +213,8 @@ PropValue& PropValue::operator=(PropValue&& other) noexcept
         release();
         m_tag = other.m_tag;
         m_size = other.m_size;
-        m_borrowed = other.m_borrowed;
         std::memcpy(m_inline, other.m_inline, kInlineSize);
         other.m_size = 0;
-        other.m_borrowed = false;
     }
     return *this;
 }
@@ -230,28 +226,27 @@ PropValue::~PropValue()
 
 void PropValue::release()
 {
-    if (m_borrowed)
-        delete m_text;
+    if (Borrowed* text = borrowed())
+        delete text;
     else if (m_size > kInlineSize)
         delete[] m_heap;
     m_size = 0;
-    m_borrowed = false;
 }
 
 std::optional<std::string_view> PropValue::borrowedUtf8() const
 {
-    if (!m_borrowed)
-        return std::nullopt;
-    return m_text->utf8;
+    if (const Borrowed* text = borrowed())
+        return text->utf8;
+    return std::nullopt;
 }
 
-const std::uint8_t* PropValue::borrowedBytes() const
+const std::uint8_t* PropValue::borrowedBytes(Borrowed& text) const
 {
-    Bytes& utf16 = m_text->utf16;
+    Bytes& utf16 = text.utf16;
     if (utf16.size() != m_size) {
         utf16.resize(m_size);
         if (m_size > 0)
-            utf8ToUtf16Bytes(m_text->utf8, utf16.data());
+            utf8ToUtf16Bytes(text.utf8, utf16.data());
     }
     return utf16.data();
 }
@@ -359,12 +354,14 @@ PropValue PropValue::fromString(PropTag tag, std::string_view utf8)
 PropValue PropValue::fromBorrowedString(PropTag tag, std::string_view utf8)
 {
     const std::size_t size = isAscii(utf8) ? 2 * utf8.size() : 2 * utf16Length(utf8);
+    if (size <= kInlineSize)
+        return fromString(tag, utf8);
     if (size > 0xFFFFFFFFu)
         throw LtpError("property " + tagName(tag) + ": a value holds at most 4 GB");
     PropValue result;
     result.m_tag = checkedTag(tag, PropType::Unicode);
-    result.m_text = new Borrowed{utf8, {}};
-    result.m_borrowed = true;
+    result.m_heap = nullptr;
+    result.setBorrowed(new Borrowed{utf8, {}});
     result.m_size = static_cast<std::uint32_t>(size);
     return result;
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -112,24 +113,35 @@ private:
     PropValue(PropTag tag, std::size_t size, std::uint8_t*& out);
     static PropValue number(PropTag tag, PropType type, std::uint64_t value, std::size_t size);
     static PropValue copyOf(PropTag tag, ByteView data);
+    struct Borrowed;
+    // A borrowed text (always past kInlineSize) keeps its Borrowed in the bytes after m_heap,
+    // which are zero otherwise: a value stays as small as it was.
+    Borrowed* borrowed() const
+    {
+        if (m_size <= kInlineSize)
+            return nullptr;
+        Borrowed* text = nullptr;
+        std::memcpy(&text, m_inline + sizeof(std::uint8_t*), sizeof text);
+        return text;
+    }
+    void setBorrowed(Borrowed* text) { std::memcpy(m_inline + sizeof(std::uint8_t*), &text, sizeof text); }
     const std::uint8_t* bytes() const
     {
-        if (m_borrowed)
-            return borrowedBytes();
-        return m_size <= kInlineSize ? m_inline : m_heap;
+        if (m_size <= kInlineSize)
+            return m_inline;
+        if (Borrowed* text = borrowed())
+            return borrowedBytes(*text);
+        return m_heap;
     }
-    struct Borrowed;
-    const std::uint8_t* borrowedBytes() const;
+    const std::uint8_t* borrowedBytes(Borrowed& text) const;
     void release();
     void expect(PropType type) const;
 
     PropTag m_tag;
     std::uint32_t m_size = 0;
-    bool m_borrowed = false; // then m_text holds the text referred to
     union {
         std::uint8_t m_inline[kInlineSize] = {};
         std::uint8_t* m_heap;
-        Borrowed* m_text;
     };
 };
 

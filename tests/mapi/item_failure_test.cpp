@@ -4,8 +4,10 @@
 // Memory is made to run out by this binary's own operator new, which can be armed to fail.
 
 #include "e2e_support.h"
+#include "mapi/contact_text.h"
 #include "pst/check/checker.h"
 #include "pst/check/pst_reader.h"
+#include "pst/ltp/utf16.h"
 #include "pst/messaging/message_properties.h"
 #include "tests/pst/oracle/pst_oracle.h"
 
@@ -174,6 +176,28 @@ TEST(ItemFailure, ARefusedContactIsLeftOutAndTheOthersGoOn)
         ASSERT_NE(folderSeen, nullptr);
         EXPECT_EQ(folderSeen->at("messages").size(), run.expected.size());
     }
+}
+
+// A large note is encoded a piece at a time as it is stored: characters of every length on
+// every side of the pieces' seams, bytes the model repairs first (the store then refers to the
+// repaired copy), and enough of it for a two-level data tree, must read back exactly.
+TEST(ItemFailure, ALargeNoteIsStoredAsItsWholeTextConverts)
+{
+    const std::string unit = "ab\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF\xE2\x82z\x80\xED\xA0\x80\n"; // 22 bytes
+    std::string note;
+    while (note.size() < (5 << 20))
+        note += unit;
+    TempFolder folder;
+    const auto path = folder.path() / "large.pst";
+    const Written run = writeAround(path, note, {});
+    ASSERT_EQ(run.bad, Saved::Yes);
+    expectFileHolds(path, run);
+    const auto reader = pst::check::PstReader::open(path);
+    const auto messages = reader.messages(*reader.findFolder("Contacts"));
+    ASSERT_EQ(messages.size(), 5u);
+    // The model repairs what is not UTF-8 before the store sees it.
+    const std::string want = pst::utf16ToUtf8(pst::utf8ToUtf16(contact::sanitizeText(note)));
+    EXPECT_TRUE(reader.properties(messages[2]).at(0x1000001F).toUtf8() == want);
 }
 
 // What the store itself refuses (the model lets none of it through, but the store must not
