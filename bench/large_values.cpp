@@ -53,15 +53,18 @@ void writeFolder(const fs::path& folder, int notes, std::size_t noteBytes)
     for (int n = 0; n < notes; ++n) {
         for (int i = 0; i < 5; ++i)
             put(tressimo::testing::typicalContactXml(file));
-        const std::string xml = tressimo::testing::contactDocument(
-            tressimo::testing::name(tressimo::testing::element("c:FormattedName", "Big " + std::to_string(n))) +
-            tressimo::testing::element("c:Notes", marker));
+        const std::string xml =
+            tressimo::testing::contactDocument(tressimo::testing::name(tressimo::testing::element(
+                                                   "c:FormattedName", "Big " + std::to_string(n))) +
+                                               tressimo::testing::element("c:Notes", marker));
         const std::size_t at = xml.find(marker);
         std::ofstream out = open();
         out.write(xml.data(), static_cast<std::streamsize>(at));
         for (std::size_t written = 0; written < noteBytes; written += piece.size())
-            out.write(piece.data(), static_cast<std::streamsize>(std::min(piece.size(), noteBytes - written)));
-        out.write(xml.data() + at + marker.size(), static_cast<std::streamsize>(xml.size() - at - marker.size()));
+            out.write(piece.data(),
+                      static_cast<std::streamsize>(std::min(piece.size(), noteBytes - written)));
+        out.write(xml.data() + at + marker.size(),
+                  static_cast<std::streamsize>(xml.size() - at - marker.size()));
     }
     put(tressimo::testing::typicalContactXml(file));
 }
@@ -125,8 +128,8 @@ int main(int argc, char** argv)
         writeFolder(folder, notes, noteMb << 20);
         const Conversion c = convert(tool, folder, out);
         const bool met = c.status == 0 && c.peakMb < goalMb;
-        std::printf("%d note(s) of %zu MB: peak %.0f MB (goal < %.0f MB), exit %d%s\n", notes, noteMb, c.peakMb,
-                    goalMb, c.status, met ? "" : "  MISSED");
+        std::printf("%d note(s) of %zu MB: peak %.0f MB (goal < %.0f MB), exit %d%s\n", notes, noteMb,
+                    c.peakMb, goalMb, c.status, met ? "" : "  MISSED");
         ok = ok && met;
     }
     fs::remove_all(folder);

@@ -387,7 +387,8 @@ ContactState::Text ContactState::keep(std::string_view text)
         if (text.size() > 0xFFFFFFFFu)
             throw ContactModelError("The texts of one contact cannot exceed 4 GB.");
         m_ownTexts.emplace_back(text);
-        return Text{static_cast<std::uint32_t>(m_ownTexts.size() - 1), static_cast<std::uint32_t>(text.size()), true};
+        return Text{static_cast<std::uint32_t>(m_ownTexts.size() - 1),
+                    static_cast<std::uint32_t>(text.size()), true};
     }
     // Texts replaced since they were kept stay in the buffer until they outweigh the rest.
     if (m_texts.size() > 4096 && m_texts.size() > 2 * m_liveText) {
@@ -732,7 +733,8 @@ void releaseLargeSaveBuffers()
 {
     constexpr std::size_t kKept = 64 * 1024;
     SaveBuffers& b = t_saveBuffers;
-    for (std::string* text : {&b.fullName, &b.fileAs, &b.initials, &b.shown, &b.workAddress, &b.homeAddress}) {
+    for (std::string* text :
+         {&b.fullName, &b.fileAs, &b.initials, &b.shown, &b.workAddress, &b.homeAddress}) {
         if (text->capacity() > kKept)
             std::string().swap(*text);
     }

@@ -51,8 +51,8 @@ void StoreCore::fail(std::exception_ptr error)
 std::string StoreCore::itemRefusal(const std::exception& e) const
 {
     const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
-    return "The item could not be written into \"" + m_path.string() +
-           "\" and was left out: " + (memory ? std::string("not enough memory for it") : std::string(e.what()));
+    return "The item could not be written into \"" + m_path.string() + "\" and was left out: " +
+           (memory ? std::string("not enough memory for it") : std::string(e.what()));
 }
 
 void StoreCore::addPending(ContactItem& item)

@@ -268,7 +268,6 @@ void PropValue::expect(PropType type) const
         throw LtpError("property " + tagName(m_tag) + " is not of type " + describeType(type));
 }
 
-
 PropValue PropValue::number(PropTag tag, PropType type, std::uint64_t value, std::size_t size)
 {
     std::uint8_t* out = nullptr;

@@ -513,9 +513,11 @@ private:
         std::vector<Bid> xblocks;
         for (std::size_t first = 0; first < leaves.size(); first += kXBlockMax) {
             const std::size_t count = std::min(kXBlockMax, leaves.size() - first);
-            const std::uint64_t bytes = std::min<std::uint64_t>(count * kMaxBlockData, total - first * kMaxBlockData);
+            const std::uint64_t bytes =
+                std::min<std::uint64_t>(count * kMaxBlockData, total - first * kMaxBlockData);
             std::span<const Bid> chunk(leaves.data() + first, count);
-            xblocks.push_back(writeBlock(encodeXBlock(1, chunk, static_cast<std::uint32_t>(bytes)), true, chunk));
+            xblocks.push_back(
+                writeBlock(encodeXBlock(1, chunk, static_cast<std::uint32_t>(bytes)), true, chunk));
         }
         return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
     }

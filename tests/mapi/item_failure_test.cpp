@@ -11,11 +11,10 @@
 #include "pst/messaging/message_properties.h"
 #include "tests/pst/oracle/pst_oracle.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <gtest/gtest.h>
 #include <new>
 
 namespace {
@@ -102,7 +101,7 @@ struct Written
 // must hold exactly the contacts whose Save succeeded before any store failure, pass our
 // checker, and name no contact that was refused.
 Written writeAround(const std::filesystem::path& path, const std::string& badNote,
-                const std::function<void(RDOContactItem&)>& arm)
+                    const std::function<void(RDOContactItem&)>& arm)
 {
     Written run;
     auto session = createPstSession(realWriterOptions());
@@ -183,7 +182,8 @@ TEST(ItemFailure, ARefusedContactIsLeftOutAndTheOthersGoOn)
 // repaired copy), and enough of it for a two-level data tree, must read back exactly.
 TEST(ItemFailure, ALargeNoteIsStoredAsItsWholeTextConverts)
 {
-    const std::string unit = "ab\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF\xE2\x82z\x80\xED\xA0\x80\n"; // 22 bytes
+    const std::string unit =
+        "ab\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF\xE2\x82z\x80\xED\xA0\x80\n"; // 22 bytes
     std::string note;
     while (note.size() < (5 << 20))
         note += unit;
@@ -205,12 +205,15 @@ TEST(ItemFailure, ALargeNoteIsStoredAsItsWholeTextConverts)
 TEST(ItemFailure, TheStoreRefusesAMessageWithoutChangingAnything)
 {
     using namespace pst;
-    auto text = [](std::uint32_t tag, std::string_view value) { return PropValue::fromString(PropTag{tag}, value); };
+    auto text = [](std::uint32_t tag, std::string_view value) {
+        return PropValue::fromString(PropTag{tag}, value);
+    };
     const std::string longPrefix(0x10000, 'p');
     const std::vector<std::pair<const char*, std::vector<PropValue>>> cases = {
         {"a named property id never handed out", {text(0x8123001F, "x")}},
         {"flags as text", {text(0x0E07001F, "x")}},
-        {"a subject prefix too long to store", {text(0x0037001F, longPrefix + "s"), text(0x003D001F, longPrefix)}},
+        {"a subject prefix too long to store",
+         {text(0x0037001F, longPrefix + "s"), text(0x003D001F, longPrefix)}},
         {"a value given twice", {text(0x3001001F, "a"), text(0x3001001F, "b")}},
     };
     auto sink = std::make_unique<MemorySink>("refusals.pst");
@@ -250,7 +253,8 @@ TEST(ItemFailure, MemoryRunningOutAnywhereInASaveLeavesASoundFile)
         RDOStore& store = session->Stores().AddPSTStore(folder.path() / "c.pst", olStoreDefault, "C");
         store.ValidateIPMTree();
         RDOFolder& contacts = store.GetDefaultFolder(olFolderContacts);
-        saveContact(contacts, "Bad", std::string(20000, 'n'), [&](RDOContactItem&) { before = g_allocations.load(); });
+        saveContact(contacts, "Bad", std::string(20000, 'n'),
+                    [&](RDOContactItem&) { before = g_allocations.load(); });
         afterBad = g_allocations.load() - before;
         session->Logoff();
     }
@@ -261,7 +265,8 @@ TEST(ItemFailure, MemoryRunningOutAnywhereInASaveLeavesASoundFile)
         SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(afterBad));
         TempFolder folder;
         const auto path = folder.path() / "oom.pst";
-        const Written run = writeAround(path, std::string(20000, 'n'), [n](RDOContactItem&) { g_allocationsLeft = n; });
+        const Written run =
+            writeAround(path, std::string(20000, 'n'), [n](RDOContactItem&) { g_allocationsLeft = n; });
         if (run.bad == Saved::ItemRefused)
             ++refused;
         if (run.bad == Saved::StoreFailed)
