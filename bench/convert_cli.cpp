@@ -1,6 +1,6 @@
 // convert_cli: the command-line conversion at scale against reading the same files.
 //
-//   convert_cli [FILES...] [--dir DIR] [--keep] [--runs N]
+//   convert_cli [FILES...] [--dir DIR] [--keep] [--runs N] [--tool TRESSIMO-CONVERT]
 //
 // For each count (default 10,000 and 100,000) it writes that many .contact files into one
 // folder, as a Windows Contacts folder holds them (three in four a typical contact of about
@@ -145,6 +145,7 @@ int main(int argc, char** argv)
     fs::path dir = fs::temp_directory_path();
     bool keep = false;
     int runs = 1;
+    fs::path tool = fs::path(TRESSIMO_BINARY_DIR) / "tressimo-convert";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--dir" && i + 1 < argc)
@@ -153,12 +154,13 @@ int main(int argc, char** argv)
             keep = true;
         else if (arg == "--runs" && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--tool" && i + 1 < argc)
+            tool = argv[++i]; // another build's tressimo-convert, to compare
         else
             counts.push_back(std::atoi(arg.c_str()));
     }
     if (counts.empty())
         counts = {10000, 100000};
-    const fs::path tool = fs::path(TRESSIMO_BINARY_DIR) / "tressimo-convert";
 
     bool met = true;
     std::printf("%8s %10s %10s %10s %7s %9s %8s %9s\n", "files", "input MB", "baseline s", "convert s",

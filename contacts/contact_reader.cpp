@@ -296,8 +296,8 @@ void ContactReaderContext::reset()
     SmtpPending = false;
     EmailCount = 0;
     BusinessLabelSeen = false;
-    PreviousName.clear();
-    PreviousValue.clear();
+    PreviousName = {};
+    PreviousValue = {};
     HeldFax.clear();
     HeldVoice.clear();
     AddressDepth = 0;

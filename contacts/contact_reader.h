@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include <pugixml.hpp>
 
@@ -36,9 +37,10 @@ struct ContactReaderContext
     std::size_t EmailCount = 0;
     // A c:Label "Business" has been read, whatever it labelled.
     bool BusinessLabelSeen = false;
-    // The text node read before the current one: its element's qualified name and its text.
-    std::string PreviousName;
-    std::string PreviousValue;
+    // The text node read before the current one: its element's qualified name and its text,
+    // in the document being read (a copy would hold a huge note twice).
+    std::string_view PreviousName;
+    std::string_view PreviousValue;
     // Numbers of the latest telephone entries whose kind label was "Fax" or "Voice".
     std::string HeldFax;
     std::string HeldVoice;

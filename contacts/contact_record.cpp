@@ -87,4 +87,21 @@ ContactRecord handOver(const ContactRecord& record)
     return copy;
 }
 
+ContactRecord handOver(ContactRecord&& record)
+{
+    ContactRecord moved = std::move(record);
+    for (const ContactField& field : kContactFields) {
+        if (field.kind != ContactFieldKind::Text)
+            continue;
+        std::string& text = moved.*field.text;
+        const std::string_view kept = trimBlanks(text);
+        if (kept.size() != text.size()) {
+            const auto first = static_cast<std::size_t>(kept.data() - text.data());
+            text.erase(first + kept.size());
+            text.erase(0, first);
+        }
+    }
+    return moved;
+}
+
 } // namespace tressimo::contacts

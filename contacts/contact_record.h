@@ -83,5 +83,7 @@ std::string_view trimBlanks(std::string_view text);
 
 // The copy the contact writer receives: every text trimmed of blanks, dates as they are.
 ContactRecord handOver(const ContactRecord& record);
+// The same, trimming the record's own texts in place (a huge note is not copied).
+ContactRecord handOver(ContactRecord&& record);
 
 } // namespace tressimo::contacts

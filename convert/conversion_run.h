@@ -145,7 +145,7 @@ public:
     // for tests, to slow reading down and see how far ahead of the writing it runs.
     void setBeforeReadingRow(ReadAhead::BeforeRow hook);
 
-    // The contact record as the last row left it.
+    // The contact record as the last row left it (texts trimmed as the writer got them).
     const contacts::ContactRecord& record() const { return m_lastRead->record; }
 
 private:

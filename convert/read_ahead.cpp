@@ -32,15 +32,20 @@ contacts::ContactDocument loadRow(const std::string& rowText, std::string_view t
 
 // A result's start values. Texts keep their storage for the next file, unless a huge one
 // would keep its memory circulating through the ring long after its file.
-void clearForReuse(ReadRow& row)
+void releaseHugeTexts(ReadRow& row)
 {
     constexpr std::size_t kKeptCapacity = 16 * 1024;
-    row.record.reset();
     for (const contacts::ContactField& field : contacts::kContactFields) {
         if (field.kind == contacts::ContactFieldKind::Text &&
             (row.record.*field.text).capacity() > kKeptCapacity)
             std::string().swap(row.record.*field.text);
     }
+}
+
+void clearForReuse(ReadRow& row)
+{
+    row.record.reset();
+    releaseHugeTexts(row);
     row.loaded = false;
     row.error.clear();
     row.thrown = nullptr;
@@ -88,10 +93,18 @@ void ReadAhead::take(std::unique_ptr<ReadRow>& row)
         readRow(m_taken++, *row);
         return;
     }
+    // The row handed back is done with: a huge text of it goes now, not when its slot comes
+    // round again, many rows later.
+    releaseHugeTexts(*row);
 
     bool wakeReader = false;
     {
         std::unique_lock lock(m_mutex);
+        m_takenBytes = 0;
+        if (m_heldBack && m_queued <= m_limits.rows / 2 && m_queuedBytes <= m_limits.bytes / 2) {
+            m_heldBack = false;
+            m_space.notify_one();
+        }
         if (m_queued == 0 && !m_readerEnded) {
             // The reader is behind. Rather than be woken for every row it reads, wait for a
             // few at once, but not for long: the window yields only between rows.
@@ -111,9 +124,13 @@ void ReadAhead::take(std::unique_ptr<ReadRow>& row)
         std::swap(row, m_slots[m_first]);
         m_first = (m_first + 1) % m_slots.size();
         --m_queued;
-        m_queuedBytes -= heldBytes(*row);
+        m_takenBytes = heldBytes(*row);
+        m_queuedBytes -= m_takenBytes;
         ++m_taken;
-        if (m_heldBack && m_queued <= m_limits.rows / 2 && m_queuedBytes <= m_limits.bytes / 2) {
+        // The row taken counts until it is handed back: while a huge one is written, no
+        // other huge one is read.
+        if (m_heldBack && m_queued <= m_limits.rows / 2 &&
+            m_queuedBytes + m_takenBytes <= m_limits.bytes / 2) {
             m_heldBack = false;
             wakeReader = true;
         }
@@ -128,7 +145,8 @@ void ReadAhead::readRows()
     try {
         for (int r = 0; r < rowCount(); ++r) {
             std::unique_lock lock(m_mutex);
-            if (m_queued >= m_limits.rows || (m_queued > 0 && m_queuedBytes >= m_limits.bytes)) {
+            if (m_queued >= m_limits.rows || (m_queued > 0 && m_queuedBytes >= m_limits.bytes) ||
+                m_takenBytes >= m_limits.bytes) {
                 m_heldBack = true;
                 // A taker waiting for more gets what there is.
                 if (m_wanted > 0)

@@ -96,6 +96,7 @@ private:
     std::size_t m_first = 0;
     std::size_t m_queued = 0;
     std::size_t m_queuedBytes = 0;
+    std::size_t m_takenBytes = 0; // of the row the run holds
     bool m_heldBack = false;
     // Rows the taker waits for; 0 while it is not waiting.
     std::size_t m_wanted = 0;

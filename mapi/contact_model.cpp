@@ -165,6 +165,8 @@ struct SaveBuffers
     }
 };
 
+thread_local SaveBuffers t_saveBuffers;
+
 // Gathers what a save hands out into the list saveProperties returns.
 class Collector final : public SavedPropertyReceiver
 {
@@ -257,9 +259,9 @@ void ContactState::put(const ObjectModelProperty& property, std::string_view val
     const auto index = static_cast<std::size_t>(&property - objectModelProperties().data());
     assert(index < objectModelPropertyCount);
     Value& slot = m_byName[index];
-    if (const auto* old = std::get_if<Text>(&slot))
-        m_liveText -= old->size;
-    slot = keep(value);
+    const Text kept = keep(value);
+    drop(slot);
+    slot = kept;
 }
 
 std::string ContactState::get(std::string_view name) const
@@ -350,7 +352,21 @@ const ContactState::Value* ContactState::find(const PropertyKey& key) const
 std::string_view ContactState::textOf(const Value& value) const
 {
     const auto* text = std::get_if<Text>(&value);
-    return text ? std::string_view(m_texts).substr(text->offset, text->size) : std::string_view();
+    if (!text)
+        return std::string_view();
+    return text->own ? std::string_view(m_ownTexts[text->offset])
+                     : std::string_view(m_texts).substr(text->offset, text->size);
+}
+
+void ContactState::drop(const Value& value)
+{
+    const auto* text = std::get_if<Text>(&value);
+    if (!text)
+        return;
+    if (text->own)
+        std::string().swap(m_ownTexts[text->offset]);
+    else
+        m_liveText -= text->size;
 }
 
 PropertyValue ContactState::publicValue(const Value& value) const
@@ -367,12 +383,20 @@ PropertyValue ContactState::publicValue(const Value& value) const
 
 ContactState::Text ContactState::keep(std::string_view text)
 {
+    constexpr std::size_t kOwnText = 64 * 1024;
+    if (text.size() >= kOwnText) {
+        if (text.size() > 0xFFFFFFFFu)
+            throw ContactModelError("The texts of one contact cannot exceed 4 GB.");
+        m_ownTexts.emplace_back(text);
+        return Text{static_cast<std::uint32_t>(m_ownTexts.size() - 1),
+                    static_cast<std::uint32_t>(text.size()), true};
+    }
     // Texts replaced since they were kept stay in the buffer until they outweigh the rest.
     if (m_texts.size() > 4096 && m_texts.size() > 2 * m_liveText) {
         std::string live;
         live.reserve(m_liveText + text.size());
         auto move = [&](Value& value) {
-            if (auto* kept = std::get_if<Text>(&value)) {
+            if (auto* kept = std::get_if<Text>(&value); kept && !kept->own) {
                 const std::size_t offset = live.size();
                 live.append(m_texts, kept->offset, kept->size);
                 kept->offset = static_cast<std::uint32_t>(offset);
@@ -410,8 +434,7 @@ void ContactState::assign(const PropertyKey& key, Value value)
         if (!slot)
             slot = &m_others.emplace_back(Other{key, std::monostate{}}).value;
     }
-    if (const auto* old = std::get_if<Text>(slot))
-        m_liveText -= old->size;
+    drop(*slot);
     *slot = value;
 }
 
@@ -704,8 +727,22 @@ void ContactState::saveProperties(const ContactEnvironment& environment, SavedPr
         environment.random(key);
         m_searchKey = key;
     }
-    thread_local SaveBuffers buffers;
-    Saver(*this, environment, out, buffers).run(now);
+    Saver(*this, environment, out, t_saveBuffers).run(now);
+}
+
+void releaseLargeSaveBuffers()
+{
+    constexpr std::size_t kKept = 64 * 1024;
+    SaveBuffers& b = t_saveBuffers;
+    for (std::string* text :
+         {&b.fullName, &b.fileAs, &b.initials, &b.shown, &b.workAddress, &b.homeAddress}) {
+        if (text->capacity() > kKept)
+            std::string().swap(*text);
+    }
+    for (auto& repaired : b.repaired) {
+        if (repaired->capacity() > kKept)
+            std::string().swap(*repaired);
+    }
 }
 
 std::vector<StoredProperty> ContactState::saveProperties(const ContactEnvironment& environment)

@@ -136,7 +136,9 @@ public:
     // by id, then named properties). The first call fixes the creation time and search key; a
     // later call (saving again) keeps them and takes a new modification time.
     std::vector<StoredProperty> saveProperties(const ContactEnvironment& environment);
-    // The same properties handed to `out` one by one, without building the list.
+    // The same properties handed to `out` one by one, without building the list. The texts
+    // handed out stay valid until the next save on the same thread (or
+    // releaseLargeSaveBuffers).
     void saveProperties(const ContactEnvironment& environment, SavedPropertyReceiver& out);
 
 private:
@@ -144,8 +146,9 @@ private:
     // string each would cost an allocation each).
     struct Text
     {
-        std::uint32_t offset = 0;
+        std::uint32_t offset = 0; // in m_texts, or the index in m_ownTexts
         std::uint32_t size = 0;
+        bool own = false;
     };
     using Value = std::variant<std::monostate, Text, OleDate, std::int32_t, bool>;
     // A property set by tag that is not one of the object-model names.
@@ -159,6 +162,8 @@ private:
     std::string_view textOf(const Value& value) const;
     void assign(const PropertyKey& key, Value value);
     Text keep(std::string_view text);
+    // A value is replaced: its text is no longer live.
+    void drop(const Value& value);
     PropertyValue publicValue(const Value& value) const;
     class Saver;
 
@@ -168,8 +173,16 @@ private:
     std::vector<Other> m_others;
     std::string m_texts;
     std::size_t m_liveText = 0;
+    // Huge texts (a long note) each in a string of their own: in the shared buffer every later
+    // text could make it move, holding it twice for a moment.
+    std::vector<std::string> m_ownTexts;
     std::optional<FileTime> m_created;
     std::optional<std::array<std::uint8_t, 16>> m_searchKey;
 };
+
+// Frees what a save on this thread composed or repaired beyond a typical contact's size, once
+// its texts have been written: a huge repaired note would otherwise stay until a later save
+// needs the room again.
+void releaseLargeSaveBuffers();
 
 } // namespace tressimo::mapi::contact

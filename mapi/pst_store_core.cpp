@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <new>
 
 namespace tressimo::mapi::detail {
 
@@ -47,6 +48,13 @@ void StoreCore::fail(std::exception_ptr error)
     throw StoreFailure(*m_failure);
 }
 
+std::string StoreCore::itemRefusal(const std::exception& e) const
+{
+    const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+    return "The item could not be written into \"" + m_path.string() + "\" and was left out: " +
+           (memory ? std::string("not enough memory for it") : std::string(e.what()));
+}
+
 void StoreCore::addPending(ContactItem& item)
 {
     m_pending.push_back(&item);
@@ -58,7 +66,7 @@ void StoreCore::writeNow(ContactItem& item)
     std::erase(m_pending, &item);
     writeItem(item);
     if (m_settings.environment.clock() - m_lastCommit >= m_settings.commitInterval)
-        commit();
+        commitStore();
 }
 
 void StoreCore::release(ContactItem& item) noexcept
@@ -72,9 +80,11 @@ void StoreCore::release(ContactItem& item) noexcept
     try {
         writeItem(item);
         if (m_settings.environment.clock() - m_lastCommit >= m_settings.commitInterval)
-            commit();
-    } catch (...) {
+            commitStore();
+    } catch (const StoreFailure&) {
         // Kept in m_failure by run(); the next call reports it.
+    } catch (const std::exception& e) {
+        m_lostItem = e.what();
     }
 }
 
@@ -96,7 +106,10 @@ public:
             m_out.push_back(pst::PropValue::fromString(tag(key), stored));
             return;
         }
-        m_out.push_back(pst::PropValue::fromString(tag(key), value));
+        // A large text is encoded as it is stored, straight from the item's saved state, which
+        // outlives the write.
+        m_out.push_back(value.size() >= kBorrowedText ? pst::PropValue::fromBorrowedString(tag(key), value)
+                                                      : pst::PropValue::fromString(tag(key), value));
     }
     void int32(const contact::PropertyKey& key, std::int32_t value) override
     {
@@ -131,12 +144,14 @@ public:
                   [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& [key, at] : m_unresolved) {
             const pst::PropTag tag(m_core.namedId(key), propType(key.type));
-            m_out[at] = pst::PropValue(tag, m_out[at].data());
+            m_out[at].setTag(tag);
         }
         m_unresolved.clear();
     }
 
 private:
+    static constexpr std::size_t kBorrowedText = 64 * 1024;
+
     pst::PropTag tag(const contact::PropertyKey& key)
     {
         if (!key.isNamed())
@@ -154,7 +169,12 @@ private:
 
 void StoreCore::writeItem(ContactItem& item)
 {
-    run([&](pst::MessageStore& store) {
+    // The store refers to the save's texts until the message is written.
+    struct ReleaseBuffers
+    {
+        ~ReleaseBuffers() { contact::releaseLargeSaveBuffers(); }
+    } release;
+    runForItem([&](pst::MessageStore& store) {
         std::vector<pst::PropValue>& made = m_madeValues;
         made.clear();
         PropValueMaker maker(*this, made);
@@ -181,14 +201,33 @@ void StoreCore::writeItem(ContactItem& item)
 
 void StoreCore::commit()
 {
+    commitStore();
+    if (m_lostItem) {
+        // Everything else is durable; the refused item is told now.
+        const std::string reason = std::move(*m_lostItem);
+        m_lostItem.reset();
+        throw MapiError(reason);
+    }
+}
+
+void StoreCore::commitStore()
+{
     checkUsable();
     // Items still alive but saved go in as they were saved; they leave the pending list here
-    // and come back with their next save.
+    // and come back with their next save. One the store refuses is left out (and told by
+    // commit()); the others still go in.
     std::vector<ContactItem*> pending;
     pending.swap(m_pending);
     for (ContactItem* item : pending) {
-        if (item->isPending())
+        if (!item->isPending())
+            continue;
+        try {
             writeItem(*item);
+        } catch (const StoreFailure&) {
+            throw;
+        } catch (const MapiError& e) {
+            m_lostItem = e.what();
+        }
     }
     run([](pst::MessageStore& store) { store.commit(); });
     m_itemsCommitted = m_itemsWritten;

@@ -53,6 +53,23 @@ public:
             fail(std::current_exception());
         }
     }
+    // Runs the write of one item. The message store refuses an item it cannot take (too
+    // large, out of memory while preparing it, a value it does not accept) before changing
+    // anything, with anything but an IoError: that refusal is the item's (a plain MapiError)
+    // and the store goes on. An IoError, or a failure once something changed, is the store's.
+    template <class Operation> decltype(auto) runForItem(Operation&& operation)
+    {
+        checkUsable();
+        try {
+            return operation(*m_store);
+        } catch (const pst::IoError&) {
+            fail(std::current_exception());
+        } catch (const std::exception& e) {
+            throw MapiError(itemRefusal(e));
+        } catch (...) {
+            fail(std::current_exception());
+        }
+    }
     // Throws when run() would refuse.
     void checkUsable() const;
 
@@ -66,7 +83,8 @@ public:
     // kept and reported by the next call.
     void release(ContactItem& item) noexcept;
 
-    // Writes every pending item and makes everything durable.
+    // Writes every pending item and makes everything durable; then throws a plain MapiError
+    // when a pending item written at its release or here was refused.
     void commit();
     // Commits and closes the file; afterwards every use is refused. Closes even when the
     // commit fails (the file then stays at its last commit) and throws that failure.
@@ -74,7 +92,10 @@ public:
 
 private:
     [[noreturn]] void fail(std::exception_ptr error);
+    std::string itemRefusal(const std::exception& e) const;
     void writeItem(ContactItem& item);
+    // commit() without telling refused pending items.
+    void commitStore();
     std::uint16_t namedId(const contact::PropertyKey& key);
     // The id of a name met before, or 0.
     std::uint16_t knownNamedId(const contact::PropertyKey& key) const;
@@ -85,6 +106,9 @@ private:
     StoreSettings m_settings;
     std::optional<std::string> m_failure;
     std::vector<ContactItem*> m_pending;
+    // Why a pending item written at its release or at a commit was refused; reported by the
+    // next commit once the rest is durable.
+    std::optional<std::string> m_lostItem;
     std::map<contact::PropertyKey, std::uint16_t> m_namedIds;
     std::array<std::uint16_t, 256> m_addressIds{}; // by the low byte of a PSETID_Address LID 0x80xx
     // writeItem's lists, reused from item to item.

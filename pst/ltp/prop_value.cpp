@@ -164,9 +164,29 @@ PropValue::PropValue(PropTag tag, std::size_t size, std::uint8_t*& out)
     }
 }
 
+namespace {
+
+PropTag checkedTag(PropTag tag, PropType type)
+{
+    if (tag.type() != type)
+        throw std::invalid_argument("property " + tagName(tag) + " is not of type " + describeType(type));
+    return tag;
+}
+
+} // namespace
+
+struct PropValue::Borrowed
+{
+    std::string_view utf8;
+    Bytes utf16; // made when data() is asked for
+};
+
 PropValue::PropValue(const PropValue& other) : m_tag(other.m_tag), m_size(other.m_size)
 {
-    if (m_size <= kInlineSize) {
+    if (const Borrowed* text = other.borrowed()) {
+        m_heap = nullptr;
+        setBorrowed(new Borrowed{text->utf8, {}});
+    } else if (m_size <= kInlineSize) {
         std::memcpy(m_inline, other.m_inline, kInlineSize);
     } else {
         m_heap = new std::uint8_t[m_size];
@@ -176,7 +196,7 @@ PropValue::PropValue(const PropValue& other) : m_tag(other.m_tag), m_size(other.
 
 PropValue::PropValue(PropValue&& other) noexcept : m_tag(other.m_tag), m_size(other.m_size)
 {
-    std::memcpy(m_inline, other.m_inline, kInlineSize); // the inline bytes, or the pointer
+    std::memcpy(m_inline, other.m_inline, kInlineSize); // the inline bytes, or the pointers
     other.m_size = 0;
 }
 
@@ -206,9 +226,34 @@ PropValue::~PropValue()
 
 void PropValue::release()
 {
-    if (m_size > kInlineSize)
+    if (Borrowed* text = borrowed())
+        delete text;
+    else if (m_size > kInlineSize)
         delete[] m_heap;
     m_size = 0;
+}
+
+std::optional<std::string_view> PropValue::borrowedUtf8() const
+{
+    if (const Borrowed* text = borrowed())
+        return text->utf8;
+    return std::nullopt;
+}
+
+const std::uint8_t* PropValue::borrowedBytes(Borrowed& text) const
+{
+    Bytes& utf16 = text.utf16;
+    if (utf16.size() != m_size) {
+        utf16.resize(m_size);
+        if (m_size > 0)
+            utf8ToUtf16Bytes(text.utf8, utf16.data());
+    }
+    return utf16.data();
+}
+
+void PropValue::setTag(PropTag tag)
+{
+    m_tag = checkedTag(tag, type());
 }
 
 bool operator==(const PropValue& a, const PropValue& b)
@@ -222,17 +267,6 @@ void PropValue::expect(PropType type) const
     if (m_tag.type() != type)
         throw LtpError("property " + tagName(m_tag) + " is not of type " + describeType(type));
 }
-
-namespace {
-
-PropTag checkedTag(PropTag tag, PropType type)
-{
-    if (tag.type() != type)
-        throw std::invalid_argument("property " + tagName(tag) + " is not of type " + describeType(type));
-    return tag;
-}
-
-} // namespace
 
 PropValue PropValue::number(PropTag tag, PropType type, std::uint64_t value, std::size_t size)
 {
@@ -313,6 +347,21 @@ PropValue PropValue::fromString(PropTag tag, std::string_view utf8)
     }
     PropValue result(checkedTag(tag, PropType::Unicode), 2 * utf16Length(utf8), out);
     utf8ToUtf16Bytes(utf8, out);
+    return result;
+}
+
+PropValue PropValue::fromBorrowedString(PropTag tag, std::string_view utf8)
+{
+    const std::size_t size = isAscii(utf8) ? 2 * utf8.size() : 2 * utf16Length(utf8);
+    if (size <= kInlineSize)
+        return fromString(tag, utf8);
+    if (size > 0xFFFFFFFFu)
+        throw LtpError("property " + tagName(tag) + ": a value holds at most 4 GB");
+    PropValue result;
+    result.m_tag = checkedTag(tag, PropType::Unicode);
+    result.m_heap = nullptr;
+    result.setBorrowed(new Borrowed{utf8, {}});
+    result.m_size = static_cast<std::uint32_t>(size);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -64,6 +65,10 @@ public:
     // UTF-8 text (invalid sequences become U+FFFD) or UTF-16 text, for a Unicode tag.
     static PropValue fromString(PropTag tag, std::string_view utf8);
     static PropValue fromString(PropTag tag, std::u16string_view utf16);
+    // UTF-8 text that stays where it is: the value refers to it (it must outlive the value and
+    // every copy) and its UTF-16 form is made only as it is stored, a block at a time, so a
+    // huge text never exists a second time in full. data() makes and keeps the UTF-16 form.
+    static PropValue fromBorrowedString(PropTag tag, std::string_view utf8);
     static PropValue fromBinary(PropTag tag, ByteView bytes);
     static PropValue fromGuid(PropTag tag, const Guid& guid);
     static PropValue fromMultipleInt32(PropTag tag, std::span<const std::int32_t> values);
@@ -73,6 +78,12 @@ public:
     PropTag tag() const { return m_tag; }
     PropType type() const { return m_tag.type(); }
     ByteView data() const { return ByteView(bytes(), m_size); }
+    // The size of data(), without making a borrowed text's UTF-16 form.
+    std::size_t size() const { return m_size; }
+    // The UTF-8 text a value from fromBorrowedString refers to.
+    std::optional<std::string_view> borrowedUtf8() const;
+    // The same value under another tag of the same type (a named property's id, known late).
+    void setTag(PropTag tag);
 
     // Decoders; each throws LtpError when the value is not of the type asked for.
     std::int16_t toInt16() const;
@@ -102,7 +113,27 @@ private:
     PropValue(PropTag tag, std::size_t size, std::uint8_t*& out);
     static PropValue number(PropTag tag, PropType type, std::uint64_t value, std::size_t size);
     static PropValue copyOf(PropTag tag, ByteView data);
-    const std::uint8_t* bytes() const { return m_size <= kInlineSize ? m_inline : m_heap; }
+    struct Borrowed;
+    // A borrowed text (always past kInlineSize) keeps its Borrowed in the bytes after m_heap,
+    // which are zero otherwise: a value stays as small as it was.
+    Borrowed* borrowed() const
+    {
+        if (m_size <= kInlineSize)
+            return nullptr;
+        Borrowed* text = nullptr;
+        std::memcpy(&text, m_inline + sizeof(std::uint8_t*), sizeof text);
+        return text;
+    }
+    void setBorrowed(Borrowed* text) { std::memcpy(m_inline + sizeof(std::uint8_t*), &text, sizeof text); }
+    const std::uint8_t* bytes() const
+    {
+        if (m_size <= kInlineSize)
+            return m_inline;
+        if (Borrowed* text = borrowed())
+            return borrowedBytes(*text);
+        return m_heap;
+    }
+    const std::uint8_t* borrowedBytes(Borrowed& text) const;
     void release();
     void expect(PropType type) const;
 

@@ -2,6 +2,7 @@
 
 #include "pst/ltp/bth.h"
 #include "pst/ltp/heap.h"
+#include "pst/ltp/utf16.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,6 +18,19 @@ void store(const PcRecord& r, std::uint8_t* p)
     putU16(p + 2, r.wPropType);
     putU32(p + 4, r.dwValueHnid);
 }
+
+// A borrowed text's UTF-16 bytes, made as the node database stores them.
+class TextSource final : public StreamSource
+{
+public:
+    TextSource(std::string_view utf8, std::uint64_t size) : m_pieces(utf8), m_size(size) {}
+    std::uint64_t size() const override { return m_size; }
+    void read(std::uint8_t* out, std::size_t size) override { m_pieces.next(out, size); }
+
+private:
+    Utf16Pieces m_pieces;
+    std::uint64_t m_size;
+};
 
 } // namespace
 
@@ -52,10 +66,19 @@ NodeContent buildPropertyContext(std::span<const PropValue> values, SubnodeNidAl
     // then sorted by id when they were not.
     Bytes records(values.size() * sizeof(PcRecord));
     for (std::size_t i = 0; i < values.size(); ++i) {
-        const ByteView data = values[i].data();
+        const std::optional<std::string_view> borrowed = values[i].borrowedUtf8();
+        const ByteView data = borrowed ? ByteView() : values[i].data();
         const std::size_t size = fixedSize(values[i].type());
         std::uint32_t hnid = 0;
-        if (size >= 1 && size <= 4) {
+        if (borrowed && values[i].size() > kMaxHeapAllocation) {
+            const Nid nid = nids.allocate(NidType::Ltp);
+            NodeStream stream;
+            stream.source = std::make_shared<TextSource>(*borrowed, values[i].size());
+            node.subnodes.push_back(SubnodeContent{nid, std::move(stream), {}});
+            hnid = nid.value;
+        } else if (borrowed) {
+            hnid = values[i].size() == 0 ? 0 : heap.allocate(values[i].data()).value;
+        } else if (size >= 1 && size <= 4) {
             for (std::size_t k = 0; k < size; ++k)
                 hnid |= static_cast<std::uint32_t>(data[k]) << (8 * k);
         } else if (data.empty()) {
@@ -64,7 +87,7 @@ NodeContent buildPropertyContext(std::span<const PropValue> values, SubnodeNidAl
             hnid = heap.allocate(data).value;
         } else {
             const Nid nid = nids.allocate(NidType::Ltp);
-            node.subnodes.push_back(SubnodeContent{nid, NodeStream{splitIntoBlocks(data)}, {}});
+            node.subnodes.push_back(SubnodeContent{nid, NodeStream{splitIntoBlocks(data), 0, {}}, {}});
             hnid = nid.value;
         }
         const PropTag tag = values[i].tag();

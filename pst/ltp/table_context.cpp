@@ -379,7 +379,7 @@ NodeContent TableBuilder::build(SubnodeNidAllocator& nids) const
                 hnid = heap.allocate(data).value;
             } else {
                 const Nid nid = nids.allocate(NidType::Ltp);
-                node.subnodes.push_back(SubnodeContent{nid, NodeStream{splitIntoBlocks(data)}, {}});
+                node.subnodes.push_back(SubnodeContent{nid, NodeStream{splitIntoBlocks(data), 0, {}}, {}});
                 hnid = nid.value;
             }
             putU32(to + c.ibData, hnid);
@@ -410,7 +410,7 @@ NodeContent TableBuilder::build(SubnodeNidAllocator& nids) const
                 ++n;
             }
         }
-        node.subnodes.push_back(SubnodeContent{matrixNid, NodeStream{std::move(blocks)}, {}});
+        node.subnodes.push_back(SubnodeContent{matrixNid, NodeStream{std::move(blocks), 0, {}}, {}});
         hnidRows = matrixNid.value;
     }
 

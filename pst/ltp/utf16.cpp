@@ -1,5 +1,6 @@
 #include "pst/ltp/utf16.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -92,6 +93,52 @@ template <typename Emit> void decodeUtf8(std::string_view utf8, Emit&& emit)
 }
 
 } // namespace
+
+namespace {
+
+// UTF-8 is taken in slices of this many bytes, each cut before a byte that starts a
+// character: the decoder never takes such a byte into the sequence before it, so the slices
+// decode exactly as the whole text does.
+constexpr std::size_t kSlice = 64 * 1024;
+
+} // namespace
+
+Utf16Pieces::Utf16Pieces(std::string_view utf8) : m_rest(utf8)
+{
+    m_piece.reserve(2 * kSlice);
+}
+
+void Utf16Pieces::next(std::uint8_t* out, std::size_t size)
+{
+    while (size > 0) {
+        if (m_used == m_piece.size()) {
+            if (m_rest.empty())
+                return;
+            std::size_t cut = std::min(kSlice, m_rest.size());
+            for (int back = 0; back < 3 && cut < m_rest.size() && cut > 1 &&
+                               (static_cast<std::uint8_t>(m_rest[cut]) & 0xC0) == 0x80;
+                 ++back)
+                --cut;
+            if (cut < m_rest.size() && (static_cast<std::uint8_t>(m_rest[cut]) & 0xC0) == 0x80)
+                cut = std::min(kSlice, m_rest.size()); // a stray continuation byte decodes alone
+            const std::string_view slice = m_rest.substr(0, cut);
+            m_rest.remove_prefix(cut);
+            if (isAscii(slice)) {
+                m_piece.resize(2 * slice.size());
+                asciiToUtf16Bytes(slice, m_piece.data());
+            } else {
+                m_piece.resize(2 * utf16Length(slice));
+                utf8ToUtf16Bytes(slice, m_piece.data());
+            }
+            m_used = 0;
+        }
+        const std::size_t n = std::min(size, m_piece.size() - m_used);
+        std::memcpy(out, m_piece.data() + m_used, n);
+        m_used += n;
+        out += n;
+        size -= n;
+    }
+}
 
 bool isAscii(std::string_view text)
 {

@@ -74,7 +74,7 @@ std::uint32_t messageSize(std::span<const PropValue> props)
             hasSize = true;
             total += 4;
         } else {
-            total += p.data().size();
+            total += p.size();
         }
     }
     if (!hasSize)
@@ -219,9 +219,9 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
     // As messageSize() counts it, over both lists.
     std::uint64_t total = 4; // the size property itself
     for (const PropValue& p : props)
-        total += p.data().size();
+        total += p.size();
     for (std::size_t i = 0; i < addedCount; ++i)
-        total += added[i].data().size();
+        total += added[i].size();
     add(PropValue::fromUInt32(tags::MessageSize,
                               static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0x7FFFFFFF))));
 

@@ -139,13 +139,31 @@ std::uint16_t NameToIdMap::propertyId(const PropertyName& name)
     if (m_count >= kMaxNames)
         throw std::length_error("The name-to-ID map is full: a store holds at most " +
                                 std::to_string(kMaxNames) + " named properties");
-    const bool isString = std::get<1>(key);
-    const std::u16string& text = std::get<3>(key);
-    const Bytes textBytes = utf16ToBytes(text);
+    const Bytes textBytes = utf16ToBytes(std::get<3>(key));
     if (textBytes.size() > 0xFFFF)
         throw std::invalid_argument("A named property's name is too long to store (" +
                                     std::to_string(textBytes.size()) + " bytes)");
 
+    // A failure part-way (memory) takes back what was appended, so the map stays as it was.
+    const std::size_t guids = m_guids.size(), strings = m_stringStream.size(), entries = m_entryStream.size();
+    Bytes* bucketStream = nullptr;
+    std::size_t bucketSize = 0;
+    try {
+        return addName(name, std::move(key), textBytes, bucketStream, bucketSize);
+    } catch (...) {
+        m_guids.resize(guids);
+        m_stringStream.resize(strings);
+        m_entryStream.resize(entries);
+        if (bucketStream)
+            bucketStream->resize(bucketSize);
+        throw;
+    }
+}
+
+std::uint16_t NameToIdMap::addName(const PropertyName& name, Key key, const Bytes& textBytes,
+                                   Bytes*& bucketStream, std::size_t& bucketSize)
+{
+    const bool isString = std::get<1>(key);
     const std::uint16_t wGuid = guidIndex(name.set);
     const auto index = static_cast<std::uint16_t>(m_count);
 
@@ -164,7 +182,9 @@ std::uint16_t NameToIdMap::propertyId(const PropertyName& name)
     appendNameId(m_entryStream, entryKey, wGuid, isString, index);
     const std::uint32_t bucket =
         (bucketKey ^ static_cast<std::uint32_t>(wGuid << 1 | (isString ? 1 : 0))) % kNameidBucketCount;
-    appendNameId(m_buckets[bucket], bucketKey, wGuid, isString, index);
+    bucketStream = &m_buckets[bucket];
+    bucketSize = bucketStream->size();
+    appendNameId(*bucketStream, bucketKey, wGuid, isString, index);
 
     m_ids.emplace(std::move(key), static_cast<std::uint16_t>(kFirstNamedPropertyId + index));
     ++m_count;

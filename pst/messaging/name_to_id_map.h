@@ -52,6 +52,8 @@ private:
     using Key = std::tuple<std::array<std::uint8_t, 16>, bool, std::uint32_t, std::u16string>;
 
     std::uint16_t guidIndex(const Guid& set);
+    std::uint16_t addName(const PropertyName& name, Key key, const Bytes& textBytes, Bytes*& bucketStream,
+                          std::size_t& bucketSize);
     static Key keyOf(const PropertyName& name);
 
     std::map<Key, std::uint16_t> m_ids;

@@ -342,6 +342,13 @@ private:
                 shared.emplace_back(stream.sharedBid, 1);
             return;
         }
+        if (stream.source) {
+            if (!stream.blocks.empty())
+                throw std::invalid_argument(where.text() + " has both its own blocks and a source of bytes");
+            if (stream.source->size() > 0xFFFFFFFF)
+                throw std::invalid_argument(where.text() + " holds more than 4 GB of data");
+            return;
+        }
         if (stream.blocks.size() > kXBlockMax * kXBlockMax)
             throw std::invalid_argument(where.text() + " has more blocks than a data tree holds");
         std::uint64_t total = 0;
@@ -446,6 +453,8 @@ private:
             addRef(stream.sharedBid);
             return stream.sharedBid;
         }
+        if (stream.source)
+            return storeSource(*stream.source);
         if (stream.blocks.empty())
             return 0;
         if (stream.blocks.size() == 1)
@@ -485,6 +494,36 @@ private:
             std::uint64_t bytes = 0;
             for (std::size_t i = first; i < first + count; ++i)
                 bytes += stream.blocks[i].size();
+            xblocks.push_back(
+                writeBlock(encodeXBlock(1, chunk, static_cast<std::uint32_t>(bytes)), true, chunk));
+        }
+        return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
+    }
+
+    // A plain stream made as it is stored: one block is in memory at a time.
+    Bid storeSource(StreamSource& source)
+    {
+        const std::uint64_t total = source.size();
+        if (total == 0)
+            return 0;
+        m_sourceBlock.resize(kMaxBlockData);
+        std::vector<Bid> leaves;
+        leaves.reserve(static_cast<std::size_t>((total + kMaxBlockData - 1) / kMaxBlockData));
+        for (std::uint64_t at = 0; at < total; at += kMaxBlockData) {
+            const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kMaxBlockData, total - at));
+            source.read(m_sourceBlock.data(), size);
+            leaves.push_back(writeBlock(ByteView(m_sourceBlock.data(), size), false));
+        }
+        if (leaves.size() == 1)
+            return leaves.front();
+        if (leaves.size() <= kXBlockMax)
+            return writeBlock(encodeXBlock(1, leaves, static_cast<std::uint32_t>(total)), true, leaves);
+        std::vector<Bid> xblocks;
+        for (std::size_t first = 0; first < leaves.size(); first += kXBlockMax) {
+            const std::size_t count = std::min(kXBlockMax, leaves.size() - first);
+            const std::uint64_t bytes =
+                std::min<std::uint64_t>(count * kMaxBlockData, total - first * kMaxBlockData);
+            std::span<const Bid> chunk(leaves.data() + first, count);
             xblocks.push_back(
                 writeBlock(encodeXBlock(1, chunk, static_cast<std::uint32_t>(bytes)), true, chunk));
         }
@@ -759,6 +798,7 @@ private:
     std::deque<SubnodeScratch> m_subnodeScratch; // a deque: growing it keeps the levels in use in place
     std::vector<Bid> m_leafChildren;
     Bytes m_leafBytes;
+    Bytes m_sourceBlock; // storeSource's block
 };
 
 } // namespace

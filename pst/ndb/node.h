@@ -3,7 +3,9 @@
 // blocks, data trees and subnode trees) and the lists, tables and properties layer (which
 // produces the bytes of a node).
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "pst/io/bytes.h"
@@ -58,12 +60,26 @@ struct Nid
 // table row never crosses one), so the producer cuts the blocks, not the database.
 // Alternatively the stream can share the stored data of another node (sharedBid != 0),
 // as empty tables share their template's block; the database counts the extra reference.
+// Bytes of a plain stream made as they are stored, so that a large value never exists in
+// full a second time: the database reads them in order from offset 0, one block at a time.
+class StreamSource
+{
+public:
+    virtual ~StreamSource() = default;
+    virtual std::uint64_t size() const = 0;
+    // Fills `out` with the bytes that follow the ones read before (the first read starts at 0).
+    virtual void read(std::uint8_t* out, std::size_t size) = 0;
+};
+
 struct NodeStream
 {
     std::vector<Bytes> blocks;
     Bid sharedBid = 0;
+    // Instead of blocks: a plain stream cut into blocks of kMaxBlockData as it is stored
+    // (read once).
+    std::shared_ptr<StreamSource> source;
 
-    bool empty() const { return blocks.empty() && sharedBid == 0; }
+    bool empty() const { return blocks.empty() && sharedBid == 0 && (!source || source->size() == 0); }
 };
 
 // A subnode: a node that lives inside another node's subnode tree (SLBLOCK/SIBLOCK), with

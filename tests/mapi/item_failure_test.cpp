@@ -1,0 +1,281 @@
+// One contact's failure stays that contact's: a contact that cannot be written (memory runs out
+// while it is prepared or written, a value the store refuses) is refused by its own Save with a
+// plain MapiError and leaves nothing behind, and the contacts after it still reach the file.
+// Memory is made to run out by this binary's own operator new, which can be armed to fail.
+
+#include "e2e_support.h"
+#include "mapi/contact_text.h"
+#include "pst/check/checker.h"
+#include "pst/check/pst_reader.h"
+#include "pst/ltp/utf16.h"
+#include "pst/messaging/message_properties.h"
+#include "tests/pst/oracle/pst_oracle.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <gtest/gtest.h>
+#include <new>
+
+namespace {
+
+// Allocations left before one fails (-1: none fails), and the size from which every one fails.
+std::atomic<long> g_allocationsLeft{-1};
+std::atomic<std::size_t> g_failFromSize{~std::size_t{0}};
+std::atomic<long> g_allocations{0};
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (size >= g_failFromSize.load(std::memory_order_relaxed))
+        throw std::bad_alloc();
+    if (g_allocationsLeft.load(std::memory_order_relaxed) >= 0 &&
+        g_allocationsLeft.fetch_sub(1, std::memory_order_relaxed) == 0)
+        throw std::bad_alloc();
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
+
+// GCC sees malloc's pointer freed where it inlines the replaced pair and warns wrongly.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+#pragma GCC diagnostic pop
+
+namespace tressimo::mapi::test {
+namespace {
+
+void disarm()
+{
+    g_allocationsLeft = -1;
+    g_failFromSize = ~std::size_t{0};
+}
+
+enum class Saved { Yes, ItemRefused, StoreFailed };
+
+// One contact as the contact writer writes it; `arm` runs just before its Save.
+Saved saveContact(RDOFolder& folder, const std::string& name, const std::string& note,
+                  const std::function<void(RDOContactItem&)>& arm = {})
+{
+    try {
+        auto item = folder.Items().Add(olContactItem);
+        item->put("FirstName", name);
+        item->put("Body", note);
+        if (arm)
+            arm(*item);
+        item->Save();
+        disarm();
+        return Saved::Yes;
+    } catch (const StoreFailure&) {
+        disarm();
+        return Saved::StoreFailed;
+    } catch (const MapiError&) {
+        disarm();
+        return Saved::ItemRefused;
+    } catch (const std::bad_alloc&) {
+        // Memory ran out while the refusal's own message was being made: still the item's.
+        disarm();
+        return Saved::ItemRefused;
+    }
+}
+
+struct Written
+{
+    Saved bad = Saved::Yes;
+    std::uint64_t committed = 0;
+    std::vector<std::string> expected; // the contacts the file must hold, in order
+};
+
+// Two good contacts, the bad one, two more good ones; then the store is closed and its file
+// must hold exactly the contacts whose Save succeeded before any store failure, pass our
+// checker, and name no contact that was refused.
+Written writeAround(const std::filesystem::path& path, const std::string& badNote,
+                    const std::function<void(RDOContactItem&)>& arm)
+{
+    Written run;
+    auto session = createPstSession(realWriterOptions());
+    session->Logon();
+    RDOStore& store = session->Stores().AddPSTStore(path, olStoreDefault, "Failures");
+    store.ValidateIPMTree();
+    RDOFolder& contacts = store.GetDefaultFolder(olFolderContacts);
+    bool storeFailed = false;
+    auto good = [&](const std::string& name) {
+        const Saved saved = saveContact(contacts, name, "a note");
+        EXPECT_EQ(saved, storeFailed ? Saved::StoreFailed : Saved::Yes) << name;
+        if (saved == Saved::Yes)
+            run.expected.push_back(name);
+    };
+    good("Before1");
+    good("Before2");
+    run.bad = saveContact(contacts, "Bad", badNote, arm);
+    if (run.bad == Saved::Yes)
+        run.expected.push_back("Bad");
+    storeFailed = run.bad == Saved::StoreFailed;
+    good("After1");
+    good("After2");
+    try {
+        session->Logoff();
+    } catch (const StoreFailure&) {
+        EXPECT_TRUE(storeFailed);
+    }
+    run.committed = store.ItemsCommitted();
+    if (storeFailed)
+        run.expected.clear(); // the file stays at its last commit, before any contact
+    return run;
+}
+
+void expectFileHolds(const std::filesystem::path& path, const Written& run)
+{
+    for (const auto& v : pst::check::checkPst(path))
+        ADD_FAILURE() << v.toString();
+    const auto reader = pst::check::PstReader::open(path);
+    const auto folder = reader.findFolder("Contacts");
+    ASSERT_TRUE(folder);
+    std::vector<std::string> names;
+    for (const std::uint32_t nid : reader.messages(*folder))
+        names.push_back(reader.properties(nid).at(0x3A06001F).toUtf8()); // PidTagGivenName
+    EXPECT_EQ(names, run.expected);
+    EXPECT_EQ(run.committed, run.expected.size());
+}
+
+struct RefusalCase
+{
+    const char* what;
+    std::size_t noteSize;
+    std::function<void(RDOContactItem&)> arm;
+};
+
+TEST(ItemFailure, ARefusedContactIsLeftOutAndTheOthersGoOn)
+{
+    const std::vector<RefusalCase> cases = {
+        // Memory for a huge note runs out wherever it is asked for (the model's copy, the
+        // encoding, the blocks).
+        {"no memory for a large value", 4 << 20, [](RDOContactItem&) { g_failFromSize = 64 << 10; }},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        const auto path = folder.path() / "refused.pst";
+        const Written run = writeAround(path, std::string(c.noteSize, 'n'), c.arm);
+        EXPECT_EQ(run.bad, Saved::ItemRefused);
+        expectFileHolds(path, run);
+        const auto dump = pst::oracle::dumpWithPypff(path);
+        const auto* folderSeen = pst::oracle::findFolder(dump, "Contacts");
+        ASSERT_NE(folderSeen, nullptr);
+        EXPECT_EQ(folderSeen->at("messages").size(), run.expected.size());
+    }
+}
+
+// A large note is encoded a piece at a time as it is stored: characters of every length on
+// every side of the pieces' seams, bytes the model repairs first (the store then refers to the
+// repaired copy), and enough of it for a two-level data tree, must read back exactly.
+TEST(ItemFailure, ALargeNoteIsStoredAsItsWholeTextConverts)
+{
+    const std::string unit =
+        "ab\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF\xE2\x82z\x80\xED\xA0\x80\n"; // 22 bytes
+    std::string note;
+    while (note.size() < (5 << 20))
+        note += unit;
+    TempFolder folder;
+    const auto path = folder.path() / "large.pst";
+    const Written run = writeAround(path, note, {});
+    ASSERT_EQ(run.bad, Saved::Yes);
+    expectFileHolds(path, run);
+    const auto reader = pst::check::PstReader::open(path);
+    const auto messages = reader.messages(*reader.findFolder("Contacts"));
+    ASSERT_EQ(messages.size(), 5u);
+    // The model repairs what is not UTF-8 before the store sees it.
+    const std::string want = pst::utf16ToUtf8(pst::utf8ToUtf16(contact::sanitizeText(note)));
+    EXPECT_TRUE(reader.properties(messages[2]).at(0x1000001F).toUtf8() == want);
+}
+
+// What the store itself refuses (the model lets none of it through, but the store must not
+// depend on that): refused before anything changes, so the next message and the commit go on.
+TEST(ItemFailure, TheStoreRefusesAMessageWithoutChangingAnything)
+{
+    using namespace pst;
+    auto text = [](std::uint32_t tag, std::string_view value) {
+        return PropValue::fromString(PropTag{tag}, value);
+    };
+    const std::string longPrefix(0x10000, 'p');
+    const std::vector<std::pair<const char*, std::vector<PropValue>>> cases = {
+        {"a named property id never handed out", {text(0x8123001F, "x")}},
+        {"flags as text", {text(0x0E07001F, "x")}},
+        {"a subject prefix too long to store",
+         {text(0x0037001F, longPrefix + "s"), text(0x003D001F, longPrefix)}},
+        {"a value given twice", {text(0x3001001F, "a"), text(0x3001001F, "b")}},
+    };
+    auto sink = std::make_unique<MemorySink>("refusals.pst");
+    const MemorySink& bytes = *sink;
+    auto store = MessageStore::create(std::move(sink), "Refusals");
+    const Nid folder = store->createFolder(store->ipmSubtree(), "Contacts", "IPF.Contact");
+    std::vector<std::string> expected;
+    for (const auto& [what, props] : cases) {
+        SCOPED_TRACE(what);
+        EXPECT_ANY_THROW(store->createMessage(folder, props));
+        expected.push_back(std::string("after ") + what);
+        store->createMessage(folder, {text(0x0037001F, expected.back())});
+    }
+    store->commit();
+    EXPECT_EQ(store->messageCount(folder), cases.size());
+    for (const auto& v : check::checkPstBytes(bytes.bytes()))
+        ADD_FAILURE() << v.toString();
+    const auto reader = check::PstReader::fromBytes(bytes.bytes());
+    std::vector<std::string> subjects;
+    for (const std::uint32_t nid : reader.messages(*reader.findFolder("Contacts")))
+        subjects.push_back(reader.properties(nid).at(0x0037001F).toUtf8().substr(2)); // past the marker
+    EXPECT_EQ(subjects, expected);
+}
+
+// One allocation fails at each point of a contact's Save in turn: the Save is refused and the
+// store goes on, or (once the write has changed the store) the store fails and its file stays
+// at its last commit. Either way nothing refused or lost is in the file and nothing crashes.
+TEST(ItemFailure, MemoryRunningOutAnywhereInASaveLeavesASoundFile)
+{
+    // How many allocations one such Save makes.
+    long afterBad = 0;
+    {
+        TempFolder folder;
+        long before = 0;
+        auto session = createPstSession(realWriterOptions());
+        session->Logon();
+        RDOStore& store = session->Stores().AddPSTStore(folder.path() / "c.pst", olStoreDefault, "C");
+        store.ValidateIPMTree();
+        RDOFolder& contacts = store.GetDefaultFolder(olFolderContacts);
+        saveContact(contacts, "Bad", std::string(20000, 'n'),
+                    [&](RDOContactItem&) { before = g_allocations.load(); });
+        afterBad = g_allocations.load() - before;
+        session->Logoff();
+    }
+    ASSERT_GT(afterBad, 10);
+    int refused = 0, failed = 0;
+    const long step = std::max(1L, afterBad / 30);
+    for (long n = 0; n < afterBad; n += step) {
+        SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(afterBad));
+        TempFolder folder;
+        const auto path = folder.path() / "oom.pst";
+        const Written run =
+            writeAround(path, std::string(20000, 'n'), [n](RDOContactItem&) { g_allocationsLeft = n; });
+        if (run.bad == Saved::ItemRefused)
+            ++refused;
+        if (run.bad == Saved::StoreFailed)
+            ++failed;
+        expectFileHolds(path, run);
+    }
+    // Most of a Save is preparing the contact: there a failure must stay the contact's.
+    EXPECT_GT(refused, failed);
+}
+
+} // namespace
+} // namespace tressimo::mapi::test
