@@ -28,20 +28,6 @@ QApplication& application()
     return *app;
 }
 
-TempDir::TempDir()
-{
-    std::string pattern = (fs::temp_directory_path() / "tressimo-app-test-XXXXXX").native();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary folder");
-    m_path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-}
-
 void writeFile(const std::string& path, std::string_view content)
 {
     fs::create_directories(fs::path(path).parent_path());
