@@ -145,6 +145,34 @@ TEST(LtpTableContext, CellValuesSurvivePackingAndSharing)
     expectReadsAs(table, table.build());
 }
 
+struct MatrixCase
+{
+    std::size_t rows;
+    bool inSubnode;
+    std::size_t blocks;
+};
+
+// Up to 3580 bytes the row matrix is a heap allocation; past that a subnode whose blocks
+// hold whole rows, each block but the last padded to 8176 bytes (the reader checks sizes,
+// the layout rules padding). Rows are 37 bytes here: 96 fit the heap, 220 a block.
+TEST(LtpTableContext, RowMatrixAcrossBlocks)
+{
+    const MatrixCase cases[] = {{0, false, 0},  {96, false, 0}, {97, true, 1},
+                                {220, true, 1}, {221, true, 2}, {20000, true, 91}};
+    for (const MatrixCase& c : cases) {
+        SCOPED_TRACE(c.rows);
+        TableBuilder table(kColumns);
+        for (std::uint32_t i = 0; i < c.rows; ++i)
+            table.putRow(Nid::make(NidType::NormalMessage, 0x10001 + (i * 7919) % 40009).value,
+                         contactRow(i));
+        ASSERT_EQ(table.rowCount(), c.rows);
+        const ReadBack read = expectReadsAs(table, table.build());
+        const std::uint32_t matrix = read.table().rowsHnid;
+        EXPECT_EQ(matrix != 0 && !check::isHid(matrix), c.inSubnode);
+        EXPECT_EQ(c.inSubnode ? read.node.subnodeBlocks(matrix).size() : 0u, c.blocks);
+    }
+}
+
 // A replaced row keeps its place; a removed row's successors move up; a removed and re-put
 // row goes last. Enough removals and replacements make the builder reclaim space, which
 // must not disturb order or values.
