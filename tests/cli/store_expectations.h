@@ -131,18 +131,40 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
     EXPECT_EQ(c.value("display_name", std::string("(absent)")), display.empty() ? "(absent)" : display);
     EXPECT_EQ(c.value("file_under", std::string("(absent)")), file.empty() ? "(absent)" : file);
     // Addresses and e-mail groups the model composes, under their own properties.
-    const auto text = [&](const char* key) { return c.value(key, std::string("(absent)")); };
+    const auto text = [&](const std::string& key) { return c.value(key, std::string("(absent)")); };
     if (!r.eContact_BusinessStreet.empty()) {
-        EXPECT_EQ(text("mailing_address_street"), r.eContact_BusinessStreet);
+        const std::pair<const char*, const std::string*> mailing[] = {
+            {"street", &r.eContact_BusinessStreet}, {"city", &r.eContact_BusinessCity},
+            {"state", &r.eContact_BusinessState},   {"postal_code", &r.eContact_BusinessZip},
+            {"country", &r.eContact_BusinessCountry}};
+        for (const auto& [part, value] : mailing)
+            EXPECT_EQ(text(std::string("mailing_address_") + part), value->empty() ? "(absent)" : *value) << part;
+        EXPECT_EQ(text("postal_address"), text("work_address"));
         EXPECT_EQ(c.value("postal_address_id", 0), 2);
         EXPECT_TRUE(text("work_address").starts_with(r.eContact_BusinessStreet + "\r\n")) << text("work_address");
     }
     if (!r.eContact_PersonalStreet.empty()) {
         EXPECT_TRUE(text("home_address").starts_with(r.eContact_PersonalStreet + "\r\n")) << text("home_address");
     }
-    if (!r.eContact_Email.empty()) {
-        EXPECT_EQ(text("email1_address_type"), "SMTP");
-        EXPECT_NE(text("email1_display_name").find(r.eContact_Email), std::string::npos);
+    // Each address makes a whole e-mail group, and the groups are listed.
+    std::vector<int> groups;
+    const std::string* emails[] = {&r.eContact_Email, &r.eContact_Email2, &r.eContact_Email3};
+    for (int i = 0; i < 3; ++i) {
+        const std::string group = "email" + std::to_string(i + 1) + "_";
+        if (emails[i]->empty()) {
+            EXPECT_FALSE(c.contains(group + "display_name")) << group;
+            continue;
+        }
+        groups.push_back(i);
+        EXPECT_EQ(text(group + "address_type"), "SMTP");
+        // "Name (address)", or the address alone when there is no other name to show.
+        const std::string shown = text(group + "display_name");
+        EXPECT_TRUE(shown == *emails[i] || shown.ends_with(" (" + *emails[i] + ")")) << shown;
+        EXPECT_EQ(text(group + "original_display_name"), *emails[i]);
+        EXPECT_TRUE(c.contains(group + "original_entry_id")) << group;
+    }
+    if (!groups.empty()) {
+        EXPECT_EQ(c.value("address_book_provider_email_list", nlohmann::json()), nlohmann::json(groups));
     }
     if (!r.eContact_WebPage.empty()) {
         EXPECT_EQ(text("html"), r.eContact_WebPage);
