@@ -42,9 +42,10 @@ TEST_F(StartUp, EveryControlIsShownWholeAndNoneCoversAnother)
     // A command covers nothing and is covered by nothing (texts may touch as designed).
     for (const QWidget* a : placed)
         for (const QWidget* b : placed)
-            if (a != b && qobject_cast<const QPushButton*>(a))
+            if (a != b && qobject_cast<const QPushButton*>(a)) {
                 EXPECT_FALSE(a->geometry().intersects(b->geometry()))
                     << a->objectName().toStdString() << " and " << b->objectName().toStdString();
+            }
     for (const auto& [name, text] : {std::pair{"cmdAdd", "Add .contact file(s)..."},
                                      {"CmdAddFolder", "Add folder having .contact file(s)..."},
                                      {"cmdClear1", "Clear file(s)..."}, {"CmdExtractDBX", "Convert"},
