@@ -1,6 +1,7 @@
 #include "tests/app/app_test_support.h"
 
 #include "app/file_list_model.h"
+#include "tests/contacts/contact_xml.h"
 
 #include <QAbstractItemModel>
 #include <QLabel>
@@ -28,20 +29,6 @@ QApplication& application()
     return *app;
 }
 
-TempDir::TempDir()
-{
-    std::string pattern = (fs::temp_directory_path() / "tressimo-app-test-XXXXXX").native();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary folder");
-    m_path = pattern;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-}
-
 void writeFile(const std::string& path, std::string_view content)
 {
     fs::create_directories(fs::path(path).parent_path());
@@ -54,17 +41,9 @@ void writeFile(const std::string& path, std::string_view content)
 
 std::string contactXml(std::string_view given, std::string_view family, std::string_view email)
 {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-                      "<c:contact c:Version=\"1\" xmlns:c=\"http://schemas.microsoft.com/Contact\">"
-                      "<c:NameCollection><c:Name><c:GivenName>";
-    xml += given;
-    xml += "</c:GivenName><c:FamilyName>";
-    xml += family;
-    xml += "</c:FamilyName></c:Name></c:NameCollection><c:EmailAddressCollection><c:EmailAddress>"
-           "<c:Type>SMTP</c:Type><c:Address>";
-    xml += email;
-    xml += "</c:Address></c:EmailAddress></c:EmailAddressCollection></c:contact>\r\n";
-    return xml;
+    using namespace tressimo::testing;
+    return contactDocument(name(element("c:GivenName", given) + element("c:FamilyName", family)) +
+                           collection("c:EmailAddressCollection", {emailEntry("SMTP", email)}));
 }
 
 MessageAnswer FakeMessageBoxes::show(QWidget*, const Message& message)

@@ -7,6 +7,8 @@
 #include "app/window_services.h"
 #include "filelist/file_system.h"
 
+#include "tests/support/support.h"
+
 #include <QApplication>
 #include <QPushButton>
 #include <QStringList>
@@ -24,19 +26,14 @@ namespace tressimo::app::testing {
 // The one QApplication of the test program (offscreen unless the environment says otherwise).
 QApplication& application();
 
-class TempDir
+// The shared temporary folder, its paths as the window takes them: text without a trailing
+// separator.
+class TempDir : public tressimo::testing::TempDir
 {
 public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    // Ends without a separator.
-    const std::string& path() const { return m_path; }
-    std::string operator/(std::string_view name) const { return m_path + "/" + std::string(name); }
-
-private:
-    std::string m_path;
+    TempDir() : tressimo::testing::TempDir("app") {}
+    std::string path() const { return tressimo::testing::TempDir::path().string(); }
+    std::string operator/(std::string_view name) const { return path() + "/" + std::string(name); }
 };
 
 // Creates the file (and the folders above it) with the content.

@@ -3,7 +3,7 @@
 
 #include "tests/contacts/contact_xml.h"
 #include "tests/convert/sample_contacts.h"
-#include "tests/convert/spawn.h"
+#include "tests/support/support.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -26,7 +26,7 @@ std::vector<fs::path> pstFilesIn(const fs::path& folder)
 }
 
 // Items in the Contacts folder as pypff counts them, or -1 when it cannot read the file.
-int pypffCount(const fs::path& pst, const fs::path& scratch)
+int pypffCount(const fs::path& pst)
 {
     const char* script = "import pypff, sys\n"
                          "f = pypff.file(); f.open(sys.argv[1])\n"
@@ -35,7 +35,7 @@ int pypffCount(const fs::path& pst, const fs::path& scratch)
                          "        if sub.name == 'Contacts': print(sub.number_of_sub_messages)\n"
                          "        walk(sub)\n"
                          "walk(f.get_root_folder())\n";
-    const ProgramRun run = runProgram({"/usr/bin/python3", "-c", script, pst.string()}, scratch);
+    const ProgramRun run = runProgram({"/usr/bin/python3", "-c", script, pst.string()});
     return run.status == 0 && !run.out.empty() ? std::atoi(run.out.c_str()) : -1;
 }
 
@@ -52,7 +52,7 @@ TEST(CliFailure, AFileSizeLimitStopsTheRunAndTheCountPrintedIsWhatTheFileHolds)
         std::ofstream(in / concat({"p", std::to_string(10000 + i), ".contact"})) << sampleContactXml(i % 50);
     const ProgramRun run =
         runProgram({"prlimit", "--fsize=1000000", kTool, "--output-folder", out.string(), in.string()},
-                   dir.path(), {{"TZ", "UTC"}});
+                   {{"TZ", "UTC"}});
     std::smatch held;
     ASSERT_TRUE(std::regex_search(run.err, held,
                                   std::regex("could not be written: .*File too large\n.* holds ([0-9]+) "
@@ -64,7 +64,7 @@ TEST(CliFailure, AFileSizeLimitStopsTheRunAndTheCountPrintedIsWhatTheFileHolds)
     const std::vector<fs::path> made = pstFilesIn(out);
     ASSERT_EQ(made.size(), 1u);
     EXPECT_EQ(run.out, made[0].string() + "\n");
-    EXPECT_EQ(pypffCount(made[0], dir.path()), printed);
+    EXPECT_EQ(pypffCount(made[0]), printed);
 }
 
 // Runs started in the same second all want the same name; each must find a free one.
@@ -97,7 +97,7 @@ TEST(CliFailure, ManyRunsStartedAtOnceEachGetAFileOfTheirOwn)
     const std::vector<fs::path> made = pstFilesIn(out);
     EXPECT_EQ(made.size(), static_cast<std::size_t>(kRuns));
     for (const fs::path& pst : {made.front(), made.back()})
-        EXPECT_EQ(pypffCount(pst, dir.path()), 1) << pst;
+        EXPECT_EQ(pypffCount(pst), 1) << pst;
 }
 
 } // namespace

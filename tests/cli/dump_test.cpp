@@ -3,66 +3,29 @@
 #include "contacts/contact_record.h"
 #include "tests/contacts/contact_xml.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <sstream>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
-extern char** environ;
 
 namespace tressimo::testing {
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-struct ToolRun
+struct ToolRun : ProgramRun
 {
-    int status = -1;
-    std::string out;
-    std::string err;
     std::vector<Json> lines;
 };
 
-std::string slurp(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+const std::string kTool = TRESSIMO_BINARY_DIR "/tressimo-convert";
 
 // Runs the tool with exactly these argument bytes (no shell in between).
-ToolRun runTool(const TempDir& dir, const std::vector<std::string>& arguments, const char* stdoutPath = nullptr)
+ToolRun runTool(std::vector<std::string> arguments)
 {
-    const std::string program = TRESSIMO_BINARY_DIR "/tressimo-convert";
-    const std::string outPath = stdoutPath ? stdoutPath : (dir.path() / "stdout").string();
-    const std::string errPath = (dir.path() / "stderr").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    ToolRun run;
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(spawned, 0) << program;
-    int wait = 0;
-    if (spawned == 0 && waitpid(pid, &wait, 0) == pid)
-        run.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    run.err = slurp(errPath);
-    if (stdoutPath)
-        return run;
-    run.out = slurp(outPath);
-    if (arguments.empty() || arguments[0] != "--dump")
+    arguments.insert(arguments.begin(), kTool);
+    ToolRun run{runProgram(arguments), {}};
+    if (arguments.size() < 2 || arguments[1] != "--dump")
         return run;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);)
@@ -107,7 +70,7 @@ TEST(Dump, OneLineEachInOrder)
     const std::vector<std::string> files = {realFile("chums_forrest_gump_crlf.contact"),
                                             realFile("kdepim_sample2_wabmigrated_given_family.contact"),
                                             realFile("kdepim_sample4_photo_bmp_base64.contact"), ann.string()};
-    const ToolRun run = runTool(dir, {"--dump", files[0], files[1], files[2], files[3]});
+    const ToolRun run = runTool({"--dump", files[0], files[1], files[2], files[3]});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     ASSERT_EQ(run.lines.size(), 4u);
@@ -139,7 +102,7 @@ TEST(Dump, BrokenFilesNeverStopTheOthers)
     const std::string broken = dir.write("broken.contact", brokenXml).string();
     const std::string missing = (dir.path() / "missing.contact").string();
     const std::string binary = dir.write("photo.contact", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)).string();
-    const ToolRun run = runTool(dir, {"--dump", good, missing, broken, dir.path().string(), binary, good});
+    const ToolRun run = runTool({"--dump", good, missing, broken, dir.path().string(), binary, good});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "");
     ASSERT_EQ(run.lines.size(), 6u);
@@ -178,7 +141,7 @@ TEST(Dump, BytesThatAreNotUtf8)
     // A file that says it is in Windows' code page is read in it.
     const auto cp1252 = dir.write("cp1252.contact", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
                                                     "<c:contact><c:GivenName>Zo\xEB</c:GivenName></c:contact>");
-    const ToolRun run = runTool(dir, {"--dump", file.string(), notUtf8.string(), cp1252.string()});
+    const ToolRun run = runTool({"--dump", file.string(), notUtf8.string(), cp1252.string()});
     EXPECT_EQ(run.status, 0);
     ASSERT_EQ(run.lines.size(), 3u);
     EXPECT_EQ(run.lines[0]["file"], (dir.path() / "Zo\xEF\xBF\xBD.contact").string());
@@ -189,7 +152,6 @@ TEST(Dump, BytesThatAreNotUtf8)
 
 TEST(Dump, UsageErrorsExplainAndReadNothing)
 {
-    const TempDir dir;
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--dump"}, "--dump needs at least one FILE"},
         {{"--dmup", realFile("kdepim_test1_john_doe.contact")}, "unknown option \"--dmup\""},
@@ -198,7 +160,7 @@ TEST(Dump, UsageErrorsExplainAndReadNothing)
     };
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(message);
-        const ToolRun run = runTool(dir, arguments);
+        const ToolRun run = runTool(arguments);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err.find("tressimo-convert: " + message), std::string::npos) << run.err;
@@ -209,21 +171,22 @@ TEST(Dump, UsageErrorsExplainAndReadNothing)
     }
 }
 
-TEST(Dump, HelpExplainsTheModeAndTheExitStatus)
+TEST(Dump, HelpExplainsBothModesAndTheExitStatus)
 {
-    const TempDir dir;
-    const ToolRun run = runTool(dir, {"--help"});
+    const ToolRun run = runTool({"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    for (const char* text : {"--dump FILE...", "\"loaded\": true|false", "YYYY-MM-DD", "Exit status", "U+FFFD"})
+    for (const char* text : {"--dump FILE...", "\"loaded\": true|false", "YYYY-MM-DD", "Exit status", "U+FFFD",
+                             "[--output-folder DIR] PATH...", "current folder", "breadth-first", "\" (2)\"",
+                             "standard output", "terminal", "Outlook Error", "0  every file converted",
+                             "1  some file was skipped", "2  nothing was converted"})
         EXPECT_NE(run.out.find(text), std::string::npos) << text;
 }
 
 // Output that cannot be written is a failure, not a success.
 TEST(Dump, OutputThatCannotBeWrittenFails)
 {
-    const TempDir dir;
-    const ToolRun run = runTool(dir, {"--dump", realFile("kdepim_test1_john_doe.contact")}, "/dev/full");
+    const ToolRun run{runProgram({"/bin/sh", "-c", kTool + " --dump '" + realFile("kdepim_test1_john_doe.contact") + "' >/dev/full"}), {}};
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("could not be written"), std::string::npos) << run.err;
 }

@@ -4,13 +4,12 @@
 // c:Version, a tab-indented line with c:CreationDate and c:Extended, then the collections
 // on one long line, each entry with its c:ElementID.
 
-#include <filesystem>
-#include <fstream>
+#include "tests/support/support.h"
+
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
-#include <unistd.h>
 
 namespace tressimo::testing {
 
@@ -109,35 +108,5 @@ inline std::string collection(std::string_view name, std::initializer_list<std::
         out += e;
     return element(name, out);
 }
-
-// A fresh folder for one test process, removed with it.
-class TempDir
-{
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tressimo-test-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return m_path; }
-
-    std::filesystem::path write(std::string_view fileName, std::string_view bytes) const
-    {
-        const std::filesystem::path file = m_path / std::filesystem::path(std::string(fileName));
-        std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return file;
-    }
-
-private:
-    std::filesystem::path m_path;
-};
 
 } // namespace tressimo::testing

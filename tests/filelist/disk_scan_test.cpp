@@ -2,6 +2,7 @@
 // names that are not UTF-8, permissions).
 
 #include "filelist/path_logger.h"
+#include "tests/support/support.h"
 
 #include <filesystem>
 #include <fstream>
@@ -20,17 +21,10 @@ using Strings = std::vector<std::string>;
 class DiskScan : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "tressimo-scan-XXXXXX").native();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_root = pattern;
-    }
     void TearDown() override
     {
         std::error_code ec;
         fs::permissions(m_root / "locked", fs::perms::owner_all, ec);
-        fs::remove_all(m_root, ec);
     }
     void files(const Strings& relative)
     {
@@ -64,7 +58,8 @@ protected:
         return logger.fullFileNames()->values();
     }
 
-    fs::path m_root;
+    tressimo::testing::TempDir m_temp{"scan"};
+    fs::path m_root = m_temp.path();
 };
 
 // Names are listed as bytes, sorted by bytes, and still name the file they came from.

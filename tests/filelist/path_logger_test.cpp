@@ -24,13 +24,6 @@ std::string p(const std::string& path)
     return ps({path})[0];
 }
 
-Strings keys(Strings numbers)
-{
-    for (std::string& n : numbers)
-        n.insert(0, 1, 'K');
-    return numbers;
-}
-
 struct Scanner
 {
     std::shared_ptr<MemoryFileSystem> fs = std::make_shared<MemoryFileSystem>();
@@ -43,108 +36,44 @@ struct Scanner
             f.back() == '/' ? fs->addFolder(p(f)) : fs->addFile(p(f));
         logger.setMessageBox([this](const MessageBoxText& m) { messages.push_back(m); });
     }
-    void scan(const std::string& folder, bool fullOnly = true)
+    void scan(const std::string& folder)
     {
         logger.PathLogInit();
-        logger.setFullFileNamesOnly(fullOnly);
+        logger.setFullFileNamesOnly(true);
         logger.LogPath(p(folder));
     }
 };
 
-struct TreeCase
+// Breadth-first, files of a folder before its sub-folders, each level in name order, each
+// folder listed once, whether the start has a trailing separator or not. (The lists of names
+// and keys beyond the full paths serve no caller.)
+TEST(PathLogger, WalksBreadthFirst)
 {
-    const char* name;
-    Strings files; // a trailing '/' makes a folder
-    Strings full;  // expected fullFileNames, in walking order
-    Strings folders, folderKeys;
-};
-
-TEST(PathLogger, WalksBreadthFirstWithKeysInBothModes)
-{
-    const TreeCase cases[] = {
-        {"root/a/b, one file each",
-         {"/r/a/b/fb", "/r/a/fa", "/r/fr"},
-         {"/r/fr", "/r/a/fa", "/r/a/b/fb"},
-         {"/r/", "/r/a/", "/r/a/b/"},
-         {"0", "2", "3"}},
+    const std::tuple<const char*, Strings, Strings> cases[] = {
+        {"root/a/b, one file each", {"/r/a/b/fb", "/r/a/fa", "/r/fr"}, {"/r/fr", "/r/a/fa", "/r/a/b/fb"}},
         {"level by level",
          {"/r/x", "/r/a/c/c1", "/r/b/b1", "/r/a/a2", "/r/a/a1"},
-         {"/r/x", "/r/a/a1", "/r/a/a2", "/r/b/b1", "/r/a/c/c1"},
-         {"/r/", "/r/a/", "/r/b/", "/r/a/c/"},
-         {"0", "2", "3", "4"}},
-        {"empty start folder", {"/r/"}, {}, {"/r/"}, {"0"}},
+         {"/r/x", "/r/a/a1", "/r/a/a2", "/r/b/b1", "/r/a/c/c1"}},
+        {"empty start folder", {"/r/"}, {}},
     };
-    for (const TreeCase& c : cases)
-        for (bool fullOnly : {true, false})
-            for (const char* start : {"/r", "/r/"}) {
-                SCOPED_TRACE(std::string(c.name) + (fullOnly ? ", full paths only" : ", all lists") +
-                             ", from " + start);
-                Scanner s(c.files);
-                s.scan(start, fullOnly);
-                const auto full = s.logger.fullFileNames();
-                const auto folders = s.logger.pathNames();
-                Strings fileKeys;
-                for (std::size_t n = 1; n <= c.full.size(); ++n)
-                    fileKeys.push_back(std::to_string(n));
-                EXPECT_EQ(full->values(), ps(c.full));
-                EXPECT_EQ(full->keys(), keys(fileKeys));
-                EXPECT_EQ(folders->values(), ps(c.folders));
-                EXPECT_EQ(folders->keys(), keys(c.folderKeys));
-                EXPECT_EQ(s.logger.Count(), static_cast<int>(c.full.size()) + 1);
-                for (std::size_t n = 1; n <= full->size(); ++n)
-                    EXPECT_EQ(full->positionOf(full->key(n)), n);
-                for (const std::string& folder : c.folders)
-                    EXPECT_EQ(s.fs->listCount(p(folder)), 1) << "each folder is listed once";
-
-                const auto names = s.logger.fileNames();
-                const auto pointers = s.logger.pathPointers();
-                ASSERT_EQ(names->size(), fullOnly ? 0 : full->size());
-                ASSERT_EQ(pointers->size(), names->size());
-                for (std::size_t n = 1; n <= names->size(); ++n) {
-                    EXPECT_EQ(names->key(n), full->key(n));
-                    EXPECT_EQ(pointers->key(n), full->key(n));
-                    const auto folder = static_cast<std::size_t>(pointers->item(n));
-                    EXPECT_EQ(folders->item(folder) + names->item(n), full->item(n));
-                }
-                EXPECT_TRUE(s.messages.empty());
-            }
-}
-
-// Lookups by key see entries added before and after the first lookup.
-TEST(PathLogger, KeyedListFindsByKeyAndPosition)
-{
-    KeyedList<int> list;
-    list.add("K1", 10);
-    EXPECT_EQ(*list.find("K1"), 10);
-    list.add("K3", 30);
-    EXPECT_EQ(list.positionOf("K3"), 2u);
-    EXPECT_EQ(list.find("K2"), nullptr);
-    EXPECT_EQ(list.item(2), 30);
-    EXPECT_THROW((void)list.item(3), std::out_of_range);
-}
-
-// The counter moves only when an existing folder is walked.
-TEST(PathLogger, CountFollowsTheEntryCounter)
-{
-    Scanner s({"/r/a", "/r/s/b", "/empty/", "/file"});
-    pathLogger& l = s.logger;
-    l.LogPath(p("/r")); // not prepared by PathLogInit: nothing is walked
-    EXPECT_EQ(l.Count(), 0);
-    l.PathLogInit();
+    for (const auto& [name, files, full] : cases)
+        for (const char* start : {"/r", "/r/"}) {
+            SCOPED_TRACE(std::string(name) + ", from " + start);
+            Scanner s(files);
+            s.scan(start);
+            EXPECT_EQ(s.logger.fullFileNames()->values(), ps(full));
+            for (const std::string& folder : s.logger.pathNames()->values())
+                EXPECT_EQ(s.fs->listCount(folder), 1) << "each folder is listed once";
+            EXPECT_TRUE(s.messages.empty());
+        }
+    // Nothing is walked before PathLogInit, nor from a start that is not a folder.
+    Scanner s({"/r/a", "/file"});
+    s.logger.LogPath(p("/r"));
+    s.logger.PathLogInit();
     for (const char* notAFolder : {"/missing", "/file", ""})
-        l.LogPath(p(notAFolder));
-    EXPECT_EQ(l.Count(), 0);
-    EXPECT_TRUE(l.pathNames()->isEmpty());
+        s.logger.LogPath(p(notAFolder));
+    EXPECT_TRUE(s.logger.fullFileNames()->isEmpty());
     EXPECT_EQ(s.fs->listCount(p("/r")), 0);
-    l.LogPath(p("/r"));
-    EXPECT_EQ(l.Count(), 3);
-    l.LogPath(p("/missing"));
-    l.Terminate();
-    l.PathLogInit();
-    EXPECT_EQ(l.Count(), 3);
-    l.LogPath(p("/empty"));
-    EXPECT_EQ(l.Count(), 1);
-    EXPECT_TRUE(s.messages.empty());
 }
 
 // A folder that cannot be read is skipped and the walk goes on; when files may have been
@@ -173,8 +102,6 @@ TEST(PathLogger, UnreadableFoldersAreSkipped)
             s.fs->vanish(p(f));
         s.scan("/r");
         EXPECT_EQ(s.logger.fullFileNames()->values(), ps(c.full));
-        EXPECT_EQ(s.logger.Count(), static_cast<int>(c.full.size()) + 1);
-        EXPECT_EQ(s.logger.pathNames()->find("K6"), nullptr) << "nothing below b is known";
         EXPECT_EQ(s.logger.skippedFolders().size(), c.denied.size() + c.failing.size() + c.gone.size());
         ASSERT_EQ(s.messages.size(), c.denied.empty() && c.failing.empty() ? 0u : 1u);
         for (const MessageBoxText& m : s.messages) {
@@ -188,15 +115,12 @@ TEST(PathLogger, UnreadableFoldersAreSkipped)
 TEST(PathLogger, ListsTakenEarlierOutliveTerminateAndLaterWalks)
 {
     Scanner s({"/r/a", "/r/s/b", "/q/c"});
-    s.scan("/r", false);
+    s.scan("/r");
     const auto taken = s.logger.fullFileNames();
-    s.logger.LogPath(p("/q")); // a second walk gets lists of its own: its keys start again
+    s.logger.LogPath(p("/q")); // a second walk gets lists of its own
     EXPECT_EQ(s.logger.fullFileNames()->values(), ps({"/q/c"}));
-    EXPECT_EQ(s.logger.pathNames()->values(), ps({"/q/"}));
     s.logger.Terminate();
     EXPECT_TRUE(s.logger.fullFileNames()->isEmpty());
-    EXPECT_TRUE(s.logger.pathNames()->isEmpty());
-    EXPECT_FALSE(s.logger.fullFileNamesOnly());
     EXPECT_EQ(taken->values(), ps({"/r/a", "/r/s/b"}));
     s.logger.LogPath(p("/r")); // terminated: no file system to walk with
     EXPECT_TRUE(s.logger.fullFileNames()->isEmpty());
@@ -218,11 +142,8 @@ TEST(PathLogger, WalkStopsWhenAYieldRestartsTheScanner)
                 : action == 1 ? s.logger.LogPath(p("/q"))
                               : s.logger.PathLogInit();
             });
-            s.scan("/r", false);
+            s.scan("/r");
             EXPECT_EQ(s.logger.fullFileNames()->values(), action == 1 ? ps({"/q/x"}) : Strings{});
-            if (action == 1) {
-                EXPECT_EQ(s.logger.Count(), 2) << "the stopped walk must not count on";
-            }
         }
 }
 

@@ -7,6 +7,7 @@
 #include "mapi/contact_entryid.h"
 #include "mapi/contact_model.h"
 #include "mapi/contact_text.h"
+#include "tests/support/support.h"
 
 #include <cstdio>
 #include <deque>
@@ -32,16 +33,10 @@ Bytes parseHex(const std::string& text)
 Outlook readOutlookContact()
 {
     static std::deque<std::string> names; // keys point at their names
-    const std::string command = std::string("/usr/bin/python3 ") + TRESSIMO_SOURCE_DIR +
-                                "/tests/mapi/contact_reference_dump.py " + TRESSIMO_SOURCE_DIR +
-                                "/tests/data/reference-pst/outlook2007-contacts-distlist.pst 2>/dev/null";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            output.append(buffer, n);
-        pclose(pipe);
-    }
+    const std::string output =
+        tressimo::testing::runProgram({"/usr/bin/python3", TRESSIMO_SOURCE_DIR "/tests/mapi/contact_reference_dump.py",
+                                       TRESSIMO_SOURCE_DIR "/tests/data/reference-pst/outlook2007-contacts-distlist.pst"})
+            .out;
     Outlook properties;
     for (const auto& item : output.empty() ? nlohmann::json::array() : nlohmann::json::parse(output)) {
         PropertyKey key;

@@ -1,39 +1,33 @@
 #pragma once
-// What the end-to-end tests share: temporary folders, running the readers we did not write,
-// and a session over the real writer with a repeatable clock and random source.
+// What the end-to-end tests share: a session over the real writer with a repeatable clock and
+// random source, and the shared test support under the names these tests use.
 
 #include "e2e_contacts.h"
 #include "mapi/contact_time.h"
 #include "mapi/pst_session.h"
+#include "tests/support/support.h"
 
 #include <chrono>
-#include <filesystem>
-#include <string>
 
 namespace tressimo::mapi::test {
 
-class TempFolder
+using TempFolder = tressimo::testing::TempDir;
+using tressimo::testing::readWholeFile;
+inline std::string readText(const std::filesystem::path& path)
 {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
+    return readWholeFile(path);
+}
 
 struct CommandResult
 {
     int exitCode = -1;
-    std::string output; // stdout and stderr together
+    std::string output; // stdout, then stderr
 };
-// Runs a program (no shell) and collects what it prints.
-CommandResult runProgram(const std::vector<std::string>& argv);
-
-std::string readText(const std::filesystem::path& path);
+inline CommandResult runProgram(const std::vector<std::string>& argv)
+{
+    const auto run = tressimo::testing::runProgram(argv);
+    return {run.status, run.out + run.err};
+}
 
 // 2026-12-06 10:00:00 UTC.
 inline const std::chrono::system_clock::time_point e2eStart =
@@ -41,6 +35,15 @@ inline const std::chrono::system_clock::time_point e2eStart =
 
 // Options for a session over the real writer: a clock standing at e2eStart unless moved,
 // every random byte 0x5A (so record and search keys are known), dates in UTC.
-PstSessionOptions realWriterOptions(std::shared_ptr<std::chrono::system_clock::time_point> clock = {});
+inline PstSessionOptions realWriterOptions(std::shared_ptr<std::chrono::system_clock::time_point> clock = {})
+{
+    if (!clock)
+        clock = std::make_shared<std::chrono::system_clock::time_point>(e2eStart);
+    PstSessionOptions options;
+    options.session.clock = [clock] { return *clock; };
+    options.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
+    options.localToUtc = contact::fixedOffsetZone(0);
+    return options;
+}
 
 } // namespace tressimo::mapi::test

@@ -3,6 +3,7 @@
 
 #include "pst/check/pst_reader.h"
 #include "tests/pst/oracle/pst_oracle.h"
+#include "tests/support/support.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -155,16 +156,15 @@ TEST(OracleContact, ResolvesNamedPropertiesThroughTheMap)
 TEST(OracleFailure, ReportsAFilePypffRefuses)
 {
     // A header CRC pypff checks: the oracle must fail loudly, not return an empty dump.
-    const std::filesystem::path copy = std::filesystem::temp_directory_path() / "pst-oracle-bad-crc.pst";
-    std::filesystem::copy_file(reference("outlook-empty.pst"), copy,
-                               std::filesystem::copy_options::overwrite_existing);
+    const tressimo::testing::TempDir dir("oracle");
+    const std::filesystem::path copy = dir / "bad-crc.pst";
+    std::filesystem::copy_file(reference("outlook-empty.pst"), copy);
     {
         std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(4);
         f.put('\x00');
     }
     EXPECT_THROW(oracle::dumpWithPypff(copy), std::runtime_error);
-    std::filesystem::remove(copy);
 }
 
 } // namespace

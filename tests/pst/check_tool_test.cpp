@@ -1,13 +1,11 @@
 // build/pst-check as scripts and other tests call it: output lines and exit codes.
 
-#include <cstdio>
-#include <filesystem>
+#include "tests/support/support.h"
+
 #include <fstream>
 #include <gtest/gtest.h>
-#include <string>
-#include <sys/wait.h>
-#include <vector>
 
+namespace tressimo::testing {
 namespace {
 
 namespace fs = std::filesystem;
@@ -17,146 +15,73 @@ std::string reference(const std::string& name)
     return std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + name;
 }
 
-struct ToolRun
+// Exit status and stdout and stderr together.
+std::pair<int, std::string> runTool(std::vector<std::string> args)
 {
-    int status = -1;
-    std::string output;
-};
-
-std::string quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
+    args.insert(args.begin(), TRESSIMO_BINARY_DIR "/pst-check");
+    const ProgramRun run = runProgram(args);
+    return {run.status, run.out + run.err};
 }
-
-ToolRun runTool(const std::vector<std::string>& args)
-{
-    std::string command = quote(std::string(TRESSIMO_BINARY_DIR) + "/pst-check");
-    for (const std::string& a : args) {
-        command += ' ';
-        command += quote(a);
-    }
-    command += " 2>&1";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-// A scratch copy of a reference file with one byte changed (or cut short).
-class ScratchFiles : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() / ("pst-check-tool-" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string damaged(std::size_t offset)
-    {
-        const fs::path path = m_dir / "damaged.pst";
-        fs::copy_file(reference("outlook-empty.pst"), path, fs::copy_options::overwrite_existing);
-        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-        f.seekg(offset);
-        const char c = static_cast<char>(f.get());
-        f.seekp(offset);
-        f.put(static_cast<char>(c ^ 1));
-        return path.string();
-    }
-
-    std::string tiny()
-    {
-        const fs::path path = m_dir / "tiny.pst";
-        std::ofstream(path) << "!BDN";
-        return path.string();
-    }
-
-    fs::path m_dir;
-};
 
 TEST(PstCheckTool, SoundFilesSayOkAndExitZero)
 {
-    const ToolRun r =
-        runTool({reference("outlook-empty.pst"), reference("outlook2007-contacts-distlist.pst")});
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("outlook-empty.pst: OK\n"), std::string::npos);
-    EXPECT_NE(r.output.find("outlook2007-contacts-distlist.pst: OK\n"), std::string::npos);
+    const auto [status, output] = runTool({reference("outlook-empty.pst"), reference("outlook2007-contacts-distlist.pst")});
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("outlook-empty.pst: OK\n"), std::string::npos);
+    EXPECT_NE(output.find("outlook2007-contacts-distlist.pst: OK\n"), std::string::npos);
     // Notes are printed but do not fail the file.
-    EXPECT_NE(r.output.find("note MESSAGE_RECIPIENTS"), std::string::npos);
+    EXPECT_NE(output.find("note MESSAGE_RECIPIENTS"), std::string::npos);
 }
 
-TEST_F(ScratchFiles, AFaultyFileListsItsViolationsAndExitsOne)
+// A faulty file lists its violations and exits 1; an unreadable one, or a usage error, exits 2.
+TEST(PstCheckTool, ExitStatusSaysFaultyOrUnreadable)
 {
-    const std::string file = damaged(0x20C); // dwCRCFull
-    const ToolRun r = runTool({file});
-    EXPECT_EQ(r.status, 1) << r.output;
-    EXPECT_NE(r.output.find(file + ": HEADER_CRC_FULL header: expected dwCRCFull"), std::string::npos)
-        << r.output;
-    EXPECT_EQ(r.output.find(": OK"), std::string::npos);
-}
-
-TEST_F(ScratchFiles, UnreadableFilesExitTwo)
-{
-    struct Case
+    const TempDir dir("pst-check");
+    const fs::path damaged = dir / "damaged.pst";
+    fs::copy_file(reference("outlook-empty.pst"), damaged);
     {
-        std::vector<std::string> args;
-        const char* says;
+        std::fstream f(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(0x20C); // dwCRCFull
+        const char c = static_cast<char>(f.get());
+        f.seekp(0x20C);
+        f.put(static_cast<char>(c ^ 1));
+    }
+    const std::string missing = (dir / "missing.pst").string();
+    const std::string tiny = dir.write("tiny.pst", "!BDN").string();
+    const std::string empty = reference("outlook-empty.pst");
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
+        {{damaged.string()}, 1, damaged.string() + ": HEADER_CRC_FULL header: expected dwCRCFull"},
+        {{missing}, 2, "cannot open"},
+        {{tiny}, 2, "fewer than a PST header"},
+        {{empty, missing}, 2, "cannot open"},
+        {{"--dump", missing}, 2, "cannot open"},
+        {{}, 2, "usage: pst-check"},
+        {{"--verbose", empty}, 2, "usage: pst-check"},
+        {{"--dump"}, 2, "usage: pst-check"},
+        {{"--dump", empty, empty}, 2, "usage: pst-check"},
     };
-    const std::vector<Case> cases = {
-        {{(m_dir / "missing.pst").string()}, "cannot open"},
-        {{tiny()}, "fewer than a PST header"},
-        {{reference("outlook-empty.pst"), (m_dir / "missing.pst").string()}, "cannot open"},
-        {{"--dump", (m_dir / "missing.pst").string()}, "cannot open"},
-    };
-    for (const Case& c : cases) {
-        const ToolRun r = runTool(c.args);
-        EXPECT_EQ(r.status, 2) << c.args.back();
-        EXPECT_NE(r.output.find(c.says), std::string::npos) << r.output;
+    for (const auto& [args, expected, says] : cases) {
+        const auto [status, output] = runTool(args);
+        EXPECT_EQ(status, expected) << says;
+        EXPECT_NE(output.find(says), std::string::npos) << output;
     }
 }
 
-TEST(PstCheckTool, UsageErrorsExitTwo)
+TEST(PstCheckTool, DumpAndCodes)
 {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{},
-          {"--verbose", reference("outlook-empty.pst")},
-          {"--dump"},
-          {"--dump", reference("outlook-empty.pst"), reference("outlook-empty.pst")}}) {
-        const ToolRun r = runTool(args);
-        EXPECT_EQ(r.status, 2) << r.output;
-        EXPECT_NE(r.output.find("usage: pst-check"), std::string::npos);
-    }
-}
-
-TEST(PstCheckTool, DumpShowsHeaderNodesPropertiesAndRows)
-{
-    const ToolRun r = runTool({"--dump", reference("outlook-empty.pst")});
-    EXPECT_EQ(r.status, 0);
+    const auto [status, output] = runTool({"--dump", reference("outlook-empty.pst")});
+    EXPECT_EQ(status, 0);
     for (const char* expected :
          {"== header", "wVer 23", "bidNextB 0x130", "== nodes (47)", "node 0x8062 (folder) parent 0x8022",
           "block 0x8 at 0x4CC0 cb 276 cRef 6", "0x3001001F UNICODE = \"Empty\"",
           "0x8013 = {00020329-0000-0000-C000-000000000046}:\"Keywords\"", "row 0x8022 (row 0)",
           "column 0x67F20003 I4 ib 0 cb 4 bit 0"})
-        EXPECT_NE(r.output.find(expected), std::string::npos) << expected;
-}
-
-TEST(PstCheckTool, ListsItsCodes)
-{
-    const ToolRun r = runTool({"--codes"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.output.find("REF_COUNT\t"), std::string::npos);
-    EXPECT_NE(r.output.find("FOLDER_CONTENT_COUNT\t"), std::string::npos);
+        EXPECT_NE(output.find(expected), std::string::npos) << expected;
+    const auto [codesStatus, codes] = runTool({"--codes"});
+    EXPECT_EQ(codesStatus, 0);
+    EXPECT_NE(codes.find("REF_COUNT\t"), std::string::npos);
+    EXPECT_NE(codes.find("FOLDER_CONTENT_COUNT\t"), std::string::npos);
 }
 
 } // namespace
+} // namespace tressimo::testing

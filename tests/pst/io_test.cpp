@@ -4,6 +4,7 @@
 #include "ndb_test_util.h"
 #include "pst/io/crc.h"
 #include "pst/io/permute.h"
+#include "tests/support/support.h"
 
 #include <filesystem>
 #include <fstream>
@@ -102,14 +103,8 @@ TEST(IoSink, FailingSinkFailsAtTheChosenOperationAndAfter)
 class IoFileSink : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() / "tressimo-io-test";
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    std::filesystem::path m_dir;
+    tressimo::testing::TempDir m_temp{"io"};
+    const std::filesystem::path& m_dir = m_temp.path();
 };
 
 TEST_F(IoFileSink, WritesResizesAndSyncs)

@@ -80,38 +80,6 @@ TEST(LtpPropertyContext, ValuesLandWhereTheFormatSays)
     EXPECT_EQ(node.subnodes.size(), 2u);
 }
 
-// An object with 300 (and 600) properties in CJK and non-BMP text plus a 1 MB value: a heap
-// over several blocks, a BTH with an index level past 447 records, a value in a subnode of
-// many blocks.
-TEST(LtpPropertyContext, ManyPropertiesAndAMegabyteValue)
-{
-    for (const std::size_t count : {300u, 600u}) {
-        SCOPED_TRACE(count);
-        std::vector<PropValue> values;
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::string text =
-                "\xE5\xB1\xB1\xE7\x94\xB0 \xF0\x9F\x98\x80 #" + std::to_string(i) + std::string(i % 97, 'a');
-            values.push_back(PropValue::fromString(
-                PropTag(static_cast<std::uint16_t>(0x6000 + i), PropType::Unicode), text));
-        }
-        Bytes big(1024 * 1024);
-        for (std::size_t i = 0; i < big.size(); ++i)
-            big[i] = static_cast<std::uint8_t>(i * 31 + (i >> 13));
-        values.push_back(PropValue::fromBinary(PropTag(0x37010102), big));
-
-        const NodeContent node = buildPropertyContext(values);
-        const ReadBack read = readBackPc(node);
-        EXPECT_EQ(read.errors, "");
-        EXPECT_EQ(read.values(), asMap(values));
-        EXPECT_GT(read.node.blocks.size(), 1u);
-        ASSERT_EQ(read.node.subnodes.size(), 1u);
-        EXPECT_EQ(read.node.subnodeBlocks(read.node.subnodes[0].nid).size(),
-                  (big.size() + kMaxBlockData - 1) / kMaxBlockData);
-        EXPECT_EQ(read.bth().header.indexLevels, count > 447 ? 1 : 0);
-        EXPECT_EQ(values[7].toUtf16().substr(0, 4), u"\u5C71\u7530 \xD83D");
-    }
-}
-
 // Subnode NIDs come from the caller's allocator: LTP type, distinct, clear of what the caller
 // reserved for its own subnodes.
 TEST(LtpPropertyContext, SubnodeIdsAvoidReservedOnes)

@@ -8,14 +8,9 @@
 
 #include <algorithm>
 #include <ctime>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace tressimo::pst::messaging_test {
 namespace {
@@ -25,35 +20,16 @@ using nlohmann::json;
 const Guid kPsetidAddress{0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const Guid kPsPublicStrings{0x00020329, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
+// A program's stdout and stderr together.
 struct ProgramResult
 {
     int status = -1;
     std::string output;
 };
-
-// Runs a program without a shell; its stdout and stderr together.
-ProgramResult runProgram(std::vector<std::string> args, const std::filesystem::path& outputFile)
+ProgramResult runProgram(const std::vector<std::string>& args)
 {
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    pid_t pid = 0;
-    ProgramResult result;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    const Bytes out = fileBytes(outputFile);
-    result.output.assign(out.begin(), out.end());
-    return result;
+    const auto run = tressimo::testing::runProgram(args);
+    return {run.status, run.out + run.err};
 }
 
 // A value as the oracle script renders it in JSON.
@@ -328,8 +304,7 @@ TEST_F(Readers, PypffResolvesNamedPropertiesThroughTheMap)
 TEST_F(Readers, PffexportExportsEveryItemWithoutErrors)
 {
     const auto target = s_dir->path() / "pffexport";
-    const auto result = runProgram({"pffexport", "-m", "all", "-t", target.string(), s_pst.string()},
-                                   s_dir->path() / "pffexport.log");
+    const auto result = runProgram({"pffexport", "-m", "all", "-t", target.string(), s_pst.string()});
     ASSERT_EQ(result.status, 0) << result.output;
     for (const char* bad : {"Unable", "unable", "rror", "corrupt"})
         EXPECT_EQ(result.output.find(bad), std::string::npos) << result.output;
@@ -348,8 +323,7 @@ TEST_F(Readers, ReadpstWritesTheContactsAsVcards)
 {
     const auto target = s_dir->path() / "readpst";
     std::filesystem::create_directories(target);
-    const auto result =
-        runProgram({"readpst", "-cv", "-o", target.string(), s_pst.string()}, s_dir->path() / "readpst.log");
+    const auto result = runProgram({"readpst", "-cv", "-o", target.string(), s_pst.string()});
     ASSERT_EQ(result.status, 0) << result.output;
     // readpst reports "N items done, M items skipped" per folder.
     for (std::size_t at = result.output.find(" items skipped"); at != std::string::npos;

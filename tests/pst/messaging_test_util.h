@@ -6,6 +6,7 @@
 #include "pst/check/pst_reader.h"
 #include "pst/io/sink.h"
 #include "pst/messaging/message_store.h"
+#include "tests/support/support.h"
 
 #include <chrono>
 #include <cstdint>
@@ -25,10 +26,6 @@ inline std::filesystem::path sourceDir()
 {
     return TRESSIMO_SOURCE_DIR;
 }
-inline std::filesystem::path binaryDir()
-{
-    return TRESSIMO_BINARY_DIR;
-}
 inline std::filesystem::path outlookEmpty()
 {
     return sourceDir() / "tests/data/reference-pst/outlook-empty.pst";
@@ -40,27 +37,7 @@ inline Bytes fileBytes(const std::filesystem::path& path)
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A directory of its own under the build tree, removed afterwards.
-class TempDir
-{
-public:
-    explicit TempDir(const std::string& name)
-    {
-        m_path = binaryDir() / "tmp-messaging" / (name + "-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
-};
+using tressimo::testing::TempDir;
 
 inline std::chrono::system_clock::time_point testTime()
 {

@@ -1,26 +1,12 @@
 #include "tests/pst/oracle/pst_oracle.h"
 
-#include <cstdio>
-#include <fcntl.h>
-#include <fstream>
-#include <spawn.h>
-#include <sstream>
-#include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "tests/support/support.h"
 
-extern char** environ;
+#include <cstdio>
+#include <stdexcept>
 
 namespace tressimo::pst::oracle {
 namespace {
-
-std::string readAll(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string hex8(std::uint32_t v)
 {
@@ -45,45 +31,10 @@ std::filesystem::path scriptPath()
 
 nlohmann::json dumpWithPypff(const std::filesystem::path& pst)
 {
-    // Temporary files for the JSON and the complaints; the script runs without a shell, so
-    // any path works.
-    char jsonName[] = "/tmp/pst-oracle-XXXXXX";
-    char errName[] = "/tmp/pst-oracle-err-XXXXXX";
-    const int jsonFd = mkstemp(jsonName);
-    const int errFd = mkstemp(errName);
-    if (jsonFd < 0 || errFd < 0)
-        throw std::runtime_error("pst oracle: cannot create temporary files");
-    close(jsonFd);
-
-    const std::string python = "/usr/bin/python3";
-    const std::string script = scriptPath().string();
-    const std::string file = pst.string();
-    const std::string outFlag = "--out";
-    std::vector<char*> argv = {const_cast<char*>(python.c_str()),
-                               const_cast<char*>(script.c_str()),
-                               const_cast<char*>(file.c_str()),
-                               const_cast<char*>(outFlag.c_str()),
-                               jsonName,
-                               nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, python.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(errFd);
-    int status = 0;
-    if (spawned == 0)
-        waitpid(pid, &status, 0);
-    const std::string json = readAll(jsonName);
-    const std::string err = readAll(errName);
-    std::filesystem::remove(jsonName);
-    std::filesystem::remove(errName);
-    if (spawned != 0)
-        throw std::runtime_error("pst oracle: cannot run " + python);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("pst oracle on " + file + " failed: " + err);
-    return nlohmann::json::parse(json);
+    const auto run = tressimo::testing::runProgram({"/usr/bin/python3", scriptPath().string(), pst.string()});
+    if (run.status != 0)
+        throw std::runtime_error("pst oracle on " + pst.string() + " failed: " + run.err);
+    return nlohmann::json::parse(run.out);
 }
 
 std::vector<const nlohmann::json*> allFolders(const nlohmann::json& dump)

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Dump a PST file to JSON through libpff (pypff), a reader we did not write.
 
-Usage: /usr/bin/python3 pst_oracle.py FILE.pst [--out FILE.json]
+Usage: /usr/bin/python3 pst_oracle.py FILE.pst
 
 The dump holds the store's name and properties, the folder tree (names, container classes,
 counts, properties) and every item with every property. Debian's pypff does not resolve named
@@ -9,7 +9,7 @@ properties, so the name-to-ID map's GUID, entry and string streams are decoded h
 property id from 0x8000 up is given its property set and LID or name. Contacts also get a
 summary of the fields people look at (names, e-mail addresses, telephones, addresses).
 
-Exit status 0 with JSON on stdout (or --out); 1 with a message on stderr when pypff cannot open
+Exit status 0 with JSON on stdout; 1 with a message on stderr when pypff cannot open
 the file; 2 on usage errors.
 """
 
@@ -94,12 +94,17 @@ CONTACT_FIELDS = {
     "email1_address_type": (PSETID_ADDRESS, 0x8082),
     "email1_address": (PSETID_ADDRESS, 0x8083),
     "email1_original_display_name": (PSETID_ADDRESS, 0x8084),
+    "email1_original_entry_id": (PSETID_ADDRESS, 0x8085),
     "email2_display_name": (PSETID_ADDRESS, 0x8090),
     "email2_address_type": (PSETID_ADDRESS, 0x8092),
     "email2_address": (PSETID_ADDRESS, 0x8093),
+    "email2_original_display_name": (PSETID_ADDRESS, 0x8094),
+    "email2_original_entry_id": (PSETID_ADDRESS, 0x8095),
     "email3_display_name": (PSETID_ADDRESS, 0x80A0),
     "email3_address_type": (PSETID_ADDRESS, 0x80A2),
     "email3_address": (PSETID_ADDRESS, 0x80A3),
+    "email3_original_display_name": (PSETID_ADDRESS, 0x80A4),
+    "email3_original_entry_id": (PSETID_ADDRESS, 0x80A5),
     "address_book_provider_email_list": (PSETID_ADDRESS, 0x8028),
     "address_book_provider_array_type": (PSETID_ADDRESS, 0x8029),
     "work_address": (PSETID_ADDRESS, 0x801B),
@@ -345,14 +350,6 @@ def dump(path):
 
 def main(argv):
     args = argv[1:]
-    out_path = None
-    if "--out" in args:
-        at = args.index("--out")
-        if at + 1 >= len(args):
-            sys.stderr.write(__doc__)
-            return 2
-        out_path = args[at + 1]
-        del args[at:at + 2]
     if len(args) != 1:
         sys.stderr.write(__doc__)
         return 2
@@ -361,12 +358,7 @@ def main(argv):
     except (IOError, OSError) as error:
         sys.stderr.write("pst_oracle: pypff cannot read %s: %s\n" % (args[0], error))
         return 1
-    text = json.dumps(result, indent=1, ensure_ascii=False, default=str)
-    if out_path:
-        with open(out_path, "w", encoding="utf-8") as out:
-            out.write(text + "\n")
-    else:
-        sys.stdout.write(text + "\n")
+    sys.stdout.write(json.dumps(result, indent=1, ensure_ascii=False, default=str) + "\n")
     return 0
 
 

@@ -1,29 +1,40 @@
-#pragma once
-// Runs a program with exactly the given argument bytes (no shell in between) and collects
-// its exit status, standard output and standard error.
+#include "tests/support/support.h"
 
 #include <fcntl.h>
-#include <filesystem>
 #include <fstream>
-#include <map>
 #include <spawn.h>
 #include <sstream>
-#include <string>
+#include <stdexcept>
 #include <sys/wait.h>
-#include <vector>
+#include <unistd.h>
 
 extern char** environ;
 
 namespace tressimo::testing {
 
-struct ProgramRun
+TempDir::TempDir(std::string_view name)
 {
-    int status = -1; // exit status, or 128 + signal
-    std::string out;
-    std::string err;
-};
+    std::string pattern = (std::filesystem::temp_directory_path() / ("tressimo-" + std::string(name) + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder");
+    m_path = pattern;
+}
 
-inline std::string readWholeFile(const std::filesystem::path& path)
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::filesystem::path TempDir::write(std::string_view fileName, std::string_view bytes) const
+{
+    const std::filesystem::path file = m_path / std::filesystem::path(std::string(fileName));
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return file;
+}
+
+std::string readWholeFile(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -31,14 +42,11 @@ inline std::string readWholeFile(const std::filesystem::path& path)
     return text.str();
 }
 
-// `scratch` holds the captured streams; `environment` adds or replaces variables; `folder`,
-// when given, is the program's current folder.
-inline ProgramRun runProgram(const std::vector<std::string>& argv, const std::filesystem::path& scratch,
-                             const std::map<std::string, std::string>& environment = {},
-                             const std::filesystem::path& folder = {})
+ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+                      const std::filesystem::path& folder)
 {
-    const std::string outPath = (scratch / "program.out").string();
-    const std::string errPath = (scratch / "program.err").string();
+    const TempDir scratch("run");
+    const std::string outPath = (scratch / "out").string(), errPath = (scratch / "err").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -50,7 +58,6 @@ inline ProgramRun runProgram(const std::vector<std::string>& argv, const std::fi
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-
     std::vector<std::string> envText;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -73,7 +80,7 @@ inline ProgramRun runProgram(const std::vector<std::string>& argv, const std::fi
         return run;
     }
     int wait = 0;
-    if (waitpid(pid, &wait, 0) == pid)
+    if (::waitpid(pid, &wait, 0) == pid)
         run.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
     run.out = readWholeFile(outPath);
     run.err = readWholeFile(errPath);

@@ -1,0 +1,45 @@
+#pragma once
+// What every test program shares: a temporary folder of its own, running a program with exact
+// argument bytes, and reading a file whole.
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tressimo::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir
+{
+public:
+    explicit TempDir(std::string_view name = "test");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(std::string_view name) const { return m_path / std::string(name); }
+    // Creates the file (and the folders above it) with exactly these bytes.
+    std::filesystem::path write(std::string_view fileName, std::string_view bytes) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+struct ProgramRun
+{
+    int status = -1; // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+// Runs a program (no shell in between) with standard input empty; `environment` adds or
+// replaces variables; `folder`, when given, is its current folder.
+ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment = {},
+                      const std::filesystem::path& folder = {});
+
+std::string readWholeFile(const std::filesystem::path& path);
+
+} // namespace tressimo::testing
