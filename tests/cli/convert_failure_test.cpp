@@ -5,6 +5,7 @@
 #include "tests/convert/sample_contacts.h"
 #include "tests/support/support.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
 #include <unistd.h>
