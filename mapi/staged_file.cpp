@@ -46,6 +46,10 @@ public:
     {
         named([&] { m_inner->sync(); });
     }
+    void growAndCommit(std::uint64_t size, const std::vector<Piece>& pieces, Piece last) override
+    {
+        named([&] { m_inner->growAndCommit(size, pieces, last); });
+    }
     std::uint64_t size() const override { return m_inner->size(); }
     std::string name() const override { return m_finalName; }
 
@@ -72,6 +76,10 @@ public:
     void writeAt(std::uint64_t offset, pst::ByteView data) override { m_file->writeAt(offset, data); }
     void resize(std::uint64_t size) override { m_file->resize(size); }
     void sync() override { m_file->sync(); }
+    void growAndCommit(std::uint64_t size, const std::vector<Piece>& pieces, Piece last) override
+    {
+        m_file->growAndCommit(size, pieces, last);
+    }
     std::uint64_t size() const override { return m_file->size(); }
     std::string name() const override { return m_file->name(); }
 

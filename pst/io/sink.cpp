@@ -1,9 +1,11 @@
 #include "pst/io/sink.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tressimo::pst {
@@ -147,6 +149,101 @@ void FileSink::sync()
         ::close(dir);
         m_folderSynced = true;
     }
+}
+
+namespace {
+
+// Writes all of `data` at `offset`; 0 or the error number.
+int writeFully(int fd, std::uint64_t offset, ByteView data)
+{
+    const std::uint8_t* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::pwrite(fd, p, left, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        p += n;
+        offset += static_cast<std::uint64_t>(n);
+        left -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+struct GrowthSteps
+{
+    int fd;
+    std::uint64_t from;
+    std::uint64_t size;
+    const std::vector<Sink::Piece>* pieces;
+    Sink::Piece last;
+    // What went wrong: the step and its error number.
+    const char* failedStep = nullptr;
+    int error = 0;
+};
+
+// Only system calls, so that a child sharing the parent's memory can run it.
+void takeGrowthSteps(GrowthSteps& g)
+{
+    int err = ::posix_fallocate(g.fd, static_cast<off_t>(g.from), static_cast<off_t>(g.size - g.from));
+    if (err == EOPNOTSUPP || err == EINVAL)
+        err = ::ftruncate(g.fd, static_cast<off_t>(g.size)) == 0 ? 0 : errno;
+    if (err != 0) {
+        g.failedStep = "extend";
+        g.error = err;
+        return;
+    }
+    for (const Sink::Piece& piece : *g.pieces) {
+        if ((err = writeFully(g.fd, piece.offset, piece.bytes)) != 0) {
+            g.failedStep = "write to";
+            g.error = err;
+            return;
+        }
+    }
+    if (::fdatasync(g.fd) != 0) {
+        g.failedStep = "sync";
+        g.error = errno;
+        return;
+    }
+    if ((err = writeFully(g.fd, g.last.offset, g.last.bytes)) != 0) {
+        g.failedStep = "write to";
+        g.error = err;
+        return;
+    }
+    if (::fdatasync(g.fd) != 0) {
+        g.failedStep = "sync";
+        g.error = errno;
+    }
+}
+
+} // namespace
+
+void FileSink::growAndCommit(std::uint64_t size, const std::vector<Piece>& pieces, Piece last)
+{
+    GrowthSteps steps{m_fd, m_size, size, &pieces, last};
+#ifdef __linux__
+    // vfork: the parent waits, the child shares its memory and reports there. Should no
+    // child be possible, the parent takes the steps itself.
+    const pid_t child = ::vfork();
+    if (child == 0) {
+        takeGrowthSteps(steps);
+        ::_exit(0);
+    }
+    // The parent resumes once the child is gone, its steps taken; waiting only reaps it.
+    if (child > 0) {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    } else {
+        takeGrowthSteps(steps);
+    }
+#else
+    takeGrowthSteps(steps);
+#endif
+    if (steps.failedStep)
+        fail(steps.failedStep, steps.error);
+    m_size = std::max(m_size, size);
 }
 
 void MemorySink::writeAt(std::uint64_t offset, ByteView data)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tressimo::pst {
 
@@ -31,6 +32,25 @@ public:
     virtual std::uint64_t size() const = 0;
     // What the sink writes to, for error messages (the file's path).
     virtual std::string name() const = 0;
+
+    // A piece of the file: where it goes and its bytes.
+    struct Piece
+    {
+        std::uint64_t offset;
+        ByteView bytes;
+    };
+    // Extends the file to `size`, writes `pieces` and syncs, then writes `last` and syncs: the
+    // growth of a file and the header that names it. A file sink makes it one step that a
+    // killed process does not cut short.
+    virtual void growAndCommit(std::uint64_t size, const std::vector<Piece>& pieces, Piece last)
+    {
+        resize(size);
+        for (const Piece& piece : pieces)
+            writeAt(piece.offset, piece.bytes);
+        sync();
+        writeAt(last.offset, last.bytes);
+        sync();
+    }
 };
 
 // A new file, created exclusively: an existing file is never replaced. On Linux it has the
@@ -54,6 +74,10 @@ public:
     void sync() override;
     std::uint64_t size() const override { return m_size; }
     std::string name() const override;
+    // On Linux a child process, which the parent waits for, takes the steps: when the parent
+    // is killed meanwhile, the child still finishes them, so the file is never left longer
+    // than its header says.
+    void growAndCommit(std::uint64_t size, const std::vector<Piece>& pieces, Piece last) override;
 
 private:
     FileSink(std::filesystem::path path, int fd);

@@ -29,9 +29,9 @@
 //    there: extend the file and write the new regions' map pages (all free but the maps
 //    themselves), sync; write the last commit's header again naming the new end of file,
 //    sync. An FMap page says of regions yet to come what a new region holds, so no map page
-//    of an older region changes. So the file's size is the end of file of the header on disk
-//    at every moment but one: dying in the first of those syncs leaves the new regions, with
-//    their maps and nothing in them, past the header's end of file.
+//    of an older region changes. The file sink takes these steps in a child process that the
+//    writer waits for (Sink::growAndCommit), so a writer killed meanwhile still leaves them
+//    done: the file's size is always the end of file of the header on disk.
 // A header write spans two disk sectors; the protocol relies on it reaching the disk whole,
 // as every PST writer must.
 //
@@ -653,6 +653,11 @@ private:
 
     void writeFMap(std::size_t fmapRegion, SpaceMap::View view)
     {
+        m_out.write(fmapOffset(fmapRegion), fmapPage(fmapRegion, view));
+    }
+
+    Page fmapPage(std::size_t fmapRegion, SpaceMap::View view) const
+    {
         // Regions yet to come are said to have what a new region has (far more than 255 free
         // slots in a row), so that growing the file never has to rewrite an FMap in place.
         std::array<std::uint8_t, kPageDataSize> runs;
@@ -660,7 +665,7 @@ private:
         for (std::size_t i = 0; i < runs.size() && fmapRegion + i < m_space.regionCount(); ++i)
             runs[i] = static_cast<std::uint8_t>(
                 std::min<std::uint32_t>(255, m_space.longestFreeRun(fmapRegion + i, view)));
-        m_out.write(fmapOffset(fmapRegion), encodeFMap(runs, fmapOffset(fmapRegion)));
+        return encodeFMap(runs, fmapOffset(fmapRegion));
     }
 
     void writeDList(SpaceMap::View view, Bid bid)
@@ -687,9 +692,7 @@ private:
     }
 
     // The file grows by whole regions, and the growth is a commit of its own before any block
-    // goes there: the file's size is the end of file of the header on disk, but for the one
-    // sync between extending the file and writing the header that names the new size. Each
-    // growth waits for the disk, so the steps are large.
+    // goes there (see 3 above). Each growth waits for the disk, so the steps are large.
     void grow()
     {
         const std::size_t regions = m_space.regionCount();
@@ -697,30 +700,48 @@ private:
         const std::size_t added =
             std::clamp<std::size_t>(regions / 8, std::min<std::size_t>(kMinGrowthRegions, limit), limit);
 
-        m_out.flush();
-        m_sink->resize(regionOffset(regions + added));
         std::vector<std::size_t> fresh;
         for (std::size_t i = 0; i < added; ++i) {
             m_space.addRegion();
             fresh.push_back(regions + i);
         }
-        for (std::size_t r : fresh)
-            writeFreshMapPages(r);
-        // An FMap in a new region; one of an older region already says what the new ones hold.
-        for (std::size_t f : fmapsOver(fresh))
-            if (f >= regions)
-                writeFMap(f, SpaceMap::View::Committed);
-        syncAll();
-
-        if (m_committed.ibFileEof == 0)
-            return; // the store's creation: its first commit names the whole file
-        // The last commit's header, naming the new regions.
+        if (m_committed.ibFileEof == 0) {
+            // The store's creation: its first commit names the whole file.
+            m_out.flush();
+            m_sink->resize(regionOffset(m_space.regionCount()));
+            for (std::size_t r : fresh)
+                writeFreshMapPages(r);
+            return;
+        }
+        // The new regions' map pages (an FMap in a new region included; one of an older
+        // region already says what the new ones hold), then the last commit's header naming
+        // the new regions.
+        std::vector<Page> pages;
+        std::vector<Sink::Piece> pieces;
+        pages.reserve(4 * fresh.size());
+        auto add = [&](std::uint64_t ib, const Page& page) {
+            pages.push_back(page);
+            pieces.push_back(Sink::Piece{ib, ByteView(pages.back().data(), pages.back().size())});
+        };
+        for (std::size_t r : fresh) {
+            add(regionOffset(r), encodeAMap(m_space.bits(r, SpaceMap::View::Committed), regionOffset(r)));
+            const RegionLayout layout = regionLayout(r);
+            if (layout.pmap)
+                add(pmapOffset(r), encodePMap(pmapOffset(r)));
+            if (layout.fmap)
+                add(fmapOffset(r), fmapPage(r, SpaceMap::View::Committed));
+            if (layout.fpmap)
+                add(fpmapOffset(r), encodeFPMap(fpmapOffset(r)));
+        }
         Header grown = m_committed;
         grown.ibFileEof = regionOffset(m_space.regionCount());
         grown.ibAMapLast = regionOffset(m_space.regionCount() - 1);
         grown.cbAMapFree = m_space.freeBytes(SpaceMap::View::Committed);
-        writeHeader(grown);
-        syncAll();
+        grown.dwUnique = ++m_unique;
+        const HeaderBytes header = encodeHeader(grown);
+        m_out.flush();
+        m_sink->growAndCommit(grown.ibFileEof, pieces,
+                              Sink::Piece{0, ByteView(header.data(), header.size())});
         m_committed = grown;
     }
 

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -206,6 +207,7 @@ struct KilledRun
 KilledRun runAndKill(const fs::path& pst, std::chrono::microseconds after, const char* count = "1000000",
                      bool closing = false)
 {
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     int out[2];
     if (::pipe(out) != 0)
         throw std::runtime_error("pipe failed");
@@ -231,6 +233,10 @@ KilledRun runAndKill(const fs::path& pst, std::chrono::microseconds after, const
     ::kill(pid, SIGKILL);
     int status = 0;
     ::waitpid(pid, &status, 0);
+    // A growth of the file that the writer had begun is finished by its own child process,
+    // which the test, as subreaper, waits for too.
+    while (::waitpid(-1, &status, 0) > 0) {
+    }
     // Everything the writer said before it died is in the pipe.
     for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
         text.append(buffer, static_cast<std::size_t>(n));
@@ -264,9 +270,8 @@ TEST(E2eDurability, AWriterKilledAtAnyMomentLeavesAFileTheReadersAccept)
                               {11ms},      {16ms},        {25ms},      {40ms},      {60ms},      {90ms},
                               {130ms},     {200ms},       {300ms},     {450ms},     {700ms},     {1000ms},
                               {0us, true}, {500us, true}, {2ms, true}, {5ms, true}, {12ms, true}};
-    constexpr std::uint64_t kRegion = 253952;
     TempFolder folder;
-    int killedWithCommits = 0, killedInAGrowth = 0;
+    int killedWithCommits = 0;
     for (std::size_t i = 0; i < std::size(moments); ++i) {
         SCOPED_TRACE("killed after " + std::to_string(moments[i].after.count()) + " us" +
                      (moments[i].closing ? " of the final commit" : ""));
@@ -280,20 +285,10 @@ TEST(E2eDurability, AWriterKilledAtAnyMomentLeavesAFileTheReadersAccept)
             EXPECT_FALSE(run.created);
             continue;
         }
-        // The file is exactly a committed store: as long as its header says, and sound. Only a
-        // kill in the one sync of a growth, between extending the file and the header naming
-        // the new size, leaves more: whole new regions whose maps say nothing is in them.
+        // The file is exactly a committed store: as long as its header says, and sound.
         const std::string text = readText(pst);
         const pst::Bytes bytes(text.begin(), text.end());
-        const std::uint64_t eof = pst::check::PstFile::fromBytes(bytes, pst.string())->header().fileEof;
-        if (eof != bytes.size()) {
-            ++killedInAGrowth;
-            ASSERT_EQ((bytes.size() - eof) % kRegion, 0u);
-            for (std::uint64_t amap = eof; amap < bytes.size(); amap += kRegion)
-                EXPECT_TRUE(std::all_of(bytes.begin() + amap + 4, bytes.begin() + amap + 496,
-                                        [](std::uint8_t b) { return b == 0; }))
-                    << "a block in the new region at " << amap;
-        }
+        EXPECT_EQ(pst::check::PstFile::fromBytes(bytes, pst.string())->header().fileEof, bytes.size());
         EXPECT_EQ(violations(bytes), "");
         const auto reader = pst::check::PstReader::open(pst);
         EXPECT_GE(contactsIn(reader), run.lastCommitted);
@@ -311,7 +306,6 @@ TEST(E2eDurability, AWriterKilledAtAnyMomentLeavesAFileTheReadersAccept)
     for (const auto& entry : fs::directory_iterator(folder.path()))
         EXPECT_EQ(entry.path().filename().string().rfind("killed-", 0), 0u) << entry.path();
     EXPECT_GE(killedWithCommits, 3) << "too few kills fell into the run itself";
-    EXPECT_LE(killedInAGrowth, 2) << "a growth's sync is short; so many kills in one is a longer gap";
 }
 
 } // namespace
