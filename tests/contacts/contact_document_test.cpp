@@ -103,60 +103,54 @@ TEST(LoadContactDocument, NamesTheReasonAndTheByte)
     const std::string root = kXml.substr(kXml.find("<c:contact"));
     const std::string cp1252 = replaced(replaced(broken, "UTF-8", "windows-1252"), kGiven, "\x93Zo\xEB\x94");
 
-    const std::pair<std::string, std::string> cases[] = {
-        {broken, "Start-end tags mismatch at byte " + std::to_string(at)},
-        {utf16Bytes(broken16, false, true),
-         "Start-end tags mismatch at byte " + std::to_string(2 + 2 * at16)},
-        {utf16Bytes(broken16, true, true), "Start-end tags mismatch at byte " + std::to_string(2 + 2 * at16)},
-        {utf16Bytes(lone16, false, true), "Start-end tags mismatch at byte " + std::to_string(4 + 2 * at16)},
-        {latin1, "Start-end tags mismatch at byte " + std::to_string(latin1.find("</c:GivenNam>") + 2)},
-        {cp1252, "Start-end tags mismatch at byte " + std::to_string(cp1252.find("</c:GivenNam>") + 2)},
-        {kXml.substr(0, kXml.size() - 4),
-         "Start-end tags mismatch at byte " + std::to_string(kXml.rfind("</") + 2)},
-        {"", "No document element found at byte 0"},
+    const std::string mismatch = "Start-end tags mismatch", none = "No document element found",
+                      outside = "Text outside the document element";
+    const std::tuple<std::string, std::string, std::size_t> cases[] = {
+        {broken, mismatch, at},
+        {utf16Bytes(broken16, false, true), mismatch, 2 + 2 * at16},
+        {utf16Bytes(broken16, true, true), mismatch, 2 + 2 * at16},
+        {utf16Bytes(lone16, false, true), mismatch, 4 + 2 * at16},
+        {latin1, mismatch, latin1.find("</c:GivenNam>") + 2},
+        {cp1252, mismatch, cp1252.find("</c:GivenNam>") + 2},
+        {kXml.substr(0, kXml.size() - 4), mismatch, kXml.rfind("</") + 2},
+        {"", none, 0},
         // A file saved empty as Unicode holds only its byte order mark.
-        {"\xEF\xBB\xBF", "No document element found at byte 3"},
-        {"\xFF\xFE", "No document element found at byte 2"},
-        {"\xFE\xFF", "No document element found at byte 2"},
-        {" \r\n\t", "No document element found at byte 4"},
-        {"Contact: " + root, "Text outside the document element at byte 0"},
-        {kXml + "\r\nsent from my phone",
-         "Text outside the document element at byte " + std::to_string(kXml.size())},
-        {utf16Bytes(toUtf16(kXml16 + "x"), false, true),
-         "Text outside the document element at byte " + std::to_string(2 + 2 * toUtf16(kXml16).size())},
-        {kXml + "<c:contact/>", "More than one document element at byte " + std::to_string(kXml.size() + 1)},
-        {"<![CDATA[x]]>" + root, "Text outside the document element at byte 9"},
+        {"\xEF\xBB\xBF", none, 3},
+        {"\xFF\xFE", none, 2},
+        {"\xFE\xFF", none, 2},
+        {" \r\n\t", none, 4},
+        {"Contact: " + root, outside, 0},
+        {kXml + "\r\nsent from my phone", outside, kXml.size()},
+        {utf16Bytes(toUtf16(kXml16 + "x"), false, true), outside, 2 + 2 * toUtf16(kXml16).size()},
+        {kXml + "<c:contact/>", "More than one document element", kXml.size() + 1},
+        {"<![CDATA[x]]>" + root, outside, 9},
     };
     const TempDir dir;
     int n = 0;
-    for (const auto& [bytes, reason] : cases) {
-        SCOPED_TRACE(reason);
+    for (const auto& [bytes, reason, byte] : cases) {
         const auto path = dir.write("case" + std::to_string(++n) + ".contact", bytes);
         const ContactDocument document = contacts::loadContactDocument(path);
         EXPECT_FALSE(document.loaded());
-        EXPECT_EQ(document.error(), "Error parsing \"" + path.string() + "\": " + reason);
+        EXPECT_EQ(document.error(),
+                  "Error parsing \"" + path.string() + "\": " + reason + " at byte " + std::to_string(byte));
     }
 }
 
 TEST(LoadContactDocument, FileSystemFailuresGiveTheSystemsReason)
 {
     const TempDir dir;
-    const std::pair<std::filesystem::path, std::string> cases[] = {
-        {dir.path() / "missing.contact",
-         "Cannot open \"" + (dir.path() / "missing.contact").string() + "\": No such file or directory"},
-        {dir.path(), "Cannot read \"" + dir.path().string() + "\": Is a directory"},
-        // Neither may hang the run: a FIFO waits for a writer, a device never ends.
-        {dir.path() / "fifo.contact",
-         "Cannot read \"" + (dir.path() / "fifo.contact").string() + "\": not a regular file"},
-        {"/dev/zero", "Cannot read \"/dev/zero\": not a regular file"},
-        {dir.path() / "Zo\xEB \xFE.contact",
-         "Cannot open \"" + (dir.path() / "Zo\xEB \xFE.contact").string() + "\": No such file or directory"},
+    // Neither a FIFO (waits for a writer) nor a device (never ends) may hang the run.
+    const std::tuple<std::filesystem::path, std::string, std::string> cases[] = {
+        {dir.path() / "Zo\xEB \xFE.contact", "open", "No such file or directory"},
+        {dir.path(), "read", "Is a directory"},
+        {dir.path() / "fifo.contact", "read", "not a regular file"},
+        {"/dev/zero", "read", "not a regular file"},
     };
     ASSERT_EQ(::mkfifo((dir.path() / "fifo.contact").c_str(), 0600), 0);
-    for (const auto& [path, reason] : cases) {
+    for (const auto& [path, verb, reason] : cases) {
         const ContactDocument document = contacts::loadContactDocument(path);
         EXPECT_FALSE(document.loaded());
-        EXPECT_EQ(document.error(), reason);
+        EXPECT_EQ(document.error(), "Cannot " + verb + " \"" + path.string() + "\": " + reason);
     }
 }
 
