@@ -5,7 +5,6 @@
 #include "tests/support/support.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -28,10 +27,8 @@ protected:
     }
     void files(const Strings& relative)
     {
-        for (const std::string& name : relative) {
-            fs::create_directories((m_root / name).parent_path());
-            std::ofstream(m_root / name) << "x";
-        }
+        for (const std::string& name : relative)
+            m_temp.write(name, "x");
     }
     Strings at(const Strings& relative) const
     {

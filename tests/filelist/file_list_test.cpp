@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -45,29 +46,25 @@ TEST(FileList, RowsLabelAndWidthFollowTheListRules)
 // may be lost or overwritten, and no empty row may appear between files.
 TEST(FileList, ChangesMadeWhileYieldingAreKept)
 {
-    const struct
-    {
-        Strings before;
-        bool resetInYield; // else the yield adds "/nested"
-        Strings rows;
-    } cases[] = {
+    // Rows before, whether the yield resets the list (else it adds "/nested"), rows after.
+    const std::tuple<Strings, bool, Strings> cases[] = {
         {{}, false, {"/nested", "/outer"}},
         {{"/a"}, false, {"/a", "/nested", "/outer"}},
         {{"/a"}, true, {"/outer"}},
         {{"/a", "/b"}, true, {"/outer"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [before, resetInYield, rows] : cases) {
         FileList list;
-        for (const std::string& path : c.before)
+        for (const std::string& path : before)
             list.AddFileRow(path);
         bool done = false;
         list.setYield([&] {
             if (!std::exchange(done, true))
-                c.resetInYield ? list.ResetFileList() : list.AddFileRow("/nested");
+                resetInYield ? list.ResetFileList() : list.AddFileRow("/nested");
         });
         list.AddFileRow("/outer");
-        EXPECT_EQ(list.texts(), c.rows);
-        EXPECT_EQ(list.countLabel(), std::to_string(c.rows.size()) + " Email Messages");
+        EXPECT_EQ(list.texts(), rows);
+        EXPECT_EQ(list.countLabel(), std::to_string(rows.size()) + " Email Messages");
     }
 }
 
