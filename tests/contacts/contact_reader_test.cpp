@@ -109,10 +109,10 @@ std::vector<ReaderCase> readerCases()
         // An SMTP type without an address takes a slot, an address without one or of another type
         // does not; three slots in all.
         {"SmtpAddressesTakeTheThreeSlots",
-         emails(entry("c:EmailAddress", element("c:Address", "a@x")), emailEntry("X400", "c=us;a=x"),
-                emailEntry("smtp", "lower@x"), emailEntry("SMTP ", "blank@x"),
-                entry("c:EmailAddress", element("c:Type", "SMTP")), emailEntry("SMTP", "b@x"),
-                emailEntry("SMTP", "c@x"), emailEntry("SMTP", "d@x")),
+         emails(entry("c:EmailAddress", element("c:Type", "SMTP")), emailEntry("SMTP", "b@x"),
+                entry("c:EmailAddress", element("c:Address", "a@x")), emailEntry("X400", "c=us;a=x"),
+                emailEntry("smtp", "lower@x"), emailEntry("SMTP ", "blank@x"), emailEntry("SMTP", "c@x"),
+                emailEntry("SMTP", "d@x")),
          "Email2=b@x|Email3=c@x"},
         {"UnlabelledAfterPersonalAddressIsStillBusiness",
          addresses(addressEntry(kHome, {"Personal"}), addressEntry(kWork, {"Preferred"})),
