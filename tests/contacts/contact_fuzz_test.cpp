@@ -1,5 +1,5 @@
-// Robustness: random damage to a valid document must never crash the loader or the reader,
-// and whatever they make of it keeps the record's own rules.
+// Robustness: random damage to a valid document must never crash the loader, the reader or
+// the hand-over, and the reader's depth counters must end balanced.
 
 #include "contacts/contact_document.h"
 #include "contacts/contact_reader.h"
@@ -57,13 +57,7 @@ TEST(ContactFuzz, DamagedDocumentsNeverCrash)
         ++loaded;
         record.reset();
         contacts::DisplayNode(document.document(), record, context);
-        const contacts::ContactRecord copy = contacts::handOver(record);
-        ASSERT_EQ(copy.eContact_Manager + copy.eContact_Assistant + copy.eContact_OtherEmail1 +
-                      copy.eContact_OtherEmail2 + copy.eContact_OtherEmail3 + copy.eContact_Spouse +
-                      copy.eContact_Childern + copy.eContact_ShortName + copy.eContact_PhoneticName +
-                      copy.eContact_MailDomain + copy.eContact_Categories,
-                  "")
-            << "fields the reader never fills";
+        contacts::handOver(record);
         ASSERT_EQ(context.AddressDepth, 0u);
         ASSERT_EQ(context.LabelledValueDepth, 0u);
     }
