@@ -5,30 +5,39 @@
 #include "contacts/contact_date.h"
 #include "contacts/contact_record.h"
 
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 
-#include <gtest/gtest.h>
-
 namespace tressimo::testing {
 
-// Field name -> expected text; dates as "YYYY-MM-DD".
+// Field name without its "eContact_" prefix -> expected text; dates as "YYYY-MM-DD".
 using ExpectedFields = std::map<std::string, std::string, std::less<>>;
+
+// "FirstName=Ann|LastName=Smith": the long expectations of one document, written compactly.
+inline ExpectedFields fields(std::string_view list)
+{
+    ExpectedFields out;
+    for (std::size_t at = 0; at < list.size();) {
+        const std::size_t end = std::min(list.find('|', at), list.size()), eq = list.find('=', at);
+        out.emplace(list.substr(at, eq - at), list.substr(eq + 1, end - eq - 1));
+        at = end + 1;
+    }
+    return out;
+}
 
 inline void expectRecord(const contacts::ContactRecord& record, const ExpectedFields& expected)
 {
     std::size_t matched = 0;
     for (const contacts::ContactField& field : contacts::kContactFields) {
-        const auto it = expected.find(field.name);
+        const auto it = expected.find(field.name.substr(std::string_view("eContact_").size()));
         matched += it != expected.end();
-        if (field.kind == contacts::ContactFieldKind::Text) {
-            EXPECT_EQ(record.*field.text, it == expected.end() ? "" : it->second) << field.name;
-        } else {
-            const std::optional<double>& date = record.*field.date;
-            EXPECT_EQ(date ? contacts::formatOleDate(*date) : "(not set)",
-                      it == expected.end() ? "(not set)" : it->second)
-                << field.name;
-        }
+        const std::optional<double>* date =
+            field.kind == contacts::ContactFieldKind::Date ? &(record.*field.date) : nullptr;
+        const std::string actual = !date   ? record.*field.text
+                                   : *date ? contacts::formatOleDate(**date)
+                                           : "(not set)";
+        EXPECT_EQ(actual, it != expected.end() ? it->second : date ? "(not set)" : "") << field.name;
     }
     EXPECT_EQ(matched, expected.size()) << "an expected field name is misspelt";
 }

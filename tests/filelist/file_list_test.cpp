@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -14,12 +15,8 @@ const char* const kReset = "<reset>"; // a scenario step that clears the list
 TEST(FileList, RowsLabelAndWidthFollowTheListRules)
 {
     const std::string odd = " leading blank, several.dots and \xff\xfe bytes.contact";
-    const struct
-    {
-        Strings steps, rows;
-        std::string label;
-        int width;
-    } cases[] = {
+    // Steps, rows, label, column width.
+    const std::tuple<Strings, Strings, std::string, int> cases[] = {
         {{}, {""}, "0 files", 50000},
         {{"/d/a"}, {"/d/a"}, "1 Email Messages", 10000},
         {{"/d/a", "/d/a"}, {"/d/a", "/d/a"}, "2 Email Messages", 10000},
@@ -29,15 +26,15 @@ TEST(FileList, RowsLabelAndWidthFollowTheListRules)
         {{"/d/a", "/d/b", kReset, "/d/c"}, {"/d/c"}, "1 Email Messages", 10000},
         {{odd}, {odd}, "1 Email Messages", 10000},
     };
-    for (const auto& c : cases) {
+    for (const auto& [steps, rows, label, width] : cases) {
         FileList list;
-        for (const std::string& step : c.steps)
+        for (const std::string& step : steps)
             step == kReset ? list.ResetFileList() : list.AddFileRow(step);
-        EXPECT_EQ(list.texts(), c.rows);
-        EXPECT_EQ(list.Rows(), static_cast<int>(c.rows.size()));
-        EXPECT_EQ(list.countLabel(), c.label);
-        EXPECT_EQ(list.columnWidth(), c.width);
-        EXPECT_EQ(list.isEmpty(), c.rows.front().empty());
+        EXPECT_EQ(list.texts(), rows);
+        EXPECT_EQ(list.Rows(), static_cast<int>(rows.size()));
+        EXPECT_EQ(list.countLabel(), label);
+        EXPECT_EQ(list.columnWidth(), width);
+        EXPECT_EQ(list.isEmpty(), rows.front().empty());
     }
 }
 
@@ -45,29 +42,25 @@ TEST(FileList, RowsLabelAndWidthFollowTheListRules)
 // may be lost or overwritten, and no empty row may appear between files.
 TEST(FileList, ChangesMadeWhileYieldingAreKept)
 {
-    const struct
-    {
-        Strings before;
-        bool resetInYield; // else the yield adds "/nested"
-        Strings rows;
-    } cases[] = {
+    // Rows before, whether the yield resets the list (else it adds "/nested"), rows after.
+    const std::tuple<Strings, bool, Strings> cases[] = {
         {{}, false, {"/nested", "/outer"}},
         {{"/a"}, false, {"/a", "/nested", "/outer"}},
         {{"/a"}, true, {"/outer"}},
         {{"/a", "/b"}, true, {"/outer"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [before, resetInYield, rows] : cases) {
         FileList list;
-        for (const std::string& path : c.before)
+        for (const std::string& path : before)
             list.AddFileRow(path);
         bool done = false;
         list.setYield([&] {
             if (!std::exchange(done, true))
-                c.resetInYield ? list.ResetFileList() : list.AddFileRow("/nested");
+                resetInYield ? list.ResetFileList() : list.AddFileRow("/nested");
         });
         list.AddFileRow("/outer");
-        EXPECT_EQ(list.texts(), c.rows);
-        EXPECT_EQ(list.countLabel(), std::to_string(c.rows.size()) + " Email Messages");
+        EXPECT_EQ(list.texts(), rows);
+        EXPECT_EQ(list.countLabel(), std::to_string(rows.size()) + " Email Messages");
     }
 }
 

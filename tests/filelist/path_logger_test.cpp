@@ -1,9 +1,11 @@
 #include "filelist/path_logger.h"
 #include "shell/path_rules.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tressimo::filelist {
@@ -12,16 +14,15 @@ namespace {
 using Strings = std::vector<std::string>;
 
 // Paths are written with '/' and turned into the platform's separator.
+std::string p(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', shell::kPathSeparator);
+    return path;
+}
 Strings ps(Strings paths)
 {
-    for (std::string& path : paths)
-        for (char& c : path)
-            c = c == '/' ? shell::kPathSeparator : c;
+    std::transform(paths.begin(), paths.end(), paths.begin(), p);
     return paths;
-}
-std::string p(const std::string& path)
-{
-    return ps({path})[0];
 }
 
 struct Scanner
@@ -81,10 +82,8 @@ TEST(PathLogger, WalksBreadthFirst)
 // vanished during the walk held nothing to miss.
 TEST(PathLogger, UnreadableFoldersAreSkipped)
 {
-    const struct
-    {
-        Strings denied, failing, gone, full;
-    } cases[] = {
+    const std::tuple<Strings, Strings, Strings, Strings> cases[] = {
+        // denied, failing, gone, found
         {{"/r/b"}, {}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc", "/r/a/d/fd"}},
         {{"/r/b", "/r/a/d"}, {}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc"}},
         {{"/r"}, {}, {}, {}},
@@ -92,23 +91,21 @@ TEST(PathLogger, UnreadableFoldersAreSkipped)
         {{"/r/a/d"}, {"/r/b"}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc"}},
         {{}, {}, {"/r/b"}, {"/r/f0", "/r/a/fa", "/r/c/fc", "/r/a/d/fd"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [denied, failing, gone, found] : cases) {
         Scanner s({"/r/f0", "/r/a/fa", "/r/b/fb", "/r/b/sub/fs", "/r/c/fc", "/r/a/d/fd"});
-        for (const std::string& f : c.denied)
+        for (const std::string& f : denied)
             s.fs->denyAccess(p(f));
-        for (const std::string& f : c.failing)
+        for (const std::string& f : failing)
             s.fs->failListing(p(f));
-        for (const std::string& f : c.gone)
+        for (const std::string& f : gone)
             s.fs->vanish(p(f));
         s.scan("/r");
-        EXPECT_EQ(s.logger.fullFileNames()->values(), ps(c.full));
-        EXPECT_EQ(s.logger.skippedFolders().size(), c.denied.size() + c.failing.size() + c.gone.size());
-        ASSERT_EQ(s.messages.size(), c.denied.empty() && c.failing.empty() ? 0u : 1u);
-        for (const MessageBoxText& m : s.messages) {
-            EXPECT_EQ(m.text, "Please Select Correct Store Folder.");
-            EXPECT_EQ(m.title, "Tressimo");
-            EXPECT_EQ(m.icon, MessageIcon::Information);
-        }
+        EXPECT_EQ(s.logger.fullFileNames()->values(), ps(found));
+        EXPECT_EQ(s.logger.skippedFolders().size(), denied.size() + failing.size() + gone.size());
+        ASSERT_EQ(s.messages.size(), denied.empty() && failing.empty() ? 0u : 1u);
+        for (const MessageBoxText& m : s.messages)
+            EXPECT_TRUE(m.text == "Please Select Correct Store Folder." && m.title == "Tressimo" &&
+                        m.icon == MessageIcon::Information);
     }
 }
 

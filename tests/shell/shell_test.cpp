@@ -1,0 +1,51 @@
+// Paths cut to their folder and turned into file URLs; paths are written with '/' and turned
+// into this platform's separator, names keep bytes that are not UTF-8 as they are.
+
+#include "shell/file_url.h"
+#include "shell/folder_of_path.h"
+#include "shell/path_rules.h"
+
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <string>
+
+namespace tressimo::shell {
+namespace {
+
+std::string native(std::string path)
+{
+    for (char& c : path)
+        c = c == '/' ? kPathSeparator : c;
+    return path;
+}
+
+TEST(FolderOfPath, KeepsEverythingUpToTheLastSeparatorOfThisPlatform)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"/home/ann/Contacts/a.contact", "/home/ann/Contacts/"},
+        {"/home/ann/Contacts/", "/home/ann/Contacts/"},
+        {"a.contact", ""},
+        {"Contacts/a.contact", "Contacts/"},
+        {"/a.contact", "/"},
+        {"/", "/"},
+        {"//server//a.contact", "//server//"},
+        {"/home/My Contacts.old/Zo\xC3\xAB.contact", "/home/My Contacts.old/"},
+        {"/home/\xFF\xFE/a.contact", "/home/\xFF\xFE/"}};
+    for (const auto& [path, folder] : cases)
+        EXPECT_EQ(FolderOfPath(native(path)), native(folder)) << path;
+    EXPECT_EQ(FolderOfPath(kPathSeparator == '/' ? "a\\b\\x.contact" : "a/b/x.contact"), "");
+    EXPECT_THROW(FolderOfPath(""), std::invalid_argument);
+}
+
+// A name's own '#', '%', '?' and blanks must never be read as URL syntax.
+TEST(FileUrl, EncodesEveryByteThatIsNotPlain)
+{
+    EXPECT_EQ(fileUrl("/opt/Tressimo 3/docs/manual.html", "troubleshooting"),
+              "file:///opt/Tressimo%203/docs/manual.html#troubleshooting");
+    EXPECT_EQ(fileUrl("/a/caf\xc3\xa9#1%?.html"), "file:///a/caf%C3%A9%231%25%3F.html");
+    EXPECT_EQ(fileUrl("/odd/\xff\xfe name.contact"), "file:///odd/%FF%FE%20name.contact");
+    EXPECT_EQ(fileUrl("/"), "file:///");
+}
+
+} // namespace
+} // namespace tressimo::shell
