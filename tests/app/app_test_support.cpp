@@ -22,17 +22,6 @@ QApplication& application()
     return *app;
 }
 
-std::string contactXml(std::string_view given, std::string_view family, std::string_view email)
-{
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-           "<c:contact c:Version=\"1\" xmlns:c=\"http://schemas.microsoft.com/Contact\">"
-           "<c:NameCollection><c:Name><c:GivenName>" +
-           std::string(given) + "</c:GivenName><c:FamilyName>" + std::string(family) +
-           "</c:FamilyName></c:Name></c:NameCollection><c:EmailAddressCollection><c:EmailAddress>"
-           "<c:Type>SMTP</c:Type><c:Address>" +
-           std::string(email) + "</c:Address></c:EmailAddress></c:EmailAddressCollection></c:contact>\r\n";
-}
-
 namespace {
 
 // The next scripted answer, or `otherwise` once they run out.

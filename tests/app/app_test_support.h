@@ -37,9 +37,6 @@ inline QString q(const std::string& bytes)
     return QFile::decodeName(QByteArray::fromStdString(bytes));
 }
 
-// A Windows Contacts document with a name and an e-mail address.
-std::string contactXml(std::string_view given, std::string_view family, std::string_view email);
-
 struct FakeMessageBoxes : MessageBoxes
 {
     std::vector<Message> shown;

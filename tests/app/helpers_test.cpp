@@ -18,26 +18,23 @@
 namespace tressimo::app::testing {
 namespace {
 
+// The window tests cover valid names, a name Qt cannot spell, a folder and a cancel.
 TEST(NativePath, RecoversTheBytesOfNamesQtCannotSpell)
 {
     application();
     TempDir dir("app");
-    const std::string root = dir.path().string(), odd = root + "/Kontakte \xFF/Zo\xEB.contact";
-    dir.write("Kontakte \xFF/Zo\xEB.contact", "");
+    const std::string root = dir.write("Kontakte \xFF/Zo\xEB.contact", "").parent_path().string();
     dir.write("Kontakte \xFF/Zo\xEC.contact", ""); // shown alike: U+FFFD
-    const std::string plain = dir.write("Grüße/a b.contact", "").string();
     // The name as Qt got it, and the bytes it stands for.
     const std::pair<std::string, std::string> cases[] = {
-        {plain, plain},
-        {odd, odd}, // of two alike, the first in byte order
-        {root + "/Kontakte \xFF", root + "/Kontakte \xFF"},
-        {root + "/Kontakte \xFF/", root + "/Kontakte \xFF/"},
-        {root + "/gone \xFF.contact", root + "/gone \xEF\xBF\xBD.contact"}, // nowhere: Qt's spelling
-        {"", ""},
+        {root + "/Zo\xEB.contact", root + "/Zo\xEB.contact"}, // of two alike, the first in byte order
+        {root + "/", root + "/"},
+        {dir.path().string() + "/gone \xFF",
+         dir.path().string() + "/gone \xEF\xBF\xBD"}, // nowhere: Qt's spelling
     };
     for (const auto& [given, expected] : cases)
         EXPECT_EQ(shell::nativePathOf(q(given)), expected) << given;
-    EXPECT_EQ(shell::displayTextOf(odd), q(odd));
+    EXPECT_EQ(shell::displayTextOf(cases[0].second), q(cases[0].second));
 }
 
 TEST(OpenDocument, OpensAddressesAsTheyAreAndPathsAsFileUrls)
@@ -47,10 +44,8 @@ TEST(OpenDocument, OpensAddressesAsTheyAreAndPathsAsFileUrls)
     const std::pair<std::string, QByteArray> cases[] = {
         {"", ""},
         {"https://example.com/help?page=1#top", "https://example.com/help?page=1#top"},
-        {"mailto:help@example.com", "mailto:help@example.com"},
         {"file:///usr/share/doc/tressimo/manual.html#use", "file:///usr/share/doc/tressimo/manual.html#use"},
         {"/home/ann/My Contacts/Zo\xEB #1?.html", "file:///home/ann/My%20Contacts/Zo%EB%20%231%3F.html"},
-        {"/home/ann/Zo\xC3\xAB.html", "file:///home/ann/Zo%C3%AB.html"},
         {"docs/manual.html", QUrl::fromLocalFile(QDir::current().filePath("docs/manual.html")).toEncoded()},
     };
     for (const auto& [document, url] : cases) {
@@ -96,30 +91,22 @@ TEST(DroppedPaths, TakesLocalFilesByTheirBytes)
 TEST(EventPump, RunsTheEventLoopOnlyOnceTheIntervalHasPassed)
 {
     application();
-    int delivered = 0;
+    int delivered = 0, before = 0;
     QObject receiver;
-    const auto post = [&] {
-        QMetaObject::invokeMethod(
-            &receiver, [&] { ++delivered; }, Qt::QueuedConnection);
-    };
-
+    QMetaObject::invokeMethod(
+        &receiver, [&] { ++delivered; }, Qt::QueuedConnection);
     EventPump patient(std::chrono::hours(1));
-    post();
     for (int i = 0; i < 1000; ++i)
         patient.yield(); // within the interval: no events run
     EXPECT_EQ(std::pair(delivered, patient.eventRuns()), std::pair(0, 0LL));
-    patient.yieldNow();
-    EXPECT_EQ(delivered, 1);
 
     EventPump eager(std::chrono::milliseconds(1));
-    int before = 0;
-    eager.setBeforeEvents([&] { ++before; });
-    post();
+    eager.setBeforeEvents([&] { ++before; }); // the views are brought up to date first
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     eager.yield();
-    EXPECT_EQ(delivered, 2);
-    EXPECT_EQ(before, 1); // the views are brought up to date before the events run
-    EXPECT_EQ(eager.eventRuns(), 1);
+    EXPECT_EQ(std::tuple(delivered, before, eager.eventRuns()), std::tuple(1, 1, 1LL));
+    patient.yieldNow();
+    EXPECT_EQ(patient.eventRuns(), 1);
 }
 
 // The window tests see the rows through the grid; here, what they cannot see: appends wait for

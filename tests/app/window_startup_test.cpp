@@ -14,7 +14,7 @@ namespace {
 
 using StartUp = WindowTest;
 
-TEST_F(StartUp, EveryControlIsShownWholeUncoveredInTheWindowsFontAndTheListIsEmpty)
+TEST_F(StartUp, EveryControlIsShownWholeUncoveredInTheWindowsFontInTheFocusOrderAndTheListIsEmpty)
 {
     win().show();
     const QFont font = win().font();
@@ -69,10 +69,8 @@ TEST_F(StartUp, EveryControlIsShownWholeUncoveredInTheWindowsFontAndTheListIsEmp
     const QProgressBar* bar = win().controls().ProgressBar1;
     EXPECT_EQ(std::pair(bar->minimum(), bar->maximum()), std::pair(0, 100));
     EXPECT_LT(bar->value(), bar->minimum()); // empty: no value yet
-}
 
-TEST_F(StartUp, TabWalksTheFocusOrder)
-{
+    // Tab walks the commands in the window's order and back round.
     button("CmdExtractDBX")->setEnabled(true); // as adding files does: a disabled button takes no focus
     showActive();
     button("cmdAdd")->setFocus();
