@@ -7,9 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTableView>
 #include <QTimer>
-#include <chrono>
 #include <thread>
 
 namespace tressimo::app::testing {
@@ -22,9 +20,8 @@ std::string found(int count)
     return "Tressimo|N|" + std::to_string(count) + " Email Messages Found.";
 }
 
-// Drags a URI list over the window (entering, moving once) and drops it, the source offering
-// `offered`, the user holding `modifiers`; whether it was taken, and the actions the window
-// answered to the enter, the move and the drop.
+// Drags a URI list over the window and drops it; whether it was taken, and the actions the
+// window answered to the enter, a move and the drop.
 std::pair<bool, std::vector<Qt::DropAction>> drag(QWidget& window, const QByteArray& uriList,
                                                   Qt::DropActions offered = Qt::CopyAction,
                                                   Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -196,8 +193,7 @@ TEST_F(ListTest, EachWayInAndClearingLeaveTheRowsAndSayWhatTheyDid)
     }
 }
 
-// While the dialog is open and the rows go in, nothing else may change the list or start a
-// run, nor may a drop come in; Help and Exit stay usable.
+// While an add is under way, only Help and Exit can be used; no drop comes in.
 TEST_F(ListTest, OtherCommandsAndDropsWaitUntilTheAddIsDone)
 {
     dir.write("a.contact", "");
@@ -232,18 +228,15 @@ TEST_F(ListTest, AnUnreadableSubFolderIsReportedAndTheWalkGoesOn)
     memory->denyAccess("/c/locked");
     fileSystem = memory;
     makeWindow();
-    std::vector<bool> waitCursor;
-    std::vector<States> states;
+    std::vector<std::pair<bool, States>> whileShown; // the wait cursor, the commands
     boxes.onShow = [&](const Message&) {
-        waitCursor.push_back(QApplication::overrideCursor() &&
-                             QApplication::overrideCursor()->shape() == Qt::WaitCursor);
-        states.push_back(commandStates());
+        const QCursor* cursor = QApplication::overrideCursor();
+        whileShown.emplace_back(cursor && cursor->shape() == Qt::WaitCursor, commandStates());
     };
     addFolders({"/c"});
     expectRows({"/c/a.contact", "/c/zz/z.contact", "/c/zz/deeper/y.contact"});
     EXPECT_EQ(boxes.log(), (Rows{"Tressimo|I|Please Select Correct Store Folder.", found(3)}));
-    EXPECT_EQ(waitCursor, (std::vector<bool>{true, false}));
-    EXPECT_EQ(states, (std::vector<States>{kBusy, States(6, true)})); // busy for the walk, idle for the count
+    EXPECT_EQ(whileShown, (std::vector<std::pair<bool, States>>{{true, kBusy}, {false, States(6, true)}}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -258,8 +251,7 @@ public:
     }
 };
 
-// Closing the window (Exit or the close box) during an add stops the walk, or the appends, at
-// the next step and ends the program; nothing more is shown.
+// Closing the window during an add stops the walk, or the appends, and ends the program.
 TEST_F(ListTest, ClosingTheWindowStopsTheAddAndEndsTheProgram)
 {
     auto slow = std::make_shared<SlowFileSystem>();

@@ -7,11 +7,10 @@ set -euo pipefail
 
 if [[ "${1:-}" != --inside ]]; then
   for tool in xvfb-run xwininfo xprop import identify; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "$tool is not installed"
-      [[ "${TRESSIMO_XVFB_REQUIRED:-0}" == 1 ]] && exit 1
-      exit 77
-    fi
+    command -v "$tool" >/dev/null && continue
+    echo "$tool is not installed"
+    [[ "${TRESSIMO_XVFB_REQUIRED:-0}" == 1 ]] && exit 1
+    exit 77
   done
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" --inside "$@"
 fi
