@@ -81,20 +81,13 @@ void WindowTest::makeWindow()
     chooser.titles.clear();
     opener.opened.clear();
     programEnded = 0;
-    WindowServices services;
-    services.messageBoxes = &boxes;
-    services.fileOpenDialog = &dialog;
-    services.folderChooser = &chooser;
-    services.documentOpener = &opener;
-    services.fileSystem = fileSystem;
-    services.manualPath = manualPath;
-    services.endProgram = [this] {
+    const auto endProgram = [this] {
         ++programEnded;
         if (onEndProgram)
             onEndProgram();
     };
-    services.createSession = createSession;
-    m_window = std::make_unique<frmStep1>(std::move(services));
+    m_window = std::make_unique<frmStep1>(WindowServices{
+        &boxes, &dialog, &chooser, &opener, fileSystem, manualPath, endProgram, createSession, {}});
 }
 
 void WindowTest::showActive()
@@ -116,7 +109,7 @@ QStringList WindowTest::shownRows() const
 States WindowTest::commandStates() const
 {
     States states;
-    for (const char* name : {"cmdAdd", "CmdAddFolder", "cmdClear1", "CmdExtractDBX", "CmdHelp", "cmdEnd"})
+    for (const char* name : kCommands)
         states.push_back(button(name)->isEnabled());
     return states;
 }

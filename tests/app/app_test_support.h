@@ -25,7 +25,9 @@ namespace tressimo::app::testing {
 using tressimo::testing::TempDir;
 using Rows = std::vector<std::string>;
 using States = std::vector<bool>;
-// cmdAdd, CmdAddFolder, cmdClear1, CmdExtractDBX, CmdHelp, cmdEnd while an add or a run is on.
+inline const char* const kCommands[] = {"cmdAdd",        "CmdAddFolder", "cmdClear1",
+                                        "CmdExtractDBX", "CmdHelp",      "cmdEnd"};
+// The commands' enabled states while an add or a run is on.
 inline const States kBusy{false, false, false, false, true, true};
 
 // The one QApplication of the test program (offscreen unless the environment says otherwise).
@@ -95,7 +97,7 @@ protected:
     QStringList shownRows() const;
     QString countLabel() const { return m_window->controls().lblCount1->text(); }
     bool convertEnabled() const { return m_window->controls().CmdExtractDBX->isEnabled(); }
-    // The enabled state of cmdAdd, CmdAddFolder, cmdClear1, CmdExtractDBX, CmdHelp, cmdEnd.
+    // The enabled state of each of kCommands.
     States commandStates() const;
 
     FakeMessageBoxes boxes;

@@ -41,15 +41,12 @@ TEST_F(StartUp, EveryControlIsShownWholeUncoveredInTheWindowsFontInTheFocusOrder
             EXPECT_TRUE(a == b || !qobject_cast<const QPushButton*>(a) ||
                         !a->geometry().intersects(b->geometry()))
                 << a->objectName().toStdString() << " and " << b->objectName().toStdString();
-    for (const auto& [name, text] : {std::pair{"cmdAdd", "Add .contact file(s)..."},
-                                     {"CmdAddFolder", "Add folder having .contact file(s)..."},
-                                     {"cmdClear1", "Clear file(s)..."},
-                                     {"CmdExtractDBX", "Convert"},
-                                     {"CmdHelp", "&Help Manual"},
-                                     {"cmdEnd", "E&xit"}})
-        EXPECT_EQ(button(name)->text(), QString::fromUtf8(text));
-    EXPECT_EQ(win().windowTitle(), QStringLiteral("Tressimo v3.0"));
-    EXPECT_EQ(win().size(), QSize(599, 498)); // 8985 x 7470 twips
+    QStringList captions; // the title and the size are checked on a real X server
+    for (const char* name : kCommands)
+        captions << button(name)->text();
+    EXPECT_EQ(captions.join('|'),
+              "Add .contact file(s)...|Add folder having .contact file(s)...|Clear file(s)...|"
+              "Convert|&Help Manual|E&xit");
     EXPECT_EQ(win().minimumSize(), win().maximumSize());
 
     EXPECT_DOUBLE_EQ(font.pointSizeF(), 8.25);
@@ -60,12 +57,7 @@ TEST_F(StartUp, EveryControlIsShownWholeUncoveredInTheWindowsFontInTheFocusOrder
     const QLabel* caption = win().controls().Label1;
     EXPECT_LE(caption->fontMetrics().horizontalAdvance("Conversion Progress :"), caption->width());
 
-    EXPECT_EQ(rows(), Rows{""});
-    EXPECT_EQ(shownRows(), QStringList{QString()});
-    EXPECT_EQ(countLabel(), QStringLiteral("0 files"));
-    EXPECT_EQ(commandStates(), (States{true, true, true, false, true, true}));
-    EXPECT_EQ(win().fileList().columnWidth(), 50000);
-    EXPECT_EQ(win().controls().grdFiles1->columnWidth(0), 50000 / 15);
+    EXPECT_EQ(win().fileList().columnWidth(), 50000); // the empty list and grid: tests/app list
     const QProgressBar* bar = win().controls().ProgressBar1;
     EXPECT_EQ(std::pair(bar->minimum(), bar->maximum()), std::pair(0, 100));
     EXPECT_LT(bar->value(), bar->minimum()); // empty: no value yet
