@@ -16,9 +16,6 @@
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
-#include <memory>
-#include <string>
-#include <vector>
 
 namespace tressimo::app::testing {
 

@@ -112,14 +112,8 @@ TEST_F(StartUp, HelpOpensTheManualShippedWithTheProgram)
     showActive();
     QTest::mouseClick(button("CmdHelp"), Qt::LeftButton);
     EXPECT_EQ(opener.opened, std::vector{QUrl::fromLocalFile(TRESSIMO_SOURCE_DIR "/docs/manual.html")});
-    EXPECT_TRUE(boxes.shown.empty());
     // The same manual's troubleshooting section is where a failed set-up points.
     EXPECT_EQ(win().helpAddress(), "file://" TRESSIMO_SOURCE_DIR "/docs/manual.html#troubleshooting");
-
-    manualPath.clear(); // without a manual, Help opens nothing
-    makeWindow();
-    win().CmdHelp_Click();
-    EXPECT_TRUE(opener.opened.empty());
 }
 
 } // namespace
