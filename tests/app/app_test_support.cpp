@@ -1,18 +1,11 @@
 #include "tests/app/app_test_support.h"
 
-#include "app/file_list_model.h"
-#include "tests/contacts/contact_xml.h"
-
 #include <QAbstractItemModel>
 #include <QLabel>
 #include <QTableView>
-#include <cstdio>
-#include <cstdlib>
-#include <stdexcept>
+#include <QTest>
 
 namespace tressimo::app::testing {
-
-namespace fs = std::filesystem;
 
 QApplication& application()
 {
@@ -29,42 +22,34 @@ QApplication& application()
     return *app;
 }
 
-void writeFile(const std::string& path, std::string_view content)
+namespace {
+
+// The next scripted answer, or `otherwise` once they run out.
+template <typename T> T next(std::deque<T>& answers, T otherwise)
 {
-    fs::create_directories(fs::path(path).parent_path());
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-    std::fwrite(content.data(), 1, content.size(), out);
-    std::fclose(out);
+    if (answers.empty())
+        return otherwise;
+    T answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
 }
 
-std::string contactXml(std::string_view given, std::string_view family, std::string_view email)
-{
-    using namespace tressimo::testing;
-    return contactDocument(name(element("c:GivenName", given) + element("c:FamilyName", family)) +
-                           collection("c:EmailAddressCollection", {emailEntry("SMTP", email)}));
-}
+} // namespace
 
 MessageAnswer FakeMessageBoxes::show(QWidget*, const Message& message)
 {
     shown.push_back(message);
     if (onShow)
         onShow(message);
-    if (message.buttons == MessageButtons::Ok)
-        return MessageAnswer::Ok;
-    if (answers.empty())
-        return MessageAnswer::No;
-    const MessageAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return message.buttons == MessageButtons::Ok ? MessageAnswer::Ok : next(answers, MessageAnswer::No);
 }
 
-QStringList FakeMessageBoxes::texts() const
+std::vector<std::string> FakeMessageBoxes::log() const
 {
-    QStringList out;
-    for (const Message& message : shown)
-        out << message.text;
+    std::vector<std::string> out;
+    for (const Message& m : shown)
+        out.push_back(m.title.toStdString() + "|" + "NIQE"[static_cast<int>(m.icon)] +
+                      (m.buttons == MessageButtons::YesNo ? "?" : "") + "|" + m.text.toStdString());
     return out;
 }
 
@@ -73,21 +58,13 @@ QStringList FakeFileDialog::getOpenFileNames(QWidget*, const QString& filter)
     filters.push_back(filter);
     if (onOpen)
         onOpen();
-    if (answers.empty())
-        return {};
-    const auto answer = answers.front();
-    answers.pop_front();
-    return answer();
+    return next(answers, std::function<QStringList()>([] { return QStringList(); }))();
 }
 
 QString FakeFolderChooser::chooseFolder(QWidget*, const QString& title)
 {
     titles.push_back(title);
-    if (answers.empty())
-        return {};
-    const QString answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return next(answers, QString());
 }
 
 void WindowTest::SetUp()
@@ -96,41 +73,28 @@ void WindowTest::SetUp()
     makeWindow();
 }
 
-void WindowTest::TearDown()
-{
-    m_window.reset();
-}
-
 void WindowTest::makeWindow()
 {
     m_window.reset();
-    WindowServices services;
-    services.messageBoxes = &boxes;
-    services.fileOpenDialog = &dialog;
-    services.folderChooser = &chooser;
-    services.documentOpener = &opener;
-    services.fileSystem = fileSystem;
-    services.manualPath = manualPath;
-    services.endProgram = [this] {
+    boxes.shown.clear();
+    dialog.filters.clear();
+    chooser.titles.clear();
+    opener.opened.clear();
+    programEnded = 0;
+    const auto endProgram = [this] {
         ++programEnded;
         if (onEndProgram)
             onEndProgram();
     };
-    services.createSession = createSession;
-    m_window = std::make_unique<frmStep1>(std::move(services));
+    m_window = std::make_unique<frmStep1>(WindowServices{
+        &boxes, &dialog, &chooser, &opener, fileSystem, manualPath, endProgram, createSession, {}});
 }
 
-QPushButton* WindowTest::button(const char* name) const
+void WindowTest::showActive()
 {
-    auto* found = m_window->findChild<QPushButton*>(QString::fromLatin1(name));
-    if (!found)
-        throw std::logic_error(std::string("no button ") + name);
-    return found;
-}
-
-std::vector<std::string> WindowTest::rows() const
-{
-    return m_window->fileList().texts();
+    win().show();
+    QApplication::setActiveWindow(&win());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&win()));
 }
 
 QStringList WindowTest::shownRows() const
@@ -142,20 +106,10 @@ QStringList WindowTest::shownRows() const
     return out;
 }
 
-QString WindowTest::countLabel() const
+States WindowTest::commandStates() const
 {
-    return m_window->controls().lblCount1->text();
-}
-
-bool WindowTest::convertEnabled() const
-{
-    return m_window->controls().CmdExtractDBX->isEnabled();
-}
-
-std::vector<bool> WindowTest::commandStates() const
-{
-    std::vector<bool> states;
-    for (const char* name : {"cmdAdd", "CmdAddFolder", "cmdClear1", "CmdExtractDBX", "CmdHelp", "cmdEnd"})
+    States states;
+    for (const char* name : kCommands)
         states.push_back(button(name)->isEnabled());
     return states;
 }

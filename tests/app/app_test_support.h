@@ -1,45 +1,40 @@
 #pragma once
-// What the window tests share: the application object, a temporary folder, .contact files,
-// and stand-ins for every dialog and message box, which record what they were asked and
-// answer as the test scripts them.
+// What the window tests share: the application object, .contact files, and stand-ins for every
+// dialog and message box, which record what they were asked and answer as the test scripts them.
 
 #include "app/frm_step1.h"
 #include "app/window_services.h"
 #include "filelist/file_system.h"
-
 #include "tests/support/support.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QStringList>
 #include <QUrl>
 #include <deque>
-#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <memory>
-#include <string>
-#include <vector>
 
 namespace tressimo::app::testing {
+
+using tressimo::testing::TempDir;
+using Rows = std::vector<std::string>;
+using States = std::vector<bool>;
+inline const char* const kCommands[] = {"cmdAdd",        "CmdAddFolder", "cmdClear1",
+                                        "CmdExtractDBX", "CmdHelp",      "cmdEnd"};
+// The commands' enabled states while an add or a run is on.
+inline const States kBusy{false, false, false, false, true, true};
 
 // The one QApplication of the test program (offscreen unless the environment says otherwise).
 QApplication& application();
 
-// The shared temporary folder, its paths as the window takes them: text without a trailing
-// separator.
-class TempDir : public tressimo::testing::TempDir
+// Qt's name for a file named by these bytes.
+inline QString q(const std::string& bytes)
 {
-public:
-    TempDir() : tressimo::testing::TempDir("app") {}
-    std::string path() const { return tressimo::testing::TempDir::path().string(); }
-    std::string operator/(std::string_view name) const { return path() + "/" + std::string(name); }
-};
-
-// Creates the file (and the folders above it) with the content.
-void writeFile(const std::string& path, std::string_view content);
-// A Windows Contacts document with a name and an e-mail address.
-std::string contactXml(std::string_view given, std::string_view family, std::string_view email);
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
 
 struct FakeMessageBoxes : MessageBoxes
 {
@@ -50,7 +45,8 @@ struct FakeMessageBoxes : MessageBoxes
     std::function<void(const Message&)> onShow;
 
     MessageAnswer show(QWidget* parent, const Message& message) override;
-    QStringList texts() const;
+    // Each box shown as "title|icon letter (N, I, Q, E), ? for Yes/No|text".
+    std::vector<std::string> log() const;
 };
 
 struct FakeFileDialog : FileOpenDialog
@@ -86,20 +82,20 @@ class WindowTest : public ::testing::Test
 {
 protected:
     void SetUp() override;
-    void TearDown() override;
-    // Builds (or rebuilds) the window from the fakes and the members below.
+    // Builds (or rebuilds) the window from fresh fakes and the members below.
     void makeWindow();
+    // Shows the window and waits until it is active, so keys and clicks reach it.
+    void showActive();
 
     frmStep1& win() { return *m_window; }
-    QPushButton* button(const char* name) const;
-    // The rows as the list holds them.
-    std::vector<std::string> rows() const;
-    // The rows as the grid shows them.
+    QPushButton* button(const char* name) const { return m_window->findChild<QPushButton*>(name); }
+    // The rows as the list holds them, and as the grid shows them.
+    Rows rows() const { return m_window->fileList().texts(); }
     QStringList shownRows() const;
-    QString countLabel() const;
-    bool convertEnabled() const;
-    // The enabled state of cmdAdd, CmdAddFolder, cmdClear1, CmdExtractDBX, CmdHelp, cmdEnd.
-    std::vector<bool> commandStates() const;
+    QString countLabel() const { return m_window->controls().lblCount1->text(); }
+    bool convertEnabled() const { return m_window->controls().CmdExtractDBX->isEnabled(); }
+    // The enabled state of each of kCommands.
+    States commandStates() const;
 
     FakeMessageBoxes boxes;
     FakeFileDialog dialog;
