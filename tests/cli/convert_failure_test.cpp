@@ -1,10 +1,10 @@
 // tressimo-convert past a file-size limit: the count it prints is the count a reader we did not
 // write finds in the file; and many runs started at once into one folder.
 
-#include "tests/contacts/contact_xml.h"
+#include "tests/cli/store_expectations.h"
 #include "tests/convert/sample_contacts.h"
-#include "tests/support/support.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
 #include <unistd.h>
@@ -13,31 +13,6 @@ namespace tressimo::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kTool = TRESSIMO_BINARY_DIR "/tressimo-convert";
-
-std::vector<fs::path> pstFilesIn(const fs::path& folder)
-{
-    std::vector<fs::path> out;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == ".pst")
-            out.push_back(entry.path());
-    return out;
-}
-
-// Items in the Contacts folder as pypff counts them, or -1 when it cannot read the file.
-int pypffCount(const fs::path& pst)
-{
-    const char* script = "import pypff, sys\n"
-                         "f = pypff.file(); f.open(sys.argv[1])\n"
-                         "def walk(folder):\n"
-                         "    for sub in folder.sub_folders:\n"
-                         "        if sub.name == 'Contacts': print(sub.number_of_sub_messages)\n"
-                         "        walk(sub)\n"
-                         "walk(f.get_root_folder())\n";
-    const ProgramRun run = runProgram({"/usr/bin/python3", "-c", script, pst.string()});
-    return run.status == 0 && !run.out.empty() ? std::atoi(run.out.c_str()) : -1;
-}
 
 // Past a file-size limit the tool neither dies of the signal nor claims what is not in the
 // file: it says why, prints the count pypff finds, and exits 2 when that is none.
@@ -50,9 +25,8 @@ TEST(CliFailure, AFileSizeLimitStopsTheRunAndTheCountPrintedIsWhatTheFileHolds)
     constexpr int kFiles = 1500;
     for (int i = 0; i < kFiles; ++i)
         std::ofstream(in / concat({"p", std::to_string(10000 + i), ".contact"})) << sampleContactXml(i % 50);
-    const ProgramRun run =
-        runProgram({"prlimit", "--fsize=1000000", kTool, "--output-folder", out.string(), in.string()},
-                   {{"TZ", "UTC"}});
+    const ProgramRun run = runProgram(
+        {"prlimit", "--fsize=1000000", kTool, "--output-folder", out.string(), in.string()}, {{"TZ", "UTC"}});
     std::smatch held;
     ASSERT_TRUE(std::regex_search(run.err, held,
                                   std::regex("could not be written: .*File too large\n.* holds ([0-9]+) "
@@ -61,10 +35,10 @@ TEST(CliFailure, AFileSizeLimitStopsTheRunAndTheCountPrintedIsWhatTheFileHolds)
     const int printed = std::stoi(held[1]);
     EXPECT_EQ(printed + std::stoi(held[2]), kFiles);
     EXPECT_EQ(run.status, printed > 0 ? 1 : 2);
-    const std::vector<fs::path> made = pstFilesIn(out);
+    const std::vector<fs::path> made = pstFiles(out);
     ASSERT_EQ(made.size(), 1u);
     EXPECT_EQ(run.out, made[0].string() + "\n");
-    EXPECT_EQ(pypffCount(made[0]), printed);
+    EXPECT_EQ(pypffContactCount(made[0]), printed);
 }
 
 // Runs started in the same second all want the same name; each must find a free one.
@@ -94,10 +68,10 @@ TEST(CliFailure, ManyRunsStartedAtOnceEachGetAFileOfTheirOwn)
         succeeded += WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     EXPECT_EQ(succeeded, kRuns);
-    const std::vector<fs::path> made = pstFilesIn(out);
+    const std::vector<fs::path> made = pstFiles(out);
     EXPECT_EQ(made.size(), static_cast<std::size_t>(kRuns));
     for (const fs::path& pst : {made.front(), made.back()})
-        EXPECT_EQ(pypffCount(pst), 1) << pst;
+        EXPECT_EQ(pypffContactCount(pst), 1) << pst;
 }
 
 } // namespace
