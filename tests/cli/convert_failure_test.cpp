@@ -20,11 +20,10 @@ TEST(CliFailure, AFileSizeLimitStopsTheRunAndTheCountPrintedIsWhatTheFileHolds)
 {
     const TempDir dir;
     const fs::path in = dir.path() / "in", out = dir.path() / "out";
-    fs::create_directories(in);
     fs::create_directories(out);
     constexpr int kFiles = 1500;
     for (int i = 0; i < kFiles; ++i)
-        std::ofstream(in / concat({"p", std::to_string(10000 + i), ".contact"})) << sampleContactXml(i % 50);
+        dir.write(concat({"in/p", std::to_string(10000 + i), ".contact"}), sampleContactXml(i % 50));
     const ProgramRun run = runProgram(
         {"prlimit", "--fsize=1000000", kTool, "--output-folder", out.string(), in.string()}, {{"TZ", "UTC"}});
     std::smatch held;
@@ -50,17 +49,8 @@ TEST(CliFailure, ManyRunsStartedAtOnceEachGetAFileOfTheirOwn)
     const fs::path file = dir.write("a.contact", sampleContactXml(1));
     constexpr int kRuns = 40;
     std::vector<pid_t> runs;
-    for (int i = 0; i < kRuns; ++i) {
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::freopen("/dev/null", "w", stdout);
-            ::freopen("/dev/null", "w", stderr);
-            ::execl(kTool.c_str(), kTool.c_str(), "--output-folder", out.c_str(), file.c_str(), nullptr);
-            ::_exit(127);
-        }
-        runs.push_back(pid);
-    }
+    for (int i = 0; i < kRuns; ++i)
+        runs.push_back(startTool({"--output-folder", out.string(), file.string()}));
     int succeeded = 0;
     for (const pid_t pid : runs) {
         int status = 0;

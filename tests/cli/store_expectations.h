@@ -14,9 +14,12 @@
 
 #include <cmath>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tressimo::testing {
@@ -308,6 +311,24 @@ inline int pypffContactCount(const std::filesystem::path& pst)
                          "walk(f.get_root_folder())\n";
     const ProgramRun run = runProgram({"/usr/bin/python3", "-c", script, pst.string()});
     return run.status == 0 && !run.out.empty() ? std::atoi(run.out.c_str()) : -1;
+}
+
+// Starts the tool with its standard output and error going to these files.
+inline pid_t startTool(const std::vector<std::string>& arguments, const std::string& out = "/dev/null",
+                       const std::string& err = "/dev/null")
+{
+    std::vector<char*> argv = {const_cast<char*>(kTool.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        ::execv(kTool.c_str(), argv.data());
+        ::_exit(127);
+    }
+    return pid;
 }
 
 } // namespace tressimo::testing
