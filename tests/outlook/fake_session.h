@@ -79,26 +79,11 @@ struct FakeWorld
     int count(std::string_view prefix) const { return static_cast<int>(callsStartingWith(prefix).size()); }
 };
 
-class FakeMessage : public mapi::MapiMessage
+// A contact item and its message object in one.
+class FakeItem : public mapi::RDOContactItem, public mapi::MapiMessage
 {
 public:
-    explicit FakeMessage(FakeWorld& world) : m_world(world) {}
-    void setProperty(std::uint32_t tag, const mapi::PropertyValue& value) override
-    {
-        char tagText[16];
-        std::snprintf(tagText, sizeof tagText, "0x%08X", tag);
-        m_world.call("setProperty(" + std::string(tagText) + "," + valueText(value) + ")");
-    }
-    void saveChanges() override { m_world.call("saveChanges()"); }
-
-private:
-    FakeWorld& m_world;
-};
-
-class FakeItem : public mapi::RDOContactItem
-{
-public:
-    explicit FakeItem(FakeWorld& world) : m_world(world), m_message(world) {}
+    explicit FakeItem(FakeWorld& world) : m_world(world) {}
     void put(std::string_view property, std::string_view value) override
     {
         m_world.call("put(" + std::string(property) + "," + std::string(value) + ")");
@@ -112,8 +97,15 @@ public:
     mapi::MapiMessage& MAPIOBJECT() override
     {
         m_world.call("MAPIOBJECT()");
-        return m_message;
+        return *this;
     }
+    void setProperty(std::uint32_t tag, const mapi::PropertyValue& value) override
+    {
+        char tagText[16];
+        std::snprintf(tagText, sizeof tagText, "0x%08X", tag);
+        m_world.call("setProperty(" + std::string(tagText) + "," + valueText(value) + ")");
+    }
+    void saveChanges() override { m_world.call("saveChanges()"); }
     void Save() override
     {
         m_world.call("Save()");
@@ -125,55 +117,17 @@ public:
 private:
     FakeWorld& m_world;
     SavedItem m_pending;
-    FakeMessage m_message;
 };
 
-class FakeFolder : public mapi::RDOFolder, public mapi::RDOItems
+// The session with its one store, its Contacts folder and that folder's items.
+class FakeSession : public mapi::RDOSession,
+                    public mapi::RDOStores,
+                    public mapi::RDOStore,
+                    public mapi::RDOFolder,
+                    public mapi::RDOItems
 {
 public:
-    explicit FakeFolder(FakeWorld& world) : m_world(world) {}
-    mapi::RDOItems& Items() override
-    {
-        m_world.call("Items()");
-        return *this;
-    }
-    std::string Name() const override { return "Contacts"; }
-    std::unique_ptr<mapi::RDOContactItem> Add(int itemType) override
-    {
-        m_world.call("Add(" + std::to_string(itemType) + ")");
-        return std::make_unique<FakeItem>(m_world);
-    }
-
-private:
-    FakeWorld& m_world;
-};
-
-class FakeStore : public mapi::RDOStore
-{
-public:
-    explicit FakeStore(FakeWorld& world) : m_world(world), m_folder(world) {}
-    std::string EntryID() const override
-    {
-        m_world.call("EntryID()");
-        return "STORE-1";
-    }
-    void ValidateIPMTree() override { m_world.call("ValidateIPMTree()"); }
-    std::uint64_t ItemsCommitted() const override { return m_world.committed; }
-    mapi::RDOFolder& GetDefaultFolder(int folderType) override
-    {
-        m_world.call("GetDefaultFolder(" + std::to_string(folderType) + ")");
-        return m_folder;
-    }
-
-private:
-    FakeWorld& m_world;
-    FakeFolder m_folder;
-};
-
-class FakeSession : public mapi::RDOSession, public mapi::RDOStores
-{
-public:
-    explicit FakeSession(std::shared_ptr<FakeWorld> world) : m_world(std::move(world)), m_store(*m_world) {}
+    explicit FakeSession(std::shared_ptr<FakeWorld> world) : m_world(std::move(world)) {}
     void Logon() override { m_world->call("Logon()"); }
     mapi::RDOStores& Stores() override
     {
@@ -185,7 +139,7 @@ public:
         m_world->call("GetStoreFromID(" + entryId + ")");
         if (!m_added || entryId != "STORE-1")
             throw mapi::MapiError("no store with the entry ID " + entryId);
-        return m_store;
+        return *this;
     }
     void Logoff() override
     {
@@ -206,12 +160,34 @@ public:
             ::close(fd);
         }
         m_added = true;
-        return m_store;
+        return *this;
+    }
+    std::string EntryID() const override
+    {
+        m_world->call("EntryID()");
+        return "STORE-1";
+    }
+    void ValidateIPMTree() override { m_world->call("ValidateIPMTree()"); }
+    std::uint64_t ItemsCommitted() const override { return m_world->committed; }
+    mapi::RDOFolder& GetDefaultFolder(int folderType) override
+    {
+        m_world->call("GetDefaultFolder(" + std::to_string(folderType) + ")");
+        return *this;
+    }
+    mapi::RDOItems& Items() override
+    {
+        m_world->call("Items()");
+        return *this;
+    }
+    std::string Name() const override { return "Contacts"; }
+    std::unique_ptr<mapi::RDOContactItem> Add(int itemType) override
+    {
+        m_world->call("Add(" + std::to_string(itemType) + ")");
+        return std::make_unique<FakeItem>(*m_world);
     }
 
 private:
     std::shared_ptr<FakeWorld> m_world;
-    FakeStore m_store;
     bool m_added = false;
 };
 
