@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <regex>
 #include <unistd.h>
 
 namespace tressimo::testing {
@@ -26,13 +25,15 @@ TEST(CliFailure, AFileSizeLimitStopsTheRunAndTheCountPrintedIsWhatTheFileHolds)
         dir.write(concat({"in/p", std::to_string(10000 + i), ".contact"}), sampleContactXml(i % 50));
     const ProgramRun run = runProgram(
         {"prlimit", "--fsize=1000000", kTool, "--output-folder", out.string(), in.string()}, {{"TZ", "UTC"}});
-    std::smatch held;
-    ASSERT_TRUE(std::regex_search(run.err, held,
-                                  std::regex("could not be written: .*File too large\n.* holds ([0-9]+) "
-                                             "contacts?; ([0-9]+) of 1500 files not converted")))
+    const std::size_t why = run.err.find("could not be written: "), held = run.err.find(" holds ");
+    ASSERT_NE(held, std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("File too large\n", why), std::string::npos) << run.err;
+    const int printed = std::atoi(run.err.c_str() + held + 7);
+    EXPECT_NE(
+        run.err.find(concat({" holds ", std::to_string(printed), printed == 1 ? " contact; " : " contacts; ",
+                             std::to_string(kFiles - printed), " of 1500 files not converted"})),
+        std::string::npos)
         << run.err;
-    const int printed = std::stoi(held[1]);
-    EXPECT_EQ(printed + std::stoi(held[2]), kFiles);
     EXPECT_EQ(run.status, printed > 0 ? 1 : 2);
     const std::vector<fs::path> made = pstFiles(out);
     ASSERT_EQ(made.size(), 1u);
