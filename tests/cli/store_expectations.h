@@ -9,14 +9,17 @@
 #include "contacts/contact_reader.h"
 #include "contacts/contact_record.h"
 #include "pst/check/checker.h"
-#include "tests/support/support.h"
 #include "tests/pst/oracle/pst_oracle.h"
+#include "tests/support/support.h"
 
 #include <cmath>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tressimo::testing {
@@ -69,8 +72,9 @@ inline std::pair<std::string, std::string> displayAndFileAs(const contacts::Cont
             display += (display.empty() ? "" : " ") + *part;
     if (!r.eContact_MiddleName.empty())
         person += (person.empty() ? "" : " ") + r.eContact_MiddleName;
-    file = r.eContact_LastName.empty() ? person
-                                       : (person.empty() ? r.eContact_LastName : r.eContact_LastName + ", " + person);
+    file = r.eContact_LastName.empty()
+               ? person
+               : (person.empty() ? r.eContact_LastName : r.eContact_LastName + ", " + person);
     for (const std::string* fallback : {&r.eContact_Company, &r.eContact_Email})
         if (file.empty())
             file = *fallback;
@@ -116,8 +120,7 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
         {"spouse_name", &r.eContact_Spouse},
         {"home_telephone", &r.eContact_HomePhone},
         {"home_fax", &r.eContact_HomeFax},
-        {"body", &r.eContact_Comments},
-    };
+        {"body", &r.eContact_Comments}};
     for (const auto& [key, value] : texts) {
         // Empty values are not stored at all.
         if (value->empty()) {
@@ -134,17 +137,22 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
     const auto text = [&](const std::string& key) { return c.value(key, std::string("(absent)")); };
     if (!r.eContact_BusinessStreet.empty()) {
         const std::pair<const char*, const std::string*> mailing[] = {
-            {"street", &r.eContact_BusinessStreet}, {"city", &r.eContact_BusinessCity},
-            {"state", &r.eContact_BusinessState},   {"postal_code", &r.eContact_BusinessZip},
+            {"street", &r.eContact_BusinessStreet},
+            {"city", &r.eContact_BusinessCity},
+            {"state", &r.eContact_BusinessState},
+            {"postal_code", &r.eContact_BusinessZip},
             {"country", &r.eContact_BusinessCountry}};
         for (const auto& [part, value] : mailing)
-            EXPECT_EQ(text(std::string("mailing_address_") + part), value->empty() ? "(absent)" : *value) << part;
+            EXPECT_EQ(text(std::string("mailing_address_") + part), value->empty() ? "(absent)" : *value)
+                << part;
         EXPECT_EQ(text("postal_address"), text("work_address"));
         EXPECT_EQ(c.value("postal_address_id", 0), 2);
-        EXPECT_TRUE(text("work_address").starts_with(r.eContact_BusinessStreet + "\r\n")) << text("work_address");
+        EXPECT_TRUE(text("work_address").starts_with(r.eContact_BusinessStreet + "\r\n"))
+            << text("work_address");
     }
     if (!r.eContact_PersonalStreet.empty()) {
-        EXPECT_TRUE(text("home_address").starts_with(r.eContact_PersonalStreet + "\r\n")) << text("home_address");
+        EXPECT_TRUE(text("home_address").starts_with(r.eContact_PersonalStreet + "\r\n"))
+            << text("home_address");
     }
     // Each address makes a whole e-mail group, and the groups are listed.
     std::vector<int> groups;
@@ -266,7 +274,8 @@ inline void expectPstHolds(const std::filesystem::path& pst, const std::vector<c
     // pffexport exports every live item without a complaint; what follows "Exporting recovered
     // items" is libpff guessing at old copies in free space, where it complains about Outlook's
     // own files too.
-    const ProgramRun exported = runProgram({"pffexport", "-m", "all", "-t", (scratch / "export").string(), pst.string()});
+    const ProgramRun exported =
+        runProgram({"pffexport", "-m", "all", "-t", (scratch / "export").string(), pst.string()});
     EXPECT_EQ(exported.status, 0) << exported.out << exported.err;
     const std::string live = exported.out.substr(0, exported.out.find("Exporting recovered items"));
     for (const char* bad : {"Unable", "unable", "error", "Error"})
@@ -275,6 +284,51 @@ inline void expectPstHolds(const std::filesystem::path& pst, const std::vector<c
         const std::string n = std::to_string(rows.size());
         EXPECT_NE(live.find("Exporting contact item " + n + " out of " + n + "."), std::string::npos) << live;
     }
+}
+
+inline const std::string kTool = TRESSIMO_BINARY_DIR "/tressimo-convert";
+
+inline std::vector<std::filesystem::path> pstFiles(const std::filesystem::path& folder)
+{
+    std::vector<std::filesystem::path> out;
+    if (std::filesystem::is_directory(folder))
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().extension() == ".pst")
+                out.push_back(entry.path());
+    return out;
+}
+
+// Items in the Contacts folder as pypff counts them (a full dump of thousands is slow), or -1
+// when it cannot read the file.
+inline int pypffContactCount(const std::filesystem::path& pst)
+{
+    const char* script = "import pypff, sys\n"
+                         "f = pypff.file(); f.open(sys.argv[1])\n"
+                         "def walk(folder):\n"
+                         "    for sub in folder.sub_folders:\n"
+                         "        if sub.name == 'Contacts': print(sub.number_of_sub_messages)\n"
+                         "        walk(sub)\n"
+                         "walk(f.get_root_folder())\n";
+    const ProgramRun run = runProgram({"/usr/bin/python3", "-c", script, pst.string()});
+    return run.status == 0 && !run.out.empty() ? std::atoi(run.out.c_str()) : -1;
+}
+
+// Starts the tool with its standard output and error going to these files.
+inline pid_t startTool(const std::vector<std::string>& arguments, const std::string& out = "/dev/null",
+                       const std::string& err = "/dev/null")
+{
+    std::vector<char*> argv = {const_cast<char*>(kTool.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        ::execv(kTool.c_str(), argv.data());
+        ::_exit(127);
+    }
+    return pid;
 }
 
 } // namespace tressimo::testing

@@ -4,7 +4,6 @@
 
 #include "convert/conversion_run.h"
 #include "shell/path_rules.h"
-#include "tests/contacts/contact_xml.h"
 #include "tests/convert/fake_window.h"
 
 #include <algorithm>
@@ -18,28 +17,24 @@ using convert::ConversionRun;
 using convert::LocalTime;
 using convert::RunOutcome;
 using convert::RunResult;
-using filelist::FileList;
+using Texts = std::vector<std::string>;
 
 const std::string kHelp = "file:///usr/share/doc/tressimo/manual.html#troubleshooting";
+const std::string kT = "5.3.10 9.7.04";
 
-std::string person(std::string_view given, std::string_view family, std::string_view extra = {})
-{
-    return contactDocument(name(element("c:GivenName", given) + element("c:FamilyName", family)) +
-                           std::string(extra));
-}
-
-FileList listOf(const std::vector<std::string>& rows)
-{
-    FileList list;
-    for (const std::string& row : rows)
-        list.AddFileRow(row);
-    return list;
-}
-
-RunResult run(FakeWindow& window, const FileList& list)
+RunResult run(FakeWindow& window, const std::vector<std::string>& rows)
 {
     ConversionRun conversion(window.surroundings(), kHelp);
-    return conversion.CmdExtractDBX_Click(list);
+    return conversion.CmdExtractDBX_Click(listOf(rows));
+}
+
+// The whole timeline as one text, "a | b | c".
+std::string timeline(const FakeWindow& window)
+{
+    std::string text;
+    for (const std::string& call : window.world->calls)
+        text += (text.empty() ? "" : " | ") + call;
+    return text;
 }
 
 // The whole conversation of a one-row run, step by step.
@@ -48,45 +43,23 @@ TEST(ConversionRun, TalksToItsSurroundingsAndTheSessionInTheGivenOrder)
     TempDir dir;
     const std::string file = dir.write("ann.contact", person("Ann", "Lee")).string();
     FakeWindow window;
-    const RunResult result = run(window, listOf({file}));
-
-    std::vector<std::string> expected = {
-        "window:list off",
-        "window:Convert off",
-        "window:yield",
-        "window:BrowseForFolder(Choose Folder to Save...)",
-        "window:yield",
-        "window:yield",
-        "window:range(0,100)",
-        "window:yield",
-        "window:createSession",
-        "Logon()",
-        "Stores()",
-        "AddPSTStore(/out/WindowsContacts5.3.10 9.7.04.pst,1,Windows Contacts : Created - 5.3.10 9.7.04)",
-        "EntryID()",
-        "ValidateIPMTree()",
-        "window:yield",
-        "GetStoreFromID(STORE-1)",
-        "GetDefaultFolder(10)",
-        "Items()",
-        "Add(2)"};
-    const auto& calls = window.world->calls;
-    ASSERT_GE(calls.size(), expected.size());
-    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + static_cast<long>(expected.size())),
-              expected);
+    const RunResult result = run(window, {file});
+    const std::string head =
+        "window:list off | window:Convert off | window:yield | window:BrowseForFolder(Choose Folder to "
+        "Save...) "
+        "| window:yield | window:yield | window:range(0,100) | window:yield | window:createSession | Logon() "
+        "| "
+        "Stores() | AddPSTStore(/out/WindowsContacts" +
+        kT + ".pst,1,Windows Contacts : Created - " + kT +
+        ") | EntryID() | ValidateIPMTree() | window:yield | GetStoreFromID(STORE-1) | GetDefaultFolder(10) | "
+        "Items() | Add(2) | put(";
     // The item's own steps, then the status after the row is written, then the end.
-    const std::string folder = dir.path().string().substr(1);
-    const std::vector<std::string> tail = {"Save()",
-                                           "window:Convert off",
-                                           "window:LblCurrentDBX=Converting Messages... from (" + folder +
-                                               ")",
-                                           "window:LblProgessCurrent=" + file,
-                                           "window:bar=100",
-                                           "window:yield",
-                                           "Logoff()",
-                                           "window:Convert on",
-                                           "window:list on"};
-    EXPECT_EQ(std::vector<std::string>(calls.end() - static_cast<long>(tail.size()), calls.end()), tail);
+    const std::string tail =
+        " | Save() | window:Convert off | window:LblCurrentDBX=Converting Messages... from (" +
+        dir.path().string().substr(1) + ") | window:LblProgessCurrent=" + file +
+        " | window:bar=100 | window:yield | Logoff() | window:Convert on | window:list on";
+    EXPECT_TRUE(timeline(window).starts_with(head)) << timeline(window);
+    EXPECT_TRUE(timeline(window).ends_with(tail)) << timeline(window);
     EXPECT_EQ(result.outcome, RunOutcome::Finished);
     EXPECT_EQ(result.written, 1);
     EXPECT_TRUE(result.complete());
@@ -95,33 +68,21 @@ TEST(ConversionRun, TalksToItsSurroundingsAndTheSessionInTheGivenOrder)
 
 TEST(ConversionRun, CancelAtThePromptChangesNothing)
 {
-    struct Case
-    {
-        std::string name;
-        std::function<void(FakeWindow&, ConversionRun*&)> arrange;
-    };
-    const Case cases[] = {
-        {"empty answer", [](FakeWindow& w, ConversionRun*&) { w.folder.clear(); }},
-        // Exit clicked while the chooser is open: the run ends as if cancelled.
-        {"stop in chooser",
-         [](FakeWindow& w, ConversionRun*& r) { w.inChooser = [&r] { r->requestStop(); }; }},
-        {"stop in first yield",
-         [](FakeWindow& w, ConversionRun*& r) {
-             w.inYield = [&r](int n) {
-                 if (n == 1)
-                     r->requestStop();
-             };
-         }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    // An empty answer, Exit clicked while the chooser is open, or in the first yield.
+    for (const int how : {0, 1, 2}) {
+        SCOPED_TRACE(how);
         FakeWindow window;
-        ConversionRun* self = nullptr;
-        c.arrange(window, self);
         ConversionRun conversion(window.surroundings(), kHelp);
-        self = &conversion;
-        const RunResult result = conversion.CmdExtractDBX_Click(listOf({"/in/a.contact"}));
-        EXPECT_EQ(result.outcome, RunOutcome::Cancelled);
+        if (how == 0)
+            window.folder.clear();
+        else if (how == 1)
+            window.inChooser = [&] { conversion.requestStop(); };
+        else
+            window.inYield = [&](int n) {
+                if (n == 1)
+                    conversion.requestStop();
+            };
+        EXPECT_EQ(conversion.CmdExtractDBX_Click(listOf({"/in/a.contact"})).outcome, RunOutcome::Cancelled);
         EXPECT_EQ(window.world->sessionsCreated, 0);
         EXPECT_TRUE(window.messages.empty());
         EXPECT_TRUE(window.events("window:bar").empty());
@@ -137,58 +98,41 @@ TEST(ConversionRun, NamesTheFileAndTheStoreFromTwoReadingsOfTheClock)
     {
         std::string folder;
         std::vector<LocalTime> times;
-        std::string path, store;
+        std::string path, storeTime;
     };
     const Case cases[] = {
-        {"/out",
-         {{2010, 3, 5, 9, 7, 4}},
-         "/out/WindowsContacts5.3.10 9.7.04.pst",
-         "Windows Contacts : Created - 5.3.10 9.7.04"},
+        {"/out", {{2010, 3, 5, 9, 7, 4}}, "/out/WindowsContacts5.3.10 9.7.04.pst", "5.3.10 9.7.04"},
         // A folder that already ends with the separator gets no second one.
-        {"/out/",
-         {{2010, 3, 5, 9, 7, 4}},
-         "/out/WindowsContacts5.3.10 9.7.04.pst",
-         "Windows Contacts : Created - 5.3.10 9.7.04"},
-        {"/",
-         {{2026, 12, 6, 23, 59, 9}},
-         "/WindowsContacts6.12.26 23.59.09.pst",
-         "Windows Contacts : Created - 6.12.26 23.59.09"},
-        {"/o",
-         {{2000, 1, 1, 0, 0, 0}},
-         "/o/WindowsContacts1.1.00 0.0.00.pst",
-         "Windows Contacts : Created - 1.1.00 0.0.00"},
-        {"/o",
-         {{1999, 12, 31, 10, 10, 59}},
-         "/o/WindowsContacts31.12.99 10.10.59.pst",
-         "Windows Contacts : Created - 31.12.99 10.10.59"},
+        {"/out/", {{2010, 3, 5, 9, 7, 4}}, "/out/WindowsContacts5.3.10 9.7.04.pst", "5.3.10 9.7.04"},
+        {"/", {{2026, 12, 6, 23, 59, 9}}, "/WindowsContacts6.12.26 23.59.09.pst", "6.12.26 23.59.09"},
+        {"/o", {{2000, 1, 1, 0, 0, 0}}, "/o/WindowsContacts1.1.00 0.0.00.pst", "1.1.00 0.0.00"},
+        {"/o", {{1999, 12, 31, 10, 10, 59}}, "/o/WindowsContacts31.12.99 10.10.59.pst", "31.12.99 10.10.59"},
         // A second boundary between the two readings: the names differ by that second.
         {"/o",
          {{2010, 3, 5, 9, 7, 59}, {2010, 3, 5, 9, 8, 0}},
          "/o/WindowsContacts5.3.10 9.7.59.pst",
-         "Windows Contacts : Created - 5.3.10 9.8.00"},
+         "5.3.10 9.8.00"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         FakeWindow window;
         window.folder = c.folder;
         window.times.assign(c.times.begin(), c.times.end());
-        const RunResult result = run(window, listOf({"/in/a.contact"}));
+        const RunResult result = run(window, {"/in/a.contact"});
+        const std::string store = "Windows Contacts : Created - " + c.storeTime;
         EXPECT_EQ(result.pstPath, c.path);
-        EXPECT_EQ(result.storeName, c.store);
-        EXPECT_EQ(window.events("AddPSTStore("),
-                  std::vector<std::string>{"AddPSTStore(" + c.path + ",1," + c.store + ")"});
+        EXPECT_EQ(result.storeName, store);
+        EXPECT_EQ(window.events("AddPSTStore("), Texts{"AddPSTStore(" + c.path + ",1," + store + ")"});
     }
+    EXPECT_EQ(convert::pstFileName("T", 12), "WindowsContactsT (12).pst");
+    EXPECT_EQ(convert::troubleshootingAddress("/opt/Tressimo 3/docs/manual.html"),
+              "file:///opt/Tressimo%203/docs/manual.html#troubleshooting");
 }
 
 TEST(ConversionRun, ASetUpFailureShowsTheOutlookErrorAndConvertsNothing)
 {
-    struct Case
-    {
-        std::string failing; // a refused call, or how the factory fails
-        std::string step;
-        bool storeMade;
-    };
-    const Case cases[] = {
+    // A refused call, or how the factory fails; the step the reason names; whether a store was made.
+    const std::tuple<std::string, std::string, bool> cases[] = {
         {"factory throws", "Creating the session", false},
         {"factory gives null", "Creating the session", false},
         {"Logon(", "Logon", false},
@@ -197,73 +141,57 @@ TEST(ConversionRun, ASetUpFailureShowsTheOutlookErrorAndConvertsNothing)
         {"EntryID(", "EntryID", true},
         {"ValidateIPMTree(", "ValidateIPMTree", true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.failing);
+    for (const auto& [failing, step, storeMade] : cases) {
+        SCOPED_TRACE(failing);
         FakeWindow window;
-        if (c.failing == "factory throws")
-            window.world->refuseSession = true;
-        else if (c.failing == "factory gives null")
-            window.world->sessionFactoryGivesNull = true;
-        else
-            window.world->refusals = {c.failing};
-        const RunResult result = run(window, listOf({"/in/a.contact", "/in/b.contact"}));
-
+        window.world->refuseSession = failing == "factory throws";
+        window.world->sessionFactoryGivesNull = failing == "factory gives null";
+        if (failing.ends_with("("))
+            window.world->refusals = {failing};
+        const RunResult result = run(window, {"/in/a.contact", "/in/b.contact"});
         EXPECT_EQ(result.outcome, RunOutcome::SetUpFailed);
-        EXPECT_TRUE(result.setUpError.starts_with(c.step + ": ")) << result.setUpError;
+        EXPECT_TRUE(result.setUpError.starts_with(step + ": ")) << result.setUpError;
         ASSERT_EQ(window.messages.size(), 1u);
-        EXPECT_EQ(window.messages[0].text, "Outlook Session Creation Error !\r\n"
-                                           "Check if Outlook is installed and configured.\r\n"
-                                           "For more details visit this link : " +
-                                               kHelp + "\r\n\r\nReason: " + result.setUpError);
+        EXPECT_EQ(window.messages[0].text,
+                  "Outlook Session Creation Error !\r\nCheck if Outlook is installed and "
+                  "configured.\r\nFor more details visit this link : " +
+                      kHelp + "\r\n\r\nReason: " + result.setUpError);
         EXPECT_EQ(window.messages[0].title, "Outlook Error");
         EXPECT_EQ(window.messages[0].icon, filelist::MessageIcon::Information);
         // No row is converted, the session is not logged off, Convert ends enabled.
         EXPECT_EQ(window.world->count("GetStoreFromID("), 0);
         EXPECT_EQ(window.world->count("Logoff("), 0);
         EXPECT_TRUE(window.events("window:bar").empty());
-        const std::vector<std::string> end(window.world->calls.end() - 3, window.world->calls.end());
-        EXPECT_EQ(end, (std::vector<std::string>{"window:message(Outlook Error)", "window:Convert on",
-                                                 "window:list on"}));
-        EXPECT_EQ(window.world->count("EntryID("), c.storeMade ? 1 : 0);
+        EXPECT_TRUE(
+            timeline(window).ends_with("window:message(Outlook Error) | window:Convert on | window:list on"));
+        EXPECT_EQ(window.world->count("EntryID("), storeMade ? 1 : 0);
     }
 }
 
 TEST(ConversionRun, EachRowGivesOneItemInRowOrderAndMovesTheBar)
 {
-    struct Case
-    {
-        int rows;
-        std::vector<float> bar;
-    };
-    const Case cases[] = {
+    const std::pair<int, std::vector<float>> cases[] = {
         {1, {100.0f}},
         {3, {100.0f / 3, 200.0f / 3, 100.0f}},
-        {4, {25.0f, 50.0f, 75.0f, 100.0f}},
         {7, {100.0f / 7, 200.0f / 7, 300.0f / 7, 400.0f / 7, 500.0f / 7, 600.0f / 7, 100.0f}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.rows);
+    for (const auto& [count, bar] : cases) {
+        SCOPED_TRACE(count);
         TempDir dir;
-        std::vector<std::string> rows;
-        for (int i = 0; i < c.rows; ++i)
-            rows.push_back(dir.write("p" + std::to_string(c.rows - i) + ".contact",
-                                     person("Given" + std::to_string(i), "Family" + std::to_string(i)))
-                               .string());
+        std::vector<std::string> rows = contactRows(dir, count);
+        std::reverse(rows.begin(), rows.end());
         FakeWindow window;
-        const RunResult result = run(window, listOf(rows));
-        EXPECT_EQ(result.written, c.rows);
-        EXPECT_EQ(window.world->count("Add(2)"), c.rows);
-        EXPECT_EQ(window.world->callsStartingWith("GetStoreFromID("),
-                  std::vector<std::string>(static_cast<std::size_t>(c.rows), "GetStoreFromID(STORE-1)"));
-        EXPECT_EQ(window.world->callsStartingWith("GetDefaultFolder("),
-                  std::vector<std::string>(static_cast<std::size_t>(c.rows), "GetDefaultFolder(10)"));
-        ASSERT_EQ(window.world->saved.size(), static_cast<std::size_t>(c.rows));
-        for (int i = 0; i < c.rows; ++i)
-            EXPECT_EQ(window.world->saved[static_cast<std::size_t>(i)].puts.at("FirstName"),
-                      "Given" + std::to_string(i));
-        EXPECT_EQ(window.bar, c.bar);
+        EXPECT_EQ(run(window, rows).written, count);
+        const auto n = static_cast<std::size_t>(count);
+        EXPECT_EQ(window.world->count("Add(2)"), count);
+        EXPECT_EQ(window.world->callsStartingWith("GetStoreFromID("), Texts(n, "GetStoreFromID(STORE-1)"));
+        EXPECT_EQ(window.world->callsStartingWith("GetDefaultFolder("), Texts(n, "GetDefaultFolder(10)"));
+        Texts names, labels;
+        for (int i = count - 1; i >= 0; --i)
+            names.push_back(numbered("G", static_cast<std::size_t>(i)));
+        EXPECT_EQ(savedFirstNames(*window.world), names);
+        EXPECT_EQ(window.bar, bar);
         // The file label names each row's file, after that row is written.
-        std::vector<std::string> labels;
         for (const auto& row : rows)
             labels.push_back("window:LblProgessCurrent=" + row);
         EXPECT_EQ(window.events("window:LblProgessCurrent="), labels);
@@ -272,45 +200,29 @@ TEST(ConversionRun, EachRowGivesOneItemInRowOrderAndMovesTheBar)
 
 TEST(ConversionRun, StatusTextsFollowThePathRulesOfThePlatform)
 {
-    struct Case
-    {
-        std::string row;
-        std::string folderLabel;
-        std::string fileLabel;
-    };
-    const Case cases[] = {
-        {"/home/ann/Contacts/a.contact", "Converting Messages... from (home/ann/Contacts)",
-         "/home/ann/Contacts/a.contact"},
+    // The row, the folder in the label, the file label.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"/home/ann/Contacts/a.contact", "home/ann/Contacts", "/home/ann/Contacts/a.contact"},
         // Blanks at the ends are trimmed before the texts are made.
-        {"  /home/ann/b.contact ", "Converting Messages... from (home/ann)", "/home/ann/b.contact"},
-        // A file in the root: no folder left.
-        {"/a.contact", "Converting Messages... from ()", "/a.contact"},
+        {"  /home/ann/b.contact ", "home/ann", "/home/ann/b.contact"},
+        {"/a.contact", "", "/a.contact"},
         // A ":" is an ordinary character here.
-        {"/data/x:y/c.contact", "Converting Messages... from (data/x:y)", "/data/x:y/c.contact"},
-        {"", "Converting Messages... from ()", ""},
+        {"/data/x:y/c.contact", "data/x:y", "/data/x:y/c.contact"},
+        {"", "", ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.row);
+    for (const auto& [row, folder, file] : cases) {
+        SCOPED_TRACE(row);
         FakeWindow window;
-        FileList list;
-        list.AddFileRow(c.row);
-        run(window, list);
+        run(window, {row});
         EXPECT_EQ(window.events("window:LblCurrentDBX="),
-                  std::vector<std::string>{"window:LblCurrentDBX=" + c.folderLabel});
-        EXPECT_EQ(window.events("window:LblProgessCurrent="),
-                  std::vector<std::string>{"window:LblProgessCurrent=" + c.fileLabel});
+                  Texts{"window:LblCurrentDBX=Converting Messages... from (" + folder + ")"});
+        EXPECT_EQ(window.events("window:LblProgessCurrent="), Texts{"window:LblProgessCurrent=" + file});
     }
 }
 
 TEST(PathRules, TheStatusTextPartOfAPathWithAndWithoutDrives)
 {
-    struct Case
-    {
-        std::string path;
-        bool drives;
-        std::optional<std::string> part;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, bool, std::optional<std::string>> cases[] = {
         {"C:\\Data\\Contacts\\sample.contact", true, "\\Data\\Contacts\\sample.contact"},
         {"\\\\server\\share\\a.contact", true, std::nullopt},
         {"C:\\a:b\\c.contact", true, "\\a"},
@@ -318,16 +230,16 @@ TEST(PathRules, TheStatusTextPartOfAPathWithAndWithoutDrives)
         {"/home/ann/a.contact", false, "/home/ann/a.contact"},
         {"/x:y/a.contact", false, "/x:y/a.contact"},
     };
-    for (const Case& c : cases) {
-        const auto part = shell::textAfterDrive(c.path, c.drives);
-        EXPECT_EQ(part ? std::optional<std::string>(std::string(*part)) : std::nullopt, c.part) << c.path;
+    for (const auto& [path, drives, expected] : cases) {
+        const auto part = shell::textAfterDrive(path, drives);
+        EXPECT_EQ(part ? std::optional<std::string>(std::string(*part)) : std::nullopt, expected) << path;
     }
     EXPECT_EQ(shell::withTrailingSeparator("/out"), "/out/");
-    EXPECT_EQ(shell::withTrailingSeparator("/out/"), "/out/");
     EXPECT_EQ(shell::withTrailingSeparator(""), "");
 }
 
-// Rows that give no item are counted as skipped with their reason; the rest go on.
+// Rows that give no item are counted as skipped with their reason; the rest go on, and no
+// value of one file reaches the next.
 TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
 {
     TempDir dir;
@@ -338,37 +250,32 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
     // A name with a blank at its end and one that is not UTF-8 are files like any other.
     const std::string blankEnd = dir.write("blank.contact ", person("Bo", "Blank")).string();
     const std::string latin1 = dir.write("caf\xe9.contact", person("Cy", "Cafe")).string();
-
     struct Case
     {
-        std::string name;
-        std::vector<std::string> rows;
-        std::vector<std::string> refusals;
+        std::vector<std::string> rows, refusals;
         int written;
         std::vector<std::pair<int, std::string>> skipped; // row, start of the reason
-        std::vector<std::string> firstNames;
+        Texts firstNames;
     };
     const Case cases[] = {
-        {"placeholder row of an empty list", {}, {}, 0, {{0, "empty row"}}, {}},
-        {"mixed",
-         {good, broken, missing, "   ", blankEnd, latin1},
+        {{}, {}, 0, {{0, "empty row"}}, {}}, // the placeholder row of an empty list
+        {{good, broken, missing, "   ", blankEnd, latin1},
          {},
          3,
          {{1, "Error parsing \"" + broken + "\""}, {2, "Cannot open"}, {3, "empty row"}},
          {"Ann", "Bo", "Cy"}},
-        {"store refuses the save",
-         {good, latin1},
+        {{good, latin1},
          {"Save("},
          0,
-         {{0, "not written (Save): refused: Save()"}, {1, "not written (Save): refused: Save()"}},
+         {{0, "not written (Save): refused: Save()"}, {1, "not written (Save)"}},
          {}},
-        {"store refuses the item", {good}, {"Add("}, 0, {{0, "not written (Add): refused: Add(2)"}}, {}},
+        {{good}, {"Add("}, 0, {{0, "not written (Add): refused: Add(2)"}}, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.rows.size());
         FakeWindow window;
         window.world->refusals = c.refusals;
-        const RunResult result = run(window, listOf(c.rows));
+        const RunResult result = run(window, c.rows);
         EXPECT_EQ(result.outcome, RunOutcome::Finished);
         EXPECT_EQ(result.written, c.written);
         ASSERT_EQ(result.skipped.size(), c.skipped.size());
@@ -377,10 +284,7 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
             EXPECT_TRUE(result.skipped[i].reason.starts_with(c.skipped[i].second))
                 << result.skipped[i].reason;
         }
-        std::vector<std::string> firstNames;
-        for (const auto& item : window.world->saved)
-            firstNames.push_back(item.puts.at("FirstName"));
-        EXPECT_EQ(firstNames, c.firstNames);
+        EXPECT_EQ(savedFirstNames(*window.world), c.firstNames);
         // No item is even begun for a skipped row; the bar still reaches 100.
         EXPECT_EQ(window.world->count("Add("), c.written + (c.refusals.empty() ? 0 : c.rows.size()));
         ASSERT_FALSE(window.bar.empty());
@@ -388,100 +292,67 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
         EXPECT_FALSE(result.complete());
         EXPECT_EQ(window.world->count("Logoff()"), 1);
     }
-}
 
-TEST(ConversionRun, NoValueOfOneFileReachesTheNextAndTextsArriveTrimmed)
-{
-    TempDir dir;
-    const std::string withAddress =
-        dir.write("a.contact",
-                  person("  Ann ", "Lee\t",
-                         collection("c:PhysicalAddressCollection",
-                                    {addressEntry({"1 Main St", "Springfield", "", "12345", ""}, {})})))
-            .string();
-    const std::string plain = dir.write("b.contact", person("Bo", "Bar")).string();
+    // Texts arrive trimmed; an address of the first file is not left over in the second; a
+    // refused value makes its contact incomplete.
+    const std::string withAddress = dir.write(
+        "a.contact", person("  Ann ", "Lee\t",
+                            collection("c:PhysicalAddressCollection",
+                                       {addressEntry({"1 Main St", "Springfield", "", "12345", ""}, {})})));
     FakeWindow window;
-    run(window, listOf({withAddress, plain}));
+    window.world->refusals = {"put(LastName,Lee"};
+    const RunResult result = run(window, {withAddress, good});
     ASSERT_EQ(window.world->saved.size(), 2u);
     const auto& first = window.world->saved[0].puts;
     const auto& second = window.world->saved[1].puts;
     EXPECT_EQ(first.at("FirstName"), "Ann");
-    EXPECT_EQ(first.at("LastName"), "Lee\t");
     EXPECT_EQ(first.at("BusinessAddressStreet"), "1 Main St");
     EXPECT_EQ(second.at("BusinessAddressStreet"), "");
     EXPECT_EQ(second.at("BusinessAddressCity"), "");
-    EXPECT_EQ(second.at("FirstName"), "Bo");
-}
-
-TEST(ConversionRun, RefusedValuesMakeTheContactIncomplete)
-{
-    TempDir dir;
-    const std::string file = dir.write("a.contact", person("Ann", "Lee")).string();
-    FakeWindow window;
-    window.world->refusals = {"put(LastName,"};
-    const RunResult result = run(window, listOf({file}));
-    EXPECT_EQ(result.written, 1);
-    ASSERT_EQ(result.incomplete.size(), 1u);
-    EXPECT_EQ(result.incomplete[0].reason, "without LastName: refused: put(LastName,Lee)");
+    ASSERT_EQ(result.incomplete.size(), 2u);
+    EXPECT_EQ(result.incomplete[0].reason, "without LastName: refused: put(LastName,Lee\t)");
+    EXPECT_EQ(result.written, 2);
     EXPECT_FALSE(result.complete());
 }
 
 TEST(ConversionRun, NeverReusesAnExistingFileName)
 {
     TempDir dir;
-    const std::string T = "5.3.10 9.7.04";
     // Something else already has the second name: a folder, which is skipped as well.
-    std::filesystem::create_directory(dir.path() / ("WindowsContacts" + T + " (2).pst"));
-    std::vector<std::string> made;
-    for (int i = 0; i < 3; ++i) {
+    std::filesystem::create_directory(dir.path() / ("WindowsContacts" + kT + " (2).pst"));
+    // Then a second run in the same second creates each name this run has just found free, twice.
+    Texts made;
+    for (int i = 0; i < 4; ++i) {
         FakeWindow window;
         window.world->createFiles = true;
         window.folder = dir.path().string();
-        const RunResult result = run(window, listOf({"/in/a.contact"}));
+        int raced = 0;
+        if (i == 3)
+            window.world->beforeCreate = [&](const std::filesystem::path& path) {
+                if (raced++ < 2)
+                    std::ofstream(path) << "the other run's file";
+            };
+        const RunResult result = run(window, {"/in/a.contact"});
         ASSERT_EQ(result.outcome, RunOutcome::Finished) << result.setUpError;
-        EXPECT_EQ(result.storeName, "Windows Contacts : Created - " + T);
+        EXPECT_EQ(result.storeName, "Windows Contacts : Created - " + kT);
+        EXPECT_TRUE(window.messages.empty());
+        EXPECT_EQ(window.world->count("AddPSTStore("), i == 3 ? 3 : 1);
         made.push_back(std::filesystem::path(result.pstPath).filename().string());
     }
-    EXPECT_EQ(made,
-              (std::vector<std::string>{"WindowsContacts" + T + ".pst", "WindowsContacts" + T + " (3).pst",
-                                        "WindowsContacts" + T + " (4).pst"}));
-}
-
-TEST(ConversionRun, ANameTakenBetweenTheLookAndTheCreateGivesWayToTheNext)
-{
-    TempDir dir;
-    const std::string T = "5.3.10 9.7.04";
-    FakeWindow window;
-    window.world->createFiles = true;
-    window.folder = dir.path().string();
-    // A second run in the same second creates each name this run has just found free, twice.
-    int raced = 0;
-    window.world->beforeCreate = [&](const std::filesystem::path& path) {
-        if (raced++ < 2)
-            std::ofstream(path) << "the other run's file";
-    };
-    const RunResult result = run(window, listOf({"/in/a.contact"}));
-    ASSERT_EQ(result.outcome, RunOutcome::Finished) << result.setUpError;
-    EXPECT_EQ(std::filesystem::path(result.pstPath).filename().string(), "WindowsContacts" + T + " (3).pst");
-    EXPECT_EQ(window.world->callsStartingWith("AddPSTStore(").size(), 3u);
-    EXPECT_TRUE(window.messages.empty());
-    std::ifstream other(dir.path() / ("WindowsContacts" + T + ".pst"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(other), {}), "the other run's file");
+    const std::string base = "WindowsContacts" + kT;
+    EXPECT_EQ(made, (Texts{base + ".pst", base + " (3).pst", base + " (4).pst", base + " (7).pst"}));
+    EXPECT_EQ(readWholeFile(dir.path() / (base + " (5).pst")), "the other run's file");
 }
 
 TEST(ConversionRun, StopsAfterTheContactBeingWrittenAndFinishesNormally)
 {
     TempDir dir;
-    std::vector<std::string> rows;
-    for (int i = 0; i < 4; ++i)
-        rows.push_back(
-            dir.write("p" + std::to_string(i) + ".contact", person("G" + std::to_string(i), "F")).string());
+    const filelist::FileList list = listOf(contactRows(dir, 4));
     FakeWindow window;
     ConversionRun conversion(window.surroundings(), kHelp);
     RunResult nested;
     // Yields 1-4 come before the loop and 5 before row 0: stop during row 2's yield, and
     // try a second run from inside a yield on the way.
-    const FileList list = listOf(rows);
     window.inYield = [&](int n) {
         if (n == 6)
             nested = conversion.CmdExtractDBX_Click(list);
@@ -505,9 +376,9 @@ TEST(ConversionRun, StopsAfterTheContactBeingWrittenAndFinishesNormally)
     EXPECT_EQ(conversion.CmdExtractDBX_Click(list).written, 4);
 }
 
-// Running out of memory between rows ends the loop, but what was written is still committed
-// and the store closed, and the summary says what happened.
-TEST(ConversionRun, AFailureBetweenRowsEndsTheLoopButStillClosesTheStore)
+// Running out of memory between rows ends the loop, and a failed Logoff is reported: either
+// way what was written is committed, the store closed, and the summary says what happened.
+TEST(ConversionRun, AFailureBetweenRowsOrAtTheEndIsReportedNotHidden)
 {
     TempDir dir;
     const std::string file = dir.write("a.contact", person("Ann", "Lee")).string();
@@ -517,7 +388,7 @@ TEST(ConversionRun, AFailureBetweenRowsEndsTheLoopButStillClosesTheStore)
         if (window.world->count("Save()") == 1 && !std::exchange(thrown, true))
             throw std::bad_alloc();
     };
-    const RunResult result = run(window, listOf({file, file, file}));
+    const RunResult result = run(window, {file, file, file});
     EXPECT_EQ(result.outcome, RunOutcome::Finished);
     EXPECT_EQ(result.written, 1);
     EXPECT_EQ(result.notReached, 2);
@@ -526,23 +397,19 @@ TEST(ConversionRun, AFailureBetweenRowsEndsTheLoopButStillClosesTheStore)
     EXPECT_EQ(window.world->count("Logoff()"), 1);
     EXPECT_EQ(window.events("window:Convert").back(), "window:Convert on");
     EXPECT_NE(convert::summaryMessage(result).text.find("The run ended early ("), std::string::npos);
-}
 
-TEST(ConversionRun, AFailedLogoffIsReportedNotHidden)
-{
-    FakeWindow window;
-    window.world->refusals = {"Logoff("};
-    const RunResult result = run(window, listOf({"/in/a.contact"}));
-    EXPECT_EQ(result.outcome, RunOutcome::Finished);
-    EXPECT_EQ(result.storeError, "refused: Logoff()");
-    EXPECT_EQ(window.world->calls.back(), "window:list on");
+    FakeWindow refusing;
+    refusing.world->refusals = {"Logoff("};
+    EXPECT_EQ(run(refusing, {file}).storeError, "refused: Logoff()");
+    EXPECT_EQ(refusing.world->calls.back(), "window:list on");
 }
 
 TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
 {
     RunResult result;
     result.outcome = RunOutcome::Finished;
-    result.pstPath = "/out/WindowsContacts5.3.10 9.7.04.pst";
+    result.pstPath = "/out/x.pst";
+    result.rows = 8;
     struct Case
     {
         int written;
@@ -551,54 +418,40 @@ TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
         std::string text;
     };
     const Case cases[] = {
-        {3, {}, {}, false, "3 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst"},
-        {1, {}, {}, false, "1 contact converted to /out/WindowsContacts5.3.10 9.7.04.pst"},
+        {3, {}, {}, false, "3 contacts converted to /out/x.pst"},
+        {1, {}, {}, false, "1 contact converted to /out/x.pst"},
         {0,
          {{0, "", "empty row"}},
          {},
          false,
-         "0 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst\r\n\r\n1 file skipped:\r\nRow 1: "
-         "empty row"},
+         "0 contacts converted to /out/x.pst\r\n\r\n1 file skipped:\r\nRow 1: empty row"},
         {2,
          {{1, "/in/b.contact", "Cannot open"}, {4, "/in/e.contact", "Error parsing"}},
          {{2, "/in/c.contact", "without PR_BIRTHDAY: bad date"}},
          true,
-         "2 contacts converted to /out/WindowsContacts5.3.10 9.7.04.pst\r\n\r\n"
-         "2 files skipped:\r\n/in/b.contact: Cannot open\r\n/in/e.contact: Error parsing\r\n\r\n"
-         "1 contact converted without some values:\r\n/in/c.contact: without PR_BIRTHDAY: bad date\r\n\r\n"
-         "Stopped: 3 of 8 files not converted."},
+         "2 contacts converted to /out/x.pst\r\n\r\n2 files skipped:\r\n/in/b.contact: Cannot open\r\n"
+         "/in/e.contact: Error parsing\r\n\r\n1 contact converted without some values:\r\n"
+         "/in/c.contact: without PR_BIRTHDAY: bad date\r\n\r\nStopped: 3 of 8 files not converted."},
     };
     for (const Case& c : cases) {
         result.written = c.written;
         result.skipped = c.skipped;
         result.incomplete = c.incomplete;
         result.stopped = c.stopped;
-        result.rows = 8;
         result.notReached = c.stopped ? 3 : 0;
         const MessageBoxText message = convert::summaryMessage(result);
         EXPECT_EQ(message.text, c.text);
         EXPECT_EQ(message.title, "Tressimo");
     }
     // A long list shows its first twenty and how many more.
-    result.skipped.clear();
     result.incomplete.clear();
     result.stopped = false;
+    result.skipped.clear();
     for (int i = 0; i < 25; ++i)
         result.skipped.push_back({i, "/in/" + std::to_string(i), "x"});
     const std::string text = convert::summaryMessage(result).text;
     EXPECT_NE(text.find("/in/19: x\r\n... and 5 more"), std::string::npos);
     EXPECT_EQ(text.find("/in/20:"), std::string::npos);
-}
-
-TEST(RunNames, TimeTextFileNamesAndAddresses)
-{
-    EXPECT_EQ(convert::timeText({2010, 3, 5, 9, 7, 4}), "5.3.10 9.7.04");
-    EXPECT_EQ(convert::timeText({2031, 10, 28, 14, 45, 30}), "28.10.31 14.45.30");
-    EXPECT_EQ(convert::timeText({1905, 1, 1, 0, 0, 0}), "1.1.05 0.0.00");
-    EXPECT_EQ(convert::pstFileName("T", 1), "WindowsContactsT.pst");
-    EXPECT_EQ(convert::pstFileName("T", 12), "WindowsContactsT (12).pst");
-    EXPECT_EQ(convert::troubleshootingAddress("/opt/Tressimo 3/docs/manual.html"),
-              "file:///opt/Tressimo%203/docs/manual.html#troubleshooting");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // the run did to its surroundings and to the session, in order.
 
 #include "convert/conversion_run.h"
+#include "tests/contacts/contact_xml.h"
 #include "tests/outlook/fake_session.h"
 
 #include <cstdio>
@@ -100,5 +101,47 @@ struct FakeWindow
         return world->callsStartingWith(prefix);
     }
 };
+
+inline std::string person(std::string_view given, std::string_view family = "Row",
+                          std::string_view extra = {})
+{
+    return contactDocument(name(element("c:GivenName", given) + element("c:FamilyName", family)) +
+                           std::string(extra));
+}
+
+// prefix + i. Built by appending: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string.
+inline std::string numbered(std::string_view prefix, std::size_t i)
+{
+    std::string text(prefix);
+    text += std::to_string(i);
+    return text;
+}
+
+// `count` files, the contact of row i named "G<i>", with the notes given.
+inline std::vector<std::string> contactRows(const TempDir& dir, int count, const std::string& notes = {})
+{
+    std::vector<std::string> rows;
+    const std::string extra = notes.empty() ? std::string() : element("c:Notes", notes);
+    for (int i = 0; i < count; ++i)
+        rows.push_back(
+            dir.write(numbered("row", i) + ".contact", person(numbered("G", i), "Row", extra)).string());
+    return rows;
+}
+
+inline filelist::FileList listOf(const std::vector<std::string>& rows)
+{
+    filelist::FileList list;
+    for (const std::string& row : rows)
+        list.AddFileRow(row);
+    return list;
+}
+
+inline std::vector<std::string> savedFirstNames(const FakeWorld& world)
+{
+    std::vector<std::string> names;
+    for (const SavedItem& item : world.saved)
+        names.push_back(item.puts.at("FirstName"));
+    return names;
+}
 
 } // namespace tressimo::testing

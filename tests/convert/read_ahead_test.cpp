@@ -5,7 +5,6 @@
 
 #include "convert/conversion_run.h"
 #include "convert/read_ahead.h"
-#include "tests/contacts/contact_xml.h"
 #include "tests/convert/fake_window.h"
 
 #include <algorithm>
@@ -26,56 +25,18 @@ using convert::ReadRow;
 using convert::RunOutcome;
 using convert::RunResult;
 using filelist::FileList;
+using Texts = std::vector<std::string>;
 
 const std::string kHelp = "file:///manual.html#troubleshooting";
 constexpr int kAhead = static_cast<int>(convert::kReadAheadLimits.rows);
 // Four yields come before the loop: row r's yield is the run's (5 + r)-th.
 constexpr int kFirstRowYield = 5;
 
-std::string person(const std::string& given, const std::string& notes = {})
-{
-    return contactDocument(name(element("c:GivenName", given) + element("c:FamilyName", "Row")) +
-                           (notes.empty() ? std::string() : element("c:Notes", notes)));
-}
-
-// prefix + i. Built by appending: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string.
-std::string numbered(std::string_view prefix, std::size_t i)
-{
-    std::string text(prefix);
-    text += std::to_string(i);
-    return text;
-}
-
-// `count` files, the contact of row i named "G<i>".
-std::vector<std::string> contactRows(const TempDir& dir, int count, const std::string& notes = {})
-{
-    std::vector<std::string> rows;
-    for (int i = 0; i < count; ++i)
-        rows.push_back(dir.write(numbered("row", i) + ".contact", person(numbered("G", i), notes)).string());
-    return rows;
-}
-
-FileList listOf(const std::vector<std::string>& rows)
-{
-    FileList list;
-    for (const std::string& row : rows)
-        list.AddFileRow(row);
-    return list;
-}
-
-std::vector<std::string> savedFirstNames(const FakeWorld& world)
-{
-    std::vector<std::string> names;
-    for (const SavedItem& item : world.saved)
-        names.push_back(item.puts.at("FirstName"));
-    return names;
-}
-
 std::vector<std::string> namesOfRows(int from, int to)
 {
     std::vector<std::string> names;
     for (int i = from; i < to; ++i)
-        names.push_back(numbered("G", i));
+        names.push_back(numbered("G", static_cast<std::size_t>(i)));
     return names;
 }
 
@@ -102,6 +63,14 @@ public:
         };
     }
 
+    // Waits (briefly) until the reader has begun `rows` rows.
+    void waitFor(int rows) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (begun.load() < rows && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+    }
+
     // Waits until the reader begins no further row: held back, or at the end.
     void waitUntilResting() const
     {
@@ -124,72 +93,71 @@ private:
     std::atomic<int> m_inside{0};
 };
 
-// Waits (briefly) until the reader has begun `rows` rows.
-void waitForReader(const ReaderWatch& watch, int rows)
+// A run with the watch on its reader; `arrange` may change the window and the surroundings.
+struct WatchedRun
 {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (watch.begun.load() < rows && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(1ms);
-}
+    FakeWindow window;
+    ReaderWatch watch;
+    std::unique_ptr<ConversionRun> conversion;
+
+    explicit WatchedRun(const std::function<void(WatchedRun&, convert::RunSurroundings&)>& arrange = {})
+    {
+        convert::RunSurroundings surroundings = window.surroundings();
+        if (arrange)
+            arrange(*this, surroundings);
+        conversion = std::make_unique<ConversionRun>(std::move(surroundings), kHelp);
+        conversion->setBeforeReadingRow(watch.hook());
+    }
+    RunResult operator()(const FileList& list)
+    {
+        const RunResult result = conversion->CmdExtractDBX_Click(list);
+        watch.expectEnded();
+        return result;
+    }
+};
 
 // Every observable of a run, the same however long each side takes: the whole conversation
 // with the window and the session, skips and reasons, and the record the last row leaves.
 TEST(ReadAhead, RowsArriveInRowOrderWhateverEitherSideTakes)
 {
     TempDir dir;
-    std::vector<std::string> rows;
-    std::vector<std::string> written;
+    std::vector<std::string> rows = contactRows(dir, 3 * kAhead), written;
     std::vector<std::pair<int, std::string>> skips; // row, start of the reason
-    for (int i = 0; i < 3 * kAhead; ++i) {
-        const std::string file = numbered("row", i) + ".contact";
-        if (i % 7 == 3) {
-            rows.push_back((dir.path() / file).string());
-            skips.push_back({i, "Cannot open"});
-        } else if (i % 11 == 5) {
-            rows.push_back(dir.write(file, "<c:contact><c:NameCollection></c:contact>").string());
-            skips.push_back({i, "Error parsing"});
-        } else if (i == 13) {
-            rows.push_back("  ");
-            skips.push_back({i, "empty row"});
-        } else {
-            rows.push_back(dir.write(file, person(numbered("G", i))).string());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string why = i % 7 == 3    ? "Cannot open"
+                                : i % 11 == 5 ? "Error parsing"
+                                : i == 13     ? "empty row"
+                                              : "";
+        if (why.empty())
             written.push_back(numbered("G", i));
-        }
+        else
+            skips.push_back({static_cast<int>(i), why});
+        if (i % 7 == 3)
+            rows[i] += ".gone";
+        else if (i % 11 == 5)
+            dir.write(numbered("row", i) + ".contact", "<c:contact><c:NameCollection></c:contact>");
+        else if (i == 13)
+            rows[i] = "  ";
     }
     const FileList list = listOf(rows);
-
-    struct Case
-    {
-        std::string name;
-        int readingMicros, writingMicros; // each row takes up to this long, at random
-    };
-    const Case cases[] = {
-        {"no delays", 0, 0},
-        {"slow reading", 3000, 0},
-        {"slow writing", 0, 3000},
-        {"both slow", 2000, 2000},
-    };
+    // Each row takes up to this long to read and to write, at random.
+    const std::pair<int, int> cases[] = {{0, 0}, {3000, 0}, {0, 3000}, {2000, 2000}};
     std::vector<std::string> firstTimeline;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeWindow window;
-        ConversionRun conversion(window.surroundings(), kHelp);
-        ReaderWatch watch;
-        std::minstd_rand readingRandom(7);
-        std::minstd_rand writingRandom(11);
-        if (c.readingMicros > 0)
-            watch.onRow = [&](int) {
-                std::this_thread::sleep_for(std::chrono::microseconds(readingRandom() % c.readingMicros));
-            };
-        if (c.writingMicros > 0)
-            window.inYield = [&](int) {
-                std::this_thread::sleep_for(std::chrono::microseconds(writingRandom() % c.writingMicros));
-            };
-        conversion.setBeforeReadingRow(watch.hook());
-        const RunResult result = conversion.CmdExtractDBX_Click(list);
-        watch.expectEnded();
-
-        EXPECT_EQ(savedFirstNames(*window.world), written);
+    for (const auto& [readingMicros, writingMicros] : cases) {
+        SCOPED_TRACE(readingMicros + writingMicros);
+        std::minstd_rand readingRandom(7), writingRandom(11);
+        WatchedRun run([&](WatchedRun& r, convert::RunSurroundings&) {
+            if (readingMicros > 0)
+                r.watch.onRow = [&, us = readingMicros](int) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(readingRandom() % us));
+                };
+            if (writingMicros > 0)
+                r.window.inYield = [&, us = writingMicros](int) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(writingRandom() % us));
+                };
+        });
+        const RunResult result = run(list);
+        EXPECT_EQ(savedFirstNames(*run.window.world), written);
         ASSERT_EQ(result.skipped.size(), skips.size());
         for (std::size_t i = 0; i < skips.size(); ++i) {
             const convert::RowProblem& problem = result.skipped[i];
@@ -197,11 +165,11 @@ TEST(ReadAhead, RowsArriveInRowOrderWhateverEitherSideTakes)
             EXPECT_EQ(problem.path, rows[static_cast<std::size_t>(problem.row)]);
             EXPECT_TRUE(problem.reason.starts_with(skips[i].second)) << problem.reason;
         }
-        EXPECT_EQ(conversion.record().eContact_FirstName, numbered("G", rows.size() - 1));
+        EXPECT_EQ(run.conversion->record().eContact_FirstName, numbered("G", rows.size() - 1));
         if (firstTimeline.empty())
-            firstTimeline = window.world->calls;
+            firstTimeline = run.window.world->calls;
         else
-            EXPECT_EQ(window.world->calls, firstTimeline);
+            EXPECT_EQ(run.window.world->calls, firstTimeline);
     }
 }
 
@@ -210,28 +178,20 @@ TEST(ReadAhead, RowsArriveInRowOrderWhateverEitherSideTakes)
 TEST(ReadAhead, ReadingNeverRunsMoreThanItsBoundAhead)
 {
     TempDir dir;
-    const FileList list = listOf(contactRows(dir, 3 * kAhead + 5));
-    FakeWindow window;
-    ConversionRun conversion(window.surroundings(), kHelp);
     // Counted in the row's yield, before the run takes the row's result.
-    std::atomic<int> rowsYielded{0};
-    window.inYield = [&](int n) {
-        if (n >= kFirstRowYield) {
-            ++rowsYielded;
-            std::this_thread::sleep_for(1ms);
-        }
-    };
-    std::atomic<int> mostAhead{-1};
-    ReaderWatch watch;
-    watch.onRow = [&](int row) {
-        const int ahead = row - rowsYielded.load();
-        if (ahead > mostAhead.load())
-            mostAhead = ahead; // only the reading thread writes it
-    };
-    conversion.setBeforeReadingRow(watch.hook());
-    const RunResult result = conversion.CmdExtractDBX_Click(list);
-    watch.expectEnded();
-    EXPECT_EQ(result.written, 3 * kAhead + 5);
+    std::atomic<int> rowsYielded{0}, mostAhead{-1};
+    WatchedRun run([&](WatchedRun& r, convert::RunSurroundings&) {
+        r.window.inYield = [&](int n) {
+            if (n >= kFirstRowYield) {
+                ++rowsYielded;
+                std::this_thread::sleep_for(1ms);
+            }
+        };
+        r.watch.onRow = [&](int row) {
+            mostAhead = std::max(mostAhead.load(), row - rowsYielded.load()); // only the reader writes it
+        };
+    });
+    EXPECT_EQ(run(listOf(contactRows(dir, 3 * kAhead + 5))).written, 3 * kAhead + 5);
     EXPECT_LE(mostAhead.load(), kAhead - 1);
     EXPECT_GE(mostAhead.load(), kAhead / 2);
 }
@@ -243,18 +203,13 @@ TEST(ReadAhead, LargeContactsHoldTheReaderBackByTheirBytes)
     const std::string notes(400 * 1024, 'n');
     const std::vector<std::string> rows = contactRows(dir, 12, notes);
     // Counted before each take, so the reader never sees fewer taken than there are.
-    std::atomic<int> takesBegun{0};
-    std::atomic<int> mostAhead{-1};
+    std::atomic<int> takesBegun{0}, mostAhead{-1};
     ReaderWatch watch;
-    watch.onRow = [&](int row) {
-        const int ahead = row - takesBegun.load();
-        if (ahead > mostAhead.load())
-            mostAhead = ahead;
-    };
+    watch.onRow = [&](int row) { mostAhead = std::max(mostAhead.load(), row - takesBegun.load()); };
     {
         ReadAhead reader(rows, {32, 1024 * 1024}, watch.hook());
         std::unique_ptr<ReadRow> read;
-        for (int i = 0; i < 12; ++i) {
+        for (std::size_t i = 0; i < 12; ++i) {
             watch.waitUntilResting();
             ++takesBegun;
             reader.take(read);
@@ -274,109 +229,84 @@ TEST(ReadAhead, AStopWhileTheReaderIsAheadEndsItPromptly)
 {
     TempDir dir;
     const int rowCount = 200;
-    const FileList list = listOf(contactRows(dir, rowCount));
-    FakeWindow window;
-    ConversionRun conversion(window.surroundings(), kHelp);
-    ReaderWatch watch;
-    watch.onRow = [](int) { std::this_thread::sleep_for(1ms); };
-    conversion.setBeforeReadingRow(watch.hook());
-    window.inYield = [&](int n) {
-        if (n == kFirstRowYield + 3) {
-            waitForReader(watch, 3 + kAhead / 2);
-            conversion.requestStop();
-        }
-    };
-    const RunResult result = conversion.CmdExtractDBX_Click(list);
-    watch.expectEnded();
+    WatchedRun run([](WatchedRun& r, convert::RunSurroundings&) {
+        r.watch.onRow = [](int) { std::this_thread::sleep_for(1ms); };
+        r.window.inYield = [&r](int n) {
+            if (n == kFirstRowYield + 3) {
+                r.watch.waitFor(3 + kAhead / 2);
+                r.conversion->requestStop();
+            }
+        };
+    });
+    const RunResult result = run(listOf(contactRows(dir, rowCount)));
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.written, 3);
     EXPECT_EQ(result.notReached, rowCount - 3);
-    EXPECT_EQ(savedFirstNames(*window.world), namesOfRows(0, 3));
-    EXPECT_EQ(conversion.record().eContact_FirstName, "G2");
-    EXPECT_EQ(window.bar, (std::vector<float>{100.0f / rowCount, 200.0f / rowCount, 300.0f / rowCount}));
+    EXPECT_EQ(savedFirstNames(*run.window.world), namesOfRows(0, 3));
+    EXPECT_EQ(run.conversion->record().eContact_FirstName, "G2");
+    EXPECT_EQ(run.window.bar, (std::vector<float>{100.0f / rowCount, 200.0f / rowCount, 300.0f / rowCount}));
     // It read on no further than its bound allows.
-    EXPECT_GE(watch.begun.load(), 3 + kAhead / 2);
-    EXPECT_LE(watch.begun.load(), 3 + kAhead);
-    EXPECT_EQ(window.world->count("Logoff()"), 1);
-    EXPECT_EQ(window.world->calls.back(), "window:list on");
+    EXPECT_GE(run.watch.begun.load(), 3 + kAhead / 2);
+    EXPECT_LE(run.watch.begun.load(), 3 + kAhead);
+    EXPECT_EQ(run.window.world->count("Logoff()"), 1);
+    EXPECT_EQ(run.window.world->calls.back(), "window:list on");
 }
 
 // Exceptions on either side while the reader is ahead: a refused item or a failed reading
 // skips its row; anything else ends the loop early, and the reader with it. Either way the
-// store is closed.
+// store is closed, and the next run starts afresh.
 TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
 {
     TempDir dir;
     const int rowCount = 40;
     const FileList list = listOf(contactRows(dir, rowCount));
-    enum class Ends { Normally, Early };
+    const auto readingRow2Throws = [](auto thrown) {
+        return [thrown](WatchedRun& r, convert::RunSurroundings&) {
+            r.watch.onRow = [thrown](int row) { row == 2 ? throw thrown : void(); };
+        };
+    };
     struct Case
     {
-        std::string name;
-        std::function<void(FakeWindow&, ReaderWatch&, convert::RunSurroundings&)> arrange;
-        Ends ends;
-        int itemsBegun;         // Add(2) calls
-        std::string reason;     // row 2's skip, or what ended the loop
+        std::function<void(WatchedRun&, convert::RunSurroundings&)> arrange;
+        bool endsEarly;
+        int itemsBegun;     // Add(2) calls
+        std::string reason; // row 2's skip, or what ended the loop
     };
     const Case cases[] = {
-        {"the store refuses row 2's item",
-         [](FakeWindow& w, ReaderWatch&, convert::RunSurroundings&) {
-             auto slowWriter = w.inYield;
-             w.inYield = [&w, slowWriter](int n) {
-                 slowWriter(n);
-                 if (n == kFirstRowYield + 2)
-                     w.world->refusals = {"Add("};
-                 else
-                     w.world->refusals.clear();
+        {[](WatchedRun& r, convert::RunSurroundings&) {
+             r.window.inYield = [&r, slow = r.window.inYield](int n) {
+                 slow(n);
+                 r.window.world->refusals = n == kFirstRowYield + 2 ? Texts{"Add("} : Texts{};
              };
          },
-         Ends::Normally, rowCount, "not written (Add): refused: Add(2)"},
-        {"reading row 2 throws",
-         [](FakeWindow&, ReaderWatch& r, convert::RunSurroundings&) {
-             r.onRow = [](int row) {
-                 if (row == 2)
-                     throw std::runtime_error("the disk went away");
-             };
-         },
-         Ends::Normally, rowCount - 1, "the disk went away"},
+         false, rowCount, "not written (Add): refused: Add(2)"},
+        {readingRow2Throws(std::runtime_error("the disk went away")), false, rowCount - 1,
+         "the disk went away"},
         // Rethrown at row 2's turn, not when it was read: rows 0 and 1 are written first.
-        {"reading row 2 throws something else",
-         [](FakeWindow&, ReaderWatch& r, convert::RunSurroundings&) {
-             r.onRow = [](int row) {
-                 if (row == 2)
-                     throw 42;
-             };
-         },
-         Ends::Early, 2, "unknown error"},
-        {"the window throws after row 2",
-         [](FakeWindow&, ReaderWatch&, convert::RunSurroundings& s) {
+        {readingRow2Throws(42), true, 2, "unknown error"},
+        {[](WatchedRun&, convert::RunSurroundings& s) {
              s.setLblCurrentDBX = [label = s.setLblCurrentDBX, calls = 0](std::string_view text) mutable {
                  label(text);
                  if (++calls == 3)
                      throw std::runtime_error("no more labels");
              };
          },
-         Ends::Early, 3, "no more labels"},
+         true, 3, "no more labels"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeWindow window;
-        // A slow writer, so the reader is ahead when it happens.
-        window.inYield = [](int) { std::this_thread::sleep_for(200us); };
-        ReaderWatch watch;
-        convert::RunSurroundings surroundings = window.surroundings();
-        c.arrange(window, watch, surroundings);
-        ConversionRun conversion(std::move(surroundings), kHelp);
-        conversion.setBeforeReadingRow(watch.hook());
-
-        const RunResult result = conversion.CmdExtractDBX_Click(list);
-        watch.expectEnded();
-        EXPECT_GT(watch.begun.load(), 3); // it was ahead
-        EXPECT_EQ(window.world->count("Add(2)"), c.itemsBegun);
-        EXPECT_FALSE(conversion.running());
-        EXPECT_EQ(window.world->calls.back(), "window:list on");
-        EXPECT_EQ(window.world->count("Logoff()"), 1);
-        if (c.ends == Ends::Normally) {
+        SCOPED_TRACE(c.reason);
+        WatchedRun run([&](WatchedRun& r, convert::RunSurroundings& s) {
+            // A slow writer, so the reader is ahead when it happens.
+            r.window.inYield = [](int) { std::this_thread::sleep_for(200us); };
+            c.arrange(r, s);
+        });
+        const RunResult result = run(list);
+        EXPECT_GT(run.watch.begun.load(), 3); // it was ahead
+        EXPECT_EQ(run.window.world->count("Add(2)"), c.itemsBegun);
+        EXPECT_FALSE(run.conversion->running());
+        EXPECT_EQ(run.window.world->calls.back(), "window:list on");
+        EXPECT_EQ(run.window.world->count("Logoff()"), 1);
+        if (!c.endsEarly) {
             EXPECT_EQ(result.written, rowCount - 1);
             ASSERT_EQ(result.skipped.size(), 1u);
             EXPECT_EQ(result.skipped[0].row, 2);
@@ -386,14 +316,12 @@ TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
             EXPECT_EQ(result.written, c.itemsBegun);
             EXPECT_EQ(result.notReached, rowCount - c.itemsBegun);
         }
-        // The next run starts afresh and converts every row.
-        window.world->refusals.clear();
-        watch.onRow = nullptr;
-        window.inYield = nullptr;
-        window.world->saved.clear();
-        EXPECT_EQ(conversion.CmdExtractDBX_Click(list).written, rowCount);
-        EXPECT_EQ(savedFirstNames(*window.world), namesOfRows(0, rowCount));
-        watch.expectEnded();
+        run.window.world->refusals.clear();
+        run.watch.onRow = nullptr;
+        run.window.inYield = nullptr;
+        run.window.world->saved.clear();
+        EXPECT_EQ(run(list).written, rowCount);
+        EXPECT_EQ(savedFirstNames(*run.window.world), namesOfRows(0, rowCount));
     }
 }
 
@@ -403,43 +331,33 @@ TEST(ReadAhead, NoFileIsReadBeforeTheStoreIsSetUp)
 {
     TempDir dir;
     const FileList list = listOf(contactRows(dir, 5));
-    struct Case
-    {
-        std::string name;
-        std::function<void(FakeWindow&)> arrange;
-        RunOutcome outcome;
+    // A refused call, or how the run ends before it.
+    const std::pair<std::string, RunOutcome> cases[] = {
+        {"cancel", RunOutcome::Cancelled},
+        {"no session", RunOutcome::SetUpFailed},
+        {"Logon(", RunOutcome::SetUpFailed},
+        {"AddPSTStore(", RunOutcome::SetUpFailed},
+        {"ValidateIPMTree(", RunOutcome::SetUpFailed},
+        {"", RunOutcome::Finished},
     };
-    const Case cases[] = {
-        {"cancel at the prompt", [](FakeWindow& w) { w.folder.clear(); }, RunOutcome::Cancelled},
-        {"session cannot be made", [](FakeWindow& w) { w.world->refuseSession = true; },
-         RunOutcome::SetUpFailed},
-        {"Logon fails", [](FakeWindow& w) { w.world->refusals = {"Logon("}; }, RunOutcome::SetUpFailed},
-        {"store cannot be made", [](FakeWindow& w) { w.world->refusals = {"AddPSTStore("}; },
-         RunOutcome::SetUpFailed},
-        {"folder tree cannot be built", [](FakeWindow& w) { w.world->refusals = {"ValidateIPMTree("}; },
-         RunOutcome::SetUpFailed},
-        {"set up", [](FakeWindow&) {}, RunOutcome::Finished},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeWindow window;
-        c.arrange(window);
-        ReaderWatch watch;
-        convert::RunSurroundings surroundings = window.surroundings();
-        // Time enough for a reader started too early to show itself.
+    for (const auto& [failing, outcome] : cases) {
+        SCOPED_TRACE(failing);
         int begunAtSetUp = -1;
-        surroundings.createSession = [make = surroundings.createSession, &watch, &begunAtSetUp] {
-            std::this_thread::sleep_for(20ms);
-            begunAtSetUp = watch.begun.load();
-            return make();
-        };
-        ConversionRun conversion(std::move(surroundings), kHelp);
-        conversion.setBeforeReadingRow(watch.hook());
-        const RunResult result = conversion.CmdExtractDBX_Click(list);
-        watch.expectEnded();
-        EXPECT_EQ(result.outcome, c.outcome);
-        EXPECT_EQ(begunAtSetUp, c.outcome == RunOutcome::Cancelled ? -1 : 0);
-        EXPECT_EQ(watch.begun.load(), c.outcome == RunOutcome::Finished ? 5 : 0);
+        WatchedRun run([&](WatchedRun& r, convert::RunSurroundings& s) {
+            if (failing == "cancel")
+                r.window.folder.clear();
+            r.window.world->refuseSession = failing == "no session";
+            r.window.world->refusals = {failing.empty() ? "-" : failing};
+            // Time enough for a reader started too early to show itself.
+            s.createSession = [make = s.createSession, &r, &begunAtSetUp] {
+                std::this_thread::sleep_for(20ms);
+                begunAtSetUp = r.watch.begun.load();
+                return make();
+            };
+        });
+        EXPECT_EQ(run(list).outcome, outcome);
+        EXPECT_EQ(begunAtSetUp, outcome == RunOutcome::Cancelled ? -1 : 0);
+        EXPECT_EQ(run.watch.begun.load(), outcome == RunOutcome::Finished ? 5 : 0);
     }
 }
 

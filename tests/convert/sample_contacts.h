@@ -10,91 +10,32 @@
 
 namespace tressimo::testing {
 
-struct SampleValues
+// Every third family name outside ASCII, every seventh given name outside Latin-1.
+inline std::string sampleGiven(int n)
 {
-    std::string given, middle, family, title, suffix;
-    std::string email1, email2, email3;
-    std::string company, department, jobTitle, office, webPage;
-    std::string workStreet, workCity, workState, workZip, workCountry;
-    std::string homeStreet, homeCity, homeState, homeZip, homeCountry;
-    std::string officePhone, officeFax, cellPhone, pager, homePhone, homeFax;
-    int birthYear = 1970, birthMonth = 1, birthDay = 1;
-    int weddingYear = 1998, weddingMonth = 1, weddingDay = 1;
-    std::string notes;
-};
-
-inline SampleValues sampleValues(int n)
+    return (n % 7 == 3 ? "Zoë" : "Given") + std::to_string(n);
+}
+inline std::string sampleFamily(int n)
 {
-    const std::string k = std::to_string(n);
-    SampleValues v;
-    // Every third family name outside ASCII, every seventh given name outside the BMP's Latin.
-    v.given = n % 7 == 3 ? "Zoë" + k : "Given" + k;
-    v.middle = "M.";
-    v.family = n % 3 == 0 ? "Müller-Łukasz" + k : (n % 3 == 1 ? "Smith" + k : "田中" + k);
-    v.title = n % 2 ? "Dr." : "Ms.";
-    v.suffix = n % 5 ? "Jr." : "III";
-    v.email1 = "person" + k + "@example.com";
-    v.email2 = "p" + k + "@work.example";
-    v.email3 = "p" + k + "@home.example";
-    v.company = "Company " + std::to_string(n % 100);
-    v.department = "R&D " + std::to_string(n % 10);
-    v.jobTitle = "Engineer " + std::to_string(n % 4);
-    v.office = "B-" + k;
-    v.webPage = "http://example.com/people/" + k;
-    v.workStreet = k + " Main St";
-    v.workCity = "Springfield";
-    v.workState = "IL";
-    v.workZip = std::to_string(62700 + n % 100);
-    v.workCountry = "USA";
-    v.homeStreet = k + " Elm Rd";
-    v.homeCity = "Shelbyville";
-    v.homeState = "KY";
-    v.homeZip = std::to_string(40000 + n % 100);
-    v.homeCountry = "United States";
-    v.officePhone = "+1-555-01" + std::to_string(n % 100);
-    v.officeFax = "+1-555-02" + std::to_string(n % 100);
-    v.cellPhone = "+1-555-03" + k;
-    v.pager = "+1-555-04" + std::to_string(n % 100);
-    v.homePhone = "+1-555-05" + k;
-    v.homeFax = "+1-555-06" + std::to_string(n % 100);
-    v.birthYear = 1950 + n % 50;
-    v.birthMonth = 1 + n % 12;
-    v.birthDay = 1 + n % 28;
-    v.weddingYear = 1980 + n % 40;
-    v.weddingMonth = 1 + (n / 12) % 12;
-    v.weddingDay = 1 + (n / 7) % 28;
-    v.notes = "Met at the fair in " + std::to_string(2000 + n % 20) + ".\r\nLikes tea & cake.";
-    return v;
+    return (n % 3 == 0 ? "Müller-Łukasz" : n % 3 == 1 ? "Smith" : "田中") + std::to_string(n);
 }
 
 inline std::string isoDay(int year, int month, int day)
 {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", year, month, day);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT00:00:00Z", year, month, day);
     return buffer;
 }
 
 inline std::string escapeXml(std::string_view text)
 {
     std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        default:
-            out += c;
-        }
-    }
+    for (char c : text)
+        out += c == '&'    ? "&amp;"
+               : c == '<'  ? "&lt;"
+               : c == '>'  ? "&gt;"
+               : c == '\r' ? "&#13;"
+                           : std::string(1, c);
     return out;
 }
 
@@ -116,7 +57,9 @@ inline std::string base64Photo(std::size_t bytes)
 
 inline std::string sampleContactXml(int n, std::size_t photoBytes = 0)
 {
-    const SampleValues v = sampleValues(n);
+    const std::string k = std::to_string(n), k100 = std::to_string(n % 100);
+    const std::string given = sampleGiven(n), family = sampleFamily(n);
+    const std::string title = n % 2 ? "Dr." : "Ms.";
     const auto e = [](std::string_view name, std::string_view text) {
         return element(name, escapeXml(text));
     };
@@ -124,36 +67,41 @@ inline std::string sampleContactXml(int n, std::size_t photoBytes = 0)
     body += collection("c:ContactIDCollection",
                        {entry("c:ContactID", element("c:Value", "3491442b-e305-442c-b015-" +
                                                                     std::to_string(100000000000 + n)))});
-    body += collection("c:EmailAddressCollection",
-                       {emailEntry("SMTP", v.email1), emailEntry("SMTP", v.email2, {}),
-                        emailEntry("SMTP", v.email3, {"Personal"})});
-    body += name(e("c:FormattedName", v.title + " " + v.given + " " + v.family) + e("c:Title", v.title) +
-                 e("c:GivenName", v.given) + e("c:MiddleName", v.middle) + e("c:FamilyName", v.family) +
-                 e("c:Suffix", v.suffix));
+    body +=
+        collection("c:EmailAddressCollection", {emailEntry("SMTP", "person" + k + "@example.com"),
+                                                emailEntry("SMTP", "p" + k + "@work.example", {}),
+                                                emailEntry("SMTP", "p" + k + "@home.example", {"Personal"})});
+    body += name(e("c:FormattedName", title + " " + given + " " + family) + e("c:Title", title) +
+                 e("c:GivenName", given) + e("c:MiddleName", "M.") + e("c:FamilyName", family) +
+                 e("c:Suffix", n % 5 ? "Jr." : "III"));
     body += collection("c:PhoneNumberCollection",
-                       {phoneEntry(v.officePhone, {"Voice", "Business"}),
-                        phoneEntry(v.officeFax, {"Fax", "Business"}), phoneEntry(v.cellPhone, {"Cellular"}),
-                        phoneEntry(v.pager, {"Pager"}), phoneEntry(v.homePhone, {"Voice", "Personal"}),
-                        phoneEntry(v.homeFax, {"Fax", "Personal"})});
+                       {phoneEntry("+1-555-01" + k100, {"Voice", "Business"}),
+                        phoneEntry("+1-555-02" + k100, {"Fax", "Business"}),
+                        phoneEntry("+1-555-03" + k, {"Cellular"}), phoneEntry("+1-555-04" + k100, {"Pager"}),
+                        phoneEntry("+1-555-05" + k, {"Voice", "Personal"}),
+                        phoneEntry("+1-555-06" + k100, {"Fax", "Personal"})});
     body += collection(
         "c:PhysicalAddressCollection",
-        {addressEntry({v.workStreet, v.workCity, v.workState, v.workZip, v.workCountry}, {"Business"}),
-         addressEntry({v.homeStreet, v.homeCity, v.homeState, v.homeZip, v.homeCountry}, {"Personal"})});
+        {addressEntry({k + " Main St", "Springfield", "IL", std::to_string(62700 + n % 100), "USA"},
+                      {"Business"}),
+         addressEntry({k + " Elm Rd", "Shelbyville", "KY", std::to_string(40000 + n % 100), "United States"},
+                      {"Personal"})});
     body += collection("c:PositionCollection",
-                       {entry("c:Position", e("c:Company", v.company) + e("c:Department", v.department) +
-                                                e("c:JobTitle", v.jobTitle) + e("c:Office", v.office) +
-                                                labels({"Business"}))});
-    body += collection("c:UrlCollection", {valueEntry("c:Url", v.webPage, {"Business"})});
-    body += collection(
-        "c:DateCollection",
-        {valueEntry("c:Date", isoDay(v.birthYear, v.birthMonth, v.birthDay) + "T00:00:00Z", {"wab:Birthday"}),
-         valueEntry("c:Date", isoDay(v.weddingYear, v.weddingMonth, v.weddingDay) + "T00:00:00Z",
-                    {"wab:Anniversary"})});
+                       {entry("c:Position", e("c:Company", "Company " + k100) +
+                                                e("c:Department", "R&D " + std::to_string(n % 10)) +
+                                                e("c:JobTitle", "Engineer " + std::to_string(n % 4)) +
+                                                e("c:Office", "B-" + k) + labels({"Business"}))});
+    body +=
+        collection("c:UrlCollection", {valueEntry("c:Url", "http://example.com/people/" + k, {"Business"})});
+    body += collection("c:DateCollection",
+                       {valueEntry("c:Date", isoDay(1950 + n % 50, 1 + n % 12, 1 + n % 28), {"wab:Birthday"}),
+                        valueEntry("c:Date", isoDay(1980 + n % 40, 1 + (n / 12) % 12, 1 + (n / 7) % 28),
+                                   {"wab:Anniversary"})});
     if (photoBytes > 0)
         body += collection("c:PhotoCollection", {entry("c:Photo", "<c:Value c:ContentType=\"binary/bmp\">" +
                                                                       base64Photo(photoBytes) + "</c:Value>" +
                                                                       labels({"UserTile"}))});
-    body += e("c:Notes", v.notes);
+    body += e("c:Notes", "Met at the fair in " + std::to_string(2000 + n % 20) + ".\r\nLikes tea & cake.");
     return contactDocument(body);
 }
 
@@ -161,17 +109,18 @@ inline std::string sampleContactXml(int n, std::size_t photoBytes = 0)
 // telephone numbers, about 1.7 KB like the files in tests/data/real-contacts.
 inline std::string typicalContactXml(int n)
 {
-    const SampleValues v = sampleValues(n);
+    const std::string k = std::to_string(n), given = sampleGiven(n), family = sampleFamily(n);
     std::string body;
     body += collection("c:ContactIDCollection",
                        {entry("c:ContactID", element("c:Value", "00000179-6949-4c8c-965f-" +
                                                                     std::to_string(100000000000 + n)) +
                                                  labels({"Preferred"}))});
-    body += collection("c:EmailAddressCollection", {emailEntry("SMTP", v.email1)});
-    body += name(element("c:FormattedName", v.given + " " + v.family) + element("c:FamilyName", v.family) +
-                 element("c:GivenName", v.given));
-    body += collection("c:PhoneNumberCollection", {phoneEntry(v.officePhone, {"Voice", "Business"}),
-                                                   phoneEntry(v.homePhone, {"Voice", "Personal"})});
+    body += collection("c:EmailAddressCollection", {emailEntry("SMTP", "person" + k + "@example.com")});
+    body += name(element("c:FormattedName", given + " " + family) + element("c:FamilyName", family) +
+                 element("c:GivenName", given));
+    body += collection("c:PhoneNumberCollection",
+                       {phoneEntry("+1-555-01" + std::to_string(n % 100), {"Voice", "Business"}),
+                        phoneEntry("+1-555-05" + k, {"Voice", "Personal"})});
     return contactDocument(body);
 }
 

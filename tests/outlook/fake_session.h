@@ -1,14 +1,9 @@
 #pragma once
-// A session of the mapi.h model that records every call as text and refuses any call a test
-// names, for the writer's and the run's tests. Calls read like the code that makes them:
-//   Logon()  AddPSTStore(/out/WindowsContacts5.3.10 9.7.04.pst,1,Windows Contacts : ...)
-//   EntryID()  ValidateIPMTree()  GetStoreFromID(STORE-1)  GetDefaultFolder(10)  Items()
-//   Add(2)  put(FirstName,Ann)  MAPIOBJECT()  setProperty(0x3A45001F,Dr.)  saveChanges()
-//   Save()  Logoff()
-// A refusal is a prefix of the call text ("put(FirstName,", "Save(", "setProperty(0x3A42"):
-// the call is recorded, then throws a MapiError. A store failure is a prefix in storeFailures:
-// that call and every later one throw a StoreFailure, and the file keeps what its last commit
-// held (a commit every commitEvery saves, and at Logoff).
+// A session of the mapi.h model that records every call as text ("put(FirstName,Ann)",
+// "setProperty(0x3A45001F,Dr.)") and refuses any call a test names. A refusal is a prefix of the call text
+// ("put(FirstName,", "Save(", "setProperty(0x3A42"): the call is recorded, then throws a MapiError. A store
+// failure is a prefix in storeFailures: that call and every later one throw a StoreFailure, and the file
+// keeps what its last commit held (a commit every commitEvery saves, and at Logoff).
 
 #include "mapi/mapi.h"
 
@@ -24,32 +19,21 @@
 
 namespace tressimo::testing {
 
-// What one saved item held: object-model puts and single-property writes, by name or tag.
+// What one saved item held: the object-model puts by name.
 struct SavedItem
 {
     std::map<std::string, std::string> puts;
-    std::map<std::uint32_t, mapi::PropertyValue> properties;
 };
 
 inline std::string valueText(const mapi::PropertyValue& value)
 {
-    if (const auto* text = std::get_if<std::string>(&value))
-        return *text;
     if (const auto* date = std::get_if<mapi::OleDate>(&value)) {
         char buffer[40];
         std::snprintf(buffer, sizeof buffer, "date %.6g", date->days);
         return buffer;
     }
-    if (const auto* number = std::get_if<std::int32_t>(&value))
-        return std::to_string(*number);
-    return std::get<bool>(value) ? "true" : "false";
-}
-
-inline std::string tagText(std::uint32_t tag)
-{
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08X", tag);
-    return buffer;
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? *text : "(not a text)";
 }
 
 struct FakeWorld
@@ -65,7 +49,6 @@ struct FakeWorld
     bool createFiles = false;
     // Runs in AddPSTStore just before the file is created: another program at work.
     std::function<void(const std::filesystem::path&)> beforeCreate;
-    std::string entryId = "STORE-1";
     // Sessions made by the factory; a test may make the factory itself fail.
     int sessionsCreated = 0;
     bool refuseSession = false;
@@ -96,26 +79,11 @@ struct FakeWorld
     int count(std::string_view prefix) const { return static_cast<int>(callsStartingWith(prefix).size()); }
 };
 
-class FakeMessage : public mapi::MapiMessage
+// A contact item and its message object in one.
+class FakeItem : public mapi::RDOContactItem, public mapi::MapiMessage
 {
 public:
-    FakeMessage(FakeWorld& world, SavedItem& pending) : m_world(world), m_pending(pending) {}
-    void setProperty(std::uint32_t tag, const mapi::PropertyValue& value) override
-    {
-        m_world.call("setProperty(" + tagText(tag) + "," + valueText(value) + ")");
-        m_pending.properties[tag] = value;
-    }
-    void saveChanges() override { m_world.call("saveChanges()"); }
-
-private:
-    FakeWorld& m_world;
-    SavedItem& m_pending;
-};
-
-class FakeItem : public mapi::RDOContactItem
-{
-public:
-    explicit FakeItem(FakeWorld& world) : m_world(world), m_message(world, m_pending) {}
+    explicit FakeItem(FakeWorld& world) : m_world(world) {}
     void put(std::string_view property, std::string_view value) override
     {
         m_world.call("put(" + std::string(property) + "," + std::string(value) + ")");
@@ -129,8 +97,15 @@ public:
     mapi::MapiMessage& MAPIOBJECT() override
     {
         m_world.call("MAPIOBJECT()");
-        return m_message;
+        return *this;
     }
+    void setProperty(std::uint32_t tag, const mapi::PropertyValue& value) override
+    {
+        char tagText[16];
+        std::snprintf(tagText, sizeof tagText, "0x%08X", tag);
+        m_world.call("setProperty(" + std::string(tagText) + "," + valueText(value) + ")");
+    }
+    void saveChanges() override { m_world.call("saveChanges()"); }
     void Save() override
     {
         m_world.call("Save()");
@@ -142,55 +117,17 @@ public:
 private:
     FakeWorld& m_world;
     SavedItem m_pending;
-    FakeMessage m_message;
 };
 
-class FakeFolder : public mapi::RDOFolder, public mapi::RDOItems
+// The session with its one store, its Contacts folder and that folder's items.
+class FakeSession : public mapi::RDOSession,
+                    public mapi::RDOStores,
+                    public mapi::RDOStore,
+                    public mapi::RDOFolder,
+                    public mapi::RDOItems
 {
 public:
-    explicit FakeFolder(FakeWorld& world) : m_world(world) {}
-    mapi::RDOItems& Items() override
-    {
-        m_world.call("Items()");
-        return *this;
-    }
-    std::string Name() const override { return "Contacts"; }
-    std::unique_ptr<mapi::RDOContactItem> Add(int itemType) override
-    {
-        m_world.call("Add(" + std::to_string(itemType) + ")");
-        return std::make_unique<FakeItem>(m_world);
-    }
-
-private:
-    FakeWorld& m_world;
-};
-
-class FakeStore : public mapi::RDOStore
-{
-public:
-    explicit FakeStore(FakeWorld& world) : m_world(world), m_folder(world) {}
-    std::string EntryID() const override
-    {
-        m_world.call("EntryID()");
-        return m_world.entryId;
-    }
-    void ValidateIPMTree() override { m_world.call("ValidateIPMTree()"); }
-    std::uint64_t ItemsCommitted() const override { return m_world.committed; }
-    mapi::RDOFolder& GetDefaultFolder(int folderType) override
-    {
-        m_world.call("GetDefaultFolder(" + std::to_string(folderType) + ")");
-        return m_folder;
-    }
-
-private:
-    FakeWorld& m_world;
-    FakeFolder m_folder;
-};
-
-class FakeSession : public mapi::RDOSession, public mapi::RDOStores
-{
-public:
-    explicit FakeSession(std::shared_ptr<FakeWorld> world) : m_world(std::move(world)), m_store(*m_world) {}
+    explicit FakeSession(std::shared_ptr<FakeWorld> world) : m_world(std::move(world)) {}
     void Logon() override { m_world->call("Logon()"); }
     mapi::RDOStores& Stores() override
     {
@@ -200,9 +137,9 @@ public:
     mapi::RDOStore& GetStoreFromID(const std::string& entryId) override
     {
         m_world->call("GetStoreFromID(" + entryId + ")");
-        if (!m_added || entryId != m_world->entryId)
+        if (!m_added || entryId != "STORE-1")
             throw mapi::MapiError("no store with the entry ID " + entryId);
-        return m_store;
+        return *this;
     }
     void Logoff() override
     {
@@ -223,12 +160,34 @@ public:
             ::close(fd);
         }
         m_added = true;
-        return m_store;
+        return *this;
+    }
+    std::string EntryID() const override
+    {
+        m_world->call("EntryID()");
+        return "STORE-1";
+    }
+    void ValidateIPMTree() override { m_world->call("ValidateIPMTree()"); }
+    std::uint64_t ItemsCommitted() const override { return m_world->committed; }
+    mapi::RDOFolder& GetDefaultFolder(int folderType) override
+    {
+        m_world->call("GetDefaultFolder(" + std::to_string(folderType) + ")");
+        return *this;
+    }
+    mapi::RDOItems& Items() override
+    {
+        m_world->call("Items()");
+        return *this;
+    }
+    std::string Name() const override { return "Contacts"; }
+    std::unique_ptr<mapi::RDOContactItem> Add(int itemType) override
+    {
+        m_world->call("Add(" + std::to_string(itemType) + ")");
+        return std::make_unique<FakeItem>(*m_world);
     }
 
 private:
     std::shared_ptr<FakeWorld> m_world;
-    FakeStore m_store;
     bool m_added = false;
 };
 
