@@ -186,35 +186,26 @@ struct GrowthSteps
 // Only system calls, so that a child sharing the parent's memory can run it.
 void takeGrowthSteps(GrowthSteps& g)
 {
+    auto failed = [&](const char* step, int err) {
+        g.failedStep = step;
+        g.error = err;
+        return err != 0;
+    };
     int err = ::posix_fallocate(g.fd, static_cast<off_t>(g.from), static_cast<off_t>(g.size - g.from));
     if (err == EOPNOTSUPP || err == EINVAL)
         err = ::ftruncate(g.fd, static_cast<off_t>(g.size)) == 0 ? 0 : errno;
-    if (err != 0) {
-        g.failedStep = "extend";
-        g.error = err;
+    if (err != 0 && failed("extend", err))
         return;
-    }
     for (const Sink::Piece& piece : *g.pieces) {
-        if ((err = writeFully(g.fd, piece.offset, piece.bytes)) != 0) {
-            g.failedStep = "write to";
-            g.error = err;
+        if ((err = writeFully(g.fd, piece.offset, piece.bytes)) != 0 && failed("write to", err))
             return;
-        }
     }
-    if (::fdatasync(g.fd) != 0) {
-        g.failedStep = "sync";
-        g.error = errno;
+    if (::fdatasync(g.fd) != 0 && failed("sync", errno))
         return;
-    }
-    if ((err = writeFully(g.fd, g.last.offset, g.last.bytes)) != 0) {
-        g.failedStep = "write to";
-        g.error = err;
+    if ((err = writeFully(g.fd, g.last.offset, g.last.bytes)) != 0 && failed("write to", err))
         return;
-    }
-    if (::fdatasync(g.fd) != 0) {
-        g.failedStep = "sync";
-        g.error = errno;
-    }
+    if (::fdatasync(g.fd) != 0)
+        failed("sync", errno);
 }
 
 } // namespace

@@ -484,18 +484,27 @@ private:
             if (identical)
                 same->second = bid;
         }
-        if (leaves.size() <= kXBlockMax)
-            return writeBlock(encodeXBlock(1, leaves, static_cast<std::uint32_t>(total)), true, leaves);
-        // Past 1021 blocks: full XBLOCKs under one XXBLOCK.
-        std::vector<Bid> xblocks;
-        for (std::size_t first = 0; first < leaves.size(); first += kXBlockMax) {
-            std::size_t count = std::min(kXBlockMax, leaves.size() - first);
-            std::span<const Bid> chunk(leaves.data() + first, count);
+        return writeDataTree(leaves, total, [&](std::size_t first, std::size_t count) {
             std::uint64_t bytes = 0;
             for (std::size_t i = first; i < first + count; ++i)
                 bytes += stream.blocks[i].size();
-            xblocks.push_back(
-                writeBlock(encodeXBlock(1, chunk, static_cast<std::uint32_t>(bytes)), true, chunk));
+            return bytes;
+        });
+    }
+
+    // The XBLOCK over a data tree's leaves, or past 1021 leaves full XBLOCKs under one XXBLOCK;
+    // bytesIn(first, count) is what the leaves [first, first + count) hold.
+    template <class BytesIn>
+    Bid writeDataTree(const std::vector<Bid>& leaves, std::uint64_t total, BytesIn bytesIn)
+    {
+        if (leaves.size() <= kXBlockMax)
+            return writeBlock(encodeXBlock(1, leaves, static_cast<std::uint32_t>(total)), true, leaves);
+        std::vector<Bid> xblocks;
+        for (std::size_t first = 0; first < leaves.size(); first += kXBlockMax) {
+            const std::size_t count = std::min(kXBlockMax, leaves.size() - first);
+            std::span<const Bid> chunk(leaves.data() + first, count);
+            const auto bytes = static_cast<std::uint32_t>(bytesIn(first, count));
+            xblocks.push_back(writeBlock(encodeXBlock(1, chunk, bytes), true, chunk));
         }
         return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
     }
@@ -516,18 +525,9 @@ private:
         }
         if (leaves.size() == 1)
             return leaves.front();
-        if (leaves.size() <= kXBlockMax)
-            return writeBlock(encodeXBlock(1, leaves, static_cast<std::uint32_t>(total)), true, leaves);
-        std::vector<Bid> xblocks;
-        for (std::size_t first = 0; first < leaves.size(); first += kXBlockMax) {
-            const std::size_t count = std::min(kXBlockMax, leaves.size() - first);
-            const std::uint64_t bytes =
-                std::min<std::uint64_t>(count * kMaxBlockData, total - first * kMaxBlockData);
-            std::span<const Bid> chunk(leaves.data() + first, count);
-            xblocks.push_back(
-                writeBlock(encodeXBlock(1, chunk, static_cast<std::uint32_t>(bytes)), true, chunk));
-        }
-        return writeBlock(encodeXBlock(2, xblocks, static_cast<std::uint32_t>(total)), true, xblocks);
+        return writeDataTree(leaves, total, [&](std::size_t first, std::size_t count) {
+            return std::min<std::uint64_t>(count * kMaxBlockData, total - first * kMaxBlockData);
+        });
     }
 
     Bid storeSubnodes(const std::vector<SubnodeContent>& subnodes, Reusable& reusable, std::size_t depth = 0)
