@@ -9,7 +9,6 @@
 #include "pst/check/pst_reader.h"
 #include "pst/ltp/utf16.h"
 #include "pst/messaging/message_properties.h"
-#include "tests/pst/oracle/pst_oracle.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -178,32 +177,16 @@ void expectFileHolds(const std::filesystem::path& path, const Written& run)
     EXPECT_EQ(run.committed, run.expected.size());
 }
 
-struct RefusalCase
-{
-    const char* what;
-    std::size_t noteSize;
-    std::function<void(RDOContactItem&)> arm;
-};
-
+// Memory for a huge note runs out wherever it is asked for (the model's copy, the encoding,
+// the blocks): that contact is refused, the others go on.
 TEST(ItemFailure, ARefusedContactIsLeftOutAndTheOthersGoOn)
 {
-    const std::vector<RefusalCase> cases = {
-        // Memory for a huge note runs out wherever it is asked for (the model's copy, the
-        // encoding, the blocks).
-        {"no memory for a large value", 4 << 20, [](RDOContactItem&) { g_failFromSize = 64 << 10; }},
-    };
-    for (const RefusalCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempFolder folder;
-        const auto path = folder.path() / "refused.pst";
-        const Written run = writeAround(path, std::string(c.noteSize, 'n'), c.arm);
-        EXPECT_EQ(run.bad, Saved::ItemRefused);
-        expectFileHolds(path, run);
-        const auto dump = pst::oracle::dumpWithPypff(path);
-        const auto* folderSeen = pst::oracle::findFolder(dump, "Contacts");
-        ASSERT_NE(folderSeen, nullptr);
-        EXPECT_EQ(folderSeen->at("messages").size(), run.expected.size());
-    }
+    TempFolder folder;
+    const auto path = folder.path() / "refused.pst";
+    const Written run =
+        writeAround(path, std::string(4 << 20, 'n'), [](RDOContactItem&) { g_failFromSize = 64 << 10; });
+    EXPECT_EQ(run.bad, Saved::ItemRefused);
+    expectFileHolds(path, run);
 }
 
 // A large note is encoded a piece at a time as it is stored: characters of every length on
