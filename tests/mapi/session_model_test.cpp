@@ -91,37 +91,23 @@ TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
     std::ofstream(dir.path() / "existing.pst") << "keep me";
     std::ofstream(dir.path() / "plain-file") << "x";
 
-    struct Case
-    {
-        const char* what;
-        fs::path path;
-        int format;
-        std::vector<std::string> messageHas;
+    const std::tuple<fs::path, int, const char*> cases[] = {
+        {dir.path() / "existing.pst", olStoreDefault, "File exists"},
+        {dir.path() / "plain-file" / "x.pst", olStoreDefault, "Not a directory"},
+        {dir.path() / "missing" / "x.pst", olStoreUnicode, "No such file or directory"},
+        {dir.path() / "ansi.pst", olStoreANSI, "ANSI"},
+        {dir.path() / "zero.pst", 0, "format 0"},
+        {dir.path() / "four.pst", 4, "format 4"},
     };
-    const Case cases[] = {
-        {"existing file", dir.path() / "existing.pst", olStoreDefault, {"existing.pst", "File exists"}},
-        {"path below a regular file",
-         dir.path() / "plain-file" / "x.pst",
-         olStoreDefault,
-         {"x.pst", "Not a directory"}},
-        {"missing folder",
-         dir.path() / "missing" / "x.pst",
-         olStoreUnicode,
-         {"x.pst", "No such file or directory"}},
-        {"ANSI format", dir.path() / "ansi.pst", olStoreANSI, {"ansi.pst", "ANSI"}},
-        {"format 0", dir.path() / "zero.pst", 0, {"zero.pst", "format 0"}},
-        {"format 4", dir.path() / "four.pst", 4, {"four.pst", "format 4"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [path, format, reason] : cases) {
         FakeRig rig;
         auto options = rig.options();
         options.openSink = {}; // the real exclusive create
         auto session = rig.session(std::move(options));
         const std::string message =
-            errorOf([&] { session->Stores().AddPSTStore(c.path, c.format, "Windows Contacts"); });
-        for (const auto& part : c.messageHas)
-            EXPECT_NE(message.find(part), std::string::npos) << message;
+            errorOf([&] { session->Stores().AddPSTStore(path, format, "Windows Contacts"); });
+        EXPECT_NE(message.find(reason), std::string::npos) << message;
+        EXPECT_NE(message.find(path.filename().string()), std::string::npos) << message;
         EXPECT_EQ(rig.state->displayName, "") << "no store may be written";
     }
     EXPECT_EQ(tressimo::testing::readWholeFile(dir.path() / "existing.pst"), "keep me");
@@ -235,14 +221,10 @@ TEST(SessionStore, GetStoreFromIdAcceptsTheIdInAnyCaseAndNothingElse)
     const std::string id = o.store->EntryID();
     ASSERT_NE(id, second.EntryID());
 
-    std::string lower = id;
-    for (auto& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::string mixed = id;
+    std::string mixed = id; // letter case does not matter
     for (std::size_t i = 0; i < mixed.size(); i += 2)
         mixed[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(mixed[i])));
-    for (const std::string& accepted : {id, lower, mixed})
-        EXPECT_EQ(&o.session->GetStoreFromID(accepted), o.store) << accepted;
+    EXPECT_EQ(&o.session->GetStoreFromID(mixed), o.store);
     EXPECT_EQ(&o.session->GetStoreFromID(second.EntryID()), &second);
 
     std::string flipped = id;
