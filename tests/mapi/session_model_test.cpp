@@ -504,44 +504,32 @@ TEST(SessionCommits, ACommitTakesSavedItemsStillAliveAndALaterSaveReplacesThem)
     EXPECT_GT(*timeProp(m, PR_LAST_MODIFICATION_TIME), *created);
 }
 
+// Logoff, or destroying the session without it, commits what was saved and closes every store.
 TEST(SessionCommits, LogoffClosesEveryStoreAndLaterCallsAreRefused)
 {
-    Opened o;
-    auto saved = o.contacts().Items().Add(olContactItem);
-    saved->put("FirstName", "Pending");
-    saved->Save();
-    RDOFolder& contacts = o.contacts();
-    const std::string id = o.store->EntryID();
-    o.session->Logoff();
-
-    EXPECT_EQ(o.state().committedMessages.size(), 1u) << "the pending item was written";
-    EXPECT_TRUE(o.state().destroyed);
-    EXPECT_NE(errorOf([&] { saved->Save(); }).find("closed"), std::string::npos);
-    EXPECT_THROW(contacts.Items().Add(olContactItem), MapiError);
-    EXPECT_THROW(o.store->GetDefaultFolder(olFolderContacts), MapiError);
-    EXPECT_THROW(o.store->ValidateIPMTree(), MapiError);
-    EXPECT_THROW(o.session->GetStoreFromID(id), MapiError);
-    EXPECT_NO_THROW(saved.reset());
-    EXPECT_NO_THROW(o.session->Logoff()) << "a second Logoff has nothing to do";
-    EXPECT_EQ(o.state().creates, 1);
-}
-
-TEST(SessionCommits, DestroyingTheSessionWithoutLogoffCommits)
-{
-    FakeRig rig;
-    {
-        auto session = rig.session();
-        RDOStore& store = session->Stores().AddPSTStore("/out/x.pst", olStoreDefault, "X");
-        store.ValidateIPMTree();
-        writeContact(store.GetDefaultFolder(olFolderContacts), typicalContact(0));
-        auto alive = store.GetDefaultFolder(olFolderContacts).Items().Add(olContactItem);
-        alive->put("FirstName", "Alive");
-        alive->Save();
-        session.reset();
-        EXPECT_NO_THROW(alive.reset());
+    for (const bool logoff : {true, false}) {
+        SCOPED_TRACE(logoff ? "Logoff" : "session destroyed");
+        Opened o;
+        writeContact(o.contacts(), typicalContact(0));
+        auto saved = o.contacts().Items().Add(olContactItem);
+        saved->put("FirstName", "Pending");
+        saved->Save();
+        RDOFolder& contacts = o.contacts();
+        const std::string id = o.store->EntryID();
+        logoff ? o.session->Logoff() : o.session.reset();
+        EXPECT_EQ(o.state().committedMessages.size(), 2u) << "the pending item was written";
+        EXPECT_TRUE(o.state().destroyed);
+        if (logoff) {
+            EXPECT_NE(errorOf([&] { saved->Save(); }).find("closed"), std::string::npos);
+            EXPECT_THROW(contacts.Items().Add(olContactItem), MapiError);
+            EXPECT_THROW(o.store->GetDefaultFolder(olFolderContacts), MapiError);
+            EXPECT_THROW(o.store->ValidateIPMTree(), MapiError);
+            EXPECT_THROW(o.session->GetStoreFromID(id), MapiError);
+            EXPECT_NO_THROW(o.session->Logoff()) << "a second Logoff has nothing to do";
+        }
+        EXPECT_NO_THROW(saved.reset());
+        EXPECT_EQ(o.state().creates, 2);
     }
-    EXPECT_EQ(rig.state->committedMessages.size(), 2u);
-    EXPECT_TRUE(rig.state->destroyed);
 }
 
 // ---- Failures --------------------------------------------------------------------------------
