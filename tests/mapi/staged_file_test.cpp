@@ -2,13 +2,13 @@
 // until then where the file system allows, hidden otherwise, and gone after a failure.
 
 #include "mapi/staged_file.h"
+#include "tests/support/support.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
-#include <unistd.h>
 
 namespace tressimo::mapi {
 namespace {
@@ -23,16 +23,10 @@ std::set<std::string> namesIn(const fs::path& folder)
     return names;
 }
 
-std::string contentOf(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
 {
-    std::string pattern = (fs::temp_directory_path() / "tressimo-staged-XXXXXX").string();
-    const fs::path folder = ::mkdtemp(pattern.data());
+    tressimo::testing::TempDir dir;
+    const fs::path& folder = dir.path();
     for (const bool unnamed : {true, false}) {
         for (const bool taken : {false, true}) {
             SCOPED_TRACE(std::string(unnamed ? "unnamed" : "hidden") +
@@ -55,13 +49,12 @@ TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
             }
             staged.sink.reset();
             EXPECT_EQ(namesIn(folder), std::set<std::string>{"Contacts.pst"}) << "left behind";
-            EXPECT_EQ(contentOf(path), taken ? "another program's" : "PST");
+            EXPECT_EQ(tressimo::testing::readWholeFile(path), taken ? "another program's" : "PST");
             EXPECT_THROW(createStagedFile(path, unnamed), pst::IoError)
                 << "an existing name is refused at once";
             fs::remove(path);
         }
     }
-    fs::remove_all(folder);
 }
 
 } // namespace
