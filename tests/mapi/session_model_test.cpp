@@ -22,15 +22,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using tressimo::testing::TempDir;
 
-std::vector<std::string> filesIn(const fs::path& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 template <class F> std::string errorOf(F&& f)
 {
     try {

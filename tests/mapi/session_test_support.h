@@ -7,13 +7,25 @@
 #include "mapi/pst_session.h"
 #include "store_fake_message_store.h"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace tressimo::mapi::test {
+
+// The names in a folder, sorted.
+inline std::vector<std::string> filesIn(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // 2026-12-06 10:00:00 UTC.
 inline const std::chrono::system_clock::time_point startTime =

@@ -2,26 +2,18 @@
 // until then where the file system allows, hidden otherwise, and gone after a failure.
 
 #include "mapi/staged_file.h"
+#include "session_test_support.h"
 #include "tests/support/support.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <set>
 #include <string>
 
 namespace tressimo::mapi {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::set<std::string> namesIn(const fs::path& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
 
 TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
 {
@@ -36,7 +28,7 @@ TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
             staged.sink->writeAt(0, pst::Bytes{'P', 'S', 'T'});
             staged.sink->sync();
             EXPECT_FALSE(fs::exists(path)) << "named before it was published";
-            EXPECT_EQ(namesIn(folder).size(), unnamed ? 0u : 1u);
+            EXPECT_EQ(test::filesIn(folder).size(), unnamed ? 0u : 1u);
             if (taken)
                 std::ofstream(path) << "another program's";
             try {
@@ -48,7 +40,7 @@ TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
                 staged.discard();
             }
             staged.sink.reset();
-            EXPECT_EQ(namesIn(folder), std::set<std::string>{"Contacts.pst"}) << "left behind";
+            EXPECT_EQ(test::filesIn(folder), std::vector<std::string>{"Contacts.pst"}) << "left behind";
             EXPECT_EQ(tressimo::testing::readWholeFile(path), taken ? "another program's" : "PST");
             EXPECT_THROW(createStagedFile(path, unnamed), pst::IoError)
                 << "an existing name is refused at once";
