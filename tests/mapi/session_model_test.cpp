@@ -74,6 +74,17 @@ struct Opened
     FakeStoreState& state() { return *rig.state; }
 };
 
+// Steps on an item: a put by name, a single-property write (saving or not).
+using Step = std::function<void(RDOContactItem&)>;
+Step put(const char* name, const char* value)
+{
+    return [=](RDOContactItem& i) { i.put(name, value); };
+}
+Step set(std::uint32_t tag, PropertyValue value, bool save = true)
+{
+    return [=](RDOContactItem& i) { MAPIUtils().HrSetOneProp(i.MAPIOBJECT(), tag, value, save); };
+}
+
 // ---- AddPSTStore -----------------------------------------------------------------------------
 
 TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
@@ -335,10 +346,6 @@ TEST(SessionItems, OnlyContactItemsCanBeAdded)
 // (values wait for the next save): either way a refused value is neither kept nor written.
 TEST(SessionItems, RefusedValuesAreNeitherKeptNorWritten)
 {
-    using Step = std::function<void(RDOContactItem&)>;
-    auto set = [](std::uint32_t tag, PropertyValue value) -> Step {
-        return [=](RDOContactItem& i) { MAPIUtils().HrSetOneProp(i.MAPIOBJECT(), tag, value, true); };
-    };
     struct Case
     {
         const char* what;
@@ -346,9 +353,8 @@ TEST(SessionItems, RefusedValuesAreNeitherKeptNorWritten)
         std::string messageHas;
     };
     const Case cases[] = {
-        {"unknown name", [](RDOContactItem& i) { i.put("FirstNam", "x"); }, "\"FirstNam\""},
-        {"name the writer passes but Outlook has not", [](RDOContactItem& i) { i.put("Children", "x"); },
-         "Children"},
+        {"unknown name", put("FirstNam", "x"), "\"FirstNam\""},
+        {"name the writer passes but Outlook has not", put("Children", "x"), "Children"},
         {"date for a text tag", set(PR_GENERATION, OleDate{100}), "0x3A05001F"},
         {"named property id", set(0x8005001F, std::string("x")), "0x8005001F"},
         {"binary tag", set(0x300B0102, std::string("x")), "0x300B0102"},
@@ -396,15 +402,6 @@ TEST(SessionItems, GetSeesTheLatestValueSavedOrNot)
 
 TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
 {
-    using Step = std::function<void(RDOContactItem&)>;
-    auto put = [](const char* name, const char* value) -> Step {
-        return [=](RDOContactItem& i) { i.put(name, value); };
-    };
-    auto set = [](std::uint32_t tag, const char* value, bool save) -> Step {
-        return [=](RDOContactItem& i) {
-            MAPIUtils().HrSetOneProp(i.MAPIOBJECT(), tag, std::string(value), save);
-        };
-    };
     const Step save = [](RDOContactItem& i) { i.Save(); };
     struct Case
     {
@@ -417,13 +414,19 @@ TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
         {"never saved", {put("FirstName", "A")}, std::nullopt, ""},
         {"put after save", {put("FirstName", "A"), save, put("FirstName", "B")}, "A", "<absent>"},
         {"unsaved single write",
-         {put("FirstName", "A"), save, set(PR_GENERATION, "Jr.", false)},
+         {put("FirstName", "A"), save, set(PR_GENERATION, std::string("Jr."), false)},
          "A",
          "<absent>"},
-        {"saving single write", {set(PR_GENERATION, "Jr.", true), put("FirstName", "A")}, "<absent>", "Jr."},
+        {"saving single write",
+         {set(PR_GENERATION, std::string("Jr.")), put("FirstName", "A")},
+         "<absent>",
+         "Jr."},
         {"saved twice", {put("FirstName", "A"), save, put("FirstName", "B"), save}, "B", "<absent>"},
-        {"tag then name", {set(PR_GIVEN_NAME, "A", true), put("FirstName", "B"), save}, "B", "<absent>"},
-        {"name then tag", {put("FirstName", "A"), set(PR_GIVEN_NAME, "B", true)}, "B", "<absent>"},
+        {"tag then name",
+         {set(PR_GIVEN_NAME, std::string("A")), put("FirstName", "B"), save},
+         "B",
+         "<absent>"},
+        {"name then tag", {put("FirstName", "A"), set(PR_GIVEN_NAME, std::string("B"))}, "B", "<absent>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
