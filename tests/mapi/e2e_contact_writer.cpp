@@ -50,7 +50,8 @@ int main(int argc, char** argv)
         store.ValidateIPMTree();
         say("tree");
         for (long i = 0; i < count; ++i)
-            test::writeContactAsTheWriterDoes(session->GetStoreFromID(storeId), test::typicalContact(i));
+            test::writeContact(session->GetStoreFromID(storeId).GetDefaultFolder(olFolderContacts),
+                               test::typicalContact(i));
         say("closing");
         session->Logoff();
         say("done");

@@ -13,21 +13,6 @@ namespace tressimo::mapi::test {
 
 using TempFolder = tressimo::testing::TempDir;
 using tressimo::testing::readWholeFile;
-inline std::string readText(const std::filesystem::path& path)
-{
-    return readWholeFile(path);
-}
-
-struct CommandResult
-{
-    int exitCode = -1;
-    std::string output; // stdout, then stderr
-};
-inline CommandResult runProgram(const std::vector<std::string>& argv)
-{
-    const auto run = tressimo::testing::runProgram(argv);
-    return {run.status, run.out + run.err};
-}
 
 // 2026-12-06 10:00:00 UTC.
 inline const std::chrono::system_clock::time_point e2eStart =

@@ -2,17 +2,30 @@
 // What the session tests share: a session over the fake message store with a clock the test
 // moves, and the contact writer's way of writing one contact through the model.
 
+#include "e2e_contacts.h"
 #include "mapi/mapi.h"
 #include "mapi/pst_session.h"
 #include "store_fake_message_store.h"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace tressimo::mapi::test {
+
+// The names in a folder, sorted.
+inline std::vector<std::string> filesIn(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // 2026-12-06 10:00:00 UTC.
 inline const std::chrono::system_clock::time_point startTime =
@@ -60,34 +73,5 @@ struct FakeRig
 
     void advance(std::chrono::milliseconds by) { *now += by; }
 };
-
-// Puts by object-model name, then the four single-property writes of the contact writer.
-struct ContactValues
-{
-    std::vector<std::pair<std::string, std::string>> puts;
-    OleDate birthday;
-    OleDate anniversary;
-    std::string title;
-    std::string suffix;
-};
-
-// Writes one contact as the contact writer does: Add(2), the puts (each may fail on its
-// own), four HrSetOneProp with save, Save, release.
-inline void writeContact(RDOFolder& folder, const ContactValues& values)
-{
-    auto item = folder.Items().Add(olContactItem);
-    for (const auto& [name, value] : values.puts) {
-        try {
-            item->put(name, value);
-        } catch (const MapiError&) {
-        }
-    }
-    MAPIUtils utils;
-    utils.HrSetOneProp(item->MAPIOBJECT(), 0x3A420040, values.birthday, true);
-    utils.HrSetOneProp(item->MAPIOBJECT(), 0x3A410040, values.anniversary, true);
-    utils.HrSetOneProp(item->MAPIOBJECT(), 0x3A45001F, values.title, true);
-    utils.HrSetOneProp(item->MAPIOBJECT(), 0x3A05001F, values.suffix, true);
-    item->Save();
-}
 
 } // namespace tressimo::mapi::test

@@ -2,37 +2,23 @@
 // until then where the file system allows, hidden otherwise, and gone after a failure.
 
 #include "mapi/staged_file.h"
+#include "session_test_support.h"
+#include "tests/support/support.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <set>
 #include <string>
-#include <unistd.h>
 
 namespace tressimo::mapi {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::set<std::string> namesIn(const fs::path& folder)
-{
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
-std::string contentOf(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
 {
-    std::string pattern = (fs::temp_directory_path() / "tressimo-staged-XXXXXX").string();
-    const fs::path folder = ::mkdtemp(pattern.data());
+    tressimo::testing::TempDir dir;
+    const fs::path& folder = dir.path();
     for (const bool unnamed : {true, false}) {
         for (const bool taken : {false, true}) {
             SCOPED_TRACE(std::string(unnamed ? "unnamed" : "hidden") +
@@ -42,7 +28,7 @@ TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
             staged.sink->writeAt(0, pst::Bytes{'P', 'S', 'T'});
             staged.sink->sync();
             EXPECT_FALSE(fs::exists(path)) << "named before it was published";
-            EXPECT_EQ(namesIn(folder).size(), unnamed ? 0u : 1u);
+            EXPECT_EQ(test::filesIn(folder).size(), unnamed ? 0u : 1u);
             if (taken)
                 std::ofstream(path) << "another program's";
             try {
@@ -54,14 +40,13 @@ TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
                 staged.discard();
             }
             staged.sink.reset();
-            EXPECT_EQ(namesIn(folder), std::set<std::string>{"Contacts.pst"}) << "left behind";
-            EXPECT_EQ(contentOf(path), taken ? "another program's" : "PST");
+            EXPECT_EQ(test::filesIn(folder), std::vector<std::string>{"Contacts.pst"}) << "left behind";
+            EXPECT_EQ(tressimo::testing::readWholeFile(path), taken ? "another program's" : "PST");
             EXPECT_THROW(createStagedFile(path, unnamed), pst::IoError)
                 << "an existing name is refused at once";
             fs::remove(path);
         }
     }
-    fs::remove_all(folder);
 }
 
 } // namespace
