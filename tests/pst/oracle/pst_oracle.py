@@ -42,8 +42,6 @@ CONTACT_FIELDS = {
     "surname": 0x3A11,
     "display_name_prefix": 0x3A45,
     "generation": 0x3A05,
-    "initials": 0x3A0A,
-    "nickname": 0x3A4F,
     "job_title": 0x3A17,
     "company_name": 0x3A16,
     "department_name": 0x3A18,
@@ -53,35 +51,21 @@ CONTACT_FIELDS = {
     "assistant": 0x3A30,
     "spouse_name": 0x3A48,
     "body": 0x1000,
-    "personal_home_page": 0x3A50,
     "business_home_page": 0x3A51,
     "birthday": 0x3A42,
     "wedding_anniversary": 0x3A41,
     "business_telephone": 0x3A08,
-    "business2_telephone": 0x3A1B,
     "business_fax": 0x3A24,
     "home_telephone": 0x3A09,
-    "home2_telephone": 0x3A2F,
     "home_fax": 0x3A25,
     "mobile_telephone": 0x3A1C,
     "pager_telephone": 0x3A21,
-    "primary_telephone": 0x3A1A,
-    "other_telephone": 0x3A1F,
-    "car_telephone": 0x3A1E,
-    "assistant_telephone": 0x3A2E,
-    "company_main_telephone": 0x3A57,
-    "primary_fax": 0x3A23,
     "home_address_street": 0x3A5D,
     "home_address_city": 0x3A59,
     "home_address_state": 0x3A5C,
     "home_address_postal_code": 0x3A5B,
     "home_address_country": 0x3A5A,
     "home_address_post_office_box": 0x3A5E,
-    "other_address_street": 0x3A63,
-    "other_address_city": 0x3A5F,
-    "other_address_state": 0x3A62,
-    "other_address_postal_code": 0x3A61,
-    "other_address_country": 0x3A60,
     "mailing_address_street": 0x3A29,
     "mailing_address_city": 0x3A27,
     "mailing_address_state": 0x3A28,
@@ -89,24 +73,7 @@ CONTACT_FIELDS = {
     "mailing_address_country": 0x3A26,
     "postal_address": 0x3A15,
     "file_under": (PSETID_ADDRESS, 0x8005),
-    "file_under_id": (PSETID_ADDRESS, 0x8006),
-    "email1_display_name": (PSETID_ADDRESS, 0x8080),
-    "email1_address_type": (PSETID_ADDRESS, 0x8082),
-    "email1_address": (PSETID_ADDRESS, 0x8083),
-    "email1_original_display_name": (PSETID_ADDRESS, 0x8084),
-    "email1_original_entry_id": (PSETID_ADDRESS, 0x8085),
-    "email2_display_name": (PSETID_ADDRESS, 0x8090),
-    "email2_address_type": (PSETID_ADDRESS, 0x8092),
-    "email2_address": (PSETID_ADDRESS, 0x8093),
-    "email2_original_display_name": (PSETID_ADDRESS, 0x8094),
-    "email2_original_entry_id": (PSETID_ADDRESS, 0x8095),
-    "email3_display_name": (PSETID_ADDRESS, 0x80A0),
-    "email3_address_type": (PSETID_ADDRESS, 0x80A2),
-    "email3_address": (PSETID_ADDRESS, 0x80A3),
-    "email3_original_display_name": (PSETID_ADDRESS, 0x80A4),
-    "email3_original_entry_id": (PSETID_ADDRESS, 0x80A5),
     "address_book_provider_email_list": (PSETID_ADDRESS, 0x8028),
-    "address_book_provider_array_type": (PSETID_ADDRESS, 0x8029),
     "work_address": (PSETID_ADDRESS, 0x801B),
     "home_address": (PSETID_ADDRESS, 0x801A),
     "work_address_street": (PSETID_ADDRESS, 0x8045),
@@ -117,9 +84,13 @@ CONTACT_FIELDS = {
     "postal_address_id": (PSETID_ADDRESS, 0x8022),
     "html": (PSETID_ADDRESS, 0x802B),
     "instant_messaging_address": (PSETID_ADDRESS, 0x8062),
-    "birthday_local": (PSETID_ADDRESS, 0x80DE),
     "keywords": (PS_PUBLIC_STRINGS, "Keywords"),
 }
+# The three e-mail groups, sixteen LIDs apart.
+for _n in range(3):
+    for _part, _lid in (("display_name", 0x8080), ("address_type", 0x8082), ("address", 0x8083),
+                        ("original_display_name", 0x8084), ("original_entry_id", 0x8085)):
+        CONTACT_FIELDS["email%d_%s" % (_n + 1, _part)] = (PSETID_ADDRESS, _lid + 16 * _n)
 
 
 def guid_text(raw):
@@ -244,16 +215,6 @@ class NameMap:
                 return prop_id
         return None
 
-    def to_json(self):
-        out = []
-        for prop_id in sorted(self.by_id):
-            named = dict(self.by_id[prop_id])
-            named["id"] = "0x%04X" % prop_id
-            if "lid" in named:
-                named["lid"] = "0x%04X" % named["lid"]
-            out.append(named)
-        return out
-
 
 def properties(item, names):
     """Every property of an item's first record set, in stored order."""
@@ -341,7 +302,6 @@ def dump(path):
             "size": pst.size,
             "encryption_type": pst.encryption_type,
             "store": {"name": value_of(store_props, names, 0x3001), "properties": store_props},
-            "named_properties": names.to_json(),
             "root": folder_json(pst.get_root_folder(), names),
         }
     finally:
