@@ -30,8 +30,10 @@ PS_PUBLIC_STRINGS = "{00020329-0000-0000-C000-000000000046}"
 PSETID_ADDRESS = "{00062004-0000-0000-C000-000000000046}"
 
 MV = 0x1000
-FIXED_SIZES = {0x0002: 2, 0x0003: 4, 0x0004: 4, 0x0005: 8, 0x0006: 8, 0x0007: 8, 0x000A: 4,
-               0x000B: 1, 0x0014: 8, 0x0040: 8, 0x0048: 16}
+# struct formats of the fixed-size numeric types
+NUMBERS = {0x0002: "<h", 0x0003: "<i", 0x000A: "<i", 0x0004: "<f", 0x0005: "<d", 0x0007: "<d",
+           0x0006: "<q", 0x0014: "<q"}
+FIXED_SIZES = {0x000B: 1, 0x0040: 8, 0x0048: 16, **{t: struct.calcsize(f) for t, f in NUMBERS.items()}}
 
 # Fields of a contact as Outlook names them, with the property that holds each: a tag, or
 # (property set, LID) for named properties ([MS-OXOCNTC], [MS-OXPROPS]).
@@ -118,16 +120,8 @@ def decode_scalar(value_type, raw):
     size = FIXED_SIZES.get(value_type)
     if size is not None and len(raw) != size:
         return {"malformed": raw.hex().upper()}
-    if value_type == 0x0002:
-        return struct.unpack("<h", raw)[0]
-    if value_type in (0x0003, 0x000A):
-        return struct.unpack("<i", raw)[0]
-    if value_type == 0x0004:
-        return struct.unpack("<f", raw)[0]
-    if value_type in (0x0005, 0x0007):
-        return struct.unpack("<d", raw)[0]
-    if value_type in (0x0006, 0x0014):
-        return struct.unpack("<q", raw)[0]
+    if value_type in NUMBERS:
+        return struct.unpack(NUMBERS[value_type], raw)[0]
     if value_type == 0x000B:
         return raw[0] != 0
     if value_type == 0x0040:
