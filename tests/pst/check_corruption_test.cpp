@@ -67,15 +67,12 @@ void setPageBid(PstPatcher& p, std::uint64_t page, std::uint64_t bid)
 
 std::uint64_t blockOffset(PstPatcher& p, std::uint64_t bid)
 {
-    const auto file = p.parse();
-    return file->findBlock(bid)->ib;
+    return p.parse()->findBlock(bid)->ib;
 }
 
 std::uint64_t blockTrailer(PstPatcher& p, std::uint64_t bid)
 {
-    const auto file = p.parse();
-    const BlockEntry* b = file->findBlock(bid);
-    return b->ib + (b->cb + 16 + 63) / 64 * 64 - 16;
+    return blockOffset(p, bid) + blockDiskSize(p.parse()->findBlock(bid)->cb) - 16;
 }
 
 // A column's cell of one row.
