@@ -90,17 +90,14 @@ TEST(TargetedDamage, TreePagesAndHeapsNeverCrash)
         }
 }
 
-TEST(TruncatedFiles, NeverCrash)
+// Outlook's file cut short, and every input the checker's fuzz target once crashed on
+// (tests/fuzz/regressions).
+TEST(KnownInputs, NeverCrash)
 {
     const Bytes original = load("outlook-empty.pst");
     for (std::size_t size : {0ul, 100ul, 563ul, 564ul, 0x4200ul, 0x4400ul, 0x4600ul, 0x5000ul, 0x9000ul,
                              0x20000ul, original.size() - 1})
         exercise(Bytes(original.begin(), original.begin() + size), "cut at " + std::to_string(size));
-}
-
-// Every input the checker's fuzz target once crashed on (tests/fuzz/regressions).
-TEST(FuzzRegressions, NeverCrash)
-{
     for (const auto& entry : std::filesystem::directory_iterator(std::string(TRESSIMO_SOURCE_DIR) +
                                                                  "/tests/fuzz/regressions/pst_check_fuzz")) {
         std::ifstream in(entry.path(), std::ios::binary);
