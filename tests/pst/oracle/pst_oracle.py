@@ -62,32 +62,23 @@ CONTACT_FIELDS = {
     "home_fax": 0x3A25,
     "mobile_telephone": 0x3A1C,
     "pager_telephone": 0x3A21,
-    "home_address_street": 0x3A5D,
-    "home_address_city": 0x3A59,
-    "home_address_state": 0x3A5C,
-    "home_address_postal_code": 0x3A5B,
-    "home_address_country": 0x3A5A,
     "home_address_post_office_box": 0x3A5E,
-    "mailing_address_street": 0x3A29,
-    "mailing_address_city": 0x3A27,
-    "mailing_address_state": 0x3A28,
-    "mailing_address_postal_code": 0x3A2A,
-    "mailing_address_country": 0x3A26,
     "postal_address": 0x3A15,
     "file_under": (PSETID_ADDRESS, 0x8005),
     "address_book_provider_email_list": (PSETID_ADDRESS, 0x8028),
     "work_address": (PSETID_ADDRESS, 0x801B),
     "home_address": (PSETID_ADDRESS, 0x801A),
-    "work_address_street": (PSETID_ADDRESS, 0x8045),
-    "work_address_city": (PSETID_ADDRESS, 0x8046),
-    "work_address_state": (PSETID_ADDRESS, 0x8047),
-    "work_address_postal_code": (PSETID_ADDRESS, 0x8048),
-    "work_address_country": (PSETID_ADDRESS, 0x8049),
     "postal_address_id": (PSETID_ADDRESS, 0x8022),
     "html": (PSETID_ADDRESS, 0x802B),
     "instant_messaging_address": (PSETID_ADDRESS, 0x8062),
     "keywords": (PS_PUBLIC_STRINGS, "Keywords"),
 }
+# The parts of the three addresses: street, city, state, postal code, country.
+for _prefix, _ids in (("home_address", (0x3A5D, 0x3A59, 0x3A5C, 0x3A5B, 0x3A5A)),
+                      ("mailing_address", (0x3A29, 0x3A27, 0x3A28, 0x3A2A, 0x3A26)),
+                      ("work_address", [(PSETID_ADDRESS, lid) for lid in range(0x8045, 0x804A)])):
+    for _part, _id in zip(("street", "city", "state", "postal_code", "country"), _ids):
+        CONTACT_FIELDS["%s_%s" % (_prefix, _part)] = _id
 # The three e-mail groups, sixteen LIDs apart.
 for _n in range(3):
     for _part, _lid in (("display_name", 0x8080), ("address_type", 0x8082), ("address", 0x8083),
