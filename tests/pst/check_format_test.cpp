@@ -73,7 +73,7 @@ Bytes bytes(std::initializer_list<int> v)
     return b;
 }
 
-Bytes withU64s(Bytes head, std::initializer_list<std::uint64_t> values)
+Bytes withU64s(Bytes head, const std::vector<std::uint64_t>& values)
 {
     for (std::uint64_t v : values)
         for (int i = 0; i < 8; ++i)
@@ -84,7 +84,7 @@ Bytes withU64s(Bytes head, std::initializer_list<std::uint64_t> values)
 TEST(InternalBlocks, ParseOrSayWhyNot)
 {
     // (header, child references, entries when it parses, else -1, kind)
-    const std::tuple<Bytes, std::initializer_list<std::uint64_t>, int, InternalKind> cases[] = {
+    const std::tuple<Bytes, std::vector<std::uint64_t>, int, InternalKind> cases[] = {
         {bytes({1, 1, 2, 0, 0x20, 0x40, 0, 0}), {0x104, 0x108}, 2, InternalKind::XBlock},
         {bytes({1, 2, 1, 0, 0, 0, 0x10, 0}), {0x106}, 1, InternalKind::XXBlock},
         {bytes({2, 0, 1, 0, 0, 0, 0, 0}), {0x692, 0x24, 0}, 1, InternalKind::SLBlock},

@@ -51,7 +51,8 @@ void PstPatcher::setLeafField(PageType tree, std::uint64_t key, std::size_t fiel
                               std::size_t size)
 {
     const std::size_t entrySize = tree == PageType::Nbt ? kNbtLeafEntrySize : kBbtLeafEntrySize;
-    for (const TreePage& p : parse()->treePages()) {
+    const auto file = parse();
+    for (const TreePage& p : file->treePages()) {
         if (p.type != tree || p.level != 0)
             continue;
         for (std::size_t i = 0; i < p.entryCount; ++i) {
