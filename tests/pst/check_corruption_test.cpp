@@ -11,11 +11,11 @@
 #include "pst/io/crc.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
-#include <iostream>
+#include <iterator>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -40,11 +40,10 @@ namespace o = headeroffset;
 struct Case
 {
     const char* name;
-    const char* file;
     std::function<void(PstPatcher&)> plant;
-    const char* expected;
-    std::set<std::string> alsoAllowed = {};
-    Severity severity = Severity::Error;
+    // The expected code, then "note" when it is a note, or other codes the fault may also earn.
+    const char* codes;
+    const char* file = kEmpty;
 };
 
 void flip(PstPatcher& p, std::uint64_t offset)
@@ -68,15 +67,12 @@ void setPageBid(PstPatcher& p, std::uint64_t page, std::uint64_t bid)
 
 std::uint64_t blockOffset(PstPatcher& p, std::uint64_t bid)
 {
-    const auto file = p.parse();
-    return file->findBlock(bid)->ib;
+    return p.parse()->findBlock(bid)->ib;
 }
 
 std::uint64_t blockTrailer(PstPatcher& p, std::uint64_t bid)
 {
-    const auto file = p.parse();
-    const BlockEntry* b = file->findBlock(bid);
-    return b->ib + (b->cb + 16 + 63) / 64 * 64 - 16;
+    return blockOffset(p, bid) + blockDiskSize(p.parse()->findBlock(bid)->cb) - 16;
 }
 
 // A column's cell of one row.
@@ -125,215 +121,154 @@ std::size_t rootHierarchyColumn(std::size_t index)
 
 const Case kCases[] = {
     // Header
-    {"HeaderPartialCrc", kEmpty, [](PstPatcher& p) { flip(p, o::CrcPartial); }, "HEADER_CRC_PARTIAL"},
-    {"HeaderFullCrc", kEmpty, [](PstPatcher& p) { flip(p, o::CrcFull + 3); }, "HEADER_CRC_FULL"},
-    {"HeaderMagic", kEmpty, [](PstPatcher& p) { p.bytes()[1] = 'X'; }, "HEADER_MAGIC"},
-    {"HeaderClientMagic", kEmpty, [](PstPatcher& p) { p.setHeader8(o::MagicClient + 1, 'O'); },
-     "HEADER_MAGIC"},
-    {"HeaderVersion", kEmpty, [](PstPatcher& p) { p.setHeader8(o::Ver, 24); }, "HEADER_VERSION"},
-    {"HeaderPlatform", kEmpty, [](PstPatcher& p) { p.setHeader8(o::PlatformAccess, 2); }, "HEADER_PLATFORM"},
-    {"HeaderSentinel", kEmpty, [](PstPatcher& p) { p.setHeader8(o::Sentinel, 0); }, "HEADER_SENTINEL"},
-    {"HeaderCryptMethod", kEmpty, [](PstPatcher& p) { p.setHeader8(o::CryptMethod, 2); },
-     "HEADER_CRYPT_METHOD"},
-    {"HeaderFileEof", kEmpty, [](PstPatcher& p) { p.setHeader64(o::FileEof, 271360 - 512); },
-     "HEADER_FILE_EOF"},
-    {"HeaderAMapLast", kEmpty, [](PstPatcher& p) { p.setHeader64(o::AMapLast, 0x4600); }, "HEADER_AMAP_LAST"},
-    {"HeaderAMapFree", kEmpty, [](PstPatcher& p) { p.setHeader64(o::AMapFree, 240960 + 64); },
-     "HEADER_AMAP_FREE"},
-    {"HeaderPMapFree", kDistList, [](PstPatcher& p) { p.setHeader64(o::PMapFree, 12800 + 512); },
-     "HEADER_PMAP_FREE"},
-    {"HeaderAMapValidUnknown", kEmpty, [](PstPatcher& p) { p.setHeader8(o::AMapValid, 1); },
-     "HEADER_AMAP_VALID"},
-    {"HeaderAMapInvalidIsANote",
-     kEmpty,
-     [](PstPatcher& p) { p.setHeader8(o::AMapValid, 0); },
-     "HEADER_AMAP_INVALID",
-     {},
-     Severity::Note},
+    {"HeaderPartialCrc", [](auto& p) { flip(p, o::CrcPartial); }, "HEADER_CRC_PARTIAL"},
+    {"HeaderFullCrc", [](auto& p) { flip(p, o::CrcFull + 3); }, "HEADER_CRC_FULL"},
+    {"HeaderMagic", [](auto& p) { p.bytes()[1] = 'X'; }, "HEADER_MAGIC"},
+    {"HeaderClientMagic", [](auto& p) { p.setHeader(o::MagicClient + 1, 'O', 1); }, "HEADER_MAGIC"},
+    {"HeaderVersion", [](auto& p) { p.setHeader(o::Ver, 24, 1); }, "HEADER_VERSION"},
+    {"HeaderPlatform", [](auto& p) { p.setHeader(o::PlatformAccess, 2, 1); }, "HEADER_PLATFORM"},
+    {"HeaderSentinel", [](auto& p) { p.setHeader(o::Sentinel, 0, 1); }, "HEADER_SENTINEL"},
+    {"HeaderCryptMethod", [](auto& p) { p.setHeader(o::CryptMethod, 2, 1); }, "HEADER_CRYPT_METHOD"},
+    {"HeaderFileEof", [](auto& p) { p.setHeader(o::FileEof, 271360 - 512); }, "HEADER_FILE_EOF"},
+    {"HeaderAMapLast", [](auto& p) { p.setHeader(o::AMapLast, 0x4600); }, "HEADER_AMAP_LAST"},
+    {"HeaderAMapFree", [](auto& p) { p.setHeader(o::AMapFree, 240960 + 64); }, "HEADER_AMAP_FREE"},
+    {"HeaderPMapFree", [](auto& p) { p.setHeader(o::PMapFree, 12800 + 512); }, "HEADER_PMAP_FREE", kDistList},
+    {"HeaderAMapValidUnknown", [](auto& p) { p.setHeader(o::AMapValid, 1, 1); }, "HEADER_AMAP_VALID"},
+    {"HeaderAMapInvalidIsANote", [](auto& p) { p.setHeader(o::AMapValid, 0, 1); },
+     "HEADER_AMAP_INVALID note"},
     // A growth interrupted before its header: a whole unused region after the end of file.
-    {"HeaderFileTailIsANote",
-     kEmpty,
-     [](PstPatcher& p) { p.bytes().resize(p.bytes().size() + kAMapCoverage); },
-     "HEADER_FILE_TAIL",
-     {},
-     Severity::Note},
-    {"HeaderFolderCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader32(o::Rgnid + 4 * 2, 0x403); },
+    {"HeaderFileTailIsANote", [](auto& p) { p.bytes().resize(p.bytes().size() + kAMapCoverage); },
+     "HEADER_FILE_TAIL note"},
+    {"HeaderFolderCounterBehind", [](auto& p) { p.setHeader(o::Rgnid + 4 * 2, 0x403, 4); },
      "HEADER_NID_COUNTER"},
-    {"HeaderBlockCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader64(o::BidNextB, 0x12C); },
-     "HEADER_BID_COUNTER"},
-    {"HeaderPageCounterBehind", kEmpty, [](PstPatcher& p) { p.setHeader64(o::BidNextP, 0x17D); },
-     "HEADER_BID_COUNTER"},
+    {"HeaderBlockCounterBehind", [](auto& p) { p.setHeader(o::BidNextB, 0x12C); }, "HEADER_BID_COUNTER"},
+    {"HeaderPageCounterBehind", [](auto& p) { p.setHeader(o::BidNextP, 0x17D); }, "HEADER_BID_COUNTER"},
     // Pages and maps
-    {"PageCrc", kEmpty, [](PstPatcher& p) { flip(p, kNbtRootPage + 400); }, "PAGE_CRC"},
-    {"PageSignature", kEmpty, [](PstPatcher& p) { flip(p, kNbtLeafPage + 498); }, "PAGE_SIGNATURE"},
-    {"PageTypeRepeat", kEmpty, [](PstPatcher& p) { p.bytes()[kNbtLeafPage + 497] = 0x80; }, "PAGE_TYPE"},
-    {"PageBid", kEmpty, [](PstPatcher& p) { setPageBid(p, kNbtLeafPage, 0x15B); }, "PAGE_BID"},
-    {"AMapPageCrc", kEmpty, [](PstPatcher& p) { flip(p, kAMap + 500); }, "PAGE_CRC"},
-    {"AMapPageBid", kEmpty, [](PstPatcher& p) { putU64(p.bytes().data() + kAMap + 504, 0x4401); },
-     "PAGE_BID"},
-    {"PMapPageType", kEmpty, [](PstPatcher& p) { p.bytes()[0x4600 + 496] = 0x84; }, "PAGE_TYPE"},
-    {"AMapMissesItself",
-     kEmpty,
-     [](PstPatcher& p) { p.setAMapBit(kAMap, false); },
-     "AMAP_CONTENT",
-     {"ALLOC_UNMARKED"}},
-    {"DListEntryWrong", kEmpty,
-     [](PstPatcher& p) {
+    {"PageCrc", [](auto& p) { flip(p, kNbtRootPage + 400); }, "PAGE_CRC"},
+    {"PageSignature", [](auto& p) { flip(p, kNbtLeafPage + 498); }, "PAGE_SIGNATURE"},
+    {"PageTypeRepeat", [](auto& p) { p.bytes()[kNbtLeafPage + 497] = 0x80; }, "PAGE_TYPE"},
+    {"PageBid", [](auto& p) { setPageBid(p, kNbtLeafPage, 0x15B); }, "PAGE_BID"},
+    {"AMapPageCrc", [](auto& p) { flip(p, kAMap + 500); }, "PAGE_CRC"},
+    {"AMapPageBid", [](auto& p) { putU64(p.bytes().data() + kAMap + 504, 0x4401); }, "PAGE_BID"},
+    {"PMapPageType", [](auto& p) { p.bytes()[0x4600 + 496] = 0x84; }, "PAGE_TYPE"},
+    {"AMapMissesItself", [](auto& p) { p.setAMapBit(kAMap, false); }, "AMAP_CONTENT ALLOC_UNMARKED"},
+    {"DListEntryWrong",
+     [](auto& p) {
          p.bytes()[0x4200 + 1] = 1;
          putU32(p.bytes().data() + 0x4200 + 8, (17u << 20) | 0); // AMap 0 with 17 free: it has 3765
          p.fixPageCrc(0x4200);
      },
      "DLIST_PAGE"},
-    {"DListCrc", kEmpty, [](PstPatcher& p) { flip(p, 0x4200 + 100); }, "PAGE_CRC"},
+    {"DListCrc", [](auto& p) { flip(p, 0x4200 + 100); }, "PAGE_CRC"},
     // B-trees
-    {"BTreeOrder", kEmpty, [](PstPatcher& p) { swapNbtEntries(p, kNbtLeafPage, 5, 6); }, "BTREE_ORDER"},
-    {"BTreeIntermediateKey", kEmpty,
-     [](PstPatcher& p) {
+    {"BTreeOrder", [](auto& p) { swapNbtEntries(p, kNbtLeafPage, 5, 6); }, "BTREE_ORDER"},
+    {"BTreeIntermediateKey",
+     [](auto& p) {
          putU64(p.bytes().data() + kNbtRootPage + 24, getU64(p.bytes().data() + kNbtRootPage + 24) + 1);
          p.fixPageCrc(kNbtRootPage);
      },
      "BTREE_KEY"},
-    {"BTreeEntryMax", kEmpty,
-     [](PstPatcher& p) {
+    {"BTreeEntryMax",
+     [](auto& p) {
          p.bytes()[kNbtLeafPage + 489] = 16;
          p.fixPageCrc(kNbtLeafPage);
      },
      "BTREE_ENTRY_FORMAT"},
-    {"BTreeEntryCountOverMax", kEmpty,
-     [](PstPatcher& p) {
+    {"BTreeEntryCountOverMax",
+     [](auto& p) {
          p.bytes()[kNbtLeafPage + 488] = 16;
          p.fixPageCrc(kNbtLeafPage);
      },
      "BTREE_ENTRY_COUNT"},
-    {"BTreeLevel", kEmpty,
-     [](PstPatcher& p) {
+    {"BTreeLevel",
+     [](auto& p) {
          p.bytes()[kNbtRootPage + 491] = 2;
          p.fixPageCrc(kNbtRootPage);
      },
      "BTREE_LEVEL"},
     {"BTreePageReachedTwice",
-     kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) {
          // The root's second child entry points at the first child's page.
          std::copy_n(p.bytes().begin() + kNbtRootPage + 8, 16, p.bytes().begin() + kNbtRootPage + 24 + 8);
          p.fixPageCrc(kNbtRootPage);
      },
-     "BTREE_PAGE_REUSED",
-     {"BTREE_KEY", "BTREE_ORDER", "STORE_NODE_MISSING", "BLOCK_LEAK", "REF_COUNT", "FOLDER_NODES",
-      "FOLDER_HIERARCHY", "NODE_PARENT", "ALLOC_LEAK"}},
+     "BTREE_PAGE_REUSED BTREE_KEY BTREE_ORDER STORE_NODE_MISSING BLOCK_LEAK REF_COUNT FOLDER_NODES "
+     "FOLDER_HIERARCHY NODE_PARENT ALLOC_LEAK"},
     // Blocks
-    {"BlockCrc", kEmpty, [](PstPatcher& p) { flip(p, blockOffset(p, kRawBlock) + 10); }, "BLOCK_CRC"},
-    {"BlockTrailerBid", kEmpty,
-     [](PstPatcher& p) { putU64(p.bytes().data() + blockTrailer(p, kRawBlock) + 8, 0x124); }, "BLOCK_BID"},
-    {"BlockSignature", kEmpty, [](PstPatcher& p) { flip(p, blockTrailer(p, kRawBlock) + 2); },
-     "BLOCK_SIGNATURE"},
-    {"BlockTrailerSize", kEmpty, [](PstPatcher& p) { flip(p, blockTrailer(p, kRawBlock)); }, "BLOCK_SIZE"},
-    {"BlockMisaligned",
-     kEmpty,
-     [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 0x5840 + 8, 8); },
-     "BLOCK_ALIGNMENT",
-     {"BLOCK_SIZE", "BLOCK_BID", "BLOCK_SIGNATURE", "BLOCK_CRC", "ALLOC_LEAK"}},
-    {"BlockOutsideFile",
-     kEmpty,
-     [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 271360 - 64, 8); },
-     "BLOCK_OUT_OF_FILE",
-     {"ALLOC_LEAK", "NODE_UNREADABLE"}},
+    {"BlockCrc", [](auto& p) { flip(p, blockOffset(p, kRawBlock) + 10); }, "BLOCK_CRC"},
+    {"BlockTrailerBid", [](auto& p) { putU64(p.bytes().data() + blockTrailer(p, kRawBlock) + 8, 0x124); },
+     "BLOCK_BID"},
+    {"BlockSignature", [](auto& p) { flip(p, blockTrailer(p, kRawBlock) + 2); }, "BLOCK_SIGNATURE"},
+    {"BlockTrailerSize", [](auto& p) { flip(p, blockTrailer(p, kRawBlock)); }, "BLOCK_SIZE"},
+    {"BlockMisaligned", [](auto& p) { p.setBbtField(kRawBlock, 8, 0x5840 + 8, 8); },
+     "BLOCK_ALIGNMENT BLOCK_SIZE BLOCK_BID BLOCK_SIGNATURE BLOCK_CRC ALLOC_LEAK"},
+    {"BlockOutsideFile", [](auto& p) { p.setBbtField(kRawBlock, 8, 271360 - 64, 8); },
+     "BLOCK_OUT_OF_FILE ALLOC_LEAK NODE_UNREADABLE"},
     // References
-    {"BlockRefCount", kEmpty, [](PstPatcher& p) { p.setBbtField(kRootFolderBlock, 18, 3, 2); }, "REF_COUNT"},
-    {"NodeNamesMissingBlock",
-     kEmpty,
-     [](PstPatcher& p) { p.setNbtField(0x6F8, 8, 0x990, 8); },
-     "REF_MISSING",
-     {"BLOCK_LEAK", "NODE_UNREADABLE"}},
-    {"BlockLeak",
-     kEmpty,
-     [](PstPatcher& p) { p.setNbtField(0x6F8, 8, 0x28, 8); },
-     "BLOCK_LEAK",
-     {"REF_COUNT"}},
-    {"NodeSubnodeIsDataBlock",
-     kEmpty,
-     [](PstPatcher& p) { p.setNbtField(0x6F8, 16, 0x2C, 8); },
-     "REF_KIND",
-     {"REF_COUNT", "NODE_UNREADABLE"}},
-    {"NbtNidUpperHalf",
-     kEmpty,
-     [](PstPatcher& p) { p.setNbtField(0xEE1, 4, 1, 4); },
-     "NBT_ENTRY",
-     {"BTREE_ORDER", "BTREE_KEY"}},
+    {"BlockRefCount", [](auto& p) { p.setBbtField(kRootFolderBlock, 18, 3, 2); }, "REF_COUNT"},
+    {"NodeNamesMissingBlock", [](auto& p) { p.setNbtField(0x6F8, 8, 0x990, 8); },
+     "REF_MISSING BLOCK_LEAK NODE_UNREADABLE"},
+    {"BlockLeak", [](auto& p) { p.setNbtField(0x6F8, 8, 0x28, 8); }, "BLOCK_LEAK REF_COUNT"},
+    {"NodeSubnodeIsDataBlock", [](auto& p) { p.setNbtField(0x6F8, 16, 0x2C, 8); },
+     "REF_KIND REF_COUNT NODE_UNREADABLE"},
+    {"NbtNidUpperHalf", [](auto& p) { p.setNbtField(0xEE1, 4, 1, 4); }, "NBT_ENTRY BTREE_ORDER BTREE_KEY"},
     // Allocation
-    {"AMapMarksUsedBlockFree", kEmpty, [](PstPatcher& p) { p.setAMapBit(blockOffset(p, kRawBlock), false); },
+    {"AMapMarksUsedBlockFree", [](auto& p) { p.setAMapBit(blockOffset(p, kRawBlock), false); },
      "ALLOC_UNMARKED"},
-    {"AMapMarksFreeSpaceUsed", kEmpty, [](PstPatcher& p) { p.setAMapBit(0x40000, true); }, "ALLOC_LEAK"},
-    {"PMapFreesUsedPage", kDistList,
-     [](PstPatcher& p) {
+    {"AMapMarksFreeSpaceUsed", [](auto& p) { p.setAMapBit(0x40000, true); }, "ALLOC_LEAK"},
+    {"PMapFreesUsedPage",
+     [](auto& p) {
          // Page 0 of the file's data is the AMap itself.
          p.bytes()[0x4600] &= 0x7F;
          p.fixPageCrc(0x4600);
-         p.setHeader64(o::PMapFree, 12800 + 512);
+         p.setHeader(o::PMapFree, 12800 + 512);
      },
-     "PMAP_CONTENT"},
+     "PMAP_CONTENT", kDistList},
     // Heap, BTH, PC, TC
-    {"HeapSignature", kEmpty,
-     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[2] = 0xED; }); }, "HN_SIGNATURE"},
-    {"HeapFillLevel", kEmpty,
-     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[8] = 0x03; }); }, "HN_FILL_LEVEL"},
-    {"HeapFreeCount", kEmpty,
-     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[getU16(b.data()) + 2] = 1; }); },
+    {"HeapSignature", [](auto& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[2] = 0xED; }); },
+     "HN_SIGNATURE"},
+    {"HeapFillLevel", [](auto& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[8] = 0x03; }); },
+     "HN_FILL_LEVEL"},
+    {"HeapFreeCount",
+     [](auto& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[getU16(b.data()) + 2] = 1; }); },
      "HN_PAGE_MAP"},
-    {"BthOrder", kEmpty,
-     [](PstPatcher& p) {
+    {"BthOrder",
+     [](auto& p) {
          // Store properties 0x0E34 and 0x0E38 change places in the record array.
          p.editPropertyRecord(0x21, 0x0E340102, [](std::uint8_t* r) { std::swap_ranges(r, r + 8, r + 8); });
      },
      "BTH_ORDER"},
     {"PcValueSize",
-     kEmpty,
-     [](PstPatcher& p) {
-         p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU16(r + 2, 0x0014); });
-     },
-     "PC_VALUE_SIZE",
-     {"STORE_PROPERTY"}},
+     [](auto& p) { p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU16(r + 2, 0x0014); }); },
+     "PC_VALUE_SIZE STORE_PROPERTY"},
     {"PcValueRef",
-     kEmpty,
-     [](PstPatcher& p) {
-         p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU32(r + 4, 0x3E0); });
-     },
-     "PC_VALUE_REF",
-     {"STORE_PROPERTY"}},
-    {"PcType", kEmpty,
-     [](PstPatcher& p) {
-         p.editPropertyRecord(0x21, 0x0E380003, [](std::uint8_t* r) { putU16(r + 2, 0x0099); });
-     },
+     [](auto& p) { p.editPropertyRecord(0x21, 0x3001001F, [](std::uint8_t* r) { putU32(r + 4, 0x3E0); }); },
+     "PC_VALUE_REF STORE_PROPERTY"},
+    {"PcType",
+     [](auto& p) { p.editPropertyRecord(0x21, 0x0E380003, [](std::uint8_t* r) { putU16(r + 2, 0x0099); }); },
      "PC_TYPE"},
     {"TableRowCount",
-     kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) {
          // The root hierarchy's row index loses its last record; the matrix keeps four rows.
          const Bytes block = p.parse()->readBlock(0x100);
          p.shrinkHeapItem(0x12D, 0x60, Bytes(block.begin() + 146, block.begin() + 170));
      },
-     "TC_ROW_COUNT",
-     {"FOLDER_HIERARCHY"}},
-    {"TableRowIdDiffersFromIndex", kEmpty,
-     [](PstPatcher& p) {
-         p.editTableRow(0x12D, 0x8042, [](std::uint8_t* r, const Table&) { putU32(r, 0x8043); });
-     },
+     "TC_ROW_COUNT FOLDER_HIERARCHY"},
+    {"TableRowIdDiffersFromIndex",
+     [](auto& p) { p.editTableRow(0x12D, 0x8042, [](std::uint8_t* r, const Table&) { putU32(r, 0x8043); }); },
      "TC_ROW_INDEX"},
-    {"TableCellRef",
-     kEmpty,
-     [](PstPatcher& p) { setRowCell32(p, 0x12D, 0x8042, 0x3001001F, 0x7E0); },
-     "TC_CELL_REF",
-     {"FOLDER_ROW_VALUE"}},
-    {"TableColumnOrder", kEmpty,
-     [](PstPatcher& p) {
+    {"TableCellRef", [](auto& p) { setRowCell32(p, 0x12D, 0x8042, 0x3001001F, 0x7E0); },
+     "TC_CELL_REF FOLDER_ROW_VALUE"},
+    {"TableColumnOrder",
+     [](auto& p) {
          p.editBlock(0x100, [](Bytes& b) {
              // Two column descriptions of the root hierarchy table change places.
              std::swap_ranges(b.begin() + 20 + 22, b.begin() + 20 + 30, b.begin() + 20 + 30);
          });
      },
      "TC_COLUMN_ORDER"},
-    {"TableRowIdColumnMoved", kEmpty,
-     [](PstPatcher& p) {
+    {"TableRowIdColumnMoved",
+     [](auto& p) {
          p.editBlock(0x100, [](Bytes& b) {
              b[20 + 22 + 11 * 8 + 7] = 1;
              b[20 + 22 + 12 * 8 + 7] = 0;
@@ -341,30 +276,25 @@ const Case kCases[] = {
      },
      "TC_ROWID_COLUMN"},
     // More structure
-    {"PageMisaligned", kEmpty,
-     [](PstPatcher& p) { movePage(p, kNbtRootPage + 3 * 24 + 16, 0x8A00, 0x30040); }, "PAGE_ALIGNMENT"},
+    {"PageMisaligned", [](auto& p) { movePage(p, kNbtRootPage + 3 * 24 + 16, 0x8A00, 0x30040); },
+     "PAGE_ALIGNMENT"},
     {"PageOutsideFile",
-     kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) {
          putU64(p.bytes().data() + kNbtRootPage + 3 * 24 + 16, 271360);
          p.fixPageCrc(kNbtRootPage);
      },
-     "PAGE_OUT_OF_FILE",
-     {"*"}},
+     "PAGE_OUT_OF_FILE *"},
     {"InternalBlockWithoutEntries",
-     kDistList,
-     [](PstPatcher& p) { p.editBlock(slBlockWith(p, 1), [](Bytes& b) { b[2] = 0; }); },
-     "INTERNAL_BLOCK",
-     {"BLOCK_LEAK"}},
-    {"SubnodeOrder", kDistList,
-     [](PstPatcher& p) {
+     [](auto& p) { p.editBlock(slBlockWith(p, 1), [](Bytes& b) { b[2] = 0; }); }, "INTERNAL_BLOCK BLOCK_LEAK",
+     kDistList},
+    {"SubnodeOrder",
+     [](auto& p) {
          p.editBlock(slBlockWith(p, 2),
                      [](Bytes& b) { std::swap_ranges(b.begin() + 8, b.begin() + 32, b.begin() + 32); });
      },
-     "SUBNODE_ORDER"},
+     "SUBNODE_ORDER", kDistList},
     {"DataTreeTotalSize",
-     kDistList,
-     [](PstPatcher& p) {
+     [](auto& p) {
          // An SLBLOCK rewritten as an XBLOCK over its data block, claiming one byte too many.
          const std::uint64_t sl = slBlockWith(p, 1);
          const auto file = p.parse();
@@ -378,164 +308,117 @@ const Case kCases[] = {
                      b.push_back(static_cast<std::uint8_t>(child >> (8 * k)));
          });
      },
-     "DATA_TREE_SIZE",
-     {"REF_KIND", "REF_COUNT", "NODE_UNREADABLE"}},
+     "DATA_TREE_SIZE REF_KIND REF_COUNT NODE_UNREADABLE", kDistList},
     {"BlockReleasedIsANote",
-     kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) {
          p.setNbtField(0x6F8, 8, 0x28, 8);
          p.setBbtField(0x2C, 18, 1, 2);
          p.setBbtField(0x28, 18, 3, 2);
      },
-     "BLOCK_RELEASED",
-     {},
-     Severity::Note},
-    {"BlocksOverlap",
-     kEmpty,
-     [](PstPatcher& p) { p.setBbtField(kRawBlock, 8, 0x4B40, 8); },
-     "ALLOC_OVERLAP",
-     {"BLOCK_SIZE", "BLOCK_BID", "BLOCK_SIGNATURE", "BLOCK_CRC", "ALLOC_LEAK", "ALLOC_UNMARKED"}},
-    {"HeapClientUnknown",
-     kEmpty,
-     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x11; }); },
-     "HN_CLIENT_SIG",
-     {"PC_HEAP_CLIENT"}},
-    {"FolderHoldsATable", kEmpty,
-     [](PstPatcher& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x7C; }); }, "PC_HEAP_CLIENT"},
-    {"TableHoldsProperties", kEmpty, [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[3] = 0xBC; }); },
+     "BLOCK_RELEASED note"},
+    {"BlocksOverlap", [](auto& p) { p.setBbtField(kRawBlock, 8, 0x4B40, 8); },
+     "ALLOC_OVERLAP BLOCK_SIZE BLOCK_BID BLOCK_SIGNATURE BLOCK_CRC ALLOC_LEAK ALLOC_UNMARKED"},
+    {"HeapClientUnknown", [](auto& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x11; }); },
+     "HN_CLIENT_SIG PC_HEAP_CLIENT"},
+    {"FolderHoldsATable", [](auto& p) { p.editBlock(kRootFolderBlock, [](Bytes& b) { b[3] = 0x7C; }); },
+     "PC_HEAP_CLIENT"},
+    {"TableHoldsProperties", [](auto& p) { p.editBlock(0x100, [](Bytes& b) { b[3] = 0xBC; }); },
      "TC_HEAP_CLIENT"},
-    {"BthHeaderType", kEmpty,
-     [](PstPatcher& p) { p.editBlock(p.dataBlockOf(0x21), [](Bytes& b) { b[12] = 0xB6; }); }, "BTH_HEADER"},
+    {"BthHeaderType", [](auto& p) { p.editBlock(p.dataBlockOf(0x21), [](Bytes& b) { b[12] = 0xB6; }); },
+     "BTH_HEADER"},
     {"BthRecordsRagged",
-     kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) {
          // The store's BTH root moves to its display name, 10 bytes: no whole number of records.
          std::uint32_t nameHid = 0;
          p.editPropertyRecord(0x21, 0x3001001F, [&](std::uint8_t* r) { nameHid = getU32(r + 4); });
          p.editBlock(p.dataBlockOf(0x21), [&](Bytes& b) { putU32(b.data() + 12 + 4, nameHid); });
      },
-     "BTH_RECORDS",
-     {"PC_TYPE", "PC_VALUE_REF", "PC_VALUE_SIZE", "STORE_PROPERTY"}},
-    {"TableDeprecatedIndex", kEmpty,
-     [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[kRootHierarchyInfo + 18] = 0x20; }); },
-     "TC_INFO"},
+     "BTH_RECORDS PC_TYPE PC_VALUE_REF PC_VALUE_SIZE STORE_PROPERTY"},
+    {"TableDeprecatedIndex",
+     [](auto& p) { p.editBlock(0x100, [](Bytes& b) { b[kRootHierarchyInfo + 18] = 0x20; }); }, "TC_INFO"},
     {"TableColumnSize",
-     kEmpty,
-     [](PstPatcher& p) { p.editBlock(0x100, [](Bytes& b) { b[rootHierarchyColumn(5) + 6] = 2; }); },
-     "TC_COLUMN_LAYOUT",
-     {"TC_CELL_VALUE", "FOLDER_ROW_VALUE"}},
-    {"TableCebBitShared", kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) { p.editBlock(0x100, [](Bytes& b) { b[rootHierarchyColumn(5) + 6] = 2; }); },
+     "TC_COLUMN_LAYOUT TC_CELL_VALUE FOLDER_ROW_VALUE"},
+    {"TableCebBitShared",
+     [](auto& p) {
          p.editBlock(0x100, [](Bytes& b) { b[rootHierarchyColumn(5) + 7] = b[rootHierarchyColumn(6) + 7]; });
      },
      "TC_CEB"},
     {"TableRowMatrixMissing",
-     kEmpty,
-     [](PstPatcher& p) {
-         p.editBlock(0x100, [](Bytes& b) { putU32(b.data() + kRootHierarchyInfo + 14, 0x7E0); });
-     },
-     "TC_ROW_MATRIX",
-     {"TC_ROW_COUNT", "FOLDER_HIERARCHY"}},
-    {"TableCellOfWrongSize", kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) { p.editBlock(0x100, [](Bytes& b) { putU32(b.data() + kRootHierarchyInfo + 14, 0x7E0); }); },
+     "TC_ROW_MATRIX TC_ROW_COUNT FOLDER_HIERARCHY"},
+    {"TableCellOfWrongSize",
+     [](auto& p) {
          // The display name column claims to hold GUIDs; its cells name 2n-byte strings.
          p.editBlock(0x100, [](Bytes& b) { putU16(b.data() + rootHierarchyColumn(4), 0x0048); });
      },
      "TC_CELL_VALUE"},
-    {"StorePasswordIsANote",
-     kEmpty,
-     [](PstPatcher& p) { p.setInlineProperty(0x21, 0x67FF0003, 0x1234); },
-     "STORE_PASSWORD",
-     {},
-     Severity::Note},
+    {"StorePasswordIsANote", [](auto& p) { p.setInlineProperty(0x21, 0x67FF0003, 0x1234); },
+     "STORE_PASSWORD note"},
     // Messaging
-    {"RowValueDiffersFromChild", kEmpty, [](PstPatcher& p) { setRowCell32(p, 0x12D, 0x8042, 0x36020003, 7); },
+    {"RowValueDiffersFromChild", [](auto& p) { setRowCell32(p, 0x12D, 0x8042, 0x36020003, 7); },
      "FOLDER_ROW_VALUE"},
-    {"RowCellMissing", kEmpty,
-     [](PstPatcher& p) {
+    {"RowCellMissing",
+     [](auto& p) {
          p.editTableRow(0x12D, 0x8022, [](std::uint8_t* r, const Table& t) {
              const std::uint8_t bit = t.findColumn(0x3001001F)->cebBit;
              r[t.groupEnds[2] + bit / 8] &= static_cast<std::uint8_t>(~(0x80 >> (bit % 8)));
          });
      },
      "FOLDER_ROW_VALUE"},
-    {"FolderContentCount", kEmpty,
-     [](PstPatcher& p) {
+    {"FolderContentCount",
+     [](auto& p) {
          p.setInlineProperty(0x8062, 0x36020003, 1);
          setRowCell32(p, 0x802D, 0x8062, 0x36020003, 1);
      },
      "FOLDER_CONTENT_COUNT"},
-    {"FolderUnreadCount", kDistList,
-     [](PstPatcher& p) {
+    {"FolderUnreadCount",
+     [](auto& p) {
          p.setInlineProperty(0x8142, 0x36030003, 1);
          setRowCell32(p, 0x802D, 0x8142, 0x36030003, 1);
      },
-     "FOLDER_UNREAD_COUNT"},
-    {"FolderSubfoldersFlag", kEmpty, [](PstPatcher& p) { p.setInlineProperty(0x122, 0x360A000B, 0); },
-     "FOLDER_SUBFOLDERS"},
+     "FOLDER_UNREAD_COUNT", kDistList},
+    {"FolderSubfoldersFlag", [](auto& p) { p.setInlineProperty(0x122, 0x360A000B, 0); }, "FOLDER_SUBFOLDERS"},
     {"FolderRequiredProperty",
-     kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) {
          p.editPropertyRecord(0x8042, 0x36030003, [](std::uint8_t* r) { putU16(r, 0x3604); });
          setRowCell32(p, 0x12D, 0x8042, 0x36030003, 0);
      },
-     "FOLDER_PROPERTY",
-     {"FOLDER_ROW_VALUE"}},
-    {"FolderMovedInNodeTreeOnly",
-     kEmpty,
-     [](PstPatcher& p) { p.setNbtField(0x8062, 24, 0x122, 4); },
-     "FOLDER_HIERARCHY",
-     {"NODE_PARENT", "FOLDER_SUBFOLDERS"}},
-    {"FolderTableMissing",
-     kEmpty,
-     [](PstPatcher& p) { p.setNbtField(0x808F, 0, 0x8090, 8); },
-     "FOLDER_NODES",
-     {"HEADER_NID_COUNTER"}},
-    {"MessageMovedInNodeTreeOnly",
-     kDistList,
-     [](PstPatcher& p) { p.setNbtField(0x200064, 24, 0x8062, 4); },
-     "FOLDER_CONTENTS",
-     {"FOLDER_CONTENT_COUNT"}},
-    {"MessageWithoutParent",
-     kDistList,
-     [](PstPatcher& p) { p.setNbtField(0x200064, 24, 0, 4); },
-     "MESSAGE_PARENT",
-     {"FOLDER_CONTENTS", "FOLDER_CONTENT_COUNT"}},
+     "FOLDER_PROPERTY FOLDER_ROW_VALUE"},
+    {"FolderMovedInNodeTreeOnly", [](auto& p) { p.setNbtField(0x8062, 24, 0x122, 4); },
+     "FOLDER_HIERARCHY NODE_PARENT FOLDER_SUBFOLDERS"},
+    {"FolderTableMissing", [](auto& p) { p.setNbtField(0x808F, 0, 0x8090, 8); },
+     "FOLDER_NODES HEADER_NID_COUNTER"},
+    {"MessageMovedInNodeTreeOnly", [](auto& p) { p.setNbtField(0x200064, 24, 0x8062, 4); },
+     "FOLDER_CONTENTS FOLDER_CONTENT_COUNT", kDistList},
+    {"MessageWithoutParent", [](auto& p) { p.setNbtField(0x200064, 24, 0, 4); },
+     "MESSAGE_PARENT FOLDER_CONTENTS FOLDER_CONTENT_COUNT", kDistList},
     {"MessageRequiredProperty",
-     kDistList,
-     [](PstPatcher& p) {
-         p.editPropertyRecord(0x200064, 0x300B0102, [](std::uint8_t* r) { putU16(r, 0x300C); });
-     },
-     "MESSAGE_PROPERTY",
-     {"FOLDER_ROW_VALUE"}},
-    {"StoreNodeMissing", kEmpty, [](PstPatcher& p) { p.setNbtField(0x201, 0, 0x200, 8); },
-     "STORE_NODE_MISSING"},
-    {"StoreEntryIdNamesNoFolder", kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) { p.editPropertyRecord(0x200064, 0x300B0102, [](std::uint8_t* r) { putU16(r, 0x300C); }); },
+     "MESSAGE_PROPERTY FOLDER_ROW_VALUE", kDistList},
+    {"StoreNodeMissing", [](auto& p) { p.setNbtField(0x201, 0, 0x200, 8); }, "STORE_NODE_MISSING"},
+    {"StoreEntryIdNamesNoFolder",
+     [](auto& p) {
          p.editPropertyValue(0x21, 0x35E30102, [](std::uint8_t* v, std::size_t) { putU32(v + 20, 0x80E2); });
      },
      "STORE_PROPERTY"},
-    {"StoreRecordKey", kEmpty,
-     [](PstPatcher& p) {
-         p.editPropertyValue(0x21, 0x0FF90102, [](std::uint8_t* v, std::size_t) { v[0] ^= 1; });
-     },
+    {"StoreRecordKey",
+     [](auto& p) { p.editPropertyValue(0x21, 0x0FF90102, [](std::uint8_t* v, std::size_t) { v[0] ^= 1; }); },
      "STORE_PROPERTY"},
-    {"NameMapBucketCount", kEmpty, [](PstPatcher& p) { p.setInlineProperty(0x61, 0x00010003, 250); },
+    {"NameMapBucketCount", [](auto& p) { p.setInlineProperty(0x61, 0x00010003, 250); },
      "NAMEMAP_BUCKET_COUNT"},
-    {"NameMapBucketRecord", kEmpty,
-     [](PstPatcher& p) {
+    {"NameMapBucketRecord",
+     [](auto& p) {
          p.editPropertyValue(0x61, 0x10000102, [](std::uint8_t* v, std::size_t) { v[6] = 0x21; });
      },
      "NAMEMAP_BUCKET"},
     {"NameMapEntryGuid",
-     kEmpty,
-     [](PstPatcher& p) {
+     [](auto& p) {
          p.editPropertyValue(0x61, 0x00030102, [](std::uint8_t* v, std::size_t) { v[4] = 0x40; });
      },
-     "NAMEMAP_STREAM",
-     {"NAMEMAP_BUCKET"}},
-    {"TemplateMissingColumn", kEmpty,
-     [](PstPatcher& p) {
+     "NAMEMAP_STREAM NAMEMAP_BUCKET"},
+    {"TemplateMissingColumn",
+     [](auto& p) {
          // The attachment template's first column (0x0E200003) becomes 0x0E210003.
          p.editBlock(p.dataBlockOf(0x671), [](Bytes& b) {
              const std::size_t info = getU16(b.data() + getU16(b.data()) + 6);
@@ -552,6 +435,11 @@ class Corruption : public ::testing::TestWithParam<Case>
 TEST_P(Corruption, NamesThePlantedFault)
 {
     const Case& c = GetParam();
+    std::istringstream words(c.codes);
+    std::string expected;
+    words >> expected;
+    const std::set<std::string> allowed{std::istream_iterator<std::string>(words), {}};
+    const Severity severity = allowed.count("note") ? Severity::Note : Severity::Error;
     PstPatcher patcher(c.file);
     c.plant(patcher);
     const Violations found = checkPst(*patcher.parse());
@@ -560,19 +448,15 @@ TEST_P(Corruption, NamesThePlantedFault)
     for (const Violation& v : found)
         all += "  " + v.toString() + "\n";
     const bool named = std::any_of(found.begin(), found.end(), [&](const Violation& v) {
-        return v.code == c.expected && v.severity == c.severity;
+        return v.code == expected && v.severity == severity;
     });
-    EXPECT_TRUE(named) << "expected " << c.expected << ", got:\n" << all;
+    EXPECT_TRUE(named) << "expected " << expected << ", got:\n" << all;
     for (const Violation& v : found) {
-        if (v.severity != Severity::Error || v.code == c.expected)
-            continue;
-        EXPECT_TRUE(c.alsoAllowed.count(v.code) || c.alsoAllowed.count("*"))
-            << "unexpected " << v.toString() << "\nall:\n"
-            << all;
+        const bool ok = v.severity != Severity::Error || v.code == expected || allowed.count(v.code) ||
+                        allowed.count("*");
+        EXPECT_TRUE(ok) << "unexpected " << v.toString() << "\nall:\n" << all;
     }
-    EXPECT_EQ(isSound(found), c.severity == Severity::Note);
-    if (std::getenv("PST_CHECK_VERBOSE"))
-        std::cout << c.name << ":\n" << all;
+    EXPECT_EQ(isSound(found), severity == Severity::Note);
 }
 
 INSTANTIATE_TEST_SUITE_P(OneFault, Corruption, ::testing::ValuesIn(kCases),

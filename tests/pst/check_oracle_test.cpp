@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
-#include <vector>
 
 using namespace tressimo::pst;
 using namespace tressimo::pst::check;
@@ -66,32 +65,14 @@ std::optional<json> asOracleJson(const PropertyValue& v)
     }
 }
 
-struct OracleCase
-{
-    const char* file;
-    const char* storeName;
-    std::vector<std::string> folders;
-};
-
-class OracleOnReference : public testing::TestWithParam<OracleCase>
+class OracleOnReference : public testing::TestWithParam<const char*>
 {
 };
-
-TEST_P(OracleOnReference, DumpsStoreAndFolders)
-{
-    const OracleCase& c = GetParam();
-    const json dump = oracle::dumpWithPypff(reference(c.file));
-    EXPECT_EQ(dump.at("store").at("name"), c.storeName);
-    EXPECT_EQ(dump.at("encryption_type"), 1);
-    for (const std::string& name : c.folders)
-        EXPECT_NE(oracle::findFolder(dump, name), nullptr) << name;
-}
 
 TEST_P(OracleOnReference, AgreesWithOurReaderOnEveryProperty)
 {
-    const OracleCase& c = GetParam();
-    const json dump = oracle::dumpWithPypff(reference(c.file));
-    const PstReader pst = PstReader::open(reference(c.file));
+    const json dump = oracle::dumpWithPypff(reference(GetParam()));
+    const PstReader pst = PstReader::open(reference(GetParam()));
     std::size_t compared = 0;
     auto compare = [&](const json& object) {
         const std::uint32_t nid = object.at("id").get<std::uint32_t>();
@@ -119,39 +100,8 @@ TEST_P(OracleOnReference, AgreesWithOurReaderOnEveryProperty)
     EXPECT_GT(compared, 20u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Outlook, OracleOnReference,
-    testing::Values(
-        OracleCase{
-            "outlook-empty.pst", "Empty", {"Top of Outlook data file", "Deleted Items", "Search Root"}},
-        OracleCase{"outlook2007-contacts-distlist.pst",
-                   "Personal Folders",
-                   {"Top of Personal Folders", "Inbox", "Contacts", "Calendar", "Deleted Items"}}),
-    [](const auto& info) { return std::string(info.param.storeName) == "Empty" ? "Empty" : "DistList"; });
-
-TEST(OracleContact, ResolvesNamedPropertiesThroughTheMap)
-{
-    const json dump = oracle::dumpWithPypff(reference("outlook2007-contacts-distlist.pst"));
-    const json* contacts = oracle::findFolder(dump, "Contacts");
-    ASSERT_NE(contacts, nullptr);
-    EXPECT_EQ(contacts->at("container_class"), "IPF.Contact");
-    EXPECT_EQ(contacts->at("number_of_sub_messages"), 2);
-
-    const json* contact = nullptr;
-    for (const json& item : contacts->at("messages"))
-        if (item.at("message_class") == "IPM.Contact")
-            contact = &item;
-    ASSERT_NE(contact, nullptr);
-    const json& summary = contact->at("contact");
-    EXPECT_EQ(summary.at("email1_address"), "contact1@rjohnson.id.au");
-    EXPECT_EQ(summary.at("email1_address_type"), "SMTP");
-    EXPECT_EQ(summary.at("file_under"), "1, contact name");
-    EXPECT_EQ(summary.at("given_name"), "contact");
-    EXPECT_EQ(summary.at("address_book_provider_email_list"), json::array({0}));
-    const json* email = oracle::findNamedProperty(*contact, "{00062004-0000-0000-C000-000000000046}", 0x8083);
-    ASSERT_NE(email, nullptr);
-    EXPECT_EQ(email->at("tag"), "0x8027001F");
-}
+INSTANTIATE_TEST_SUITE_P(Outlook, OracleOnReference,
+                         testing::Values("outlook-empty.pst", "outlook2007-contacts-distlist.pst"));
 
 TEST(OracleFailure, ReportsAFilePypffRefuses)
 {

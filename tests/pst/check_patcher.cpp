@@ -28,29 +28,18 @@ std::shared_ptr<const PstFile> PstPatcher::parse() const
     return PstFile::fromBytes(m_bytes, "patched");
 }
 
-void PstPatcher::fixHeaderCrcs()
+static void putSized(std::uint8_t* p, std::uint64_t value, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i)
+        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void PstPatcher::setHeader(std::size_t offset, std::uint64_t value, std::size_t size)
 {
     namespace o = headeroffset;
+    putSized(m_bytes.data() + offset, value, size);
     putU32(m_bytes.data() + o::CrcPartial, computeCrc(m_bytes.data() + o::MagicClient, o::CrcPartialLength));
     putU32(m_bytes.data() + o::CrcFull, computeCrc(m_bytes.data() + o::MagicClient, o::CrcFullLength));
-}
-
-void PstPatcher::setHeader8(std::size_t offset, std::uint8_t value)
-{
-    m_bytes[offset] = value;
-    fixHeaderCrcs();
-}
-
-void PstPatcher::setHeader32(std::size_t offset, std::uint32_t value)
-{
-    putU32(m_bytes.data() + offset, value);
-    fixHeaderCrcs();
-}
-
-void PstPatcher::setHeader64(std::size_t offset, std::uint64_t value)
-{
-    putU64(m_bytes.data() + offset, value);
-    fixHeaderCrcs();
 }
 
 void PstPatcher::fixPageCrc(std::uint64_t ib)
@@ -58,52 +47,24 @@ void PstPatcher::fixPageCrc(std::uint64_t ib)
     putU32(m_bytes.data() + ib + kPageDataSize + 4, computeCrc(m_bytes.data() + ib, kPageDataSize));
 }
 
-std::uint64_t PstPatcher::nbtEntryOffset(std::uint32_t nid) const
+void PstPatcher::setLeafField(PageType tree, std::uint64_t key, std::size_t fieldOffset, std::uint64_t value,
+                              std::size_t size)
 {
+    const std::size_t entrySize = tree == PageType::Nbt ? kNbtLeafEntrySize : kBbtLeafEntrySize;
     const auto file = parse();
     for (const TreePage& p : file->treePages()) {
-        if (p.type != PageType::Nbt || p.level != 0)
+        if (p.type != tree || p.level != 0)
             continue;
-        for (std::size_t i = 0; i < p.entryCount; ++i)
-            if (getU64(m_bytes.data() + p.ib + i * kNbtLeafEntrySize) == nid)
-                return p.ib + i * kNbtLeafEntrySize;
+        for (std::size_t i = 0; i < p.entryCount; ++i) {
+            const std::uint64_t at = p.ib + i * entrySize;
+            if (getU64(m_bytes.data() + at) == key) {
+                putSized(m_bytes.data() + at + fieldOffset, value, size);
+                fixPageCrc(p.ib);
+                return;
+            }
+        }
     }
-    throw std::runtime_error("no NBT entry for " + hex(nid));
-}
-
-std::uint64_t PstPatcher::bbtEntryOffset(std::uint64_t bid) const
-{
-    const auto file = parse();
-    for (const TreePage& p : file->treePages()) {
-        if (p.type != PageType::Bbt || p.level != 0)
-            continue;
-        for (std::size_t i = 0; i < p.entryCount; ++i)
-            if (getU64(m_bytes.data() + p.ib + i * kBbtLeafEntrySize) == bid)
-                return p.ib + i * kBbtLeafEntrySize;
-    }
-    throw std::runtime_error("no BBT entry for " + hex(bid));
-}
-
-static void putSized(std::uint8_t* p, std::uint64_t value, std::size_t size)
-{
-    for (std::size_t i = 0; i < size; ++i)
-        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-void PstPatcher::setNbtField(std::uint32_t nid, std::size_t fieldOffset, std::uint64_t value,
-                             std::size_t size)
-{
-    const std::uint64_t at = nbtEntryOffset(nid);
-    putSized(m_bytes.data() + at + fieldOffset, value, size);
-    fixPageCrc(at / kPageSize * kPageSize);
-}
-
-void PstPatcher::setBbtField(std::uint64_t bid, std::size_t fieldOffset, std::uint64_t value,
-                             std::size_t size)
-{
-    const std::uint64_t at = bbtEntryOffset(bid);
-    putSized(m_bytes.data() + at + fieldOffset, value, size);
-    fixPageCrc(at / kPageSize * kPageSize);
+    throw std::runtime_error("no B-tree entry for " + hex(key));
 }
 
 void PstPatcher::editBlock(std::uint64_t bid, const std::function<void(Bytes&)>& edit)
@@ -223,25 +184,17 @@ void PstPatcher::editTableRow(std::uint32_t tableNid, std::uint32_t rowId,
     throw std::runtime_error("row matrix of " + hex(tableNid) + " not found");
 }
 
-bool PstPatcher::amapBit(std::uint64_t offset) const
-{
-    const std::uint64_t region = (offset - kFirstAMapOffset) / kAMapCoverage;
-    const std::uint64_t amap = kFirstAMapOffset + region * kAMapCoverage;
-    const std::uint64_t slot = (offset - amap) / kSlotSize;
-    return (m_bytes[amap + slot / 8] & (0x80 >> (slot % 8))) != 0;
-}
-
 void PstPatcher::setAMapBit(std::uint64_t offset, bool allocated)
 {
-    if (amapBit(offset) == allocated)
-        return;
-    const std::uint64_t region = (offset - kFirstAMapOffset) / kAMapCoverage;
-    const std::uint64_t amap = kFirstAMapOffset + region * kAMapCoverage;
+    const std::uint64_t amap = kFirstAMapOffset + (offset - kFirstAMapOffset) / kAMapCoverage * kAMapCoverage;
     const std::uint64_t slot = (offset - amap) / kSlotSize;
-    m_bytes[amap + slot / 8] ^= static_cast<std::uint8_t>(0x80 >> (slot % 8));
+    const auto bit = static_cast<std::uint8_t>(0x80 >> (slot % 8));
+    if (((m_bytes[amap + slot / 8] & bit) != 0) == allocated)
+        return;
+    m_bytes[amap + slot / 8] ^= bit;
     fixPageCrc(amap);
     const std::uint64_t free = getU64(m_bytes.data() + headeroffset::AMapFree);
-    setHeader64(headeroffset::AMapFree, allocated ? free - kSlotSize : free + kSlotSize);
+    setHeader(headeroffset::AMapFree, allocated ? free - kSlotSize : free + kSlotSize);
 }
 
 } // namespace tressimo::pst::check::testing

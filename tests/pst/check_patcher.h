@@ -3,6 +3,7 @@
 // bytes and then repairs every checksum the change would otherwise break (header CRCs, page
 // CRCs, block CRCs, permute encoding), so a test sees only the fault it planted.
 
+#include "pst/check/page.h"
 #include "pst/check/pst_file.h"
 #include "pst/check/table_context.h"
 
@@ -22,19 +23,19 @@ public:
     Bytes& bytes() { return m_bytes; }
     std::shared_ptr<const PstFile> parse() const;
 
-    // Header fields, with both header CRCs recomputed.
-    void setHeader8(std::size_t offset, std::uint8_t value);
-    void setHeader32(std::size_t offset, std::uint32_t value);
-    void setHeader64(std::size_t offset, std::uint64_t value);
-    void fixHeaderCrcs();
+    // A little-endian header field of `size` bytes, with both header CRCs recomputed.
+    void setHeader(std::size_t offset, std::uint64_t value, std::size_t size = 8);
 
     void fixPageCrc(std::uint64_t pageOffset);
-    // File offsets of B-tree leaf entries.
-    std::uint64_t nbtEntryOffset(std::uint32_t nid) const;
-    std::uint64_t bbtEntryOffset(std::uint64_t bid) const;
-    // Rewrites one field of a leaf entry and repairs its page's CRC.
-    void setNbtField(std::uint32_t nid, std::size_t fieldOffset, std::uint64_t value, std::size_t size);
-    void setBbtField(std::uint64_t bid, std::size_t fieldOffset, std::uint64_t value, std::size_t size);
+    // Rewrites one field of a B-tree leaf entry and repairs its page's CRC.
+    void setNbtField(std::uint32_t nid, std::size_t fieldOffset, std::uint64_t value, std::size_t size)
+    {
+        setLeafField(PageType::Nbt, nid, fieldOffset, value, size);
+    }
+    void setBbtField(std::uint64_t bid, std::size_t fieldOffset, std::uint64_t value, std::size_t size)
+    {
+        setLeafField(PageType::Bbt, bid, fieldOffset, value, size);
+    }
 
     // Edits a block's data as a reader sees it (decoded), then re-encodes and repairs its CRC.
     void editBlock(std::uint64_t bid, const std::function<void(Bytes&)>& edit);
@@ -52,8 +53,6 @@ public:
     // Replaces a heap allocation with shorter contents: later allocations move down and the
     // freed bytes become slack before the page map, so the block keeps its size.
     void shrinkHeapItem(std::uint32_t nid, std::uint32_t hid, const Bytes& contents);
-    // Offset of an allocation in the node's (single-block) heap.
-    std::size_t heapItemOffset(std::uint32_t nid, std::uint32_t hid) const;
     // Edits one row of a table context in place; `row` points at the row's first byte.
     void editTableRow(std::uint32_t tableNid, std::uint32_t rowId,
                       const std::function<void(std::uint8_t* row, const Table& table)>& edit);
@@ -61,9 +60,12 @@ public:
     // Sets or clears the AMap bit of one 64-byte slot, keeping the AMap page CRC and the
     // header's cbAMapFree consistent with it.
     void setAMapBit(std::uint64_t offset, bool allocated);
-    bool amapBit(std::uint64_t offset) const;
 
 private:
+    void setLeafField(PageType tree, std::uint64_t key, std::size_t fieldOffset, std::uint64_t value,
+                      std::size_t size);
+    // Offset of an allocation in the node's (single-block) heap.
+    std::size_t heapItemOffset(std::uint32_t nid, std::uint32_t hid) const;
     Bytes m_bytes;
 };
 

@@ -25,26 +25,14 @@ std::uint32_t bitwiseCrc(const std::uint8_t* p, std::size_t n, std::uint32_t crc
     return crc;
 }
 
-struct CrcVector
-{
-    std::string text;
-    std::uint32_t crc;
-};
-
-class IoCrcVector : public ::testing::TestWithParam<CrcVector>
-{
-};
-
 // Seed 0 and no final inversion: not zlib's crc32().
-TEST_P(IoCrcVector, MatchesTheFormatsVariant)
+TEST(IoCrc, MatchesTheFormatsVariant)
 {
-    const CrcVector& v = GetParam();
-    EXPECT_EQ(computeCrc(v.text.data(), v.text.size()), v.crc);
+    const std::pair<std::string, std::uint32_t> vectors[] = {
+        {"", 0}, {"123456789", 0x2DFD2D88}, {std::string(496, '\0'), 0}};
+    for (const auto& [text, crc] : vectors)
+        EXPECT_EQ(computeCrc(text.data(), text.size()), crc) << text;
 }
-
-INSTANTIATE_TEST_SUITE_P(Known, IoCrcVector,
-                         ::testing::Values(CrcVector{"", 0}, CrcVector{"123456789", 0x2DFD2D88},
-                                           CrcVector{std::string(496, '\0'), 0}));
 
 // The eight-byte stride must give the bit-by-bit result at every length and alignment.
 TEST(IoCrc, FastPathAgreesWithBitwiseAtEveryLengthAndAlignment)
@@ -126,47 +114,26 @@ TEST_F(IoFileSink, WritesResizesAndSyncs)
     EXPECT_EQ(content[100], 0);
 }
 
-struct CreateFailure
-{
-    const char* name;
-    std::function<std::filesystem::path(const std::filesystem::path&)> prepare;
-    const char* cause;
-};
-
-class IoFileSinkCreate : public IoFileSink, public ::testing::WithParamInterface<CreateFailure>
-{
-};
-
 // The message names the file and says why, so that the user can act on it; a file that
 // was there is left as it was, never truncated or replaced.
-TEST_P(IoFileSinkCreate, ReportsFileAndCauseAndLeavesAnyFileAlone)
+TEST_F(IoFileSink, CreateReportsFileAndCauseAndLeavesAnyFileAlone)
 {
-    std::filesystem::path path = GetParam().prepare(m_dir);
-    const Bytes before = readFileBytes(path);
-    try {
-        FileSink::createNew(path);
-        FAIL() << "created " << path;
-    } catch (const IoError& e) {
-        std::string message = e.what();
-        EXPECT_NE(message.find(path.string()), std::string::npos) << message;
-        EXPECT_NE(message.find(GetParam().cause), std::string::npos) << message;
+    std::ofstream(m_dir / "old.pst") << "precious";
+    const std::pair<std::filesystem::path, const char*> cases[] = {
+        {m_dir / "old.pst", "File exists"}, {m_dir / "no" / "such.pst", "No such file or directory"}};
+    for (const auto& [path, cause] : cases) {
+        const Bytes before = readFileBytes(path);
+        try {
+            FileSink::createNew(path);
+            ADD_FAILURE() << "created " << path;
+        } catch (const IoError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(path.string()), std::string::npos) << message;
+            EXPECT_NE(message.find(cause), std::string::npos) << message;
+        }
+        EXPECT_EQ(readFileBytes(path), before);
     }
-    EXPECT_EQ(readFileBytes(path), before);
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, IoFileSinkCreate,
-                         ::testing::Values(CreateFailure{"Existing",
-                                                         [](const std::filesystem::path& dir) {
-                                                             std::ofstream(dir / "old.pst") << "precious";
-                                                             return dir / "old.pst";
-                                                         },
-                                                         "File exists"},
-                                           CreateFailure{"MissingFolder",
-                                                         [](const std::filesystem::path& dir) {
-                                                             return dir / "no" / "such.pst";
-                                                         },
-                                                         "No such file or directory"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace tressimo::pst::testing

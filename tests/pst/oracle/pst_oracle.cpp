@@ -8,13 +8,6 @@
 namespace tressimo::pst::oracle {
 namespace {
 
-std::string hex8(std::uint32_t v)
-{
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", v);
-    return buf;
-}
-
 void collect(const nlohmann::json& folder, std::vector<const nlohmann::json*>& out)
 {
     out.push_back(&folder);
@@ -24,14 +17,9 @@ void collect(const nlohmann::json& folder, std::vector<const nlohmann::json*>& o
 
 } // namespace
 
-std::filesystem::path scriptPath()
-{
-    return PST_ORACLE_SCRIPT;
-}
-
 nlohmann::json dumpWithPypff(const std::filesystem::path& pst)
 {
-    const auto run = tressimo::testing::runProgram({"/usr/bin/python3", scriptPath().string(), pst.string()});
+    const auto run = tressimo::testing::runProgram({"/usr/bin/python3", PST_ORACLE_SCRIPT, pst.string()});
     if (run.status != 0)
         throw std::runtime_error("pst oracle on " + pst.string() + " failed: " + run.err);
     return nlohmann::json::parse(run.out);
@@ -54,7 +42,8 @@ const nlohmann::json* findFolder(const nlohmann::json& dump, std::string_view na
 
 const nlohmann::json* findProperty(const nlohmann::json& object, std::uint32_t tag)
 {
-    const std::string text = hex8(tag);
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", tag);
     for (const auto& p : object.at("properties"))
         if (p.at("tag").get<std::string>() == text)
             return &p;

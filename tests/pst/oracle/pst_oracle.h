@@ -11,8 +11,6 @@
 
 namespace tressimo::pst::oracle {
 
-// The script, next to this header in the source tree.
-std::filesystem::path scriptPath();
 
 // Throws std::runtime_error naming the file and pypff's complaint when it cannot be read.
 nlohmann::json dumpWithPypff(const std::filesystem::path& pst);

@@ -30,8 +30,10 @@ PS_PUBLIC_STRINGS = "{00020329-0000-0000-C000-000000000046}"
 PSETID_ADDRESS = "{00062004-0000-0000-C000-000000000046}"
 
 MV = 0x1000
-FIXED_SIZES = {0x0002: 2, 0x0003: 4, 0x0004: 4, 0x0005: 8, 0x0006: 8, 0x0007: 8, 0x000A: 4,
-               0x000B: 1, 0x0014: 8, 0x0040: 8, 0x0048: 16}
+# struct formats of the fixed-size numeric types
+NUMBERS = {0x0002: "<h", 0x0003: "<i", 0x000A: "<i", 0x0004: "<f", 0x0005: "<d", 0x0007: "<d",
+           0x0006: "<q", 0x0014: "<q"}
+FIXED_SIZES = {0x000B: 1, 0x0040: 8, 0x0048: 16, **{t: struct.calcsize(f) for t, f in NUMBERS.items()}}
 
 # Fields of a contact as Outlook names them, with the property that holds each: a tag, or
 # (property set, LID) for named properties ([MS-OXOCNTC], [MS-OXPROPS]).
@@ -42,8 +44,6 @@ CONTACT_FIELDS = {
     "surname": 0x3A11,
     "display_name_prefix": 0x3A45,
     "generation": 0x3A05,
-    "initials": 0x3A0A,
-    "nickname": 0x3A4F,
     "job_title": 0x3A17,
     "company_name": 0x3A16,
     "department_name": 0x3A18,
@@ -53,73 +53,37 @@ CONTACT_FIELDS = {
     "assistant": 0x3A30,
     "spouse_name": 0x3A48,
     "body": 0x1000,
-    "personal_home_page": 0x3A50,
     "business_home_page": 0x3A51,
     "birthday": 0x3A42,
     "wedding_anniversary": 0x3A41,
     "business_telephone": 0x3A08,
-    "business2_telephone": 0x3A1B,
     "business_fax": 0x3A24,
     "home_telephone": 0x3A09,
-    "home2_telephone": 0x3A2F,
     "home_fax": 0x3A25,
     "mobile_telephone": 0x3A1C,
     "pager_telephone": 0x3A21,
-    "primary_telephone": 0x3A1A,
-    "other_telephone": 0x3A1F,
-    "car_telephone": 0x3A1E,
-    "assistant_telephone": 0x3A2E,
-    "company_main_telephone": 0x3A57,
-    "primary_fax": 0x3A23,
-    "home_address_street": 0x3A5D,
-    "home_address_city": 0x3A59,
-    "home_address_state": 0x3A5C,
-    "home_address_postal_code": 0x3A5B,
-    "home_address_country": 0x3A5A,
     "home_address_post_office_box": 0x3A5E,
-    "other_address_street": 0x3A63,
-    "other_address_city": 0x3A5F,
-    "other_address_state": 0x3A62,
-    "other_address_postal_code": 0x3A61,
-    "other_address_country": 0x3A60,
-    "mailing_address_street": 0x3A29,
-    "mailing_address_city": 0x3A27,
-    "mailing_address_state": 0x3A28,
-    "mailing_address_postal_code": 0x3A2A,
-    "mailing_address_country": 0x3A26,
     "postal_address": 0x3A15,
     "file_under": (PSETID_ADDRESS, 0x8005),
-    "file_under_id": (PSETID_ADDRESS, 0x8006),
-    "email1_display_name": (PSETID_ADDRESS, 0x8080),
-    "email1_address_type": (PSETID_ADDRESS, 0x8082),
-    "email1_address": (PSETID_ADDRESS, 0x8083),
-    "email1_original_display_name": (PSETID_ADDRESS, 0x8084),
-    "email1_original_entry_id": (PSETID_ADDRESS, 0x8085),
-    "email2_display_name": (PSETID_ADDRESS, 0x8090),
-    "email2_address_type": (PSETID_ADDRESS, 0x8092),
-    "email2_address": (PSETID_ADDRESS, 0x8093),
-    "email2_original_display_name": (PSETID_ADDRESS, 0x8094),
-    "email2_original_entry_id": (PSETID_ADDRESS, 0x8095),
-    "email3_display_name": (PSETID_ADDRESS, 0x80A0),
-    "email3_address_type": (PSETID_ADDRESS, 0x80A2),
-    "email3_address": (PSETID_ADDRESS, 0x80A3),
-    "email3_original_display_name": (PSETID_ADDRESS, 0x80A4),
-    "email3_original_entry_id": (PSETID_ADDRESS, 0x80A5),
     "address_book_provider_email_list": (PSETID_ADDRESS, 0x8028),
-    "address_book_provider_array_type": (PSETID_ADDRESS, 0x8029),
     "work_address": (PSETID_ADDRESS, 0x801B),
     "home_address": (PSETID_ADDRESS, 0x801A),
-    "work_address_street": (PSETID_ADDRESS, 0x8045),
-    "work_address_city": (PSETID_ADDRESS, 0x8046),
-    "work_address_state": (PSETID_ADDRESS, 0x8047),
-    "work_address_postal_code": (PSETID_ADDRESS, 0x8048),
-    "work_address_country": (PSETID_ADDRESS, 0x8049),
     "postal_address_id": (PSETID_ADDRESS, 0x8022),
     "html": (PSETID_ADDRESS, 0x802B),
     "instant_messaging_address": (PSETID_ADDRESS, 0x8062),
-    "birthday_local": (PSETID_ADDRESS, 0x80DE),
     "keywords": (PS_PUBLIC_STRINGS, "Keywords"),
 }
+# The parts of the three addresses: street, city, state, postal code, country.
+for _prefix, _ids in (("home_address", (0x3A5D, 0x3A59, 0x3A5C, 0x3A5B, 0x3A5A)),
+                      ("mailing_address", (0x3A29, 0x3A27, 0x3A28, 0x3A2A, 0x3A26)),
+                      ("work_address", [(PSETID_ADDRESS, lid) for lid in range(0x8045, 0x804A)])):
+    for _part, _id in zip(("street", "city", "state", "postal_code", "country"), _ids):
+        CONTACT_FIELDS["%s_%s" % (_prefix, _part)] = _id
+# The three e-mail groups, sixteen LIDs apart.
+for _n in range(3):
+    for _part, _lid in (("display_name", 0x8080), ("address_type", 0x8082), ("address", 0x8083),
+                        ("original_display_name", 0x8084), ("original_entry_id", 0x8085)):
+        CONTACT_FIELDS["email%d_%s" % (_n + 1, _part)] = (PSETID_ADDRESS, _lid + 16 * _n)
 
 
 def guid_text(raw):
@@ -147,16 +111,8 @@ def decode_scalar(value_type, raw):
     size = FIXED_SIZES.get(value_type)
     if size is not None and len(raw) != size:
         return {"malformed": raw.hex().upper()}
-    if value_type == 0x0002:
-        return struct.unpack("<h", raw)[0]
-    if value_type in (0x0003, 0x000A):
-        return struct.unpack("<i", raw)[0]
-    if value_type == 0x0004:
-        return struct.unpack("<f", raw)[0]
-    if value_type in (0x0005, 0x0007):
-        return struct.unpack("<d", raw)[0]
-    if value_type in (0x0006, 0x0014):
-        return struct.unpack("<q", raw)[0]
+    if value_type in NUMBERS:
+        return struct.unpack(NUMBERS[value_type], raw)[0]
     if value_type == 0x000B:
         return raw[0] != 0
     if value_type == 0x0040:
@@ -243,16 +199,6 @@ class NameMap:
             if not isinstance(lid_or_name, str) and named.get("lid") == lid_or_name:
                 return prop_id
         return None
-
-    def to_json(self):
-        out = []
-        for prop_id in sorted(self.by_id):
-            named = dict(self.by_id[prop_id])
-            named["id"] = "0x%04X" % prop_id
-            if "lid" in named:
-                named["lid"] = "0x%04X" % named["lid"]
-            out.append(named)
-        return out
 
 
 def properties(item, names):
@@ -341,7 +287,6 @@ def dump(path):
             "size": pst.size,
             "encryption_type": pst.encryption_type,
             "store": {"name": value_of(store_props, names, 0x3001), "properties": store_props},
-            "named_properties": names.to_json(),
             "root": folder_json(pst.get_root_folder(), names),
         }
     finally:
