@@ -124,9 +124,7 @@ Reference reference(const NdbOptions& ndb)
     return r;
 }
 
-class FailedWrite : public ::testing::TestWithParam<std::size_t>
-{
-};
+using FailedWrite = ::testing::TestWithParam<std::size_t>;
 
 TEST_P(FailedWrite, AtEveryOperationLeavesTheLastCommit)
 {

@@ -97,9 +97,7 @@ std::vector<MessageCase> messageCases()
     };
 }
 
-class MessageStored : public ::testing::TestWithParam<MessageCase>
-{
-};
+using MessageStored = ::testing::TestWithParam<MessageCase>;
 
 TEST_P(MessageStored, AsTheFormatAndOutlookWant)
 {
@@ -235,9 +233,7 @@ std::vector<Refusal> refusals()
     };
 }
 
-class Refused : public ::testing::TestWithParam<Refusal>
-{
-};
+using Refused = ::testing::TestWithParam<Refusal>;
 
 TEST_P(Refused, WithAClearMessageAndNoHarm)
 {

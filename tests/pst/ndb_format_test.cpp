@@ -125,9 +125,7 @@ struct LayoutCase
     bool pmap, fmap, fpmap;
 };
 
-class NdbRegionLayout : public ::testing::TestWithParam<LayoutCase>
-{
-};
+using NdbRegionLayout = ::testing::TestWithParam<LayoutCase>;
 
 TEST_P(NdbRegionLayout, PlacesMapPagesWhereTheFormatWantsThem)
 {

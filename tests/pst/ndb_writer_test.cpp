@@ -94,9 +94,7 @@ struct NidCase
     std::uint32_t firstNid;
 };
 
-class NdbNidCounter : public ::testing::TestWithParam<NidCase>
-{
-};
+using NdbNidCounter = ::testing::TestWithParam<NidCase>;
 
 TEST_P(NdbNidCounter, HandsOutAfterTheHighWaterMarkAndRecordsIt)
 {
@@ -166,9 +164,7 @@ struct TreeCase
     int bbtLevels;
 };
 
-class NdbTreeDepth : public ::testing::TestWithParam<TreeCase>
-{
-};
+using NdbTreeDepth = ::testing::TestWithParam<TreeCase>;
 
 // Nodes in order fill leaf pages completely (15 NBT entries, 20 BBT entries) and intermediate
 // pages hold 20 children, so the depth follows from the counts.
@@ -260,9 +256,7 @@ struct DataTreeCase
     int depth; // 0 one block, 1 XBLOCK, 2 XXBLOCK
 };
 
-class NdbDataTree : public ::testing::TestWithParam<DataTreeCase>
-{
-};
+using NdbDataTree = ::testing::TestWithParam<DataTreeCase>;
 
 TEST_P(NdbDataTree, KeepsBlocksAndTheirBoundaries)
 {
@@ -310,9 +304,7 @@ struct SubnodeCase
     int depth; // 0 SLBLOCK, 1 SIBLOCK
 };
 
-class NdbSubnodes : public ::testing::TestWithParam<SubnodeCase>
-{
-};
+using NdbSubnodes = ::testing::TestWithParam<SubnodeCase>;
 
 TEST_P(NdbSubnodes, AreSortedAndComplete)
 {
@@ -603,9 +595,7 @@ struct GrowthCase
     std::uint64_t fileRegions; // expected size of the file
 };
 
-class NdbGrowth : public ::testing::TestWithParam<GrowthCase>
-{
-};
+using NdbGrowth = ::testing::TestWithParam<GrowthCase>;
 
 TEST_P(NdbGrowth, AddsWholeRegionsWithTheirMaps)
 {
@@ -689,9 +679,7 @@ struct BadNodeCase
     Nid nid = messageNid(7);
 };
 
-class NdbBadNode : public ::testing::TestWithParam<BadNodeCase>
-{
-};
+using NdbBadNode = ::testing::TestWithParam<BadNodeCase>;
 
 // Contents no file could hold are refused before anything is written, and the writer goes on.
 TEST_P(NdbBadNode, IsRefusedWithoutHarm)
