@@ -92,6 +92,7 @@ struct FailingRun
     std::vector<Snapshot> commits; // of a run that does not fail: after creation and each commit
     std::optional<std::string> error;
     bool failedInCommit = false;
+    bool swallowed = false; // a step returned although a write of it failed
 
     FailingRun(const NdbOptions& ndb, std::uint64_t failAt)
     {
@@ -111,6 +112,7 @@ struct FailingRun
             for (const auto& step : steps()) {
                 failedInCommit = !step;
                 step ? step(c) : store->commit();
+                swallowed = swallowed || sink->operations() >= failAt;
                 commitsDone += !step;
                 if (!step && reference)
                     commits.push_back(snapshotOf(memory->bytes()));
@@ -145,6 +147,7 @@ TEST_P(FailedWrite, AtEveryOperationLeavesTheLastCommit)
             continue;
         }
         ASSERT_TRUE(run->error) << "every operation of the run is reached";
+        EXPECT_FALSE(run->swallowed) << "a failed write was reported as success";
         EXPECT_NE(run->error->find("failing.pst"), std::string::npos) << *run->error;
 
         // Everything after fails the same way.
