@@ -77,9 +77,7 @@ const Boundary kBoundaries[] = {
     {"RowCellsPastTheHeapLimit", [] { return messagesWithSubjects(4, kMaxHeapAllocation / 2); }},
 };
 
-class AtCapacity : public ::testing::TestWithParam<Boundary>
-{
-};
+using AtCapacity = ::testing::TestWithParam<Boundary>;
 
 TEST_P(AtCapacity, IsSoundAndReadsBack)
 {

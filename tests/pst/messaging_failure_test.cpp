@@ -7,6 +7,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
 
 namespace tressimo::pst::messaging_test {
 namespace {
@@ -21,60 +22,47 @@ struct Context
     std::uint16_t named = 0;
 };
 
-struct Step
+void addMessage(Context& c, const std::string& subject, std::vector<PropValue> extra = {})
 {
-    const char* name;
-    bool commit;
-    std::function<void(Context&)> run;
-};
-
-std::vector<PropValue> message(const std::string& subject)
-{
-    return {PropValue::fromString(PropTag{0x001A001F}, std::string_view("IPM.Contact")),
-            PropValue::fromString(PropTag{0x0037001F}, std::string_view(subject))};
+    extra.push_back(PropValue::fromString(PropTag{0x001A001F}, std::string_view("IPM.Contact")));
+    extra.push_back(PropValue::fromString(PropTag{0x0037001F}, std::string_view(subject)));
+    c.messages.push_back(c.store->createMessage(c.contacts, extra));
 }
 
-const std::vector<Step>& steps()
+// The run, a commit being an empty step.
+const std::vector<std::function<void(Context&)>>& steps()
 {
+    using Step = std::function<void(Context&)>;
     static const std::vector<Step> list = {
-        {"folder", false,
-         [](Context& c) {
-             c.contacts = c.store->createFolder(c.store->ipmSubtree(), "Contacts", "IPF.Contact");
-         }},
-        {"commit", true, [](Context& c) { c.store->commit(); }},
-        {"message 1", false,
-         [](Context& c) { c.messages.push_back(c.store->createMessage(c.contacts, message("one"))); }},
-        {"message 2", false,
-         [](Context& c) { c.messages.push_back(c.store->createMessage(c.contacts, message("two"))); }},
-        {"message 3", false,
-         [](Context& c) { c.messages.push_back(c.store->createMessage(c.contacts, message("three"))); }},
-        {"commit", true, [](Context& c) { c.store->commit(); }},
-        {"named property", false,
-         [](Context& c) {
-             c.named = c.store->propertyId({kPsetidAddress, 0x8083, {}});
-         }},
-        {"message with it", false,
-         [](Context& c) {
-             auto props = message("four");
-             props.push_back(
-                 PropValue::fromString(PropTag(c.named, PropType::Unicode), std::string_view("a@b.c")));
-             c.messages.push_back(c.store->createMessage(c.contacts, props));
-         }},
-        {"replace", false, [](Context& c) { c.store->replaceMessage(c.messages[0], message("one again")); }},
-        {"subfolder", false, [](Context& c) { c.store->createFolder(c.contacts, "Friends", "IPF.Contact"); }},
-        {"comment", false,
-         [](Context& c) {
-             c.store->setFolderProperties(
-                 c.contacts, std::vector{PropValue::fromString(PropTag{0x3004001F}, std::string_view("x"))});
-         }},
-        {"commit", true, [](Context& c) { c.store->commit(); }},
-        {"big message", false,
-         [](Context& c) {
-             auto props = message("big");
-             props.push_back(PropValue::fromBinary(PropTag{0x10090102}, Bytes(300000, 7)));
-             c.messages.push_back(c.store->createMessage(c.contacts, props));
-         }},
-        {"commit", true, [](Context& c) { c.store->commit(); }},
+        [](Context& c) {
+            c.contacts = c.store->createFolder(c.store->ipmSubtree(), "Contacts", "IPF.Contact");
+        },
+        nullptr,
+        [](Context& c) { addMessage(c, "one"); },
+        [](Context& c) { addMessage(c, "two"); },
+        [](Context& c) { addMessage(c, "three"); },
+        nullptr,
+        [](Context& c) {
+            c.named = c.store->propertyId({kPsetidAddress, 0x8083, {}});
+        },
+        [](Context& c) {
+            addMessage(c, "four",
+                       {PropValue::fromString(PropTag(c.named, PropType::Unicode), std::string_view("a@b"))});
+        },
+        [](Context& c) {
+            c.store->replaceMessage(c.messages[0], std::vector{PropValue::fromString(
+                                                       PropTag{0x0037001F}, std::string_view("one again"))});
+        },
+        [](Context& c) { c.store->createFolder(c.contacts, "Friends", "IPF.Contact"); },
+        [](Context& c) {
+            c.store->setFolderProperties(
+                c.contacts, std::vector{PropValue::fromString(PropTag{0x3004001F}, std::string_view("x"))});
+        },
+        nullptr,
+        [](Context& c) {
+            addMessage(c, "big", {PropValue::fromBinary(PropTag{0x10090102}, Bytes(300000, 7))});
+        },
+        nullptr,
     };
     return list;
 }
@@ -94,118 +82,109 @@ Snapshot snapshotOf(const Bytes& bytes)
     return out;
 }
 
-// The snapshots after creation and after each commit of a run that does not fail, and the
-// number of sink operations it takes.
-struct Reference
+// The run over a file that fails at operation `failAt`; the error and where it came.
+struct FailingRun
 {
-    std::vector<Snapshot> commits;
-    std::uint64_t operations = 0;
-};
+    MemorySink* memory = nullptr;
+    FailingSink* sink = nullptr;
+    std::unique_ptr<MessageStore> store;
+    std::size_t commitsDone = 0;
+    std::vector<Snapshot> commits; // of a run that does not fail: after creation and each commit
+    std::optional<std::string> error;
+    bool failedInCommit = false;
+    bool swallowed = false; // a step returned although a write of it failed
 
-Reference reference(const NdbOptions& ndb)
-{
-    Reference r;
-    auto inner = std::make_unique<MemorySink>("failing.pst");
-    MemorySink* memory = inner.get();
-    auto counting = std::make_unique<FailingSink>(std::move(inner), ~std::uint64_t{0});
-    FailingSink* sink = counting.get();
-    StoreOptions options = repeatableOptions();
-    options.ndb = ndb;
-    auto store = MessageStore::create(std::move(counting), "Failing", options);
-    r.commits.push_back(snapshotOf(memory->bytes()));
-    Context c;
-    c.store = store.get();
-    for (const Step& step : steps()) {
-        step.run(c);
-        if (step.commit)
-            r.commits.push_back(snapshotOf(memory->bytes()));
+    FailingRun(const NdbOptions& ndb, std::uint64_t failAt)
+    {
+        auto inner = std::make_unique<MemorySink>("failing.pst");
+        memory = inner.get();
+        auto failing = std::make_unique<FailingSink>(std::move(inner), failAt);
+        sink = failing.get();
+        StoreOptions options = repeatableOptions();
+        options.ndb = ndb;
+        store = MessageStore::create(std::move(failing), "Failing", options);
+        const bool reference = failAt == ~std::uint64_t{0};
+        if (reference)
+            commits.push_back(snapshotOf(memory->bytes()));
+        Context c;
+        c.store = store.get();
+        try {
+            for (const auto& step : steps()) {
+                failedInCommit = !step;
+                step ? step(c) : store->commit();
+                swallowed = swallowed || sink->operations() >= failAt;
+                commitsDone += !step;
+                if (!step && reference)
+                    commits.push_back(snapshotOf(memory->bytes()));
+            }
+        } catch (const IoError& e) {
+            error = e.what();
+        }
     }
-    r.operations = sink->operations();
-    return r;
-}
-
-class FailedWrite : public ::testing::TestWithParam<std::size_t>
-{
 };
+
+using FailedWrite = ::testing::TestWithParam<std::size_t>;
 
 TEST_P(FailedWrite, AtEveryOperationLeavesTheLastCommit)
 {
     NdbOptions ndb;
     ndb.writeBufferSize = GetParam();
-    const Reference ref = reference(ndb);
-    ASSERT_GT(ref.operations, 20u);
+    const FailingRun reference(ndb, ~std::uint64_t{0});
+    ASSERT_FALSE(reference.error);
+    const std::uint64_t operations = reference.sink->operations();
+    ASSERT_GT(operations, 20u);
 
-    int failedInCreate = 0;
-    int grownPastEof = 0;
-    int checked = 0;
-    for (std::uint64_t failAt = 1; failAt <= ref.operations; ++failAt) {
+    int failedInCreate = 0, grownPastEof = 0, checked = 0;
+    for (std::uint64_t failAt = 1; failAt <= operations; ++failAt) {
         SCOPED_TRACE("write failing at operation " + std::to_string(failAt));
-        auto inner = std::make_unique<MemorySink>("failing.pst");
-        MemorySink* memory = inner.get();
-        StoreOptions options = repeatableOptions();
-        options.ndb = ndb;
-        std::unique_ptr<MessageStore> store;
+        std::unique_ptr<FailingRun> run;
         try {
-            store = MessageStore::create(std::make_unique<FailingSink>(std::move(inner), failAt), "Failing",
-                                         options);
+            run = std::make_unique<FailingRun>(ndb, failAt);
         } catch (const IoError& e) {
             // The store never existed; the caller discards the file.
             EXPECT_NE(std::string(e.what()).find("failing.pst"), std::string::npos) << e.what();
             ++failedInCreate;
             continue;
         }
-
-        Context c;
-        c.store = store.get();
-        std::size_t commitsDone = 0;
-        std::optional<std::string> error;
-        bool failedInCommit = false;
-        for (const Step& step : steps()) {
-            try {
-                step.run(c);
-            } catch (const IoError& e) {
-                error = e.what();
-                failedInCommit = step.commit;
-                break;
-            }
-            commitsDone += step.commit;
-        }
-        ASSERT_TRUE(error) << "every operation of the run is reached";
-        EXPECT_NE(error->find("failing.pst"), std::string::npos) << *error;
+        ASSERT_TRUE(run->error) << "every operation of the run is reached";
+        EXPECT_FALSE(run->swallowed) << "a failed write was reported as success";
+        EXPECT_NE(run->error->find("failing.pst"), std::string::npos) << *run->error;
 
         // Everything after fails the same way.
+        MessageStore& store = *run->store;
         const std::vector<std::function<void()>> later = {
-            [&] { store->commit(); },
-            [&] { store->createMessage(store->ipmSubtree(), message("late")); },
-            [&] { store->createFolder(store->ipmSubtree(), "Late", ""); },
+            [&] { store.commit(); },
+            [&] { store.createMessage(store.ipmSubtree(), {}); },
+            [&] { store.createFolder(store.ipmSubtree(), "Late", ""); },
             [&] {
-                store->propertyId({kPsetidAddress, 0x9999, {}});
+                store.propertyId({kPsetidAddress, 0x9999, {}});
             },
-            [&] { store->fileSize(); },
+            [&] { store.fileSize(); },
         };
         for (const auto& call : later) {
             try {
                 call();
                 ADD_FAILURE() << "a call after the failure succeeded";
             } catch (const IoError& e) {
-                EXPECT_EQ(e.what(), *error);
+                EXPECT_EQ(e.what(), *run->error);
             }
         }
 
         // The file holds the last commit; a failure in the sync after a commit's header write
         // may already have carried that commit to the file. Interrupted while growing, the
-        // file may be longer than its header says: that tail is space no commit refers to
-        // (the node database's design), so the committed part is judged.
-        Bytes bytes = memory->bytes();
+        // file may be longer than its header says: that tail is space no commit refers to, so
+        // the committed part is judged.
+        Bytes bytes = run->memory->bytes();
         const std::uint64_t eof = getU64(bytes.data() + 0xB8);
         ASSERT_LE(eof, bytes.size());
         grownPastEof += eof < bytes.size();
         bytes.resize(eof);
         ASSERT_TRUE(isSound(bytes));
         const Snapshot found = snapshotOf(bytes);
-        const bool asLast = found == ref.commits[commitsDone];
-        const bool asFailing = failedInCommit && found == ref.commits[commitsDone + 1];
-        EXPECT_TRUE(asLast || asFailing) << "after " << commitsDone << " commits";
+        const std::size_t done = run->commitsDone;
+        const bool asLast = found == reference.commits[done];
+        const bool asFailing = run->failedInCommit && found == reference.commits[done + 1];
+        EXPECT_TRUE(asLast || asFailing) << "after " << done << " commits";
         ++checked;
     }
     EXPECT_GT(failedInCreate, 0);

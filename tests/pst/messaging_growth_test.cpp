@@ -6,7 +6,6 @@
 #include "pst/messaging/store_nodes.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace tressimo::pst::messaging_test {
@@ -80,7 +79,6 @@ TEST(Growth, TwentyThousandMessagesInOneFolder)
 
     // pypff finds every message and reads the last one; a full dump of 20,000 items takes
     // it minutes, so this asks for the count and one subject only.
-    const auto out = dir / "pypff.txt";
     const std::string script =
         "import pypff, sys\n"
         "f = pypff.file(); f.open(sys.argv[1])\n"
@@ -90,12 +88,9 @@ TEST(Growth, TwentyThousandMessagesInOneFolder)
         "c = find(f.get_root_folder())\n"
         "n = c.number_of_sub_messages\n"
         "print(n, c.get_sub_message(n - 1).subject)\n";
-    const std::string command =
-        "/usr/bin/python3 -c \"" + script + "\" '" + path.string() + "' > '" + out.string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    const Bytes answer = fileBytes(out);
-    EXPECT_EQ(std::string(answer.begin(), answer.end()),
-              std::to_string(kMessages) + " Person " + std::to_string(kMessages - 1) + "\n");
+    const auto run = tressimo::testing::runProgram({"/usr/bin/python3", "-c", script, path.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, std::to_string(kMessages) + " Person " + std::to_string(kMessages - 1) + "\n");
 }
 
 TEST(Growth, HundredsOfFoldersUnderOneParent)

@@ -21,12 +21,7 @@ const Guid kPsetidAddress{0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const Guid kPsPublicStrings{0x00020329, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 // A program's stdout and stderr together.
-struct ProgramResult
-{
-    int status = -1;
-    std::string output;
-};
-ProgramResult runProgram(const std::vector<std::string>& args)
+std::pair<int, std::string> runProgram(const std::vector<std::string>& args)
 {
     const auto run = tressimo::testing::runProgram(args);
     return {run.status, run.out + run.err};
@@ -222,13 +217,9 @@ Nid Readers::s_colleagues;
 std::vector<Written> Readers::s_written;
 json* Readers::s_dump = nullptr;
 
-TEST_F(Readers, FileIsSound)
-{
-    EXPECT_TRUE(isSound(s_pst));
-}
-
 TEST_F(Readers, PypffSeesTheStoreAndTheFolderTree)
 {
+    EXPECT_TRUE(isSound(s_pst));
     const json& d = *s_dump;
     EXPECT_EQ(d.at("store").at("name"), "Round trip 名前 \U0001F4C7");
     struct Expect
@@ -304,10 +295,11 @@ TEST_F(Readers, PypffResolvesNamedPropertiesThroughTheMap)
 TEST_F(Readers, PffexportExportsEveryItemWithoutErrors)
 {
     const auto target = s_dir->path() / "pffexport";
-    const auto result = runProgram({"pffexport", "-m", "all", "-t", target.string(), s_pst.string()});
-    ASSERT_EQ(result.status, 0) << result.output;
+    const auto [status, output] =
+        runProgram({"pffexport", "-m", "all", "-t", target.string(), s_pst.string()});
+    ASSERT_EQ(status, 0) << output;
     for (const char* bad : {"Unable", "unable", "rror", "corrupt"})
-        EXPECT_EQ(result.output.find(bad), std::string::npos) << result.output;
+        EXPECT_EQ(output.find(bad), std::string::npos) << output;
     // pffexport makes a folder ContactNNNNN per item.
     auto isItem = [](const std::string& name) {
         return name.size() > 7 && name.rfind("Contact", 0) == 0 &&
@@ -323,18 +315,16 @@ TEST_F(Readers, ReadpstWritesTheContactsAsVcards)
 {
     const auto target = s_dir->path() / "readpst";
     std::filesystem::create_directories(target);
-    const auto result = runProgram({"readpst", "-cv", "-o", target.string(), s_pst.string()});
-    ASSERT_EQ(result.status, 0) << result.output;
+    const auto [status, output] = runProgram({"readpst", "-cv", "-o", target.string(), s_pst.string()});
+    ASSERT_EQ(status, 0) << output;
     // readpst reports "N items done, M items skipped" per folder.
-    for (std::size_t at = result.output.find(" items skipped"); at != std::string::npos;
-         at = result.output.find(" items skipped", at + 1))
-        EXPECT_TRUE(at >= 2 && result.output.compare(at - 2, 2, " 0") == 0) << result.output;
+    for (std::size_t at = output.find(" items skipped"); at != std::string::npos;
+         at = output.find(" items skipped", at + 1))
+        EXPECT_TRUE(at >= 2 && output.compare(at - 2, 2, " 0") == 0) << output;
     std::string vcards;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(target)) {
-        if (entry.is_regular_file()) {
-            const Bytes b = fileBytes(entry.path());
-            vcards.append(b.begin(), b.end());
-        }
+        if (entry.is_regular_file())
+            vcards += tressimo::testing::readWholeFile(entry.path());
     }
     for (const char* wanted : {"Schmidt", "山田", "Ødegård", "𠮷野", "person4@example.com", "Kollegin"})
         EXPECT_NE(vcards.find(wanted), std::string::npos) << wanted;

@@ -77,14 +77,11 @@ MemoryStore* StructureTest::s_ours = nullptr;
 PstReader* StructureTest::s_outlook = nullptr;
 PstReader* StructureTest::s_reader = nullptr;
 
-TEST_F(StructureTest, IsSoundAndAsLargeAsOutlooks)
+TEST_F(StructureTest, IsSoundAsLargeAsOutlooksWithOutlooksNodesParentsAndCounters)
 {
     EXPECT_TRUE(isSound(s_ours->bytes()));
     EXPECT_EQ(s_ours->bytes().size(), std::filesystem::file_size(outlookEmpty()));
-}
-
-TEST_F(StructureTest, HasOutlooksNodesWithTheirParents)
-{
+    EXPECT_EQ(s_reader->header().rgnid, s_outlook->header().rgnid);
     const auto ours = nodeMap(*s_reader);
     const auto outlook = nodeMap(*s_outlook);
     for (const auto& [nid, node] : outlook) {
@@ -238,11 +235,6 @@ TEST_F(StructureTest, NameToIdMapHoldsOutlooksNamesAtOutlooksIds)
         return out;
     };
     EXPECT_EQ(buckets(s_reader->properties(0x61)), buckets(s_outlook->properties(0x61)));
-}
-
-TEST_F(StructureTest, NodeCountersAreOutlooks)
-{
-    EXPECT_EQ(s_reader->header().rgnid, s_outlook->header().rgnid);
 }
 
 TEST(StructureRepeatability, SameSeedSameBytesOtherSeedOtherKey)

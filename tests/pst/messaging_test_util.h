@@ -11,9 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -29,12 +27,6 @@ inline std::filesystem::path sourceDir()
 inline std::filesystem::path outlookEmpty()
 {
     return sourceDir() / "tests/data/reference-pst/outlook-empty.pst";
-}
-
-inline Bytes fileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 using tressimo::testing::TempDir;
@@ -100,16 +92,6 @@ inline ::testing::AssertionResult isSound(const std::filesystem::path& path)
 inline check::PstReader readBack(const Bytes& bytes)
 {
     return check::PstReader::fromBytes(bytes);
-}
-
-inline Bytes u16le(std::u16string_view text)
-{
-    Bytes out;
-    for (char16_t c : text) {
-        out.push_back(static_cast<std::uint8_t>(c));
-        out.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    return out;
 }
 
 } // namespace tressimo::pst::messaging_test

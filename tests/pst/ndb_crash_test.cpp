@@ -193,9 +193,7 @@ bool holds(const check::PstFile& file, const Snapshot& expected)
     return true;
 }
 
-class NdbCrash : public ::testing::TestWithParam<std::size_t>
-{
-};
+using NdbCrash = ::testing::TestWithParam<std::size_t>;
 
 TEST_P(NdbCrash, EveryInterruptedOperationLeavesTheLastCommit)
 {

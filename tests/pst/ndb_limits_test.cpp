@@ -35,7 +35,8 @@ TEST(NdbLimits, MoreSharersThanAReferenceCountHoldsGetACopyOfTheBlock)
     EXPECT_EQ(leaves.size(), 2u) << "one block at the limit and one copy for the rest";
 }
 
-// Where the writer puts each map page of a region, and where the checker requires them.
+// Where the writer puts each map page of a region (and so where regions start), and where
+// the checker requires them.
 std::set<std::tuple<std::uint64_t, int>> writerMapPages(std::uint64_t first, std::uint64_t last)
 {
     std::set<std::tuple<std::uint64_t, int>> pages;
@@ -54,8 +55,9 @@ std::set<std::tuple<std::uint64_t, int>> writerMapPages(std::uint64_t first, std
 
 TEST(NdbLimits, WriterAndCheckerPlaceTheMapPagesPast2GBAlike)
 {
-    // Around the first FPMap (region 8192, at 2 GB), the second (region 39936) and an FMap.
-    for (std::uint64_t boundary : {std::uint64_t{624}, std::uint64_t{8192}, std::uint64_t{8192 + 31744}}) {
+    // The first regions, a second PMap (region 8), the first FMaps (128, 624), the first FPMap
+    // (region 8192, at 2 GB) and the second (region 39936).
+    for (std::uint64_t boundary : {2, 8, 128, 624, 8064, 8192, 8192 + 31744}) {
         SCOPED_TRACE("region " + std::to_string(boundary));
         const std::uint64_t first = boundary - 2, last = boundary + 2;
         std::set<std::tuple<std::uint64_t, int>> required;
