@@ -126,8 +126,6 @@ TEST_F(CliConvert, PathsBecomeAStoreEveryReaderAcceptsAndProblemsAreSummarised)
     std::vector<contacts::ContactRecord> expected;
     for (const fs::path& file : files)
         expected.push_back(expectedRecord(file));
-    EXPECT_EQ(expected[5].eContact_Comments, "絵文字 😀 と 𠮷野家");
-    EXPECT_EQ(expected[11].eContact_FirstName, "Forrest");
     expectPstHolds(made[0], expected);
     const std::string store = pst::oracle::dumpWithPypff(made[0])["store"]["name"];
     EXPECT_TRUE(store.starts_with("Windows Contacts : Created - ")) << store;

@@ -124,8 +124,7 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
         }
     }
     EXPECT_EQ(run.lines[8]["file"], (dir.path() / "Zo\xEF\xBF\xBD.contact").string());
-    const Json& gump = run.lines[0]["record"];
-    EXPECT_TRUE(gump["eContact_BirthDay"].is_null());
+    EXPECT_TRUE(run.lines[0]["record"]["eContact_BirthDay"].is_null());
     expectEmptyRecord(run.lines[2]["record"]);
     EXPECT_EQ(run.lines[3]["record"]["eContact_FirstName"], "Ann\t");
     EXPECT_TRUE(run.lines[3]["record"]["eContact_Anniversary"].is_null());
