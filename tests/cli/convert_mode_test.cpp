@@ -86,8 +86,11 @@ TEST(ConvertMode, UntrustedTextIsShownEscaped)
     settings.paths = {dir.write("\x1b]0;owned\x07\n.contact", "<broken").string()};
     settings.outputFolder = dir.path().string();
     settings.createSession = fakeSessionFactory(std::make_shared<FakeWorld>());
+    // Standard output that cannot be written is a failure too.
     std::ostringstream out, err;
-    cli::runConvert(settings, out, err);
+    out.setstate(std::ios::badbit);
+    EXPECT_EQ(cli::runConvert(settings, out, err), 2);
+    EXPECT_NE(err.str().find("the output could not be written"), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("/\\x1b]0;owned\\x07\\n.contact: "), std::string::npos) << err.str();
     EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
 }

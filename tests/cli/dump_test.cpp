@@ -124,10 +124,7 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
         }
     }
     EXPECT_EQ(run.lines[8]["file"], (dir.path() / "Zo\xEF\xBF\xBD.contact").string());
-    const Json& gump = run.lines[0]["record"];
-    EXPECT_EQ(gump["eContact_OfficePhone"], "tel:+1-111-555-1212");
-    EXPECT_EQ(gump["eContact_HomePhone"], "tel:+1-404-555-1212");
-    EXPECT_TRUE(gump["eContact_BirthDay"].is_null());
+    EXPECT_TRUE(run.lines[0]["record"]["eContact_BirthDay"].is_null());
     expectEmptyRecord(run.lines[2]["record"]);
     EXPECT_EQ(run.lines[3]["record"]["eContact_FirstName"], "Ann\t");
     EXPECT_TRUE(run.lines[3]["record"]["eContact_Anniversary"].is_null());
@@ -152,19 +149,6 @@ TEST(Dump, UsageErrorsExplainAndReadNothing)
                   std::string::npos)
             << run.err;
     }
-}
-
-TEST(Dump, HelpExplainsBothModesAndTheExitStatus)
-{
-    const ToolRun run = runTool({"--help"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    for (const char* text :
-         {"--dump FILE...", "\"loaded\": true|false", "YYYY-MM-DD", "Exit status", "U+FFFD",
-          "[--output-folder DIR] PATH...", "current folder", "breadth-first", "\" (2)\"", "standard output",
-          "terminal", "Outlook Error", "0  every file converted", "1  some file was skipped",
-          "2  nothing was converted"})
-        EXPECT_NE(run.out.find(text), std::string::npos) << text;
 }
 
 // Output that cannot be written is a failure, not a success.

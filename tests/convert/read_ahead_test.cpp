@@ -1,7 +1,6 @@
 // The run's reading on a second thread: rows in row order whatever either side takes, how far
-// reading may run ahead, stops and exceptions while the reader is ahead, and no reading
-// before the store is set up. The fake window fails any test in which the reading thread
-// touches the surroundings.
+// reading may run ahead, and stops and exceptions while the reader is ahead. The fake window
+// fails any test in which the reading thread touches the surroundings.
 
 #include "convert/conversion_run.h"
 #include "convert/read_ahead.h"
@@ -22,7 +21,6 @@ using namespace std::chrono_literals;
 using convert::ConversionRun;
 using convert::ReadAhead;
 using convert::ReadRow;
-using convert::RunOutcome;
 using convert::RunResult;
 using filelist::FileList;
 using Texts = std::vector<std::string>;
@@ -322,42 +320,6 @@ TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
         run.window.world->saved.clear();
         EXPECT_EQ(run(list).written, rowCount);
         EXPECT_EQ(savedFirstNames(*run.window.world), namesOfRows(0, rowCount));
-    }
-}
-
-// A run that never gets a store reads no file, and a run that does begins reading only once
-// the store is set up.
-TEST(ReadAhead, NoFileIsReadBeforeTheStoreIsSetUp)
-{
-    TempDir dir;
-    const FileList list = listOf(contactRows(dir, 5));
-    // A refused call, or how the run ends before it.
-    const std::pair<std::string, RunOutcome> cases[] = {
-        {"cancel", RunOutcome::Cancelled},
-        {"no session", RunOutcome::SetUpFailed},
-        {"Logon(", RunOutcome::SetUpFailed},
-        {"AddPSTStore(", RunOutcome::SetUpFailed},
-        {"ValidateIPMTree(", RunOutcome::SetUpFailed},
-        {"", RunOutcome::Finished},
-    };
-    for (const auto& [failing, outcome] : cases) {
-        SCOPED_TRACE(failing);
-        int begunAtSetUp = -1;
-        WatchedRun run([&](WatchedRun& r, convert::RunSurroundings& s) {
-            if (failing == "cancel")
-                r.window.folder.clear();
-            r.window.world->refuseSession = failing == "no session";
-            r.window.world->refusals = {failing.empty() ? "-" : failing};
-            // Time enough for a reader started too early to show itself.
-            s.createSession = [make = s.createSession, &r, &begunAtSetUp] {
-                std::this_thread::sleep_for(20ms);
-                begunAtSetUp = r.watch.begun.load();
-                return make();
-            };
-        });
-        EXPECT_EQ(run(list).outcome, outcome);
-        EXPECT_EQ(begunAtSetUp, outcome == RunOutcome::Cancelled ? -1 : 0);
-        EXPECT_EQ(run.watch.begun.load(), outcome == RunOutcome::Finished ? 5 : 0);
     }
 }
 

@@ -77,19 +77,5 @@ TEST(RunFailure, AStoreFailureStopsTheRunAndTheCountIsWhatTheFileHolds)
     }
 }
 
-// The summary in a message box: a line break or escape sequence in a name or reason is shown
-// as an escape, so it cannot break the list apart.
-TEST(RunFailure, NamesAndReasonsInTheSummaryShowTheirControlCharacters)
-{
-    RunResult result;
-    result.outcome = convert::RunOutcome::Finished;
-    result.rows = 1;
-    result.pstPath = "/out/x.pst";
-    result.skipped = {{0, "/in/a\nb\x1b]0;t\x07.contact", "bad\r\ttext"}};
-    EXPECT_EQ(convert::summaryMessage(result).text,
-              "0 contacts converted to /out/x.pst\r\n\r\n1 file skipped:\r\n"
-              "/in/a\\nb\\x1b]0;t\\x07.contact: bad\\r\\ttext");
-}
-
 } // namespace
 } // namespace tressimo::testing
