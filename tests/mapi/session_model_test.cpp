@@ -427,6 +427,10 @@ TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
          "B",
          "<absent>"},
         {"name then tag", {put("FirstName", "A"), set(PR_GIVEN_NAME, std::string("B"))}, "B", "<absent>"},
+        {"saved, then saved again and released",
+         {set(PR_GENERATION, std::string("Jr.")), save, set(PR_GENERATION, std::string("Sr."))},
+         "<absent>",
+         "Sr."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -446,6 +450,7 @@ TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
         EXPECT_EQ(textProp(m, PR_GIVEN_NAME), *c.firstName);
         EXPECT_EQ(textProp(m, PR_GENERATION), c.generation);
         EXPECT_EQ(o.state().creates, 1);
+        EXPECT_LE(o.state().replaces, 1) << "an item is written once per save";
     }
 }
 
@@ -543,6 +548,9 @@ TEST(SessionFailures, AnItemWhoseWriteFailsIsNotReportedAsSaved)
         item->put("FirstName", "Lost");
         MAPIUtils().HrSetOneProp(item->MAPIOBJECT(), PR_GENERATION, std::string("Jr."), true);
         EXPECT_EQ(errorOf([&] { item->Save(); }), "Cannot write to \"fake.pst\": No space left on device");
+        const int changes = s.changes;
+        EXPECT_THROW(item->Save(), StoreFailure) << "a failed store writes nothing more";
+        EXPECT_EQ(s.changes, changes);
         EXPECT_NO_THROW(item.reset());
         EXPECT_TRUE(s.committedMessages.empty());
     }
