@@ -16,7 +16,7 @@ TEST(ContactRecord, HandOverTrimsBlanksOnly)
         {"A  B", "A  B"},
         {"     ", ""},
         {"", ""},
-        {" \tAnn\r\n ", "\tAnn\r\n"},
+        {" \tAnn\r\n\t ", "\tAnn\r\n\t"},
         {"\n Ann \n", "\n Ann \n"},
         {"\u00A0Ann\u3000", "\u00A0Ann\u3000"}, // no-break and ideographic spaces stay
     };

@@ -58,6 +58,12 @@ void swapNbtEntries(PstPatcher& p, std::uint64_t page, int a, int b)
     p.fixPageCrc(page);
 }
 
+void setPageByte(PstPatcher& p, std::uint64_t page, std::size_t at, std::uint8_t value)
+{
+    p.bytes()[page + at] = value;
+    p.fixPageCrc(page);
+}
+
 // Rewrites a page trailer's bid and the signature that depends on it.
 void setPageBid(PstPatcher& p, std::uint64_t page, std::uint64_t bid)
 {
@@ -142,7 +148,14 @@ const Case kCases[] = {
     {"HeaderFolderCounterBehind", [](auto& p) { p.setHeader(o::Rgnid + 4 * 2, 0x403, 4); },
      "HEADER_NID_COUNTER"},
     {"HeaderBlockCounterBehind", [](auto& p) { p.setHeader(o::BidNextB, 0x12C); }, "HEADER_BID_COUNTER"},
-    {"HeaderPageCounterBehind", [](auto& p) { p.setHeader(o::BidNextP, 0x17D); }, "HEADER_BID_COUNTER"},
+    // The highest tree page is 0x17D, the DList 0x17F: each row trips only one of the two checks.
+    {"HeaderPageCounterBelowDList", [](auto& p) { p.setHeader(o::BidNextP, 0x17E); }, "HEADER_BID_COUNTER"},
+    {"HeaderPageCounterAtHighestPage",
+     [](auto& p) {
+         setPageBid(p, 0x4200, 0x17C);
+         p.setHeader(o::BidNextP, 0x17D);
+     },
+     "HEADER_BID_COUNTER"},
     // Pages and maps
     {"PageCrc", [](auto& p) { flip(p, kNbtRootPage + 400); }, "PAGE_CRC"},
     {"PageSignature", [](auto& p) { flip(p, kNbtLeafPage + 498); }, "PAGE_SIGNATURE"},
@@ -168,24 +181,9 @@ const Case kCases[] = {
          p.fixPageCrc(kNbtRootPage);
      },
      "BTREE_KEY"},
-    {"BTreeEntryMax",
-     [](auto& p) {
-         p.bytes()[kNbtLeafPage + 489] = 16;
-         p.fixPageCrc(kNbtLeafPage);
-     },
-     "BTREE_ENTRY_FORMAT"},
-    {"BTreeEntryCountOverMax",
-     [](auto& p) {
-         p.bytes()[kNbtLeafPage + 488] = 16;
-         p.fixPageCrc(kNbtLeafPage);
-     },
-     "BTREE_ENTRY_COUNT"},
-    {"BTreeLevel",
-     [](auto& p) {
-         p.bytes()[kNbtRootPage + 491] = 2;
-         p.fixPageCrc(kNbtRootPage);
-     },
-     "BTREE_LEVEL"},
+    {"BTreeEntryMax", [](auto& p) { setPageByte(p, kNbtLeafPage, 489, 16); }, "BTREE_ENTRY_FORMAT"},
+    {"BTreeEntryCountOverMax", [](auto& p) { setPageByte(p, kNbtLeafPage, 488, 16); }, "BTREE_ENTRY_COUNT"},
+    {"BTreeLevel", [](auto& p) { setPageByte(p, kNbtRootPage, 491, 2); }, "BTREE_LEVEL"},
     {"BTreePageReachedTwice",
      [](auto& p) {
          // The root's second child entry points at the first child's page.

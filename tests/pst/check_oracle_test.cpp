@@ -1,6 +1,7 @@
 // The pypff oracle on Outlook's files, and our reader against it: two readers written apart
 // must agree on every property of every folder and item.
 
+#include "check_patcher.h"
 #include "pst/check/pst_reader.h"
 #include "tests/pst/oracle/pst_oracle.h"
 #include "tests/support/support.h"
@@ -14,13 +15,9 @@ using namespace tressimo::pst;
 using namespace tressimo::pst::check;
 using nlohmann::json;
 namespace oracle = tressimo::pst::oracle;
+using tressimo::pst::check::testing::referencePst;
 
 namespace {
-
-std::string reference(const std::string& name)
-{
-    return std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + name;
-}
 
 // Our value in the oracle's JSON form, for the types both render the same way; nullopt for
 // types compared elsewhere (times, floats).
@@ -65,14 +62,14 @@ std::optional<json> asOracleJson(const PropertyValue& v)
     }
 }
 
-class OracleOnReference : public testing::TestWithParam<const char*>
+class OracleOnReference : public ::testing::TestWithParam<const char*>
 {
 };
 
 TEST_P(OracleOnReference, AgreesWithOurReaderOnEveryProperty)
 {
-    const json dump = oracle::dumpWithPypff(reference(GetParam()));
-    const PstReader pst = PstReader::open(reference(GetParam()));
+    const json dump = oracle::dumpWithPypff(referencePst(GetParam()));
+    const PstReader pst = PstReader::open(referencePst(GetParam()));
     std::size_t compared = 0;
     auto compare = [&](const json& object) {
         const std::uint32_t nid = object.at("id").get<std::uint32_t>();
@@ -101,14 +98,14 @@ TEST_P(OracleOnReference, AgreesWithOurReaderOnEveryProperty)
 }
 
 INSTANTIATE_TEST_SUITE_P(Outlook, OracleOnReference,
-                         testing::Values("outlook-empty.pst", "outlook2007-contacts-distlist.pst"));
+                         ::testing::Values("outlook-empty.pst", "outlook2007-contacts-distlist.pst"));
 
 TEST(OracleFailure, ReportsAFilePypffRefuses)
 {
     // A header CRC pypff checks: the oracle must fail loudly, not return an empty dump.
     const tressimo::testing::TempDir dir("oracle");
     const std::filesystem::path copy = dir / "bad-crc.pst";
-    std::filesystem::copy_file(reference("outlook-empty.pst"), copy);
+    std::filesystem::copy_file(referencePst("outlook-empty.pst"), copy);
     {
         std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(4);

@@ -16,7 +16,7 @@ namespace tressimo::pst::check::testing {
 
 PstPatcher::PstPatcher(const std::string& referenceName)
 {
-    const std::string path = std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + referenceName;
+    const std::string path = referencePst(referenceName);
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);

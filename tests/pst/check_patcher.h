@@ -14,6 +14,12 @@
 
 namespace tressimo::pst::check::testing {
 
+// tests/data/reference-pst/<name>: the files Outlook wrote.
+inline std::string referencePst(const std::string& name)
+{
+    return std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + name;
+}
+
 class PstPatcher
 {
 public:

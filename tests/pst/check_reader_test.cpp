@@ -2,6 +2,7 @@
 // wrote (values taken from Outlook's files by hand, and cross-checked with pffinfo). The
 // oracle test compares every property with pypff; this covers the reader's own navigation.
 
+#include "check_patcher.h"
 #include "pst/check/pst_reader.h"
 
 #include <algorithm>
@@ -15,8 +16,8 @@ namespace {
 
 TEST(ReferenceStore, ReadsTheTreeAndTheContactThroughTheNameMap)
 {
-    const PstReader pst = PstReader::open(std::string(TRESSIMO_SOURCE_DIR) +
-                                          "/tests/data/reference-pst/outlook2007-contacts-distlist.pst");
+    const PstReader pst =
+        PstReader::open(tressimo::pst::check::testing::referencePst("outlook2007-contacts-distlist.pst"));
     EXPECT_EQ(pst.nodes().size(), 128u);
     EXPECT_EQ(pst.file().blocks().size(), 155u);
     EXPECT_EQ(pst.storeProperties().at(0x3001001F).toUtf8(), "Personal Folders");

@@ -2,6 +2,7 @@
 // Outlook's files are overwritten, files are cut short, and every layer must answer with
 // findings or a FormatError. Run under the sanitizer build, this is the checker's fuzz test.
 
+#include "check_patcher.h"
 #include "pst/check/checker.h"
 #include "pst/check/dump.h"
 #include "pst/check/pst_reader.h"
@@ -20,9 +21,7 @@ namespace {
 
 Bytes load(const std::string& name)
 {
-    std::ifstream in(std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + name,
-                     std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    return tressimo::pst::check::testing::PstPatcher(name).bytes();
 }
 
 // Everything a caller can do with a file: check it, dump it, read it through the API.

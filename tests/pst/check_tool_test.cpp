@@ -1,5 +1,6 @@
 // build/pst-check as scripts and other tests call it: output lines and exit codes.
 
+#include "check_patcher.h"
 #include "tests/support/support.h"
 
 #include <gtest/gtest.h>
@@ -7,18 +8,15 @@
 namespace tressimo::testing {
 namespace {
 
-std::string reference(const std::string& name)
-{
-    return std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + name;
-}
+using tressimo::pst::check::testing::referencePst;
 
 // A sound file says OK and exits 0 (notes printed, not failing it); a faulty one lists its
 // violations and exits 1; an unreadable one, or a usage error, exits 2.
 TEST(PstCheckTool, OutputAndExitStatus)
 {
     const TempDir dir("pst-check");
-    const std::string empty = reference("outlook-empty.pst");
-    const std::string distList = reference("outlook2007-contacts-distlist.pst");
+    const std::string empty = referencePst("outlook-empty.pst");
+    const std::string distList = referencePst("outlook2007-contacts-distlist.pst");
     std::string bytes = readWholeFile(empty);
     bytes[0x20C] ^= 1; // dwCRCFull
     const std::string damaged = dir.write("damaged.pst", bytes).string();

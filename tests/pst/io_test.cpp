@@ -25,15 +25,6 @@ std::uint32_t bitwiseCrc(const std::uint8_t* p, std::size_t n, std::uint32_t crc
     return crc;
 }
 
-// Seed 0 and no final inversion: not zlib's crc32().
-TEST(IoCrc, MatchesTheFormatsVariant)
-{
-    const std::pair<std::string, std::uint32_t> vectors[] = {
-        {"", 0}, {"123456789", 0x2DFD2D88}, {std::string(496, '\0'), 0}};
-    for (const auto& [text, crc] : vectors)
-        EXPECT_EQ(computeCrc(text.data(), text.size()), crc) << text;
-}
-
 // The eight-byte stride must give the bit-by-bit result at every length and alignment.
 TEST(IoCrc, FastPathAgreesWithBitwiseAtEveryLengthAndAlignment)
 {
@@ -42,7 +33,8 @@ TEST(IoCrc, FastPathAgreesWithBitwiseAtEveryLengthAndAlignment)
         for (std::size_t length = 0; length + offset <= 200; ++length)
             ASSERT_EQ(computeCrc(data.data() + offset, length), bitwiseCrc(data.data() + offset, length))
                 << offset << "+" << length;
-    EXPECT_EQ(computeCrc(data.data(), 700), bitwiseCrc(data.data(), 700));
+    // Seed 0 and no final inversion: not zlib's crc32().
+    EXPECT_EQ(computeCrc("123456789", 9), 0x2DFD2D88u);
     // Long runs go 64 and 16 bytes at a time where the processor can: every remainder.
     Bytes block = patternBytes(8192, 4);
     for (std::size_t length = 200; length <= block.size(); length += length < 400 ? 1 : 997)
@@ -88,16 +80,10 @@ TEST(IoSink, FailingSinkFailsAtTheChosenOperationAndAfter)
     EXPECT_EQ(sink.operations(), 4u);
 }
 
-class IoFileSink : public ::testing::Test
+TEST(IoFileSink, WritesResizesAndSyncs)
 {
-protected:
-    tressimo::testing::TempDir m_temp{"io"};
-    const std::filesystem::path& m_dir = m_temp.path();
-};
-
-TEST_F(IoFileSink, WritesResizesAndSyncs)
-{
-    std::filesystem::path path = m_dir / "a.pst";
+    const tressimo::testing::TempDir dir{"io"};
+    const std::filesystem::path path = dir / "a.pst";
     {
         auto sink = FileSink::createNew(path);
         sink->resize(4096);
@@ -107,20 +93,21 @@ TEST_F(IoFileSink, WritesResizesAndSyncs)
         EXPECT_EQ(sink->size(), 5001u);
         EXPECT_EQ(sink->name(), path.string());
     }
-    Bytes content = readFileBytes(path);
-    ASSERT_EQ(content.size(), 5001u);
-    EXPECT_EQ(content[4000], 7);
-    EXPECT_EQ(content[5000], 9);
-    EXPECT_EQ(content[100], 0);
+    Bytes expected(5001, 0);
+    expected[4000] = 7;
+    expected[4001] = 8;
+    expected[5000] = 9;
+    EXPECT_EQ(readFileBytes(path), expected);
 }
 
 // The message names the file and says why, so that the user can act on it; a file that
 // was there is left as it was, never truncated or replaced.
-TEST_F(IoFileSink, CreateReportsFileAndCauseAndLeavesAnyFileAlone)
+TEST(IoFileSink, CreateReportsFileAndCauseAndLeavesAnyFileAlone)
 {
-    std::ofstream(m_dir / "old.pst") << "precious";
+    const tressimo::testing::TempDir dir{"io"};
+    std::ofstream(dir / "old.pst") << "precious";
     const std::pair<std::filesystem::path, const char*> cases[] = {
-        {m_dir / "old.pst", "File exists"}, {m_dir / "no" / "such.pst", "No such file or directory"}};
+        {dir / "old.pst", "File exists"}, {dir / "no" / "such.pst", "No such file or directory"}};
     for (const auto& [path, cause] : cases) {
         const Bytes before = readFileBytes(path);
         try {
