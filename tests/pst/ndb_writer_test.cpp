@@ -533,6 +533,14 @@ INSTANTIATE_TEST_SUITE_P(
                         inner.data.blocks.push_back(Bytes(9000, 0));
                         c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {inner}});
                     }},
+        BadNodeCase{
+            "SharedMoreOftenThanACountHolds", // the block counts 2 references: 65533 more fit
+            [](NodeContent& c, Bid existing) {
+                NodeStream shared;
+                shared.sharedBid = existing;
+                for (std::uint32_t i = 0; i < 65534; ++i)
+                    c.subnodes.push_back(SubnodeContent{Nid::make(NidType::Ltp, 0x400 + i), shared, {}});
+            }},
         BadNodeCase{"NodeZero", [](NodeContent&, Bid) {}, Nid{0}}),
     [](const ::testing::TestParamInfo<BadNodeCase>& info) { return std::string(info.param.name); });
 
