@@ -16,24 +16,13 @@ struct Utf8Case
 TEST(LtpText, Utf8ToUtf16)
 {
     const Utf8Case cases[] = {
-        {"ascii", "Smith", u"Smith"},
         {"latin and CJK", "Jos\xC3\xA9 \xE5\xB1\xB1\xE7\x94\xB0", u"Jos\u00E9 \u5C71\u7530"},
-        {"outside the BMP", "\xF0\x9F\x98\x80x\xF0\xA0\x80\x8B", u"\U0001F600x\U0002000B"},
-        {"last valid code point", "\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
-        {"stray continuation bytes",
-         "a\x80\xBF"
-         "b",
-         u"a\uFFFD\uFFFDb"},
-        {"overlong slash", "\xC0\xAF", u"\uFFFD\uFFFD"},
-        {"overlong three-byte", "\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
+        {"outside the BMP", "\xF0\x9F\x98\x80x\xF4\x8F\xBF\xBF", u"\U0001F600x\U0010FFFF"},
+        {"stray continuation and lead bytes", "a\x80\xFE\xF5", u"a\uFFFD\uFFFD\uFFFD"},
+        {"overlong", "\xC0\xAF", u"\uFFFD\uFFFD"},
         {"encoded surrogate", "\xED\xA0\x80z", u"\uFFFD\uFFFD\uFFFDz"},
         {"past U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-        {"cut short in the middle",
-         "\xE5\xB1"
-         "a",
-         u"\uFFFDa"},
-        {"cut short at the end", "a\xF0\x9F\x98", u"a\uFFFD"},
-        {"invalid lead bytes", "\xFE\xFF\xF5", u"\uFFFD\uFFFD\uFFFD"},
+        {"cut short", "\xE5\xB1!a\xF0\x9F\x98", u"\uFFFD!a\uFFFD"},
         {"embedded NUL kept", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
     };
     for (const Utf8Case& c : cases) {
@@ -99,7 +88,7 @@ TEST(LtpPropValue, EncodingsRoundTrip)
 // assignments keep the bytes on both sides of that line.
 TEST(LtpPropValue, CopiesAndMovesKeepTheirBytesWhateverTheSize)
 {
-    for (std::size_t size : {0, 1, 15, 16, 17, 300}) {
+    for (std::size_t size : {0, 16, 17, 300}) {
         SCOPED_TRACE(size);
         Bytes bytes(size);
         for (std::size_t i = 0; i < size; ++i)
@@ -117,18 +106,11 @@ TEST(LtpPropValue, CopiesAndMovesKeepTheirBytesWhateverTheSize)
         PropValue assigned = PropValue::fromString(PropTag(0x3001001F), "a text longer than sixteen bytes");
         assigned = original;
         EXPECT_EQ(assigned, original);
-        assigned = PropValue::fromInt32(PropTag(0x0E070003), 5);
-        EXPECT_EQ(assigned.toInt32(), 5);
         assigned = std::move(moved);
         EXPECT_EQ(bytesOf(assigned), bytes);
         const PropValue& self = assigned;
         assigned = self;
         EXPECT_EQ(bytesOf(assigned), bytes);
-
-        std::vector<PropValue> many(40, original); // moved around as the vector grows
-        many.insert(many.begin(), PropValue::fromBoolean(PropTag(0x360A000B), true));
-        EXPECT_EQ(bytesOf(many.back()), bytes);
-        EXPECT_NE(many.front(), original);
     }
 }
 

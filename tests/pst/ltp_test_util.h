@@ -42,10 +42,8 @@ inline std::map<std::uint32_t, Bytes> heapItems(const check::Heap& heap)
     return out;
 }
 
-// What the checker accepts but our builders promise, so that a page wastes nothing and no
-// stale bytes reach the file: page maps end their blocks right after the last allocation
-// (at most one byte of padding), nothing is freed, and every fill level, also of the blocks
-// the heap does not have, is what the block's free space says ([MS-PST] 2.3.1.2).
+// What the checker accepts but our builders promise, so that a page wastes nothing: page maps
+// end their blocks right after the last allocation (at most one byte of padding), nothing is freed.
 inline std::string heapLayoutErrors(const check::Heap& heap)
 {
     std::string out;
@@ -66,70 +64,6 @@ inline std::string heapLayoutErrors(const check::Heap& heap)
             if (std::size_t(p.offsets[k] - p.offsets[k - 1]) > check::kMaxHeapAllocation)
                 out +=
                     where + "allocation " + std::to_string(k) + " is larger than a heap allocation may be\n";
-    }
-    const std::size_t mapped = pages.size() <= 8 ? 8 : 8 + (pages.size() - 8 + 127) / 128 * 128;
-    for (std::size_t i = 0; i < mapped; ++i) {
-        const std::uint8_t want =
-            i < pages.size() ? check::fillLevelFor(kMaxBlockData - pages[i].dataSize) : 0;
-        if (heap.recordedFillLevel(i) != want)
-            out += "fill level of block " + std::to_string(i) + " is " +
-                   std::to_string(heap.recordedFillLevel(i)) + ", not " + std::to_string(want) + "\n";
-    }
-    return out;
-}
-
-// Values of at most four bytes sit in the record's HNID field; the bytes past the value are zero.
-inline std::string pcLayoutErrors(const check::Heap& heap)
-{
-    std::string out;
-    for (const check::BthRecord& r : check::readBth(heap, heap.userRoot()).records) {
-        const std::uint16_t type = getU16(r.data.data());
-        const std::size_t size = check::fixedSize(type);
-        if (!check::isMultiValued(type) && size >= 1 && size < 4 &&
-            getU32(r.data.data() + 2) >> (8 * size) != 0)
-            out += "property " + check::tagHex(check::makeTag(getU16(r.key.data()), type)) +
-                   " has stray bytes after its value\n";
-    }
-    return out;
-}
-
-// The row matrix holds nothing but rows: absent cells, CEB bits past the last column and the
-// end of each matrix block past its last whole row are zero.
-inline std::string tcLayoutErrors(const check::LtpNode& node, const check::Heap& heap,
-                                  const check::Table& table)
-{
-    std::vector<Bytes> matrix;
-    if (table.rowsHnid != 0 && check::isHid(table.rowsHnid)) {
-        const ByteView v = heap.item(table.rowsHnid);
-        matrix.emplace_back(v.begin(), v.end());
-    } else if (table.rowsHnid != 0) {
-        matrix = node.subnodeBlocks(table.rowsHnid);
-    }
-    const std::size_t rowSize = table.rowSize();
-    if (rowSize == 0)
-        return "rows of no bytes\n";
-    const std::size_t cebStart = table.groupEnds[2];
-    auto zero = [](const std::uint8_t* from, const std::uint8_t* to) {
-        return std::all_of(from, to, [](std::uint8_t x) { return x == 0; });
-    };
-    std::string out;
-    for (const Bytes& block : matrix) {
-        const std::size_t rows = block.size() / rowSize;
-        if (!zero(block.data() + rows * rowSize, block.data() + block.size()))
-            out += "row matrix padding is not zero\n";
-        for (std::size_t r = 0; r < rows; ++r) {
-            const std::uint8_t* row = block.data() + r * rowSize;
-            const std::uint8_t* ceb = row + cebStart;
-            for (std::size_t bit = table.columns.size(); bit < (rowSize - cebStart) * 8; ++bit)
-                if (ceb[bit / 8] & (0x80 >> (bit % 8)))
-                    out += "row " + std::to_string(getU32(row)) + ": CEB bit " + std::to_string(bit) +
-                           " is set\n";
-            for (const check::TableColumn& c : table.columns)
-                if (!(ceb[c.cebBit / 8] & (0x80 >> (c.cebBit % 8))) &&
-                    !zero(row + c.offset, row + c.offset + c.size))
-                    out += "row " + std::to_string(getU32(row)) + ": absent cell " + check::tagHex(c.tag) +
-                           " is not zero\n";
-        }
     }
     return out;
 }
@@ -172,10 +106,6 @@ inline ReadBack readBack(const NodeContent& content, Nid nid)
     r.node = check::loadNode(*r.file, nodeAt(*r.file, nid.value));
     r.heap = std::make_unique<check::Heap>(std::vector<Bytes>(r.node.blocks));
     r.errors += heapLayoutErrors(*r.heap);
-    if (r.heap->clientSignature() == static_cast<std::uint8_t>(check::HeapClient::Properties))
-        r.errors += pcLayoutErrors(*r.heap);
-    else if (r.heap->clientSignature() == static_cast<std::uint8_t>(check::HeapClient::Table))
-        r.errors += tcLayoutErrors(r.node, *r.heap, r.table());
     return r;
 }
 

@@ -101,9 +101,7 @@ TEST(Growth, HundredsOfFoldersUnderOneParent)
         folders.push_back(
             s->createFolder(s->ipmSubtree(), "Ordner " + std::to_string(i) + " フォルダー", "IPF.Note"));
     s->createMessage(folders[321], {});
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-    const auto reader = readBack(s.bytes());
+    const auto reader = commitAndRead(s);
     EXPECT_EQ(reader.table(0x802D).rows.size(), 501u); // with Deleted Items
     EXPECT_EQ(reader.subfolders(0x8022).size(), 501u);
     EXPECT_EQ(s->findFolder(s->ipmSubtree(), "ordner 321 フォルダー"), folders[321]);
@@ -124,9 +122,7 @@ TEST(Growth, MegabyteValueAndThreeHundredProperties)
                   : PropValue::fromString(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Unicode),
                                           std::string_view("Wert " + std::to_string(k))));
     const Nid nid = s->createMessage(folder, props);
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-    const PropertyMap stored = readBack(s.bytes()).properties(nid.value);
+    const PropertyMap stored = commitAndRead(s).properties(nid.value);
     for (const PropValue& p : props) {
         ASSERT_TRUE(stored.count(p.tag().value)) << tagName(p.tag());
         EXPECT_TRUE(std::equal(p.data().begin(), p.data().end(), stored.at(p.tag().value).data().begin(),
@@ -147,9 +143,7 @@ TEST(Growth, RecipientTablesPastTheSharedBlocksReferenceLimit)
     Nid last;
     for (std::size_t i = 0; i < kMessages; ++i)
         last = s->createMessage(folder, {});
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-    const auto reader = readBack(s.bytes());
+    const auto reader = commitAndRead(s);
     const std::uint64_t templateBlock = reader.file().findNode(0x692)->bidData;
     EXPECT_EQ(reader.file().findBlock(templateBlock)->cRef, 0xFFFF);
     const auto subnodes = reader.subnodes(last.value);

@@ -105,10 +105,7 @@ TEST_P(MessageStored, AsTheFormatAndOutlookWant)
     MemoryStore s;
     const Nid folder = s->createFolder(s->ipmSubtree(), "Items", "IPF.Note");
     const Nid nid = s->createMessage(folder, c.given);
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-
-    const auto reader = readBack(s.bytes());
+    const auto reader = commitAndRead(s);
     const PropertyMap props = reader.properties(nid.value);
     for (const PropValue& expected : c.expected)
         EXPECT_EQ(readValue(props, expected.tag()), expected) << tagName(expected.tag());
@@ -305,9 +302,7 @@ TEST(Folders, PropertiesSetLaterReachPropertiesAndRows)
                                        text(kContainerClass, u"IPF.Note")});
     s->setFolderProperties(s->rootFolder(),
                            std::vector{PropValue::fromBinary(PropTag{0x36D00102}, s->entryId(inbox))});
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-    const auto reader = readBack(s.bytes());
+    const auto reader = commitAndRead(s);
     EXPECT_EQ(reader.properties(inbox.value).at(kComment.value).toUtf8(), "Inbox folder");
     const check::Table hierarchy = reader.table(0x802D);
     const check::TableRow* row = hierarchy.findRow(inbox.value);
@@ -326,9 +321,7 @@ TEST(Folders, ReceiveFolderTableFollowsTheCalls)
     s->setReceiveFolder("", inbox);
     s->setReceiveFolder("IPM.Note", inbox);
     s->setReceiveFolder("ipm.note", other); // the same class: replaced in place
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-    const check::Table table = readBack(s.bytes()).table(0x62B);
+    const check::Table table = commitAndRead(s).table(0x62B);
     ASSERT_EQ(table.rows.size(), 2u);
     EXPECT_EQ(table.rows[0].values.at(kClass.value).toUtf8(), "");
     EXPECT_EQ(table.rows[0].values.at(0x66050003).toInt32(), static_cast<std::int32_t>(inbox.value));
@@ -351,9 +344,7 @@ TEST(ReplaceMessage, KeepsIdentityPlaceAndCounts)
     // Saved again: another subject, unread, no times or search key given.
     s->replaceMessage(nids[1], std::vector{text(kSubject, u"two, edited"), PropValue::fromInt32(kFlags, 0),
                                            text(PropTag{0x1000001F}, std::u16string(5000, u'x'))});
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-    const auto reader = readBack(s.bytes());
+    const auto reader = commitAndRead(s);
     const PropertyMap after = reader.properties(nids[1].value);
     EXPECT_EQ(after.at(kSubject.value).toUtf8(), "\x01\x01two, edited");
     EXPECT_EQ(after.at(kCreated.value), before.at(kCreated.value));
@@ -403,9 +394,7 @@ TEST(StoreProperties, AreWrittenAtTheNextCommitOnly)
     MemoryStore s;
     s->setStoreProperties(
         std::vector{PropValue::fromInt32(PropTag{0x35DF0003}, 0xFF), text(kDisplayName, u"Renamed")});
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-    const PropertyMap props = readBack(s.bytes()).storeProperties();
+    const PropertyMap props = commitAndRead(s).storeProperties();
     EXPECT_EQ(props.at(0x35DF0003).toInt32(), 0xFF);
     EXPECT_EQ(props.at(kDisplayName.value).toUtf8(), "Renamed");
     const Bytes before = s.bytes();
@@ -439,10 +428,7 @@ TEST(NamedProperties, GetIdsAfterOutlooksAndResolveInTheFile)
     const Nid message =
         s->createMessage(folder, std::vector{text(PropTag(0x8023, PropType::Unicode), u"a@b.c"),
                                              text(PropTag(0x8026, PropType::Unicode), u"値")});
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-
-    const auto reader = readBack(s.bytes());
+    const auto reader = commitAndRead(s);
     const auto addressSet = kPsetidAddress.toBytes();
     EXPECT_EQ(reader.namedTag(addressSet, 0x8083, 0x001F), 0x8023001Fu);
     EXPECT_EQ(reader.namedTag(kPsPublicStrings.toBytes(), "Mein Feld", 0x001F), 0x8024001Fu);
@@ -464,9 +450,7 @@ TEST(NamedProperties, ManyNamesMoveTheStreamsToSubnodes)
                   : PropertyName{kPsPublicStrings, 0, "Field number " + std::to_string(i)};
         ids.push_back(s->propertyId(name));
     }
-    s->commit();
-    ASSERT_TRUE(isSound(s.bytes()));
-    const auto reader = readBack(s.bytes());
+    const auto reader = commitAndRead(s);
     EXPECT_FALSE(reader.subnodes(0x61).empty()) << "entry and string streams past 3,580 bytes";
     EXPECT_EQ(reader.nameMap().entries.size(), 35u + 700u);
     for (std::uint32_t i = 0; i < 700; i += 7) {

@@ -94,4 +94,12 @@ inline check::PstReader readBack(const Bytes& bytes)
     return check::PstReader::fromBytes(bytes);
 }
 
+// Commits, expects the checker to find nothing, and reads the file back.
+inline check::PstReader commitAndRead(MemoryStore& s)
+{
+    s->commit();
+    EXPECT_TRUE(isSound(s.bytes()));
+    return readBack(s.bytes());
+}
+
 } // namespace tressimo::pst::messaging_test

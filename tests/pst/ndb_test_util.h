@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <memory>
 #include <stdexcept>
@@ -127,44 +128,6 @@ inline std::uint16_t cRefOf(const check::PstFile& file, std::uint64_t bid)
     return block ? block->cRef : 0;
 }
 
-// The FMaps and the header's rgbFM/rgbFP, which the checker leaves alone. The header's copies
-// are deprecated and filled with 0xFF; each FMap byte is the longest run of free slots in the
-// AMap it stands for, at most 255 ([MS-PST] 2.2.2.7.5). A region's AMap is its first page.
-inline std::string fmapErrors(const check::PstFile& file)
-{
-    const ByteView bytes = file.bytes();
-    std::string out;
-    if (!std::all_of(bytes.begin() + 0x100, bytes.begin() + 0x200, [](auto b) { return b == 0xFF; }))
-        out += "header rgbFM/rgbFP not all 0xFF\n";
-    if (file.header().amapValid == 0)
-        return out;
-    const std::uint64_t regions = (file.size() - check::kFirstAMapOffset) / check::kAMapCoverage;
-    auto longestFreeRun = [&](std::uint64_t region) {
-        const std::uint8_t* bits = bytes.data() + check::kFirstAMapOffset + region * check::kAMapCoverage;
-        std::uint32_t run = 0, best = 0;
-        for (std::size_t s = 0; s < check::kPageDataSize * 8; ++s) {
-            run = (bits[s / 8] >> (7 - s % 8)) & 1 ? 0 : run + 1;
-            best = std::max(best, run);
-        }
-        return std::min<std::uint32_t>(best, 255);
-    };
-    for (const check::MapPage& m : check::requiredMapPages(file.size())) {
-        if (m.type != check::PageType::FMap)
-            continue;
-        for (std::uint64_t i = 0; i < check::kPageDataSize; ++i) {
-            // Of AMaps yet to come it says what a new region will have.
-            const std::uint32_t expected = m.region + i < regions ? longestFreeRun(m.region + i) : 255;
-            if (bytes[m.offset + i] != expected) {
-                out += "FMap at " + std::to_string(m.offset) + " says " +
-                       std::to_string(bytes[m.offset + i]) + " for AMap " + std::to_string(m.region + i) +
-                       ", not " + std::to_string(expected) + "\n";
-                break;
-            }
-        }
-    }
-    return out;
-}
-
 // The errors among the checker's findings, one a line (notes are Outlook habits it accepts).
 inline std::string errorsOf(const check::Findings& findings)
 {
@@ -175,15 +138,23 @@ inline std::string errorsOf(const check::Findings& findings)
     return out;
 }
 
-// What is wrong at the node database level of a file: the checker's header and NDB errors and
-// the FMaps. The nodes these tests write hold no heaps, so the layers above have nothing to check.
+// What is wrong at the node database level of a file: the checker's header and NDB errors. The nodes these
+// tests write hold no heaps, so the layers above have nothing to check.
 inline std::string ndbErrors(const Bytes& bytes)
 {
     const PstFilePtr file = readPst(bytes);
     check::Findings findings;
     check::checkHeader(*file, findings);
     check::checkNodeDatabase(*file, findings);
-    return errorsOf(findings) + fmapErrors(*file);
+    return errorsOf(findings);
+}
+
+// Commits, expects a sound file and reads it back.
+inline PstFilePtr commitAndRead(MemoryStore& store)
+{
+    store.writer->commit();
+    EXPECT_EQ(ndbErrors(store.bytes()), "");
+    return readPst(store.bytes());
 }
 
 } // namespace tressimo::pst::testing
