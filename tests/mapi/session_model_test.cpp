@@ -1,11 +1,12 @@
-// The session, store, folder and item model over a fake message store: what the conversion
-// relies on (AddPSTStore, EntryID, ValidateIPMTree, GetDefaultFolder, Add, puts,
-// HrSetOneProp, Save, Logoff), when saved items reach the store, and what a failed Save says.
-// (Commits at the interval and failures at every write run on the real writer in
-// e2e_durability_test; the values a contact stores, end to end in tests/cli.)
+// The session, store, folder and item model over the real writer into memory, read back with
+// the checker's reader: what the conversion relies on (AddPSTStore, EntryID, ValidateIPMTree,
+// GetDefaultFolder, Add, puts, HrSetOneProp, Save, Logoff), when saved items become durable,
+// and what a failed Save says. (The values a contact stores, end to end in tests/cli.)
 
 #include "mapi/contact_properties.h"
 #include "mapi/contact_time.h"
+#include "pst/check/checker.h"
+#include "pst/check/pst_reader.h"
 #include "session_test_support.h"
 #include "tests/support/support.h"
 
@@ -13,6 +14,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <set>
 #include <unistd.h>
 
 namespace tressimo::mapi::test {
@@ -32,20 +34,39 @@ template <class F> std::string errorOf(F&& f)
     return "<no error>";
 }
 
-std::string textProp(const FakeMessage& m, std::uint32_t tag)
+using pst::check::PropertyMap;
+using pst::check::PstReader;
+
+std::string textProp(const PropertyMap& m, std::uint32_t tag)
 {
-    const auto it = m.props.find(tag);
-    return it == m.props.end() ? "<absent>" : it->second.toUtf8();
+    const auto it = m.find(tag);
+    return it == m.end() ? "<absent>" : it->second.toUtf8();
 }
 
-std::optional<std::uint64_t> timeProp(const FakeMessage& m, std::uint32_t tag)
+std::optional<std::uint64_t> timeProp(const PropertyMap& m, std::uint32_t tag)
 {
-    const auto it = m.props.find(tag);
-    if (it == m.props.end())
+    const auto it = m.find(tag);
+    if (it == m.end())
         return std::nullopt;
     return it->second.toFileTime();
 }
 
+// What the store has made durable so far.
+PstReader durable(const Written& w)
+{
+    return PstReader::fromBytes(w.bytes.bytes());
+}
+
+std::vector<PropertyMap> contactsIn(const Written& w)
+{
+    const PstReader pst = durable(w);
+    std::vector<PropertyMap> out;
+    for (std::uint32_t nid : pst.messages(*pst.findFolder("Contacts")))
+        out.push_back(pst.properties(nid));
+    return out;
+}
+
+constexpr std::uint32_t PR_DISPLAY_NAME = 0x3001001F;
 constexpr std::uint32_t PR_GIVEN_NAME = 0x3A06001F;
 constexpr std::uint32_t PR_SURNAME = 0x3A11001F;
 constexpr std::uint32_t PR_GENERATION = 0x3A05001F;
@@ -56,7 +77,7 @@ constexpr std::uint32_t PR_LAST_MODIFICATION_TIME = 0x30080040;
 // A store set up as the conversion sets it up: logged on, added, tree built.
 struct Opened
 {
-    FakeRig rig;
+    Rig rig;
     std::unique_ptr<RDOSession> session;
     RDOStore* store = nullptr;
 
@@ -71,7 +92,7 @@ struct Opened
         store->ValidateIPMTree();
     }
     RDOFolder& contacts() { return store->GetDefaultFolder(olFolderContacts); }
-    FakeStoreState& state() { return *rig.state; }
+    Written& written() { return *rig.written; }
 };
 
 // Steps on an item: a put by name, a single-property write (saving or not).
@@ -102,7 +123,7 @@ TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
         {dir.path() / "four.pst", 4, "format 4"},
     };
     for (const auto& [path, format, reason] : cases) {
-        FakeRig rig;
+        Rig rig;
         auto options = rig.options();
         options.openSink = {}; // the real exclusive create
         auto session = rig.session(std::move(options));
@@ -110,7 +131,6 @@ TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
             errorOf([&] { session->Stores().AddPSTStore(path, format, "Windows Contacts"); });
         EXPECT_NE(message.find(reason), std::string::npos) << message;
         EXPECT_NE(message.find(path.filename().string()), std::string::npos) << message;
-        EXPECT_EQ(rig.state->displayName, "") << "no store may be written";
     }
     EXPECT_EQ(tressimo::testing::readWholeFile(dir.path() / "existing.pst"), "keep me");
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"existing.pst", "plain-file"}));
@@ -120,23 +140,23 @@ TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
 TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
 {
     TempDir dir;
-    FakeRig rig;
+    Rig rig;
     auto options = rig.options();
     options.openSink = {};
     const auto good = dir.path() / "good.pst";
     std::vector<std::string> seenWhileWriting;
-    const auto fakeStore = options.createStore;
+    const auto realStore = pstMessageStoreFactory();
     options.createStore = [&](std::unique_ptr<pst::Sink> sink, std::string_view name,
                               const pst::StoreOptions& o) {
         seenWhileWriting = filesIn(dir.path());
         EXPECT_EQ(sink->name(), good.string()) << "errors name the file the user asked for";
-        return fakeStore(std::move(sink), name, o);
+        return realStore(std::move(sink), name, o);
     };
     auto session = rig.session(options);
     session->Stores().AddPSTStore(good, olStoreDefault, "Windows Contacts");
     EXPECT_EQ(seenWhileWriting, std::vector<std::string>{}) << "the file has no name until written";
     EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"good.pst"});
-    EXPECT_EQ(rig.state->displayName, "Windows Contacts");
+    EXPECT_EQ(PstReader::open(good).storeProperties().at(PR_DISPLAY_NAME).toUtf8(), "Windows Contacts");
 
     struct Case
     {
@@ -161,7 +181,7 @@ TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
         failingOptions.createStore = [&](std::unique_ptr<pst::Sink> sink, std::string_view name,
                                          const pst::StoreOptions& o) {
             c.duringCreate(path);
-            return fakeStore(std::move(sink), name, o);
+            return realStore(std::move(sink), name, o);
         };
         auto failing = rig.session(failingOptions);
         const std::string message =
@@ -181,13 +201,13 @@ TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
 
 TEST(SessionStore, NothingButLogonWorksBeforeLogonAndAnUnnamedStoreIsNamedAfterItsFile)
 {
-    FakeRig rig;
+    Rig rig;
     auto session = createPstSession(rig.options());
     EXPECT_THROW(session->Stores(), MapiError);
     EXPECT_THROW(session->GetStoreFromID("00"), MapiError);
     session->Logon();
     session->Stores().AddPSTStore("/out/Contacts of 2026.pst");
-    EXPECT_EQ(rig.state->displayName, "Contacts of 2026");
+    EXPECT_EQ(durable(*rig.written).storeProperties().at(PR_DISPLAY_NAME).toUtf8(), "Contacts of 2026");
 }
 
 // ---- EntryID ---------------------------------------------------------------------------------
@@ -208,7 +228,9 @@ TEST(SessionStore, EntryIdIsTheWrappedPstStoreIdAsHex)
     EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 4), std::vector<std::uint8_t>(4, 0));
     EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 4, bytes.begin() + 20), wrappedUid);
     EXPECT_EQ(std::string(bytes.begin() + 22, bytes.begin() + 36), std::string("mspst.dll\0\0\0\0\0", 14));
-    EXPECT_TRUE(std::equal(o.state().recordKey.begin(), o.state().recordKey.end(), bytes.begin() + 40));
+    const auto recordKey = durable(o.written()).storeProperties().at(0x0FF90102).data();
+    ASSERT_EQ(recordKey.size(), 16u);
+    EXPECT_TRUE(std::equal(recordKey.begin(), recordKey.end(), bytes.begin() + 40));
     std::string path;
     for (std::size_t i = 56; i + 1 < bytes.size() && (bytes[i] || bytes[i + 1]); i += 2)
         path.push_back(static_cast<char>(bytes[i]));
@@ -231,7 +253,7 @@ TEST(SessionStore, GetStoreFromIdAcceptsTheIdInAnyCaseAndNothingElse)
 
     std::string flipped = id;
     flipped[90] = flipped[90] == '0' ? '1' : '0';
-    FakeRig otherRig;
+    Rig otherRig;
     auto other = otherRig.session();
     const std::string foreign =
         other->Stores().AddPSTStore("/out/other.pst", olStoreDefault, "Other").EntryID();
@@ -269,50 +291,61 @@ const StandardFolderCase standardFolders[] = {
 TEST(SessionStore, ValidateIpmTreeBuildsTheStandardFoldersWithTheirDefaultEntryIds)
 {
     Opened o;
-    const FakeStoreState& s = o.state();
-    std::map<std::string, pst::Nid> nids;
+    const PstReader pst = durable(o.written()); // the tree is committed at once
+    EXPECT_TRUE(pst::check::checkPstBytes(o.written().bytes.bytes()).empty());
+    const auto storeProps = pst.storeProperties();
+    const auto recordKey = storeProps.at(0x0FF90102).data();
+    const auto entryIdOf = [&](std::uint32_t nid) {
+        pst::Bytes id(24, 0);
+        std::copy(recordKey.begin(), recordKey.end(), id.begin() + 4);
+        pst::putU32(id.data() + 20, nid);
+        return id;
+    };
+    const pst::Bytes ipmId = storeProps.at(0x35E00102).data();
+    const std::uint32_t ipm = pst::getU32(ipmId.data() + 20);
+    ASSERT_EQ(ipmId, entryIdOf(ipm));
+    std::map<std::string, std::uint32_t> nids;
+    std::size_t underIpm = 0;
+    for (const auto& folder : pst.folders()) {
+        nids[folder.name] = folder.nid;
+        underIpm += folder.parent == ipm && folder.nid != ipm;
+    }
     for (const auto& f : standardFolders) {
         SCOPED_TRACE(f.name);
-        const auto nid = s.folderNamed(f.name);
-        ASSERT_TRUE(nid);
-        EXPECT_EQ(s.folders.at(*nid).parent, FakeMessageStore::ipm);
-        EXPECT_EQ(s.folders.at(*nid).containerClass, f.containerClass);
-        nids[f.name] = *nid;
+        ASSERT_TRUE(nids.contains(f.name));
+        EXPECT_EQ(pst.properties(nids.at(f.name)).at(0x3613001F).toUtf8(), f.containerClass);
     }
-    nids["Deleted Items"] = FakeMessageStore::deleted;
-    EXPECT_EQ(s.folders.size(), 5u + std::size(standardFolders));
+    EXPECT_EQ(underIpm, 1u + std::size(standardFolders)) << "the standard folders and Deleted Items";
 
-    FakeMessageStore view(std::make_shared<FakeStoreState>(s), "");
-    auto entryIdOf = [&](const char* name) { return view.entryId(nids.at(name)); };
     const std::pair<std::uint32_t, const char*> onRootAndInbox[] = {
         {0x36D00102, "Calendar"}, {0x36D10102, "Contacts"}, {0x36D20102, "Journal"},
         {0x36D30102, "Notes"},    {0x36D40102, "Tasks"},    {0x36D70102, "Drafts"}};
-    for (pst::Nid holder : {FakeMessageStore::root, nids.at("Inbox")}) {
-        const auto& props = s.folders.at(holder).props;
-        EXPECT_EQ(props.size(), std::size(onRootAndInbox));
+    for (std::uint32_t holder : {std::uint32_t{0x122}, nids.at("Inbox")}) {
+        const auto props = pst.properties(holder);
         for (const auto& [tag, name] : onRootAndInbox) {
             SCOPED_TRACE(name);
             ASSERT_TRUE(props.contains(tag));
-            EXPECT_EQ(props.at(tag).toBinary(), entryIdOf(name));
+            EXPECT_EQ(props.at(tag).data(), entryIdOf(nids.at(name)));
         }
     }
-    EXPECT_EQ(s.storeProps.at(0x35E20102).toBinary(), entryIdOf("Outbox"));
-    EXPECT_EQ(s.storeProps.at(0x35E40102).toBinary(), entryIdOf("Sent Items"));
-    // Subtree, Inbox, Outbox, Deleted Items, Sent Items, common views (the fake has them), finder.
-    EXPECT_EQ(s.storeProps.at(0x35DF0003).toInt32(), 0xDF);
-    EXPECT_EQ(s.receiveFolders,
-              (std::map<std::string, pst::Nid>{
-                  {"", nids.at("Inbox")}, {"IPM", nids.at("Inbox")}, {"Report.IPM", nids.at("Inbox")}}));
-    EXPECT_EQ(s.committedFolders.size(), s.folders.size()) << "the tree is committed at once";
+    EXPECT_EQ(storeProps.at(0x35E20102).data(), entryIdOf(nids.at("Outbox")));
+    EXPECT_EQ(storeProps.at(0x35E40102).data(), entryIdOf(nids.at("Sent Items")));
+    // Subtree, Inbox, Outbox, Deleted Items, Sent Items, finder (and common views).
+    EXPECT_EQ(storeProps.at(0x35DF0003).toInt32() & 0xDF, 0xDF);
+    std::set<std::string> receivedInInbox;
+    for (const auto& row : pst.table(0x62B).rows) // the receive folder table
+        if (static_cast<std::uint32_t>(row.values.at(0x66050003).toInt32()) == nids.at("Inbox"))
+            receivedInInbox.insert(textProp(row.values, 0x001A001F));
+    EXPECT_EQ(receivedInInbox, (std::set<std::string>{"", "IPM", "Report.IPM"}));
 
-    const int changes = s.changes;
+    const std::uint64_t operations = o.written().operations;
     o.store->ValidateIPMTree();
-    EXPECT_EQ(o.state().changes, changes) << "a second call changes nothing";
+    EXPECT_EQ(o.written().operations, operations) << "a second call changes nothing";
 }
 
 TEST(SessionStore, GetDefaultFolderTakesOutlooksNumbers)
 {
-    FakeRig rig;
+    Rig rig;
     auto session = rig.session();
     RDOStore& store = session->Stores().AddPSTStore("/out/x.pst", olStoreDefault, "X");
     EXPECT_EQ(store.GetDefaultFolder(olFolderDeletedItems).Name(), "Deleted Items");
@@ -339,7 +372,8 @@ TEST(SessionItems, OnlyContactItemsCanBeAdded)
         EXPECT_NE(message.find("type " + std::to_string(type)), std::string::npos) << message;
     }
     EXPECT_NE(items.Add(olContactItem), nullptr);
-    EXPECT_TRUE(o.state().messages.empty()) << "an unsaved item is not written";
+    o.session->Logoff();
+    EXPECT_TRUE(contactsIn(o.written()).empty()) << "an unsaved item is not written";
 }
 
 // Refusals, before an item's first save (values go to the saved state at once) and after it
@@ -374,12 +408,13 @@ TEST(SessionItems, RefusedValuesAreNeitherKeptNorWritten)
                 item->put("FirstName", "Also kept");
                 item->Save();
             }
-            const FakeMessage* m = o.state().onlyMessage();
-            ASSERT_NE(m, nullptr);
-            EXPECT_EQ(textProp(*m, PR_SURNAME), "Kept");
-            EXPECT_EQ(textProp(*m, PR_GIVEN_NAME), "Also kept");
-            EXPECT_EQ(textProp(*m, PR_GENERATION), "<absent>");
-            EXPECT_FALSE(timeProp(*m, PR_BIRTHDAY));
+            o.session->Logoff();
+            const auto written = contactsIn(o.written());
+            ASSERT_EQ(written.size(), 1u);
+            EXPECT_EQ(textProp(written[0], PR_SURNAME), "Kept");
+            EXPECT_EQ(textProp(written[0], PR_GIVEN_NAME), "Also kept");
+            EXPECT_EQ(textProp(written[0], PR_GENERATION), "<absent>");
+            EXPECT_FALSE(timeProp(written[0], PR_BIRTHDAY));
         }
     }
 }
@@ -441,32 +476,33 @@ TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
                 step(*item);
         }
         o.session->Logoff();
-        if (!c.firstName) {
-            EXPECT_TRUE(o.state().committedMessages.empty());
-            continue;
+        const auto written = contactsIn(o.written());
+        ASSERT_EQ(written.size(), c.firstName ? 1u : 0u) << "an item is written once, if saved";
+        if (c.firstName) {
+            EXPECT_EQ(textProp(written[0], PR_GIVEN_NAME), *c.firstName);
+            EXPECT_EQ(textProp(written[0], PR_GENERATION), c.generation);
         }
-        ASSERT_EQ(o.state().committedMessages.size(), 1u);
-        const FakeMessage& m = o.state().committedMessages.begin()->second;
-        EXPECT_EQ(textProp(m, PR_GIVEN_NAME), *c.firstName);
-        EXPECT_EQ(textProp(m, PR_GENERATION), c.generation);
-        EXPECT_EQ(o.state().creates, 1);
-        EXPECT_LE(o.state().replaces, 1) << "an item is written once per save";
     }
 }
 
-// Named property IDs are asked for once per store, in key order (LID, name, set) whatever
-// order saving computes them in, so that the store's name map does not depend on the model.
-TEST(SessionItems, NamedPropertiesAreRegisteredOnceInKeyOrder)
+// Named property IDs are registered in key order (LID, name, set) whatever order saving
+// computes them in, so that the store's name map does not depend on the model.
+TEST(SessionItems, NamedPropertiesAreRegisteredInKeyOrder)
 {
     Opened o;
+    const auto byId = [](const pst::check::NamedProperty& a, const pst::check::NamedProperty& b) {
+        return a.id < b.id;
+    };
+    const std::size_t ownNames = durable(o.written()).nameMap().entries.size(); // the store's own
     for (int i = 0; i < 3; ++i)
         writeContact(o.contacts(), typicalContact(i));
-    EXPECT_EQ(o.state().messages.size(), 3u);
-    EXPECT_EQ(static_cast<std::size_t>(o.state().propertyIdCalls), o.state().names.size());
-    const auto& names = o.state().names;
-    ASSERT_GT(names.size(), 10u);
-    const auto key = [](const pst::PropertyName& n) { return std::tuple(n.lid, n.name, n.set.toBytes()); };
-    for (std::size_t i = 1; i < names.size(); ++i)
+    o.session->Logoff();
+    EXPECT_EQ(contactsIn(o.written()).size(), 3u);
+    auto names = durable(o.written()).nameMap().entries;
+    std::sort(names.begin(), names.end(), byId);
+    ASSERT_GT(names.size(), ownNames + 10);
+    const auto key = [](const pst::check::NamedProperty& n) { return std::tuple(n.lid, n.name, n.guid); };
+    for (std::size_t i = ownNames + 1; i < names.size(); ++i)
         EXPECT_LT(key(names[i - 1]), key(names[i])) << i;
 }
 
@@ -475,29 +511,25 @@ TEST(SessionItems, NamedPropertiesAreRegisteredOnceInKeyOrder)
 TEST(SessionCommits, ACommitTakesSavedItemsStillAliveAndALaterSaveReplacesThem)
 {
     Opened o;
-    FakeStoreState& s = o.state();
     auto held = o.contacts().Items().Add(olContactItem);
     held->put("FirstName", "Held");
     held->Save();
+    EXPECT_TRUE(contactsIn(o.written()).empty()) << "no commit before the interval";
     o.rig.advance(2s);
     writeContact(o.contacts(), typicalContact(1));
-    ASSERT_EQ(s.committedMessages.size(), 2u);
-    ASSERT_EQ(s.creates, 2);
-    pst::Nid heldNid;
-    for (const auto& [nid, m] : s.messages) {
-        if (textProp(m, PR_GIVEN_NAME) == "Held")
-            heldNid = nid;
-    }
-    ASSERT_NE(heldNid.value, 0u);
-    const auto created = timeProp(s.messages.at(heldNid), PR_CREATION_TIME);
+    const auto first = contactsIn(o.written());
+    ASSERT_EQ(first.size(), 2u);
+    const auto isHeld = [](const PropertyMap& m) { return textProp(m, PR_GIVEN_NAME) == "Held"; };
+    const auto created = timeProp(*std::find_if(first.begin(), first.end(), isHeld), PR_CREATION_TIME);
 
     held->put("LastName", "Later");
     o.rig.advance(1s);
     held->Save();
     held.reset();
-    EXPECT_EQ(s.creates, 2);
-    EXPECT_EQ(s.replaces, 1);
-    const FakeMessage& m = s.messages.at(heldNid);
+    o.session->Logoff();
+    const auto last = contactsIn(o.written());
+    ASSERT_EQ(last.size(), 2u);
+    const PropertyMap& m = *std::find_if(last.begin(), last.end(), isHeld);
     EXPECT_EQ(textProp(m, PR_SURNAME), "Later");
     EXPECT_EQ(timeProp(m, PR_CREATION_TIME), created);
     EXPECT_GT(*timeProp(m, PR_LAST_MODIFICATION_TIME), *created);
@@ -516,8 +548,9 @@ TEST(SessionCommits, LogoffClosesEveryStoreAndLaterCallsAreRefused)
         RDOFolder& contacts = o.contacts();
         const std::string id = o.store->EntryID();
         logoff ? o.session->Logoff() : o.session.reset();
-        EXPECT_EQ(o.state().committedMessages.size(), 2u) << "the pending item was written";
-        EXPECT_TRUE(o.state().destroyed);
+        EXPECT_EQ(contactsIn(o.written()).size(), 2u) << "the pending item was written";
+        EXPECT_TRUE(o.written().closed);
+        const std::uint64_t operations = o.written().operations;
         if (logoff) {
             EXPECT_NE(errorOf([&] { saved->Save(); }).find("closed"), std::string::npos);
             EXPECT_THROW(contacts.Items().Add(olContactItem), MapiError);
@@ -527,7 +560,7 @@ TEST(SessionCommits, LogoffClosesEveryStoreAndLaterCallsAreRefused)
             EXPECT_NO_THROW(o.session->Logoff()) << "a second Logoff has nothing to do";
         }
         EXPECT_NO_THROW(saved.reset());
-        EXPECT_EQ(o.state().creates, 2);
+        EXPECT_EQ(o.written().operations, operations);
     }
 }
 
@@ -537,22 +570,23 @@ TEST(SessionCommits, LogoffClosesEveryStoreAndLaterCallsAreRefused)
 // must fail that Save, not pass it and surface only at the next contact or at Logoff.
 TEST(SessionFailures, AnItemWhoseWriteFailsIsNotReportedAsSaved)
 {
-    for (const bool atInterval : {false, true}) {
-        SCOPED_TRACE(atInterval ? "the commit after the write fails" : "the write fails");
+    for (const std::uint64_t failing : {1, 2}) {
+        SCOPED_TRACE("sink operation " + std::to_string(failing) + " of the save fails");
         Opened o;
-        FakeStoreState& s = o.state();
-        if (atInterval)
-            o.rig.advance(2s);
-        s.failAtChange = s.changes + (atInterval ? 2 : 1);
+        Written& w = o.written();
+        o.rig.advance(2s); // the save commits
+        w.failAt = w.operations + failing;
         auto item = o.contacts().Items().Add(olContactItem);
         item->put("FirstName", "Lost");
         MAPIUtils().HrSetOneProp(item->MAPIOBJECT(), PR_GENERATION, std::string("Jr."), true);
-        EXPECT_EQ(errorOf([&] { item->Save(); }), "Cannot write to \"fake.pst\": No space left on device");
-        const int changes = s.changes;
+        EXPECT_EQ(errorOf([&] { item->Save(); }),
+                  "Cannot write to \"" + w.bytes.name() + "\": No space left on device");
+        const std::uint64_t operations = w.operations;
         EXPECT_THROW(item->Save(), StoreFailure) << "a failed store writes nothing more";
-        EXPECT_EQ(s.changes, changes);
         EXPECT_NO_THROW(item.reset());
-        EXPECT_TRUE(s.committedMessages.empty());
+        EXPECT_THROW(o.session->Logoff(), StoreFailure);
+        EXPECT_EQ(w.operations, operations);
+        EXPECT_TRUE(contactsIn(w).empty());
     }
 }
 
