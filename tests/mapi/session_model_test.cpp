@@ -101,8 +101,6 @@ Step set(std::uint32_t tag, PropertyValue value, bool save = true)
     return [=](RDOContactItem& i) { MAPIUtils().HrSetOneProp(i.MAPIOBJECT(), tag, value, save); };
 }
 
-// ---- AddPSTStore -----------------------------------------------------------------------------
-
 TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
 {
     TempDir dir;
@@ -194,9 +192,7 @@ TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
     }
 }
 
-// ---- EntryID ---------------------------------------------------------------------------------
-
-TEST(SessionStore, EntryIdIsTheWrappedPstStoreIdAsHex)
+TEST(SessionStore, EntryIdIsTheWrappedPstStoreIdAsHexAndFindsTheStore)
 {
     Opened o;
     const std::string id = o.store->EntryID();
@@ -220,13 +216,9 @@ TEST(SessionStore, EntryIdIsTheWrappedPstStoreIdAsHex)
         path.push_back(static_cast<char>(bytes[i]));
     EXPECT_EQ(path, "/out/WindowsContacts5.3.10 9.7.04.pst");
     EXPECT_EQ(bytes.size(), 56 + 2 * path.size() + 2);
-}
 
-TEST(SessionStore, GetStoreFromIdAcceptsTheIdInAnyCaseAndNothingElse)
-{
-    Opened o;
+    // GetStoreFromID takes the ID in any case and nothing else.
     RDOStore& second = o.session->Stores().AddPSTStore("/out/second.pst", olStoreDefault, "Second");
-    const std::string id = o.store->EntryID();
     ASSERT_NE(id, second.EntryID());
 
     std::string mixed = id; // letter case does not matter
@@ -255,8 +247,6 @@ TEST(SessionStore, GetStoreFromIdAcceptsTheIdInAnyCaseAndNothingElse)
             << bad << ": " << message;
     }
 }
-
-// ---- ValidateIPMTree and GetDefaultFolder ------------------------------------------------------
 
 struct StandardFolderCase
 {
@@ -348,8 +338,6 @@ TEST(SessionStore, GetDefaultFolderTakesOutlooksNumbers)
     for (int unknown : {-1, 0, 1, 2, 7, 8, 14, 15, 17, 18, 28, 1000})
         EXPECT_THROW(store.GetDefaultFolder(unknown), MapiError) << unknown;
 }
-
-// ---- Items -----------------------------------------------------------------------------------
 
 TEST(SessionItems, OnlyContactItemsCanBeAdded)
 {
@@ -491,8 +479,6 @@ TEST(SessionItems, NamedPropertiesAreRegisteredInKeyOrder)
         EXPECT_LT(key(names[i - 1]), key(names[i])) << i;
 }
 
-// ---- Commits ---------------------------------------------------------------------------------
-
 TEST(SessionCommits, ACommitTakesSavedItemsStillAliveAndALaterSaveReplacesThem)
 {
     Opened o;
@@ -549,8 +535,6 @@ TEST(SessionCommits, LogoffClosesEveryStoreAndLaterCallsAreRefused)
         EXPECT_EQ(o.written().operations, operations);
     }
 }
-
-// ---- Failures --------------------------------------------------------------------------------
 
 // The contact writer learns from Save whether its contact was written: a write that fails
 // must fail that Save, not pass it and surface only at the next contact or at Logoff.
