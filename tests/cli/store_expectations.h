@@ -86,6 +86,7 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
 {
     ASSERT_TRUE(item.contains("contact")) << item.dump().substr(0, 300);
     const nlohmann::json& c = item["contact"];
+    const auto text = [&](const std::string& key) { return c.value(key, std::string("(absent)")); };
     std::vector<std::pair<const char*, const std::string*>> texts = {
         {"given_name", &r.eContact_FirstName},
         {"middle_name", &r.eContact_MiddleName},
@@ -133,15 +134,13 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
         if (value->empty()) {
             EXPECT_FALSE(c.contains(key)) << key << " = " << c[key];
         } else {
-            EXPECT_EQ(c.value(key, std::string("(absent)")), *value) << key;
+            EXPECT_EQ(text(key), *value) << key;
         }
     }
     // The names the model computes from them, under their own properties.
     const auto [display, file] = displayAndFileAs(r);
-    EXPECT_EQ(c.value("display_name", std::string("(absent)")), display.empty() ? "(absent)" : display);
-    EXPECT_EQ(c.value("file_under", std::string("(absent)")), file.empty() ? "(absent)" : file);
-    // Addresses and e-mail groups the model composes, under their own properties.
-    const auto text = [&](const std::string& key) { return c.value(key, std::string("(absent)")); };
+    EXPECT_EQ(text("display_name"), display.empty() ? "(absent)" : display);
+    EXPECT_EQ(text("file_under"), file.empty() ? "(absent)" : file);
     if (!r.eContact_BusinessStreet.empty()) {
         EXPECT_EQ(text("postal_address"), text("work_address"));
         EXPECT_EQ(c.value("postal_address_id", 0), 2);
@@ -193,7 +192,7 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
             EXPECT_EQ(local, nullptr) << d.localLid;
             continue;
         }
-        EXPECT_EQ(c.value(d.key, std::string("(absent)")), utcOfLocalMidnight(**d.date)) << d.key;
+        EXPECT_EQ(text(d.key), utcOfLocalMidnight(**d.date)) << d.key;
         ASSERT_NE(local, nullptr) << d.localLid;
         EXPECT_EQ(*local, contacts::formatOleDate(**d.date) + "T00:00:00.000000Z") << d.localLid;
     }
@@ -257,8 +256,9 @@ inline void expectPstHolds(const std::filesystem::path& pst, const std::vector<c
             lines.push_back("N:" + r.eContact_LastName + ";" + r.eContact_FirstName + ";");
         for (const std::string* email : {&r.eContact_Email, &r.eContact_Email2, &r.eContact_Email3})
             lines.push_back(email->empty() ? "" : "\nEMAIL:" + *email + "\n");
-        for (const std::string* phone : {&r.eContact_OfficePhone, &r.eContact_HomePhone, &r.eContact_CellPhone,
-                                         &r.eContact_OfficeFax, &r.eContact_HomeFax, &r.eContact_Pager})
+        for (const std::string* phone :
+             {&r.eContact_OfficePhone, &r.eContact_HomePhone, &r.eContact_CellPhone, &r.eContact_OfficeFax,
+              &r.eContact_HomeFax, &r.eContact_Pager})
             lines.push_back(phone->empty() ? "" : ":" + *phone + "\n");
         for (const std::string& line : lines)
             EXPECT_NE(cards[i].find(line), std::string::npos) << line << " in " << cards[i];

@@ -73,15 +73,13 @@ TEST(ConversionRun, CancelAtThePromptChangesNothing)
         SCOPED_TRACE(how);
         FakeWindow window;
         ConversionRun conversion(window.surroundings(), kHelp);
-        if (how == 0)
-            window.folder.clear();
-        else if (how == 1)
-            window.inChooser = [&] { conversion.requestStop(); };
-        else
-            window.inYield = [&](int n) {
-                if (n == 1)
-                    conversion.requestStop();
-            };
+        const auto stop = [&] { conversion.requestStop(); };
+        window.folder = how == 0 ? "" : window.folder;
+        window.inChooser = how == 1 ? stop : std::function<void()>();
+        window.inYield = [&](int n) {
+            if (how == 2 && n == 1)
+                stop();
+        };
         EXPECT_EQ(conversion.CmdExtractDBX_Click(listOf({"/in/a.contact"})).outcome, RunOutcome::Cancelled);
         EXPECT_EQ(window.world->sessionsCreated, 0);
         EXPECT_TRUE(window.messages.empty());
@@ -184,9 +182,8 @@ TEST(ConversionRun, EachRowGivesOneItemInRowOrderAndMovesTheBar)
         EXPECT_EQ(window.world->count("Add(2)"), count);
         EXPECT_EQ(window.world->callsStartingWith("GetStoreFromID("), Texts(n, "GetStoreFromID(STORE-1)"));
         EXPECT_EQ(window.world->callsStartingWith("GetDefaultFolder("), Texts(n, "GetDefaultFolder(10)"));
-        Texts names, labels;
-        for (int i = count - 1; i >= 0; --i)
-            names.push_back(numbered("G", static_cast<std::size_t>(i)));
+        Texts names = namesOfRows(0, count), labels;
+        std::reverse(names.begin(), names.end());
         EXPECT_EQ(savedFirstNames(*window.world), names);
         EXPECT_EQ(window.bar, bar);
         // The file label names each row's file, after that row is written.

@@ -30,14 +30,6 @@ constexpr int kAhead = static_cast<int>(convert::kReadAheadLimits.rows);
 // Four yields come before the loop: row r's yield is the run's (5 + r)-th.
 constexpr int kFirstRowYield = 5;
 
-std::vector<std::string> namesOfRows(int from, int to)
-{
-    std::vector<std::string> names;
-    for (int i = from; i < to; ++i)
-        names.push_back(numbered("G", static_cast<std::size_t>(i)));
-    return names;
-}
-
 // The reading thread as the test sees it through the hook called before each row's file.
 class ReaderWatch
 {

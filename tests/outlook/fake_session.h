@@ -79,6 +79,13 @@ struct FakeWorld
     int count(std::string_view prefix) const { return static_cast<int>(callsStartingWith(prefix).size()); }
 };
 
+// A getter's recording: the call is recorded (and may be refused), then the object is given out.
+template <class T> T& recorded(FakeWorld& world, std::string text, T& object)
+{
+    world.call(std::move(text));
+    return object;
+}
+
 // A contact item and its message object in one.
 class FakeItem : public mapi::RDOContactItem, public mapi::MapiMessage
 {
@@ -94,11 +101,7 @@ public:
         const auto it = m_pending.puts.find(std::string(property));
         return it == m_pending.puts.end() ? std::string() : it->second;
     }
-    mapi::MapiMessage& MAPIOBJECT() override
-    {
-        m_world.call("MAPIOBJECT()");
-        return *this;
-    }
+    mapi::MapiMessage& MAPIOBJECT() override { return recorded(m_world, "MAPIOBJECT()", *this); }
     void setProperty(std::uint32_t tag, const mapi::PropertyValue& value) override
     {
         char tagText[16];
@@ -129,11 +132,7 @@ class FakeSession : public mapi::RDOSession,
 public:
     explicit FakeSession(std::shared_ptr<FakeWorld> world) : m_world(std::move(world)) {}
     void Logon() override { m_world->call("Logon()"); }
-    mapi::RDOStores& Stores() override
-    {
-        m_world->call("Stores()");
-        return *this;
-    }
+    mapi::RDOStores& Stores() override { return recorded(*m_world, "Stores()", *this); }
     mapi::RDOStore& GetStoreFromID(const std::string& entryId) override
     {
         m_world->call("GetStoreFromID(" + entryId + ")");
@@ -171,14 +170,9 @@ public:
     std::uint64_t ItemsCommitted() const override { return m_world->committed; }
     mapi::RDOFolder& GetDefaultFolder(int folderType) override
     {
-        m_world->call("GetDefaultFolder(" + std::to_string(folderType) + ")");
-        return *this;
+        return recorded(*m_world, "GetDefaultFolder(" + std::to_string(folderType) + ")", *this);
     }
-    mapi::RDOItems& Items() override
-    {
-        m_world->call("Items()");
-        return *this;
-    }
+    mapi::RDOItems& Items() override { return recorded(*m_world, "Items()", *this); }
     std::string Name() const override { return "Contacts"; }
     std::unique_ptr<mapi::RDOContactItem> Add(int itemType) override
     {
