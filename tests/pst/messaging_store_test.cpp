@@ -33,9 +33,6 @@ constexpr PropTag kUnread{0x36030003};
 constexpr PropTag kSubfolders{0x360A000B};
 constexpr PropTag kContainerClass{0x3613001F};
 
-const Guid kPsetidAddress{0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const Guid kPsPublicStrings{0x00020329, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
 PropValue text(PropTag tag, std::u16string_view value)
 {
     return PropValue::fromString(tag, value);
@@ -91,6 +88,11 @@ std::vector<MessageCase> messageCases()
           PropValue::fromInt32(kStatus, 0x1000), PropValue::fromBinary(kSearchKey, Bytes(16, 0xAB))}},
         {"UnreadCounts", {PropValue::fromInt32(kFlags, 0)}, {PropValue::fromInt32(kFlags, 0)}, false},
         {"GivenSizeIsReplaced", {PropValue::fromInt32(kSize, 7)}, {}},
+        {"ValuesInSubnodesCountInTheSize",
+         {PropValue::fromBinary(PropTag{0x10090102}, Bytes(1 << 20, 0x5A)),
+          text(kComment, std::u16string(4000, u'x'))},
+         {PropValue::fromBinary(PropTag{0x10090102}, Bytes(1 << 20, 0x5A)),
+          text(kComment, std::u16string(4000, u'x'))}},
         {"CjkAndNonBmpText",
          {text(kSubject, u"山田 太郎 \U0001F600"), text(PropTag{0x3A06001F}, u"𠮷野")},
          {text(kSubject, u"\x01\x01山田 太郎 \U0001F600"), text(PropTag{0x3A06001F}, u"𠮷野")}},
