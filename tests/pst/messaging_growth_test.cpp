@@ -1,6 +1,6 @@
 // Stores that outgrow the small cases: 20,000 messages in one folder (B-trees of several
-// levels, a contents table whose rows span many blocks), hundreds of folders under one
-// parent, recipient tables past a shared block's reference count.
+// levels, a contents table whose rows span many blocks), recipient tables past a shared block's reference
+// count.
 
 #include "messaging_test_util.h"
 #include "pst/messaging/store_nodes.h"
@@ -89,20 +89,6 @@ TEST(Growth, TwentyThousandMessagesInOneFolder)
     const auto run = tressimo::testing::runProgram({"/usr/bin/python3", "-c", script, path.string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, std::to_string(kMessages) + " Person " + std::to_string(kMessages - 1) + "\n");
-}
-
-TEST(Growth, HundredsOfFoldersUnderOneParent)
-{
-    MemoryStore s;
-    std::vector<Nid> folders;
-    for (int i = 0; i < 500; ++i)
-        folders.push_back(
-            s->createFolder(s->ipmSubtree(), "Ordner " + std::to_string(i) + " フォルダー", "IPF.Note"));
-    s->createMessage(folders[321], {});
-    const auto reader = commitAndRead(s);
-    EXPECT_EQ(reader.table(0x802D).rows.size(), 501u); // with Deleted Items
-    EXPECT_EQ(reader.subfolders(0x8022).size(), 501u);
-    EXPECT_EQ(s->findFolder(s->ipmSubtree(), "ordner 321 フォルダー"), folders[321]);
 }
 
 TEST(Growth, RecipientTablesPastTheSharedBlocksReferenceLimit)
