@@ -31,11 +31,6 @@ struct HeapCase
     std::size_t blocks;
 };
 
-std::vector<std::size_t> repeat(std::size_t size, std::size_t n)
-{
-    return std::vector<std::size_t>(n, size);
-}
-
 // Every allocation reads back whole from the HID it was given, whichever block it landed in:
 // across the HNBITMAPHDR blocks 8 and 136, up to the 2047 allocations an HID can number,
 // with sizes that leave odd tails before the page map.
@@ -45,9 +40,9 @@ TEST(LtpHeap, AllocationsReadBackAcrossBlocks)
     for (std::size_t i = 0; i < 400; ++i)
         mixed.push_back(1 + (i * 2654435761u) % kMaxHeapAllocation);
     const HeapCase cases[] = {
-        {"one block", repeat(100, 10), 1},
-        {"two largest per block, past block 136", repeat(kMaxHeapAllocation, 300), 150},
-        {"tiny allocations, capped by the HID index", repeat(1, 5000), 3},
+        {"one block", std::vector<std::size_t>(10, 100), 1},
+        {"two largest per block, past block 136", std::vector<std::size_t>(300, kMaxHeapAllocation), 150},
+        {"tiny allocations, capped by the HID index", std::vector<std::size_t>(5000, 1), 3},
         {"mixed odd sizes", mixed, 0},
     };
     for (const HeapCase& c : cases) {

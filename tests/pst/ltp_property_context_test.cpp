@@ -28,14 +28,6 @@ Where whereOf(std::uint16_t type, std::uint32_t hnid)
     return (hnid & 0x1F) == 0 ? Where::Heap : Where::Subnode;
 }
 
-StoredValues asMap(const std::vector<PropValue>& values)
-{
-    StoredValues out;
-    for (const PropValue& v : values)
-        out[v.tag().value] = Bytes(v.data().begin(), v.data().end());
-    return out;
-}
-
 // Small fixed values sit in the record, empty values are HNID 0, the rest go to the heap up
 // to 3580 bytes and to a subnode past that; every value reads back as given.
 TEST(LtpPropertyContext, ValuesLandWhereTheFormatSays)
@@ -65,7 +57,7 @@ TEST(LtpPropertyContext, ValuesLandWhereTheFormatSays)
 
     const ReadBack read = readBackPc(node);
     EXPECT_EQ(read.errors, "");
-    EXPECT_EQ(read.values(), asMap(values));
+    EXPECT_EQ(read.values(), storedValues(values));
     const check::Bth bth = read.bth();
     ASSERT_EQ(bth.records.size(), cases.size());
     for (const PlacementCase& c : cases) {
@@ -98,7 +90,7 @@ TEST(LtpPropertyContext, SubnodeIdsAvoidReservedOnes)
     }
     const ReadBack read = readBackPc(node);
     EXPECT_EQ(read.errors, "");
-    EXPECT_EQ(read.values(), asMap(values));
+    EXPECT_EQ(read.values(), storedValues(values));
 }
 
 TEST(LtpPropertyContext, RefusesWhatItCannotStore)

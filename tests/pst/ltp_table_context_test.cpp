@@ -4,6 +4,7 @@
 #include "tests/pst/ltp_test_util.h"
 
 #include <gtest/gtest.h>
+#include <numeric>
 #include <set>
 
 namespace tressimo::pst {
@@ -30,18 +31,8 @@ std::vector<PropValue> contactRow(std::uint32_t n)
             PropValue::fromBinary(kSearchKey, Bytes(16, static_cast<std::uint8_t>(n)))};
 }
 
-// What the reader should find in a row: the given cells that are columns, plus the row id
-// and the row version.
-StoredValues expectedCells(const TableBuilder& table, std::uint32_t rowId)
-{
-    StoredValues out;
-    const std::optional<std::vector<PropValue>> row = table.row(rowId);
-    for (const PropValue& v : *row)
-        out[v.tag().value] = Bytes(v.data().begin(), v.data().end());
-    return out;
-}
-
-// Reads the built table back from a file and expects the builder's rows, in its order.
+// Reads the built table back from a file and expects the builder's rows (the given cells that
+// are columns, the row id and the row version), in its order.
 ReadBack expectReadsAs(const TableBuilder& table, const NodeContent& node)
 {
     ReadBack read = readBackTc(node);
@@ -51,7 +42,7 @@ ReadBack expectReadsAs(const TableBuilder& table, const NodeContent& node)
     EXPECT_EQ(rows.size(), ids.size());
     for (std::size_t i = 0; i < ids.size() && i < rows.size(); ++i) {
         EXPECT_EQ(rows[i].rowId, ids[i]) << "row " << i;
-        EXPECT_EQ(storedValues(rows[i].values), expectedCells(table, ids[i])) << "row " << i;
+        EXPECT_EQ(storedValues(rows[i].values), storedValues(*table.row(ids[i]))) << "row " << i;
     }
     return read;
 }
@@ -185,12 +176,9 @@ TEST(LtpTableContext, ReplaceAndRemoveKeepOrder)
     EXPECT_TRUE(table.removeRow(3));
     EXPECT_FALSE(table.removeRow(3));
     table.putRow(3, contactRow(3));
-    std::vector<std::uint32_t> expected;
-    for (std::uint32_t id = 1; id <= 3000; ++id) {
-        if (id != 3)
-            expected.push_back(id);
-    }
-    expected.push_back(3);
+    std::vector<std::uint32_t> expected(3000);
+    std::iota(expected.begin(), expected.end(), 1u);
+    std::rotate(expected.begin() + 2, expected.begin() + 3, expected.end());
     EXPECT_EQ(table.rowIds(), expected);
     EXPECT_EQ(table.row(5)->at(2).toUtf8(), "IPM.Contact.Changed");
 

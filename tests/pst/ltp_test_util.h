@@ -8,6 +8,7 @@
 #include "pst/check/ltp_node.h"
 #include "pst/check/property_context.h"
 #include "pst/check/table_context.h"
+#include "pst/ltp/prop_value.h"
 #include "tests/pst/ndb_test_util.h"
 
 #include <algorithm>
@@ -26,6 +27,14 @@ inline StoredValues storedValues(const check::PropertyMap& props)
     StoredValues out;
     for (const auto& [tag, value] : props)
         out[tag] = value.data();
+    return out;
+}
+
+inline StoredValues storedValues(const std::vector<PropValue>& values)
+{
+    StoredValues out;
+    for (const PropValue& v : values)
+        out[v.tag().value] = Bytes(v.data().begin(), v.data().end());
     return out;
 }
 

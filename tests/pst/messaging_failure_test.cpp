@@ -12,8 +12,6 @@
 namespace tressimo::pst::messaging_test {
 namespace {
 
-const Guid kPsetidAddress{0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
 struct Context
 {
     MessageStore* store = nullptr;

@@ -1,6 +1,6 @@
 // Stores that outgrow the small cases: 20,000 messages in one folder (B-trees of several
-// levels, a contents table whose rows span many blocks), hundreds of folders under one
-// parent, a 1 MB value and 300 properties on one message.
+// levels, a contents table whose rows span many blocks), recipient tables past a shared block's reference
+// count.
 
 #include "messaging_test_util.h"
 #include "pst/messaging/store_nodes.h"
@@ -12,8 +12,6 @@ namespace tressimo::pst::messaging_test {
 namespace {
 
 using check::PropertyMap;
-
-const Guid kPsetidAddress{0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 std::vector<PropValue> contactLike(MessageStore& store, std::size_t i)
 {
@@ -91,46 +89,6 @@ TEST(Growth, TwentyThousandMessagesInOneFolder)
     const auto run = tressimo::testing::runProgram({"/usr/bin/python3", "-c", script, path.string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, std::to_string(kMessages) + " Person " + std::to_string(kMessages - 1) + "\n");
-}
-
-TEST(Growth, HundredsOfFoldersUnderOneParent)
-{
-    MemoryStore s;
-    std::vector<Nid> folders;
-    for (int i = 0; i < 500; ++i)
-        folders.push_back(
-            s->createFolder(s->ipmSubtree(), "Ordner " + std::to_string(i) + " フォルダー", "IPF.Note"));
-    s->createMessage(folders[321], {});
-    const auto reader = commitAndRead(s);
-    EXPECT_EQ(reader.table(0x802D).rows.size(), 501u); // with Deleted Items
-    EXPECT_EQ(reader.subfolders(0x8022).size(), 501u);
-    EXPECT_EQ(s->findFolder(s->ipmSubtree(), "ordner 321 フォルダー"), folders[321]);
-}
-
-TEST(Growth, MegabyteValueAndThreeHundredProperties)
-{
-    MemoryStore s;
-    const Nid folder = s->createFolder(s->ipmSubtree(), "Items", "");
-    std::u16string body;
-    while (body.size() < 600000)
-        body += u"Zeile mit Umlauten äöü und 漢字 \U0001F600\r\n";
-    std::vector<PropValue> props = {PropValue::fromString(PropTag{0x1000001F}, std::u16string_view(body)),
-                                    PropValue::fromBinary(PropTag{0x10090102}, Bytes(1 << 20, 0x5A))};
-    for (std::uint16_t k = 0; props.size() < 300; ++k)
-        props.push_back(
-            k % 2 ? PropValue::fromInt32(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Int32), k)
-                  : PropValue::fromString(PropTag(static_cast<std::uint16_t>(0x6000 + k), PropType::Unicode),
-                                          std::string_view("Wert " + std::to_string(k))));
-    const Nid nid = s->createMessage(folder, props);
-    const PropertyMap stored = commitAndRead(s).properties(nid.value);
-    for (const PropValue& p : props) {
-        ASSERT_TRUE(stored.count(p.tag().value)) << tagName(p.tag());
-        EXPECT_TRUE(std::equal(p.data().begin(), p.data().end(), stored.at(p.tag().value).data().begin(),
-                               stored.at(p.tag().value).data().end()))
-            << tagName(p.tag());
-    }
-    // The size counts the big values too.
-    EXPECT_GT(stored.at(0x0E080003).toInt32(), (1 << 20) + 1200000);
 }
 
 TEST(Growth, RecipientTablesPastTheSharedBlocksReferenceLimit)

@@ -31,6 +31,9 @@ inline std::filesystem::path outlookEmpty()
 
 using tressimo::testing::TempDir;
 
+inline const Guid kPsetidAddress{0x00062004, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline const Guid kPsPublicStrings{0x00020329, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
 inline std::chrono::system_clock::time_point testTime()
 {
     // 2026-12-06 12:00:00 UTC.
