@@ -7,6 +7,7 @@
 #include "contacts/contact_reader.h"
 #include "mapi/pst_session.h"
 #include "outlook/contact_item_writer.h"
+#include "tests/support/kept_sink.h"
 
 #include <algorithm>
 #include <memory>
@@ -14,21 +15,6 @@
 #include <vector>
 
 namespace tressimo::fuzz {
-
-// Lends the session a sink whose bytes outlive it.
-class LentSink : public pst::Sink
-{
-public:
-    explicit LentSink(std::shared_ptr<pst::MemorySink> kept) : m_kept(std::move(kept)) {}
-    void writeAt(std::uint64_t offset, pst::ByteView data) override { m_kept->writeAt(offset, data); }
-    void resize(std::uint64_t size) override { m_kept->resize(size); }
-    void sync() override { m_kept->sync(); }
-    std::uint64_t size() const override { return m_kept->size(); }
-    std::string name() const override { return m_kept->name(); }
-
-private:
-    std::shared_ptr<pst::MemorySink> m_kept;
-};
 
 struct WrittenStore
 {
@@ -47,7 +33,9 @@ inline WrittenStore writeStore(const std::vector<std::string_view>& files)
     };
     options.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
     options.localToUtc = mapi::contact::fixedOffsetZone(0);
-    options.openSink = [kept](const std::filesystem::path&) { return std::make_unique<LentSink>(kept); };
+    options.openSink = [kept](const std::filesystem::path&) {
+        return std::make_unique<testing::KeptSink>(kept);
+    };
 
     WrittenStore written;
     const auto session = mapi::createPstSession(options);

@@ -7,6 +7,7 @@
 #include "pst/check/checker.h"
 #include "pst/check/pst_file.h"
 #include "pst/check/pst_reader.h"
+#include "tests/support/kept_sink.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -22,21 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-// Hands the session a sink whose bytes the test keeps after the session is gone.
-class KeptSink : public pst::Sink
-{
-public:
-    explicit KeptSink(std::shared_ptr<pst::MemorySink> kept) : m_kept(std::move(kept)) {}
-    void writeAt(std::uint64_t offset, pst::ByteView data) override { m_kept->writeAt(offset, data); }
-    void resize(std::uint64_t size) override { m_kept->resize(size); }
-    void sync() override { m_kept->sync(); }
-    std::uint64_t size() const override { return m_kept->size(); }
-    std::string name() const override { return m_kept->name(); }
-
-private:
-    std::shared_ptr<pst::MemorySink> m_kept;
-};
 
 // The checker's errors on a file's bytes, one per line; empty when sound.
 std::string violations(const pst::Bytes& bytes)
@@ -59,7 +45,7 @@ TEST(E2eDurability, ContactsBecomeDurableOnTheirOwnAtTheCommitInterval)
     auto kept = std::make_shared<pst::MemorySink>("interval.pst");
     auto clock = std::make_shared<std::chrono::system_clock::time_point>(e2eStart);
     auto options = realWriterOptions(clock);
-    options.openSink = [kept](const fs::path&) { return std::make_unique<KeptSink>(kept); };
+    options.openSink = [kept](const fs::path&) { return std::make_unique<testing::KeptSink>(kept); };
     auto reports = std::make_shared<std::vector<std::uint64_t>>();
     options.onCommit = [reports](const CommitReport& r) { reports->push_back(r.itemsDurable); };
 
@@ -101,7 +87,7 @@ FailedRun runFailingAt(std::uint64_t failAt)
     auto clock = std::make_shared<std::chrono::system_clock::time_point>(e2eStart);
     auto options = realWriterOptions(clock);
     options.openSink = [&](const fs::path&) {
-        return std::make_unique<pst::FailingSink>(std::make_unique<KeptSink>(kept), failAt);
+        return std::make_unique<pst::FailingSink>(std::make_unique<testing::KeptSink>(kept), failAt);
     };
     options.onCommit = [&](const CommitReport& r) { run.lastReported = r.itemsDurable; };
     auto note = [&](auto&& step) {
