@@ -81,4 +81,20 @@ std::string hexBytes(std::span<const std::uint8_t> bytes)
     return out;
 }
 
+std::optional<std::vector<std::uint8_t>> bytesFromHex(std::string_view text)
+{
+    if (text.empty() || text.size() % 2 != 0)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size() / 2);
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = hexDigitValue(text[i]);
+        const int low = hexDigitValue(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
+    }
+    return bytes;
+}
+
 } // namespace tressimo::text

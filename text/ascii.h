@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tressimo::text {
 
@@ -80,5 +82,8 @@ constexpr int hexDigitValue(char c)
         return c - 'A' + 10;
     return -1;
 }
+// The bytes written as hex digits (either case), two a byte; nullopt for an empty text, an odd
+// count or a character that is not a hex digit.
+std::optional<std::vector<std::uint8_t>> bytesFromHex(std::string_view text);
 
 } // namespace tressimo::text

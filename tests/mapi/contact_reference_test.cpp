@@ -6,7 +6,7 @@
 #include "contact_test_support.h"
 #include "mapi/contact_entryid.h"
 #include "mapi/contact_model.h"
-#include "mapi/contact_text.h"
+#include "text/utf.h"
 #include "pst/check/pst_reader.h"
 
 #include <cstdio>
@@ -70,7 +70,7 @@ Bytes storedBytes(const StoredValue& value)
     else if (const auto* time = std::get_if<FileTime>(&value))
         little(time->ticks, 8);
     else if (const auto* text = std::get_if<std::string>(&value))
-        for (char16_t unit : utf8ToUtf16(*text))
+        for (char16_t unit : text::utf8ToUtf16(*text))
             little(unit, 2);
     else if (const auto* binary = std::get_if<Bytes>(&value))
         out = *binary;

@@ -8,7 +8,7 @@
 #include "mapi/contact_text.h"
 #include "pst/check/checker.h"
 #include "pst/check/pst_reader.h"
-#include "pst/ltp/utf16.h"
+#include "text/utf.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -206,7 +206,7 @@ TEST(ItemFailure, ALargeNoteIsStoredAsItsWholeTextConverts)
     const auto messages = reader.messages(*reader.findFolder("Contacts"));
     ASSERT_EQ(messages.size(), 5u);
     // The model repairs what is not UTF-8 before the store sees it.
-    const std::string want = pst::utf16ToUtf8(pst::utf8ToUtf16(contact::sanitizeText(note)));
+    const std::string want = text::utf16ToUtf8(text::utf8ToUtf16(contact::sanitizeText(note)));
     EXPECT_TRUE(reader.properties(messages[2]).at(0x1000001F).toUtf8() == want);
 }
 
