@@ -1,6 +1,7 @@
 #include "convert/read_ahead.h"
 
 #include "contacts/contact_document.h"
+#include "text/ascii.h"
 
 #include <algorithm>
 #include <cassert>
@@ -187,7 +188,7 @@ void ReadAhead::readRow(int row, ReadRow& into)
 {
     clearForReuse(into);
     const std::string& text = m_rows[static_cast<std::size_t>(row)];
-    const std::string_view trimmed = contacts::trimBlanks(text);
+    const std::string_view trimmed = text::trimSpaces(text);
     if (trimmed.empty())
         return; // a blank row names no file: nothing to read
     try {
