@@ -60,9 +60,9 @@ const std::string kGiven = "Zo\xC3\xAB \xF0\x9F\x98\x80"; // "Zoë 😀": two- a
 const std::string kXml = contactDocument(name(element("c:GivenName", kGiven)) + element("c:Notes", "n"));
 const std::string kXml16 = replaced(kXml, "encoding=\"UTF-8\"", "encoding=\"UTF-16\"");
 
-// Each encoding pugixml detects, and the 8-bit ones a file may declare: Latin-1 and Windows'
-// own code page with its typographic characters (0x80 euro, 0x93/0x94 quotes, 0x9F Y with
-// diaeresis; 0x81 is unassigned). The file names are bytes that are not UTF-8, opened as they are.
+// Each encoding pugixml detects, and the 8-bit ones a file may declare: Latin-1, Windows' own
+// code page with its typographic characters (0x80 euro, 0x93/0x94 quotes, 0x9F Y with
+// diaeresis; 0x81 is unassigned), Central European and Cyrillic ones. The file names are bytes that are not UTF-8, opened as they are.
 TEST(LoadContactDocument, ReadsEveryEncoding)
 {
     const std::string cp1252 = "Zo\xEB \x80 \x93q\x94 \x9F\x81";
@@ -79,6 +79,8 @@ TEST(LoadContactDocument, ReadsEveryEncoding)
         {replaced(replaced(kXml, "UTF-8", "windows-1252"), kGiven, cp1252), cp1252Read},
         {replaced(replaced(kXml, "UTF-8", "Windows-1252"), kGiven, cp1252), cp1252Read},
         {replaced(replaced(kXml, "UTF-8", "CP1252"), kGiven, cp1252), cp1252Read},
+        {replaced(replaced(kXml, "UTF-8", "ISO-8859-2"), kGiven, "\xA3\xF3" "d\xBC"), "\xC5\x81\xC3\xB3" "d\xC5\xBA"}, // Łódź
+        {replaced(replaced(kXml, "UTF-8", "koi8-r"), kGiven, "\xEF\xD4\xD4\xCF"), "\xD0\x9E\xD1\x82\xD1\x82\xD0\xBE"},
     };
     const TempDir dir;
     int n = 0;
@@ -103,6 +105,7 @@ TEST(LoadContactDocument, NamesTheReasonAndTheByte)
     const std::string latin1 = replaced(replaced(broken, "UTF-8", "latin1"), kGiven, "Zo\xEB\xEB");
     const std::string root = kXml.substr(kXml.find("<c:contact"));
     const std::string cp1252 = replaced(replaced(broken, "UTF-8", "windows-1252"), kGiven, "\x93Zo\xEB\x94");
+    const std::string latin2 = replaced(replaced(broken, "UTF-8", "latin2"), kGiven, "\xB3\xF3" "d\xBC");
 
     const std::string mismatch = "Start-end tags mismatch", none = "No document element found",
                       outside = "Text outside the document element";
@@ -113,6 +116,8 @@ TEST(LoadContactDocument, NamesTheReasonAndTheByte)
         {utf16Bytes(lone16, false, true), mismatch, 4 + 2 * at16},
         {latin1, mismatch, latin1.find("</c:GivenNam>") + 2},
         {cp1252, mismatch, cp1252.find("</c:GivenNam>") + 2},
+        {latin2, mismatch, latin2.find("</c:GivenNam>") + 2},
+        {replaced(kXml, "UTF-8", "Shift_JIS"), "Unsupported encoding \"Shift_JIS\"", kXml.find("UTF-8")},
         {kXml.substr(0, kXml.size() - 4), mismatch, kXml.rfind("</") + 2},
         {"", none, 0},
         // A file saved empty as Unicode holds only its byte order mark.
