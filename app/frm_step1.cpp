@@ -450,8 +450,7 @@ void frmStep1::addFolder(std::string folder)
 
 void frmStep1::addFolderFiles(std::string folder)
 {
-    if (folder.back() != shell::kPathSeparator)
-        folder += shell::kPathSeparator;
+    folder = shell::withTrailingSeparator(std::move(folder));
     BusyScope busy(*this, Busy::Adding);
     WaitCursor wait;
     int found = 0;
