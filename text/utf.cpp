@@ -174,8 +174,13 @@ void Utf16Pieces::next(std::uint8_t* out, std::size_t size)
                 cut = std::min(kSlice, m_rest.size()); // a stray continuation byte decodes alone
             const std::string_view slice = m_rest.substr(0, cut);
             m_rest.remove_prefix(cut);
-            m_piece.resize(2 * utf16Length(slice));
-            utf8ToUtf16Bytes(slice, m_piece.data());
+            if (isAscii(slice)) {
+                m_piece.resize(2 * slice.size());
+                asciiToUtf16Bytes(slice, m_piece.data());
+            } else {
+                m_piece.resize(2 * utf16Length(slice));
+                utf8ToUtf16Bytes(slice, m_piece.data());
+            }
             m_used = 0;
         }
         const std::size_t n = std::min(size, m_piece.size() - m_used);
