@@ -45,7 +45,6 @@ std::string endingWith(std::string text, char last)
 namespace {
 constexpr char kUpper[] = "0123456789ABCDEF";
 constexpr char kLower[] = "0123456789abcdef";
-} // namespace
 
 std::string hexDigits(std::uint64_t value, int minDigits)
 {
@@ -59,6 +58,8 @@ std::string hexDigits(std::uint64_t value, int minDigits)
     out.append(buffer + 16 - n, static_cast<std::size_t>(n));
     return out;
 }
+
+} // namespace
 
 std::string hexNumber(std::uint64_t value, int minDigits)
 {

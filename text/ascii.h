@@ -63,9 +63,8 @@ bool isWhitespaceOnly(std::string_view text);
 // The text ending with `last`, added only when it is not already there (an empty text gets it).
 std::string endingWith(std::string text, char last);
 
-// Upper-case hex digits of the value, zero-padded to at least minDigits; "0x"-prefixed by
-// hexNumber ("0x1F", hexNumber(0x1F, 8) = "0x0000001F").
-std::string hexDigits(std::uint64_t value, int minDigits = 1);
+// "0x" and the value's upper-case hex digits, zero-padded to at least minDigits ("0x1F";
+// hexNumber(0x1F, 8) = "0x0000001F").
 std::string hexNumber(std::uint64_t value, int minDigits = 1);
 // Two upper-case digits a byte, no separators.
 std::string hexBytes(std::span<const std::uint8_t> bytes);

@@ -80,9 +80,8 @@ constexpr std::size_t utf8Length(char32_t codePoint)
     return codePoint < 0x80 ? 1 : codePoint < 0x800 ? 2 : codePoint < 0x10000 ? 3 : 4;
 }
 void appendUtf8(std::string& out, char32_t codePoint);
-// Characters outside the BMP become surrogate pairs.
-void appendUtf16(std::u16string& out, char32_t codePoint);
 
+// Characters outside the BMP become surrogate pairs.
 std::u16string utf8ToUtf16(std::string_view utf8);
 // The same into `out` (replacing what it held), reusing its room.
 void utf8ToUtf16(std::string_view utf8, std::u16string& out);
