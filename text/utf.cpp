@@ -8,14 +8,15 @@ namespace tressimo::text {
 
 namespace {
 
-void appendUtf16(std::u16string& out, char32_t cp)
+// Hands the code point's UTF-16 units to `emit`: a surrogate pair outside the BMP.
+template <typename Emit> void emitUtf16(char32_t cp, Emit&& emit)
 {
     if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
+        emit(cp);
     } else {
         cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        emit(0xD800 + (cp >> 10));
+        emit(0xDC00 + (cp & 0x3FF));
     }
 }
 
@@ -59,7 +60,7 @@ void utf8ToUtf16(std::string_view utf8, std::u16string& out)
     for (std::size_t i = 0; i < pos; ++i)
         out[i] = static_cast<char16_t>(utf8[i]);
     while (pos < utf8.size())
-        appendUtf16(out, decodeUtf8At(utf8, pos));
+        emitUtf16(decodeUtf8At(utf8, pos), [&out](char32_t unit) { out.push_back(static_cast<char16_t>(unit)); });
 }
 
 std::string utf16ToUtf8(std::u16string_view utf16)
@@ -137,16 +138,8 @@ void utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out)
         *out++ = static_cast<std::uint8_t>(unit);
         *out++ = static_cast<std::uint8_t>(unit >> 8);
     };
-    for (std::size_t pos = 0; pos < utf8.size();) {
-        char32_t cp = decodeUtf8At(utf8, pos);
-        if (cp < 0x10000) {
-            put(cp);
-        } else {
-            cp -= 0x10000;
-            put(0xD800 + (cp >> 10));
-            put(0xDC00 + (cp & 0x3FF));
-        }
-    }
+    for (std::size_t pos = 0; pos < utf8.size();)
+        emitUtf16(decodeUtf8At(utf8, pos), put);
 }
 
 namespace {
