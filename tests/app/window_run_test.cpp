@@ -2,9 +2,9 @@
 // shows meanwhile and at the end, and closing the window in the middle of a run.
 
 #include "app/end_signals.h"
-#include "tests/support/pst_support.h"
 #include "shell/visible_text.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/pst_support.h"
 
 #include <QProgressBar>
 #include <algorithm>

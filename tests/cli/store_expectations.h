@@ -14,11 +14,9 @@
 
 #include <cmath>
 #include <ctime>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -248,18 +246,9 @@ inline int pypffContactCount(const std::filesystem::path& pst)
 inline pid_t startTool(const std::vector<std::string>& arguments, const std::string& out = "/dev/null",
                        const std::string& err = "/dev/null")
 {
-    std::vector<char*> argv = {const_cast<char*>(kTool.c_str())};
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        ::execv(kTool.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return pid;
+    std::vector<std::string> argv = {kTool};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return startProgram(argv, out, err);
 }
 
 } // namespace tressimo::testing

@@ -4,14 +4,12 @@
 // (A write failing at every point is swept on the store in tests/pst; Save reporting it, in
 // the session tests.)
 
-#include "session_test_support.h"
 #include "pst/check/pst_file.h"
 #include "pst/check/pst_reader.h"
+#include "session_test_support.h"
 
 #include <csignal>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -66,39 +64,21 @@ KilledRun runAndKill(const fs::path& pst, std::chrono::microseconds after, const
                      bool closing = false)
 {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    int out[2];
-    if (::pipe(out) != 0)
-        throw std::runtime_error("pipe failed");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        ::close(out[1]);
-        const std::string file = pst.string();
-        ::execl(E2E_CONTACT_WRITER, E2E_CONTACT_WRITER, file.c_str(), count, "5", nullptr);
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string text;
-    char buffer[65536];
-    while (closing && text.find("closing\n") == std::string::npos) {
-        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
+    const TempDir scratch("killed");
+    const fs::path said = scratch / "stdout"; // the writer writes each line whole
+    const int pid = tressimo::testing::startProgram({E2E_CONTACT_WRITER, pst.string(), count, "5"}, said);
+    int status = 0;
+    while (closing && readWholeFile(said).find("closing\n") == std::string::npos &&
+           ::waitpid(pid, &status, WNOHANG) == 0)
+        std::this_thread::sleep_for(50us);
     std::this_thread::sleep_for(after);
     ::kill(pid, SIGKILL);
-    int status = 0;
     ::waitpid(pid, &status, 0);
     // A growth of the file that the writer had begun is finished by its own child process,
     // which the test, as subreaper, waits for too.
     while (::waitpid(-1, &status, 0) > 0) {
     }
-    // Everything the writer said before it died is in the pipe.
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
+    const std::string text = readWholeFile(said);
 
     KilledRun run;
     std::size_t start = 0;

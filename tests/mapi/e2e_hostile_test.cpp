@@ -3,8 +3,8 @@
 // what a FILETIME holds. Each contact must be written, none may spoil the store for the
 // contacts after it, and the file must satisfy our checker and read back through our reader.
 
-#include "session_test_support.h"
 #include "pst/check/pst_reader.h"
+#include "session_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 // is tested on the store in tests/pst.) Memory is made to run out by this binary's own operator new, which
 // can be armed to fail.
 
-#include "session_test_support.h"
 #include "mapi/contact_text.h"
 #include "pst/check/pst_reader.h"
 #include "pst/ltp/utf16.h"
+#include "session_test_support.h"
 
 #include <atomic>
 #include <cstdlib>
