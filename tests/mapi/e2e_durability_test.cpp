@@ -30,10 +30,7 @@ std::size_t contactsIn(const pst::check::PstReader& pst)
 TEST(E2eDurability, ContactsBecomeDurableOnTheirOwnAtTheCommitInterval)
 {
     Rig rig;
-    auto options = rig.options();
-    auto reports = std::make_shared<std::vector<std::uint64_t>>();
-    options.onCommit = [reports](const CommitReport& r) { reports->push_back(r.itemsDurable); };
-    auto session = rig.session(options);
+    auto session = rig.session();
     RDOStore& store = session->Stores().AddPSTStore("interval.pst", olStoreDefault, "Interval");
     store.ValidateIPMTree();
     std::vector<std::size_t> inCopies;
@@ -44,7 +41,7 @@ TEST(E2eDurability, ContactsBecomeDurableOnTheirOwnAtTheCommitInterval)
         const pst::Bytes copy = rig.written->bytes.bytes();
         ASSERT_TRUE(tressimo::testing::isSound(copy)) << "after contact " << i;
         inCopies.push_back(contactsIn(pst::check::PstReader::fromBytes(copy)));
-        EXPECT_EQ(inCopies.back(), reports->back()) << "after contact " << i;
+        EXPECT_EQ(inCopies.back(), rig.durable->back()) << "after contact " << i;
     }
     EXPECT_EQ(inCopies, (std::vector<std::size_t>{0, 0, 0, 4, 4, 4, 4, 8, 8, 8}));
     session->Logoff();

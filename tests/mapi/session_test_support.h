@@ -46,10 +46,12 @@ inline PstSessionOptions realWriterOptions(std::shared_ptr<std::chrono::system_c
     return options;
 }
 
-// A logged-on session writing into memory; `written` is the last store opened, `now` its clock.
+// A logged-on session writing into memory; `written` is the last store opened, `now` its clock,
+// `durable` the item counts its commits reported.
 struct Rig
 {
     std::shared_ptr<Written> written;
+    std::shared_ptr<std::vector<std::uint64_t>> durable = std::make_shared<std::vector<std::uint64_t>>();
     std::shared_ptr<std::chrono::system_clock::time_point> now =
         std::make_shared<std::chrono::system_clock::time_point>(tressimo::testing::kTestStart);
 
@@ -61,6 +63,7 @@ struct Rig
             return std::make_unique<tressimo::testing::KeptSink>(written);
         };
         o.localToUtc = contact::fixedOffsetZone(60);
+        o.onCommit = [durable = durable](const CommitReport& r) { durable->push_back(r.itemsDurable); };
         return o;
     }
 
