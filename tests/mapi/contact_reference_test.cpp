@@ -8,6 +8,7 @@
 #include "mapi/contact_model.h"
 #include "text/utf.h"
 #include "pst/check/pst_reader.h"
+#include "tests/support/pst_support.h"
 
 #include <cstdio>
 #include <deque>
@@ -25,8 +26,8 @@ using Outlook = std::map<PropertyKey, Bytes>;
 Outlook readOutlookContact()
 {
     static std::deque<std::string> names; // keys point at their names
-    const auto pst = pst::check::PstReader::open(
-        TRESSIMO_SOURCE_DIR "/tests/data/reference-pst/outlook2007-contacts-distlist.pst");
+    const auto pst =
+        pst::check::PstReader::open(tressimo::testing::referencePst("outlook2007-contacts-distlist.pst"));
     for (const auto& folder : pst.folders()) {
         for (std::uint32_t nid : pst.messages(folder.nid)) {
             const auto props = pst.properties(nid);
