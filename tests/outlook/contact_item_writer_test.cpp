@@ -1,12 +1,13 @@
 // The contact item writer against a recording fake session: the shape and order of the calls,
-// refused steps one at a time, dates and IMAddress. Which value reaches which property is
-// checked end to end, through readers we did not write (tests/cli).
+// refused steps one at a time, dates and IMAddress, no field put twice. Which value reaches
+// which property is checked end to end, through readers we did not write (tests/cli).
 
 #include "outlook/contact_item_writer.h"
 #include "tests/outlook/fake_session.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace tressimo::testing {
 namespace {
@@ -129,6 +130,10 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
                          "MAPIOBJECT setProperty(0x3A45 saveChanges MAPIOBJECT setProperty(0x3A05 saveChanges Save ");
     EXPECT_EQ(full[0] + full[1] + full[3], "GetStoreFromID(STORE-1)GetDefaultFolder(10)Add(2)");
     EXPECT_TRUE(whole.result.saved && whole.result.refusedSteps == 0 && whole.world->saved.size() == 1);
+    std::set<std::string> values; // every field has its own value: only JobTitle's is put twice
+    for (const std::string& call : whole.world->callsStartingWith("put("))
+        values.insert(call.substr(call.find(',')));
+    EXPECT_EQ(values.size(), 33u);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.refusal);
         const Written w = write(everyFieldSet(), {c.refusal});
