@@ -88,10 +88,7 @@ ContactRecord handOver(ContactRecord&& record)
             continue;
         std::string& text = moved.*field.text;
         const std::string_view kept = text::trimSpaces(text);
-        // A text of blanks only trims to a view that need not point into it.
-        if (kept.empty())
-            text.clear();
-        else if (kept.size() != text.size()) {
+        if (kept.size() != text.size()) {
             const auto first = static_cast<std::size_t>(kept.data() - text.data());
             text.erase(first + kept.size());
             text.erase(0, first);

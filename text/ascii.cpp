@@ -16,7 +16,7 @@ std::string_view trimSpaces(std::string_view text)
 {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos)
-        return {};
+        return text.substr(text.size()); // empty, but still inside the text
     const auto last = text.find_last_not_of(' ');
     return text.substr(first, last - first + 1);
 }

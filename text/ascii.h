@@ -54,6 +54,7 @@ constexpr bool isWhitespace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 // The text without leading and trailing U+0020 only; tabs, line breaks and other spaces stay.
+// The result is always a view into `text` (at its end when nothing is left).
 std::string_view trimSpaces(std::string_view text);
 // The text without leading and trailing white space (isWhitespace).
 std::string_view trimWhitespace(std::string_view text);
