@@ -19,10 +19,10 @@ public:
     MessageAnswer show(QWidget* parent, const Message& message) override
     {
         QMessageBox box(parent);
-        box.setWindowTitle(message.title);
+        box.setWindowTitle(QString::fromStdString(message.title));
         // Messages break their lines with CR LF, as Windows message boxes take them; Qt's
         // labels break at LF alone.
-        box.setText(QString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        box.setText(shell::displayTextOf(message.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         box.setTextFormat(Qt::PlainText);
         switch (message.icon) {
         case MessageIcon::None:
