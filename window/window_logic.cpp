@@ -233,7 +233,7 @@ void WindowLogic::CmdAddFolder_Click()
 {
     if (isBusy())
         return;
-    std::string folder = m_view.askForFolder(kFolderTitle);
+    std::string folder = askForFolder(kFolderTitle);
     if (folder.empty() || m_ending)
         return;
     addFolder(std::move(folder));
@@ -340,7 +340,7 @@ bool WindowLogic::addDroppedPaths(const std::vector<std::string>& paths)
 convert::RunSurroundings WindowLogic::runSurroundings()
 {
     convert::RunSurroundings run;
-    run.BrowseForFolder = [this](std::string_view title) { return m_view.askForFolder(title); };
+    run.BrowseForFolder = [this](std::string_view title) { return askForFolder(title); };
     // The set-up failure message comes here; the summary is shown by the command.
     run.showMessage = [this](const filelist::MessageBoxText& text) { showFound(text); };
     run.setLblCurrentDBX = [this](std::string_view text) { m_view.setText("LblCurrentDBX", text); };
@@ -356,6 +356,15 @@ convert::RunSurroundings WindowLogic::runSurroundings()
         run.clock = m_services.clock;
     run.createSession = m_services.createSession;
     return run;
+}
+
+std::string WindowLogic::askForFolder(std::string_view title)
+{
+    if (m_services.scriptedFolders.empty())
+        return m_view.askForFolder(title);
+    std::string folder = std::move(m_services.scriptedFolders.front());
+    m_services.scriptedFolders.pop_front();
+    return folder;
 }
 
 void WindowLogic::CmdExtractDBX_Click()

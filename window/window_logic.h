@@ -18,6 +18,7 @@
 #include "window/event_pump.h"
 #include "window/window_view.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,6 +41,10 @@ struct LogicServices
     std::function<std::unique_ptr<mapi::RDOSession>()> createSession;
     // The local wall clock the run names its store by; empty for the system's.
     std::function<convert::LocalTime()> clock;
+    // Folders given in advance, for driving the window from a script (the Win32 window under
+    // wine takes them from its environment): each time a folder is asked for, the next one
+    // is taken instead of showing the chooser.
+    std::deque<std::string> scriptedFolders;
 };
 
 class WindowLogic
@@ -86,6 +91,7 @@ private:
     class WaitCursor;
 
     convert::RunSurroundings runSurroundings();
+    std::string askForFolder(std::string_view title);
     void setConvertWanted(bool enabled);
     void applyCommandStates();
     void refreshListViews();
