@@ -8,6 +8,11 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <algorithm>
+#include <deque>
+#include <memory>
+#include <string>
+
 namespace {
 
 using tressimo::win32::utf8Of;
