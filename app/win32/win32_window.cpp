@@ -309,6 +309,20 @@ LRESULT Win32Window::handle(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         layOut(HIWORD(wParam));
         return 0;
     }
+    case WM_QUERYENDSESSION:
+        // A logoff in the middle of a command: the command stops after its current step and
+        // the program ends; until then the session waits, so the store is committed whole.
+        if (m_logic && m_logic->isBusy()) {
+            ShutdownBlockReasonCreate(window, L"Saving the contacts converted so far");
+            ShowWindow(window, SW_HIDE);
+            m_logic->closing();
+            return FALSE;
+        }
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam && m_logic)
+            m_logic->closing();
+        return 0;
     case WM_CLOSE:
         // Exit has asked already; the close box never asks. A command under way stops at its
         // next step and then ends the program; meanwhile the window is gone from the screen.
