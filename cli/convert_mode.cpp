@@ -129,12 +129,13 @@ CollectedRows collectRows(const std::vector<std::string>& paths)
             collected.error = concat({"cannot tell where \"", shown(given), "\" is: ", error.message()});
             return collected;
         }
+        const fs::path native = platform::pathFromText(path);
         // symlink_status: a dangling link is still a file to report on, not a missing PATH.
-        if (fs::symlink_status(path, error).type() == fs::file_type::not_found) {
+        if (fs::symlink_status(native, error).type() == fs::file_type::not_found) {
             collected.error = concat({"\"", shown(given), "\": no such file or folder"});
             return collected;
         }
-        if (!fs::is_directory(fs::status(path, error))) {
+        if (!fs::is_directory(fs::status(native, error))) {
             collected.rows.push_back(path);
             continue;
         }
