@@ -1,4 +1,5 @@
 #include "contacts/contact_document.h"
+#include "platform/path_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -210,12 +211,7 @@ std::ptrdiff_t windows1252ByteOffset(const std::vector<char>& original, std::ptr
 
 std::string pathText(const std::filesystem::path& path)
 {
-#ifdef _WIN32
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-#else
-    return path.native();
-#endif
+    return platform::textOfPath(path);
 }
 
 std::ptrdiff_t originalByteOffset(const std::vector<char>& bytes, pugi::xml_encoding encoding,
