@@ -1,6 +1,7 @@
 #include "window/window_logic.h"
 
 #include "filelist/contact_name.h"
+#include "platform/path_text.h"
 #include "shell/path_rules.h"
 #include "window/folder_scan.h"
 
@@ -20,23 +21,12 @@ const char kExitQuestion[] = "Are you sure you want to exit now?";
 constexpr int kOutOfMemory = 7;
 constexpr int kInternalError = 51;
 
-// Paths are UTF-8 text on Windows (the program runs in the UTF-8 code page) and the system's
-// bytes elsewhere.
-std::filesystem::path filePathOf(const std::string& path)
-{
-#ifdef _WIN32
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
-#else
-    return std::filesystem::path(path);
-#endif
-}
-
 enum class PathKind { Missing, Folder, File, Other };
 
 PathKind kindOf(const std::string& path)
 {
     std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(filePathOf(path), error);
+    const std::filesystem::file_status status = std::filesystem::status(platform::pathFromText(path), error);
     if (error || !std::filesystem::exists(status))
         return PathKind::Missing;
     if (std::filesystem::is_directory(status))
@@ -105,7 +95,7 @@ WindowLogic::WindowLogic(WindowView& view, LogicServices services)
         if (m_listViewsStale)
             refreshListViews();
     });
-    m_helpAddress = convert::troubleshootingAddress(filePathOf(m_services.manualPath));
+    m_helpAddress = convert::troubleshootingAddress(platform::pathFromText(m_services.manualPath));
     m_run = std::make_unique<convert::ConversionRun>(runSurroundings(), m_helpAddress);
     refreshListViews();
     applyCommandStates();
