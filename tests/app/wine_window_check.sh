@@ -27,7 +27,7 @@ trap 'kill $pid $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$sc
 export DISPLAY=":$display"
 for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 fail() {
-  echo "FAIL: $*"; cat "$scratch/program.log"
+  echo "FAIL: $*" >&2; cat "$scratch/program.log" >&2
   exit 1
 }
 
@@ -81,4 +81,9 @@ cp "$pst" "$scratch/written.pst"
 "$winerun" "$pstcheck" "$(winpath "$scratch/written.pst")" || fail "pst-check found faults in $pst"
 colours=$(identify -format "%k" "$screenshot")
 ((colours > 100)) || fail "the screenshot has only $colours colours"
+# Alt+X asks the exit question; Yes ends the program.
+xdotool windowfocus --sync "$window" key alt+x
+answer
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "the program did not end after Exit"
 echo "window $window: $size, $count contacts in $(basename "$pst"), screenshot $screenshot"
