@@ -513,8 +513,11 @@ void Win32Window::setEnabled(std::string_view name, bool enabled)
     if (!child)
         return;
     // A control losing its enabled state while it has the focus would leave the keyboard nowhere.
-    if (!enabled && GetFocus() == child)
-        SendMessageW(m_window, WM_NEXTDLGCTL, 0, FALSE);
+    if (!enabled && GetFocus() == child) {
+        EnableWindow(child, FALSE);
+        SetFocus(GetNextDlgTabItem(m_window, child, FALSE));
+        return;
+    }
     EnableWindow(child, enabled);
 }
 
