@@ -9,7 +9,6 @@
 #include <shobjidl.h>
 
 #include <algorithm>
-#include <cmath>
 
 namespace tressimo::win32 {
 
@@ -201,7 +200,9 @@ void Win32Window::layOut(int dpi)
 {
     m_dpi = dpi > 0 ? dpi : 96;
     HFONT old = m_font;
-    m_font = CreateFontW(-static_cast<int>(std::lround(window::kFontPoints * m_dpi / 72.0)), 0, 0, 0, FW_NORMAL,
+    // Rounded down: a font a fraction larger than the layout's scale would wrap the captions
+    // that only just fit (8.25 pt is 11 pixels at 96 DPI, 16 rather than 17 at 144).
+    m_font = CreateFontW(-static_cast<int>(window::kFontPoints * m_dpi / 72.0), 0, 0, 0, FW_NORMAL,
                          FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                          CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, wideOf(window::kFontFamily).c_str());
     for (const FormControl& form : kFormControls) {
