@@ -52,9 +52,7 @@ public:
 // QFileDialog (the desktop's own where the platform offers one).
 FileOpenDialog& desktopFileOpenDialog();
 
-// Where the user manual is: manual.html next to the program (where the build puts it), or
-// ../share/doc/tressimo/manual.html from it (where it is installed). Empty when neither
-// exists.
+// The manual for the program in this folder (window::findManual).
 std::string findManual(const QString& programFolder);
 
 struct WindowServices

@@ -41,6 +41,18 @@ MessageIcon iconOf(filelist::MessageIcon icon)
 
 } // namespace
 
+std::string findManual(const std::string& programFolder)
+{
+    const std::filesystem::path folder = platform::pathFromText(programFolder);
+    for (const char* candidate : {"manual.html", "../share/doc/tressimo/manual.html"}) {
+        const std::filesystem::path manual = (folder / candidate).lexically_normal();
+        std::error_code error;
+        if (std::filesystem::is_regular_file(manual, error))
+            return platform::textOfPath(manual);
+    }
+    return {};
+}
+
 // Marks the window busy for as long as a command runs; commands that change the list or
 // start a run are disabled meanwhile.
 class WindowLogic::BusyScope

@@ -29,6 +29,11 @@ namespace tressimo::window {
 
 inline constexpr char kFileFilter[] = "Windows Contacts (*.contact)";
 
+// Where the user manual is: manual.html next to the program (where the build and the Windows
+// installer put it), or ../share/doc/tressimo/manual.html from it (where it is installed on
+// Linux). Empty when neither exists.
+std::string findManual(const std::string& programFolder);
+
 // What a run and the folder command reach besides the view.
 struct LogicServices
 {

@@ -27,9 +27,8 @@ std::string environmentText(const wchar_t* name)
     return utf8Of(value);
 }
 
-// The user manual next to the program, where the build and the installer put it; empty when
-// it is not there.
-std::string findManual()
+// The folder of the program.
+std::string programFolder()
 {
     std::wstring program(MAX_PATH, L'\0');
     for (;;) {
@@ -40,11 +39,7 @@ std::string findManual()
         }
         program.resize(program.size() * 2);
     }
-    const std::wstring manual = program.substr(0, program.find_last_of(L"\\/") + 1) + L"manual.html";
-    const DWORD attributes = GetFileAttributesW(manual.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return {};
-    return utf8Of(manual);
+    return utf8Of(program.substr(0, program.find_last_of(L"\\/") + 1));
 }
 
 // Folders a test script answers the folder questions with, in order, separated by "|" (which
@@ -74,7 +69,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 
     tressimo::window::LogicServices services;
     services.fileSystem = std::make_shared<tressimo::filelist::DiskFileSystem>();
-    services.manualPath = findManual();
+    services.manualPath = tressimo::window::findManual(programFolder());
     services.createSession = [] { return tressimo::mapi::createSession(); };
     services.scriptedFolders = scriptedFolders();
 
