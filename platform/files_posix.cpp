@@ -10,7 +10,7 @@
 namespace tressimo::platform {
 
 namespace {
-bool exists(const std::filesystem::path& path)
+bool nameTaken(const std::filesystem::path& path)
 {
     struct stat status;
     return ::lstat(path.c_str(), &status) == 0;
@@ -37,7 +37,7 @@ int renameNoReplace(const std::filesystem::path& from, const std::filesystem::pa
     if (err != EPERM && err != ENOTSUP && err != ENOSYS)
         return err;
     // Nor hard links (FAT): look, then rename; only a file made in between is at risk.
-    if (exists(to))
+    if (nameTaken(to))
         return EEXIST;
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }

@@ -20,7 +20,8 @@ using contacts::ContactRecord;
 std::u16string toUtf16(const std::string& utf8)
 {
     std::u16string out;
-    for (const wchar_t cp : pugi::as_wide(utf8.c_str())) {
+    // On Windows wchar_t is already UTF-16 and nothing reaches 0x10000.
+    for (const std::uint32_t cp : pugi::as_wide(utf8.c_str())) {
         if (cp >= 0x10000)
             out += {char16_t(0xD800 + ((cp - 0x10000) >> 10)), char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF))};
         else
@@ -139,6 +140,9 @@ TEST(LoadContactDocument, NamesTheReasonAndTheByte)
 
 TEST(LoadContactDocument, FileSystemFailuresGiveTheSystemsReason)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no FIFOs nor /dev/zero, and names no reason for a folder opened as a file";
+#else
     const TempDir dir;
     // Neither a FIFO (waits for a writer) nor a device (never ends) may hang the run.
     const std::tuple<std::filesystem::path, std::string, std::string> cases[] = {
@@ -153,6 +157,7 @@ TEST(LoadContactDocument, FileSystemFailuresGiveTheSystemsReason)
         EXPECT_FALSE(document.loaded());
         EXPECT_EQ(document.error(), "Cannot " + verb + " \"" + path.string() + "\": " + reason);
     }
+#endif
 }
 
 TEST(LoadContactDocument, RealFilesWrittenByWindows)
