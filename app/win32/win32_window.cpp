@@ -547,9 +547,12 @@ void Win32Window::showRows(const filelist::FileList& list, int columnTwips)
 void Win32Window::setWaitCursor(bool waiting)
 {
     m_waiting = waiting;
+    // At once when the pointer is over the window; elsewhere WM_SETCURSOR sets it on arrival.
     POINT cursor;
     GetCursorPos(&cursor);
-    SetCursorPos(cursor.x, cursor.y); // asks the window under the cursor to set it again
+    HWND under = WindowFromPoint(cursor);
+    if (under == m_window || IsChild(m_window, under))
+        SetCursor(LoadCursorW(nullptr, waiting ? IDC_WAIT : IDC_ARROW));
 }
 
 void Win32Window::closeWindow()
