@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QUrl>
-#include <algorithm>
 #include <cassert>
 #include <string_view>
 
@@ -248,28 +247,21 @@ void frmStep1::buildControls()
     m_ui.CmdHelp = makeButton(m_ui.Picture3, "CmdHelp");
     m_ui.cmdEnd = makeButton(m_ui.Picture3, "cmdEnd");
 
-    for (QWidget* passive : std::initializer_list<QWidget*>{m_ui.Image1, m_ui.lblCount1, m_ui.LblCurrentDBX,
-                                                            m_ui.LblProgessCurrent, m_ui.Label1,
-                                                            m_ui.ProgressBar1, m_ui.Shape1, m_ui.Picture3})
-        passive->setFocusPolicy(Qt::NoFocus);
-
-    // The focus order of the form.
-    std::vector<const window::FormControl*> focusOrder;
     for (const window::FormControl& control : window::kFormControls)
-        if (control.tabIndex >= 0)
-            focusOrder.push_back(&control);
-    std::sort(focusOrder.begin(), focusOrder.end(),
-              [](const auto* a, const auto* b) { return a->tabIndex < b->tabIndex; });
+        if (control.tabIndex < 0)
+            findChild<QWidget*>(QString::fromLatin1(control.name))->setFocusPolicy(Qt::NoFocus);
+
+    const auto focusOrder = window::focusOrder();
     for (std::size_t i = 1; i < focusOrder.size(); ++i)
         setTabOrder(findChild<QWidget*>(QString::fromLatin1(focusOrder[i - 1]->name)),
                     findChild<QWidget*>(QString::fromLatin1(focusOrder[i]->name)));
 
-    connect(m_ui.cmdAdd, &QPushButton::clicked, this, &frmStep1::cmdAdd_Click);
-    connect(m_ui.CmdAddFolder, &QPushButton::clicked, this, &frmStep1::CmdAddFolder_Click);
-    connect(m_ui.cmdClear1, &QPushButton::clicked, this, &frmStep1::cmdClear1_Click);
-    connect(m_ui.CmdExtractDBX, &QPushButton::clicked, this, &frmStep1::CmdExtractDBX_Click);
-    connect(m_ui.CmdHelp, &QPushButton::clicked, this, &frmStep1::CmdHelp_Click);
-    connect(m_ui.cmdEnd, &QPushButton::clicked, this, &frmStep1::cmdEnd_Click);
+    for (const window::FormControl& control : window::kFormControls)
+        if (control.kind == window::ControlKind::Button) {
+            const std::string name = control.name;
+            connect(findChild<QPushButton*>(QString::fromLatin1(control.name)), &QPushButton::clicked, this,
+                    [this, name] { m_logic->click(name); });
+        }
 }
 
 void frmStep1::closeEvent(QCloseEvent* event)

@@ -3,8 +3,10 @@
 // in twips, container and place in the focus order. Both front ends build their controls
 // from this table, so the two windows cannot drift apart.
 
+#include <algorithm>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 namespace tressimo::window {
 
@@ -69,6 +71,18 @@ constexpr const FormControl& formControl(std::string_view name)
         if (name == control.name)
             return control;
     throw std::logic_error("a control without a place");
+}
+
+// The controls that take the focus, in the order Tab walks them.
+inline std::vector<const FormControl*> focusOrder()
+{
+    std::vector<const FormControl*> order;
+    for (const FormControl& control : kFormControls)
+        if (control.tabIndex >= 0)
+            order.push_back(&control);
+    std::sort(order.begin(), order.end(),
+              [](const FormControl* a, const FormControl* b) { return a->tabIndex < b->tabIndex; });
+    return order;
 }
 
 } // namespace tressimo::window

@@ -403,6 +403,22 @@ void WindowLogic::cmdEnd_Click()
         m_view.closeWindow();
 }
 
+void WindowLogic::click(std::string_view control)
+{
+    if (control == "cmdAdd")
+        cmdAdd_Click();
+    else if (control == "CmdAddFolder")
+        CmdAddFolder_Click();
+    else if (control == "cmdClear1")
+        cmdClear1_Click();
+    else if (control == "CmdExtractDBX")
+        CmdExtractDBX_Click();
+    else if (control == "CmdHelp")
+        CmdHelp_Click();
+    else if (control == "cmdEnd")
+        cmdEnd_Click();
+}
+
 void WindowLogic::closing()
 {
     // No question here: Exit has asked already, and the close box never asks.

@@ -69,6 +69,8 @@ public:
     void CmdExtractDBX_Click();
     void CmdHelp_Click();
     void cmdEnd_Click();
+    // The click of the button of that name (form_layout.h); other names do nothing.
+    void click(std::string_view control);
     // The window is closing (close box, Exit, or the end of the session): never asks.
     void closing();
 

@@ -182,14 +182,8 @@ void Win32Window::createControls()
     SendMessageW(control("ProgressBar1"), PBM_SETRANGE32, 0, 100);
 
     // The focus order follows the order of the child windows: put them in the form's.
-    std::vector<const FormControl*> focusOrder;
-    for (const FormControl& form : kFormControls)
-        if (form.tabIndex >= 0)
-            focusOrder.push_back(&form);
-    std::sort(focusOrder.begin(), focusOrder.end(),
-              [](const FormControl* a, const FormControl* b) { return a->tabIndex < b->tabIndex; });
     HWND after = HWND_TOP;
-    for (const FormControl* form : focusOrder) {
+    for (const FormControl* form : window::focusOrder()) {
         HWND child = control(form->name);
         SetWindowPos(child, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = child;
@@ -369,19 +363,7 @@ void Win32Window::command(int id)
     const int index = id - kFirstControlId;
     if (!m_logic || index < 0 || index >= static_cast<int>(std::size(kFormControls)))
         return;
-    const std::string_view name = kFormControls[index].name;
-    if (name == "cmdAdd")
-        m_logic->cmdAdd_Click();
-    else if (name == "CmdAddFolder")
-        m_logic->CmdAddFolder_Click();
-    else if (name == "cmdClear1")
-        m_logic->cmdClear1_Click();
-    else if (name == "CmdExtractDBX")
-        m_logic->CmdExtractDBX_Click();
-    else if (name == "CmdHelp")
-        m_logic->CmdHelp_Click();
-    else if (name == "cmdEnd")
-        m_logic->cmdEnd_Click();
+    m_logic->click(kFormControls[index].name);
 }
 
 void Win32Window::dropped(HDROP drop)
