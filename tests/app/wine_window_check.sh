@@ -22,8 +22,9 @@ fi
 scratch=$(mktemp -d)
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
 xvfb=$!
-pid=
-trap 'kill $pid $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$scratch"' EXIT
+pid= dpiprefix=
+trap 'kill $pid $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$scratch"
+  [[ -n $dpiprefix ]] && { WINEPREFIX=$dpiprefix wineserver -k 2>/dev/null || true; rm -rf "$dpiprefix"; }' EXIT
 export DISPLAY=":$display"
 for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 fail() {
@@ -86,4 +87,24 @@ xdotool windowfocus --sync "$window" key alt+x
 answer
 for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end after Exit"
+
+# Again at 144 DPI, in a copy of the wine prefix (hard links, the registry copied): the form
+# scales with the window's DPI.
+prefix=${WINEPREFIX:-$(cd "$(dirname "$winerun")/.." && pwd)/build-windows/wineprefix}
+dpiprefix=$(mktemp -d "$prefix.dpi.XXXXXX")
+cp -al "$prefix/." "$dpiprefix/"
+for reg in "$dpiprefix"/*.reg; do cp --remove-destination "$prefix/$(basename "$reg")" "$reg"; done
+export WINEPREFIX=$dpiprefix
+"$winerun" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+"$winerun" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+  /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+"$winerun" "$program" >"$scratch/program.log" 2>&1 &
+pid=$!
+window=$(find_window "Tressimo v3.0")
+size=$(xwininfo -id "$window" | awk '/^  Width:/ { w = $2 } /^  Height:/ { h = $2 } END { print w " " h }')
+[[ "$size" == "898 747" ]] || fail "at 144 DPI the client area is $size, not 898 747"
+sleep 1 # the first paint
+import -window "$window" "${screenshot%.png}-144dpi.png"
+xdotool windowfocus --sync "$window" key alt+x
+answer
 echo "window $window: $size, $count contacts in $(basename "$pst"), screenshot $screenshot"
