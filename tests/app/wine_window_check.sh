@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the Win32 window under wine on a virtual X server, finds it by its title, adds a folder
-# of real .contact files, converts them, answers the summary, checks the store with pst-check
-# and keeps a screenshot.
+# of real .contact files, converts them, answers the summary, checks the store with pst-check,
+# keeps a screenshot and leaves by Alt+X; then shows the form once more at 144 DPI.
 #   wine_window_check.sh TRESSIMO.EXE PST-CHECK.EXE WINE-RUN CONTACTS-FOLDER SCREENSHOT.png
 # The display is TRESSIMO_XVFB_DISPLAY, or the first free one from :100. Exits 77 (skipped)
 # when a tool is missing, unless TRESSIMO_XVFB_REQUIRED=1.
