@@ -1,4 +1,5 @@
 #include "cli/convert_mode.h"
+#include "platform/path_text.h"
 
 #include "cli/command_line.h"
 #include "filelist/contact_name.h"
@@ -24,14 +25,14 @@ constexpr const char* kProgram = "tressimo-convert: ";
 // symbolic link "a/link/.." is not "a"; names are never changed.
 std::string absolutePath(const std::string& path, std::error_code& error)
 {
-    const fs::path absolute = fs::absolute(fs::path(path), error);
+    const fs::path absolute = fs::absolute(platform::pathFromText(path), error);
     if (error)
         return path;
     for (const fs::path& part : absolute.relative_path()) {
         if (part == "..")
-            return absolute.string();
+            return platform::textOfPath(absolute);
     }
-    return absolute.lexically_normal().string();
+    return platform::textOfPath(absolute.lexically_normal());
 }
 
 // Names and reasons come from outside: on a terminal, a control character in them could clear
@@ -128,12 +129,13 @@ CollectedRows collectRows(const std::vector<std::string>& paths)
             collected.error = concat({"cannot tell where \"", shown(given), "\" is: ", error.message()});
             return collected;
         }
+        const fs::path native = platform::pathFromText(path);
         // symlink_status: a dangling link is still a file to report on, not a missing PATH.
-        if (fs::symlink_status(path, error).type() == fs::file_type::not_found) {
+        if (fs::symlink_status(native, error).type() == fs::file_type::not_found) {
             collected.error = concat({"\"", shown(given), "\": no such file or folder"});
             return collected;
         }
-        if (!fs::is_directory(fs::status(path, error))) {
+        if (!fs::is_directory(fs::status(native, error))) {
             collected.rows.push_back(path);
             continue;
         }
@@ -174,7 +176,7 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
     if (settings.outputFolder)
         outputFolder = absolutePath(*settings.outputFolder, error);
     else
-        outputFolder = fs::current_path(error).string();
+        outputFolder = platform::textOfPath(fs::current_path(error));
     if (error) {
         err << kProgram << "cannot tell where the output folder is: " << error.message() << '\n';
         return kExitUsage;

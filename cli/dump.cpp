@@ -1,4 +1,5 @@
 #include "cli/dump.h"
+#include "platform/path_text.h"
 
 #include "cli/command_line.h"
 #include "contacts/contact_date.h"
@@ -42,7 +43,7 @@ int runDump(const std::vector<std::string>& files, std::ostream& out, std::ostre
     bool allLoaded = true;
     for (const std::string& file : files) {
         record.reset();
-        const std::filesystem::path path(file);
+        const std::filesystem::path path = platform::pathFromText(file);
         const contacts::ContactDocument document = contacts::loadContactDocument(path);
         if (document.loaded())
             contacts::DisplayNode(document.document(), record, context);

@@ -1,4 +1,5 @@
 #include "contacts/contact_file.h"
+#include "platform/path_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -104,12 +105,7 @@ std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& 
 
 std::string pathText(const std::filesystem::path& path)
 {
-#ifdef _WIN32
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-#else
-    return path.native();
-#endif
+    return platform::textOfPath(path);
 }
 
 std::string readContactFile(const std::filesystem::path& path, std::vector<char>& bytes)

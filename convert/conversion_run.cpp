@@ -1,4 +1,5 @@
 #include "convert/conversion_run.h"
+#include "platform/path_text.h"
 
 #include "convert/read_ahead.h"
 #include "outlook/contact_item_writer.h"
@@ -218,7 +219,7 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
                                       ")\" is taken.");
             result.pstPath = strSaveFolder + pstFileName(fileTime, *copy);
             try {
-                objStore = &objSession->Stores().AddPSTStore(std::filesystem::path(result.pstPath),
+                objStore = &objSession->Stores().AddPSTStore(platform::pathFromText(result.pstPath),
                                                              mapi::olStoreDefault, result.storeName);
             } catch (...) {
                 // Another program (or another run) took the free name between the look and the
@@ -434,7 +435,7 @@ MessageBoxText summaryMessage(const RunResult& result)
 
 std::string troubleshootingAddress(const std::filesystem::path& manual)
 {
-    return shell::fileUrl(manual.string(), "troubleshooting");
+    return shell::fileUrl(platform::textOfPath(manual), "troubleshooting");
 }
 
 } // namespace tressimo::convert

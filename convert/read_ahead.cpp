@@ -1,4 +1,5 @@
 #include "convert/read_ahead.h"
+#include "platform/path_text.h"
 
 #include "contacts/contact_document.h"
 #include "text/ascii.h"
@@ -21,11 +22,11 @@ constexpr std::chrono::milliseconds kLongestBatchWait{5};
 // tried trimmed, as the list's text may carry blanks its file name lacks.
 contacts::ContactDocument loadRow(const std::string& rowText, std::string_view trimmed)
 {
-    contacts::ContactDocument document = contacts::ContactDocument::load(std::filesystem::path(rowText));
+    contacts::ContactDocument document = contacts::ContactDocument::load(platform::pathFromText(rowText));
     if (document.loaded() || trimmed.size() == rowText.size())
         return document;
     contacts::ContactDocument second =
-        contacts::ContactDocument::load(std::filesystem::path(std::string(trimmed)));
+        contacts::ContactDocument::load(platform::pathFromText(trimmed));
     if (second.loaded())
         return second;
     return document;

@@ -1,4 +1,5 @@
 #include "convert/run_names.h"
+#include "platform/path_text.h"
 
 #include <algorithm>
 #include <chrono>
@@ -61,7 +62,7 @@ std::optional<int> freePstCopy(std::string_view folder, std::string_view T, int 
     for (int copy = std::max(first, 1); copy <= kMostPstCopies; ++copy) {
         path.assign(folder);
         path += pstFileName(T, copy);
-        if (!taken(std::filesystem::path(path)))
+        if (!taken(platform::pathFromText(path)))
             return copy;
     }
     return std::nullopt;

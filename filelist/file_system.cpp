@@ -1,4 +1,5 @@
 #include "filelist/file_system.h"
+#include "platform/path_text.h"
 
 #include "shell/path_rules.h"
 
@@ -13,15 +14,9 @@ using shell::kPathSeparator;
 
 namespace {
 
-// Text <-> path in one place. On POSIX the text is the path's bytes, untouched; on Windows
-// the text is UTF-8.
 fs::path toPath(const std::string& text)
 {
-#ifdef _WIN32
-    return fs::path(std::u8string(text.begin(), text.end()));
-#else
-    return fs::path(text);
-#endif
+    return platform::pathFromText(text);
 }
 
 // The name of a listed entry, without building a second path object for it.

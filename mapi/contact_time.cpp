@@ -1,7 +1,8 @@
 #include "mapi/contact_time.h"
 
+#include "platform/local_time.h"
+
 #include <cmath>
-#include <ctime>
 
 namespace tressimo::mapi::contact {
 
@@ -63,15 +64,9 @@ LocalToUtc processTimeZone()
             --day;
         }
         const CivilDate date = civilFromDays(day);
-        std::tm fields{};
-        fields.tm_year = static_cast<int>(date.year - 1900);
-        fields.tm_mon = static_cast<int>(date.month) - 1;
-        fields.tm_mday = static_cast<int>(date.day);
-        fields.tm_hour = static_cast<int>(rest / 3600);
-        fields.tm_min = static_cast<int>(rest / 60 % 60);
-        fields.tm_sec = static_cast<int>(rest % 60);
-        fields.tm_isdst = -1; // let the zone rules decide whether daylight saving applies
-        return static_cast<std::int64_t>(std::mktime(&fields));
+        return platform::utcSecondsOfLocal({static_cast<int>(date.year), static_cast<int>(date.month),
+                                            static_cast<int>(date.day), static_cast<int>(rest / 3600),
+                                            static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)});
     };
 }
 

@@ -1,4 +1,5 @@
 #include "mapi/pst_session.h"
+#include "platform/path_text.h"
 
 #include "mapi/pst_contact_item.h"
 #include "mapi/pst_store_core.h"
@@ -173,7 +174,7 @@ public:
         else if (folderType == olFolderDeletedItems)
             nid = m_core->run([](pst::MessageStore& store) { return store.deletedItems(); });
         if (!nid)
-            throw MapiError("The store \"" + m_core->path().string() + "\" has no default " +
+            throw MapiError("The store \"" + platform::textOfPath(m_core->path()) + "\" has no default " +
                             std::string(standard->name) + " folder yet; ValidateIPMTree creates it.");
         auto folder = std::make_unique<PstFolder>(m_core, *nid, std::string(standard->name));
         return *m_folders.emplace(folderType, std::move(folder)).first->second;
@@ -277,10 +278,10 @@ private:
     {
         requireLogon();
         if (format == olStoreANSI)
-            throw MapiError("Cannot create \"" + path.string() +
+            throw MapiError("Cannot create \"" + platform::textOfPath(path) +
                             "\": the old ANSI format (3) is not supported; use the Unicode format (1 or 2).");
         if (format != olStoreDefault && format != olStoreUnicode)
-            throw MapiError("Cannot create \"" + path.string() + "\": unknown store format " +
+            throw MapiError("Cannot create \"" + platform::textOfPath(path) + "\": unknown store format " +
                             std::to_string(format) + "; use the Unicode format (1 or 2).");
 
         std::unique_ptr<pst::Sink> sink;
@@ -307,7 +308,7 @@ private:
         storeOptions.clock = m_options.session.clock;
         storeOptions.random = m_options.session.random;
         // Outlook names an unnamed data file after the file.
-        const std::string name = displayName.empty() ? path.stem().string() : displayName;
+        const std::string name = displayName.empty() ? platform::textOfPath(path.stem()) : displayName;
         std::unique_ptr<pst::MessageStore> store;
         try {
             store = m_options.createStore(std::move(sink), name, storeOptions);
@@ -318,7 +319,7 @@ private:
             discardStaging();
             if (dynamic_cast<const pst::IoError*>(&e))
                 throw MapiError(e.what());
-            throw MapiError("Cannot create \"" + path.string() + "\": " + e.what());
+            throw MapiError("Cannot create \"" + platform::textOfPath(path) + "\": " + e.what());
         }
 
         std::error_code error;

@@ -1,4 +1,5 @@
 #include "mapi/pst_store_core.h"
+#include "platform/path_text.h"
 
 #include "mapi/pst_contact_item.h"
 
@@ -30,7 +31,7 @@ void StoreCore::checkUsable() const
     if (m_failure)
         throw StoreFailure(*m_failure);
     if (!m_store)
-        throw MapiError("The store \"" + m_path.string() + "\" is closed (the session logged off).");
+        throw MapiError("The store \"" + platform::textOfPath(m_path) + "\" is closed (the session logged off).");
 }
 
 void StoreCore::fail(std::exception_ptr error)
@@ -41,9 +42,9 @@ void StoreCore::fail(std::exception_ptr error)
         // Already names the file and the cause.
         m_failure = e.what();
     } catch (const std::exception& e) {
-        m_failure = "Cannot write \"" + m_path.string() + "\": " + e.what();
+        m_failure = "Cannot write \"" + platform::textOfPath(m_path) + "\": " + e.what();
     } catch (...) {
-        m_failure = "Cannot write \"" + m_path.string() + "\": unknown error";
+        m_failure = "Cannot write \"" + platform::textOfPath(m_path) + "\": unknown error";
     }
     throw StoreFailure(*m_failure);
 }
@@ -51,7 +52,7 @@ void StoreCore::fail(std::exception_ptr error)
 std::string StoreCore::itemRefusal(const std::exception& e) const
 {
     const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
-    return "The item could not be written into \"" + m_path.string() + "\" and was left out: " +
+    return "The item could not be written into \"" + platform::textOfPath(m_path) + "\" and was left out: " +
            (memory ? std::string("not enough memory for it") : std::string(e.what()));
 }
 

@@ -1,13 +1,12 @@
 #include "mapi/staged_file.h"
 
+#include "platform/files.h"
+#include "platform/path_text.h"
+
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <random>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tressimo::mapi {
 
@@ -22,7 +21,7 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
 
 [[noreturn]] void failCreate(const std::filesystem::path& path, int err)
 {
-    throw pst::IoError("Cannot create \"" + path.string() + "\": " + std::strerror(err));
+    throw pst::IoError("Cannot create \"" + platform::textOfPath(path) + "\": " + platform::errorText(err));
 }
 
 // Passes everything to the staged file, and says the final name in what it reports.
@@ -87,26 +86,18 @@ private:
     std::shared_ptr<pst::Sink> m_file;
 };
 
-// A rename lasts through a power cut only once the folder is on disk. Best effort: the rename
-// has happened, and should the sync fail, a power cut at worst brings back the hidden name with
-// the whole store under it.
-void syncFolderOf(const std::filesystem::path& path)
-{
-    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-}
-
 void publishStagedFile(const std::filesystem::path& stagingPath, const std::filesystem::path& finalPath);
+
+bool nameTaken(const std::filesystem::path& path)
+{
+    std::error_code ignored;
+    return std::filesystem::symlink_status(path, ignored).type() != std::filesystem::file_type::not_found;
+}
 
 // The hidden file beside the final one.
 StagedFile createHiddenFile(const std::filesystem::path& finalPath)
 {
-    struct stat existing;
-    if (::lstat(finalPath.c_str(), &existing) == 0)
+    if (nameTaken(finalPath))
         failCreate(finalPath, EEXIST);
 
     std::random_device device;
@@ -115,22 +106,24 @@ StagedFile createHiddenFile(const std::filesystem::path& finalPath)
         char suffix[8];
         std::snprintf(suffix, sizeof suffix, ".%06x", static_cast<unsigned>(device() & 0xFFFFFF));
         std::string hidden = ".";
-        hidden += finalPath.filename().string();
+        hidden += platform::textOfPath(finalPath.filename());
         hidden += suffix;
-        const std::filesystem::path staging = folder / hidden;
-        struct stat taken;
-        if (::lstat(staging.c_str(), &taken) == 0)
+        const std::filesystem::path staging = folder / platform::pathFromText(hidden);
+        if (nameTaken(staging))
             continue; // left behind by a run that was killed
+        const std::string stagingText = platform::textOfPath(staging);
+        const std::string finalText = platform::textOfPath(finalPath);
         try {
             auto file = pst::FileSink::createNew(staging);
-            return {std::make_unique<StagedSink>(std::move(file), staging.string(), finalPath.string()),
+            platform::setHidden(staging, true);
+            return {std::make_unique<StagedSink>(std::move(file), stagingText, finalText),
                     [staging, finalPath] { publishStagedFile(staging, finalPath); },
                     [staging] {
                         std::error_code ignored;
                         std::filesystem::remove(staging, ignored);
                     }};
         } catch (const pst::IoError& e) {
-            throw pst::IoError(replaceAll(e.what(), staging.string(), finalPath.string()));
+            throw pst::IoError(replaceAll(e.what(), stagingText, finalText));
         }
     }
     failCreate(finalPath, EEXIST);
@@ -138,32 +131,12 @@ StagedFile createHiddenFile(const std::filesystem::path& finalPath)
 
 void publishStagedFile(const std::filesystem::path& stagingPath, const std::filesystem::path& finalPath)
 {
-    if (::renameat2(AT_FDCWD, stagingPath.c_str(), AT_FDCWD, finalPath.c_str(), RENAME_NOREPLACE) == 0) {
-        syncFolderOf(finalPath);
-        return;
-    }
-    int err = errno;
-    if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
-        // A file system without an exclusive rename: a hard link is exclusive too.
-        if (::link(stagingPath.c_str(), finalPath.c_str()) == 0) {
-            ::unlink(stagingPath.c_str());
-            syncFolderOf(finalPath);
-            return;
-        }
-        err = errno;
-        if (err == EPERM || err == ENOTSUP || err == ENOSYS) {
-            // Nor hard links (FAT): look, then rename; only a file made in between is at risk.
-            struct stat existing;
-            if (::lstat(finalPath.c_str(), &existing) == 0)
-                failCreate(finalPath, EEXIST);
-            if (::rename(stagingPath.c_str(), finalPath.c_str()) == 0) {
-                syncFolderOf(finalPath);
-                return;
-            }
-            err = errno;
-        }
-    }
-    failCreate(finalPath, err);
+    if (const int err = platform::renameNoReplace(stagingPath, finalPath))
+        failCreate(finalPath, err);
+    platform::setHidden(finalPath, false);
+    // Best effort: the rename has happened, and should the sync fail, a power cut at worst
+    // brings back the hidden name with the whole store under it.
+    platform::syncFolderOf(finalPath);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "mapi/store_entry_id.h"
+#include "platform/path_text.h"
 
 #include "text/utf.h"
 
@@ -26,7 +27,7 @@ std::vector<std::uint8_t> pstStoreEntryId(const std::array<std::uint8_t, 16>& re
     std::copy(recordKey.begin(), recordKey.end(), head.begin() + 40);
 
     // The path as the user knows it; text::utf8ToUtf16 takes any bytes a Linux path holds.
-    const std::u16string pathText = text::utf8ToUtf16(path.string());
+    const std::u16string pathText = text::utf8ToUtf16(platform::textOfPath(path));
     std::vector<std::uint8_t> id(head.size() + 2 * (pathText.size() + 1), 0);
     std::copy(head.begin(), head.end(), id.begin());
     for (std::size_t i = 0; i < pathText.size(); ++i) {

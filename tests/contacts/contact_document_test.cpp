@@ -127,6 +127,9 @@ TEST(LoadContactDocument, NamesTheReasonAndTheByte)
 
 TEST(LoadContactDocument, FileSystemFailuresGiveTheSystemsReason)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no FIFOs nor /dev/zero, and names no reason for a folder opened as a file";
+#else
     const TempDir dir;
     // Neither a FIFO (waits for a writer) nor a device (never ends) may hang the run.
     const std::tuple<std::filesystem::path, std::string, std::string> cases[] = {
@@ -141,6 +144,7 @@ TEST(LoadContactDocument, FileSystemFailuresGiveTheSystemsReason)
         EXPECT_FALSE(document.loaded());
         EXPECT_EQ(document.error(), "Cannot " + verb + " \"" + path.string() + "\": " + reason);
     }
+#endif
 }
 
 TEST(LoadContactDocument, RealFilesWrittenByWindows)

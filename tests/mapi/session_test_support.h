@@ -3,6 +3,7 @@
 // and every random byte 0x5A (so record and search keys are known), the bytes kept after the
 // store is gone, and the contact writer's way of writing one contact through the model.
 
+#include "platform/path_text.h"
 #include "e2e_contacts.h"
 #include "mapi/contact_time.h"
 #include "mapi/mapi.h"
@@ -29,7 +30,7 @@ inline std::vector<std::string> filesIn(const std::filesystem::path& dir)
 {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
+        names.push_back(platform::textOfPath(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }

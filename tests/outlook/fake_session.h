@@ -7,14 +7,15 @@
 
 #include "mapi/mapi.h"
 
+#include "platform/path_text.h"
+
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace tressimo::testing {
@@ -148,15 +149,15 @@ public:
     mapi::RDOStore& AddPSTStore(const std::filesystem::path& path, int format,
                                 const std::string& displayName) override
     {
-        m_world->call("AddPSTStore(" + path.string() + "," + std::to_string(format) + "," + displayName +
+        m_world->call("AddPSTStore(" + platform::textOfPath(path) + "," + std::to_string(format) + "," + displayName +
                       ")");
         if (m_world->beforeCreate)
             m_world->beforeCreate(path);
         if (m_world->createFiles) {
-            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-            if (fd < 0)
-                throw mapi::MapiError("cannot create " + path.string());
-            ::close(fd);
+            // Made exclusively, as the real store is.
+            std::error_code ignored;
+            if (std::filesystem::exists(path, ignored) || !std::ofstream(path))
+                throw mapi::MapiError("cannot create " + platform::textOfPath(path));
         }
         m_added = true;
         return *this;

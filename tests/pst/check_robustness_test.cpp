@@ -94,8 +94,8 @@ TEST(TargetedDamage, TreePagesAndHeapsNeverCrash)
 TEST(KnownInputs, NeverCrash)
 {
     const Bytes original = load("outlook-empty.pst");
-    for (std::size_t size : {0ul, 100ul, 563ul, 564ul, 0x4200ul, 0x4400ul, 0x4600ul, 0x5000ul, 0x9000ul,
-                             0x20000ul, original.size() - 1})
+    for (std::size_t size : std::initializer_list<std::size_t>{0, 100, 563, 564, 0x4200, 0x4400, 0x4600, 0x5000,
+                                                              0x9000, 0x20000, original.size() - 1})
         exercise(Bytes(original.begin(), original.begin() + size), "cut at " + std::to_string(size));
     for (const auto& entry : std::filesystem::directory_iterator(std::string(TRESSIMO_SOURCE_DIR) +
                                                                  "/tests/fuzz/regressions/pst_check_fuzz")) {

@@ -10,6 +10,14 @@
 
 namespace tressimo::testing {
 
+// A path that also converts to path text, the form the product passes paths around in (the
+// path's bytes on Linux, UTF-8 on Windows), so tests read the same on both.
+struct TextPath : std::filesystem::path
+{
+    TextPath(std::filesystem::path path) : std::filesystem::path(std::move(path)) {}
+    operator std::string() const;
+};
+
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir
 {
@@ -22,7 +30,7 @@ public:
     const std::filesystem::path& path() const { return m_path; }
     std::filesystem::path operator/(std::string_view name) const { return m_path / std::string(name); }
     // Creates the file (and the folders above it) with exactly these bytes.
-    std::filesystem::path write(std::string_view fileName, std::string_view bytes) const;
+    TextPath write(std::string_view fileName, std::string_view bytes) const;
 
 private:
     std::filesystem::path m_path;

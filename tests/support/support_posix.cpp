@@ -1,5 +1,7 @@
 #include "tests/support/support.h"
 
+#include "platform/path_text.h"
+
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
@@ -27,12 +29,17 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, ignored);
 }
 
-std::filesystem::path TempDir::write(std::string_view fileName, std::string_view bytes) const
+TextPath TempDir::write(std::string_view fileName, std::string_view bytes) const
 {
     const std::filesystem::path file = m_path / std::filesystem::path(std::string(fileName));
     std::filesystem::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return file;
+}
+
+TextPath::operator std::string() const
+{
+    return platform::textOfPath(*this);
 }
 
 std::string readWholeFile(const std::filesystem::path& path)

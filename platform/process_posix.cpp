@@ -1,0 +1,50 @@
+#include "platform/process.h"
+
+#include <csignal>
+#include <system_error>
+#include <unistd.h>
+
+namespace tressimo::platform {
+
+namespace {
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void onInterrupt(int signal)
+{
+    g_interrupted = 1;
+    std::signal(signal, SIG_DFL);
+}
+} // namespace
+
+std::vector<std::string> commandLineArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void useUtf8Console() {}
+
+bool standardErrorIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+void catchInterrupts()
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, onInterrupt);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+bool interrupted()
+{
+    return g_interrupted != 0;
+}
+
+std::filesystem::path executableFolder()
+{
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self.parent_path();
+}
+
+} // namespace tressimo::platform

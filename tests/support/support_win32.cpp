@@ -1,0 +1,153 @@
+// The test support on Windows: the same temporary folders and program runs through the
+// system's own calls, so that the tests that start programs run there too.
+#include "tests/support/support.h"
+
+#include "platform/path_text.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <windows.h>
+
+namespace tressimo::testing {
+
+namespace {
+
+std::wstring wide(const std::string& text)
+{
+    return platform::pathFromText(text).native();
+}
+
+// One argument quoted as CommandLineToArgvW splits it back.
+void appendQuoted(std::wstring& line, const std::wstring& argument)
+{
+    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        line += argument;
+        return;
+    }
+    line += L'"';
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+HANDLE openForChild(const std::filesystem::path& path, bool write)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return ::CreateFileW(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+
+TempDir::TempDir(std::string_view name)
+{
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() /
+                               ("tressimo-" + std::string(name) + "-" + std::to_string(random() % 1000000));
+        if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+TextPath TempDir::write(std::string_view fileName, std::string_view bytes) const
+{
+    const std::filesystem::path file = m_path / platform::pathFromText(fileName);
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return file;
+}
+
+TextPath::operator std::string() const
+{
+    return platform::textOfPath(*this);
+}
+
+std::string readWholeFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+                      const std::filesystem::path& folder)
+{
+    ProgramRun run;
+    const TempDir scratch("run");
+    std::wstring line;
+    for (const std::string& argument : argv) {
+        if (!line.empty())
+            line += L' ';
+        appendQuoted(line, wide(argument));
+    }
+    // The environment block: this process's variables with `environment` laid over them.
+    std::map<std::wstring, std::wstring> variables;
+    if (wchar_t* block = ::GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
+            const std::wstring text = entry;
+            const std::size_t equals = text.find(L'=', 1);
+            if (equals != std::wstring::npos)
+                variables[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+        ::FreeEnvironmentStringsW(block);
+    }
+    for (const auto& [name, value] : environment)
+        variables[wide(name)] = wide(value);
+    std::wstring block;
+    for (const auto& [name, value] : variables)
+        block += name + L'=' + value + L'\0';
+    block += L'\0';
+
+    const HANDLE in = openForChild(L"NUL", false);
+    const HANDLE out = openForChild(scratch / "out", true);
+    const HANDLE err = openForChild(scratch / "err", true);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                                          block.data(), folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    ::CloseHandle(in);
+    ::CloseHandle(out);
+    ::CloseHandle(err);
+    if (!started) {
+        run.err = "cannot start " + argv[0];
+        return run;
+    }
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    if (::GetExitCodeProcess(process.hProcess, &status))
+        run.status = static_cast<int>(status);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    run.out = readWholeFile(scratch / "out");
+    run.err = readWholeFile(scratch / "err");
+    return run;
+}
+
+} // namespace tressimo::testing
