@@ -272,22 +272,6 @@ TEST(NdbReferenceCounts, CountEveryReferrerOfASharedBlock)
     EXPECT_EQ(reader->blocks().size(), 1u);
 }
 
-TEST(NdbReferenceCounts, PuttingANodeAgainOverItsOwnSharedBlockKeepsIt)
-{
-    MemoryStore store;
-    store.writer->putNode(Nid{0x60E}, Nid{}, singleBlock(patternBytes(64, 1)));
-    Bid shared = store.writer->findNode(Nid{0x60E})->dataBid;
-    NodeContent empty;
-    empty.data.sharedBid = shared;
-    store.writer->putNode(Nid{0x806E}, Nid{}, empty);
-    store.writer->putNode(Nid{0x806E}, Nid{}, empty);
-    store.writer->deleteNode(Nid{0x60E});
-    store.writer->putNode(Nid{0x806E}, Nid{}, empty);
-    const PstFilePtr reader = commitAndRead(store);
-    EXPECT_EQ(cRefOf(*reader, shared), 2);
-    EXPECT_EQ(reader->readData(shared), patternBytes(64, 1));
-}
-
 // ---- replacing, deleting, reusing space --------------------------------------------------
 
 // A node rewritten at every commit (as a folder's contents table is) must not make the file
