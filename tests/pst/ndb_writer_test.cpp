@@ -44,22 +44,6 @@ TEST(NdbNewStore, UnencodedStoreKeepsDataPlainOtherEncodingsAreRefused)
     EXPECT_THROW(NdbWriter::create(std::make_unique<MemorySink>(), options), std::invalid_argument);
 }
 
-// ---- counters ----------------------------------------------------------------------------
-
-TEST(NdbCounters, FixedAndReservedNodesRaiseTheHighWaterMark)
-{
-    MemoryStore store;
-    store.writer->reserveNid(Nid::make(NidType::NormalFolder, 0x404));
-    store.writer->reserveNid(Nid::make(NidType::NormalFolder, 0x402)); // never lowers it
-    // A node put under a NID nobody allocated must not be handed out again later.
-    store.writer->putNode(Nid::make(NidType::ContentsTable, 0x450), Nid{}, singleBlock(patternBytes(10, 1)));
-    EXPECT_EQ(store.writer->allocateNid(NidType::NormalFolder).index(), 0x405u);
-    EXPECT_EQ(store.writer->allocateNid(NidType::ContentsTable).index(), 0x451u);
-    const PstFilePtr reader = commitAndRead(store);
-    EXPECT_EQ(reader->header().rgnid[2], 0x405u);
-    EXPECT_EQ(reader->header().rgnid[14], 0x451u);
-}
-
 // ---- B-trees -----------------------------------------------------------------------------
 
 struct TreeCase
