@@ -4,9 +4,10 @@
 #include "mapi/contact_entryid.h"
 #include "mapi/contact_model.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
-#include <set>
 
 namespace tressimo::mapi::contact {
 namespace {
@@ -346,23 +347,6 @@ TEST(ContactSave, OtherTimesKeepTheirTimeOfDay)
     EXPECT_EQ(valueOf<FileTime>(saved, PidTagCreationTime)->ticks,
               ticksOf(sys_days{year{2010} / 3 / 5} + hours{11}));
     EXPECT_EQ(findProperty(saved, PidLidBirthdayLocal), nullptr);
-}
-
-TEST(ContactSave, EveryNamedPropertyWrittenIsInTheRegistrationList)
-{
-    ContactState state;
-    for (const auto& property : objectModelProperties())
-        state.put(property.name, "x@example.com");
-    state.setProperty(tagBirthday, OleDate{30000});
-    state.setProperty(tagAnniversary, OleDate{31000});
-    const auto named = contactNamedProperties();
-    const std::set<PropertyKey> registered(named.begin(), named.end());
-    EXPECT_EQ(registered.size(), named.size());
-    for (const auto& property : state.saveProperties(fixedEnvironment())) {
-        if (property.key.isNamed()) {
-            EXPECT_TRUE(registered.contains(property.key)) << ::testing::PrintToString(property.key);
-        }
-    }
 }
 
 } // namespace
