@@ -68,7 +68,9 @@ TEST(LtpPropertyContext, ValuesLandWhereTheFormatSays)
         ASSERT_NE(record, bth.records.end());
         EXPECT_EQ(whereOf(getU16(record->data.data()), getU32(record->data.data() + 2)), c.where);
     }
-    EXPECT_EQ(node.subnodes.size(), 2u);
+    ASSERT_EQ(node.subnodes.size(), 2u);
+    for (const SubnodeContent& sub : node.subnodes)
+        EXPECT_EQ(sub.nid.type(), NidType::Ltp);
 }
 
 TEST(LtpPropertyContext, RefusesWhatItCannotStore)
