@@ -165,34 +165,6 @@ TEST(ConversionRun, ASetUpFailureShowsTheOutlookErrorAndConvertsNothing)
     }
 }
 
-TEST(ConversionRun, EachRowGivesOneItemInRowOrderAndMovesTheBar)
-{
-    const std::pair<int, std::vector<float>> cases[] = {
-        {1, {100.0f}},
-        {3, {100.0f / 3, 200.0f / 3, 100.0f}},
-    };
-    for (const auto& [count, bar] : cases) {
-        SCOPED_TRACE(count);
-        TempDir dir;
-        std::vector<std::string> rows = contactRows(dir, count);
-        std::reverse(rows.begin(), rows.end());
-        FakeWindow window;
-        EXPECT_EQ(run(window, rows).written, count);
-        const auto n = static_cast<std::size_t>(count);
-        EXPECT_EQ(window.world->count("Add(2)"), count);
-        EXPECT_EQ(window.world->callsStartingWith("GetStoreFromID("), Texts(n, "GetStoreFromID(STORE-1)"));
-        EXPECT_EQ(window.world->callsStartingWith("GetDefaultFolder("), Texts(n, "GetDefaultFolder(10)"));
-        Texts names = namesOfRows(0, count), labels;
-        std::reverse(names.begin(), names.end());
-        EXPECT_EQ(savedFirstNames(*window.world), names);
-        EXPECT_EQ(window.bar, bar);
-        // The file label names each row's file, after that row is written.
-        for (const auto& row : rows)
-            labels.push_back("window:LblProgessCurrent=" + row);
-        EXPECT_EQ(window.events("window:LblProgessCurrent="), labels);
-    }
-}
-
 TEST(ConversionRun, StatusTextsFollowThePathRulesOfThePlatform)
 {
     // The row, the folder in the label, the file label.

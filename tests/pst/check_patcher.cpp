@@ -9,18 +9,13 @@
 #include "pst/io/crc.h"
 #include "pst/io/permute.h"
 
-#include <fstream>
 #include <stdexcept>
 
 namespace tressimo::pst::check::testing {
 
 PstPatcher::PstPatcher(const std::string& referenceName)
+    : m_bytes(tressimo::testing::readFileBytes(referencePst(referenceName)))
 {
-    const std::string path = referencePst(referenceName);
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + path);
-    m_bytes.assign(std::istreambuf_iterator<char>(in), {});
 }
 
 std::shared_ptr<const PstFile> PstPatcher::parse() const

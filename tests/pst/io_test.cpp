@@ -66,20 +66,6 @@ TEST(IoCrc, CopyingThroughThePermutationAgreesWithEncodingThenSumming)
 
 // ---- sinks -------------------------------------------------------------------------------
 
-TEST(IoSink, FailingSinkFailsAtTheChosenOperationAndAfter)
-{
-    auto memory = std::make_unique<MemorySink>("x.pst");
-    MemorySink* inner = memory.get();
-    FailingSink sink(std::move(memory), 3);
-    sink.writeAt(0, Bytes{1});
-    sink.resize(4);
-    EXPECT_THROW(sink.sync(), IoError);
-    EXPECT_THROW(sink.writeAt(1, Bytes{2}), IoError);
-    EXPECT_EQ(inner->bytes(), (Bytes{1, 0, 0, 0})) << "a failed write reaches nothing";
-    EXPECT_EQ(inner->syncCount(), 0);
-    EXPECT_EQ(sink.operations(), 4u);
-}
-
 TEST(IoFileSink, WritesResizesAndSyncs)
 {
     const tressimo::testing::TempDir dir{"io"};

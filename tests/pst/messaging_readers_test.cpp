@@ -16,13 +16,7 @@ namespace tressimo::pst::messaging_test {
 namespace {
 
 using nlohmann::json;
-
-// A program's stdout and stderr together.
-std::pair<int, std::string> runProgram(const std::vector<std::string>& args)
-{
-    const auto run = tressimo::testing::runProgram(args);
-    return {run.status, run.out + run.err};
-}
+using tressimo::testing::runProgram;
 
 // A value as the oracle script renders it in JSON.
 json expectedJson(const PropValue& v)
@@ -281,9 +275,9 @@ TEST_F(Readers, PypffResolvesNamedPropertiesThroughTheMap)
 TEST_F(Readers, PffexportExportsEveryItemWithoutErrors)
 {
     const auto target = s_dir->path() / "pffexport";
-    const auto [status, output] =
-        runProgram({"pffexport", "-m", "all", "-t", target.string(), s_pst.string()});
-    ASSERT_EQ(status, 0) << output;
+    const auto run = runProgram({"pffexport", "-m", "all", "-t", target.string(), s_pst.string()});
+    const std::string output = run.out + run.err;
+    ASSERT_EQ(run.status, 0) << output;
     for (const char* bad : {"Unable", "unable", "rror", "corrupt"})
         EXPECT_EQ(output.find(bad), std::string::npos) << output;
     // pffexport makes a folder ContactNNNNN per item.
@@ -301,8 +295,9 @@ TEST_F(Readers, ReadpstWritesTheContactsAsVcards)
 {
     const auto target = s_dir->path() / "readpst";
     std::filesystem::create_directories(target);
-    const auto [status, output] = runProgram({"readpst", "-cv", "-o", target.string(), s_pst.string()});
-    ASSERT_EQ(status, 0) << output;
+    const auto run = runProgram({"readpst", "-cv", "-o", target.string(), s_pst.string()});
+    const std::string output = run.out + run.err;
+    ASSERT_EQ(run.status, 0) << output;
     // readpst reports "N items done, M items skipped" per folder.
     for (std::size_t at = output.find(" items skipped"); at != std::string::npos;
          at = output.find(" items skipped", at + 1))

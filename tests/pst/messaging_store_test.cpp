@@ -1,6 +1,6 @@
 // The store's behaviour, read back with the independent reader and judged by the checker:
 // what a message stores beyond what it is given, folders and their tables, refused input,
-// items saved again, receive folders, entry IDs and named properties.
+// items saved again, receive folders and named properties. (Folder entry IDs: the session tests.)
 
 #include "messaging_test_util.h"
 #include "pst/messaging/message_properties.h"
@@ -356,30 +356,6 @@ TEST(ReplaceMessage, KeepsIdentityPlaceAndCounts)
 }
 
 // ---- identity ---------------------------------------------------------------------------------
-
-TEST(EntryIds, NameTheStoresObjectsOnly)
-{
-    MemoryStore s;
-    const Nid folder = s->createFolder(s->ipmSubtree(), "Items", "");
-    const Nid message = s->createMessage(folder, {});
-    const Bytes id = s->entryId(folder);
-    ASSERT_EQ(id.size(), 24u);
-    EXPECT_EQ(getU32(id.data()), 0u);
-    const auto key = s->recordKey();
-    EXPECT_EQ(Bytes(id.begin() + 4, id.begin() + 20), Bytes(key.begin(), key.end()));
-    EXPECT_EQ(getU32(id.data() + 20), folder.value);
-
-    EXPECT_EQ(s->nidFromEntryId(id), folder);
-    EXPECT_EQ(s->nidFromEntryId(s->entryId(message)), message);
-    EXPECT_EQ(s->nidFromEntryId(s->entryId(s->rootFolder())), s->rootFolder());
-    EXPECT_FALSE(s->nidFromEntryId(s->entryId(Nid{0x200FE4})));
-    Bytes foreign = id;
-    foreign[9] ^= 1;
-    EXPECT_FALSE(s->nidFromEntryId(foreign));
-    EXPECT_FALSE(s->nidFromEntryId(ByteView(id).first(20)));
-    s->commit();
-    EXPECT_TRUE(isSound(s.bytes()));
-}
 
 // Store properties reach the file at the next commit; a commit after it, with nothing
 // changed, writes nothing.

@@ -58,7 +58,6 @@ public:
         }
         return image;
     }
-    bool failed() const { return m_count >= m_failAt; }
 
 private:
     struct Op

@@ -3,14 +3,9 @@
 
 Usage: /usr/bin/python3 pst_oracle.py FILE.pst
 
-The dump holds the store's name and properties, the folder tree (names, container classes,
-counts, properties) and every item with every property. Debian's pypff does not resolve named
-properties, so the name-to-ID map's GUID, entry and string streams are decoded here and every
-property id from 0x8000 up is given its property set and LID or name. Contacts also get a
-summary of the fields people look at (names, e-mail addresses, telephones, addresses).
-
-Exit status 0 with JSON on stdout; 1 with a message on stderr when pypff cannot open
-the file; 2 on usage errors.
+The dump holds the store's name, the folder tree and every item with every property; named
+properties are resolved through the file's own name-to-ID map (Debian's pypff does not), and
+contacts get a summary by field name. Exit status 1 when pypff cannot open the file.
 """
 
 import datetime
@@ -187,9 +182,6 @@ class NameMap:
                 named["lid"] = key
             self.by_id[0x8000 + index] = named
 
-    def describe(self, prop_id):
-        return self.by_id.get(prop_id)
-
     def find(self, guid, lid_or_name):
         for prop_id, named in self.by_id.items():
             if named["guid"] != guid:
@@ -208,14 +200,10 @@ def properties(item, names):
         return out
     for entry in item.get_record_set(0).entries:
         prop_id, value_type = entry.entry_type, entry.value_type
-        prop = {
-            "tag": "0x%04X%04X" % (prop_id, value_type),
-            "id": "0x%04X" % prop_id,
-            "type": "0x%04X" % value_type,
-            "value": decode_value(value_type, entry_data(entry)),
-        }
+        prop = {"tag": "0x%04X%04X" % (prop_id, value_type), "id": "0x%04X" % prop_id,
+                "value": decode_value(value_type, entry_data(entry))}
         if prop_id >= 0x8000:
-            named = names.describe(prop_id)
+            named = names.by_id.get(prop_id)
             if named is not None:
                 prop["named"] = {k: ("0x%04X" % v if k == "lid" else v) for k, v in named.items()}
         out.append(prop)
@@ -247,13 +235,8 @@ def contact_summary(props, names):
 def item_json(item, names):
     props = properties(item, names)
     message_class = value_of(props, names, 0x001A)
-    out = {
-        "id": item.identifier,
-        "message_class": message_class,
-        "subject": item.subject if hasattr(item, "subject") else None,
-        "number_of_attachments": getattr(item, "number_of_attachments", 0),
-        "properties": props,
-    }
+    out = {"id": item.identifier, "message_class": message_class, "properties": props,
+           "subject": item.subject if hasattr(item, "subject") else None}
     if isinstance(message_class, str) and message_class.startswith("IPM.Contact"):
         out["contact"] = contact_summary(props, names)
     return out
@@ -261,19 +244,17 @@ def item_json(item, names):
 
 def folder_json(folder, names):
     props = properties(folder, names)
-    out = {
+    return {
         "id": folder.identifier,
         "name": folder.name,
         "container_class": value_of(props, names, 0x3613),
         "content_count": value_of(props, names, 0x3602),
-        "content_unread_count": value_of(props, names, 0x3603),
         "number_of_sub_folders": folder.number_of_sub_folders,
         "number_of_sub_messages": folder.number_of_sub_messages,
         "properties": props,
         "messages": [item_json(m, names) for m in folder.sub_messages],
         "folders": [folder_json(f, names) for f in folder.sub_folders],
     }
-    return out
 
 
 def dump(path):
@@ -282,13 +263,8 @@ def dump(path):
     try:
         names = NameMap(pst)
         store_props = properties(pst.get_message_store(), names)
-        return {
-            "file": path,
-            "size": pst.size,
-            "encryption_type": pst.encryption_type,
-            "store": {"name": value_of(store_props, names, 0x3001), "properties": store_props},
-            "root": folder_json(pst.get_root_folder(), names),
-        }
+        return {"store": {"name": value_of(store_props, names, 0x3001)},
+                "root": folder_json(pst.get_root_folder(), names)}
     finally:
         pst.close()
 
