@@ -565,8 +565,7 @@ convert::RunSurroundings frmStep1::runSurroundings()
     run.setConvertEnabled = [this](bool enabled) { setConvertWanted(enabled); };
     // The list commands are left to the window, which disables them for the whole command.
     run.yield = [this] { yield(); };
-    if (m_services.clock)
-        run.clock = m_services.clock;
+    run.environment = m_services.environment;
     run.createSession = m_services.createSession;
     return run;
 }

@@ -95,7 +95,7 @@ std::string findManual(const QString& programFolder)
     return {};
 }
 
-WindowServices WindowServices::desktop()
+WindowServices WindowServices::desktop(const env::Environment& environment)
 {
     WindowServices services;
     services.messageBoxes = &desktopMessageBoxes();
@@ -105,7 +105,8 @@ WindowServices WindowServices::desktop()
     services.fileSystem = std::make_shared<filelist::DiskFileSystem>();
     services.manualPath = findManual(QCoreApplication::applicationDirPath());
     services.endProgram = [] { QCoreApplication::quit(); };
-    services.createSession = [] { return mapi::createSession(); };
+    services.createSession = [environment] { return mapi::createSession({environment}); };
+    services.environment = environment;
     return services;
 }
 

@@ -77,15 +77,19 @@ void listProblems(std::ostream& err, const std::string& heading,
 class ProgressLine
 {
 public:
-    ProgressLine(std::ostream& err, bool enabled) : m_err(err), m_enabled(enabled) {}
+    ProgressLine(std::ostream& err, bool enabled, env::Clock clock)
+        : m_err(err), m_enabled(enabled && clock), m_clock(std::move(clock))
+    {
+    }
 
     void file(std::string_view text) { m_file = shown(text); }
     void value(float percent)
     {
         if (!m_enabled)
             return;
-        const auto now = std::chrono::steady_clock::now();
-        if (m_drawn && percent < 100.0f && now - m_last < std::chrono::milliseconds(100))
+        const auto now = m_clock();
+        // A clock set back draws at once rather than waiting for it to catch up.
+        if (m_drawn && percent < 100.0f && now >= m_last && now - m_last < std::chrono::milliseconds(100))
             return;
         m_last = now;
         m_drawn = true;
@@ -113,7 +117,8 @@ private:
     bool m_enabled;
     bool m_drawn = false;
     std::string m_file;
-    std::chrono::steady_clock::time_point m_last;
+    env::Clock m_clock;
+    std::chrono::system_clock::time_point m_last;
 };
 
 } // namespace
@@ -185,7 +190,7 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
         list.AddFileRow(row);
     collected.rows = {};
 
-    ProgressLine progress(err, settings.showProgress);
+    ProgressLine progress(err, settings.showProgress, settings.environment.clock);
     convert::ConversionRun* running = nullptr;
     convert::RunSurroundings surroundings;
     surroundings.BrowseForFolder = [&](std::string_view) { return outputFolder; };
@@ -199,7 +204,7 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
         if (settings.interrupted && settings.interrupted() && running)
             running->requestStop();
     };
-    surroundings.clock = settings.clock;
+    surroundings.environment = settings.environment;
     surroundings.createSession = settings.createSession;
 
     convert::ConversionRun run(std::move(surroundings), settings.helpAddress);

@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/convert_mode.h"
 #include "cli/dump.h"
+#include "env/environment.h"
 #include "convert/conversion_run.h"
 #include "mapi/mapi.h"
 #include "shell/visible_text.h"
@@ -60,7 +61,10 @@ int main(int argc, char** argv)
         settings.showProgress = ::isatty(STDERR_FILENO) == 1;
         settings.helpAddress =
             tressimo::convert::troubleshootingAddress(findManual(executableFolder(), TRESSIMO_SOURCE_MANUAL));
-        settings.createSession = [] { return tressimo::mapi::createSession(); };
+        settings.environment = tressimo::env::systemEnvironment();
+        settings.createSession = [environment = settings.environment] {
+            return tressimo::mapi::createSession({environment});
+        };
         settings.interrupted = [] { return g_interrupted != 0; };
         return runConvert(settings, std::cout, std::cerr);
     }

@@ -7,6 +7,7 @@
 // row, the empty recipient table, and the named-property ids (contactNamedProperties() lists
 // the names to register).
 
+#include "env/environment.h"
 #include "mapi/contact_properties.h"
 #include "mapi/contact_time.h"
 #include "mapi/mapi.h"
@@ -50,19 +51,10 @@ struct StoredProperty
 // The first saved property with the key, or nullptr.
 const StoredProperty* findProperty(std::span<const StoredProperty> properties, const PropertyKey& key);
 
-// What saving needs from outside, injected so that tests are repeatable. All three must be set.
-struct ContactEnvironment
-{
-    // Creation and modification times.
-    std::function<std::chrono::system_clock::time_point()> clock;
-    // Fills the search key.
-    std::function<void(std::span<std::uint8_t>)> random;
-    // Local time to UTC for the dates handed over as local OLE Automation dates.
-    LocalToUtc localToUtc;
-};
-
-// The system clock, std::random_device and the process's time zone.
-ContactEnvironment systemContactEnvironment();
+// What saving reads from outside: the clock (creation and modification times), random bytes
+// (the search key) and local time to UTC (the dates handed over as local OLE Automation
+// dates). All three must be set.
+using ContactEnvironment = env::Environment;
 
 // Values Outlook writes for every contact.
 inline constexpr std::string_view contactMessageClass = "IPM.Contact";

@@ -32,7 +32,6 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
-#include <random>
 #include <set>
 #include <stdexcept>
 #include <unordered_map>
@@ -205,15 +204,8 @@ class StoreImpl final : public MessageStore
 public:
     explicit StoreImpl(const StoreOptions& options) : m_clock(options.clock), m_random(options.random)
     {
-        if (!m_clock)
-            m_clock = [] { return std::chrono::system_clock::now(); };
-        if (!m_random) {
-            m_random = [engine = std::make_shared<std::mt19937_64>(std::random_device{}())](
-                           std::span<std::uint8_t> out) {
-                for (auto& b : out)
-                    b = static_cast<std::uint8_t>((*engine)());
-            };
-        }
+        if (!m_clock || !m_random)
+            throw std::invalid_argument("A store needs a clock and a source of random bytes");
     }
 
     void start(std::unique_ptr<Sink> sink, std::string_view displayName, const NdbOptions& ndb)

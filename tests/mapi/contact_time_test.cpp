@@ -56,7 +56,7 @@ TEST(ContactTime, ProcessZoneMidnightConvertsBackToTheSameDate)
             continue;
         setenv("TZ", c.zone, 1);
         tzset();
-        const auto utc = static_cast<std::time_t>(processTimeZone()(unixDay(c.date) * 86400));
+        const auto utc = static_cast<std::time_t>(env::systemLocalToUtc(unixDay(c.date) * 86400));
         std::tm back{};
         localtime_r(&utc, &back);
         const year_month_day shown{year{back.tm_year + 1900} / (back.tm_mon + 1) / back.tm_mday};

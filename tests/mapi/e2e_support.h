@@ -25,9 +25,11 @@ inline PstSessionOptions realWriterOptions(std::shared_ptr<std::chrono::system_c
     if (!clock)
         clock = std::make_shared<std::chrono::system_clock::time_point>(e2eStart);
     PstSessionOptions options;
-    options.session.clock = [clock] { return *clock; };
-    options.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
-    options.localToUtc = contact::fixedOffsetZone(0);
+    options.session.environment.clock = [clock] { return *clock; };
+    options.session.environment.random = [](std::span<std::uint8_t> out) {
+        std::fill(out.begin(), out.end(), 0x5A);
+    };
+    options.session.environment.localToUtc = contact::fixedOffsetZone(0);
     return options;
 }
 

@@ -85,13 +85,15 @@ struct Rig
     PstSessionOptions options()
     {
         PstSessionOptions o;
-        o.session.clock = [now = now] { return *now; };
-        o.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
+        o.session.environment.clock = [now = now] { return *now; };
+        o.session.environment.random = [](std::span<std::uint8_t> out) {
+            std::fill(out.begin(), out.end(), 0x5A);
+        };
         o.openSink = [this](const std::filesystem::path& path) -> std::unique_ptr<pst::Sink> {
             written = std::make_shared<Written>(Written{pst::MemorySink(path.string())});
             return std::make_unique<KeptSink>(written);
         };
-        o.localToUtc = contact::fixedOffsetZone(60);
+        o.session.environment.localToUtc = contact::fixedOffsetZone(60);
         return o;
     }
 

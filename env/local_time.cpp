@@ -1,0 +1,44 @@
+// Local time by the C library's zone rules. The one place that knows how the platform
+// converts between local wall-clock time and UTC.
+
+#include "env/environment.h"
+
+#include <ctime>
+
+namespace tressimo::env {
+
+std::int64_t systemLocalToUtc(std::int64_t localSeconds)
+{
+    using namespace std::chrono;
+    constexpr std::int64_t secondsPerDay = 86400;
+    std::int64_t day = localSeconds / secondsPerDay;
+    std::int64_t rest = localSeconds % secondsPerDay;
+    if (rest < 0) {
+        rest += secondsPerDay;
+        --day;
+    }
+    const year_month_day date{sys_days{days{day}}};
+    std::tm fields{};
+    fields.tm_year = static_cast<int>(date.year()) - 1900;
+    fields.tm_mon = static_cast<int>(static_cast<unsigned>(date.month())) - 1;
+    fields.tm_mday = static_cast<int>(static_cast<unsigned>(date.day()));
+    fields.tm_hour = static_cast<int>(rest / 3600);
+    fields.tm_min = static_cast<int>(rest / 60 % 60);
+    fields.tm_sec = static_cast<int>(rest % 60);
+    fields.tm_isdst = -1; // let the zone rules decide whether daylight saving applies
+    return static_cast<std::int64_t>(std::mktime(&fields));
+}
+
+LocalTime systemLocalTime(std::chrono::system_clock::time_point time)
+{
+    const std::time_t t = std::chrono::system_clock::to_time_t(time);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+} // namespace tressimo::env
