@@ -460,23 +460,20 @@ void frmStep1::addFolderFiles(std::string folder)
             m_services.fileSystem, folder, [this] { m_pump.yieldNow(); }, [this] { return m_ending; });
         if (m_ending)
             return;
-        for (const filelist::MessageBoxText& text : scan.messages) {
+        if (scan.missedFiles) {
             Message message;
-            message.text = QString::fromStdString(text.text);
-            message.title = QString::fromStdString(text.title);
-            message.icon = text.icon == filelist::MessageIcon::Information ? MessageIcon::Information
-                                                                           : MessageIcon::None;
+            message.text = QStringLiteral("Please Select Correct Store Folder.");
+            message.title = QStringLiteral("Tressimo");
+            message.icon = MessageIcon::Information;
             ask(message);
         }
-        for (const auto& entry : *scan.fullFileNames) {
+        for (const std::string& path : scan.paths) {
             yield();
             if (m_ending)
                 return;
-            if (filelist::isContactFileName(entry.value)) {
-                yield();
-                AddFileRow(entry.value);
-                ++found;
-            }
+            yield();
+            AddFileRow(path);
+            ++found;
         }
     } catch (const std::bad_alloc&) {
         wait.restore();
@@ -543,13 +540,13 @@ convert::RunSurroundings frmStep1::runSurroundings()
     run.BrowseForFolder = [this](std::string_view title) {
         return shell::BrowseForFolder(this, title, *m_services.folderChooser);
     };
-    run.showMessage = [this](const filelist::MessageBoxText& text) {
+    run.showMessage = [this](const convert::MessageBoxText& text) {
         // The set-up failure message comes here; the summary is shown by the command.
         Message message;
         message.text = QString::fromStdString(text.text);
         message.title = QString::fromStdString(text.title);
         message.icon =
-            text.icon == filelist::MessageIcon::Information ? MessageIcon::Information : MessageIcon::None;
+            text.icon == convert::MessageIcon::Information ? MessageIcon::Information : MessageIcon::None;
         ask(message);
     };
     run.setLblCurrentDBX = [this](std::string_view text) {
@@ -583,7 +580,7 @@ void frmStep1::CmdExtractDBX_Click()
         // written: that must not end in silence.
         if (m_lastRun.outcome == convert::RunOutcome::Finished &&
             (!m_ending || !m_lastRun.storeError.empty())) {
-            const filelist::MessageBoxText summary = convert::summaryMessage(m_lastRun);
+            const convert::MessageBoxText summary = convert::summaryMessage(m_lastRun);
             Message message;
             message.text = shell::displayTextOf(summary.text);
             message.title = QString::fromStdString(summary.title);

@@ -1,9 +1,8 @@
 #include "cli/convert_mode.h"
 
 #include "cli/command_line.h"
-#include "filelist/contact_name.h"
+#include "filelist/contact_files.h"
 #include "filelist/file_list.h"
-#include "filelist/path_logger.h"
 #include "shell/path_rules.h"
 #include "shell/visible_text.h"
 
@@ -143,18 +142,12 @@ CollectedRows collectRows(const std::vector<std::string>& paths)
             continue;
         }
         // A folder is walked as "Add folder" walks it.
-        filelist::pathLogger scanner;
-        scanner.PathLogInit();
-        scanner.setFullFileNamesOnly(true);
-        scanner.LogPath(shell::withTrailingSeparator(path));
-        const auto found = scanner.fullFileNames();
-        for (const filelist::SkippedFolder& skipped : scanner.skippedFolders())
+        filelist::ContactFiles found =
+            filelist::contactFilesUnder(std::make_shared<filelist::DiskFileSystem>(), path);
+        for (const filelist::SkippedFolder& skipped : found.skippedFolders)
             collected.unreadableFolders.push_back({0, skipped.path, skipped.error});
-        scanner.Terminate();
-        for (const auto& entry : *found) {
-            if (filelist::isContactFileName(entry.value))
-                collected.rows.push_back(entry.value);
-        }
+        for (std::string& file : found.paths)
+            collected.rows.push_back(std::move(file));
     }
     return collected;
 }

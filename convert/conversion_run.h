@@ -35,8 +35,14 @@
 
 namespace tressimo::convert {
 
-using filelist::MessageBoxText;
-using filelist::MessageIcon;
+enum class MessageIcon { None, Information };
+
+struct MessageBoxText
+{
+    std::string text;
+    std::string title;
+    MessageIcon icon = MessageIcon::None;
+};
 
 // What the run asks of its surroundings. Every member may be left empty (nothing is shown),
 // except BrowseForFolder, environment and createSession, without which a run ends at the

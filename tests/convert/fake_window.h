@@ -17,7 +17,7 @@
 
 namespace tressimo::testing {
 
-using filelist::MessageBoxText;
+using convert::MessageBoxText;
 
 inline std::string barText(float value)
 {
