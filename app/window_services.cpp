@@ -1,5 +1,7 @@
 #include "app/window_services.h"
 
+#include "shell/find_manual.h"
+
 #include "shell/native_path.h"
 
 #include <QApplication>
@@ -83,18 +85,6 @@ FileOpenDialog& desktopFileOpenDialog()
     return dialog;
 }
 
-std::string findManual(const QString& programFolder)
-{
-    const QDir folder(programFolder);
-    for (const QString& candidate : {folder.filePath(QStringLiteral("manual.html")),
-                                     folder.filePath(QStringLiteral("../share/doc/tressimo/manual.html"))}) {
-        const QFileInfo info(candidate);
-        if (info.isFile())
-            return shell::nativePathOf(QDir::cleanPath(info.absoluteFilePath()));
-    }
-    return {};
-}
-
 WindowServices WindowServices::desktop(const env::Environment& environment)
 {
     WindowServices services;
@@ -103,7 +93,8 @@ WindowServices WindowServices::desktop(const env::Environment& environment)
     services.folderChooser = &shell::desktopFolderChooser();
     services.documentOpener = &shell::desktopDocumentOpener();
     services.fileSystem = std::make_shared<filelist::DiskFileSystem>();
-    services.manualPath = findManual(QCoreApplication::applicationDirPath());
+    services.manualPath =
+        shell::findManual(shell::nativePathOf(QCoreApplication::applicationDirPath())).string();
     services.endProgram = [] { QCoreApplication::quit(); };
     services.createSession = [environment] { return mapi::createSession({environment}); };
     services.environment = environment;

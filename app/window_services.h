@@ -90,11 +90,6 @@ public:
 // QFileDialog (the desktop's own where the platform offers one).
 FileOpenDialog& desktopFileOpenDialog();
 
-// Where the user manual is: manual.html next to the program (where the build puts it), or
-// ../share/doc/tressimo/manual.html from it (where it is installed). Empty when neither
-// exists.
-std::string findManual(const QString& programFolder);
-
 struct WindowServices
 {
     MessageBoxes* messageBoxes = nullptr;

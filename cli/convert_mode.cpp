@@ -246,18 +246,4 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
     return result.complete() && collected.unreadableFolders.empty() ? kExitSuccess : kExitSomeFailed;
 }
 
-fs::path findManual(const fs::path& executableFolder, const fs::path& fallback)
-{
-    for (const fs::path& candidate :
-         {executableFolder / "docs" / "manual.html",
-          executableFolder / ".." / "share" / "doc" / "tressimo" / "manual.html"}) {
-        std::error_code error;
-        if (fs::is_regular_file(candidate, error)) {
-            const fs::path canonical = fs::weakly_canonical(candidate, error);
-            return error ? candidate : canonical;
-        }
-    }
-    return fallback;
-}
-
 } // namespace tressimo::cli

@@ -48,9 +48,4 @@ CollectedRows collectRows(const std::vector<std::string>& paths);
 // `err`. Returns the exit status.
 int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream& err);
 
-// The user manual shipped with the program: next to the executable (docs/manual.html), in
-// the installed documentation (../share/doc/tressimo/manual.html), or else `fallback`.
-std::filesystem::path findManual(const std::filesystem::path& executableFolder,
-                                 const std::filesystem::path& fallback);
-
 } // namespace tressimo::cli

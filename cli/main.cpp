@@ -8,6 +8,7 @@
 #include "env/environment.h"
 #include "convert/conversion_run.h"
 #include "mapi/mapi.h"
+#include "shell/find_manual.h"
 #include "shell/visible_text.h"
 
 #include <csignal>
@@ -60,7 +61,7 @@ int main(int argc, char** argv)
         settings.outputFolder = line.outputFolder;
         settings.showProgress = ::isatty(STDERR_FILENO) == 1;
         settings.helpAddress =
-            tressimo::convert::troubleshootingAddress(findManual(executableFolder(), TRESSIMO_SOURCE_MANUAL));
+            tressimo::convert::troubleshootingAddress(tressimo::shell::findManual(executableFolder()));
         settings.environment = tressimo::env::systemEnvironment();
         settings.createSession = [environment = settings.environment] {
             return tressimo::mapi::createSession({environment});
