@@ -1,8 +1,9 @@
 #pragma once
 // The storage-independent heart of an Outlook contact item: the values put by object-model
 // name or set by MAPI tag, and the full list of properties Outlook stores when it saves the
-// contact. No I/O and no PST code: the session/store layer keeps one ContactState per unsaved
-// item and writes what saveProperties returns. That layer still owns what depends on the file:
+// contact. No I/O; of the PST writer it asks only which properties a store computes itself.
+// The session/store layer keeps one ContactState per unsaved item and writes what
+// saveProperties returns. That layer still owns what depends on the file:
 // the subject's prefix marker, PidTagMessageSize and PidTagMessageStatus, the contents-table
 // row, the empty recipient table, and the named-property ids (contactNamedProperties() lists
 // the names to register).
