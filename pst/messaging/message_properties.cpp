@@ -143,46 +143,51 @@ GivenValues sortGiven(std::vector<PropValue> given)
 class AddedValues
 {
 public:
-    explicit AddedValues(const std::vector<PropValue>& given) : m_given(given) { m_values.reserve(kMost); }
+    explicit AddedValues(const std::vector<PropValue>& given) : m_given(given) {}
 
     void add(PropValue value)
     {
-        assert(m_values.size() < kMost && !findId(m_given, value.tag().id()));
-        m_values.push_back(std::move(value));
+        assert(m_count < m_values.size() && !findId(m_given, value.tag().id()));
+        m_values[m_count++] = std::move(value);
     }
 
     const PropValue* find(std::uint16_t id) const
     {
         if (const PropValue* p = findId(m_given, id))
             return p;
-        for (const PropValue& p : m_values) {
+        for (const PropValue& p : values()) {
             if (p.tag().id() == id)
                 return &p;
         }
         return nullptr;
     }
 
-    std::span<const PropValue> values() const { return m_values; }
+    std::span<const PropValue> values() const { return std::span(m_values.data(), m_count); }
 
     // Into the sorted given values, from the back, so that each value moves at most once.
     void mergeInto(std::vector<PropValue>& props)
     {
-        std::sort(m_values.begin(), m_values.end(), byId);
+        // At most eight values: sorted by insertion.
+        PropValue* const added = m_values.data();
+        for (std::size_t i = 1; i < m_count; ++i) {
+            for (std::size_t j = i; j > 0 && byId(added[j], added[j - 1]); --j)
+                std::swap(added[j], added[j - 1]);
+        }
         std::size_t from = props.size();
-        props.resize(props.size() + m_values.size());
-        for (std::size_t to = props.size(), extra = m_values.size(); extra > 0;) {
+        props.resize(props.size() + m_count);
+        for (std::size_t to = props.size(), extra = m_count; extra > 0;) {
             if (from > 0 && props[from - 1].tag().id() > m_values[extra - 1].tag().id())
                 props[--to] = std::move(props[--from]);
             else
-                props[--to] = std::move(m_values[--extra]);
+                props[--to] = std::move(added[--extra]);
         }
-        m_values.clear();
+        m_count = 0;
     }
 
 private:
     const std::vector<PropValue>& m_given;
-    static constexpr std::size_t kMost = 8; // subject, six defaults, size
-    std::vector<PropValue> m_values;
+    std::array<PropValue, 8> m_values; // subject, six defaults, size
+    std::size_t m_count = 0;
 };
 
 // The subject: its prefix and normalized parts are not stored on their own.
