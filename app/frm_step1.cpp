@@ -185,7 +185,7 @@ frmStep1::frmStep1(WindowServices services, QWidget* parent)
     m_view = std::make_unique<View>(*this);
     m_logic = std::make_unique<window::WindowLogic>(
         *m_view, window::LogicServices{m_services.fileSystem, m_services.manualPath, m_services.createSession,
-                                       m_services.clock, {}});
+                                       m_services.environment, {}});
     m_model = new FileListModel(m_logic->fileList(), this);
     m_ui.grdFiles1->setModel(m_model);
     // A new model resets the column; show the list's width again.

@@ -3,6 +3,7 @@
 #include "app/end_signals.h"
 #include "app/frm_step1.h"
 #include "app/window_services.h"
+#include "env/environment.h"
 
 #include <QApplication>
 
@@ -15,7 +16,7 @@ int main(int argc, char** argv)
     // commit its store.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    tressimo::app::frmStep1 window(tressimo::app::WindowServices::desktop());
+    tressimo::app::frmStep1 window(tressimo::app::WindowServices::desktop(tressimo::env::systemEnvironment()));
     // Ended from outside (a closed terminal, a logout, kill): as the close box, which saves.
     tressimo::app::EndSignals endSignals([&window] { window.close(); });
     window.show();

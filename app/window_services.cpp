@@ -1,5 +1,7 @@
 #include "app/window_services.h"
 
+#include "shell/find_manual.h"
+
 #include "shell/native_path.h"
 #include "window/window_logic.h"
 
@@ -82,12 +84,7 @@ FileOpenDialog& desktopFileOpenDialog()
     return dialog;
 }
 
-std::string findManual(const QString& programFolder)
-{
-    return window::findManual(shell::nativePathOf(programFolder));
-}
-
-WindowServices WindowServices::desktop()
+WindowServices WindowServices::desktop(const env::Environment& environment)
 {
     WindowServices services;
     services.messageBoxes = &desktopMessageBoxes();
@@ -95,9 +92,11 @@ WindowServices WindowServices::desktop()
     services.folderChooser = &shell::desktopFolderChooser();
     services.documentOpener = &shell::desktopDocumentOpener();
     services.fileSystem = std::make_shared<filelist::DiskFileSystem>();
-    services.manualPath = findManual(QCoreApplication::applicationDirPath());
+    services.manualPath =
+        shell::findManual(shell::nativePathOf(QCoreApplication::applicationDirPath())).string();
     services.endProgram = [] { QCoreApplication::quit(); };
-    services.createSession = [] { return mapi::createSession(); };
+    services.createSession = [environment] { return mapi::createSession({environment}); };
+    services.environment = environment;
     return services;
 }
 

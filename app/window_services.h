@@ -4,7 +4,7 @@
 // the manual is, and what a conversion run talks to. The program uses the desktop's own;
 // tests put recorders and scripted answers in their place.
 
-#include "convert/run_names.h"
+#include "env/environment.h"
 #include "filelist/file_system.h"
 #include "mapi/mapi.h"
 #include "shell/browse_for_folder.h"
@@ -52,9 +52,6 @@ public:
 // QFileDialog (the desktop's own where the platform offers one).
 FileOpenDialog& desktopFileOpenDialog();
 
-// The manual for the program in this folder (window::findManual).
-std::string findManual(const QString& programFolder);
-
 struct WindowServices
 {
     MessageBoxes* messageBoxes = nullptr;
@@ -71,12 +68,12 @@ struct WindowServices
     std::function<void()> endProgram;
     // A new session for each conversion run (mapi::createSession in the program).
     std::function<std::unique_ptr<mapi::RDOSession>()> createSession;
-    // The local wall clock the run names its store by; empty for the system's.
-    std::function<convert::LocalTime()> clock;
+    // The clock, random source and time zone of the run (the one the session was given).
+    env::Environment environment;
 
     // The desktop's own, the real disk, the manual found next to the program, our PST
-    // writer.
-    static WindowServices desktop();
+    // writer over the program's environment.
+    static WindowServices desktop(const env::Environment& environment);
 };
 
 } // namespace tressimo::app

@@ -185,7 +185,8 @@ app::WindowServices servicesOf(
     services.documentOpener = &answers;
     services.fileSystem = std::make_shared<filelist::DiskFileSystem>();
     services.endProgram = std::move(endProgram);
-    services.createSession = [] { return mapi::createSession(); };
+    services.environment = env::systemEnvironment();
+    services.createSession = [environment = services.environment] { return mapi::createSession({environment}); };
     return services;
 }
 

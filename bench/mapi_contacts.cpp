@@ -38,6 +38,7 @@ struct Result
 Result run(long contacts, const std::filesystem::path& path, bool discard)
 {
     mapi::PstSessionOptions options;
+    options.session.environment = env::systemEnvironment();
     if (discard)
         options.openSink = [](const std::filesystem::path&) { return std::make_unique<bench::DiscardingSink>(); };
 

@@ -8,6 +8,7 @@
 // TRESSIMO_BENCH_KEEP=1 keeps the file for pst-check --dump.
 
 #include "bench/bench_support.h"
+#include "env/environment.h"
 #include "pst/io/sink.h"
 #include "pst/messaging/message_store.h"
 
@@ -26,6 +27,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace tressimo::pst;
+
+StoreOptions systemOptions()
+{
+    const auto environment = tressimo::env::systemEnvironment();
+    StoreOptions options;
+    options.clock = environment.clock;
+    options.random = environment.random;
+    return options;
+}
 
 constexpr std::uint64_t kOutlookEmptyStoreSize = 271360;
 
@@ -168,7 +178,7 @@ void BM_MessagesIntoOneFolder(benchmark::State& state)
     const std::size_t commitEvery = std::max<std::size_t>(1, envCount("TRESSIMO_BENCH_COMMIT_EVERY", 5000));
     for (auto _ : state) {
         const fs::path path = scratchFile("messaging-store");
-        StoreOptions options;
+        StoreOptions options = systemOptions();
         options.ndb.maxGrowthRegions = static_cast<std::uint32_t>(
             envCount("TRESSIMO_BENCH_GROWTH_REGIONS", options.ndb.maxGrowthRegions));
         const auto start = std::chrono::steady_clock::now();
@@ -236,7 +246,7 @@ void BM_EmptyStore(benchmark::State& state)
     std::uint64_t size = 0;
     for (auto _ : state) {
         const fs::path path = scratchFile("messaging-empty");
-        auto store = MessageStore::create(FileSink::createNew(path), "Empty");
+        auto store = MessageStore::create(FileSink::createNew(path), "Empty", systemOptions());
         size = fs::file_size(path);
         store.reset();
         fs::remove(path);

@@ -2,9 +2,8 @@
 #include "platform/path_text.h"
 
 #include "cli/command_line.h"
-#include "filelist/contact_name.h"
+#include "filelist/contact_files.h"
 #include "filelist/file_list.h"
-#include "filelist/path_logger.h"
 #include "shell/path_rules.h"
 #include "shell/visible_text.h"
 
@@ -78,15 +77,19 @@ void listProblems(std::ostream& err, const std::string& heading,
 class ProgressLine
 {
 public:
-    ProgressLine(std::ostream& err, bool enabled) : m_err(err), m_enabled(enabled) {}
+    ProgressLine(std::ostream& err, bool enabled, env::Clock clock)
+        : m_err(err), m_enabled(enabled && clock), m_clock(std::move(clock))
+    {
+    }
 
     void file(std::string_view text) { m_file = shown(text); }
     void value(float percent)
     {
         if (!m_enabled)
             return;
-        const auto now = std::chrono::steady_clock::now();
-        if (m_drawn && percent < 100.0f && now - m_last < std::chrono::milliseconds(100))
+        const auto now = m_clock();
+        // A clock set back draws at once rather than waiting for it to catch up.
+        if (m_drawn && percent < 100.0f && now >= m_last && now - m_last < std::chrono::milliseconds(100))
             return;
         m_last = now;
         m_drawn = true;
@@ -114,7 +117,8 @@ private:
     bool m_enabled;
     bool m_drawn = false;
     std::string m_file;
-    std::chrono::steady_clock::time_point m_last;
+    env::Clock m_clock;
+    std::chrono::system_clock::time_point m_last;
 };
 
 } // namespace
@@ -140,18 +144,12 @@ CollectedRows collectRows(const std::vector<std::string>& paths)
             continue;
         }
         // A folder is walked as "Add folder" walks it.
-        filelist::pathLogger scanner;
-        scanner.PathLogInit();
-        scanner.setFullFileNamesOnly(true);
-        scanner.LogPath(shell::withTrailingSeparator(path));
-        const auto found = scanner.fullFileNames();
-        for (const filelist::SkippedFolder& skipped : scanner.skippedFolders())
+        filelist::ContactFiles found =
+            filelist::contactFilesUnder(std::make_shared<filelist::DiskFileSystem>(), path);
+        for (const filelist::SkippedFolder& skipped : found.skippedFolders)
             collected.unreadableFolders.push_back({0, skipped.path, skipped.error});
-        scanner.Terminate();
-        for (const auto& entry : *found) {
-            if (filelist::isContactFileName(entry.value))
-                collected.rows.push_back(entry.value);
-        }
+        for (std::string& file : found.paths)
+            collected.rows.push_back(std::move(file));
     }
     return collected;
 }
@@ -187,7 +185,7 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
         list.AddFileRow(row);
     collected.rows = {};
 
-    ProgressLine progress(err, settings.showProgress);
+    ProgressLine progress(err, settings.showProgress, settings.environment.clock);
     convert::ConversionRun* running = nullptr;
     convert::RunSurroundings surroundings;
     surroundings.BrowseForFolder = [&](std::string_view) { return outputFolder; };
@@ -201,7 +199,7 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
         if (settings.interrupted && settings.interrupted() && running)
             running->requestStop();
     };
-    surroundings.clock = settings.clock;
+    surroundings.environment = settings.environment;
     surroundings.createSession = settings.createSession;
 
     convert::ConversionRun run(std::move(surroundings), settings.helpAddress);
@@ -248,20 +246,6 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
     if (result.written == 0)
         return kExitUsage;
     return result.complete() && collected.unreadableFolders.empty() ? kExitSuccess : kExitSomeFailed;
-}
-
-fs::path findManual(const fs::path& executableFolder, const fs::path& fallback)
-{
-    for (const fs::path& candidate :
-         {executableFolder / "docs" / "manual.html",
-          executableFolder / ".." / "share" / "doc" / "tressimo" / "manual.html"}) {
-        std::error_code error;
-        if (fs::is_regular_file(candidate, error)) {
-            const fs::path canonical = fs::weakly_canonical(candidate, error);
-            return error ? candidate : canonical;
-        }
-    }
-    return fallback;
 }
 
 } // namespace tressimo::cli

@@ -3,6 +3,7 @@
 // window's own conversion run turns them into one new .pst file.
 
 #include "convert/conversion_run.h"
+#include "env/environment.h"
 
 #include <filesystem>
 #include <functional>
@@ -25,8 +26,8 @@ struct ConvertSettings
     // Ends the set-up failure message.
     std::string helpAddress;
     std::function<std::unique_ptr<mapi::RDOSession>()> createSession;
-    // The local clock; empty for the system's.
-    std::function<convert::LocalTime()> clock;
+    // The program's clock, random source and time zone; the same the session was given.
+    env::Environment environment;
     // Polled at every yield of the run; true asks it to stop after the contact being written.
     std::function<bool()> interrupted;
 };
@@ -46,10 +47,5 @@ CollectedRows collectRows(const std::vector<std::string>& paths);
 // Runs the conversion; the .pst path goes to `out`, progress, messages and the summary to
 // `err`. Returns the exit status.
 int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream& err);
-
-// The user manual shipped with the program: next to the executable (docs/manual.html), in
-// the installed documentation (../share/doc/tressimo/manual.html), or else `fallback`.
-std::filesystem::path findManual(const std::filesystem::path& executableFolder,
-                                 const std::filesystem::path& fallback);
 
 } // namespace tressimo::cli

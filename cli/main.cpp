@@ -5,9 +5,11 @@
 #include "cli/command_line.h"
 #include "cli/convert_mode.h"
 #include "cli/dump.h"
+#include "env/environment.h"
 #include "convert/conversion_run.h"
 #include "mapi/mapi.h"
 #include "platform/process.h"
+#include "shell/find_manual.h"
 #include "shell/visible_text.h"
 
 #include <iostream>
@@ -34,8 +36,11 @@ int main(int argc, char** argv)
         settings.outputFolder = line.outputFolder;
         settings.showProgress = platform::standardErrorIsTerminal();
         settings.helpAddress =
-            tressimo::convert::troubleshootingAddress(findManual(platform::executableFolder(), TRESSIMO_SOURCE_MANUAL));
-        settings.createSession = [] { return tressimo::mapi::createSession(); };
+            tressimo::convert::troubleshootingAddress(tressimo::shell::findManual(platform::executableFolder()));
+        settings.environment = tressimo::env::systemEnvironment();
+        settings.createSession = [environment = settings.environment] {
+            return tressimo::mapi::createSession({environment});
+        };
         settings.interrupted = [] { return platform::interrupted(); };
         return runConvert(settings, std::cout, std::cerr);
     }

@@ -10,9 +10,11 @@
 #include "text/ascii.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <optional>
 #include <random>
+#include <stdexcept>
 
 namespace tressimo::convert {
 
@@ -206,12 +208,17 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
         step = "Logon";
         objSession->Logon();
         step = "Naming the file";
-        const auto clock = s.clock ? s.clock : localNow;
-        const std::string fileTime = timeText(clock());
+        const env::Environment& environment = s.environment;
+        if (!environment.clock || !environment.localTime || !environment.random)
+            throw std::invalid_argument("The run has no clock, time zone or random source.");
+        const std::string fileTime = timeText(environment.localNow());
         std::optional<int> copy = freePstCopy(strSaveFolder, fileTime);
-        result.storeName = storeDisplayName(timeText(clock()));
+        result.storeName = storeDisplayName(timeText(environment.localNow()));
         step = "AddPSTStore";
-        std::mt19937 random(std::random_device{}());
+        std::array<std::uint8_t, sizeof(std::uint32_t)> seed{};
+        environment.random(seed);
+        std::mt19937 random((std::uint32_t{seed[0]} << 24) | (std::uint32_t{seed[1]} << 16) |
+                            (std::uint32_t{seed[2]} << 8) | seed[3]);
         for (int lost = 0; !objStore;) {
             if (!copy)
                 throw mapi::MapiError("Cannot create \"" + strSaveFolder + pstFileName(fileTime) +

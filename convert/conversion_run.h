@@ -35,12 +35,18 @@
 
 namespace tressimo::convert {
 
-using filelist::MessageBoxText;
-using filelist::MessageIcon;
+enum class MessageIcon { None, Information };
 
-// What the run asks of its surroundings. Every member may be left empty (nothing is shown,
-// the clock is the system's), except BrowseForFolder and createSession, without which a
-// run ends at the prompt or fails its set-up. Texts are UTF-8, paths their bytes as they are.
+struct MessageBoxText
+{
+    std::string text;
+    std::string title;
+    MessageIcon icon = MessageIcon::None;
+};
+
+// What the run asks of its surroundings. Every member may be left empty (nothing is shown),
+// except BrowseForFolder, environment and createSession, without which a run ends at the
+// prompt or fails its set-up. Texts are UTF-8, paths their bytes as they are.
 struct RunSurroundings
 {
     // The folder chooser, owned by the window: the chosen folder, or empty text on cancel.
@@ -61,8 +67,9 @@ struct RunSurroundings
     // Lets pending window messages run (repaint, input). A click handled here may call
     // ConversionRun::requestStop.
     std::function<void()> yield;
-    // The local wall clock, read once for the file name and once for the store name.
-    std::function<LocalTime()> clock;
+    // The local wall clock, read once for the file name and once for the store name, and
+    // random bytes for settling races for a file name; required.
+    env::Environment environment;
     // A new, not yet logged-on session ("Redemption.RDOSession"); mapi::createSession in
     // the product. May throw; null counts as a failure.
     std::function<std::unique_ptr<mapi::RDOSession>()> createSession;

@@ -2,23 +2,9 @@
 #include "platform/path_text.h"
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
 #include <system_error>
 
 namespace tressimo::convert {
-
-LocalTime localNow()
-{
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
-}
 
 std::string timeText(const LocalTime& time)
 {

@@ -2,6 +2,8 @@
 // The names a conversion run gives what it creates: the time text T, the .pst file
 // "WindowsContacts" + T + ".pst" and the store "Windows Contacts : Created - " + T.
 
+#include "env/environment.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -10,19 +12,7 @@
 
 namespace tressimo::convert {
 
-// A reading of the local wall clock.
-struct LocalTime
-{
-    int year = 1970;
-    int month = 1; // 1..12
-    int day = 1;   // 1..31
-    int hour = 0;  // 0..23
-    int minute = 0;
-    int second = 0;
-};
-
-// The system clock read in the process's time zone.
-LocalTime localNow();
+using env::LocalTime;
 
 // T: "d.m.YY H.m.ss" (day, month, hour and minute without leading zero, the year's last two
 // digits and the seconds with one). 5 March 2010 9:07:04 gives "5.3.10 9.7.04".

@@ -3,6 +3,7 @@
 #include "shell/path_rules.h"
 #include "text/ascii.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace tressimo::filelist {
@@ -89,7 +90,6 @@ void pathLogger::LogPath(const std::string& strPARENT)
     if (!letMessagesRun(yield, walk))
         return;
 
-    bool missedFiles = false;
     // pathNames is the queue: position i is the folder being visited, j the last one queued.
     for (std::int32_t i = 1; i <= j; ++i) {
         const std::string folder = pathNames->item(static_cast<std::size_t>(i));
@@ -97,7 +97,6 @@ void pathLogger::LogPath(const std::string& strPARENT)
         if (listing.status != ListStatus::Ok) {
             // Skip the folder and walk on: stopping here would silently lose every file in
             // the folders not yet visited.
-            missedFiles = missedFiles || listing.status != ListStatus::Gone;
             m_skipped.push_back(SkippedFolder{folder, listing.status, std::move(listing.error)});
             if (!letMessagesRun(yield, walk))
                 return;
@@ -132,10 +131,13 @@ void pathLogger::LogPath(const std::string& strPARENT)
             return;
     }
 
-    if (missedFiles && m_messageBox)
-        m_messageBox(
-            MessageBoxText{"Please Select Correct Store Folder.", "Tressimo", MessageIcon::Information});
     letMessagesRun(yield, walk);
+}
+
+bool pathLogger::missedFiles() const
+{
+    return std::any_of(m_skipped.begin(), m_skipped.end(),
+                       [](const SkippedFolder& s) { return s.status != ListStatus::Gone; });
 }
 
 } // namespace tressimo::filelist

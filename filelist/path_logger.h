@@ -16,15 +16,6 @@
 
 namespace tressimo::filelist {
 
-enum class MessageIcon { None, Information };
-
-struct MessageBoxText
-{
-    std::string text;
-    std::string title;
-    MessageIcon icon = MessageIcon::None;
-};
-
 // A folder the last walk could not read, and why.
 struct SkippedFolder
 {
@@ -44,16 +35,12 @@ public:
 
     // Lets pending window messages run; called after every folder and file recorded.
     void setYield(std::function<void()> yield) { m_yield = std::move(yield); }
-    // Shows a message box; without one, messages are dropped.
-    void setMessageBox(std::function<void(const MessageBoxText&)> show) { m_messageBox = std::move(show); }
 
     // Takes up the file system, records full paths only, and starts with new, empty lists.
     void PathLogInit();
     // Walks strPARENT and everything below it. A folder that does not exist records nothing.
-    // A folder that cannot be read is skipped and the walk goes on; if any could have held
-    // files (it was denied or failed, not removed meanwhile), one message "Please Select
-    // Correct Store Folder." follows the walk. Never throws for
-    // anything the file system reports. Without PathLogInit (or after Terminate) it does
+    // A folder that cannot be read is skipped and the walk goes on (see missedFiles). Never
+    // throws for anything the file system reports. Without PathLogInit (or after Terminate) it does
     // nothing.
     void LogPath(const std::string& strPARENT);
     // The number the next file entry gets: 0 before any walk of an existing folder; after
@@ -77,6 +64,9 @@ public:
 
     // The folders the last walk skipped because they could not be read, in walking order.
     const std::vector<SkippedFolder>& skippedFolders() const { return m_skipped; }
+    // Whether one of them could have held files: it was denied or failed, not removed
+    // meanwhile ("Add folder" then says "Please Select Correct Store Folder.").
+    bool missedFiles() const;
 
 private:
     static std::string EnsureBackslash(const std::string& path);
@@ -95,7 +85,6 @@ private:
     std::shared_ptr<TextList> m_fullFileNames;
     std::vector<SkippedFolder> m_skipped;
     std::function<void()> m_yield;
-    std::function<void(const MessageBoxText&)> m_messageBox;
     // Changes whenever a walk starts or the object is re-prepared or terminated.
     std::uint64_t m_generation = 0;
 };

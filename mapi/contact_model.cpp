@@ -230,19 +230,6 @@ const StoredProperty* findProperty(std::span<const StoredProperty> properties, c
     return nullptr;
 }
 
-ContactEnvironment systemContactEnvironment()
-{
-    ContactEnvironment environment;
-    environment.clock = [] { return std::chrono::system_clock::now(); };
-    environment.random = [](std::span<std::uint8_t> out) {
-        std::random_device device;
-        for (auto& byte : out)
-            byte = static_cast<std::uint8_t>(device());
-    };
-    environment.localToUtc = processTimeZone();
-    return environment;
-}
-
 void ContactState::put(std::string_view name, std::string_view value)
 {
     const ObjectModelProperty* property = findObjectModelProperty(name);

@@ -1,12 +1,14 @@
 #pragma once
 // The storage-independent heart of an Outlook contact item: the values put by object-model
 // name or set by MAPI tag, and the full list of properties Outlook stores when it saves the
-// contact. No I/O and no PST code: the session/store layer keeps one ContactState per unsaved
-// item and writes what saveProperties returns. That layer still owns what depends on the file:
+// contact. No I/O; of the PST writer it asks only which properties a store computes itself.
+// The session/store layer keeps one ContactState per unsaved item and writes what
+// saveProperties returns. That layer still owns what depends on the file:
 // the subject's prefix marker, PidTagMessageSize and PidTagMessageStatus, the contents-table
 // row, the empty recipient table, and the named-property ids (contactNamedProperties() lists
 // the names to register).
 
+#include "env/environment.h"
 #include "mapi/contact_properties.h"
 #include "mapi/contact_time.h"
 #include "mapi/mapi.h"
@@ -50,19 +52,10 @@ struct StoredProperty
 // The first saved property with the key, or nullptr.
 const StoredProperty* findProperty(std::span<const StoredProperty> properties, const PropertyKey& key);
 
-// What saving needs from outside, injected so that tests are repeatable. All three must be set.
-struct ContactEnvironment
-{
-    // Creation and modification times.
-    std::function<std::chrono::system_clock::time_point()> clock;
-    // Fills the search key.
-    std::function<void(std::span<std::uint8_t>)> random;
-    // Local time to UTC for the dates handed over as local OLE Automation dates.
-    LocalToUtc localToUtc;
-};
-
-// The system clock, std::random_device and the process's time zone.
-ContactEnvironment systemContactEnvironment();
+// What saving reads from outside: the clock (creation and modification times), random bytes
+// (the search key) and local time to UTC (the dates handed over as local OLE Automation
+// dates). All three must be set.
+using ContactEnvironment = env::Environment;
 
 // Values Outlook writes for every contact.
 inline constexpr std::string_view contactMessageClass = "IPM.Contact";

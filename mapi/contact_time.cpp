@@ -1,7 +1,5 @@
 #include "mapi/contact_time.h"
 
-#include "platform/local_time.h"
-
 #include <cmath>
 
 namespace tressimo::mapi::contact {
@@ -27,48 +25,11 @@ constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d)
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-struct CivilDate
-{
-    std::int64_t year;
-    unsigned month;
-    unsigned day;
-};
-
-CivilDate civilFromDays(std::int64_t z)
-{
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {y + (m <= 2), m, d};
-}
-
 static_assert(daysFromCivil(1899, 12, 30) == oleEpochDay);
 static_assert(daysFromCivil(1601, 1, 2) == firstStorableDay);
 static_assert(daysFromCivil(9999, 12, 31) == lastStorableDay);
 
 } // namespace
-
-LocalToUtc processTimeZone()
-{
-    return [](std::int64_t localSeconds) -> std::int64_t {
-        std::int64_t day = localSeconds / secondsPerDay;
-        std::int64_t rest = localSeconds % secondsPerDay;
-        if (rest < 0) {
-            rest += secondsPerDay;
-            --day;
-        }
-        const CivilDate date = civilFromDays(day);
-        return platform::utcSecondsOfLocal({static_cast<int>(date.year), static_cast<int>(date.month),
-                                            static_cast<int>(date.day), static_cast<int>(rest / 3600),
-                                            static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)});
-    };
-}
 
 LocalToUtc fixedOffsetZone(int offsetMinutes)
 {

@@ -1,6 +1,8 @@
 #pragma once
 // Dates and times of the contact model: OLE Automation dates in, FILETIMEs out.
 
+#include "env/environment.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -15,13 +17,8 @@ struct FileTime
     friend bool operator==(FileTime, FileTime) = default;
 };
 
-// Converts a local wall-clock time to UTC. Both are seconds since 1970-01-01 00:00; the local
-// one counts as if the wall clock were UTC. Injected so that tests can run any time zone.
-using LocalToUtc = std::function<std::int64_t(std::int64_t localSeconds)>;
-
-// The process's own time zone (TZ and the system's zone database, daylight saving included).
-// A local time that a daylight-saving change skips resolves to the wall time after the gap.
-LocalToUtc processTimeZone();
+// Converts a local wall-clock time to UTC; injected so that tests can run any time zone.
+using LocalToUtc = env::LocalToUtc;
 
 // A zone that is always offsetMinutes ahead of UTC (east positive: +60 for Central Europe in
 // winter, -300 for New York in winter).

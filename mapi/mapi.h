@@ -7,6 +7,8 @@
 // Text is UTF-8. Every failure is a MapiError whose message a user can act on (which file,
 // what went wrong).
 
+#include "env/environment.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -168,15 +170,15 @@ public:
 
 struct SessionOptions
 {
-    // The clock for creation and modification times and for commit timing.
-    std::function<std::chrono::system_clock::time_point()> clock = [] { return std::chrono::system_clock::now(); };
-    // Random bytes for record and search keys; tests make them repeatable.
-    std::function<void(std::span<std::uint8_t>)> random;
+    // The clock (creation and modification times, commit timing), random bytes (record and
+    // search keys) and the time zone of the dates handed in; clock, random and localToUtc are
+    // required. The program's own, or a repeatable one in tests.
+    env::Environment environment;
     // Saved items become durable at least this often during a long run.
     std::chrono::milliseconds commitInterval{2000};
 };
 
 // A session over our own PST writer, standing in for "Redemption.RDOSession".
-std::unique_ptr<RDOSession> createSession(const SessionOptions& options = {});
+std::unique_ptr<RDOSession> createSession(const SessionOptions& options);
 
 } // namespace tressimo::mapi

@@ -12,9 +12,8 @@
 #include <array>
 #include <map>
 #include <mutex>
-#include <random>
+#include <stdexcept>
 #include <system_error>
-#include <unordered_map>
 
 namespace tressimo::mapi {
 
@@ -189,43 +188,14 @@ private:
     std::map<int, std::unique_ptr<PstFolder>> m_folders;
 };
 
-// Random bytes when the caller gives no source: unique keys, not secrets.
-std::function<void(std::span<std::uint8_t>)> defaultRandom()
-{
-    auto engine = std::make_shared<std::mt19937_64>(std::random_device{}());
-    return [engine](std::span<std::uint8_t> out) {
-        for (auto& byte : out)
-            byte = static_cast<std::uint8_t>((*engine)() >> 56);
-    };
-}
-
-// The zone's answers, kept: the C library's conversion rereads the zone file on every call
-// (a tenth of the time of writing a contact), and contacts share dates.
-contact::LocalToUtc rememberedZone(contact::LocalToUtc zone)
-{
-    auto known = std::make_shared<std::unordered_map<std::int64_t, std::int64_t>>();
-    return [zone = std::move(zone), known](std::int64_t localSeconds) {
-        if (const auto it = known->find(localSeconds); it != known->end())
-            return it->second;
-        if (known->size() >= 65536)
-            known->clear();
-        const std::int64_t utc = zone(localSeconds);
-        known->emplace(localSeconds, utc);
-        return utc;
-    };
-}
-
 class PstSession final : public RDOSession, private RDOStores
 {
 public:
     explicit PstSession(PstSessionOptions options) : m_options(std::move(options))
     {
-        if (!m_options.session.clock)
-            m_options.session.clock = [] { return std::chrono::system_clock::now(); };
-        if (!m_options.session.random)
-            m_options.session.random = defaultRandom();
-        if (!m_options.localToUtc)
-            m_options.localToUtc = rememberedZone(contact::processTimeZone());
+        const env::Environment& environment = m_options.session.environment;
+        if (!environment.clock || !environment.random || !environment.localToUtc)
+            throw std::invalid_argument("A session needs a clock, random bytes and a time zone");
         if (!m_options.createStore)
             m_options.createStore = pstMessageStoreFactory();
         // Without a sink of the caller's, a store is a file on disk, created staged.
@@ -305,8 +275,8 @@ private:
 
         pst::StoreOptions storeOptions;
         storeOptions.ndb = m_options.ndb;
-        storeOptions.clock = m_options.session.clock;
-        storeOptions.random = m_options.session.random;
+        storeOptions.clock = m_options.session.environment.clock;
+        storeOptions.random = m_options.session.environment.random;
         // Outlook names an unnamed data file after the file.
         const std::string name = displayName.empty() ? platform::textOfPath(path.stem()) : displayName;
         std::unique_ptr<pst::MessageStore> store;
@@ -329,7 +299,7 @@ private:
         auto entryId = pstStoreEntryId(store->recordKey(), absolute);
 
         detail::StoreSettings settings;
-        settings.environment = {m_options.session.clock, m_options.session.random, m_options.localToUtc};
+        settings.environment = m_options.session.environment;
         settings.commitInterval = m_options.session.commitInterval;
         settings.onCommit = m_options.onCommit;
         auto core = std::make_shared<StoreCore>(std::move(store), path, std::move(settings));

@@ -38,8 +38,6 @@ struct PstSessionOptions
     SinkFactory openSink;
     // Default: our PST writer (pstMessageStoreFactory).
     MessageStoreFactory createStore;
-    // Default: the process's time zone.
-    contact::LocalToUtc localToUtc;
     pst::NdbOptions ndb;
     std::function<void(const CommitReport&)> onCommit;
 };

@@ -145,23 +145,21 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
         steps.run(assignment.property, [&] { item->put(assignment.property, contact.*assignment.source); });
     }
 
-    {
-        mapi::MAPIUtils utils;
-        // The message object is fetched anew for each write, as the item may hand out a
-        // different one after a save.
-        auto setOne = [&](std::string_view name, std::uint32_t tag, const mapi::PropertyValue& value) {
-            steps.run(name, [&] { utils.HrSetOneProp(item->MAPIOBJECT(), tag, value, true); });
-        };
-        // A date the file did not give stays unset: writing the reset value would give every
-        // such contact 30 December 1899.
-        if (contact.eContact_BirthDay)
-            setOne("PR_BIRTHDAY", PR_BIRTHDAY, mapi::OleDate{*contact.eContact_BirthDay});
-        if (contact.eContact_Anniversary)
-            setOne("PR_WEDDING_ANNIVERSARY", PR_WEDDING_ANNIVERSARY,
-                   mapi::OleDate{*contact.eContact_Anniversary});
-        setOne("PR_DISPLAY_NAME_PREFIX", PR_DISPLAY_NAME_PREFIX, contact.eContact_Title);
-        setOne("PR_GENERATION", PR_GENERATION, contact.eContact_Suffix);
-    }
+    mapi::MAPIUtils utils;
+    // The message object is fetched anew for each write, as the item may hand out a
+    // different one after a save.
+    auto setOne = [&](std::string_view name, std::uint32_t tag, const mapi::PropertyValue& value) {
+        steps.run(name, [&] { utils.HrSetOneProp(item->MAPIOBJECT(), tag, value, true); });
+    };
+    // A date the file did not give stays unset: writing the reset value would give every
+    // such contact 30 December 1899.
+    if (contact.eContact_BirthDay)
+        setOne("PR_BIRTHDAY", PR_BIRTHDAY, mapi::OleDate{*contact.eContact_BirthDay});
+    if (contact.eContact_Anniversary)
+        setOne("PR_WEDDING_ANNIVERSARY", PR_WEDDING_ANNIVERSARY,
+               mapi::OleDate{*contact.eContact_Anniversary});
+    setOne("PR_DISPLAY_NAME_PREFIX", PR_DISPLAY_NAME_PREFIX, contact.eContact_Title);
+    setOne("PR_GENERATION", PR_GENERATION, contact.eContact_Suffix);
 
     result.saved = steps.run("Save", [&] { item->Save(); });
     return result;

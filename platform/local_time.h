@@ -9,12 +9,12 @@ namespace tressimo::platform {
 
 struct LocalTime
 {
-    int year;
-    int month; // 1-12
-    int day;
-    int hour;
-    int minute;
-    int second;
+    int year = 1970;
+    int month = 1; // 1-12
+    int day = 1;   // 1-31
+    int hour = 0;  // 0-23
+    int minute = 0;
+    int second = 0;
 };
 
 std::int64_t utcSecondsOfLocal(const LocalTime& local);

@@ -8,9 +8,6 @@
 
 namespace tressimo::window {
 
-using filelist::MessageBoxText;
-using filelist::pathLogger;
-
 FolderScanResult scanFolder(std::shared_ptr<filelist::FileSystem> fileSystem, const std::string& folder,
                             const std::function<void()>& letMessagesRun,
                             const std::function<bool()>& stopRequested, std::chrono::milliseconds interval)
@@ -25,18 +22,8 @@ FolderScanResult scanFolder(std::shared_ptr<filelist::FileSystem> fileSystem, co
     // Everything the worker writes (result, failure) is read here only after join().
     std::thread worker([&] {
         try {
-            pathLogger logger(fileSystem);
-            // The scanner's yield runs on this thread: it only looks for a stop.
-            logger.setYield([&] {
-                if (stop.load(std::memory_order_relaxed))
-                    logger.Terminate();
-            });
-            logger.setMessageBox([&](const MessageBoxText& message) { result.messages.push_back(message); });
-            logger.PathLogInit();
-            logger.setFullFileNamesOnly(true);
-            logger.LogPath(folder);
-            result.fullFileNames = logger.fullFileNames();
-            logger.Terminate();
+            result = filelist::contactFilesUnder(fileSystem, folder,
+                                                 [&] { return stop.load(std::memory_order_relaxed); });
         } catch (...) {
             failure = std::current_exception();
         }
@@ -67,9 +54,9 @@ FolderScanResult scanFolder(std::shared_ptr<filelist::FileSystem> fileSystem, co
     worker.join();
     if (failure)
         std::rethrow_exception(failure);
-    result.stopped = stop.load(std::memory_order_relaxed);
-    if (result.stopped)
-        result.fullFileNames = std::make_shared<pathLogger::TextList>();
+    // A stop asked for after the walk's last step still drops what it found.
+    if (stop.load(std::memory_order_relaxed) && !result.stopped)
+        result = FolderScanResult{{}, {}, false, true};
     return result;
 }
 

@@ -3,7 +3,7 @@
 // call that cannot yield (a flat folder of 100,000 files takes a quarter of a second), so the
 // walk runs beside the window thread, which keeps handling events until the walk is done.
 
-#include "filelist/path_logger.h"
+#include "filelist/contact_files.h"
 
 #include <chrono>
 #include <functional>
@@ -13,19 +13,9 @@
 
 namespace tressimo::window {
 
-struct FolderScanResult
-{
-    // Every file found, breadth-first, keys "K1", "K2", ...
-    std::shared_ptr<const filelist::pathLogger::TextList> fullFileNames;
-    // The scanner's messages ("Please Select Correct Store Folder."), for the window thread to
-    // show once the walk is over.
-    std::vector<filelist::MessageBoxText> messages;
-    // The walk was stopped before its end; what it found is dropped.
-    bool stopped = false;
-};
+using FolderScanResult = filelist::ContactFiles;
 
-// Walks folder with a pathLogger over fileSystem (full file names only), as "Add folder"
-// does. Meanwhile, on the calling thread, calls letMessagesRun about every `interval` and,
+// Finds the .contact files under folder (filelist::contactFilesUnder), as "Add folder" does. Meanwhile, on the calling thread, calls letMessagesRun about every `interval` and,
 // after each, stopRequested: when that says true, the walk ends at its next step. Rethrows
 // on the calling thread whatever the walk threw.
 FolderScanResult scanFolder(std::shared_ptr<filelist::FileSystem> fileSystem, const std::string& folder,

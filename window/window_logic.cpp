@@ -34,24 +34,12 @@ PathKind kindOf(const std::string& path)
     return std::filesystem::is_regular_file(status) ? PathKind::File : PathKind::Other;
 }
 
-MessageIcon iconOf(filelist::MessageIcon icon)
+MessageIcon iconOf(convert::MessageIcon icon)
 {
-    return icon == filelist::MessageIcon::Information ? MessageIcon::Information : MessageIcon::None;
+    return icon == convert::MessageIcon::Information ? MessageIcon::Information : MessageIcon::None;
 }
 
 } // namespace
-
-std::string findManual(const std::string& programFolder)
-{
-    const std::filesystem::path folder = platform::pathFromText(programFolder);
-    for (const char* candidate : {"manual.html", "../share/doc/tressimo/manual.html"}) {
-        const std::filesystem::path manual = (folder / candidate).lexically_normal();
-        std::error_code error;
-        if (std::filesystem::is_regular_file(manual, error))
-            return platform::textOfPath(manual);
-    }
-    return {};
-}
 
 // Marks the window busy for as long as a command runs; commands that change the list or
 // start a run are disabled meanwhile.
@@ -162,7 +150,7 @@ void WindowLogic::showError(int number, const std::string& description)
     ask({std::to_string(number) + ":" + description, kApplicationTitle, MessageIcon::Exclamation});
 }
 
-void WindowLogic::showFound(const filelist::MessageBoxText& text)
+void WindowLogic::showFound(const convert::MessageBoxText& text)
 {
     ask({text.text, text.title, iconOf(text.icon)});
 }
@@ -260,17 +248,16 @@ void WindowLogic::addFolderFiles(std::string folder)
             m_services.fileSystem, folder, [this] { m_pump.yieldNow(); }, [this] { return m_ending; });
         if (m_ending)
             return;
-        for (const filelist::MessageBoxText& text : scan.messages)
-            showFound(text);
-        for (const auto& entry : *scan.fullFileNames) {
+        // Some folder could not be read: what was found is still added.
+        if (scan.missedFiles)
+            showFound({"Please Select Correct Store Folder.", kApplicationTitle, convert::MessageIcon::Information});
+        for (const std::string& path : scan.paths) {
             yield();
             if (m_ending)
                 return;
-            if (filelist::isContactFileName(entry.value)) {
-                yield();
-                m_fileList.AddFileRow(entry.value);
-                ++found;
-            }
+            yield();
+            m_fileList.AddFileRow(path);
+            ++found;
         }
     } catch (const std::bad_alloc&) {
         wait.restore();
@@ -344,7 +331,7 @@ convert::RunSurroundings WindowLogic::runSurroundings()
     convert::RunSurroundings run;
     run.BrowseForFolder = [this](std::string_view title) { return askForFolder(title); };
     // The set-up failure message comes here; the summary is shown by the command.
-    run.showMessage = [this](const filelist::MessageBoxText& text) { showFound(text); };
+    run.showMessage = [this](const convert::MessageBoxText& text) { showFound(text); };
     run.setLblCurrentDBX = [this](std::string_view text) { m_view.setText("LblCurrentDBX", text); };
     run.setLblProgessCurrent = [this](std::string_view text) { m_view.setText("LblProgessCurrent", text); };
     run.setProgressRange = [this](double minimum, double maximum) {
@@ -354,8 +341,7 @@ convert::RunSurroundings WindowLogic::runSurroundings()
     run.setConvertEnabled = [this](bool enabled) { setConvertWanted(enabled); };
     // The list commands are left to the window, which disables them for the whole command.
     run.yield = [this] { yield(); };
-    if (m_services.clock)
-        run.clock = m_services.clock;
+    run.environment = m_services.environment;
     run.createSession = m_services.createSession;
     return run;
 }
@@ -381,7 +367,7 @@ void WindowLogic::CmdExtractDBX_Click()
         // After a close the program ends without a summary, unless the file could not be
         // written: that must not end in silence.
         if (m_lastRun.outcome == convert::RunOutcome::Finished && (!m_ending || !m_lastRun.storeError.empty())) {
-            const filelist::MessageBoxText summary = convert::summaryMessage(m_lastRun);
+            const convert::MessageBoxText summary = convert::summaryMessage(m_lastRun);
             // A run that lost anything says so with a warning, not as routine news.
             ask({summary.text, summary.title,
                  m_lastRun.complete() ? MessageIcon::Information : MessageIcon::Exclamation});

@@ -29,11 +29,6 @@ namespace tressimo::window {
 
 inline constexpr char kFileFilter[] = "Windows Contacts (*.contact)";
 
-// Where the user manual is: manual.html next to the program (where the build and the Windows
-// installer put it), or ../share/doc/tressimo/manual.html from it (where it is installed on
-// Linux). Empty when neither exists.
-std::string findManual(const std::string& programFolder);
-
 // What a run and the folder command reach besides the view.
 struct LogicServices
 {
@@ -44,8 +39,8 @@ struct LogicServices
     std::string manualPath;
     // A new session for each conversion run (mapi::createSession in the program).
     std::function<std::unique_ptr<mapi::RDOSession>()> createSession;
-    // The local wall clock the run names its store by; empty for the system's.
-    std::function<convert::LocalTime()> clock;
+    // The clock, random source and time zone of the runs (made once by the program's main).
+    env::Environment environment;
     // Folders given in advance, for driving the window from a script (the Win32 window under
     // wine takes them from its environment): each time a folder is asked for, the next one
     // is taken instead of showing the chooser.
@@ -108,7 +103,7 @@ private:
     void addFilePaths(const std::vector<std::string>& paths);
     MessageAnswer ask(const Message& message);
     void showError(int number, const std::string& description);
-    void showFound(const filelist::MessageBoxText& text);
+    void showFound(const convert::MessageBoxText& text);
     // After a command: when the window was closed meanwhile, end the program now.
     void endIfClosed();
 

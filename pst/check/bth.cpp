@@ -68,14 +68,6 @@ struct Walker
 
 } // namespace
 
-std::uint64_t BthRecord::keyValue() const
-{
-    std::uint64_t v = 0;
-    for (std::size_t i = key.size(); i-- > 0;)
-        v = (v << 8) | key[i];
-    return v;
-}
-
 Bth readBth(const Heap& heap, std::uint32_t hid, Findings* findings)
 {
     const std::string where = heap.where() + " BTH " + hex(hid);

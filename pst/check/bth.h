@@ -26,8 +26,6 @@ struct BthRecord
 {
     ByteView key;
     ByteView data;
-    // The key as a little-endian number (keys are at most 8 bytes in every BTH we read).
-    std::uint64_t keyValue() const;
 };
 
 struct Bth

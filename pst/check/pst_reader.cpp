@@ -61,12 +61,6 @@ std::vector<SubnodeEntry> PstReader::subnodes(std::uint32_t nid) const
     return m_file->readSubnodes(requireNode(*m_file, nid).bidSub);
 }
 
-PropertyMap PstReader::subnodeProperties(std::uint32_t nid, std::uint32_t subnodeNid) const
-{
-    const auto subs = subnodes(nid);
-    return readPropertyContext(loadSubnode(*m_file, requireSubnode(subs, subnodeNid, nid), describeNid(nid)));
-}
-
 Table PstReader::subnodeTable(std::uint32_t nid, std::uint32_t subnodeNid) const
 {
     const auto subs = subnodes(nid);

@@ -52,9 +52,8 @@ public:
     // A top-level node's property or table context.
     PropertyMap properties(std::uint32_t nid) const;
     Table table(std::uint32_t nid) const;
-    // A node's subnodes, and the property or table context of one of them.
+    // A node's subnodes, and the table context of one of them.
     std::vector<SubnodeEntry> subnodes(std::uint32_t nid) const;
-    PropertyMap subnodeProperties(std::uint32_t nid, std::uint32_t subnodeNid) const;
     Table subnodeTable(std::uint32_t nid, std::uint32_t subnodeNid) const;
 
     PropertyMap storeProperties() const { return properties(nids::MessageStore); }

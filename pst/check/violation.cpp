@@ -162,11 +162,6 @@ void Findings::append(const Violations& more)
     m_items.insert(m_items.end(), more.begin(), more.end());
 }
 
-bool Findings::hasErrors() const
-{
-    return std::any_of(m_items.begin(), m_items.end(), [](auto& v) { return v.severity == Severity::Error; });
-}
-
 std::size_t Findings::count(std::string_view code) const
 {
     return std::count_if(m_items.begin(), m_items.end(), [&](auto& v) { return v.code == code; });

@@ -49,7 +49,6 @@ public:
 
     const Violations& all() const { return m_items; }
     Violations take() { return std::move(m_items); }
-    bool hasErrors() const;
     std::size_t count(std::string_view code) const;
 
 private:

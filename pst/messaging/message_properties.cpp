@@ -25,6 +25,11 @@ const PropValue* findId(const std::vector<PropValue>& props, std::uint16_t id)
     return it != props.end() && it->tag().id() == id ? &*it : nullptr;
 }
 
+bool byId(const PropValue& a, const PropValue& b)
+{
+    return a.tag().id() < b.tag().id();
+}
+
 } // namespace
 
 bool isCalculatedByStore(std::uint16_t id)
@@ -65,28 +70,34 @@ std::u16string storedSubject(std::u16string_view subject, std::u16string_view pr
     return out;
 }
 
-std::uint32_t messageSize(std::span<const PropValue> props)
+namespace {
+
+// The stored size of values, a size property among them counted as its own four bytes.
+std::uint64_t storedSize(std::span<const PropValue> props)
 {
     std::uint64_t total = 0;
-    bool hasSize = false;
-    for (const PropValue& p : props) {
-        if (p.tag().id() == tags::MessageSize.id()) {
-            hasSize = true;
-            total += 4;
-        } else {
-            total += p.size();
-        }
-    }
-    if (!hasSize)
-        total += 4;
+    for (const PropValue& p : props)
+        total += p.tag().id() == tags::MessageSize.id() ? 4 : p.size();
+    return total;
+}
+
+std::uint32_t clampedSize(std::uint64_t total)
+{
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0x7FFFFFFF));
 }
 
-PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaults& defaults)
+// The given values with the subject's parts taken out: those are stored as one value.
+struct GivenValues
 {
-    std::optional<PropValue> subjectGiven;
-    std::optional<PropValue> prefixGiven;
-    std::optional<PropValue> normalizedGiven;
+    std::vector<PropValue> props; // sorted by id, each id once, no size
+    std::optional<PropValue> subject;
+    std::optional<PropValue> prefix;
+    std::optional<PropValue> normalized;
+};
+
+GivenValues sortGiven(std::vector<PropValue> given)
+{
+    GivenValues out;
     auto once = [](std::optional<PropValue>& slot, PropValue& p) {
         if (slot)
             throw std::invalid_argument("Property id " + tagName(p.tag()).substr(0, 6) +
@@ -102,11 +113,11 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
             throw std::invalid_argument(
                 tagName(p.tag()) + " is computed by the store from where the message is and cannot be set");
         if (id == tags::Subject.id())
-            once(subjectGiven, p);
+            once(out.subject, p);
         else if (id == tags::SubjectPrefix.id())
-            once(prefixGiven, p);
+            once(out.prefix, p);
         else if (id == tags::NormalizedSubject.id())
-            once(normalizedGiven, p);
+            once(out.normalized, p);
         else if (id != tags::MessageSize.id()) { // the store's own
             if (kept != i)
                 given[kept] = std::move(p);
@@ -114,10 +125,8 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
         }
     }
     given.resize(kept);
-    PreparedMessage out;
-    std::vector<PropValue>& props = out.properties;
-    props = std::move(given);
-    auto byId = [](const PropValue& a, const PropValue& b) { return a.tag().id() < b.tag().id(); };
+    out.props = std::move(given);
+    std::vector<PropValue>& props = out.props;
     if (!std::is_sorted(props.begin(), props.end(), byId))
         std::sort(props.begin(), props.end(), byId);
     const auto twice =
@@ -127,73 +136,116 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
     if (twice != props.end())
         throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) +
                                     " is given twice for one message");
+    return out;
+}
 
-    // What the store adds: ids the values do not have, merged in once at the end.
-    std::array<PropValue, 8> added;
-    std::size_t addedCount = 0;
-    auto add = [&](PropValue value) {
-        assert(addedCount < added.size() && !findId(props, value.tag().id()));
-        added[addedCount++] = std::move(value);
-    };
-    auto find = [&](std::uint16_t id) -> const PropValue* {
-        if (const PropValue* p = findId(props, id))
+// What the store adds: ids the given values do not have, merged in once at the end.
+class AddedValues
+{
+public:
+    explicit AddedValues(const std::vector<PropValue>& given) : m_given(given) {}
+
+    void add(PropValue value)
+    {
+        assert(m_count < m_values.size() && !findId(m_given, value.tag().id()));
+        m_values[m_count++] = std::move(value);
+    }
+
+    const PropValue* find(std::uint16_t id) const
+    {
+        if (const PropValue* p = findId(m_given, id))
             return p;
-        for (std::size_t i = 0; i < addedCount; ++i) {
-            if (added[i].tag().id() == id)
-                return &added[i];
+        for (const PropValue& p : values()) {
+            if (p.tag().id() == id)
+                return &p;
         }
         return nullptr;
-    };
+    }
 
-    if (subjectGiven && !prefixGiven && !normalizedGiven && subjectGiven->type() == PropType::Unicode &&
+    std::span<const PropValue> values() const { return std::span(m_values.data(), m_count); }
+
+    // Into the sorted given values, from the back, so that each value moves at most once.
+    void mergeInto(std::vector<PropValue>& props)
+    {
+        // At most eight values: sorted by insertion.
+        PropValue* const added = m_values.data();
+        for (std::size_t i = 1; i < m_count; ++i) {
+            for (std::size_t j = i; j > 0 && byId(added[j], added[j - 1]); --j)
+                std::swap(added[j], added[j - 1]);
+        }
+        std::size_t from = props.size();
+        props.resize(props.size() + m_count);
+        for (std::size_t to = props.size(), extra = m_count; extra > 0;) {
+            if (from > 0 && props[from - 1].tag().id() > m_values[extra - 1].tag().id())
+                props[--to] = std::move(props[--from]);
+            else
+                props[--to] = std::move(added[--extra]);
+        }
+        m_count = 0;
+    }
+
+private:
+    const std::vector<PropValue>& m_given;
+    std::array<PropValue, 8> m_values; // subject, six defaults, size
+    std::size_t m_count = 0;
+};
+
+// The subject: its prefix and normalized parts are not stored on their own.
+void addStoredSubject(GivenValues& given, AddedValues& added)
+{
+    std::optional<PropValue>& subjectGiven = given.subject;
+    if (subjectGiven && !given.prefix && !given.normalized && subjectGiven->type() == PropType::Unicode &&
         !(subjectGiven->data().size() >= 2 && getU16(subjectGiven->data().data()) == 1)) {
         // The usual case, a plain subject and nothing else: the marker goes in front of its
         // bytes as they are (the general path below does the same through UTF-16 text).
         const ByteView text = subjectGiven->data();
         if (text.size() < 2) {
-            add(PropValue::fromString(tags::Subject, std::u16string_view()));
+            added.add(PropValue::fromString(tags::Subject, std::u16string_view()));
         } else {
             Bytes stored(4 + (text.size() & ~std::size_t{1}));
             putU16(stored.data(), 0x0001);
             putU16(stored.data() + 2, 0x0001);
             std::memcpy(stored.data() + 4, text.data(), stored.size() - 4);
-            add(PropValue(tags::Subject, ByteView(stored)));
+            added.add(PropValue(tags::Subject, ByteView(stored)));
         }
-        subjectGiven.reset();
+        return;
     }
 
-    // The subject: its prefix and normalized parts are not stored on their own.
     auto text = [](const std::optional<PropValue>& p, const char* name) -> std::optional<std::u16string> {
         if (!p)
             return std::nullopt;
         return unicodeText(*p, name);
     };
     const auto subject = text(subjectGiven, "PidTagSubject");
-    const auto prefix = text(prefixGiven, "PidTagSubjectPrefix");
-    const auto normalized = text(normalizedGiven, "PidTagNormalizedSubject");
+    const auto prefix = text(given.prefix, "PidTagSubjectPrefix");
+    const auto normalized = text(given.normalized, "PidTagNormalizedSubject");
     std::optional<std::u16string> whole = subject;
     if (!whole && (prefix || normalized))
         whole = prefix.value_or(u"") + normalized.value_or(u"");
-    if (whole) {
-        if (!whole->empty() && (*whole)[0] == u'\x0001') {
-            // Already in stored form; kept when well formed.
-            if (whole->size() < 2 || (*whole)[1] == 0 || (*whole)[1] - 1u > whole->size() - 2)
-                throw std::invalid_argument(
-                    "PidTagSubject starts with U+0001 but its prefix length is wrong");
-            add(PropValue::fromString(tags::Subject, std::u16string_view(*whole)));
-        } else {
-            add(PropValue::fromString(tags::Subject, storedSubject(*whole, prefix.value_or(u""))));
-        }
+    if (!whole)
+        return;
+    if (!whole->empty() && (*whole)[0] == u'\x0001') {
+        // Already in stored form; kept when well formed.
+        if (whole->size() < 2 || (*whole)[1] == 0 || (*whole)[1] - 1u > whole->size() - 2)
+            throw std::invalid_argument("PidTagSubject starts with U+0001 but its prefix length is wrong");
+        added.add(PropValue::fromString(tags::Subject, std::u16string_view(*whole)));
+    } else {
+        added.add(PropValue::fromString(tags::Subject, storedSubject(*whole, prefix.value_or(u""))));
     }
+}
 
-    if (!find(tags::MessageClass.id()))
-        add(PropValue::fromString(tags::MessageClass, std::string_view("IPM.Note")));
-    if (!find(tags::MessageFlags.id()))
-        add(PropValue::fromInt32(tags::MessageFlags, kMessageFlagRead));
-    if (!find(tags::MessageStatus.id()))
-        add(PropValue::fromInt32(tags::MessageStatus, 0));
-    const PropValue* created = find(tags::CreationTime.id());
-    const PropValue* modified = find(tags::LastModificationTime.id());
+// What the format requires and the caller left out: class, flags, status, both times, a
+// search key.
+void addRequiredDefaults(AddedValues& added, const MessageDefaults& defaults)
+{
+    if (!added.find(tags::MessageClass.id()))
+        added.add(PropValue::fromString(tags::MessageClass, std::string_view("IPM.Note")));
+    if (!added.find(tags::MessageFlags.id()))
+        added.add(PropValue::fromInt32(tags::MessageFlags, kMessageFlagRead));
+    if (!added.find(tags::MessageStatus.id()))
+        added.add(PropValue::fromInt32(tags::MessageStatus, 0));
+    const PropValue* created = added.find(tags::CreationTime.id());
+    const PropValue* modified = added.find(tags::LastModificationTime.id());
     if (created && created->type() != PropType::SysTime)
         throw std::invalid_argument("PidTagCreationTime must be a time, not " + tagName(created->tag()));
     if (modified && modified->type() != PropType::SysTime)
@@ -204,37 +256,44 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
                                                : defaults.now;
     const std::uint64_t modifiedAt = modified ? modified->toFileTime() : createdAt;
     if (!created)
-        add(PropValue::fromSysTime(tags::CreationTime, createdAt));
+        added.add(PropValue::fromSysTime(tags::CreationTime, createdAt));
     if (!modified)
-        add(PropValue::fromSysTime(tags::LastModificationTime, modifiedAt));
-    if (!find(tags::SearchKey.id()))
-        add(PropValue::fromBinary(tags::SearchKey, defaults.searchKey));
+        added.add(PropValue::fromSysTime(tags::LastModificationTime, modifiedAt));
+    if (!added.find(tags::SearchKey.id()))
+        added.add(PropValue::fromBinary(tags::SearchKey, defaults.searchKey));
+}
 
-    const PropValue* flags = find(tags::MessageFlags.id());
+bool readFlag(const AddedValues& added)
+{
+    const PropValue* flags = added.find(tags::MessageFlags.id());
     if (flags->type() != PropType::Int32)
         throw std::invalid_argument("PidTagMessageFlags must be a 32-bit integer, not " +
                                     tagName(flags->tag()));
-    out.read = (flags->toInt32() & kMessageFlagRead) != 0;
+    return (flags->toInt32() & kMessageFlagRead) != 0;
+}
 
-    // As messageSize() counts it, over both lists.
-    std::uint64_t total = 4; // the size property itself
-    for (const PropValue& p : props)
-        total += p.size();
-    for (std::size_t i = 0; i < addedCount; ++i)
-        total += added[i].size();
-    add(PropValue::fromUInt32(tags::MessageSize,
-                              static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0x7FFFFFFF))));
+} // namespace
 
-    // Merged from the back, so that each value moves at most once.
-    std::sort(added.begin(), added.begin() + static_cast<std::ptrdiff_t>(addedCount), byId);
-    std::size_t from = props.size();
-    props.resize(props.size() + addedCount);
-    for (std::size_t to = props.size(), extra = addedCount; extra > 0;) {
-        if (from > 0 && props[from - 1].tag().id() > added[extra - 1].tag().id())
-            props[--to] = std::move(props[--from]);
-        else
-            props[--to] = std::move(added[--extra]);
-    }
+std::uint32_t messageSize(std::span<const PropValue> props)
+{
+    const bool hasSize = std::any_of(props.begin(), props.end(),
+                                     [](const PropValue& p) { return p.tag().id() == tags::MessageSize.id(); });
+    return clampedSize(storedSize(props) + (hasSize ? 0 : 4));
+}
+
+PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaults& defaults)
+{
+    GivenValues values = sortGiven(std::move(given));
+    AddedValues added(values.props);
+    addStoredSubject(values, added);
+    addRequiredDefaults(added, defaults);
+    PreparedMessage out;
+    out.read = readFlag(added);
+    // The size property's own four bytes count; neither list holds one yet.
+    added.add(PropValue::fromUInt32(tags::MessageSize,
+                                    clampedSize(storedSize(values.props) + storedSize(added.values()) + 4)));
+    added.mergeInto(values.props);
+    out.properties = std::move(values.props);
     return out;
 }
 

@@ -19,13 +19,12 @@
 #include "pst/messaging/message_store.h"
 
 #include "pst/io/sticky_failure.h"
-#include "pst/ltp/bth.h"
-#include "pst/ltp/heap.h"
 #include "pst/ltp/property_context.h"
 #include "pst/ltp/table_context.h"
 #include "pst/ltp/utf16.h"
 #include "pst/messaging/message_properties.h"
 #include "pst/messaging/name_to_id_map.h"
+#include "pst/messaging/new_store.h"
 #include "pst/messaging/store_nodes.h"
 #include "text/ascii.h"
 
@@ -34,7 +33,6 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
-#include <random>
 #include <set>
 #include <stdexcept>
 #include <unordered_map>
@@ -43,30 +41,8 @@
 namespace tressimo::pst {
 namespace {
 
-namespace storetags {
-constexpr PropTag ReplVersionHistory{0x0E340102};
-constexpr PropTag ReplFlags{0x0E380003};
-constexpr PropTag RecordKey{0x0FF90102};
-constexpr PropTag ValidFolderMask{0x35DF0003};
-constexpr PropTag IpmSubtreeEntryId{0x35E00102};
-constexpr PropTag IpmWastebasketEntryId{0x35E30102};
-constexpr PropTag CommonViewsEntryId{0x35E60102};
-constexpr PropTag FinderEntryId{0x35E70102};
-constexpr PropTag PstLrNoRestrictions{0x6633000B};
-constexpr PropTag LatestPstEnsure{0x66FA0003};
-constexpr PropTag PstPassword{0x67FF0003};
-constexpr PropTag SearchCriteriaFlags{0x660B0003};
-constexpr PropTag ReceiveFolderNid{0x66050003};
-} // namespace storetags
-
-// PidTagValidFolderMask bits (mapidefs.h): IPM subtree, Deleted Items, common views, finder.
-constexpr std::int32_t kValidFolderMask = 0x01 | 0x08 | 0x40 | 0x80;
-// The same constant in both of Outlook's reference stores (2007 and current).
-constexpr std::int32_t kLatestPstEnsure = 0xE0011;
 // A block's reference count is 16 bits and the block tree holds one reference itself.
 constexpr std::uint32_t kMaxSharedUses = 0xFFFF - 2;
-constexpr std::uint8_t kHeapClientGuidIndex = 0x9C;
-constexpr std::size_t kEntryIdSize = 24;
 
 bool sameName(std::u16string_view a, std::u16string_view b)
 {
@@ -216,15 +192,8 @@ class StoreImpl final : public MessageStore
 public:
     explicit StoreImpl(const StoreOptions& options) : m_clock(options.clock), m_random(options.random)
     {
-        if (!m_clock)
-            m_clock = [] { return std::chrono::system_clock::now(); };
-        if (!m_random) {
-            m_random = [engine = std::make_shared<std::mt19937_64>(std::random_device{}())](
-                           std::span<std::uint8_t> out) {
-                for (auto& b : out)
-                    b = static_cast<std::uint8_t>((*engine)());
-            };
-        }
+        if (!m_clock || !m_random)
+            throw std::invalid_argument("A store needs a clock and a source of random bytes");
     }
 
     void start(std::unique_ptr<Sink> sink, std::string_view displayName, const NdbOptions& ndb)
@@ -241,10 +210,7 @@ public:
 
     Bytes entryId(Nid nid) const override
     {
-        Bytes id(kEntryIdSize, 0);
-        std::copy(m_recordKey.begin(), m_recordKey.end(), id.begin() + 4);
-        putU32(id.data() + 20, nid.value);
-        return id;
+        return storeEntryId(m_recordKey, nid);
     }
 
     std::optional<Nid> nidFromEntryId(ByteView id) const override
@@ -395,7 +361,7 @@ public:
             it->folder = nid;
             m_receiveTable->putRow(
                 it->rowId, {PropValue::fromString(tags::MessageClass, std::u16string_view(it->messageClass)),
-                            PropValue::fromUInt32(storetags::ReceiveFolderNid, nid.value)});
+                            PropValue::fromUInt32(kReceiveFolderNidTag, nid.value)});
             m_receiveDirty = true;
         });
     }
@@ -713,151 +679,33 @@ private:
 
     // --- the new store ----------------------------------------------------------------------
 
-    void putTable(Nid nid, std::span<const PropTag> cols)
-    {
-        m_ndb->reserveNid(nid);
-        m_ndb->putNode(nid, Nid{}, TableBuilder(cols).build());
-    }
-
-    void putEmpty(Nid nid)
-    {
-        m_ndb->reserveNid(nid);
-        m_ndb->putNode(nid, Nid{}, NodeContent{});
-    }
-
-    Bid dataBid(Nid nid) const
-    {
-        const auto info = m_ndb->findNode(nid);
-        assert(info && info->dataBid != 0);
-        return info->dataBid;
-    }
-
     void writeNewStore(std::string_view displayName)
     {
-        m_random(m_recordKey);
-        std::array<std::uint8_t, 16> replica{};
-        m_random(replica);
-
-        // Table templates ([MS-PST] 2.7.3.3), then the tables that share them.
-        putTable(nodes::HierarchyTemplate, columns::hierarchy());
-        putTable(nodes::ContentsTemplate, columns::contents());
-        putTable(nodes::AssocContentsTemplate, columns::assocContents());
-        putTable(nodes::SearchContentsTemplate, columns::searchContents());
-        putTable(nodes::AttachmentTemplate, columns::attachments());
-        putTable(nodes::RecipientTemplate, columns::recipients());
-        m_templateBids.hierarchy = dataBid(nodes::HierarchyTemplate);
-        m_templateBids.contents = dataBid(nodes::ContentsTemplate);
-        m_templateBids.assocContents = dataBid(nodes::AssocContentsTemplate);
-        m_templateBids.searchContents = dataBid(nodes::SearchContentsTemplate);
-        m_recipientTemplateBid = dataBid(nodes::RecipientTemplate);
-        m_emptyRecipientBlocks = TableBuilder(columns::recipients()).build().data.blocks;
-
-        putTable(nodes::OutgoingQueue, columns::outgoingQueue());
-        putTable(nodes::ChangeTrackingTable, columns::changeTracking());
-        putTable(nodes::ChangeTrackingTable2, columns::changeTracking2());
-        putTable(nodes::ChangeTrackingTable3, columns::changeTracking3());
-        writeGuidIndex();
-
-        // Search management: an empty queue, the activity list naming the spam search folder
-        // (as Outlook's does), an empty search domain ([MS-PST] 2.4.8.4).
-        putEmpty(nodes::SearchManagementQueue);
-        putEmpty(nodes::SearchDomainObject);
-        {
-            NodeContent sal;
-            Bytes list(4);
-            putU32(list.data(), nodes::SpamSearchFolder.value);
-            sal.data.blocks.push_back(list);
-            m_ndb->reserveNid(nodes::SearchActivityList);
-            m_ndb->putNode(nodes::SearchActivityList, Nid{}, sal);
-        }
-        for (Nid nid : {nodes::EmptyInternal1, nodes::EmptyInternal2, nodes::EmptyInternal3})
-            putEmpty(nid);
-
-        // The folders of Outlook's empty store ([MS-PST] 2.7.2), children in Outlook's order.
-        auto makeFolder = [&](Nid nid, Nid parent, std::u16string_view name, bool search = false) -> Folder& {
-            m_ndb->reserveNid(nid);
-            if (!search) {
-                for (NidType t :
-                     {NidType::HierarchyTable, NidType::ContentsTable, NidType::AssocContentsTable})
-                    m_ndb->reserveNid(nodes::withType(nid, t));
-            }
+        NewStore made = pst::writeNewStore(*m_ndb, displayName, m_random);
+        m_recordKey = made.recordKey;
+        m_templateBids = {made.hierarchyTemplate, made.contentsTemplate, made.assocContentsTemplate};
+        m_recipientTemplateBid = made.recipientTemplate;
+        m_emptyRecipientBlocks = std::move(made.emptyRecipientBlocks);
+        for (NewStore::Folder& spec : made.folders) {
             Folder f;
-            f.nid = nid;
-            f.parent = parent;
-            f.search = search;
-            putProp(f.props, PropValue::fromString(tags::DisplayName, name));
-            return addFolder(std::move(f));
-        };
-        makeFolder(nodes::RootFolder, nodes::RootFolder, u"");
-        makeFolder(nodes::IpmSubtree, nodes::RootFolder, u"Top of Outlook data file");
-        makeFolder(nodes::SearchRoot, nodes::RootFolder, u"Search Root");
-        makeFolder(nodes::SpamSearchFolder, nodes::RootFolder, u"SPAM Search Folder 2", true);
-        Folder& deleted = makeFolder(nodes::DeletedItems, nodes::IpmSubtree, u"Deleted Items");
-        putProp(deleted.props,
-                PropValue::fromString(tags::Comment, std::string_view("Deleted Items folder")));
-        Folder& views = makeFolder(nodes::CommonViews, nodes::RootFolder, u"IPM_COMMON_VIEWS");
-        putProp(views.props, PropValue::fromString(tags::Comment, std::string_view("")));
-
-        // The spam search folder's update queue, criteria and contents table ([MS-PST] 2.4.8.6).
-        const Nid queue = nodes::withType(nodes::SpamSearchFolder, NidType::SearchUpdateQueue);
-        const Nid criteria = nodes::withType(nodes::SpamSearchFolder, NidType::SearchCriteriaObject);
-        const Nid contents = nodes::withType(nodes::SpamSearchFolder, NidType::SearchContentsTable);
-        putEmpty(queue);
-        const PropValue criteriaFlags = PropValue::fromInt32(storetags::SearchCriteriaFlags, 0);
-        m_ndb->reserveNid(criteria);
-        m_ndb->putNode(criteria, Nid{}, buildPropertyContext(std::span(&criteriaFlags, 1)));
-        m_ndb->reserveNid(contents);
-        m_ndb->putNode(contents, Nid{}, sharedStream(m_templateBids.searchContents));
+            f.nid = spec.nid;
+            f.parent = spec.parent;
+            f.search = spec.search;
+            putProp(f.props, PropValue::fromString(tags::DisplayName, spec.name));
+            Folder& added = addFolder(std::move(f));
+            for (PropValue& p : spec.extra)
+                putProp(added.props, std::move(p));
+        }
 
         // Messages of every class go to the root folder until a caller names an Inbox.
         m_receiveTable = std::make_unique<TableBuilder>(columns::receiveFolders());
-        m_ndb->reserveNid(nodes::ReceiveFolderTable);
         m_receiveRows.push_back(ReceiveRow{u"", 1, nodes::RootFolder});
-        m_receiveTable->putRow(1,
-                               {PropValue::fromString(tags::MessageClass, std::string_view("")),
-                                PropValue::fromUInt32(storetags::ReceiveFolderNid, nodes::RootFolder.value)});
+        m_receiveTable->putRow(1, {PropValue::fromString(tags::MessageClass, std::string_view("")),
+                                   PropValue::fromUInt32(kReceiveFolderNidTag, nodes::RootFolder.value)});
         m_receiveDirty = true;
 
-        // The message store object ([MS-PST] 2.4.3.1) with the other values Outlook writes.
-        Bytes history(24);
-        putU32(history.data(), 1);
-        std::copy(replica.begin(), replica.end(), history.begin() + 4);
-        putU32(history.data() + 20, 1);
-        putProp(m_storeProps, PropValue::fromBinary(storetags::ReplVersionHistory, history));
-        putProp(m_storeProps, PropValue::fromInt32(storetags::ReplFlags, 0));
-        putProp(m_storeProps, PropValue::fromBinary(storetags::RecordKey, m_recordKey));
-        putProp(m_storeProps, PropValue::fromString(tags::DisplayName, displayName));
-        putProp(m_storeProps, PropValue::fromInt32(storetags::ValidFolderMask, kValidFolderMask));
-        putProp(m_storeProps,
-                PropValue::fromBinary(storetags::IpmSubtreeEntryId, entryId(nodes::IpmSubtree)));
-        putProp(m_storeProps,
-                PropValue::fromBinary(storetags::IpmWastebasketEntryId, entryId(nodes::DeletedItems)));
-        putProp(m_storeProps,
-                PropValue::fromBinary(storetags::CommonViewsEntryId, entryId(nodes::CommonViews)));
-        putProp(m_storeProps, PropValue::fromBinary(storetags::FinderEntryId, entryId(nodes::SearchRoot)));
-        putProp(m_storeProps, PropValue::fromBoolean(storetags::PstLrNoRestrictions, true));
-        putProp(m_storeProps, PropValue::fromInt32(storetags::LatestPstEnsure, kLatestPstEnsure));
-        putProp(m_storeProps, PropValue::fromInt32(storetags::PstPassword, 0));
+        m_storeProps = std::move(made.storeProperties);
         m_storeDirty = true;
-        m_ndb->reserveNid(nodes::MessageStore);
-        m_ndb->reserveNid(nodes::NameToIdMap);
-    }
-
-    // An empty BTH of 16-byte keys and 4-byte data under a heap whose root holds its HID:
-    // the layout of node 0xC01 in Outlook's stores.
-    void writeGuidIndex()
-    {
-        HeapBuilder heap(static_cast<HeapClient>(kHeapClientGuidIndex));
-        const Hid root = heap.allocate(std::size_t{4});
-        const Hid bth = buildBth(heap, 16, 4, ByteView());
-        Bytes rootValue(4);
-        putU32(rootValue.data(), bth.value);
-        heap.write(root, 0, rootValue);
-        heap.setUserRoot(root);
-        NodeContent content;
-        content.data.blocks = heap.finish();
-        m_ndb->reserveNid(nodes::GuidIndex);
-        m_ndb->putNode(nodes::GuidIndex, Nid{}, content);
     }
 
     struct TemplateBids
@@ -865,7 +713,6 @@ private:
         Bid hierarchy = 0;
         Bid contents = 0;
         Bid assocContents = 0;
-        Bid searchContents = 0;
     };
 
     std::function<std::chrono::system_clock::time_point()> m_clock;

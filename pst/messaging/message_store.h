@@ -38,11 +38,9 @@ struct PropertyName
 struct StoreOptions
 {
     NdbOptions ndb;
-    // Times the store stamps on what it creates itself (folders).
-    std::function<std::chrono::system_clock::time_point()> clock = [] {
-        return std::chrono::system_clock::now();
-    };
-    // Random bytes for the store's record key; tests make them repeatable.
+    // The caller's clock and random bytes (the program's environment), for the times and keys
+    // the store makes itself; both are required.
+    std::function<std::chrono::system_clock::time_point()> clock;
     std::function<void(std::span<std::uint8_t>)> random;
 };
 
@@ -53,7 +51,7 @@ public:
     // folder, search management nodes, table templates, IPM subtree, Search Root, Deleted
     // Items, the spam search folder, ...) into the sink and commits it.
     static std::unique_ptr<MessageStore> create(std::unique_ptr<Sink> sink, std::string_view displayName,
-                                                const StoreOptions& options = {});
+                                                const StoreOptions& options);
     virtual ~MessageStore() = default;
 
     // The store's record key (its provider UID), part of every entry ID of the store.

@@ -8,12 +8,6 @@
 
 namespace tressimo::pst::ndb {
 
-void encodeBlock(ByteView data, Bid bid, std::uint64_t ib, std::uint8_t cryptMethod, Bytes& out)
-{
-    out.resize(blockDiskSize(data.size()));
-    encodeBlockInto(data, bid, ib, cryptMethod, out.data());
-}
-
 void encodeBlockInto(ByteView data, Bid bid, std::uint64_t ib, std::uint8_t cryptMethod, std::uint8_t* out)
 {
     assert(data.size() <= kMaxBlockData);

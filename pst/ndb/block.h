@@ -11,11 +11,10 @@
 
 namespace tressimo::pst::ndb {
 
-// The stored image of a block placed at `ib`: its data (permute-encoded when the block is
-// external and the file uses permute encoding), zero padding, then the trailer whose CRC
-// covers the data as stored. `out` is overwritten.
-void encodeBlock(ByteView data, Bid bid, std::uint64_t ib, std::uint8_t cryptMethod, Bytes& out);
-// The same image written to `out`, which has room for blockDiskSize(data.size()) bytes.
+// The stored image of a block placed at `ib`, written to `out`, which has room for
+// blockDiskSize(data.size()) bytes: its data (permute-encoded when the block is external and
+// the file uses permute encoding), zero padding, then the trailer whose CRC covers the data as
+// stored.
 void encodeBlockInto(ByteView data, Bid bid, std::uint64_t ib, std::uint8_t cryptMethod, std::uint8_t* out);
 
 // XBLOCK (level 1, BIDs of data blocks) or XXBLOCK (level 2, BIDs of XBLOCKs); `totalBytes`

@@ -45,10 +45,12 @@
 #include "pst/ndb/block.h"
 #include "pst/ndb/btree.h"
 #include "pst/ndb/child_table.h"
+#include "pst/ndb/fingerprint.h"
 #include "pst/ndb/header.h"
 #include "pst/ndb/map_pages.h"
 #include "pst/ndb/space_map.h"
 #include "text/ascii.h"
+#include "pst/ndb/write_buffer.h"
 
 #include <algorithm>
 #include <array>
@@ -75,103 +77,6 @@ constexpr Bid kFirstPageBid = 1;
 constexpr std::size_t kMinGrowthRegions = 16;
 // The most references a BBT entry counts (cRef is 16 bits).
 constexpr std::uint16_t kMaxRef = 0xFFFF;
-
-// What identifies a block's contents without keeping them: a 64-bit hash, the format's CRC
-// and the length. Blocks of a data tree that come back unchanged when their node is put again
-// are kept rather than written anew.
-struct Fingerprint
-{
-    std::uint64_t hash = 0;
-    std::uint32_t crc = 0;
-    std::uint32_t size = 0;
-    bool operator==(const Fingerprint&) const = default;
-};
-
-Fingerprint fingerprint(ByteView data)
-{
-    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ data.size();
-    std::size_t i = 0;
-    for (; i + 8 <= data.size(); i += 8) {
-        h = (h ^ getU64(data.data() + i)) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 29;
-    }
-    for (; i < data.size(); ++i)
-        h = (h ^ data[i]) * 0xC4CEB9FE1A85EC53ull;
-    h ^= h >> 32;
-    return Fingerprint{h, computeCrc(data.data(), data.size()), static_cast<std::uint32_t>(data.size())};
-}
-
-// Gathers writes to adjacent offsets into one write of the sink. A writer can also fill the
-// bytes in place (claim, then release), so a block is encoded straight into the buffer.
-class WriteBuffer
-{
-public:
-    // Room past the capacity for one more block or page, so that an append never has to
-    // split or move what is gathered.
-    static constexpr std::size_t kHeadroom = kMaxBlockSize;
-
-    WriteBuffer(Sink& sink, std::size_t capacity)
-        : m_sink(sink), m_capacity(capacity),
-          m_buffer(capacity > 0 ? std::make_unique<std::uint8_t[]>(capacity + kHeadroom) : nullptr)
-    {
-    }
-
-    void write(std::uint64_t offset, ByteView data)
-    {
-        std::memcpy(claim(offset, data.size()), data.data(), data.size());
-        release();
-    }
-
-    // Room for `size` bytes that go to `offset`, valid until release().
-    std::uint8_t* claim(std::uint64_t offset, std::size_t size)
-    {
-        if (m_size > 0 && (offset != m_start + m_size || size > kHeadroom))
-            flush();
-        if (m_capacity == 0 || (m_size == 0 && size >= m_capacity) || size > kHeadroom) {
-            m_direct.resize(size);
-            m_directOffset = offset;
-            m_isDirect = true;
-            return m_direct.data();
-        }
-        if (m_size == 0)
-            m_start = offset;
-        std::uint8_t* at = m_buffer.get() + m_size;
-        m_size += size;
-        return at;
-    }
-
-    // The claimed bytes are complete.
-    void release()
-    {
-        if (m_isDirect) {
-            m_isDirect = false;
-            m_sink.writeAt(m_directOffset, m_direct);
-            return;
-        }
-        if (m_size >= m_capacity)
-            flush();
-    }
-
-    void flush()
-    {
-        if (m_size == 0)
-            return;
-        const std::size_t size = m_size;
-        m_size = 0;
-        m_sink.writeAt(m_start, ByteView(m_buffer.get(), size));
-    }
-
-private:
-    Sink& m_sink;
-    std::size_t m_capacity;
-    std::unique_ptr<std::uint8_t[]> m_buffer;
-    std::size_t m_size = 0;
-    std::uint64_t m_start = 0;
-    // A write that bypasses the buffer (no buffering, or too big to gather).
-    Bytes m_direct;
-    std::uint64_t m_directOffset = 0;
-    bool m_isDirect = false;
-};
 
 class NdbFileWriter final : public NdbWriter, private PageOutput
 {

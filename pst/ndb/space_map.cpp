@@ -162,13 +162,6 @@ void SpaceMap::release(std::uint64_t offset, std::uint32_t bytes)
     }
 }
 
-bool SpaceMap::isUsed(std::uint64_t offset) const
-{
-    std::uint64_t index = (offset - kFirstAMapOffset) / kRegionSize;
-    std::uint32_t slot = static_cast<std::uint32_t>((offset - regionOffset(index)) / kBlockAlignment);
-    return (m_regions[index].used[slot / 64] >> (63 - slot % 64)) & 1;
-}
-
 void SpaceMap::commitDone()
 {
     for (Region& r : m_regions) {

@@ -35,7 +35,6 @@ public:
     std::uint64_t allocate(std::uint32_t bytes, bool pageAligned);
     // Marks space free in the working view.
     void release(std::uint64_t offset, std::uint32_t bytes);
-    bool isUsed(std::uint64_t offset) const;
 
     // The working view has been recorded on disk by a commit: it becomes the committed view.
     void commitDone();

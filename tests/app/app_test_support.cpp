@@ -87,7 +87,7 @@ void WindowTest::makeWindow()
             onEndProgram();
     };
     m_window = std::make_unique<frmStep1>(WindowServices{
-        &boxes, &dialog, &chooser, &opener, fileSystem, manualPath, endProgram, createSession, {}});
+        &boxes, &dialog, &chooser, &opener, fileSystem, manualPath, endProgram, createSession, env::systemEnvironment()});
 }
 
 void WindowTest::showActive()

@@ -103,7 +103,9 @@ protected:
     FakeOpener opener;
     std::shared_ptr<filelist::FileSystem> fileSystem = std::make_shared<filelist::DiskFileSystem>();
     std::string manualPath = TRESSIMO_SOURCE_DIR "/docs/manual.html";
-    std::function<std::unique_ptr<mapi::RDOSession>()> createSession = [] { return mapi::createSession(); };
+    std::function<std::unique_ptr<mapi::RDOSession>()> createSession = [] {
+        return mapi::createSession({env::systemEnvironment()});
+    };
     int programEnded = 0;
     // Runs when the window ends the program, after programEnded is counted.
     std::function<void()> onEndProgram;

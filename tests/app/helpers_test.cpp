@@ -3,6 +3,7 @@
 #include "app/dropped_paths.h"
 #include "app/file_list_model.h"
 #include "shell/browse_for_folder.h"
+#include "shell/find_manual.h"
 #include "shell/native_path.h"
 #include "shell/open_document.h"
 #include "tests/app/app_test_support.h"
@@ -117,8 +118,9 @@ TEST(FileListModel, ShowsAppendedRowsAtTheNextFlushInOneNotice)
 TEST(FindManual, NextToTheProgramThenWhereItIsInstalled)
 {
     TempDir dir("app");
-    const QString bin = q((dir / "prefix/bin").string());
-    std::filesystem::create_directories(dir / "prefix/bin");
+    const std::filesystem::path bin = dir / "prefix/bin";
+    std::filesystem::create_directories(bin);
+    using shell::findManual;
     EXPECT_EQ(findManual(bin), "");
     EXPECT_EQ(findManual(bin), dir.write("prefix/share/doc/tressimo/manual.html", "installed"));
     EXPECT_EQ(findManual(bin), dir.write("prefix/bin/manual.html", "built"));

@@ -127,7 +127,7 @@ public:
     void Logoff() override { throw mapi::MapiError("No space left on device"); }
 
 private:
-    std::unique_ptr<mapi::RDOSession> m_real = mapi::createSession();
+    std::unique_ptr<mapi::RDOSession> m_real = mapi::createSession({env::systemEnvironment()});
 };
 
 // Exit (answered Yes), the close box, or a hang-up or termination from outside in the middle of
@@ -146,7 +146,7 @@ TEST_F(Run, ClosingTheWindowStopsAfterTheContactBeingWrittenAndEnds)
         createSession = [fullDisk]() -> std::unique_ptr<mapi::RDOSession> {
             if (fullDisk)
                 return std::make_unique<SessionFailingAtLogoff>();
-            return mapi::createSession();
+            return mapi::createSession({env::systemEnvironment()});
         };
         startWith(five);
         win().show();

@@ -186,7 +186,7 @@ TEST_F(CliConvert, ASetUpFailurePrintsTheOutlookErrorAndExitsTwo)
         convertTool({"--output-folder", (blocker / "out").string(), kRealContacts.string()});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
-    const std::string manual = convert::troubleshootingAddress(TRESSIMO_SOURCE_DIR "/docs/manual.html");
+    const std::string manual = convert::troubleshootingAddress(TRESSIMO_BINARY_DIR "/manual.html");
     EXPECT_NE(run.err.find("tressimo-convert: Outlook Error: Outlook Session Creation Error !\n"
                            "Check if Outlook is installed and configured.\n"
                            "For more details visit this link : " +

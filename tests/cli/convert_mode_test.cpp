@@ -51,7 +51,9 @@ TEST(ConvertMode, ExitStatusAndSummarySayWhatTheFileHolds)
                                          .string());
         settings.outputFolder = "/out";
         settings.createSession = fakeSessionFactory(world);
-        settings.clock = [] { return convert::LocalTime{2010, 3, 5, 9, 7, 4}; };
+        settings.environment.clock = [] { return std::chrono::system_clock::time_point{}; };
+        settings.environment.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0); };
+        settings.environment.localTime = [](auto) { return convert::LocalTime{2010, 3, 5, 9, 7, 4}; };
         int yields = 0;
         settings.interrupted = [&] {
             if (++yields == c.atYield)
@@ -86,6 +88,7 @@ TEST(ConvertMode, UntrustedTextIsShownEscaped)
     settings.paths = {dir.write("\x1b]0;owned\x07\n.contact", "<broken").string()};
     settings.outputFolder = dir.path().string();
     settings.createSession = fakeSessionFactory(std::make_shared<FakeWorld>());
+    settings.environment = env::systemEnvironment();
     // Standard output that cannot be written is a failure too.
     std::ostringstream out, err;
     out.setstate(std::ios::badbit);

@@ -154,7 +154,7 @@ TEST(ConversionRun, ASetUpFailureShowsTheOutlookErrorAndConvertsNothing)
                   "configured.\r\nFor more details visit this link : " +
                       kHelp + "\r\n\r\nReason: " + result.setUpError);
         EXPECT_EQ(window.messages[0].title, "Outlook Error");
-        EXPECT_EQ(window.messages[0].icon, filelist::MessageIcon::Information);
+        EXPECT_EQ(window.messages[0].icon, convert::MessageIcon::Information);
         // No row is converted, the session is not logged off, Convert ends enabled.
         EXPECT_EQ(window.world->count("GetStoreFromID("), 0);
         EXPECT_EQ(window.world->count("Logoff("), 0);

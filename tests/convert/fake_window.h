@@ -17,7 +17,7 @@
 
 namespace tressimo::testing {
 
-using filelist::MessageBoxText;
+using convert::MessageBoxText;
 
 inline std::string barText(float value)
 {
@@ -81,7 +81,9 @@ struct FakeWindow
             if (inYield)
                 inYield(yields);
         };
-        s.clock = [this] {
+        s.environment.clock = [] { return std::chrono::system_clock::time_point{}; };
+        s.environment.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0); };
+        s.environment.localTime = [this](std::chrono::system_clock::time_point) {
             EXPECT_EQ(std::this_thread::get_id(), owner) << "clock read from another thread";
             const convert::LocalTime t = times.front();
             if (times.size() > 1)

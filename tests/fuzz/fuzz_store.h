@@ -28,11 +28,13 @@ inline WrittenStore writeStore(const std::vector<std::string_view>& files)
 {
     auto kept = std::make_shared<testing::KeptFile>(testing::KeptFile{pst::MemorySink("fuzz.pst")});
     mapi::PstSessionOptions options;
-    options.session.clock = [] {
+    options.session.environment.clock = [] {
         return std::chrono::system_clock::time_point(std::chrono::hours(24 * 20000));
     };
-    options.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
-    options.localToUtc = mapi::contact::fixedOffsetZone(0);
+    options.session.environment.random = [](std::span<std::uint8_t> out) {
+        std::fill(out.begin(), out.end(), 0x5A);
+    };
+    options.session.environment.localToUtc = mapi::contact::fixedOffsetZone(0);
     options.openSink = [kept](const std::filesystem::path&) {
         return std::make_unique<testing::KeptSink>(kept);
     };

@@ -34,7 +34,8 @@ inline ContactEnvironment fixedEnvironment(int offsetMinutes = 0)
                 for (std::size_t i = 0; i < out.size(); ++i)
                     out[i] = static_cast<std::uint8_t>(0xA0 + i);
             },
-            fixedOffsetZone(offsetMinutes)};
+            fixedOffsetZone(offsetMinutes),
+            {}};
 }
 
 inline std::uint64_t ticksOf(std::chrono::sys_seconds time)

@@ -37,6 +37,7 @@ int main(int argc, char** argv)
     }
     const long count = std::atol(argv[2]);
     PstSessionOptions options;
+    options.session.environment = tressimo::env::systemEnvironment();
     options.session.commitInterval = std::chrono::milliseconds(std::atol(argv[3]));
     options.onCommit = [](const CommitReport& report) {
         say("committed " + std::to_string(report.itemsDurable));

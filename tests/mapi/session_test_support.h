@@ -41,9 +41,9 @@ inline PstSessionOptions realWriterOptions(std::shared_ptr<std::chrono::system_c
     if (!clock)
         clock = std::make_shared<std::chrono::system_clock::time_point>(tressimo::testing::kTestStart);
     PstSessionOptions options;
-    options.session.clock = [clock] { return *clock; };
-    options.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
-    options.localToUtc = contact::fixedOffsetZone(0);
+    options.session.environment.clock = [clock] { return *clock; };
+    options.session.environment.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
+    options.session.environment.localToUtc = contact::fixedOffsetZone(0);
     return options;
 }
 
@@ -63,7 +63,7 @@ struct Rig
             written = std::make_shared<Written>(Written{pst::MemorySink(path.string())});
             return std::make_unique<tressimo::testing::KeptSink>(written);
         };
-        o.localToUtc = contact::fixedOffsetZone(60);
+        o.session.environment.localToUtc = contact::fixedOffsetZone(60);
         o.onCommit = [durable = durable](const CommitReport& r) { durable->push_back(r.itemsDurable); };
         return o;
     }
