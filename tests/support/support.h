@@ -50,6 +50,19 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::
 
 std::string readWholeFile(const std::filesystem::path& path);
 
+// A path written the POSIX way in a test ("/out/a.pst") as this platform writes it
+// ("C:\\out\\a.pst" on Windows).
+inline std::string nativePath(std::string path)
+{
+#ifdef _WIN32
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    if (!path.empty() && path[0] == '\\')
+        path.insert(0, "C:");
+#endif
+    return path;
+}
+
 // The readers we did not write (pypff, readpst) are Linux programs: a Windows build's tests
 // leave their checks to the Linux build and to the end-to-end run of the Windows tool.
 #ifdef _WIN32
