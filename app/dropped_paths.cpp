@@ -1,21 +1,10 @@
 #include "app/dropped_paths.h"
 
-#include <cctype>
+#include "text/ascii.h"
 
 namespace tressimo::app {
 
 namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::string percentDecoded(std::string_view text)
 {
@@ -23,8 +12,8 @@ std::string percentDecoded(std::string_view text)
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
+            const int high = text::hexDigitValue(text[i + 1]);
+            const int low = text::hexDigitValue(text[i + 2]);
             if (high >= 0 && low >= 0) {
                 out += static_cast<char>(high * 16 + low);
                 i += 2;
@@ -36,26 +25,10 @@ std::string percentDecoded(std::string_view text)
     return out;
 }
 
-// prefix in lower case.
-bool startsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    return true;
-}
-
-bool equalsNoCase(std::string_view text, std::string_view lower)
-{
-    return text.size() == lower.size() && startsWithNoCase(text, lower);
-}
-
 // The path of one file URL, or empty when it names no local file.
 std::string localPathOf(std::string_view uri)
 {
-    if (!startsWithNoCase(uri, "file:"))
+    if (!text::startsWithIgnoringAsciiCase(uri, "file:"))
         return {};
     std::string_view rest = uri.substr(5);
     // A fragment or query is not part of the name: a '#' or '?' in a name arrives escaped.
@@ -64,7 +37,7 @@ std::string localPathOf(std::string_view uri)
         rest.remove_prefix(2);
         const auto slash = rest.find('/');
         const std::string_view host = rest.substr(0, slash);
-        if (!host.empty() && !equalsNoCase(host, "localhost"))
+        if (!host.empty() && !text::equalsIgnoringAsciiCase(host, "localhost"))
             return {};
         if (slash == std::string_view::npos)
             return {};

@@ -1,19 +1,12 @@
 #pragma once
-// The program's one window: the file list with its three commands, "Convert" with the run's
-// labels and progress bar, and the footer with Help and Exit. Its layout is fixed (see
-// frm_step1_layout.h); every control's objectName is its name there.
-//
-// One thread drives it all. Long commands (adding files, adding a folder, the conversion
-// run) let pending events run while they work, so the window repaints and Help and Exit stay
-// usable; every command that would change the list or start a run is disabled meanwhile,
-// and drops are refused. Closing the window during such a command stops the command at its
-// next step (a run after the contact being written, with its store committed) and then ends
-// the program.
+// The program's one window in Qt: the form of window/form_layout.h, drawn with Qt widgets
+// (every control's objectName is its name there), forwarding its clicks, drops and close box
+// to the window logic (window/window_logic.h), which holds every rule.
 
-#include "app/event_pump.h"
 #include "app/window_services.h"
 #include "convert/conversion_run.h"
 #include "filelist/file_list.h"
+#include "window/window_logic.h"
 
 #include <QWidget>
 #include <memory>
@@ -60,33 +53,27 @@ public:
     const Controls& controls() const { return m_ui; }
 
     // The file list the grid shows and the run reads.
-    filelist::FileList& fileList() { return m_fileList; }
+    filelist::FileList& fileList() { return m_logic->fileList(); }
     // Appends one path (the system's bytes) as the add commands do.
-    void AddFileRow(std::string_view path);
-    void ResetFileList();
+    void AddFileRow(std::string_view path) { fileList().AddFileRow(path); }
+    void ResetFileList() { fileList().ResetFileList(); }
 
     // The commands, named after the control and the event.
-    void cmdAdd_Click();
-    void CmdAddFolder_Click();
-    void cmdClear1_Click();
-    void CmdExtractDBX_Click();
-    void CmdHelp_Click();
-    void cmdEnd_Click();
+    void cmdAdd_Click() { m_logic->cmdAdd_Click(); }
+    void CmdAddFolder_Click() { m_logic->CmdAddFolder_Click(); }
+    void cmdClear1_Click() { m_logic->cmdClear1_Click(); }
+    void CmdExtractDBX_Click() { m_logic->CmdExtractDBX_Click(); }
+    void CmdHelp_Click() { m_logic->CmdHelp_Click(); }
+    void cmdEnd_Click() { m_logic->cmdEnd_Click(); }
 
-    // Adds a folder's .contact files as "Add folder" does, without asking for the folder:
-    // the end of a dropped folder.
-    void addFolder(std::string folder);
-    // Adds the dropped paths in their order: .contact files as "Add .contact file(s)..."
-    // adds them, folders as "Add folder" does; anything else is left out. False when the
-    // window is busy and takes nothing.
-    bool addDroppedPaths(const std::vector<std::string>& paths);
+    // A dropped folder's end: adds its .contact files as "Add folder" does.
+    void addFolder(std::string folder) { m_logic->addFolder(std::move(folder)); }
+    // Adds dropped paths as the logic does; false when the window is busy and takes nothing.
+    bool addDroppedPaths(const std::vector<std::string>& paths) { return m_logic->addDroppedPaths(paths); }
 
-    // A list command or a run is under way.
-    bool isBusy() const { return m_busy != Busy::No; }
-    // The outcome of the last conversion run.
-    const convert::RunResult& lastRun() const { return m_lastRun; }
-    // The help address of the set-up failure message: the manual's troubleshooting section.
-    const std::string& helpAddress() const { return m_helpAddress; }
+    bool isBusy() const { return m_logic->isBusy(); }
+    const convert::RunResult& lastRun() const { return m_logic->lastRun(); }
+    const std::string& helpAddress() const { return m_logic->helpAddress(); }
 
 protected:
     // Form_Unload: the close box and Exit end up here. Never asks.
@@ -96,40 +83,16 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    enum class Busy { No, Adding, Running };
-    class BusyScope;
+    class View;
 
     void buildControls();
-    convert::RunSurroundings runSurroundings();
-    void setConvertWanted(bool enabled);
-    void applyCommandStates();
-    // Brings the grid's rows, the count label and the column width up to the list.
-    void refreshListViews();
-    void listChanged();
-    void yield();
-    void addFolderFiles(std::string folder);
-    void addFilePaths(const std::vector<std::string>& paths);
-    MessageAnswer ask(const Message& message);
-    void showError(int number, const QString& description);
-    // After a command: when the window was closed meanwhile, end the program now.
-    void endIfClosed();
 
     WindowServices m_services;
     Controls m_ui;
-    filelist::FileList m_fileList;
     FileListModel* m_model = nullptr;
-    EventPump m_pump;
-    std::string m_helpAddress;
-    // The run keeps the window-level contact record and reader state between runs.
-    std::unique_ptr<convert::ConversionRun> m_run;
-    convert::RunResult m_lastRun;
-    Busy m_busy = Busy::No;
-    // Convert's state as the commands and the run set it; the button also waits for the
-    // window to be idle.
-    bool m_convertWanted = false;
-    bool m_ending = false;
-    bool m_listViewsStale = false;
     int m_shownColumnWidth = -1;
+    std::unique_ptr<View> m_view;
+    std::unique_ptr<window::WindowLogic> m_logic;
 };
 
 } // namespace tressimo::app

@@ -1,12 +1,11 @@
 #include "app/window_services.h"
 
 #include "shell/native_path.h"
+#include "window/window_logic.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 
 namespace tressimo::app {
@@ -19,10 +18,10 @@ public:
     MessageAnswer show(QWidget* parent, const Message& message) override
     {
         QMessageBox box(parent);
-        box.setWindowTitle(message.title);
+        box.setWindowTitle(QString::fromStdString(message.title));
         // Messages break their lines with CR LF, as Windows message boxes take them; Qt's
         // labels break at LF alone.
-        box.setText(QString(message.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        box.setText(shell::displayTextOf(message.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         box.setTextFormat(Qt::PlainText);
         switch (message.icon) {
         case MessageIcon::None:
@@ -85,14 +84,7 @@ FileOpenDialog& desktopFileOpenDialog()
 
 std::string findManual(const QString& programFolder)
 {
-    const QDir folder(programFolder);
-    for (const QString& candidate : {folder.filePath(QStringLiteral("manual.html")),
-                                     folder.filePath(QStringLiteral("../share/doc/tressimo/manual.html"))}) {
-        const QFileInfo info(candidate);
-        if (info.isFile())
-            return shell::nativePathOf(QDir::cleanPath(info.absoluteFilePath()));
-    }
-    return {};
+    return window::findManual(shell::nativePathOf(programFolder));
 }
 
 WindowServices WindowServices::desktop()

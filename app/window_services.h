@@ -9,32 +9,25 @@
 #include "mapi/mapi.h"
 #include "shell/browse_for_folder.h"
 #include "shell/open_document.h"
+#include "window/window_view.h"
 
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 class QWidget;
 
 namespace tressimo::app {
 
-// The application title, the title of every message box that names none of its own.
-inline constexpr char kApplicationTitle[] = "Tressimo";
-
-enum class MessageIcon { None, Information, Question, Exclamation };
-enum class MessageButtons { Ok, YesNo };
-enum class MessageAnswer { Ok, Yes, No };
-
-struct Message
-{
-    QString text;
-    QString title = QString::fromLatin1(kApplicationTitle);
-    MessageIcon icon = MessageIcon::None;
-    MessageButtons buttons = MessageButtons::Ok;
-};
+using window::DialogError;
+using window::kApplicationTitle;
+using window::Message;
+using window::MessageAnswer;
+using window::MessageButtons;
+using window::MessageIcon;
+using window::SelectionTooLong;
 
 class MessageBoxes
 {
@@ -47,52 +40,19 @@ public:
 // QMessageBox. While a wait cursor is up, the box shows the ordinary arrow over itself.
 MessageBoxes& desktopMessageBoxes();
 
-// A failure of the file-open dialog that the add-files command reports as
-// number + ":" + description.
-class DialogError : public std::runtime_error
-{
-public:
-    DialogError(int number, const std::string& description)
-        : std::runtime_error(description), m_number(number)
-    {
-    }
-    int number() const { return m_number; }
-
-private:
-    int m_number;
-};
-
-// A selection too long for a dialog that returns it in a buffer of limited size; the
-// command shows "Please select only " + limit + " files at a time". Qt's dialog returns a
-// list of any length and never raises it.
-class SelectionTooLong : public std::runtime_error
-{
-public:
-    explicit SelectionTooLong(int limit)
-        : std::runtime_error("the selection does not fit the dialog's buffer"), m_limit(limit)
-    {
-    }
-    int limit() const { return m_limit; }
-
-private:
-    int m_limit;
-};
-
 class FileOpenDialog
 {
 public:
     virtual ~FileOpenDialog() = default;
     // Modal, several files may be chosen; the full paths in the dialog's order, empty when
-    // cancelled. May throw DialogError or SelectionTooLong.
+    // cancelled. May throw DialogError or SelectionTooLong (Qt's own dialog never does).
     virtual QStringList getOpenFileNames(QWidget* parent, const QString& filter) = 0;
 };
 
 // QFileDialog (the desktop's own where the platform offers one).
 FileOpenDialog& desktopFileOpenDialog();
 
-// Where the user manual is: manual.html next to the program (where the build puts it), or
-// ../share/doc/tressimo/manual.html from it (where it is installed). Empty when neither
-// exists.
+// The manual for the program in this folder (window::findManual).
 std::string findManual(const QString& programFolder);
 
 struct WindowServices

@@ -70,7 +70,7 @@ private:
 struct Answers : app::MessageBoxes, app::FileOpenDialog, shell::FolderChooser, shell::DocumentOpener
 {
     QString folder;
-    std::vector<QString> messages;
+    std::vector<std::string> messages;
     app::MessageAnswer show(QWidget*, const app::Message& message) override
     {
         messages.push_back(message.text);

@@ -1,5 +1,7 @@
 #include "contacts/contact_date.h"
 
+#include "text/ascii.h"
+
 #include <cassert>
 #include <chrono>
 #include <cmath>
@@ -10,20 +12,6 @@ namespace tressimo::contacts {
 namespace {
 
 constexpr std::chrono::sys_days kOleEpoch = std::chrono::year{1899} / std::chrono::December / 30;
-
-bool isXmlSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view trimXmlSpace(std::string_view text)
-{
-    while (!text.empty() && isXmlSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isXmlSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool isDigit(char c)
 {
@@ -75,7 +63,7 @@ std::optional<double> oleDateOfDay(int year, unsigned month, unsigned day)
 std::optional<double> dateOfValue(std::string_view value)
 {
     std::string_view text = value.substr(0, value.find('T'));
-    text = withoutZone(trimXmlSpace(text));
+    text = withoutZone(text::trimWhitespace(text));
 
     std::optional<int> year, month, day;
     if (text.size() == 10 && text[4] == '-' && text[7] == '-') {

@@ -1,6 +1,8 @@
 #pragma once
 // Loading a .contact file into pugixml's DOM, with a reason a user can act on when it fails.
 
+#include "contacts/document_encoding.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -11,10 +13,9 @@
 namespace tressimo::contacts {
 
 // One parsed document, or the reason there is none. Parsed with pugixml's default options
-// (white-space-only text dropped, CDATA kept as its own node type, entities decoded), its
-// encoding taken from a byte order mark or the first bytes' pattern (UTF-8, UTF-16 LE/BE,
-// UTF-32) and, for 8-bit input, from the declaration only when it names Latin-1 or
-// Windows-1252; every other 8-bit input is read as UTF-8.
+// (white-space-only text dropped, CDATA kept as its own node type, entities decoded), in the
+// encoding DocumentBytes finds; it must hold exactly one document element and no text outside
+// it.
 class ContactDocument
 {
 public:
@@ -30,11 +31,11 @@ public:
     const pugi::xml_document& document() const { return m_document; }
 
 private:
-    ContactDocument() = default;
+    explicit ContactDocument(std::vector<char> bytes) : m_bytes(std::move(bytes)) {}
 
     // pugixml parses in place; the buffer lives as long as the document (declared first, so
     // it is destroyed last).
-    std::vector<char> m_bytes;
+    DocumentBytes m_bytes;
     pugi::xml_document m_document;
     std::string m_error;
     bool m_loaded = false;
@@ -44,13 +45,5 @@ inline ContactDocument loadContactDocument(const std::filesystem::path& path)
 {
     return ContactDocument::load(path);
 }
-
-// A path as text for messages: its bytes as they are on this platform, UTF-8 on Windows.
-std::string pathText(const std::filesystem::path& path);
-
-// Where pugixml's error offset, counted in its UTF-8 copy of a converted input, lies in the
-// original bytes. Exposed for tests.
-std::ptrdiff_t originalByteOffset(const std::vector<char>& bytes, pugi::xml_encoding encoding,
-                                  std::ptrdiff_t convertedOffset);
 
 } // namespace tressimo::contacts

@@ -1,6 +1,7 @@
 #include "contacts/contact_reader.h"
 
 #include "contacts/contact_date.h"
+#include "text/ascii.h"
 
 #include <string_view>
 
@@ -53,35 +54,11 @@ constexpr std::string_view kLabel = "c:Label"sv;
 constexpr std::string_view kValue = "c:Value"sv;
 constexpr std::string_view kNumber = "c:Number"sv;
 
-bool isWhiteSpaceOnly(std::string_view text)
-{
-    return text.find_first_not_of(" \t\r\n"sv) == std::string_view::npos;
-}
-
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool containsIgnoringCase(std::string_view text, std::string_view lowerNeedle)
-{
-    if (lowerNeedle.size() > text.size())
-        return false;
-    for (std::size_t at = 0; at + lowerNeedle.size() <= text.size(); ++at) {
-        std::size_t i = 0;
-        while (i < lowerNeedle.size() && asciiLower(text[at + i]) == lowerNeedle[i])
-            ++i;
-        if (i == lowerNeedle.size())
-            return true;
-    }
-    return false;
-}
-
 // Only ASCII letters can lower-case to the letters of a scheme, so an ASCII-only test finds
 // exactly what a full lower-casing would. The secure scheme counts like the plain one.
 bool isWebAddress(std::string_view text)
 {
-    return containsIgnoringCase(text, "http:"sv) || containsIgnoringCase(text, "https:"sv);
+    return text::containsIgnoringAsciiCase(text, "http:"sv) || text::containsIgnoringAsciiCase(text, "https:"sv);
 }
 
 class Reader
@@ -322,7 +299,7 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
             reader.enterElement(node.name());
         } else if (type == pugi::node_pcdata) {
             const std::string_view value = node.value();
-            if (!isWhiteSpaceOnly(value))
+            if (!text::isWhitespaceOnly(value))
                 reader.text(node.parent().name(), value);
         }
 

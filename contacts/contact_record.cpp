@@ -1,5 +1,7 @@
 #include "contacts/contact_record.h"
 
+#include "text/ascii.h"
+
 namespace tressimo::contacts {
 
 // The name is spelled once, from the member itself, so a row cannot name one field and
@@ -66,21 +68,12 @@ void ContactRecord::reset()
     }
 }
 
-std::string_view trimBlanks(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
 ContactRecord handOver(const ContactRecord& record)
 {
     ContactRecord copy;
     for (const ContactField& field : kContactFields) {
         if (field.kind == ContactFieldKind::Text)
-            copy.*field.text = trimBlanks(record.*field.text);
+            copy.*field.text = text::trimSpaces(record.*field.text);
         else
             copy.*field.date = record.*field.date;
     }
@@ -94,7 +87,7 @@ ContactRecord handOver(ContactRecord&& record)
         if (field.kind != ContactFieldKind::Text)
             continue;
         std::string& text = moved.*field.text;
-        const std::string_view kept = trimBlanks(text);
+        const std::string_view kept = text::trimSpaces(text);
         if (kept.size() != text.size()) {
             const auto first = static_cast<std::size_t>(kept.data() - text.data());
             text.erase(first + kept.size());

@@ -78,10 +78,8 @@ inline constexpr std::size_t kContactFieldCount = 43;
 // The fields in record order, for code that handles every field alike (dumps, the writer).
 extern const std::array<ContactField, kContactFieldCount> kContactFields;
 
-// The text without leading and trailing U+0020; tabs, line breaks and other spaces stay.
-std::string_view trimBlanks(std::string_view text);
-
-// The copy the contact writer receives: every text trimmed of blanks, dates as they are.
+// The copy the contact writer receives: every text trimmed of spaces (U+0020 only,
+// text::trimSpaces), dates as they are.
 ContactRecord handOver(const ContactRecord& record);
 // The same, trimming the record's own texts in place (a huge note is not copied).
 ContactRecord handOver(ContactRecord&& record);

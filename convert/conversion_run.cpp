@@ -7,6 +7,7 @@
 #include "shell/folder_of_path.h"
 #include "shell/path_rules.h"
 #include "shell/visible_text.h"
+#include "text/ascii.h"
 
 #include <algorithm>
 #include <exception>
@@ -97,7 +98,7 @@ private:
 void updateCurrentFolder(std::optional<std::string_view> afterDrive, std::string& currentFolder)
 {
     if (afterDrive) {
-        const std::string_view trimmed = contacts::trimBlanks(*afterDrive);
+        const std::string_view trimmed = text::trimSpaces(*afterDrive);
         currentFolder = trimmed.empty() ? std::string() : std::string(trimmed.substr(1));
     }
     if (!currentFolder.empty())
@@ -325,7 +326,7 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
 {
     auto& s = m_surroundings;
     const std::string& rowText = reader.row(row);
-    const std::string_view trimmed = contacts::trimBlanks(rowText);
+    const std::string_view trimmed = text::trimSpaces(rowText);
     const std::optional<std::string_view> afterDrive = shell::textAfterDrive(trimmed);
     updateCurrentFolder(afterDrive, m_currentFolder);
 

@@ -2,6 +2,7 @@
 #include "platform/path_text.h"
 
 #include "contacts/contact_document.h"
+#include "text/ascii.h"
 
 #include <algorithm>
 #include <cassert>
@@ -188,7 +189,7 @@ void ReadAhead::readRow(int row, ReadRow& into)
 {
     clearForReuse(into);
     const std::string& text = m_rows[static_cast<std::size_t>(row)];
-    const std::string_view trimmed = contacts::trimBlanks(text);
+    const std::string_view trimmed = text::trimSpaces(text);
     if (trimmed.empty())
         return; // a blank row names no file: nothing to read
     try {

@@ -1,6 +1,7 @@
 #include "filelist/path_logger.h"
 
 #include "shell/path_rules.h"
+#include "text/ascii.h"
 
 #include <limits>
 
@@ -51,9 +52,7 @@ void pathLogger::Terminate()
 
 std::string pathLogger::EnsureBackslash(const std::string& path)
 {
-    if (!path.empty() && path.back() == kPathSeparator)
-        return path;
-    return path + kPathSeparator;
+    return text::endingWith(path, kPathSeparator);
 }
 
 bool pathLogger::letMessagesRun(const std::function<void()>& yield, std::uint64_t walk) const

@@ -1,6 +1,6 @@
 #include "mapi/contact_entryid.h"
 
-#include "mapi/contact_text.h"
+#include "text/utf.h"
 
 #include <array>
 
@@ -22,7 +22,7 @@ void appendU16(std::vector<std::uint8_t>& out, std::uint16_t v)
 void appendString(std::vector<std::uint8_t>& out, std::string_view text)
 {
     thread_local std::u16string units; // kept between calls: a contact makes up to three IDs
-    utf8ToUtf16(text, units);
+    text::utf8ToUtf16(text, units);
     const std::size_t start = out.size();
     out.resize(start + 2 * units.size() + 2);
     std::uint8_t* p = out.data() + start;

@@ -3,6 +3,7 @@
 #include "mapi/contact_entryid.h"
 #include "mapi/contact_text.h"
 #include "pst/messaging/message_properties.h"
+#include "text/ascii.h"
 
 #include <algorithm>
 #include <cassert>
@@ -77,11 +78,7 @@ bool isComputedByStore(std::uint16_t id)
 
 std::string hexTag(std::uint32_t tag)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text = "0x";
-    for (int shift = 28; shift >= 0; shift -= 4)
-        text.push_back(digits[(tag >> shift) & 0xF]);
-    return text;
+    return text::hexNumber(tag, 8);
 }
 
 bool isDateOnly(const PropertyKey& key)
@@ -462,7 +459,7 @@ private:
     std::string_view storedText(const Value& value)
     {
         const std::string_view kept = m_state.textOf(value);
-        if (kept.empty() || isBlank(kept))
+        if (kept.empty() || text::isWhitespaceOnly(kept))
             return {};
         if (isSanitized(kept))
             return kept;

@@ -1,5 +1,7 @@
 #include "mapi/contact_properties.h"
 
+#include "text/ascii.h"
+
 #include <algorithm>
 
 namespace tressimo::mapi::contact {
@@ -46,13 +48,6 @@ constexpr ObjectModelProperty objectModelTable[] = {
 };
 
 static_assert(std::size(objectModelTable) == objectModelPropertyCount);
-
-bool equalIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 constexpr auto namedProperties = [] {
     std::array<PropertyKey, 36> keys{
@@ -186,7 +181,7 @@ const ObjectModelProperty* findObjectModelProperty(std::string_view name)
         }
     }
     for (const auto& property : objectModelTable) {
-        if (equalIgnoringAsciiCase(property.name, name))
+        if (text::equalsIgnoringAsciiCase(property.name, name))
             return &property;
     }
     return nullptr;

@@ -9,22 +9,13 @@
 
 namespace tressimo::mapi::contact {
 
-// UTF-16 of a UTF-8 text. Malformed sequences (stray bytes, overlong forms, surrogates,
-// values past U+10FFFF) become U+FFFD each, so any byte string converts.
-std::u16string utf8ToUtf16(std::string_view text);
-// The same into `out` (replacing what it held), reusing its room.
-void utf8ToUtf16(std::string_view text, std::u16string& out);
-
-// The text as well-formed UTF-8 without NUL characters: malformed sequences become U+FFFD,
-// NULs are dropped. Every text the model hands out has passed through here, because a NUL
+// The text as well-formed UTF-8 without NUL characters: malformed sequences become U+FFFD as
+// the codec does it (text/utf.h), NULs are dropped. Every text the model hands out has passed through here, because a NUL
 // ends the text early in most readers and inside an entry ID it would shift the fields.
 std::string sanitizeText(std::string_view text);
 // True when sanitizeText would give the text back unchanged (nearly always), so that it can be
 // used as it is.
 bool isSanitized(std::string_view text);
-
-// True when the text holds nothing but blanks, tabs and line breaks (or nothing at all).
-bool isBlank(std::string_view text);
 
 // At most maxUnits UTF-16 units of a well-formed UTF-8 text, cut between code points.
 std::string truncateUtf16(std::string_view text, std::size_t maxUnits);

@@ -6,6 +6,7 @@
 #include "mapi/staged_file.h"
 #include "mapi/store_entry_id.h"
 #include "pst/io/bytes.h"
+#include "text/ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -96,7 +97,7 @@ class PstStore final : public RDOStore
 {
 public:
     PstStore(std::shared_ptr<StoreCore> core, std::vector<std::uint8_t> entryId)
-        : m_core(std::move(core)), m_entryId(std::move(entryId)), m_entryIdText(hexText(m_entryId))
+        : m_core(std::move(core)), m_entryId(std::move(entryId)), m_entryIdText(text::hexBytes(m_entryId))
     {
     }
 
@@ -255,7 +256,7 @@ public:
             if (store->core().isOpen() && store->entryIdText() == entryId)
                 return *store;
         }
-        const auto bytes = pst::bytesFromHex(entryId);
+        const auto bytes = text::bytesFromHex(entryId);
         if (bytes) {
             for (const auto& store : m_stores) {
                 if (store->core().isOpen() && store->entryIdBytes() == *bytes)

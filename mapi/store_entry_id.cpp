@@ -1,7 +1,7 @@
 #include "mapi/store_entry_id.h"
 #include "platform/path_text.h"
 
-#include "mapi/contact_text.h"
+#include "text/utf.h"
 
 #include <algorithm>
 
@@ -26,8 +26,8 @@ std::vector<std::uint8_t> pstStoreEntryId(const std::array<std::uint8_t, 16>& re
     static_assert(22 + dllFieldSize + 4 == 40);
     std::copy(recordKey.begin(), recordKey.end(), head.begin() + 40);
 
-    // The path as the user knows it; contact::utf8ToUtf16 takes any bytes a Linux path holds.
-    const std::u16string pathText = contact::utf8ToUtf16(platform::textOfPath(path));
+    // The path as the user knows it; text::utf8ToUtf16 takes any bytes a Linux path holds.
+    const std::u16string pathText = text::utf8ToUtf16(platform::textOfPath(path));
     std::vector<std::uint8_t> id(head.size() + 2 * (pathText.size() + 1), 0);
     std::copy(head.begin(), head.end(), id.begin());
     for (std::size_t i = 0; i < pathText.size(); ++i) {
@@ -35,18 +35,6 @@ std::vector<std::uint8_t> pstStoreEntryId(const std::array<std::uint8_t, 16>& re
         id[head.size() + 2 * i + 1] = static_cast<std::uint8_t>(pathText[i] >> 8);
     }
     return id;
-}
-
-std::string hexText(std::span<const std::uint8_t> bytes)
-{
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (std::uint8_t b : bytes) {
-        text.push_back(digits[b >> 4]);
-        text.push_back(digits[b & 0xF]);
-    }
-    return text;
 }
 
 } // namespace tressimo::mapi

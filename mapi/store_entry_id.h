@@ -22,17 +22,11 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <span>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace tressimo::mapi {
 
 std::vector<std::uint8_t> pstStoreEntryId(const std::array<std::uint8_t, 16>& recordKey,
                                           const std::filesystem::path& path);
-
-// Upper-case hexadecimal, two digits a byte, nothing between.
-std::string hexText(std::span<const std::uint8_t> bytes);
 
 } // namespace tressimo::mapi

@@ -1,12 +1,12 @@
 #include "shell/file_url.h"
 
 #include "shell/path_rules.h"
+#include "text/ascii.h"
 
 namespace tressimo::shell {
 
 std::string fileUrl(std::string_view absolutePath, std::string_view fragment)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string url = "file://";
     if (kPathsHaveDrives)
         url += '/'; // "C:/..." becomes "file:///C:/..."
@@ -20,8 +20,7 @@ std::string fileUrl(std::string_view absolutePath, std::string_view fragment)
             url += ch;
         } else {
             url += '%';
-            url += kHex[c >> 4];
-            url += kHex[c & 0xF];
+            text::appendHexByte(url, c);
         }
     }
     if (!fragment.empty()) {

@@ -2,6 +2,7 @@
 
 #include "shell/file_url.h"
 #include "shell/path_rules.h"
+#include "text/ascii.h"
 
 #include <QDir>
 #include <QFile>
@@ -108,9 +109,7 @@ QByteArray fileUrlOf(std::string_view path)
         const QByteArray current = QFile::encodeName(QDir::currentPath());
 #endif
         std::string folder(current.constData(), static_cast<std::size_t>(current.size()));
-        if (folder.empty() || folder.back() != kPathSeparator)
-            folder += kPathSeparator;
-        absolute = folder + absolute;
+        absolute = text::endingWith(std::move(folder), kPathSeparator) + absolute;
     }
     return QByteArray::fromStdString(fileUrl(absolute));
 }

@@ -3,9 +3,12 @@
 // paths by hand (the folder of a path, a trailing separator on a folder) asks here, so a
 // Windows build behaves as Windows paths demand.
 
+#include "text/ascii.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tressimo::shell {
 
@@ -22,9 +25,7 @@ inline constexpr bool kPathsHaveDrives = false;
 // stays empty: it names no folder at all.
 inline std::string withTrailingSeparator(std::string folder)
 {
-    if (!folder.empty() && folder.back() != kPathSeparator)
-        folder += kPathSeparator;
-    return folder;
+    return folder.empty() ? folder : text::endingWith(std::move(folder), kPathSeparator);
 }
 
 // The part of a path that the conversion's status texts are made of. Where paths have drives

@@ -44,33 +44,6 @@ inline void putU64(std::uint8_t* p, std::uint64_t v)
         p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-// The bytes written as hex digits (either case), two a byte; nullopt for an empty text, an
-// odd count or a character that is not a hex digit.
-inline std::optional<Bytes> bytesFromHex(std::string_view text)
-{
-    const auto digit = [](char c) {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
-    if (text.empty() || text.size() % 2 != 0)
-        return std::nullopt;
-    Bytes bytes;
-    bytes.reserve(text.size() / 2);
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = digit(text[i]);
-        const int low = digit(text[i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
-    }
-    return bytes;
-}
-
 // Appends little-endian values to a growing buffer.
 class ByteWriter
 {

@@ -246,7 +246,7 @@ const std::uint8_t* PropValue::borrowedBytes(Borrowed& text) const
     if (utf16.size() != m_size) {
         utf16.resize(m_size);
         if (m_size > 0)
-            utf8ToUtf16Bytes(text.utf8, utf16.data());
+            text::utf8ToUtf16Bytes(text.utf8, utf16.data());
     }
     return utf16.data();
 }
@@ -340,19 +340,19 @@ PropValue PropValue::fromString(PropTag tag, std::string_view utf8)
 {
     // Straight to UTF-16LE bytes: no intermediate string.
     std::uint8_t* out = nullptr;
-    if (isAscii(utf8)) {
+    if (text::isAscii(utf8)) {
         PropValue result(checkedTag(tag, PropType::Unicode), 2 * utf8.size(), out);
-        asciiToUtf16Bytes(utf8, out);
+        text::asciiToUtf16Bytes(utf8, out);
         return result;
     }
-    PropValue result(checkedTag(tag, PropType::Unicode), 2 * utf16Length(utf8), out);
-    utf8ToUtf16Bytes(utf8, out);
+    PropValue result(checkedTag(tag, PropType::Unicode), 2 * text::utf16Length(utf8), out);
+    text::utf8ToUtf16Bytes(utf8, out);
     return result;
 }
 
 PropValue PropValue::fromBorrowedString(PropTag tag, std::string_view utf8)
 {
-    const std::size_t size = isAscii(utf8) ? 2 * utf8.size() : 2 * utf16Length(utf8);
+    const std::size_t size = text::isAscii(utf8) ? 2 * utf8.size() : 2 * text::utf16Length(utf8);
     if (size <= kInlineSize)
         return fromString(tag, utf8);
     if (size > 0xFFFFFFFFu)
@@ -402,15 +402,15 @@ PropValue PropValue::fromMultipleString(PropTag tag, std::span<const std::string
     // ulCount, the offsets, then the UTF-16LE items ([MS-PST] 2.3.3.4.2).
     std::size_t total = 4 + 4 * utf8Values.size();
     for (const std::string& value : utf8Values)
-        total += 2 * utf16Length(value);
+        total += 2 * text::utf16Length(value);
     std::uint8_t* out = nullptr;
     PropValue result(tag, total, out);
     putU32(out, static_cast<std::uint32_t>(utf8Values.size()));
     std::size_t at = 4 + 4 * utf8Values.size();
     for (std::size_t i = 0; i < utf8Values.size(); ++i) {
         putU32(out + 4 + 4 * i, static_cast<std::uint32_t>(at));
-        utf8ToUtf16Bytes(utf8Values[i], out + at);
-        at += 2 * utf16Length(utf8Values[i]);
+        text::utf8ToUtf16Bytes(utf8Values[i], out + at);
+        at += 2 * text::utf16Length(utf8Values[i]);
     }
     return result;
 }
@@ -473,7 +473,7 @@ std::u16string PropValue::toUtf16() const
 
 std::string PropValue::toUtf8() const
 {
-    return utf16ToUtf8(toUtf16());
+    return text::utf16ToUtf8(toUtf16());
 }
 
 Bytes PropValue::toBinary() const
@@ -502,7 +502,7 @@ std::vector<std::string> PropValue::toMultipleString() const
     expect(PropType::MultipleUnicode);
     std::vector<std::string> out;
     for (const ByteView item : splitMultipleItems(data()))
-        out.push_back(utf16ToUtf8(bytesToUtf16(item)));
+        out.push_back(text::utf16ToUtf8(bytesToUtf16(item)));
     return out;
 }
 

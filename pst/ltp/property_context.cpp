@@ -28,7 +28,7 @@ public:
     void read(std::uint8_t* out, std::size_t size) override { m_pieces.next(out, size); }
 
 private:
-    Utf16Pieces m_pieces;
+    text::Utf16Pieces m_pieces;
     std::uint64_t m_size;
 };
 

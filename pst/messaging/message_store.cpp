@@ -27,6 +27,7 @@
 #include "pst/messaging/message_properties.h"
 #include "pst/messaging/name_to_id_map.h"
 #include "pst/messaging/store_nodes.h"
+#include "text/ascii.h"
 
 #include <algorithm>
 #include <cassert>
@@ -72,25 +73,12 @@ bool sameName(std::u16string_view a, std::u16string_view b)
     // Outlook compares folder names without regard to case; ASCII folding covers the names
     // a converter makes and never merges two names Outlook would keep apart... in the other
     // direction it may keep two names apart that Outlook would merge.
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i], y = b[i];
-        if (x >= u'A' && x <= u'Z')
-            x = static_cast<char16_t>(x - u'A' + u'a');
-        if (y >= u'A' && y <= u'Z')
-            y = static_cast<char16_t>(y - u'A' + u'a');
-        if (x != y)
-            return false;
-    }
-    return true;
+    return text::equalsIgnoringAsciiCase(a, b);
 }
 
 std::string hexNid(Nid nid)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", nid.value);
-    return text;
+    return text::hexNumber(nid.value);
 }
 
 void putProp(std::vector<PropValue>& props, PropValue value)
@@ -283,7 +271,7 @@ public:
     {
         throwIfFailed();
         Folder& p = folderForChildren(parent);
-        const std::u16string name = utf8ToUtf16(displayName);
+        const std::u16string name = text::utf8ToUtf16(displayName);
         checkNameFree(p, name, nullptr);
 
         Nid nid;
@@ -311,7 +299,7 @@ public:
     {
         throwIfFailed();
         const Folder& p = folder(parent);
-        const std::u16string name = utf8ToUtf16(displayName);
+        const std::u16string name = text::utf8ToUtf16(displayName);
         for (Nid child : p.children) {
             if (sameName(folder(child).displayName(), name))
                 return child;
@@ -395,7 +383,7 @@ public:
         const Folder& f = folder(nid);
         if (f.search)
             throw std::invalid_argument("Search folder " + hexNid(nid) + " cannot receive messages");
-        const std::u16string cls = utf8ToUtf16(messageClass);
+        const std::u16string cls = text::utf8ToUtf16(messageClass);
         afterWrite([&] {
             auto it = std::find_if(m_receiveRows.begin(), m_receiveRows.end(),
                                    [&](const ReceiveRow& r) { return sameName(r.messageClass, cls); });
@@ -600,7 +588,7 @@ private:
             const Folder& c = folder(child);
             if (&c != self && sameName(c.displayName(), name))
                 throw std::invalid_argument("Folder " + hexNid(parent.nid) +
-                                            " already holds a folder named \"" + utf16ToUtf8(name) + "\"");
+                                            " already holds a folder named \"" + text::utf16ToUtf8(name) + "\"");
         }
     }
 

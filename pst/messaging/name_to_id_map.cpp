@@ -104,7 +104,7 @@ NameToIdMap::Key NameToIdMap::keyOf(const PropertyName& name)
 {
     if (name.name.empty())
         return Key{name.set.toBytes(), false, name.lid, {}};
-    return Key{name.set.toBytes(), true, 0, utf8ToUtf16(name.name)};
+    return Key{name.set.toBytes(), true, 0, text::utf8ToUtf16(name.name)};
 }
 
 std::optional<std::uint16_t> NameToIdMap::find(const PropertyName& name) const

@@ -48,6 +48,7 @@
 #include "pst/ndb/header.h"
 #include "pst/ndb/map_pages.h"
 #include "pst/ndb/space_map.h"
+#include "text/ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -74,17 +75,6 @@ constexpr Bid kFirstPageBid = 1;
 constexpr std::size_t kMinGrowthRegions = 16;
 // The most references a BBT entry counts (cRef is 16 bits).
 constexpr std::uint16_t kMaxRef = 0xFFFF;
-
-std::string hex(std::uint64_t value)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    do {
-        s.insert(s.begin(), digits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    return "0x" + s;
-}
 
 // What identifies a block's contents without keeping them: a 64-bit hash, the format's CRC
 // and the length. Blocks of a data tree that come back unchanged when their node is put again
@@ -261,7 +251,7 @@ public:
         throwIfFailed();
         std::uint32_t& last = m_rgnid[static_cast<std::size_t>(type)];
         if (last >= kMaxNidIndex)
-            throw std::length_error("No node identifiers of type " + hex(static_cast<unsigned>(type)) +
+            throw std::length_error("No node identifiers of type " + text::hexNumber(static_cast<unsigned>(type)) +
                                     " are left in \"" + m_sink->name() + "\"");
         ++last;
         m_changed = true;
@@ -304,7 +294,7 @@ private:
         std::uint32_t nid = 0;
         std::string text() const
         {
-            return outer ? outer->text() + ", subnode " + hex(nid) : "node " + hex(nid);
+            return outer ? outer->text() + ", subnode " + text::hexNumber(nid) : "node " + text::hexNumber(nid);
         }
     };
     // Blocks a node shares and how often (few: a node shares a template's block or two).
@@ -321,10 +311,10 @@ private:
         for (auto [bid, uses] : m_sharedUses) {
             const BlockEntry* entry = m_bbt.find(bid);
             if (!entry)
-                throw std::invalid_argument(node.text() + " shares block " + hex(bid) +
+                throw std::invalid_argument(node.text() + " shares block " + text::hexNumber(bid) +
                                             ", which does not exist");
             if (entry->cRef + uses > kMaxRef)
-                throw std::invalid_argument(node.text() + " shares block " + hex(bid) +
+                throw std::invalid_argument(node.text() + " shares block " + text::hexNumber(bid) +
                                             " more often than a block can be");
         }
     }

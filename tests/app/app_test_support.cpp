@@ -48,8 +48,8 @@ std::vector<std::string> FakeMessageBoxes::log() const
 {
     std::vector<std::string> out;
     for (const Message& m : shown)
-        out.push_back(m.title.toStdString() + "|" + "NIQE"[static_cast<int>(m.icon)] +
-                      (m.buttons == MessageButtons::YesNo ? "?" : "") + "|" + m.text.toStdString());
+        out.push_back(m.title + "|" + "NIQE"[static_cast<int>(m.icon)] +
+                      (m.buttons == MessageButtons::YesNo ? "?" : "") + "|" + m.text);
     return out;
 }
 

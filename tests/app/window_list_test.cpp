@@ -63,7 +63,7 @@ protected:
     {
         for (const QString& choice : choices) {
             chooser.answers.push_back(choice);
-            win().CmdAddFolder_Click();
+            button("CmdAddFolder")->click();
         }
     }
     // The list, the grid, the count and Convert all agree on these rows.
@@ -153,7 +153,7 @@ TEST_F(ListTest, EachWayInAndClearingLeaveTheRowsAndSayWhatTheyDid)
                     throw SelectionTooLong(1000);
                 });
                 ++openings;
-                win().cmdAdd_Click();
+                button("cmdAdd")->click();
             } else if (how == "folder") {
                 addFolders({q(at(what))});
                 ++choices;
@@ -172,7 +172,7 @@ TEST_F(ListTest, EachWayInAndClearingLeaveTheRowsAndSayWhatTheyDid)
                 EXPECT_EQ(answers, std::vector<Qt::DropAction>(taken ? 3 : answers.size(), Qt::CopyAction));
             } else {
                 boxes.answers = {what == "yes" ? MessageAnswer::Yes : MessageAnswer::No};
-                win().cmdClear1_Click();
+                button("cmdClear1")->click();
             }
         }
         Rows expected;

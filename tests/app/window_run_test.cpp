@@ -2,10 +2,9 @@
 // shows meanwhile and at the end, and closing the window in the middle of a run.
 
 #include "app/end_signals.h"
-#include "pst/check/checker.h"
-#include "pst/check/pst_reader.h"
 #include "shell/visible_text.h"
 #include "tests/app/app_test_support.h"
+#include "tests/support/pst_support.h"
 
 #include <QProgressBar>
 #include <algorithm>
@@ -21,13 +20,8 @@ namespace fs = std::filesystem;
 // file must be sound. (Readers we did not write check the converted files in tests/cli.)
 std::vector<std::string> contactsIn(const std::string& pst)
 {
-    const auto found = pst::check::checkPst(pst);
-    EXPECT_TRUE(pst::check::isSound(found)) << (found.empty() ? "" : found[0].toString());
-    const auto reader = pst::check::PstReader::open(pst);
-    std::vector<std::string> names;
-    for (std::uint32_t nid : reader.messages(reader.findFolder("Contacts").value()))
-        names.push_back(reader.properties(nid).at(0x3A06001F).toUtf8());
-    return names;
+    EXPECT_TRUE(tressimo::testing::isSound(std::filesystem::path(pst)));
+    return tressimo::testing::givenNamesIn(pst::check::PstReader::open(pst));
 }
 
 class Run : public WindowTest
@@ -185,7 +179,7 @@ TEST_F(Run, ClosingTheWindowStopsAfterTheContactBeingWrittenAndEnds)
                 1);
             ASSERT_FALSE(boxes.shown.empty());
             EXPECT_EQ(boxes.shown.back().icon, MessageIcon::Exclamation);
-            EXPECT_TRUE(boxes.shown.back().text.contains("No space left on device")) << log.back();
+            EXPECT_NE(boxes.shown.back().text.find("No space left on device"), std::string::npos) << log.back();
             continue;
         }
         EXPECT_EQ(result.storeError, "");

@@ -1,6 +1,6 @@
 // tressimo-convert [--output-folder DIR] PATH..., run as users run it: the .pst it writes
-// (checked by pst-check, pffinfo, pypff, pffexport and readpst: every kind of contact value
-// end to end), its output, summary and exit status.
+// (checked by pst-check and pypff: every kind of contact value end to end), its output, summary
+// and exit status.
 
 #include "convert/conversion_run.h"
 #include "convert/run_names.h"

@@ -59,13 +59,12 @@ void expectEmptyRecord(const Json& record)
 }
 
 // One line per file in order; a file that does not load gets its line and the reason, and
-// the files after it are read. Names and texts that are not UTF-8 come out as U+FFFD.
+// the files after it are read. Names that are not UTF-8 come out with U+FFFD. (Encodings are
+// the document loader's, tested in tests/contacts.)
 TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
 {
     const TempDir dir;
     const std::string brokenXml = "<c:contact><c:Name></c:contact>";
-    const std::string xml = "<?xml version=\"1.0\" encoding=\"";
-    const std::string zoe = "\"?><c:contact><c:GivenName>Zo\xEB</c:GivenName></c:contact>";
     const std::string files[] = {
         realFile("chums_forrest_gump_crlf.contact"),
         realFile("kdepim_sample2_wabmigrated_given_family.contact"),
@@ -79,9 +78,6 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
         dir.path().string(),
         dir.write("photo.contact", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)).string(),
         dir.write("Zo\xEB.contact", contactDocument(name(element("c:GivenName", "Ann")))).string(),
-        dir.write("latin.contact", xml + "UTF-8" + zoe).string(),
-        // A file that says it is in Windows' code page is read in it.
-        dir.write("cp1252.contact", xml + "windows-1252" + zoe).string(),
     };
     // The start of the error, or the record's field and value for a file that loads.
     const std::tuple<std::string, std::string, std::string> expected[] = {
@@ -97,8 +93,6 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
         {"Cannot read \"" + files[6] + "\": Is a directory", "", ""},
         {"Error parsing \"" + files[7] + "\": ", "", ""},
         {"", "eContact_FirstName", "Ann"},
-        {"", "eContact_FirstName", "Zo\xEF\xBF\xBD"},
-        {"", "eContact_FirstName", "Zo\xC3\xAB"},
     };
     std::vector<std::string> arguments = {"--dump"};
     arguments.insert(arguments.end(), std::begin(files), std::end(files));

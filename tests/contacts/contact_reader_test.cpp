@@ -185,6 +185,7 @@ TEST(Reader, FillsExactlyTheExpectedFields)
         SCOPED_TRACE(name);
         ContactReaderContext context;
         expectRecord(readBody(body, context), fields(expected));
+        EXPECT_EQ(context.AddressDepth + context.LabelledValueDepth, 0u) << "an element left open";
     }
 }
 
@@ -232,8 +233,6 @@ TEST(Reader, MillionLevelsDeep)
         return body + "<c:Notes>after</c:Notes>";
     };
     ContactReaderContext context;
-    expectRecord(readBody(nested("c:Group", "<c:GivenName>Ann</c:GivenName>"), context),
-                 {{"FirstName", "Ann"}, {"Comments", "after"}});
     expectRecord(
         readBody(nested("c:PhysicalAddress", "<c:Street>1 Deep St</c:Street><c:Label>Personal</c:Label>"),
                  context),

@@ -1,8 +1,9 @@
-// The hand-over copy and the date rules. (The field table is checked by the reader's cases
+// The hand-over (copying and moving), the reset and the date rules. (The field table is checked by the reader's cases
 // and, end to end, by the converted files.)
 
 #include "contacts/contact_date.h"
 #include "contacts/contact_record.h"
+#include "tests/contacts/record_check.h"
 
 #include <gtest/gtest.h>
 
@@ -26,13 +27,18 @@ TEST(ContactRecord, HandOverTrimsBlanksOnly)
             if (field.kind == ContactFieldKind::Text)
                 record.*field.text = input;
         record.eContact_BirthDay = 25700.0;
-        const ContactRecord copy = handOver(record);
-        for (const ContactField& field : kContactFields)
-            if (field.kind == ContactFieldKind::Text) {
-                EXPECT_EQ(copy.*field.text + "|" + record.*field.text, expected + "|" + input) << field.name;
-            }
-        EXPECT_EQ(copy.eContact_BirthDay, 25700.0);
-        EXPECT_FALSE(copy.eContact_Anniversary.has_value());
+        const ContactRecord copies[] = {handOver(record), handOver(ContactRecord(record))};
+        for (const ContactRecord& copy : copies) {
+            for (const ContactField& field : kContactFields)
+                if (field.kind == ContactFieldKind::Text) {
+                    EXPECT_EQ(copy.*field.text + "|" + record.*field.text, expected + "|" + input) << field.name;
+                }
+            EXPECT_EQ(copy.eContact_BirthDay, 25700.0);
+            EXPECT_FALSE(copy.eContact_Anniversary.has_value());
+        }
+        record.eContact_Anniversary = 0.0;
+        record.reset();
+        tressimo::testing::expectRecord(record, {});
     }
 }
 

@@ -26,7 +26,7 @@ struct WrittenStore
 // The store is memory, so nothing of the session may fail: its exceptions escape.
 inline WrittenStore writeStore(const std::vector<std::string_view>& files)
 {
-    auto kept = std::make_shared<pst::MemorySink>("fuzz.pst");
+    auto kept = std::make_shared<testing::KeptFile>(testing::KeptFile{pst::MemorySink("fuzz.pst")});
     mapi::PstSessionOptions options;
     options.session.clock = [] {
         return std::chrono::system_clock::time_point(std::chrono::hours(24 * 20000));
@@ -56,7 +56,7 @@ inline WrittenStore writeStore(const std::vector<std::string_view>& files)
     }
     session->Logoff();
     written.committed = store.ItemsCommitted();
-    written.bytes = kept->bytes();
+    written.bytes = kept->bytes.bytes();
     return written;
 }
 

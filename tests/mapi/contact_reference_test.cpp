@@ -6,8 +6,9 @@
 #include "contact_test_support.h"
 #include "mapi/contact_entryid.h"
 #include "mapi/contact_model.h"
-#include "mapi/contact_text.h"
+#include "text/utf.h"
 #include "pst/check/pst_reader.h"
+#include "tests/support/pst_support.h"
 
 #include <cstdio>
 #include <deque>
@@ -25,8 +26,8 @@ using Outlook = std::map<PropertyKey, Bytes>;
 Outlook readOutlookContact()
 {
     static std::deque<std::string> names; // keys point at their names
-    const auto pst = pst::check::PstReader::open(
-        TRESSIMO_SOURCE_DIR "/tests/data/reference-pst/outlook2007-contacts-distlist.pst");
+    const auto pst =
+        pst::check::PstReader::open(tressimo::testing::referencePst("outlook2007-contacts-distlist.pst"));
     for (const auto& folder : pst.folders()) {
         for (std::uint32_t nid : pst.messages(folder.nid)) {
             const auto props = pst.properties(nid);
@@ -70,7 +71,7 @@ Bytes storedBytes(const StoredValue& value)
     else if (const auto* time = std::get_if<FileTime>(&value))
         little(time->ticks, 8);
     else if (const auto* text = std::get_if<std::string>(&value))
-        for (char16_t unit : utf8ToUtf16(*text))
+        for (char16_t unit : text::utf8ToUtf16(*text))
             little(unit, 2);
     else if (const auto* binary = std::get_if<Bytes>(&value))
         out = *binary;

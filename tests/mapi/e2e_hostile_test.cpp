@@ -3,9 +3,8 @@
 // what a FILETIME holds. Each contact must be written, none may spoil the store for the
 // contacts after it, and the file must satisfy our checker and read back through our reader.
 
-#include "e2e_support.h"
-#include "pst/check/checker.h"
 #include "pst/check/pst_reader.h"
+#include "session_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +46,7 @@ std::vector<HostileCase> hostileCases()
 
 TEST(E2eHostileValues, EveryContactIsWrittenAndTheStoreStaysSound)
 {
-    TempFolder folder;
+    TempDir folder;
     const auto path = folder.path() / "hostile.pst";
     const std::vector<HostileCase> cases = hostileCases();
     {
@@ -61,8 +60,7 @@ TEST(E2eHostileValues, EveryContactIsWrittenAndTheStoreStaysSound)
         writeContact(store.GetDefaultFolder(olFolderContacts), named("Plain", "Last"));
         ASSERT_NO_THROW(session->Logoff());
     }
-    for (const auto& v : pst::check::checkPst(path))
-        ADD_FAILURE() << v.toString();
+    EXPECT_TRUE(tressimo::testing::isSound(path));
     const auto reader = pst::check::PstReader::open(path);
     const auto messages = reader.messages(*reader.findFolder("Contacts"));
     ASSERT_EQ(messages.size(), cases.size() + 1);

@@ -552,6 +552,7 @@ TEST(SessionFailures, AnItemWhoseWriteFailsIsNotReportedAsSaved)
         Written& w = o.written();
         o.rig.advance(2s); // the save commits
         w.failAt = w.operations + failing;
+        const std::size_t reported = o.rig.durable->size();
         auto item = o.contacts().Items().Add(olContactItem);
         item->put("FirstName", "Lost");
         MAPIUtils().HrSetOneProp(item->MAPIOBJECT(), PR_GENERATION, std::string("Jr."), true);
@@ -563,6 +564,7 @@ TEST(SessionFailures, AnItemWhoseWriteFailsIsNotReportedAsSaved)
         EXPECT_THROW(o.session->Logoff(), StoreFailure);
         EXPECT_EQ(w.operations, operations);
         EXPECT_TRUE(contactsIn(w).empty());
+        EXPECT_EQ(o.rig.durable->size(), reported) << "a failed commit is never reported durable";
     }
 }
 

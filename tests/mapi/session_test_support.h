@@ -1,24 +1,29 @@
 #pragma once
-// What the session tests share: a session over the real writer into memory with a clock the
-// test moves, the bytes kept after the store is gone, and the contact writer's way of writing
-// one contact through the model.
+// What the session tests share: a session over the real writer with a clock the test moves
+// and every random byte 0x5A (so record and search keys are known), the bytes kept after the
+// store is gone, and the contact writer's way of writing one contact through the model.
 
 #include "platform/path_text.h"
 #include "e2e_contacts.h"
+#include "mapi/contact_time.h"
 #include "mapi/mapi.h"
 #include "mapi/pst_session.h"
-#include "pst/io/sink.h"
+#include "tests/support/kept_sink.h"
+#include "tests/support/pst_support.h"
+#include "tests/support/support.h"
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tressimo::mapi::test {
+
+using tressimo::testing::readWholeFile;
+using tressimo::testing::TempDir;
+using Written = tressimo::testing::KeptFile;
 
 // The names in a folder, sorted.
 inline std::vector<std::string> filesIn(const std::filesystem::path& dir)
@@ -30,69 +35,36 @@ inline std::vector<std::string> filesIn(const std::filesystem::path& dir)
     return names;
 }
 
-// 2026-12-06 10:00:00 UTC.
-inline const std::chrono::system_clock::time_point startTime =
-    std::chrono::sys_days{std::chrono::year{2026} / 12 / 6} + std::chrono::hours{10};
-
-// What a store wrote, kept after the store is gone; from failAt on (counting writes, resizes
-// and syncs from 1) every operation fails as on a full disk.
-struct Written
+// Options writing real files, dates in UTC.
+inline PstSessionOptions realWriterOptions(std::shared_ptr<std::chrono::system_clock::time_point> clock = {})
 {
-    pst::MemorySink bytes;
-    bool closed = false;
-    std::uint64_t operations = 0;
-    std::uint64_t failAt = UINT64_MAX;
-};
+    if (!clock)
+        clock = std::make_shared<std::chrono::system_clock::time_point>(tressimo::testing::kTestStart);
+    PstSessionOptions options;
+    options.session.clock = [clock] { return *clock; };
+    options.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
+    options.localToUtc = contact::fixedOffsetZone(0);
+    return options;
+}
 
-class KeptSink : public pst::Sink
-{
-public:
-    explicit KeptSink(std::shared_ptr<Written> w) : m_w(std::move(w)) {}
-    ~KeptSink() override { m_w->closed = true; }
-    void writeAt(std::uint64_t offset, pst::ByteView data) override
-    {
-        step();
-        m_w->bytes.writeAt(offset, data);
-    }
-    void resize(std::uint64_t size) override
-    {
-        step();
-        m_w->bytes.resize(size);
-    }
-    void sync() override
-    {
-        step();
-        m_w->bytes.sync();
-    }
-    std::uint64_t size() const override { return m_w->bytes.size(); }
-    std::string name() const override { return m_w->bytes.name(); }
-
-private:
-    void step()
-    {
-        if (++m_w->operations >= m_w->failAt)
-            throw pst::IoError("Cannot write to \"" + name() + "\": No space left on device");
-    }
-    std::shared_ptr<Written> m_w;
-};
-
-// A logged-on session over the real writer; `written` is the last store opened, `now` its clock.
+// A logged-on session writing into memory; `written` is the last store opened, `now` its clock,
+// `durable` the item counts its commits reported.
 struct Rig
 {
     std::shared_ptr<Written> written;
+    std::shared_ptr<std::vector<std::uint64_t>> durable = std::make_shared<std::vector<std::uint64_t>>();
     std::shared_ptr<std::chrono::system_clock::time_point> now =
-        std::make_shared<std::chrono::system_clock::time_point>(startTime);
+        std::make_shared<std::chrono::system_clock::time_point>(tressimo::testing::kTestStart);
 
     PstSessionOptions options()
     {
-        PstSessionOptions o;
-        o.session.clock = [now = now] { return *now; };
-        o.session.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0x5A); };
+        PstSessionOptions o = realWriterOptions(now);
         o.openSink = [this](const std::filesystem::path& path) -> std::unique_ptr<pst::Sink> {
             written = std::make_shared<Written>(Written{pst::MemorySink(path.string())});
-            return std::make_unique<KeptSink>(written);
+            return std::make_unique<tressimo::testing::KeptSink>(written);
         };
         o.localToUtc = contact::fixedOffsetZone(60);
+        o.onCommit = [durable = durable](const CommitReport& r) { durable->push_back(r.itemsDurable); };
         return o;
     }
 

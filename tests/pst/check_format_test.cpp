@@ -5,7 +5,6 @@
 
 #include "pst/check/block.h"
 #include "pst/check/heap.h"
-#include "pst/check/name_map.h"
 #include "pst/check/page.h"
 #include "pst/check/property.h"
 #include "pst/check/property_context.h"
@@ -104,15 +103,6 @@ TEST(InternalBlocks, ParseOrSayWhyNot)
                       static_cast<std::size_t>(entries));
         }
     }
-}
-
-TEST(Guid, ParsesTheUsualTextForm)
-{
-    EXPECT_EQ(parseGuid("{00062004-0000-0000-C000-000000000046}"), kPsetidAddress);
-    EXPECT_EQ(parseGuid("00020329-0000-0000-c000-000000000046"), kPsPublicStrings);
-    EXPECT_FALSE(parseGuid("{00062004-0000-0000-C000-0000000000}"));
-    EXPECT_FALSE(parseGuid("{0006200X-0000-0000-C000-000000000046}"));
-    EXPECT_EQ(guidToString(ByteView(kPsMapi.data(), 16)), "{00020328-0000-0000-C000-000000000046}");
 }
 
 TEST(ValueShapes, FitTheirType)

@@ -6,6 +6,7 @@
 #include "pst/check/page.h"
 #include "pst/check/pst_file.h"
 #include "pst/check/table_context.h"
+#include "tests/support/pst_support.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,11 +15,7 @@
 
 namespace tressimo::pst::check::testing {
 
-// tests/data/reference-pst/<name>: the files Outlook wrote.
-inline std::string referencePst(const std::string& name)
-{
-    return std::string(TRESSIMO_SOURCE_DIR) + "/tests/data/reference-pst/" + name;
-}
+using tressimo::testing::referencePst;
 
 class PstPatcher
 {

@@ -2,6 +2,7 @@
 // failure: an IoError naming the file and the reason, never a signal that ends the process.
 
 #include "pst/io/sink.h"
+#include "tests/support/support.h"
 
 #include <csignal>
 #include <filesystem>
@@ -38,7 +39,8 @@ bool failsWithReason(const fs::path& path, const std::string& reason)
 
 TEST(IoLimits, AFileThatCannotGrowFailsWithTheReason)
 {
-    const fs::path dir = fs::temp_directory_path() / ("tressimo-io-limits-" + std::to_string(::getpid()));
+    const tressimo::testing::TempDir temp("io-limits");
+    const fs::path dir = temp.path();
     fs::create_directories(dir / "small");
     // In a child under a file-size limit, SIGXFSZ ignored as the programs do.
     const pid_t pid = ::fork();
@@ -58,7 +60,6 @@ TEST(IoLimits, AFileThatCannotGrowFailsWithTheReason)
         EXPECT_TRUE(failsWithReason(dir / "small" / "full.pst", "No space left on device"));
         ::umount((dir / "small").c_str());
     }
-    fs::remove_all(dir);
     if (!mounted)
         GTEST_SKIP() << "no tmpfs could be mounted; the full disk was not tried";
 }

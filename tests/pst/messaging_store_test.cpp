@@ -50,7 +50,7 @@ struct MessageCase
 
 std::vector<MessageCase> messageCases()
 {
-    const std::uint64_t now = toFileTime(testTime());
+    const std::uint64_t now = toFileTime(tressimo::testing::kTestStart);
     const std::uint64_t earlier = now - 36000000000ull;
     return {
         {"NothingGiven",
@@ -137,8 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, MessageStored, ::testing::ValuesIn(messageCases(
 TEST(MessageSize, MatchesOutlooksOwnContact)
 {
     // Outlook 2007 stored PidTagMessageSize 953 for its contact: the rule gives the same.
-    const auto outlook =
-        check::PstReader::open(sourceDir() / "tests/data/reference-pst/outlook2007-contacts-distlist.pst");
+    const auto outlook = check::PstReader::open(referencePst("outlook2007-contacts-distlist.pst"));
     const PropertyMap props = outlook.properties(0x200064);
     std::vector<PropValue> values;
     for (const auto& [tag, value] : props)

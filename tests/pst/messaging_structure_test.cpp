@@ -45,7 +45,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_ours = new MemoryStore("Empty");
-        s_outlook = new PstReader(PstReader::open(outlookEmpty()));
+        s_outlook = new PstReader(PstReader::open(referencePst("outlook-empty.pst")));
         s_reader = new PstReader(readBack(s_ours->bytes()));
     }
     static void TearDownTestSuite()
@@ -80,7 +80,7 @@ PstReader* StructureTest::s_reader = nullptr;
 TEST_F(StructureTest, IsSoundAsLargeAsOutlooksWithOutlooksNodesParentsAndCounters)
 {
     EXPECT_TRUE(isSound(s_ours->bytes()));
-    EXPECT_EQ(s_ours->bytes().size(), std::filesystem::file_size(outlookEmpty()));
+    EXPECT_EQ(s_ours->bytes().size(), std::filesystem::file_size(referencePst("outlook-empty.pst")));
     EXPECT_EQ(s_reader->header().rgnid, s_outlook->header().rgnid);
     const auto ours = nodeMap(*s_reader);
     const auto outlook = nodeMap(*s_outlook);

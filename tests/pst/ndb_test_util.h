@@ -7,6 +7,7 @@
 #include "pst/check/page.h"
 #include "pst/io/sink.h"
 #include "pst/ndb/ndb_writer.h"
+#include "tests/support/pst_support.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -21,16 +22,8 @@
 
 namespace tressimo::pst::testing {
 
-inline std::filesystem::path referencePst(const std::string& name)
-{
-    return std::filesystem::path(TRESSIMO_SOURCE_DIR) / "tests/data/reference-pst" / name;
-}
-
-inline Bytes readFileBytes(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using tressimo::testing::readFileBytes;
+using tressimo::testing::referencePst;
 
 // Bytes that differ from block to block, so that a block written in the wrong place shows.
 inline Bytes patternBytes(std::size_t size, std::uint32_t seed)

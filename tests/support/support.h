@@ -45,8 +45,16 @@ struct ProgramRun
 
 // Runs a program (no shell in between) with standard input empty; `environment` adds or
 // replaces variables; `folder`, when given, is its current folder.
-ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment = {},
+ProgramRun runProgram(const std::vector<std::string>& argv,
+                      const std::map<std::string, std::string>& environment = {},
                       const std::filesystem::path& folder = {});
+
+// Starts a program the same way, its output and errors going to these files; its process id,
+// or -1 when it cannot be started.
+int startProgram(const std::vector<std::string>& argv, const std::string& outPath = "/dev/null",
+                 const std::string& errPath = "/dev/null",
+                 const std::map<std::string, std::string>& environment = {},
+                 const std::filesystem::path& folder = {});
 
 std::string readWholeFile(const std::filesystem::path& path);
 

@@ -16,7 +16,8 @@ namespace tressimo::testing {
 
 TempDir::TempDir(std::string_view name)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / ("tressimo-" + std::string(name) + "-XXXXXX")).string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / ("tressimo-" + std::string(name) + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("cannot create a temporary folder");
     m_path = pattern;
@@ -49,11 +50,9 @@ std::string readWholeFile(const std::filesystem::path& path)
     return text.str();
 }
 
-ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                      const std::filesystem::path& folder)
+int startProgram(const std::vector<std::string>& argv, const std::string& outPath, const std::string& errPath,
+                 const std::map<std::string, std::string>& environment, const std::filesystem::path& folder)
 {
-    const TempDir scratch("run");
-    const std::string outPath = (scratch / "out").string(), errPath = (scratch / "err").string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -77,12 +76,21 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::
     for (std::string& e : envText)
         env.push_back(e.data());
     env.push_back(nullptr);
-
-    ProgramRun run;
     pid_t pid = 0;
     const int spawned = posix_spawnp(&pid, argv[0].c_str(), &actions, nullptr, args.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    return spawned == 0 ? pid : -1;
+}
+
+ProgramRun runProgram(const std::vector<std::string>& argv,
+                      const std::map<std::string, std::string>& environment,
+                      const std::filesystem::path& folder)
+{
+    const TempDir scratch("run");
+    const std::string outPath = (scratch / "out").string(), errPath = (scratch / "err").string();
+    ProgramRun run;
+    const int pid = startProgram(argv, outPath, errPath, environment, folder);
+    if (pid < 0) {
         run.err = "cannot start " + argv[0];
         return run;
     }

@@ -4,11 +4,10 @@
 // event loop only when the last run is at least the interval ago; otherwise it costs one
 // read of a monotonic clock.
 
-#include <QElapsedTimer>
 #include <chrono>
 #include <functional>
 
-namespace tressimo::app {
+namespace tressimo::window {
 
 class EventPump
 {
@@ -17,7 +16,8 @@ public:
     // after every one of 100,000 files costs next to nothing.
     static constexpr std::chrono::milliseconds kDefaultInterval{25};
 
-    explicit EventPump(std::chrono::milliseconds interval = kDefaultInterval);
+    // runEvents runs the toolkit's pending events.
+    explicit EventPump(std::function<void()> runEvents, std::chrono::milliseconds interval = kDefaultInterval);
 
     // Runs beforeEvents (if set) and then the pending events, if the interval has passed.
     void yield();
@@ -30,10 +30,11 @@ public:
     long long eventRuns() const { return m_eventRuns; }
 
 private:
+    std::function<void()> m_runEvents;
     std::chrono::milliseconds m_interval;
-    QElapsedTimer m_sinceLastRun;
+    std::chrono::steady_clock::time_point m_lastRun;
     std::function<void()> m_beforeEvents;
     long long m_eventRuns = 0;
 };
 
-} // namespace tressimo::app
+} // namespace tressimo::window

@@ -1,4 +1,4 @@
-#include "app/folder_scan.h"
+#include "window/folder_scan.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-namespace tressimo::app {
+namespace tressimo::window {
 
 using filelist::MessageBoxText;
 using filelist::pathLogger;
@@ -73,4 +73,4 @@ FolderScanResult scanFolder(std::shared_ptr<filelist::FileSystem> fileSystem, co
     return result;
 }
 
-} // namespace tressimo::app
+} // namespace tressimo::window

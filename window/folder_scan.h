@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace tressimo::app {
+namespace tressimo::window {
 
 struct FolderScanResult
 {
@@ -33,4 +33,4 @@ FolderScanResult scanFolder(std::shared_ptr<filelist::FileSystem> fileSystem, co
                             const std::function<bool()>& stopRequested,
                             std::chrono::milliseconds interval = std::chrono::milliseconds(20));
 
-} // namespace tressimo::app
+} // namespace tressimo::window

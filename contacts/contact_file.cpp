@@ -1,0 +1,125 @@
+#include "contacts/contact_file.h"
+#include "platform/path_text.h"
+
+#include <cerrno>
+#include <cstdio>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#include <memory>
+#include <new>
+#include <string_view>
+#include <system_error>
+
+namespace tressimo::contacts {
+
+namespace {
+
+std::string osReason(int error)
+{
+    return std::generic_category().message(error);
+}
+
+std::string cannotRead(const std::filesystem::path& path, std::string_view reason)
+{
+    return "Cannot read \"" + pathText(path) + "\": " + std::string(reason);
+}
+
+#ifdef _WIN32
+struct FileCloser
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Reads the whole file; on failure returns the reason.
+std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& bytes)
+{
+    // Windows refuses to open a folder with "Permission denied"; say what it is instead.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        return cannotRead(path, osReason(EISDIR));
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> file(_wfopen(path.c_str(), L"rb"));
+    if (!file)
+        return "Cannot open \"" + pathText(path) + "\": " + osReason(errno ? errno : EIO);
+    constexpr std::size_t kChunk = 64 * 1024;
+    for (;;) {
+        const std::size_t used = bytes.size();
+        bytes.resize(used + kChunk);
+        errno = 0;
+        const std::size_t got = std::fread(bytes.data() + used, 1, kChunk, file.get());
+        bytes.resize(used + got);
+        if (got < kChunk) {
+            if (std::ferror(file.get()))
+                return cannotRead(path, osReason(errno ? errno : EIO));
+            return {};
+        }
+    }
+}
+#else
+struct FdCloser
+{
+    int fd;
+    ~FdCloser() { ::close(fd); }
+};
+
+// Reads the whole file; on failure returns the reason. Only regular files are read: a FIFO or
+// a device named like a contact would block the run or never end, so the open does not wait
+// and anything else is refused.
+std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return "Cannot open \"" + pathText(path) + "\": " + osReason(errno);
+    const FdCloser closer{fd};
+    struct stat status{};
+    if (::fstat(fd, &status) != 0)
+        return cannotRead(path, osReason(errno));
+    if (S_ISDIR(status.st_mode))
+        return cannotRead(path, osReason(EISDIR));
+    if (!S_ISREG(status.st_mode))
+        return cannotRead(path, "not a regular file");
+
+    // Sized to the file, with room to notice that it grew while being read.
+    std::size_t used = 0;
+    bytes.resize(static_cast<std::size_t>(status.st_size) + 1);
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            bytes.clear();
+            return cannotRead(path, osReason(error));
+        }
+        if (got == 0)
+            break;
+        used += static_cast<std::size_t>(got);
+    }
+    bytes.resize(used);
+    return {};
+}
+#endif
+
+} // namespace
+
+std::string pathText(const std::filesystem::path& path)
+{
+    return platform::textOfPath(path);
+}
+
+std::string readContactFile(const std::filesystem::path& path, std::vector<char>& bytes)
+{
+    try {
+        return readWholeFile(path, bytes);
+    } catch (const std::bad_alloc&) {
+        bytes = {};
+        return cannotRead(path, "the file is too large for the memory available");
+    }
+}
+
+} // namespace tressimo::contacts

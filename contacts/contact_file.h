@@ -1,0 +1,18 @@
+#pragma once
+// Reading a .contact file whole, with a reason a user can act on when it fails.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tressimo::contacts {
+
+// A path as text for messages: its bytes as they are on this platform, UTF-8 on Windows.
+std::string pathText(const std::filesystem::path& path);
+
+// Reads the file by its path's own bytes (never converted) into `bytes`. Returns empty, or
+// why it could not, e.g. `Cannot open "a.contact": No such file or directory`. Only regular
+// files are read.
+std::string readContactFile(const std::filesystem::path& path, std::vector<char>& bytes);
+
+} // namespace tressimo::contacts
