@@ -16,10 +16,10 @@ namespace tressimo::pst::check::testing {
 
 PstPatcher::PstPatcher(const std::string& referenceName)
 {
-    const std::string path = referencePst(referenceName);
+    const std::filesystem::path path = referencePst(referenceName);
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw std::runtime_error("cannot read " + path);
+        throw std::runtime_error("cannot read " + path.string());
     m_bytes.assign(std::istreambuf_iterator<char>(in), {});
 }
 
