@@ -65,7 +65,8 @@ function(tressimo_test name)
   target_compile_definitions(${name} PRIVATE
     TRESSIMO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     TRESSIMO_BINARY_DIR="${CMAKE_BINARY_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+  # Generous: under wine the first listing may start wine itself.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

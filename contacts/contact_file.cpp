@@ -36,6 +36,10 @@ struct FileCloser
 // Reads the whole file; on failure returns the reason.
 std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& bytes)
 {
+    // Windows refuses to open a folder with "Permission denied"; say what it is instead.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        return cannotRead(path, osReason(EISDIR));
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(_wfopen(path.c_str(), L"rb"));
     if (!file)

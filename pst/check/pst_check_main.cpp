@@ -7,6 +7,8 @@
 
 #include "pst/check/checker.h"
 #include "pst/check/dump.h"
+#include "platform/path_text.h"
+#include "platform/process.h"
 
 #include <iostream>
 #include <string>
@@ -28,7 +30,9 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    namespace platform = tressimo::platform;
+    platform::useUtf8Console();
+    const std::vector<std::string> args = platform::commandLineArguments(argc, argv);
     if (args.empty())
         return usage();
     if (args[0] == "--codes") {
@@ -40,7 +44,7 @@ int main(int argc, char** argv)
         if (args.size() != 2)
             return usage();
         try {
-            dumpPst(*PstFile::open(args[1]), std::cout);
+            dumpPst(*PstFile::open(platform::pathFromText(args[1])), std::cout);
         } catch (const ReadError& e) {
             std::cerr << "pst-check: " << e.what() << "\n";
             return 2;
@@ -54,7 +58,7 @@ int main(int argc, char** argv)
     for (const std::string& path : args) {
         Violations found;
         try {
-            found = checkPst(path);
+            found = checkPst(platform::pathFromText(path));
         } catch (const ReadError& e) {
             std::cerr << "pst-check: " << e.what() << "\n";
             status = 2;

@@ -1,4 +1,5 @@
 #include "pst/check/pst_file.h"
+#include "platform/path_text.h"
 
 #include "pst/check/block.h"
 #include "pst/io/crc.h"
@@ -25,16 +26,16 @@ std::shared_ptr<const PstFile> PstFile::open(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw ReadError("cannot open " + path.string() + " for reading");
+        throw ReadError("cannot open " + platform::textOfPath(path) + " for reading");
     in.seekg(0, std::ios::end);
     const std::streamoff length = in.tellg();
     if (length < 0)
-        throw ReadError("cannot read " + path.string());
+        throw ReadError("cannot read " + platform::textOfPath(path));
     in.seekg(0);
     Bytes bytes(static_cast<std::size_t>(length));
     if (!bytes.empty() && !in.read(reinterpret_cast<char*>(bytes.data()), length))
-        throw ReadError("cannot read " + path.string() + " (read stopped early)");
-    return fromBytes(std::move(bytes), path.string());
+        throw ReadError("cannot read " + platform::textOfPath(path) + " (read stopped early)");
+    return fromBytes(std::move(bytes), platform::textOfPath(path));
 }
 
 std::shared_ptr<const PstFile> PstFile::fromBytes(Bytes bytes, std::string name)

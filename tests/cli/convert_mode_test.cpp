@@ -2,6 +2,7 @@
 // statuses, what a failing store makes it say, and untrusted text shown escaped.
 
 #include "cli/convert_mode.h"
+#include "shell/path_rules.h"
 #include "shell/visible_text.h"
 #include "tests/contacts/contact_xml.h"
 #include "tests/outlook/fake_session.h"
@@ -29,15 +30,14 @@ TEST(ConvertMode, ExitStatusAndSummarySayWhatTheFileHolds)
         {"one skipped", 2, 1, "", 0, 1, "2 contacts written to "},
         {"nothing converted", 0, 2, "", 0, 2, "0 contacts written to "},
         {"disk full mid-run", 3, 0, "Save(", 6, 1,
-         "could not be written: No space left on device at Save()\ntressimo-convert: "
-         "/out/WindowsContacts5.3.10 "
-         "9.7.04.pst holds 1 contact; 2 of 3 files not converted because of this\n"},
+         "could not be written: No space left on device at Save()\ntressimo-convert: " +
+             nativePath("/out/WindowsContacts5.3.10 9.7.04.pst") +
+             " holds 1 contact; 2 of 3 files not converted because of this\n"},
         {"disk full at once", 3, 0, "Add(", 5, 2, " holds 0 contacts; 3 of 3 files not converted"},
         // A commit every second contact: the third is lost with the final commit.
         {"final commit failed", 3, 0, "Logoff(", 8, 1,
-         "at Logoff()\ntressimo-convert: /out/WindowsContacts5.3.10 9.7.04.pst holds 2 contacts; 1 of 3 "
-         "files not "
-         "converted"},
+         "at Logoff()\ntressimo-convert: " + nativePath("/out/WindowsContacts5.3.10 9.7.04.pst") +
+             " holds 2 contacts; 1 of 3 files not converted"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -49,7 +49,7 @@ TEST(ConvertMode, ExitStatusAndSummarySayWhatTheFileHolds)
             settings.paths.push_back(dir.write(concat({"p", std::to_string(i), ".contact"}),
                                                i < c.good ? contactDocument("") : "<broken")
                                          .string());
-        settings.outputFolder = "/out";
+        settings.outputFolder = nativePath("/out");
         settings.createSession = fakeSessionFactory(world);
         settings.environment.clock = [] { return std::chrono::system_clock::time_point{}; };
         settings.environment.random = [](std::span<std::uint8_t> out) { std::fill(out.begin(), out.end(), 0); };
@@ -63,7 +63,7 @@ TEST(ConvertMode, ExitStatusAndSummarySayWhatTheFileHolds)
         std::ostringstream out, err;
         EXPECT_EQ(cli::runConvert(settings, out, err), c.status) << err.str();
         EXPECT_NE(err.str().find(c.line), std::string::npos) << err.str();
-        EXPECT_TRUE(out.str().starts_with("/out/WindowsContacts")) << out.str();
+        EXPECT_TRUE(out.str().starts_with(nativePath("/out/WindowsContacts"))) << out.str();
     }
 }
 
@@ -83,6 +83,9 @@ TEST(ConvertMode, UntrustedTextIsShownEscaped)
     for (const auto& [text, shown] : cases)
         EXPECT_EQ(shell::visibleText(text), shown);
 
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names cannot hold control characters";
+#endif
     TempDir dir;
     cli::ConvertSettings settings;
     settings.paths = {dir.write("\x1b]0;owned\x07\n.contact", "<broken").string()};
@@ -94,7 +97,8 @@ TEST(ConvertMode, UntrustedTextIsShownEscaped)
     out.setstate(std::ios::badbit);
     EXPECT_EQ(cli::runConvert(settings, out, err), 2);
     EXPECT_NE(err.str().find("the output could not be written"), std::string::npos) << err.str();
-    EXPECT_NE(err.str().find("/\\x1b]0;owned\\x07\\n.contact: "), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find(shell::kPathSeparator + std::string("\\x1b]0;owned\\x07\\n.contact: ")), std::string::npos)
+        << err.str();
     EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
 }
 

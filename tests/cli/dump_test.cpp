@@ -117,7 +117,7 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
             expectEmptyRecord(line["record"]);
         }
     }
-    EXPECT_EQ(run.lines[8]["file"], (dir.path() / "Zo\xEF\xBF\xBD.contact").string());
+    EXPECT_EQ(run.lines[8]["file"], std::string(dir.write("Zo\xEF\xBF\xBD.contact", "")));
     EXPECT_TRUE(run.lines[0]["record"]["eContact_BirthDay"].is_null());
     expectEmptyRecord(run.lines[2]["record"]);
     EXPECT_EQ(run.lines[3]["record"]["eContact_FirstName"], "Ann\t");
@@ -148,6 +148,9 @@ TEST(Dump, UsageErrorsExplainAndReadNothing)
 // Output that cannot be written is a failure, not a success.
 TEST(Dump, OutputThatCannotBeWrittenFails)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no full device to write to";
+#endif
     const ToolRun run{
         runProgram({"/bin/sh", "-c",
                     kTool + " --dump '" + realFile("kdepim_test1_john_doe.contact") + "' >/dev/full"}),

@@ -30,7 +30,7 @@ struct FakeWindow
 {
     std::shared_ptr<FakeWorld> world = std::make_shared<FakeWorld>();
     // The folder the chooser answers with (empty: cancel).
-    std::string folder = "/out";
+    std::string folder = nativePath("/out");
     // The clock's readings in turn; the last one repeats.
     std::deque<convert::LocalTime> times = {{2010, 3, 5, 9, 7, 4}};
     std::vector<MessageBoxText> messages;

@@ -15,8 +15,8 @@ using tressimo::pst::check::testing::referencePst;
 TEST(PstCheckTool, OutputAndExitStatus)
 {
     const TempDir dir("pst-check");
-    const std::string empty = referencePst("outlook-empty.pst");
-    const std::string distList = referencePst("outlook2007-contacts-distlist.pst");
+    const std::string empty = TextPath(referencePst("outlook-empty.pst"));
+    const std::string distList = TextPath(referencePst("outlook2007-contacts-distlist.pst"));
     std::string bytes = readWholeFile(empty);
     bytes[0x20C] ^= 1; // dwCRCFull
     const std::string damaged = dir.write("damaged.pst", bytes).string();

@@ -5,6 +5,7 @@
 // heap or fills a block exactly, and row indexes past one BTH leaf. Each file must pass the
 // checker, give back every value and row through its reader, and open in pypff.
 
+#include "tests/support/support.h"
 #include "messaging_test_util.h"
 #include "pst/ltp/heap.h"
 #include "pst/messaging/store_nodes.h"
@@ -81,6 +82,7 @@ using AtCapacity = ::testing::TestWithParam<Boundary>;
 
 TEST_P(AtCapacity, IsSoundAndReadsBack)
 {
+    TRESSIMO_NEEDS_LINUX_READERS();
     const Boundary& c = GetParam();
     const Messages given = c.messages();
     TempDir dir(std::string("boundary-") + c.name);

@@ -2,6 +2,7 @@
 // levels, a contents table whose rows span many blocks), recipient tables past a shared block's reference
 // count.
 
+#include "tests/support/support.h"
 #include "messaging_test_util.h"
 #include "pst/messaging/store_nodes.h"
 
@@ -31,6 +32,7 @@ std::vector<PropValue> contactLike(MessageStore& store, std::size_t i)
 
 TEST(Growth, TwentyThousandMessagesInOneFolder)
 {
+    TRESSIMO_NEEDS_LINUX_READERS();
     constexpr std::size_t kMessages = 20000;
     TempDir dir("growth");
     const auto path = dir / "20000.pst";

@@ -40,11 +40,14 @@ TEST(FolderOfPath, KeepsEverythingUpToTheLastSeparatorOfThisPlatform)
 // A name's own '#', '%', '?' and blanks must never be read as URL syntax.
 TEST(FileUrl, EncodesEveryByteThatIsNotPlain)
 {
-    EXPECT_EQ(fileUrl("/opt/Tressimo 3/docs/manual.html", "troubleshooting"),
-              "file:///opt/Tressimo%203/docs/manual.html#troubleshooting");
-    EXPECT_EQ(fileUrl("/a/caf\xc3\xa9#1%?.html"), "file:///a/caf%C3%A9%231%25%3F.html");
-    EXPECT_EQ(fileUrl("/odd/\xff\xfe name.contact"), "file:///odd/%FF%FE%20name.contact");
-    EXPECT_EQ(fileUrl("/"), "file:///");
+    // Where paths have drives, "C:\\..." becomes "file:///C:/...".
+    const std::string root = kPathsHaveDrives ? "file:///C:" : "file://";
+    const auto drive = [](std::string path) { return (kPathsHaveDrives ? "C:" : "") + native(path); };
+    EXPECT_EQ(fileUrl(drive("/opt/Tressimo 3/docs/manual.html"), "troubleshooting"),
+              root + "/opt/Tressimo%203/docs/manual.html#troubleshooting");
+    EXPECT_EQ(fileUrl(drive("/a/caf\xc3\xa9#1%?.html")), root + "/a/caf%C3%A9%231%25%3F.html");
+    EXPECT_EQ(fileUrl(drive("/odd/\xff\xfe name.contact")), root + "/odd/%FF%FE%20name.contact");
+    EXPECT_EQ(fileUrl(drive("/")), root + "/");
 }
 
 } // namespace

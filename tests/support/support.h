@@ -58,4 +58,25 @@ int startProgram(const std::vector<std::string>& argv, const std::string& outPat
 
 std::string readWholeFile(const std::filesystem::path& path);
 
+// A path written the POSIX way in a test ("/out/a.pst") as this platform writes it
+// ("C:\\out\\a.pst" on Windows).
+inline std::string nativePath(std::string path)
+{
+#ifdef _WIN32
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    if (!path.empty() && path[0] == '\\')
+        path.insert(0, "C:");
+#endif
+    return path;
+}
+
+// The readers we did not write (pypff, readpst) are Linux programs: a Windows build's tests
+// leave their checks to the Linux build and to the end-to-end run of the Windows tool.
+#ifdef _WIN32
+#define TRESSIMO_NEEDS_LINUX_READERS() GTEST_SKIP() << "pypff and readpst are Linux programs"
+#else
+#define TRESSIMO_NEEDS_LINUX_READERS() static_cast<void>(0)
+#endif
+
 } // namespace tressimo::testing

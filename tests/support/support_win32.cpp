@@ -145,8 +145,12 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::
         run.status = static_cast<int>(status);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    run.out = readWholeFile(scratch / "out");
-    run.err = readWholeFile(scratch / "err");
+    // Text written in text mode ends its lines with "\r\n"; the tests read lines as "\n".
+    for (auto [text, file] : {std::pair{&run.out, "out"}, std::pair{&run.err, "err"}}) {
+        *text = readWholeFile(scratch / file);
+        for (std::size_t at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at))
+            text->erase(at, 1);
+    }
     return run;
 }
 
