@@ -1,33 +1,31 @@
 #include "platform/path_text.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "text/utf.h"
 
 namespace tressimo::platform {
 
 #ifdef _WIN32
-// The system's converters, not std::filesystem's: those throw on a name that is not valid
-// UTF-16 (a lone surrogate, which Windows allows); these put U+FFFD in its place.
+std::wstring wideOf(std::string_view utf8)
+{
+    const std::u16string units = text::utf8ToUtf16(utf8);
+    return std::wstring(units.begin(), units.end());
+}
+
+std::string utf8Of(std::wstring_view wide)
+{
+    return text::utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
+}
+
+// Not std::filesystem's conversions: those use the ANSI code page, or throw on a name that is
+// not valid UTF-16 (a lone surrogate, which Windows allows).
 std::filesystem::path pathFromText(std::string_view text)
 {
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
-    return std::filesystem::path(std::move(wide));
+    return std::filesystem::path(wideOf(text));
 }
 
 std::string textOfPath(const std::filesystem::path& path)
 {
-    const std::wstring& wide = path.native();
-    if (wide.empty())
-        return {};
-    const int size = static_cast<int>(wide.size());
-    std::string text(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr)), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), static_cast<int>(text.size()), nullptr, nullptr);
-    return text;
+    return utf8Of(path.native());
 }
 #else
 std::filesystem::path pathFromText(std::string_view text)

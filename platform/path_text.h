@@ -12,4 +12,11 @@ namespace tressimo::platform {
 std::filesystem::path pathFromText(std::string_view text);
 std::string textOfPath(const std::filesystem::path& path);
 
+#ifdef _WIN32
+// UTF-8 and the UTF-16 of wide Windows calls, by the program's one codec (text/utf.h): bad
+// bytes and lone surrogates become U+FFFD, never an exception.
+std::wstring wideOf(std::string_view utf8);
+std::string utf8Of(std::wstring_view wide);
+#endif
+
 } // namespace tressimo::platform

@@ -1,21 +1,25 @@
 // Tressimo: the window, on Windows.
 
-#include "app/win32/wide_text.h"
 #include "app/win32/win32_window.h"
+#include "env/environment.h"
 #include "filelist/file_system.h"
 #include "mapi/mapi.h"
+#include "platform/path_text.h"
+#include "platform/process.h"
+#include "shell/find_manual.h"
 
 #include <commctrl.h>
 #include <objbase.h>
 
 #include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 namespace {
 
-using tressimo::win32::utf8Of;
+using tressimo::platform::utf8Of;
 
 std::string environmentText(const wchar_t* name)
 {
@@ -25,21 +29,6 @@ std::string environmentText(const wchar_t* name)
     std::wstring value(size, L'\0');
     value.resize(GetEnvironmentVariableW(name, value.data(), size));
     return utf8Of(value);
-}
-
-// The folder of the program.
-std::string programFolder()
-{
-    std::wstring program(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
-        if (length < program.size()) {
-            program.resize(length);
-            break;
-        }
-        program.resize(program.size() * 2);
-    }
-    return utf8Of(program.substr(0, program.find_last_of(L"\\/") + 1));
 }
 
 // Folders a test script answers the folder questions with, in order, separated by "|" (which
@@ -69,8 +58,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 
     tressimo::window::LogicServices services;
     services.fileSystem = std::make_shared<tressimo::filelist::DiskFileSystem>();
-    services.manualPath = tressimo::window::findManual(programFolder());
-    services.createSession = [] { return tressimo::mapi::createSession(); };
+    const std::filesystem::path manual = tressimo::shell::findManual(tressimo::platform::executableFolder());
+    services.manualPath = manual.empty() ? std::string() : tressimo::platform::textOfPath(manual);
+    services.environment = tressimo::env::systemEnvironment();
+    services.createSession = [environment = services.environment] {
+        return tressimo::mapi::createSession({environment});
+    };
     services.scriptedFolders = scriptedFolders();
 
     int code = 1;

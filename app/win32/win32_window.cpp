@@ -1,7 +1,7 @@
 #include "app/win32/win32_window.h"
+#include "platform/path_text.h"
 
 #include "app/win32/resources.h"
-#include "app/win32/wide_text.h"
 #include "window/form_layout.h"
 
 #include <commctrl.h>
@@ -18,6 +18,8 @@ using window::ControlKind;
 using window::FormControl;
 using window::kFormControls;
 using window::pixelsOf;
+using platform::utf8Of;
+using platform::wideOf;
 
 const wchar_t kWindowClass[] = L"TressimoFrmStep1";
 // A drop is added once the drop itself is over (WM_DROPFILES has returned).

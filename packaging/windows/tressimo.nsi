@@ -25,7 +25,7 @@ Section
 !ifdef HAVE_WINDOW
   CreateShortcut "$SMPROGRAMS\Tressimo\Tressimo.lnk" "$INSTDIR\tressimo.exe"
 !endif
-  CreateShortcut "$SMPROGRAMS\Tressimo\Tressimo manual.lnk" "$INSTDIR\docs\manual.html"
+  CreateShortcut "$SMPROGRAMS\Tressimo\Tressimo manual.lnk" "$INSTDIR\manual.html"
   CreateShortcut "$SMPROGRAMS\Tressimo\Uninstall Tressimo.lnk" "$INSTDIR\Uninstall.exe"
   WriteRegStr HKCU "${KEY}" "DisplayName" "Tressimo ${VERSION}"
   WriteRegStr HKCU "${KEY}" "DisplayVersion" "${VERSION}"
@@ -43,7 +43,7 @@ Section "Uninstall"
   Delete "$INSTDIR\tressimo.exe"
   Delete "$INSTDIR\tressimo-convert.exe"
   Delete "$INSTDIR\pst-check.exe"
-  RMDir /r "$INSTDIR\docs"
+  Delete "$INSTDIR\manual.html"
   RMDir /r "$INSTDIR\licenses"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"

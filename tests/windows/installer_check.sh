@@ -18,7 +18,7 @@ cp "$root"/tests/data/real-contacts/*.contact "$work/in/"
 
 # /D= must come last and unquoted.
 "$wine_run" "$setup" /S "/D=$(dos "$target")"
-for file in tressimo-convert.exe pst-check.exe Uninstall.exe docs/manual.html licenses/pugixml.txt; do
+for file in tressimo-convert.exe pst-check.exe Uninstall.exe manual.html licenses/pugixml.txt; do
   [[ -f $target/$file ]] || { echo "FAIL: $file was not installed"; exit 1; }
 done
 menu=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Tressimo/*.lnk' | wc -l)

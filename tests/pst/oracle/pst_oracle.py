@@ -3,7 +3,7 @@
 
 Usage: /usr/bin/python3 pst_oracle.py FILE.pst
 
-The dump holds the store's name, the folder tree and every item with every property; named
+The dump holds the store's name and properties, the folder tree and every item with every property; named
 properties are resolved through the file's own name-to-ID map (Debian's pypff does not), and
 contacts get a summary by field name. Exit status 1 when pypff cannot open the file.
 """
@@ -201,7 +201,7 @@ def properties(item, names):
     for entry in item.get_record_set(0).entries:
         prop_id, value_type = entry.entry_type, entry.value_type
         prop = {"tag": "0x%04X%04X" % (prop_id, value_type), "id": "0x%04X" % prop_id,
-                "value": decode_value(value_type, entry_data(entry))}
+                "type": "0x%04X" % value_type, "value": decode_value(value_type, entry_data(entry))}
         if prop_id >= 0x8000:
             named = names.by_id.get(prop_id)
             if named is not None:
@@ -263,7 +263,7 @@ def dump(path):
     try:
         names = NameMap(pst)
         store_props = properties(pst.get_message_store(), names)
-        return {"store": {"name": value_of(store_props, names, 0x3001)},
+        return {"store": {"name": value_of(store_props, names, 0x3001), "properties": store_props},
                 "root": folder_json(pst.get_root_folder(), names)}
     finally:
         pst.close()
