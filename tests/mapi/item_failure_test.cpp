@@ -17,16 +17,13 @@
 
 namespace {
 
-// Allocations left before one fails (-1: none fails), and the size from which every one fails.
+// Allocations left before one fails (-1: none fails).
 std::atomic<long> g_allocationsLeft{-1};
-std::atomic<std::size_t> g_failFromSize{~std::size_t{0}};
 
 } // namespace
 
 void* operator new(std::size_t size)
 {
-    if (size >= g_failFromSize.load(std::memory_order_relaxed))
-        throw std::bad_alloc();
     if (g_allocationsLeft.load(std::memory_order_relaxed) >= 0 &&
         g_allocationsLeft.fetch_sub(1, std::memory_order_relaxed) == 0)
         throw std::bad_alloc();
@@ -84,7 +81,6 @@ namespace {
 void disarm()
 {
     g_allocationsLeft = -1;
-    g_failFromSize = ~std::size_t{0};
 }
 
 enum class Saved { Yes, ItemRefused, StoreFailed };
@@ -165,18 +161,6 @@ void expectFileHolds(const std::filesystem::path& path, const Written& run)
     EXPECT_TRUE(tressimo::testing::isSound(path));
     EXPECT_EQ(tressimo::testing::givenNamesIn(pst::check::PstReader::open(path)), run.expected);
     EXPECT_EQ(run.committed, run.expected.size());
-}
-
-// Memory for a huge note runs out wherever it is asked for (the model's copy, the encoding,
-// the blocks): that contact is refused, the others go on.
-TEST(ItemFailure, ARefusedContactIsLeftOutAndTheOthersGoOn)
-{
-    TempDir folder;
-    const auto path = folder.path() / "refused.pst";
-    const Written run =
-        writeAround(path, std::string(4 << 20, 'n'), [](RDOContactItem&) { g_failFromSize = 64 << 10; });
-    EXPECT_EQ(run.bad, Saved::ItemRefused);
-    expectFileHolds(path, run);
 }
 
 // A large note is encoded a piece at a time as it is stored: characters of every length on

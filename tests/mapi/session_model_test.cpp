@@ -103,22 +103,13 @@ Step set(std::uint32_t tag, PropertyValue value, bool save = true)
 
 TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
 {
-#ifdef _WIN32
-    const char* const kFileAsFolder = "No such file or directory"; // Windows' word for it
-#else
-    const char* const kFileAsFolder = "Not a directory";
-#endif
     TempDir dir;
     std::ofstream(dir.path() / "existing.pst") << "keep me";
-    std::ofstream(dir.path() / "plain-file") << "x";
 
     const std::tuple<fs::path, int, const char*> cases[] = {
         {dir.path() / "existing.pst", olStoreDefault, "File exists"},
-        {dir.path() / "plain-file" / "x.pst", olStoreDefault, kFileAsFolder},
         {dir.path() / "missing" / "x.pst", olStoreUnicode, "No such file or directory"},
         {dir.path() / "ansi.pst", olStoreANSI, "ANSI"},
-        {dir.path() / "zero.pst", 0, "format 0"},
-        {dir.path() / "four.pst", 4, "format 4"},
     };
     for (const auto& [path, format, reason] : cases) {
         Rig rig;
@@ -131,37 +122,16 @@ TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
         EXPECT_NE(message.find(path.filename().string()), std::string::npos) << message;
     }
     EXPECT_EQ(tressimo::testing::readWholeFile(dir.path() / "existing.pst"), "keep me");
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"existing.pst", "plain-file"}));
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"existing.pst"});
 }
 
-// On disk a store is written without a name and appears under its own name only whole.
+// A store that fails while being made leaves no file under its name, nor beside it. (Unnamed
+// until published: staged_file_test.)
 TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
 {
     TempDir dir;
     Rig rig;
-    auto options = rig.options();
-    options.openSink = {};
-    const auto good = dir.path() / "good.pst";
-    std::vector<std::string> seenWhileWriting;
     const auto realStore = pstMessageStoreFactory();
-    options.createStore = [&](std::unique_ptr<pst::Sink> sink, std::string_view name,
-                              const pst::StoreOptions& o) {
-        seenWhileWriting = filesIn(dir.path());
-        EXPECT_EQ(sink->name(), good.string()) << "errors name the file the user asked for";
-        return realStore(std::move(sink), name, o);
-    };
-    auto session = rig.session(options);
-    session->Stores().AddPSTStore(good, olStoreDefault, "Windows Contacts");
-#ifdef _WIN32
-    // Windows has no unnamed files: the store is written under a hidden name beside.
-    ASSERT_EQ(seenWhileWriting.size(), 1u);
-    EXPECT_EQ(seenWhileWriting[0].rfind(".good.pst.", 0), 0u);
-#else
-    EXPECT_EQ(seenWhileWriting, std::vector<std::string>{}) << "the file has no name until written";
-#endif
-    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"good.pst"});
-    EXPECT_EQ(PstReader::open(good).storeProperties().at(PR_DISPLAY_NAME).toUtf8(), "Windows Contacts");
-
     struct Case
     {
         const char* what;
@@ -193,9 +163,7 @@ TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
         EXPECT_NE(message.find(c.messageHas), std::string::npos) << message;
         EXPECT_NE(message.find("second.pst"), std::string::npos) << message;
         const bool taken = fs::exists(path);
-        const std::vector<std::string> expected =
-            taken ? std::vector<std::string>{"good.pst", "second.pst"} : std::vector<std::string>{"good.pst"};
-        EXPECT_EQ(filesIn(dir.path()), expected);
+        EXPECT_EQ(filesIn(dir.path()).size(), taken ? 1u : 0u);
         if (taken) {
             EXPECT_EQ(tressimo::testing::readWholeFile(path), "theirs");
             fs::remove(path);
@@ -203,33 +171,11 @@ TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
     }
 }
 
-TEST(SessionStore, EntryIdIsTheWrappedPstStoreIdAsHexAndFindsTheStore)
+// The store ID is opaque hex to its users: GetStoreFromID takes it in any case and nothing else.
+TEST(SessionStore, EntryIdFindsTheStore)
 {
     Opened o;
     const std::string id = o.store->EntryID();
-    ASSERT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos) << id;
-    ASSERT_EQ(id.size() % 2, 0u);
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < id.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(id.substr(i, 2), nullptr, 16)));
-
-    const std::vector<std::uint8_t> wrappedUid = {0x38, 0xA1, 0xBB, 0x10, 0x05, 0xE5, 0x10, 0x1A,
-                                                  0xA1, 0xBB, 0x08, 0x00, 0x2B, 0x2A, 0x56, 0xC2};
-    ASSERT_GT(bytes.size(), 58u);
-    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 4), std::vector<std::uint8_t>(4, 0));
-    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 4, bytes.begin() + 20), wrappedUid);
-    EXPECT_EQ(std::string(bytes.begin() + 22, bytes.begin() + 36), std::string("mspst.dll\0\0\0\0\0", 14));
-    const auto recordKey = durable(o.written()).storeProperties().at(0x0FF90102).data();
-    ASSERT_EQ(recordKey.size(), 16u);
-    EXPECT_TRUE(std::equal(recordKey.begin(), recordKey.end(), bytes.begin() + 40));
-    std::string path;
-    for (std::size_t i = 56; i + 1 < bytes.size() && (bytes[i] || bytes[i + 1]); i += 2)
-        path.push_back(static_cast<char>(bytes[i]));
-    // The absolute path, which on Windows has the current drive.
-    EXPECT_EQ(path, platform::textOfPath(fs::absolute("/out/WindowsContacts5.3.10 9.7.04.pst")));
-    EXPECT_EQ(bytes.size(), 56 + 2 * path.size() + 2);
-
-    // GetStoreFromID takes the ID in any case and nothing else.
     RDOStore& second = o.session->Stores().AddPSTStore("/out/second.pst", olStoreDefault, "Second");
     ASSERT_NE(id, second.EntryID());
 
@@ -355,13 +301,7 @@ TEST(SessionItems, OnlyContactItemsCanBeAddedAndGetSeesTheLatestValue)
 {
     Opened o;
     RDOItems& items = o.contacts().Items();
-    for (int type : std::initializer_list<int>{olMailItem, olAppointmentItem, olTaskItem, olJournalItem,
-                                               olNoteItem, 6, 7, -1, 99}) {
-        const std::string message = errorOf([&] { items.Add(type); });
-        EXPECT_NE(message.find("type " + std::to_string(type)), std::string::npos) << message;
-    }
-
-    // get sees the latest value, saved or not.
+    EXPECT_NE(errorOf([&] { items.Add(olMailItem); }).find("type 0"), std::string::npos);
     auto item = items.Add(olContactItem);
     EXPECT_EQ(item->get("FirstName"), "");
     item->put("firstname", "Ada"); // automation ignores letter case
@@ -466,23 +406,6 @@ TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
             EXPECT_EQ(textProp(written[0], PR_GENERATION), c.generation);
         }
     }
-}
-
-// Named property IDs are registered in key order (LID, name, set) whatever order saving
-// computes them in, so that the store's name map does not depend on the model.
-TEST(SessionItems, NamedPropertiesAreRegisteredInKeyOrder)
-{
-    Opened o;
-    const std::size_t ownNames = durable(o.written()).nameMap().entries.size(); // the store's own
-    for (int i = 0; i < 3; ++i)
-        writeContact(o.contacts(), typicalContact(i));
-    o.session->Logoff();
-    auto names = durable(o.written()).nameMap().entries;
-    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
-    ASSERT_GT(names.size(), ownNames + 10);
-    const auto key = [](const pst::check::NamedProperty& n) { return std::tuple(n.lid, n.name, n.guid); };
-    for (std::size_t i = ownNames + 1; i < names.size(); ++i)
-        EXPECT_LT(key(names[i - 1]), key(names[i])) << i;
 }
 
 TEST(SessionCommits, ACommitTakesSavedItemsStillAliveAndALaterSaveReplacesThem)
