@@ -84,13 +84,9 @@ TEST(ContactSave, DisplayNameFileAsAndInitials)
         {"", "", "Smith", "", "", "", "", "Smith", "Smith", 0x8017, "S."},
         {"Ann", "Marie", "", "", "", "", "", "Ann Marie", "Ann Marie", 0x8017, "A.M."},
         {"", "Marie", "Smith", "", "", "", "", "Marie Smith", "Smith, Marie", 0x8017, "M.S."},
-        {"", "", "", "", "", "Acme", "a@acme.example", "Acme", "Acme", 0x3A16, "<absent>"},
         {"", "", "", "Dr.", "", "Acme", "", "Dr.", "Acme", 0x3A16, "<absent>"},
         {"", "", "", "Dr.", "", "", "a@x.example", "Dr.", "Dr.", 0x3001, "<absent>"},
-        {"", "", "", "", "", "", "ann@example.com", "ann@example.com", "ann@example.com", 0x3001, "<absent>"},
-        {"", "", "", "", "", "", "", "<absent>", "<absent>", 0x8017, "<absent>"},
         {" ", "\t", "\r\n", " ", "", "  ", "", "<absent>", "<absent>", 0x8017, "<absent>"},
-        {"太郎", "", "山田", "", "", "", "", "太郎 山田", "山田, 太郎", 0x8017, "太.山."},
         {"\xF0\xA0\xAE\xB7子", "", "\xF0\x9F\x98\x80", "", "", "", "", "\xF0\xA0\xAE\xB7子 \xF0\x9F\x98\x80",
          "\xF0\x9F\x98\x80, \xF0\xA0\xAE\xB7子", 0x8017, "\xF0\xA0\xAE\xB7.\xF0\x9F\x98\x80."},
     };
@@ -213,15 +209,9 @@ TEST(ContactSave, MailingAddressIsTheBusinessAddressElseTheHomeAddress)
 TEST(ContactSave, TextsAreStoredAsGivenAndEmptyOnesLeftOut)
 {
     const std::tuple<std::string, std::string, PropertyKey, const char*> cases[] = {
-        {"IMAddress", "", PidLidInstantMessagingAddress, "<absent>"},
         {"IMAddress", "  ", PidLidInstantMessagingAddress, "<absent>"}, // two blanks of three empty parts
         {"IMAddress", "ann@im.example", PidLidInstantMessagingAddress, "ann@im.example"},
-        {"WebPage", "http://ann.example", PidLidHtml, "http://ann.example"},
-        {"WebPage", "http://ann.example", PidTagBusinessHomePage, "http://ann.example"},
-        {"Body", "Line 1\r\nLine 2 ", PidTagBody, "Line 1\r\nLine 2 "},
         {"Body", std::string("a\0b", 3), PidTagBody, "ab"},
-        {"Body", "\xFF", PidTagBody, "\xEF\xBF\xBD"},
-        {"PagerNumber", "", PidTagPagerTelephoneNumber, "<absent>"},
     };
     for (const auto& [name, value, key, stored] : cases)
         EXPECT_EQ(textOf(saveWith({{name, value}}), key), stored) << name << "=" << value;

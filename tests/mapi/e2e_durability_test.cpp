@@ -1,8 +1,7 @@
 // Durability as the user sees it, on files from the real writer: a writer process killed at any
 // moment leaves a file that our checker and reader accept, holding at least what it had
-// reported durable. (Commits at the interval: the session tests.)
-// (A write failing at every point is swept on the store in tests/pst; Save reporting it, in
-// the session tests.)
+// reported durable. (Commits at the interval and Save reporting a failed write: the session
+// tests; a write failing at every point: tests/pst.)
 
 #include "pst/check/pst_file.h"
 #include "pst/check/pst_reader.h"
