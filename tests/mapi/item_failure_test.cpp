@@ -1,8 +1,7 @@
 // One contact's failure stays that contact's: a contact that cannot be written (memory runs out
-// while it is prepared or written) is refused by its own Save with a plain MapiError and leaves
-// nothing behind, and the contacts after it still reach the file. (What the store itself refuses
-// is tested on the store in tests/pst.) Memory is made to run out by this binary's own operator new, which
-// can be armed to fail.
+// while it is prepared or written) is refused by its own Save and leaves nothing behind, and the
+// contacts after it still reach the file. Memory runs out on demand through this binary's own
+// operator new. (What the store itself refuses: tests/pst.)
 
 #include "mapi/contact_text.h"
 #include "pst/check/pst_reader.h"
@@ -32,11 +31,16 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-// The library's array, sized and nothrow forms call these two (statically linked on Windows).
+// The library's array and nothrow forms call these (statically linked on Windows).
 // GCC sees malloc's pointer freed where it inlines the replaced pair and warns wrongly.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
