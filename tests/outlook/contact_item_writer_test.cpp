@@ -55,7 +55,6 @@ TEST(ContactItemWriter, DatesAndIMAddressFollowWhatTheRecordHolds)
         std::string written; // the date and IMAddress calls, in order
     };
     const Case cases[] = {
-        {25000.0, std::nullopt, "", "", "c@x", "put(IMAddress,c@x) setProperty(0x3A420040,date 25000) "},
         {std::nullopt, 40000.0, "", "b@x", "", "put(IMAddress,b@x) setProperty(0x3A410040,date 40000) "},
         {0.0, std::nullopt, "a@x", "", "c@x", "put(IMAddress,a@x c@x) setProperty(0x3A420040,date 0) "},
         {std::nullopt, std::nullopt, "a b", "\tb", "", "put(IMAddress,a b \tb) "},
