@@ -107,7 +107,9 @@ struct WatchedRun
 };
 
 // Every observable of a run, the same however long each side takes: the whole conversation
-// with the window and the session, skips and reasons, and the record the last row leaves.
+// with the window and the session, skips and reasons, and the record the last row leaves. The
+// reader is at most kAhead rows ahead of the row being written, and with a slow writer it does
+// get that far ahead.
 TEST(ReadAhead, RowsArriveInRowOrderWhateverEitherSideTakes)
 {
     TempDir dir;
@@ -136,15 +138,19 @@ TEST(ReadAhead, RowsArriveInRowOrderWhateverEitherSideTakes)
     for (const auto& [readingMicros, writingMicros] : cases) {
         SCOPED_TRACE(readingMicros + writingMicros);
         std::minstd_rand readingRandom(7), writingRandom(11);
+        // Counted in the row's yield, before the run takes the row's result.
+        std::atomic<int> rowsYielded{0}, mostAhead{-1};
         WatchedRun run([&](WatchedRun& r, convert::RunSurroundings&) {
-            if (readingMicros > 0)
-                r.watch.onRow = [&, us = readingMicros](int) {
+            r.watch.onRow = [&, us = readingMicros](int row) {
+                mostAhead = std::max(mostAhead.load(), row - rowsYielded.load()); // only the reader writes it
+                if (us > 0)
                     std::this_thread::sleep_for(std::chrono::microseconds(readingRandom() % us));
-                };
-            if (writingMicros > 0)
-                r.window.inYield = [&, us = writingMicros](int) {
+            };
+            r.window.inYield = [&, us = writingMicros](int n) {
+                rowsYielded += n >= kFirstRowYield ? 1 : 0;
+                if (us > 0)
                     std::this_thread::sleep_for(std::chrono::microseconds(writingRandom() % us));
-                };
+            };
         });
         const RunResult result = run(list);
         EXPECT_EQ(savedFirstNames(*run.window.world), written);
@@ -156,34 +162,15 @@ TEST(ReadAhead, RowsArriveInRowOrderWhateverEitherSideTakes)
             EXPECT_TRUE(problem.reason.starts_with(skips[i].second)) << problem.reason;
         }
         EXPECT_EQ(run.conversion->record().eContact_FirstName, numbered("G", rows.size() - 1));
+        EXPECT_LE(mostAhead.load(), kAhead - 1);
+        if (readingMicros == 0 && writingMicros > 0) {
+            EXPECT_GE(mostAhead.load(), kAhead / 2);
+        }
         if (firstTimeline.empty())
             firstTimeline = run.window.world->calls;
         else
             EXPECT_EQ(run.window.world->calls, firstTimeline);
     }
-}
-
-// The reader is at most kAhead rows ahead of the row being written, and with a slow writer
-// it does get that far ahead.
-TEST(ReadAhead, ReadingNeverRunsMoreThanItsBoundAhead)
-{
-    TempDir dir;
-    // Counted in the row's yield, before the run takes the row's result.
-    std::atomic<int> rowsYielded{0}, mostAhead{-1};
-    WatchedRun run([&](WatchedRun& r, convert::RunSurroundings&) {
-        r.window.inYield = [&](int n) {
-            if (n >= kFirstRowYield) {
-                ++rowsYielded;
-                std::this_thread::sleep_for(1ms);
-            }
-        };
-        r.watch.onRow = [&](int row) {
-            mostAhead = std::max(mostAhead.load(), row - rowsYielded.load()); // only the reader writes it
-        };
-    });
-    EXPECT_EQ(run(listOf(contactRows(dir, 3 * kAhead + 5))).written, 3 * kAhead + 5);
-    EXPECT_LE(mostAhead.load(), kAhead - 1);
-    EXPECT_GE(mostAhead.load(), kAhead / 2);
 }
 
 // Contacts with large notes: the reader holds back on their bytes long before the row bound.
@@ -238,8 +225,6 @@ TEST(ReadAhead, AStopWhileTheReaderIsAheadEndsItPromptly)
     // It read on no further than its bound allows.
     EXPECT_GE(run.watch.begun.load(), 3 + kAhead / 2);
     EXPECT_LE(run.watch.begun.load(), 3 + kAhead);
-    EXPECT_EQ(run.window.world->count("Logoff()"), 1);
-    EXPECT_EQ(run.window.world->calls.back(), "window:list on");
 }
 
 // Exceptions on either side while the reader is ahead: a refused item or a failed reading
@@ -305,6 +290,7 @@ TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
             EXPECT_EQ(result.loopError, c.reason);
             EXPECT_EQ(result.written, c.itemsBegun);
             EXPECT_EQ(result.notReached, rowCount - c.itemsBegun);
+            EXPECT_NE(convert::summaryMessage(result).text.find("The run ended early ("), std::string::npos);
         }
         run.window.world->refusals.clear();
         run.watch.onRow = nullptr;
