@@ -337,6 +337,8 @@ TEST(ConversionRun, StopsAfterTheContactBeingWrittenAndFinishesNormally)
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.written, 2);
     EXPECT_EQ(result.notReached, 2);
+    // The reader is ahead by then: the record is still the last written row's.
+    EXPECT_EQ(conversion.record().eContact_FirstName, "G1");
     EXPECT_EQ(window.world->count("Add(2)"), 2);
     EXPECT_EQ(window.world->count("Logoff()"), 1);
     EXPECT_EQ(window.world->count("window:createSession"), 1);

@@ -53,14 +53,6 @@ public:
         };
     }
 
-    // Waits (briefly) until the reader has begun `rows` rows.
-    void waitFor(int rows) const
-    {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (begun.load() < rows && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(1ms);
-    }
-
     // Waits until the reader begins no further row: held back, or at the end.
     void waitUntilResting() const
     {
@@ -198,33 +190,6 @@ TEST(ReadAhead, LargeContactsHoldTheReaderBackByTheirBytes)
     watch.expectEnded();
     // Two such contacts (800 KB) are under the 1 MB budget, a third is over it.
     EXPECT_EQ(mostAhead.load(), 2);
-}
-
-// A stop asked for while the reader is rows ahead: the run writes no further contact, the
-// reader ends after its current file, and the record is the last written row's.
-TEST(ReadAhead, AStopWhileTheReaderIsAheadEndsItPromptly)
-{
-    TempDir dir;
-    const int rowCount = 200;
-    WatchedRun run([](WatchedRun& r, convert::RunSurroundings&) {
-        r.watch.onRow = [](int) { std::this_thread::sleep_for(1ms); };
-        r.window.inYield = [&r](int n) {
-            if (n == kFirstRowYield + 3) {
-                r.watch.waitFor(3 + kAhead / 2);
-                r.conversion->requestStop();
-            }
-        };
-    });
-    const RunResult result = run(listOf(contactRows(dir, rowCount)));
-    EXPECT_TRUE(result.stopped);
-    EXPECT_EQ(result.written, 3);
-    EXPECT_EQ(result.notReached, rowCount - 3);
-    EXPECT_EQ(savedFirstNames(*run.window.world), namesOfRows(0, 3));
-    EXPECT_EQ(run.conversion->record().eContact_FirstName, "G2");
-    EXPECT_EQ(run.window.bar, (std::vector<float>{100.0f / rowCount, 200.0f / rowCount, 300.0f / rowCount}));
-    // It read on no further than its bound allows.
-    EXPECT_GE(run.watch.begun.load(), 3 + kAhead / 2);
-    EXPECT_LE(run.watch.begun.load(), 3 + kAhead);
 }
 
 // Exceptions on either side while the reader is ahead: a refused item or a failed reading
