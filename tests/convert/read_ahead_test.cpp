@@ -23,7 +23,6 @@ using convert::ReadAhead;
 using convert::ReadRow;
 using convert::RunResult;
 using filelist::FileList;
-using Texts = std::vector<std::string>;
 
 const std::string kHelp = "file:///manual.html#troubleshooting";
 constexpr int kAhead = static_cast<int>(convert::kReadAheadLimits.rows);
@@ -192,8 +191,8 @@ TEST(ReadAhead, LargeContactsHoldTheReaderBackByTheirBytes)
     EXPECT_EQ(mostAhead.load(), 2);
 }
 
-// Exceptions on either side while the reader is ahead: a refused item or a failed reading
-// skips its row; anything else ends the loop early, and the reader with it. Either way the
+// Exceptions on either side while the reader is ahead: a failed reading skips its row;
+// anything else ends the loop early, and the reader with it. Either way the
 // store is closed, and the next run starts afresh.
 TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
 {
@@ -213,13 +212,6 @@ TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
         std::string reason; // row 2's skip, or what ended the loop
     };
     const Case cases[] = {
-        {[](WatchedRun& r, convert::RunSurroundings&) {
-             r.window.inYield = [&r, slow = r.window.inYield](int n) {
-                 slow(n);
-                 r.window.world->refusals = n == kFirstRowYield + 2 ? Texts{"Add("} : Texts{};
-             };
-         },
-         false, rowCount, "not written (Add): refused: Add(2)"},
         {readingRow2Throws(std::runtime_error("the disk went away")), false, rowCount - 1,
          "the disk went away"},
         // Rethrown at row 2's turn, not when it was read: rows 0 and 1 are written first.
@@ -257,7 +249,6 @@ TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
             EXPECT_EQ(result.notReached, rowCount - c.itemsBegun);
             EXPECT_NE(convert::summaryMessage(result).text.find("The run ended early ("), std::string::npos);
         }
-        run.window.world->refusals.clear();
         run.watch.onRow = nullptr;
         run.window.inYield = nullptr;
         run.window.world->saved.clear();
