@@ -107,8 +107,6 @@ protected:
         return mapi::createSession({env::systemEnvironment()});
     };
     int programEnded = 0;
-    // Runs when the window ends the program, after programEnded is counted.
-    std::function<void()> onEndProgram;
     std::unique_ptr<frmStep1> m_window;
 };
 
