@@ -242,13 +242,4 @@ inline int pypffContactCount(const std::filesystem::path& pst)
     return run.status == 0 && !run.out.empty() ? std::atoi(run.out.c_str()) : -1;
 }
 
-// Starts the tool with its standard output and error going to these files.
-inline pid_t startTool(const std::vector<std::string>& arguments, const std::string& out = "/dev/null",
-                       const std::string& err = "/dev/null")
-{
-    std::vector<std::string> argv = {kTool};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return startProgram(argv, out, err);
-}
-
 } // namespace tressimo::testing
