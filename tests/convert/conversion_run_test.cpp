@@ -194,21 +194,6 @@ TEST(ConversionRun, StatusTextsFollowThePathRulesOfThePlatform)
     }
 }
 
-TEST(PathRules, TheStatusTextPartOfAPathWithAndWithoutDrives)
-{
-    const std::tuple<std::string, bool, std::optional<std::string>> cases[] = {
-        {"C:\\Data\\Contacts\\sample.contact", true, "\\Data\\Contacts\\sample.contact"},
-        {"\\\\server\\share\\a.contact", true, std::nullopt},
-        {"/x:y/a.contact", false, "/x:y/a.contact"},
-    };
-    for (const auto& [path, drives, expected] : cases) {
-        const auto part = shell::textAfterDrive(path, drives);
-        EXPECT_EQ(part ? std::optional<std::string>(std::string(*part)) : std::nullopt, expected) << path;
-    }
-    EXPECT_EQ(shell::withTrailingSeparator(nativePath("/out")), nativePath("/out/"));
-    EXPECT_EQ(shell::withTrailingSeparator(""), "");
-}
-
 // Rows that give no item are counted as skipped with their reason; the rest go on, their
 // texts trimmed. (A refused value is counted in the store failure tests; values carried over
 // from one file to the next show in the end-to-end conversion.)
