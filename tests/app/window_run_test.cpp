@@ -83,13 +83,6 @@ TEST_F(Run, ConvertsTheListIntoASoundStoreAndSaysSo)
     EXPECT_EQ(win().controls().LblProgessCurrent->text(), q(paths.back()));
     EXPECT_EQ(boxes.log(), Rows{"Tressimo|I|4 contacts converted to " + shell::visibleText(result.pstPath)});
     EXPECT_EQ(rows(), paths); // the list stays for another run
-
-    boxes.shown.clear();
-    chooser.answers = {QString()}; // a cancel at the folder prompt does nothing
-    win().CmdExtractDBX_Click();
-    EXPECT_EQ(win().lastRun().outcome, convert::RunOutcome::Cancelled);
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_TRUE(convertEnabled());
 }
 
 TEST_F(Run, AFailedSetUpSaysWhyAndAnEmptyListNeverStarts)

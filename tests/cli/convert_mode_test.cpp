@@ -24,26 +24,18 @@ TEST(ConvertMode, ExitStatusAndSummarySayWhatTheFileHolds)
         int status;
         std::string line; // a line of standard error
     };
-    // Yields 1-4 come before the loop, row r's is 5 + r.
+    // Yields 1-4 come before the loop, row r's is 5 + r. (What a failing store leaves is
+    // counted in the conversion's tests; the wording, past a real file-size limit.)
     const Case cases[] = {
         {"all converted", 3, 0, "", 0, 0, "3 contacts written to "},
         {"one skipped", 2, 1, "", 0, 1, "2 contacts written to "},
         {"nothing converted", 0, 2, "", 0, 2, "0 contacts written to "},
-        {"disk full mid-run", 3, 0, "Save(", 6, 1,
-         "could not be written: No space left on device at Save()\ntressimo-convert: " +
-             nativePath("/out/WindowsContacts5.3.10 9.7.04.pst") +
-             " holds 1 contact; 2 of 3 files not converted because of this\n"},
         {"disk full at once", 3, 0, "Add(", 5, 2, " holds 0 contacts; 3 of 3 files not converted"},
-        // A commit every second contact: the third is lost with the final commit.
-        {"final commit failed", 3, 0, "Logoff(", 8, 1,
-         "at Logoff()\ntressimo-convert: " + nativePath("/out/WindowsContacts5.3.10 9.7.04.pst") +
-             " holds 2 contacts; 1 of 3 files not converted"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         auto world = std::make_shared<FakeWorld>();
-        world->commitEvery = c.failing == "Logoff(" ? 2 : 1;
         cli::ConvertSettings settings;
         for (int i = 0; i < c.good + c.broken; ++i)
             settings.paths.push_back(dir.write(concat({"p", std::to_string(i), ".contact"}),
