@@ -93,13 +93,8 @@ TEST(ConversionRun, CancelAtThePromptChangesNothing)
 
 TEST(ConversionRun, NamesTheFileAndTheStoreFromTwoReadingsOfTheClock)
 {
-    struct Case
-    {
-        std::string folder;
-        std::vector<LocalTime> times;
-        std::string path, storeTime;
-    };
-    const Case cases[] = {
+    // The folder, the clock's readings, the file and the time in the store's name.
+    const std::tuple<std::string, std::vector<LocalTime>, std::string, std::string> cases[] = {
         {"/out", {{2010, 3, 5, 9, 7, 4}}, "/out/WindowsContacts5.3.10 9.7.04.pst", "5.3.10 9.7.04"},
         // A folder that already ends with the separator gets no second one.
         {"/out/", {{2010, 3, 5, 9, 7, 4}}, "/out/WindowsContacts5.3.10 9.7.04.pst", "5.3.10 9.7.04"},
@@ -111,16 +106,16 @@ TEST(ConversionRun, NamesTheFileAndTheStoreFromTwoReadingsOfTheClock)
          "/o/WindowsContacts5.3.10 9.7.59.pst",
          "5.3.10 9.8.00"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
+    for (const auto& [folder, times, path, storeTime] : cases) {
+        SCOPED_TRACE(path);
         FakeWindow window;
-        window.folder = nativePath(c.folder);
-        window.times.assign(c.times.begin(), c.times.end());
+        window.folder = nativePath(folder);
+        window.times.assign(times.begin(), times.end());
         const RunResult result = run(window, {"/in/a.contact"});
-        const std::string store = "Windows Contacts : Created - " + c.storeTime;
-        EXPECT_EQ(result.pstPath, nativePath(c.path));
+        const std::string store = "Windows Contacts : Created - " + storeTime;
+        EXPECT_EQ(result.pstPath, nativePath(path));
         EXPECT_EQ(result.storeName, store);
-        EXPECT_EQ(window.events("AddPSTStore("), Texts{"AddPSTStore(" + nativePath(c.path) + ",1," + store + ")"});
+        EXPECT_EQ(window.events("AddPSTStore("), Texts{"AddPSTStore(" + nativePath(path) + ",1," + store + ")"});
     }
     EXPECT_EQ(convert::troubleshootingAddress(nativePath("/opt/Tressimo 3/docs/manual.html")),
               std::string(shell::kPathsHaveDrives ? "file:///C:" : "file://") +
@@ -207,14 +202,8 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
     // A name with a blank at its end and one that is not UTF-8 are files like any other.
     const std::string blankEnd = dir.write("blank.contact ", person("  Bo ", "Blank")).string();
     const std::string latin1 = dir.write("caf\xe9.contact", person("Cy", "Cafe")).string();
-    struct Case
-    {
-        std::vector<std::string> rows, refusals;
-        int written;
-        std::vector<std::pair<int, std::string>> skipped; // row, start of the reason
-        Texts firstNames;
-    };
-    const Case cases[] = {
+    // Rows, refusals, contacts written, skips (row, start of the reason), first names saved.
+    const std::tuple<Texts, Texts, int, std::vector<std::pair<int, std::string>>, Texts> cases[] = {
         {{}, {}, 0, {{0, "empty row"}}, {}}, // the placeholder row of an empty list
         {{good, broken, missing, "   ", blankEnd, latin1},
          {},
@@ -228,22 +217,21 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
          {}},
         {{good}, {"Add("}, 0, {{0, "not written (Add): refused: Add(2)"}}, {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.rows.size());
+    for (const auto& [rows, refusals, written, skipped, firstNames] : cases) {
+        SCOPED_TRACE(rows.size());
         FakeWindow window;
-        window.world->refusals = c.refusals;
-        const RunResult result = run(window, c.rows);
+        window.world->refusals = refusals;
+        const RunResult result = run(window, rows);
         EXPECT_EQ(result.outcome, RunOutcome::Finished);
-        EXPECT_EQ(result.written, c.written);
-        ASSERT_EQ(result.skipped.size(), c.skipped.size());
-        for (std::size_t i = 0; i < c.skipped.size(); ++i) {
-            EXPECT_EQ(result.skipped[i].row, c.skipped[i].first);
-            EXPECT_TRUE(result.skipped[i].reason.starts_with(c.skipped[i].second))
-                << result.skipped[i].reason;
+        EXPECT_EQ(result.written, written);
+        ASSERT_EQ(result.skipped.size(), skipped.size());
+        for (std::size_t i = 0; i < skipped.size(); ++i) {
+            EXPECT_EQ(result.skipped[i].row, skipped[i].first);
+            EXPECT_TRUE(result.skipped[i].reason.starts_with(skipped[i].second)) << result.skipped[i].reason;
         }
-        EXPECT_EQ(savedFirstNames(*window.world), c.firstNames);
+        EXPECT_EQ(savedFirstNames(*window.world), firstNames);
         // No item is even begun for a skipped row; the bar still reaches 100.
-        EXPECT_EQ(window.world->count("Add("), c.written + (c.refusals.empty() ? 0 : c.rows.size()));
+        EXPECT_EQ(window.world->count("Add("), written + (refusals.empty() ? 0 : rows.size()));
         ASSERT_FALSE(window.bar.empty());
         EXPECT_EQ(window.bar.back(), 100.0f);
         EXPECT_FALSE(result.complete());
@@ -320,14 +308,9 @@ TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
     result.outcome = RunOutcome::Finished;
     result.pstPath = "/out/x.pst";
     result.rows = 8;
-    struct Case
-    {
-        int written;
-        std::vector<convert::RowProblem> skipped, incomplete;
-        bool stopped;
-        std::string text;
-    };
-    const Case cases[] = {
+    // Written, skipped, incomplete, stopped, the text.
+    using Problems = std::vector<convert::RowProblem>;
+    const std::tuple<int, Problems, Problems, bool, std::string> cases[] = {
         {3, {}, {}, false, "3 contacts converted to /out/x.pst"},
         {1, {}, {}, false, "1 contact converted to /out/x.pst"},
         {0,
@@ -350,14 +333,12 @@ TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
          "/in/e.contact: Error parsing\r\n\r\n1 contact converted without some values:\r\n"
          "/in/c.contact: without PR_BIRTHDAY: bad date\r\n\r\nStopped: 3 of 8 files not converted."},
     };
-    for (const Case& c : cases) {
-        result.written = c.written;
-        result.skipped = c.skipped;
-        result.incomplete = c.incomplete;
-        result.stopped = c.stopped;
-        result.notReached = c.stopped ? 3 : 0;
+    for (const auto& [written, skipped, incomplete, stopped, text] : cases) {
+        std::tie(result.written, result.skipped, result.incomplete, result.stopped) =
+            std::tie(written, skipped, incomplete, stopped);
+        result.notReached = stopped ? 3 : 0;
         const MessageBoxText message = convert::summaryMessage(result);
-        EXPECT_EQ(message.text, c.text);
+        EXPECT_EQ(message.text, text);
         EXPECT_EQ(message.title, "Tressimo");
     }
     // A long list shows its first twenty and how many more.
