@@ -15,31 +15,24 @@ namespace {
 
 TEST(ConvertMode, ExitStatusAndSummarySayWhatTheFileHolds)
 {
-    struct Case
-    {
-        std::string name;
-        int good, broken;    // files that load, then files that do not
-        std::string failing; // a call failing the store from the `atYield`-th yield on
-        int atYield;
-        int status;
-        std::string line; // a line of standard error
+    // Files that load, files that do not, a call failing the store from the `atYield`-th yield
+    // on, the exit status and a line of standard error. Yields 1-4 come before the loop, row r's
+    // is 5 + r. (What a failing store leaves is counted in the conversion's tests; the wording,
+    // past a real file-size limit.)
+    const std::tuple<int, int, std::string, int, int, std::string> cases[] = {
+        {3, 0, "", 0, 0, "3 contacts written to "},
+        {2, 1, "", 0, 1, "2 contacts written to "},
+        {0, 2, "", 0, 2, "0 contacts written to "},
+        {3, 0, "Add(", 5, 2, " holds 0 contacts; 3 of 3 files not converted"},
     };
-    // Yields 1-4 come before the loop, row r's is 5 + r. (What a failing store leaves is
-    // counted in the conversion's tests; the wording, past a real file-size limit.)
-    const Case cases[] = {
-        {"all converted", 3, 0, "", 0, 0, "3 contacts written to "},
-        {"one skipped", 2, 1, "", 0, 1, "2 contacts written to "},
-        {"nothing converted", 0, 2, "", 0, 2, "0 contacts written to "},
-        {"disk full at once", 3, 0, "Add(", 5, 2, " holds 0 contacts; 3 of 3 files not converted"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [good, broken, failing, atYield, status, line] : cases) {
+        SCOPED_TRACE(line);
         TempDir dir;
         auto world = std::make_shared<FakeWorld>();
         cli::ConvertSettings settings;
-        for (int i = 0; i < c.good + c.broken; ++i)
+        for (int i = 0; i < good + broken; ++i)
             settings.paths.push_back(dir.write(concat({"p", std::to_string(i), ".contact"}),
-                                               i < c.good ? contactDocument("") : "<broken")
+                                               i < good ? contactDocument("") : "<broken")
                                          .string());
         settings.outputFolder = nativePath("/out");
         settings.createSession = fakeSessionFactory(world);
@@ -48,13 +41,13 @@ TEST(ConvertMode, ExitStatusAndSummarySayWhatTheFileHolds)
         settings.environment.localTime = [](auto) { return convert::LocalTime{2010, 3, 5, 9, 7, 4}; };
         int yields = 0;
         settings.interrupted = [&] {
-            if (++yields == c.atYield)
-                world->storeFailures = {c.failing};
+            if (++yields == atYield)
+                world->storeFailures = {failing};
             return false;
         };
         std::ostringstream out, err;
-        EXPECT_EQ(cli::runConvert(settings, out, err), c.status) << err.str();
-        EXPECT_NE(err.str().find(c.line), std::string::npos) << err.str();
+        EXPECT_EQ(cli::runConvert(settings, out, err), status) << err.str();
+        EXPECT_NE(err.str().find(line), std::string::npos) << err.str();
         EXPECT_TRUE(out.str().starts_with(nativePath("/out/WindowsContacts"))) << out.str();
     }
 }
