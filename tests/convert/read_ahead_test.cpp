@@ -204,14 +204,10 @@ TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
             r.watch.onRow = [thrown](int row) { row == 2 ? throw thrown : void(); };
         };
     };
-    struct Case
-    {
-        std::function<void(WatchedRun&, convert::RunSurroundings&)> arrange;
-        bool endsEarly;
-        int itemsBegun;     // Add(2) calls
-        std::string reason; // row 2's skip, or what ended the loop
-    };
-    const Case cases[] = {
+    // What goes wrong, whether it ends the loop, the items begun, and row 2's skip or what ended
+    // the loop.
+    using Arrange = std::function<void(WatchedRun&, convert::RunSurroundings&)>;
+    const std::tuple<Arrange, bool, int, std::string> cases[] = {
         {readingRow2Throws(std::runtime_error("the disk went away")), false, rowCount - 1,
          "the disk went away"},
         // Rethrown at row 2's turn, not when it was read: rows 0 and 1 are written first.
@@ -225,28 +221,28 @@ TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
          },
          true, 3, "no more labels"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
+    for (const auto& [arrange, endsEarly, itemsBegun, reason] : cases) {
+        SCOPED_TRACE(reason);
         WatchedRun run([&](WatchedRun& r, convert::RunSurroundings& s) {
             // A slow writer, so the reader is ahead when it happens.
             r.window.inYield = [](int) { std::this_thread::sleep_for(200us); };
-            c.arrange(r, s);
+            arrange(r, s);
         });
         const RunResult result = run(list);
         EXPECT_GT(run.watch.begun.load(), 3); // it was ahead
-        EXPECT_EQ(run.window.world->count("Add(2)"), c.itemsBegun);
+        EXPECT_EQ(run.window.world->count("Add(2)"), itemsBegun);
         EXPECT_FALSE(run.conversion->running());
         EXPECT_EQ(run.window.world->calls.back(), "window:list on");
         EXPECT_EQ(run.window.world->count("Logoff()"), 1);
-        if (!c.endsEarly) {
+        if (!endsEarly) {
             EXPECT_EQ(result.written, rowCount - 1);
             ASSERT_EQ(result.skipped.size(), 1u);
             EXPECT_EQ(result.skipped[0].row, 2);
-            EXPECT_EQ(result.skipped[0].reason, c.reason);
+            EXPECT_EQ(result.skipped[0].reason, reason);
         } else {
-            EXPECT_EQ(result.loopError, c.reason);
-            EXPECT_EQ(result.written, c.itemsBegun);
-            EXPECT_EQ(result.notReached, rowCount - c.itemsBegun);
+            EXPECT_EQ(result.loopError, reason);
+            EXPECT_EQ(result.written, itemsBegun);
+            EXPECT_EQ(result.notReached, rowCount - itemsBegun);
             EXPECT_NE(convert::summaryMessage(result).text.find("The run ended early ("), std::string::npos);
         }
         run.watch.onRow = nullptr;
