@@ -97,12 +97,8 @@ TEST_F(ListTest, EachWayInAndClearingLeaveTheRowsAndSayWhatTheyDid)
         dir.write(file, "");
     const std::string tree = "tree/a.contact|tree/b.contact|tree/sub/Deep.CONTACT|tree/sub/inner/c.Contact";
     const std::string sub = "tree/sub/Deep.CONTACT|tree/sub/inner/c.Contact";
-    const struct
-    {
-        std::vector<std::string> steps;
-        std::string rows;
-        Rows messages;
-    } cases[] = {
+    // Steps, the rows then, the messages shown.
+    const std::tuple<Rows, std::string, Rows> cases[] = {
         {{"files:z.contact|a.contact| leading blank.contact"},
          "z.contact|a.contact| leading blank.contact",
          {}},
@@ -131,11 +127,11 @@ TEST_F(ListTest, EachWayInAndClearingLeaveTheRowsAndSayWhatTheyDid)
         {{"files:a.contact|b.contact", "clear:yes"}, "", {kAsked}},
     };
     const auto at = [&](const std::string& name) { return name.empty() ? name : (dir / name).string(); };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.steps.back());
+    for (const auto& [steps, rowsThen, messages] : cases) {
+        SCOPED_TRACE(steps.back());
         makeWindow();
         std::size_t openings = 0, choices = 0;
-        for (const std::string& step : c.steps) {
+        for (const std::string& step : steps) {
             const std::string how = step.substr(0, step.find(':')), what = step.substr(how.size() + 1);
             if (how == "files" || how == "fail") {
                 QStringList names;
@@ -173,16 +169,16 @@ TEST_F(ListTest, EachWayInAndClearingLeaveTheRowsAndSayWhatTheyDid)
             }
         }
         Rows expected;
-        for (const std::string& name : split(c.rows))
+        for (const std::string& name : split(rowsThen))
             expected.push_back(at(name));
         expectRows(expected);
-        EXPECT_EQ(boxes.log(), c.messages);
+        EXPECT_EQ(boxes.log(), messages);
         EXPECT_EQ(dialog.filters, std::vector<QString>(openings, "Windows Contacts (*.contact)"));
         EXPECT_EQ(chooser.titles, std::vector<QString>(choices, "Choose Windows Contacts Folder..."));
         // From the first file on, the column is 10000 twips wide; clearing keeps that.
         EXPECT_EQ(win().controls().grdFiles1->columnWidth(0),
-                  (c.rows.empty() && c.steps.size() == 1 ? 50000 : 10000) / 15);
-        EXPECT_EQ(commandStates(), (States{true, true, true, !c.rows.empty(), true, true}));
+                  (rowsThen.empty() && steps.size() == 1 ? 50000 : 10000) / 15);
+        EXPECT_EQ(commandStates(), (States{true, true, true, !rowsThen.empty(), true, true}));
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 }

@@ -176,23 +176,18 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
     EXPECT_FALSE(c.contains("instant_messaging_address")) << c["instant_messaging_address"];
     // Dates: PR_BIRTHDAY / PR_WEDDING_ANNIVERSARY at local midnight in UTC, the local twins at
     // 00:00; nothing at all for a date the file lacks.
-    const struct
-    {
-        const char* key;
-        const char* localLid;
-        const std::optional<double>* date;
-    } dates[] = {{"birthday", "0x80DE", &r.eContact_BirthDay},
-                 {"wedding_anniversary", "0x80DF", &r.eContact_Anniversary}};
-    for (const auto& d : dates) {
-        const nlohmann::json* local = namedValue(item, d.localLid);
-        if (!*d.date) {
-            EXPECT_FALSE(c.contains(d.key)) << d.key;
-            EXPECT_EQ(local, nullptr) << d.localLid;
+    const std::tuple<std::string, const char*, std::optional<double>> dates[] = {
+        {"birthday", "0x80DE", r.eContact_BirthDay}, {"wedding_anniversary", "0x80DF", r.eContact_Anniversary}};
+    for (const auto& [key, localLid, date] : dates) {
+        const nlohmann::json* local = namedValue(item, localLid);
+        if (!date) {
+            EXPECT_FALSE(c.contains(key)) << key;
+            EXPECT_EQ(local, nullptr) << localLid;
             continue;
         }
-        EXPECT_EQ(text(d.key), utcOfLocalMidnight(**d.date)) << d.key;
-        ASSERT_NE(local, nullptr) << d.localLid;
-        EXPECT_EQ(*local, contacts::formatOleDate(**d.date) + "T00:00:00.000000Z") << d.localLid;
+        EXPECT_EQ(text(key), utcOfLocalMidnight(*date)) << key;
+        ASSERT_NE(local, nullptr) << localLid;
+        EXPECT_EQ(*local, contacts::formatOleDate(*date) + "T00:00:00.000000Z") << localLid;
     }
 }
 
