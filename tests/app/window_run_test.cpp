@@ -4,6 +4,7 @@
 #include "app/end_signals.h"
 #include "shell/visible_text.h"
 #include "tests/app/app_test_support.h"
+#include "tests/contacts/contact_xml.h"
 #include "tests/support/pst_support.h"
 
 #include <QProgressBar>
@@ -36,11 +37,9 @@ protected:
         Rows paths;
         QStringList names;
         for (const std::string& given : givenNames) {
-            paths.push_back(
-                dir.write("in/" + given + suffix + ".contact",
-                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<c:contact xmlns:c=\""
-                          "http://schemas.microsoft.com/Contact\"><c:NameCollection><c:Name><c:GivenName>" +
-                              given + "</c:GivenName></c:Name></c:NameCollection></c:contact>\r\n"));
+            paths.push_back(dir.write("in/" + given + suffix + ".contact",
+                                      tressimo::testing::contactDocument(
+                                          tressimo::testing::name(tressimo::testing::element("c:GivenName", given)))));
             names << q(paths.back());
         }
         dialog.answers.push_back([names] { return names; });

@@ -199,6 +199,9 @@ TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
     TempDir dir;
     const int rowCount = 40;
     const FileList list = listOf(contactRows(dir, rowCount));
+    std::vector<std::string> allNames;
+    for (int i = 0; i < rowCount; ++i)
+        allNames.push_back(numbered("G", static_cast<std::size_t>(i)));
     const auto readingRow2Throws = [](auto thrown) {
         return [thrown](WatchedRun& r, convert::RunSurroundings&) {
             r.watch.onRow = [thrown](int row) { row == 2 ? throw thrown : void(); };
@@ -249,7 +252,7 @@ TEST(ReadAhead, ExceptionsWhileTheReaderIsAhead)
         run.window.inYield = nullptr;
         run.window.world->saved.clear();
         EXPECT_EQ(run(list).written, rowCount);
-        EXPECT_EQ(savedFirstNames(*run.window.world), namesOfRows(0, rowCount));
+        EXPECT_EQ(savedFirstNames(*run.window.world), allNames);
     }
 }
 
