@@ -10,11 +10,9 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <thread>
@@ -186,27 +184,15 @@ TEST_F(CliConvert, ASetUpFailurePrintsTheOutlookErrorAndExitsTwo)
 TEST_F(CliConvert, ProgressOnlyOnATerminal)
 {
     const TempDir dir;
-    const fs::path out = dir.path() / "out";
+    const fs::path out = dir.path() / "out", outText = dir.path() / "stdout";
     fs::create_directory(out);
-    const std::string outText = (dir.path() / "stdout").string();
-    const std::string outputFolder = "--output-folder=" + out.string();
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        const int fd = ::open(outText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(fd, 1);
-        ::execl(kTool.c_str(), kTool.c_str(), outputFolder.c_str(), kRealContacts.c_str(), nullptr);
-        ::_exit(127);
-    }
-    std::string terminal;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
-        terminal.append(buffer, static_cast<std::size_t>(n));
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ::close(master);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << terminal;
+    // script(1) gives the tool a terminal; its standard output goes to a file.
+    const ProgramRun run = runProgram({"script", "-qec",
+                                       concat({"'", kTool, "' '--output-folder=", out.string(), "' '",
+                                               kRealContacts.string(), "' >'", outText.string(), "'"}),
+                                       "/dev/null"});
+    const std::string& terminal = run.out;
+    EXPECT_EQ(run.status, 0) << terminal;
     EXPECT_NE(terminal.find("100.0% "), std::string::npos) << terminal;
     EXPECT_NE(terminal.find("kdepim_test1_john_doe.contact"), std::string::npos) << terminal;
     EXPECT_NE(terminal.find("6 contacts written to"), std::string::npos) << terminal;
