@@ -5,6 +5,7 @@
 #include "shell/visible_text.h"
 #include "tests/app/app_test_support.h"
 #include "tests/contacts/contact_xml.h"
+#include "tests/outlook/fake_session.h"
 #include "tests/support/pst_support.h"
 
 #include <QProgressBar>
@@ -106,22 +107,6 @@ TEST_F(Run, AFailedSetUpSaysWhyAndAnEmptyListNeverStarts)
     EXPECT_EQ(win().lastRun().outcome, convert::RunOutcome::SetUpFailed); // no new run
 }
 
-// Our PST session, except that its Logoff (the commit that closes the file) fails, as on a full disk.
-class SessionFailingAtLogoff : public mapi::RDOSession
-{
-public:
-    void Logon() override { m_real->Logon(); }
-    mapi::RDOStores& Stores() override { return m_real->Stores(); }
-    mapi::RDOStore& GetStoreFromID(const std::string& entryId) override
-    {
-        return m_real->GetStoreFromID(entryId);
-    }
-    void Logoff() override { throw mapi::MapiError("No space left on device"); }
-
-private:
-    std::unique_ptr<mapi::RDOSession> m_real = mapi::createSession({env::systemEnvironment()});
-};
-
 // Exit (answered Yes), the close box, or a hang-up or termination from outside in the middle of
 // a run: the run stops after the contact being written, the store is committed and holds every
 // contact written so far, and then the program ends. Exit answered No lets the run go on. A
@@ -135,10 +120,11 @@ TEST_F(Run, ClosingTheWindowStopsAfterTheContactBeingWrittenAndEnds)
         SCOPED_TRACE(how);
         const bool signalled = how.starts_with("SIG"), fullDisk = how.starts_with("full disk");
         const bool ended = how != "Exit, No" && how != "full disk";
-        createSession = [fullDisk]() -> std::unique_ptr<mapi::RDOSession> {
-            if (fullDisk)
-                return std::make_unique<SessionFailingAtLogoff>();
-            return mapi::createSession({env::systemEnvironment()});
+        // A full disk: the fake session's Logoff, the commit that closes the file, fails.
+        const auto world = std::make_shared<tressimo::testing::FakeWorld>();
+        world->storeFailures = {"Logoff("};
+        createSession = [fullDisk, fake = tressimo::testing::fakeSessionFactory(world)] {
+            return fullDisk ? fake() : mapi::createSession({env::systemEnvironment()});
         };
         startWith(five);
         win().show();
@@ -163,7 +149,7 @@ TEST_F(Run, ClosingTheWindowStopsAfterTheContactBeingWrittenAndEnds)
         EXPECT_EQ(programEnded, ended ? 1 : 0);
         EXPECT_EQ(win().isVisible(), !ended);
         if (fullDisk) {
-            EXPECT_EQ(result.storeError, "No space left on device");
+            EXPECT_EQ(result.storeError, "No space left on device at Logoff()");
             const Rows log = boxes.log();
             EXPECT_EQ(
                 std::count_if(log.begin(), log.end(),
