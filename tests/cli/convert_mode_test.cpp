@@ -59,9 +59,7 @@ TEST(ConvertMode, UntrustedTextIsShownEscaped)
         {"plain ä €.contact", "plain ä €.contact"},
         {"a\nb\rc\td", "a\\nb\\rc\\td"},
         {"\x1b]0;owned\x07\x1b[2J\x7f", "\\x1b]0;owned\\x07\\x1b[2J\\x7f"},
-        {"c1 \xc2\x9b"
-         "31m \xc2\xa0",
-         "c1 \\u009b31m \xc2\xa0"},
+        {"c1 \xc2\x9b" "31m \xc2\xa0", "c1 \\u009b31m \xc2\xa0"},
         {"bad \xff \xc3 \xe2\x82 \xed\xa0\x80 \xc0\xaf",
          "bad \\xff \\xc3 \\xe2\\x82 \\xed\\xa0\\x80 \\xc0\\xaf"},
     };

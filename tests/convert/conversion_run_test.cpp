@@ -101,10 +101,7 @@ TEST(ConversionRun, NamesTheFileAndTheStoreFromTwoReadingsOfTheClock)
         {"/o", {{2000, 1, 1, 0, 0, 0}}, "/o/WindowsContacts1.1.00 0.0.00.pst", "1.1.00 0.0.00"},
         {"/o", {{1999, 12, 31, 10, 10, 59}}, "/o/WindowsContacts31.12.99 10.10.59.pst", "31.12.99 10.10.59"},
         // A second boundary between the two readings: the names differ by that second.
-        {"/o",
-         {{2010, 3, 5, 9, 7, 59}, {2010, 3, 5, 9, 8, 0}},
-         "/o/WindowsContacts5.3.10 9.7.59.pst",
-         "5.3.10 9.8.00"},
+        {"/o", {{2010, 3, 5, 9, 7, 59}, {2010, 3, 5, 9, 8, 0}}, "/o/WindowsContacts5.3.10 9.7.59.pst", "5.3.10 9.8.00"},
     };
     for (const auto& [folder, times, path, storeTime] : cases) {
         SCOPED_TRACE(path);
@@ -205,16 +202,9 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
     // Rows, refusals, contacts written, skips (row, start of the reason), first names saved.
     const std::tuple<Texts, Texts, int, std::vector<std::pair<int, std::string>>, Texts> cases[] = {
         {{}, {}, 0, {{0, "empty row"}}, {}}, // the placeholder row of an empty list
-        {{good, broken, missing, "   ", blankEnd, latin1},
-         {},
-         3,
-         {{1, "Error parsing \"" + broken + "\""}, {2, "Cannot open"}, {3, "empty row"}},
-         {"Ann", "Bo", "Cy"}},
-        {{good, latin1},
-         {"Save("},
-         0,
-         {{0, "not written (Save): refused: Save()"}, {1, "not written (Save)"}},
-         {}},
+        {{good, broken, missing, "   ", blankEnd, latin1}, {}, 3,
+         {{1, "Error parsing \"" + broken + "\""}, {2, "Cannot open"}, {3, "empty row"}}, {"Ann", "Bo", "Cy"}},
+        {{good, latin1}, {"Save("}, 0, {{0, "not written (Save): refused: Save()"}, {1, "not written (Save)"}}, {}},
         {{good}, {"Add("}, 0, {{0, "not written (Add): refused: Add(2)"}}, {}},
     };
     for (const auto& [rows, refusals, written, skipped, firstNames] : cases) {
@@ -310,25 +300,16 @@ TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
     result.rows = 8;
     // Written, skipped, incomplete, stopped, the text.
     using Problems = std::vector<convert::RowProblem>;
+    const std::string oneSkipped = "0 contacts converted to /out/x.pst\r\n\r\n1 file skipped:\r\n";
     const std::tuple<int, Problems, Problems, bool, std::string> cases[] = {
         {3, {}, {}, false, "3 contacts converted to /out/x.pst"},
         {1, {}, {}, false, "1 contact converted to /out/x.pst"},
-        {0,
-         {{0, "", "empty row"}},
-         {},
-         false,
-         "0 contacts converted to /out/x.pst\r\n\r\n1 file skipped:\r\nRow 1: empty row"},
+        {0, {{0, "", "empty row"}}, {}, false, oneSkipped + "Row 1: empty row"},
         // A line break or escape sequence in a name or reason shows as an escape.
-        {0,
-         {{0, "/in/a\nb\x1b]0;t\x07.contact", "bad\r\ttext"}},
-         {},
-         false,
-         "0 contacts converted to /out/x.pst\r\n\r\n1 file skipped:\r\n"
-         "/in/a\\nb\\x1b]0;t\\x07.contact: bad\\r\\ttext"},
-        {2,
-         {{1, "/in/b.contact", "Cannot open"}, {4, "/in/e.contact", "Error parsing"}},
-         {{2, "/in/c.contact", "without PR_BIRTHDAY: bad date"}},
-         true,
+        {0, {{0, "/in/a\nb\x1b]0;t\x07.contact", "bad\r\ttext"}}, {}, false,
+         oneSkipped + "/in/a\\nb\\x1b]0;t\\x07.contact: bad\\r\\ttext"},
+        {2, {{1, "/in/b.contact", "Cannot open"}, {4, "/in/e.contact", "Error parsing"}},
+         {{2, "/in/c.contact", "without PR_BIRTHDAY: bad date"}}, true,
          "2 contacts converted to /out/x.pst\r\n\r\n2 files skipped:\r\n/in/b.contact: Cannot open\r\n"
          "/in/e.contact: Error parsing\r\n\r\n1 contact converted without some values:\r\n"
          "/in/c.contact: without PR_BIRTHDAY: bad date\r\n\r\nStopped: 3 of 8 files not converted."},
