@@ -99,9 +99,7 @@ TEST_F(ListTest, EachWayInAndClearingLeaveTheRowsAndSayWhatTheyDid)
     const std::string sub = "tree/sub/Deep.CONTACT|tree/sub/inner/c.Contact";
     // Steps, the rows then, the messages shown.
     const std::tuple<Rows, std::string, Rows> cases[] = {
-        {{"files:z.contact|a.contact| leading blank.contact"},
-         "z.contact|a.contact| leading blank.contact",
-         {}},
+        {{"files:z.contact|a.contact| leading blank.contact"}, "z.contact|a.contact| leading blank.contact", {}},
         {{"files:"}, "", {}},
         {{"files:a.contact", "files:b.contact|a.contact"}, "a.contact|b.contact|a.contact", {}},
         {{"files:a.contact", "files:"}, "a.contact", {}},
@@ -120,8 +118,7 @@ TEST_F(ListTest, EachWayInAndClearingLeaveTheRowsAndSayWhatTheyDid)
         {{"drop:a.CONTACT|tree/sub"}, "a.CONTACT|" + sub, {found(2)}},
         // A name Qt cannot spell keeps its bytes on every way in.
         {{"files:K\xFF/Zo\xEB.contact", "folder:K\xFF", "drop:K\xFF/Zo\xEB.contact"},
-         "K\xFF/Zo\xEB.contact|K\xFF/Zo\xEB.contact|K\xFF/Zo\xEB.contact",
-         {found(1)}},
+         "K\xFF/Zo\xEB.contact|K\xFF/Zo\xEB.contact|K\xFF/Zo\xEB.contact", {found(1)}},
         {{"clear:yes"}, "", {}}, // nothing to clear: not asked
         {{"files:a.contact|b.contact", "clear:no"}, "a.contact|b.contact", {kAsked}},
         {{"files:a.contact|b.contact", "clear:yes"}, "", {kAsked}},
