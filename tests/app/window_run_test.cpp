@@ -71,7 +71,6 @@ TEST_F(Run, ConvertsTheListIntoASoundStoreAndSaysSo)
     ASSERT_EQ(result.outcome, convert::RunOutcome::Finished) << result.setUpError;
     EXPECT_TRUE(result.complete());
     EXPECT_EQ(fs::path(result.pstPath).parent_path(), dir / "out \xFF");
-    EXPECT_TRUE(fs::path(result.pstPath).filename().string().starts_with("WindowsContacts"));
     EXPECT_EQ(contactsIn(result.pstPath), (std::vector<std::string>{"Ann", "Bob", "Cleo", "Dan"}));
     EXPECT_EQ(chooser.titles, std::vector<QString>{"Choose Folder to Save..."});
     EXPECT_EQ(bar,
@@ -97,7 +96,6 @@ TEST_F(Run, AFailedSetUpSaysWhyAndAnEmptyListNeverStarts)
                                 "For more details visit this link : file://" TRESSIMO_SOURCE_DIR
                                 "/docs/manual.html#troubleshooting\r\n\r\nReason: " +
                                 win().lastRun().setUpError});
-    EXPECT_NE(win().lastRun().setUpError.find("Not a directory"), std::string::npos);
     EXPECT_EQ(commandStates(), States(6, true));
 
     boxes.answers = {MessageAnswer::Yes};

@@ -53,8 +53,8 @@ TEST_F(CliConvert, PathsBecomeAStoreEveryReaderAcceptsAndProblemsAreSummarised)
     const fs::path tree = dir.path() / "tree";
     fs::create_directories(tree / "b-sub" / "deeper");
     fs::create_directories(tree / "a-sub");
-    const fs::path single = dir.write("single name.contact", sampleContactXml(5));
-    const fs::path inTree[] = {
+    std::vector<fs::path> files = {
+        dir.write("single name.contact", sampleContactXml(5)),
         dir.write("tree/deeper-first.contact", sampleContactXml(1)),   // level 0
         dir.write("tree/a-sub/Upper.CONTACT", sampleContactXml(2)),    // level 1, first sub-folder
         dir.write("tree/b-sub/caf\xe9.contact", sampleContactXml(3)),  // level 1, not UTF-8
@@ -85,7 +85,6 @@ TEST_F(CliConvert, PathsBecomeAStoreEveryReaderAcceptsAndProblemsAreSummarised)
     fs::create_directory(out);
     // No output folder: the current one; a PATH relative to it.
     std::vector<std::string> arguments = {"../single name.contact", tree.string() + "/"};
-    std::vector<fs::path> files = {single, inTree[0], inTree[1], inTree[2], inTree[3]};
     for (std::size_t i = 0; i < std::size(odd); ++i)
         files.push_back(dir.write(concat({"odd/", std::to_string(i), ".contact"}), odd[i]));
     // The real files last, in the folder's order (by name).

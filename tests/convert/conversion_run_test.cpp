@@ -147,7 +147,6 @@ TEST(ConversionRun, ASetUpFailureShowsTheOutlookErrorAndConvertsNothing)
         // No row is converted, the session is not logged off, Convert ends enabled.
         EXPECT_EQ(window.world->count("GetStoreFromID("), 0);
         EXPECT_EQ(window.world->count("Logoff("), 0);
-        EXPECT_TRUE(window.events("window:bar").empty());
         EXPECT_TRUE(
             timeline(window).ends_with("window:message(Outlook Error) | window:Convert on | window:list on"));
         EXPECT_EQ(window.world->count("EntryID("), storeMade ? 1 : 0);
@@ -224,7 +223,6 @@ TEST(ConversionRun, RowsWithoutAContactAreSkippedWithTheirReason)
         EXPECT_EQ(window.world->count("Add("), written + (refusals.empty() ? 0 : rows.size()));
         ASSERT_FALSE(window.bar.empty());
         EXPECT_EQ(window.bar.back(), 100.0f);
-        EXPECT_FALSE(result.complete());
         EXPECT_EQ(window.world->count("Logoff()"), 1);
     }
 }

@@ -22,7 +22,6 @@ TEST(RunFailure, AStoreFailureStopsTheRunAndTheCountIsWhatTheFileHolds)
     // incomplete, and only those.
     const std::tuple<std::string, int, std::size_t, int, int, int> cases[] = {
         {"Save(", 3, 2, 2, 3, 3},              // rows 0 and 2 saved, one commit before the failure
-        {"Save(", 3, 1, 2, 3, 3},              //   ... each committed
         {"put(FirstName,", 2, 1, 1, 4, 2},     // any call of the item
         {"setProperty(0x3A45", 4, 4, 0, 5, 4}, // three saved, none committed
         {"GetStoreFromID(", 5, 1, 4, 1, 4},
