@@ -24,7 +24,6 @@ using convert::ReadRow;
 using convert::RunResult;
 using filelist::FileList;
 
-const std::string kHelp = "file:///manual.html#troubleshooting";
 constexpr int kAhead = static_cast<int>(convert::kReadAheadLimits.rows);
 // Four yields come before the loop: row r's yield is the run's (5 + r)-th.
 constexpr int kFirstRowYield = 5;
@@ -86,7 +85,7 @@ struct WatchedRun
         convert::RunSurroundings surroundings = window.surroundings();
         if (arrange)
             arrange(*this, surroundings);
-        conversion = std::make_unique<ConversionRun>(std::move(surroundings), kHelp);
+        conversion = std::make_unique<ConversionRun>(std::move(surroundings), "help");
         conversion->setBeforeReadingRow(watch.hook());
     }
     RunResult operator()(const FileList& list)

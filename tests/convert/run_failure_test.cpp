@@ -3,7 +3,6 @@
 // reason, or not converted because of the failure).
 
 #include "convert/conversion_run.h"
-#include "tests/contacts/contact_xml.h"
 #include "tests/convert/fake_window.h"
 
 #include <gtest/gtest.h>
@@ -28,10 +27,7 @@ TEST(RunFailure, AStoreFailureStopsTheRunAndTheCountIsWhatTheFileHolds)
         {"Logoff(", 99, 3, 3, 2, 5}, // the final commit fails: five saved, three in the file
     };
     TempDir dir;
-    const std::string good =
-        dir.write("p.contact",
-                  contactDocument(name(element("c:GivenName", "Ann") + element("c:FamilyName", "Lee"))))
-            .string();
+    const std::string good = dir.write("p.contact", person("Ann", "Lee")).string();
     FileList list;
     for (int i = 0; i < 6; ++i)
         list.AddFileRow(i == 1 ? "/nowhere/gone.contact" : good);
