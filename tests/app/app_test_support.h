@@ -94,7 +94,6 @@ protected:
     QStringList shownRows() const;
     QString countLabel() const { return m_window->controls().lblCount1->text(); }
     bool convertEnabled() const { return m_window->controls().CmdExtractDBX->isEnabled(); }
-    // The enabled state of each of kCommands.
     States commandStates() const;
 
     FakeMessageBoxes boxes;

@@ -99,9 +99,7 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
         const Json& line = run.lines[i];
         const auto& [error, field, value] = expected[i];
         expectShape(line);
-        if (i != 5) {
-            EXPECT_EQ(line["file"], files[i]);
-        }
+        EXPECT_EQ(line["file"], i == 5 ? (dir.path() / "Zo\xEF\xBF\xBD.contact").string() : files[i]);
         EXPECT_EQ(line["loaded"], error.empty());
         if (error.empty()) {
             EXPECT_TRUE(line["error"].is_null());
@@ -111,7 +109,6 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
             expectEmptyRecord(line["record"]);
         }
     }
-    EXPECT_EQ(run.lines[5]["file"], std::string(dir.write("Zo\xEF\xBF\xBD.contact", "")));
     EXPECT_TRUE(run.lines[0]["record"]["eContact_BirthDay"].is_null());
     EXPECT_EQ(run.lines[1]["record"]["eContact_FirstName"], "Ann\t");
 }
