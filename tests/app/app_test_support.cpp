@@ -81,11 +81,7 @@ void WindowTest::makeWindow()
     chooser.titles.clear();
     opener.opened.clear();
     programEnded = 0;
-    const auto endProgram = [this] {
-        ++programEnded;
-        if (onEndProgram)
-            onEndProgram();
-    };
+    const auto endProgram = [this] { ++programEnded; };
     m_window = std::make_unique<frmStep1>(WindowServices{
         &boxes, &dialog, &chooser, &opener, fileSystem, manualPath, endProgram, createSession, env::systemEnvironment()});
 }

@@ -94,7 +94,6 @@ protected:
     QStringList shownRows() const;
     QString countLabel() const { return m_window->controls().lblCount1->text(); }
     bool convertEnabled() const { return m_window->controls().CmdExtractDBX->isEnabled(); }
-    // The enabled state of each of kCommands.
     States commandStates() const;
 
     FakeMessageBoxes boxes;
@@ -107,8 +106,6 @@ protected:
         return mapi::createSession({env::systemEnvironment()});
     };
     int programEnded = 0;
-    // Runs when the window ends the program, after programEnded is counted.
-    std::function<void()> onEndProgram;
     std::unique_ptr<frmStep1> m_window;
 };
 

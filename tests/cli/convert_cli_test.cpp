@@ -10,11 +10,9 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <thread>
@@ -55,8 +53,8 @@ TEST_F(CliConvert, PathsBecomeAStoreEveryReaderAcceptsAndProblemsAreSummarised)
     const fs::path tree = dir.path() / "tree";
     fs::create_directories(tree / "b-sub" / "deeper");
     fs::create_directories(tree / "a-sub");
-    const fs::path single = dir.write("single name.contact", sampleContactXml(5));
-    const fs::path inTree[] = {
+    std::vector<fs::path> files = {
+        dir.write("single name.contact", sampleContactXml(5)),
         dir.write("tree/deeper-first.contact", sampleContactXml(1)),   // level 0
         dir.write("tree/a-sub/Upper.CONTACT", sampleContactXml(2)),    // level 1, first sub-folder
         dir.write("tree/b-sub/caf\xe9.contact", sampleContactXml(3)),  // level 1, not UTF-8
@@ -85,9 +83,8 @@ TEST_F(CliConvert, PathsBecomeAStoreEveryReaderAcceptsAndProblemsAreSummarised)
     };
     const fs::path out = dir.path() / "out";
     fs::create_directory(out);
-    std::vector<std::string> arguments = {single.string(), "--output-folder=" + out.string(),
-                                          tree.string() + "/"};
-    std::vector<fs::path> files = {single, inTree[0], inTree[1], inTree[2], inTree[3]};
+    // No output folder: the current one; a PATH relative to it.
+    std::vector<std::string> arguments = {"../single name.contact", tree.string() + "/"};
     for (std::size_t i = 0; i < std::size(odd); ++i)
         files.push_back(dir.write(concat({"odd/", std::to_string(i), ".contact"}), odd[i]));
     // The real files last, in the folder's order (by name).
@@ -102,7 +99,7 @@ TEST_F(CliConvert, PathsBecomeAStoreEveryReaderAcceptsAndProblemsAreSummarised)
     arguments.push_back(kRealContacts.string());
 
     const std::time_t before = std::time(nullptr);
-    const ProgramRun run = convertTool(arguments);
+    const ProgramRun run = convertTool(arguments, out);
     const std::time_t after = std::time(nullptr);
     EXPECT_EQ(run.status, 1) << run.err;
     // The path, and nothing else, on standard output; not a terminal: no progress, only the summary.
@@ -131,20 +128,6 @@ TEST_F(CliConvert, PathsBecomeAStoreEveryReaderAcceptsAndProblemsAreSummarised)
     EXPECT_TRUE(store.starts_with("Windows Contacts : Created - ")) << store;
 }
 
-TEST_F(CliConvert, RelativePathsAndTheCurrentFolderAsOutput)
-{
-    const TempDir dir;
-    fs::create_directories(dir.path() / "work" / "in");
-    std::ofstream(dir.path() / "work" / "in" / "a.contact") << sampleContactXml(7);
-    const ProgramRun run = convertTool({"in", "./in/a.contact"}, dir.path() / "work");
-    EXPECT_EQ(run.status, 0) << run.err;
-    const std::vector<fs::path> made = pstFiles(dir.path() / "work");
-    ASSERT_EQ(made.size(), 1u);
-    EXPECT_EQ(run.out, made[0].string() + "\n");
-    const contacts::ContactRecord r = expectedRecord(dir.path() / "work" / "in" / "a.contact");
-    expectPstHolds(made[0], {r, r});
-}
-
 TEST_F(CliConvert, UsageErrorsConvertNothing)
 {
     const TempDir dir;
@@ -158,8 +141,7 @@ TEST_F(CliConvert, UsageErrorsConvertNothing)
         {{"--output-folder", out.string()}, "no PATH given"},
         {{file, "--output-folder"}, "--output-folder needs a folder"},
         {{file, "--output-folder="}, "--output-folder needs a folder"},
-        {{file, "--output-folder", out.string(), "--output-folder", out.string()},
-         "--output-folder given twice"},
+        {{file, "--output-folder", out.string(), "--output-folder", out.string()}, "--output-folder given twice"},
         {{"--output-folder", out.string(), file, (dir.path() / "nowhere").string()},
          "\"" + (dir.path() / "nowhere").string() + "\": no such file or folder"},
         {{"--output-folder", out.string(), (dir.path() / "empty").string()},
@@ -194,33 +176,21 @@ TEST_F(CliConvert, ASetUpFailurePrintsTheOutlookErrorAndExitsTwo)
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("\nReason: AddPSTStore: "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Not a directory"), std::string::npos) << run.err;
 }
 
 // On a terminal, progress is drawn on standard error (and only there).
 TEST_F(CliConvert, ProgressOnlyOnATerminal)
 {
     const TempDir dir;
-    const fs::path out = dir.path() / "out";
+    const fs::path out = dir.path() / "out", outText = dir.path() / "stdout";
     fs::create_directory(out);
-    const std::string outText = (dir.path() / "stdout").string();
-    int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        const int fd = ::open(outText.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(fd, 1);
-        ::execl(kTool.c_str(), kTool.c_str(), "--output-folder", out.c_str(), kRealContacts.c_str(), nullptr);
-        ::_exit(127);
-    }
-    std::string terminal;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
-        terminal.append(buffer, static_cast<std::size_t>(n));
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ::close(master);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << terminal;
+    // script(1) gives the tool a terminal; its standard output goes to a file.
+    const ProgramRun run = runProgram({"script", "-qec",
+                                       concat({"'", kTool, "' '--output-folder=", out.string(), "' '",
+                                               kRealContacts.string(), "' >'", outText.string(), "'"}),
+                                       "/dev/null"});
+    const std::string& terminal = run.out;
+    EXPECT_EQ(run.status, 0) << terminal;
     EXPECT_NE(terminal.find("100.0% "), std::string::npos) << terminal;
     EXPECT_NE(terminal.find("kdepim_test1_john_doe.contact"), std::string::npos) << terminal;
     EXPECT_NE(terminal.find("6 contacts written to"), std::string::npos) << terminal;
@@ -244,7 +214,7 @@ TEST_F(CliConvert, AnInterruptedRunClosesItsFileProperly)
         fs::remove_all(out);
         fs::create_directory(out);
         const std::string errText = (dir.path() / "stderr").string();
-        const pid_t pid = startTool({"--output-folder", out.string(), in.string()}, "/dev/null", errText);
+        const pid_t pid = startProgram({kTool, "--output-folder", out.string(), in.string()}, "/dev/null", errText);
         ASSERT_GE(pid, 0);
         // Interrupt once the store exists and some contacts are on their way.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);

@@ -1,13 +1,10 @@
 // tressimo-convert past a file-size limit: the count it prints is the count a reader we did not
-// write finds in the file; and many runs started at once into one folder.
+// write finds in the file.
 
 #include "tests/cli/store_expectations.h"
 #include "tests/convert/sample_contacts.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace tressimo::testing {
 namespace {
@@ -40,30 +37,6 @@ TEST(CliFailure, AFileSizeLimitStopsTheRunAndTheCountPrintedIsWhatTheFileHolds)
     ASSERT_EQ(made.size(), 1u);
     EXPECT_EQ(run.out, made[0].string() + "\n");
     EXPECT_EQ(pypffContactCount(made[0]), printed);
-}
-
-// Runs started in the same second all want the same name; each must find a free one.
-TEST(CliFailure, ManyRunsStartedAtOnceEachGetAFileOfTheirOwn)
-{
-    const TempDir dir;
-    const fs::path out = dir.path() / "out";
-    fs::create_directories(out);
-    const fs::path file = dir.write("a.contact", sampleContactXml(1));
-    constexpr int kRuns = 40;
-    std::vector<pid_t> runs;
-    for (int i = 0; i < kRuns; ++i)
-        runs.push_back(startTool({"--output-folder", out.string(), file.string()}));
-    int succeeded = 0;
-    for (const pid_t pid : runs) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        succeeded += WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    EXPECT_EQ(succeeded, kRuns);
-    const std::vector<fs::path> made = pstFiles(out);
-    EXPECT_EQ(made.size(), static_cast<std::size_t>(kRuns));
-    for (const fs::path& pst : {made.front(), made.back()})
-        EXPECT_EQ(pypffContactCount(pst), 1) << pst;
 }
 
 } // namespace

@@ -67,8 +67,6 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
     const std::string brokenXml = "<c:contact><c:Name></c:contact>";
     const std::string files[] = {
         realFile("chums_forrest_gump_crlf.contact"),
-        realFile("kdepim_sample2_wabmigrated_given_family.contact"),
-        realFile("kdepim_sample4_photo_bmp_base64.contact"),
         dir.write("ann.contact",
                   contactDocument(name(element("c:GivenName", "  Ann\t ")) +
                                   collection("c:DateCollection", {valueEntry("c:Date", "1970-05-12T00:00:00Z",
@@ -76,22 +74,18 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
         (dir.path() / "missing.contact").string(),
         dir.write("broken.contact", brokenXml).string(),
         dir.path().string(),
-        dir.write("photo.contact", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)).string(),
         dir.write("Zo\xEB.contact", contactDocument(name(element("c:GivenName", "Ann")))).string(),
     };
     // The start of the error, or the record's field and value for a file that loads.
     const std::tuple<std::string, std::string, std::string> expected[] = {
         {"", "eContact_FirstName", "Forrest"},
-        {"", "eContact_LastName", "Anon"},
-        {"", "eContact_FirstName", ""},
         // Texts as handed over (blanks trimmed, the tab kept), dates as days.
         {"", "eContact_BirthDay", "1970-05-12"},
-        {"Cannot open \"" + files[4] + "\": No such file or directory", "", ""},
-        {"Error parsing \"" + files[5] + "\": Start-end tags mismatch at byte " +
+        {"Cannot open \"" + files[2] + "\": No such file or directory", "", ""},
+        {"Error parsing \"" + files[3] + "\": Start-end tags mismatch at byte " +
              std::to_string(brokenXml.find("</c:contact>") + 2),
          "", ""},
-        {"Cannot read \"" + files[6] + "\": Is a directory", "", ""},
-        {"Error parsing \"" + files[7] + "\": ", "", ""},
+        {"Cannot read \"" + files[4] + "\": Is a directory", "", ""},
         {"", "eContact_FirstName", "Ann"},
     };
     std::vector<std::string> arguments = {"--dump"};
@@ -105,9 +99,7 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
         const Json& line = run.lines[i];
         const auto& [error, field, value] = expected[i];
         expectShape(line);
-        if (i != 8) {
-            EXPECT_EQ(line["file"], files[i]);
-        }
+        EXPECT_EQ(line["file"], i == 5 ? (dir.path() / "Zo\xEF\xBF\xBD.contact").string() : files[i]);
         EXPECT_EQ(line["loaded"], error.empty());
         if (error.empty()) {
             EXPECT_TRUE(line["error"].is_null());
@@ -117,11 +109,8 @@ TEST(Dump, OneLineEachInOrderWhateverTheFilesHold)
             expectEmptyRecord(line["record"]);
         }
     }
-    EXPECT_EQ(run.lines[8]["file"], std::string(dir.write("Zo\xEF\xBF\xBD.contact", "")));
     EXPECT_TRUE(run.lines[0]["record"]["eContact_BirthDay"].is_null());
-    expectEmptyRecord(run.lines[2]["record"]);
-    EXPECT_EQ(run.lines[3]["record"]["eContact_FirstName"], "Ann\t");
-    EXPECT_TRUE(run.lines[3]["record"]["eContact_Anniversary"].is_null());
+    EXPECT_EQ(run.lines[1]["record"]["eContact_FirstName"], "Ann\t");
 }
 
 TEST(Dump, UsageErrorsExplainAndReadNothing)

@@ -176,23 +176,18 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
     EXPECT_FALSE(c.contains("instant_messaging_address")) << c["instant_messaging_address"];
     // Dates: PR_BIRTHDAY / PR_WEDDING_ANNIVERSARY at local midnight in UTC, the local twins at
     // 00:00; nothing at all for a date the file lacks.
-    const struct
-    {
-        const char* key;
-        const char* localLid;
-        const std::optional<double>* date;
-    } dates[] = {{"birthday", "0x80DE", &r.eContact_BirthDay},
-                 {"wedding_anniversary", "0x80DF", &r.eContact_Anniversary}};
-    for (const auto& d : dates) {
-        const nlohmann::json* local = namedValue(item, d.localLid);
-        if (!*d.date) {
-            EXPECT_FALSE(c.contains(d.key)) << d.key;
-            EXPECT_EQ(local, nullptr) << d.localLid;
+    const std::tuple<std::string, const char*, std::optional<double>> dates[] = {
+        {"birthday", "0x80DE", r.eContact_BirthDay}, {"wedding_anniversary", "0x80DF", r.eContact_Anniversary}};
+    for (const auto& [key, localLid, date] : dates) {
+        const nlohmann::json* local = namedValue(item, localLid);
+        if (!date) {
+            EXPECT_FALSE(c.contains(key)) << key;
+            EXPECT_EQ(local, nullptr) << localLid;
             continue;
         }
-        EXPECT_EQ(text(d.key), utcOfLocalMidnight(**d.date)) << d.key;
-        ASSERT_NE(local, nullptr) << d.localLid;
-        EXPECT_EQ(*local, contacts::formatOleDate(**d.date) + "T00:00:00.000000Z") << d.localLid;
+        EXPECT_EQ(text(key), utcOfLocalMidnight(*date)) << key;
+        ASSERT_NE(local, nullptr) << localLid;
+        EXPECT_EQ(*local, contacts::formatOleDate(*date) + "T00:00:00.000000Z") << localLid;
     }
 }
 
@@ -240,15 +235,6 @@ inline int pypffContactCount(const std::filesystem::path& pst)
                          "walk(f.get_root_folder())\n";
     const ProgramRun run = runProgram({"/usr/bin/python3", "-c", script, pst.string()});
     return run.status == 0 && !run.out.empty() ? std::atoi(run.out.c_str()) : -1;
-}
-
-// Starts the tool with its standard output and error going to these files.
-inline pid_t startTool(const std::vector<std::string>& arguments, const std::string& out = "/dev/null",
-                       const std::string& err = "/dev/null")
-{
-    std::vector<std::string> argv = {kTool};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return startProgram(argv, out, err);
 }
 
 } // namespace tressimo::testing

@@ -204,22 +204,6 @@ TEST(Reader, EachDocumentStartsAFreshContext)
     EXPECT_EQ(context.EmailCount, 1u);
 }
 
-// White-space-only texts never become the previous text node, also when the document was
-// parsed with options that keep them.
-TEST(Reader, WhiteSpaceOnlyTextsSkippedWhateverTheParseOptions)
-{
-    const std::string xml = contactDocument(
-        "<c:PhoneNumberCollection>\n <c:PhoneNumber>\n  <c:Number>1</c:Number>\n  <c:LabelCollection>\n"
-        "   <c:Label>Voice</c:Label>\r\n\t<c:Label>Business</c:Label>\n  </c:LabelCollection>\n"
-        " </c:PhoneNumber>\n</c:PhoneNumberCollection>\n");
-    pugi::xml_document document;
-    ASSERT_TRUE(document.load_string(xml.c_str(), pugi::parse_default | pugi::parse_ws_pcdata));
-    ContactRecord record;
-    ContactReaderContext context;
-    contacts::DisplayNode(document, record, context);
-    expectRecord(record, {{"OfficePhone", "1"}});
-}
-
 // A million levels of nesting are read, by a walk that needs no stack for them.
 TEST(Reader, MillionLevelsDeep)
 {

@@ -130,15 +130,6 @@ inline std::vector<std::string> contactRows(const TempDir& dir, int count, const
     return rows;
 }
 
-// The first names of contactRows' rows from..to-1.
-inline std::vector<std::string> namesOfRows(int from, int to)
-{
-    std::vector<std::string> names;
-    for (int i = from; i < to; ++i)
-        names.push_back(numbered("G", static_cast<std::size_t>(i)));
-    return names;
-}
-
 inline filelist::FileList listOf(const std::vector<std::string>& rows)
 {
     filelist::FileList list;

@@ -81,9 +81,7 @@ TEST_F(DiskScan, ListsBytesInByteOrderAndNeverLoops)
     EXPECT_EQ(folders, at({"", "a/", "\xe9t\xe9/"}));
     EXPECT_TRUE(fs::is_regular_file(found[6]) && fs::is_regular_file(found[7]) &&
                 fs::is_regular_file(found[8]));
-    EXPECT_EQ(scan(m_root.native() + "/"), found);
     EXPECT_EQ(scan(at({"self"})[0]).size(), found.size()) << "a start folder that is a link is walked";
-    EXPECT_TRUE(scan(at({"z.contact"})[0]).empty()) << "a file is not a folder to walk";
 }
 
 // A folder removed or replaced by a file while the walk goes on held nothing to miss.

@@ -12,32 +12,6 @@ namespace {
 using Strings = std::vector<std::string>;
 const char* const kReset = "<reset>"; // a scenario step that clears the list
 
-TEST(FileList, RowsLabelAndWidthFollowTheListRules)
-{
-    const std::string odd = " leading blank, several.dots and \xff\xfe bytes.contact";
-    // Steps, rows, label, column width.
-    const std::tuple<Strings, Strings, std::string, int> cases[] = {
-        {{}, {""}, "0 files", 50000},
-        {{"/d/a"}, {"/d/a"}, "1 Email Messages", 10000},
-        {{"/d/a", "/d/a"}, {"/d/a", "/d/a"}, "2 Email Messages", 10000},
-        {{"/z", "/a", "/m"}, {"/z", "/a", "/m"}, "3 Email Messages", 10000},
-        {{"/d/a", "/d/b", kReset}, {""}, "0 files", 10000},
-        {{kReset}, {""}, "0 files", 50000},
-        {{"/d/a", "/d/b", kReset, "/d/c"}, {"/d/c"}, "1 Email Messages", 10000},
-        {{odd}, {odd}, "1 Email Messages", 10000},
-    };
-    for (const auto& [steps, rows, label, width] : cases) {
-        FileList list;
-        for (const std::string& step : steps)
-            step == kReset ? list.ResetFileList() : list.AddFileRow(step);
-        EXPECT_EQ(list.texts(), rows);
-        EXPECT_EQ(list.Rows(), static_cast<int>(rows.size()));
-        EXPECT_EQ(list.countLabel(), label);
-        EXPECT_EQ(list.columnWidth(), width);
-        EXPECT_EQ(list.isEmpty(), rows.front().empty());
-    }
-}
-
 // A click handled while AddFileRow lets messages run may change the list under it: no file
 // may be lost or overwritten, and no empty row may appear between files.
 TEST(FileList, ChangesMadeWhileYieldingAreKept)

@@ -49,7 +49,6 @@ struct Scanner
 TEST(PathLogger, WalksBreadthFirst)
 {
     const std::tuple<const char*, Strings, Strings> cases[] = {
-        {"root/a/b, one file each", {"/r/a/b/fb", "/r/a/fa", "/r/fr"}, {"/r/fr", "/r/a/fa", "/r/a/b/fb"}},
         {"level by level",
          {"/r/x", "/r/a/c/c1", "/r/b/b1", "/r/a/a2", "/r/a/a1"},
          {"/r/x", "/r/a/a1", "/r/a/a2", "/r/b/b1", "/r/a/c/c1"}},
@@ -83,7 +82,6 @@ TEST(PathLogger, UnreadableFoldersAreSkipped)
     const std::tuple<Strings, Strings, Strings, Strings> cases[] = {
         // denied, failing, gone, found
         {{"/r/b"}, {}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc", "/r/a/d/fd"}},
-        {{"/r/b", "/r/a/d"}, {}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc"}},
         {{"/r"}, {}, {}, {}},
         {{}, {"/r/b"}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc", "/r/a/d/fd"}},
         {{"/r/a/d"}, {"/r/b"}, {}, {"/r/f0", "/r/a/fa", "/r/c/fc"}},

@@ -10,7 +10,6 @@
 #include "pst/check/pst_reader.h"
 #include "tests/support/pst_support.h"
 
-#include <cstdio>
 #include <deque>
 #include <gtest/gtest.h>
 #include <map>

@@ -1,9 +1,6 @@
 // A small program that writes contacts into a new PST through the session model exactly as
-// the contact writer does, reporting on stdout what has become durable. The durability test
-// runs it and kills it at chosen moments.
-//
-//   e2e_contact_writer FILE COUNT COMMIT_INTERVAL_MS
-//
+// the contact writer does, reporting on stdout what has become durable; the durability test
+// runs it and kills it at chosen moments. Usage: e2e_contact_writer FILE COUNT COMMIT_INTERVAL_MS.
 // Lines: "created" once AddPSTStore returned, "tree" once ValidateIPMTree returned,
 // "committed N" after each commit that made N items durable, "closing" before the Logoff that
 // makes the rest durable, "done" after it.

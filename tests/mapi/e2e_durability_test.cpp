@@ -1,8 +1,7 @@
-// Durability as the user sees it, on files from the real writer: saved contacts become
-// durable on their own at the commit interval; a writer process killed at any moment leaves a
-// file that our checker and reader accept, holding at least what it had reported durable.
-// (A write failing at every point is swept on the store in tests/pst; Save reporting it, in
-// the session tests.)
+// Durability as the user sees it, on files from the real writer: a writer process killed at any
+// moment leaves a file that our checker and reader accept, holding at least what it had
+// reported durable. (Commits at the interval and Save reporting a failed write: the session
+// tests; a write failing at every point: tests/pst.)
 
 #include "pst/check/pst_file.h"
 #include "pst/check/pst_reader.h"
@@ -25,27 +24,6 @@ std::size_t contactsIn(const pst::check::PstReader& pst)
 {
     const auto folder = pst.findFolder("Contacts");
     return folder ? pst.messages(*folder).size() : 0;
-}
-
-TEST(E2eDurability, ContactsBecomeDurableOnTheirOwnAtTheCommitInterval)
-{
-    Rig rig;
-    auto session = rig.session();
-    RDOStore& store = session->Stores().AddPSTStore("interval.pst", olStoreDefault, "Interval");
-    store.ValidateIPMTree();
-    std::vector<std::size_t> inCopies;
-    for (int i = 0; i < 10; ++i) {
-        rig.advance(500ms);
-        writeContact(store.GetDefaultFolder(olFolderContacts), typicalContact(i));
-        // What a crash now would leave: the file as it is.
-        const pst::Bytes copy = rig.written->bytes.bytes();
-        ASSERT_TRUE(tressimo::testing::isSound(copy)) << "after contact " << i;
-        inCopies.push_back(contactsIn(pst::check::PstReader::fromBytes(copy)));
-        EXPECT_EQ(inCopies.back(), rig.durable->back()) << "after contact " << i;
-    }
-    EXPECT_EQ(inCopies, (std::vector<std::size_t>{0, 0, 0, 4, 4, 4, 4, 8, 8, 8}));
-    session->Logoff();
-    EXPECT_EQ(contactsIn(pst::check::PstReader::fromBytes(rig.written->bytes.bytes())), 10u);
 }
 
 struct KilledRun

@@ -1,7 +1,6 @@
 // The session, store, folder and item model over the real writer into memory, read back with
-// the checker's reader: what the conversion relies on (AddPSTStore, EntryID, ValidateIPMTree,
-// GetDefaultFolder, Add, puts, HrSetOneProp, Save, Logoff), when saved items become durable,
-// and what a failed Save says. (The values a contact stores, end to end in tests/cli.)
+// the checker's reader: what the conversion relies on, when saved items become durable, and
+// what a failed Save says. (The values a contact stores, end to end in tests/cli.)
 
 #include "mapi/contact_properties.h"
 #include "mapi/contact_time.h"
@@ -15,7 +14,6 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <set>
-#include <unistd.h>
 
 namespace tressimo::mapi::test {
 namespace {
@@ -49,7 +47,6 @@ std::optional<std::uint64_t> timeProp(const PropertyMap& m, std::uint32_t tag)
     return it == m.end() ? std::nullopt : std::optional(it->second.toFileTime());
 }
 
-// What the store has made durable so far.
 PstReader durable(const Written& w)
 {
     return PstReader::fromBytes(w.bytes.bytes());
@@ -103,22 +100,13 @@ Step set(std::uint32_t tag, PropertyValue value, bool save = true)
 
 TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
 {
-#ifdef _WIN32
-    const char* const kFileAsFolder = "No such file or directory"; // Windows' word for it
-#else
-    const char* const kFileAsFolder = "Not a directory";
-#endif
     TempDir dir;
     std::ofstream(dir.path() / "existing.pst") << "keep me";
-    std::ofstream(dir.path() / "plain-file") << "x";
 
     const std::tuple<fs::path, int, const char*> cases[] = {
         {dir.path() / "existing.pst", olStoreDefault, "File exists"},
-        {dir.path() / "plain-file" / "x.pst", olStoreDefault, kFileAsFolder},
         {dir.path() / "missing" / "x.pst", olStoreUnicode, "No such file or directory"},
         {dir.path() / "ansi.pst", olStoreANSI, "ANSI"},
-        {dir.path() / "zero.pst", 0, "format 0"},
-        {dir.path() / "four.pst", 4, "format 4"},
     };
     for (const auto& [path, format, reason] : cases) {
         Rig rig;
@@ -131,37 +119,16 @@ TEST(SessionStore, AddPSTStoreRefusesWhatItCannotCreate)
         EXPECT_NE(message.find(path.filename().string()), std::string::npos) << message;
     }
     EXPECT_EQ(tressimo::testing::readWholeFile(dir.path() / "existing.pst"), "keep me");
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"existing.pst", "plain-file"}));
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"existing.pst"});
 }
 
-// On disk a store is written without a name and appears under its own name only whole.
+// A store that fails while being made leaves no file under its name, nor beside it. (Unnamed
+// until published: staged_file_test.)
 TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
 {
     TempDir dir;
     Rig rig;
-    auto options = rig.options();
-    options.openSink = {};
-    const auto good = dir.path() / "good.pst";
-    std::vector<std::string> seenWhileWriting;
     const auto realStore = pstMessageStoreFactory();
-    options.createStore = [&](std::unique_ptr<pst::Sink> sink, std::string_view name,
-                              const pst::StoreOptions& o) {
-        seenWhileWriting = filesIn(dir.path());
-        EXPECT_EQ(sink->name(), good.string()) << "errors name the file the user asked for";
-        return realStore(std::move(sink), name, o);
-    };
-    auto session = rig.session(options);
-    session->Stores().AddPSTStore(good, olStoreDefault, "Windows Contacts");
-#ifdef _WIN32
-    // Windows has no unnamed files: the store is written under a hidden name beside.
-    ASSERT_EQ(seenWhileWriting.size(), 1u);
-    EXPECT_EQ(seenWhileWriting[0].rfind(".good.pst.", 0), 0u);
-#else
-    EXPECT_EQ(seenWhileWriting, std::vector<std::string>{}) << "the file has no name until written";
-#endif
-    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"good.pst"});
-    EXPECT_EQ(PstReader::open(good).storeProperties().at(PR_DISPLAY_NAME).toUtf8(), "Windows Contacts");
-
     struct Case
     {
         const char* what;
@@ -193,9 +160,7 @@ TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
         EXPECT_NE(message.find(c.messageHas), std::string::npos) << message;
         EXPECT_NE(message.find("second.pst"), std::string::npos) << message;
         const bool taken = fs::exists(path);
-        const std::vector<std::string> expected =
-            taken ? std::vector<std::string>{"good.pst", "second.pst"} : std::vector<std::string>{"good.pst"};
-        EXPECT_EQ(filesIn(dir.path()), expected);
+        EXPECT_EQ(filesIn(dir.path()).size(), taken ? 1u : 0u);
         if (taken) {
             EXPECT_EQ(tressimo::testing::readWholeFile(path), "theirs");
             fs::remove(path);
@@ -203,33 +168,11 @@ TEST(SessionStore, AddPSTStoreLeavesEitherTheWholeStoreOrNothing)
     }
 }
 
-TEST(SessionStore, EntryIdIsTheWrappedPstStoreIdAsHexAndFindsTheStore)
+// The store ID is opaque hex to its users: GetStoreFromID takes it in any case and nothing else.
+TEST(SessionStore, EntryIdFindsTheStore)
 {
     Opened o;
     const std::string id = o.store->EntryID();
-    ASSERT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos) << id;
-    ASSERT_EQ(id.size() % 2, 0u);
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < id.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(id.substr(i, 2), nullptr, 16)));
-
-    const std::vector<std::uint8_t> wrappedUid = {0x38, 0xA1, 0xBB, 0x10, 0x05, 0xE5, 0x10, 0x1A,
-                                                  0xA1, 0xBB, 0x08, 0x00, 0x2B, 0x2A, 0x56, 0xC2};
-    ASSERT_GT(bytes.size(), 58u);
-    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 4), std::vector<std::uint8_t>(4, 0));
-    EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 4, bytes.begin() + 20), wrappedUid);
-    EXPECT_EQ(std::string(bytes.begin() + 22, bytes.begin() + 36), std::string("mspst.dll\0\0\0\0\0", 14));
-    const auto recordKey = durable(o.written()).storeProperties().at(0x0FF90102).data();
-    ASSERT_EQ(recordKey.size(), 16u);
-    EXPECT_TRUE(std::equal(recordKey.begin(), recordKey.end(), bytes.begin() + 40));
-    std::string path;
-    for (std::size_t i = 56; i + 1 < bytes.size() && (bytes[i] || bytes[i + 1]); i += 2)
-        path.push_back(static_cast<char>(bytes[i]));
-    // The absolute path, which on Windows has the current drive.
-    EXPECT_EQ(path, platform::textOfPath(fs::absolute("/out/WindowsContacts5.3.10 9.7.04.pst")));
-    EXPECT_EQ(bytes.size(), 56 + 2 * path.size() + 2);
-
-    // GetStoreFromID takes the ID in any case and nothing else.
     RDOStore& second = o.session->Stores().AddPSTStore("/out/second.pst", olStoreDefault, "Second");
     ASSERT_NE(id, second.EntryID());
 
@@ -245,14 +188,9 @@ TEST(SessionStore, EntryIdIsTheWrappedPstStoreIdAsHexAndFindsTheStore)
     auto other = otherRig.session();
     const std::string foreign =
         other->Stores().AddPSTStore("/out/other.pst", olStoreDefault, "Other").EntryID();
-    const std::string refused[] = {"",
-                                   "0",
-                                   id.substr(0, id.size() - 2),
-                                   id + "00",
-                                   flipped,
-                                   " " + id,
-                                   id.substr(0, 10) + "G" + id.substr(11),
-                                   foreign};
+    const std::string refused[] = {
+        "",      id.substr(0, id.size() - 2),           id + "00", flipped, " " + id,
+        foreign, id.substr(0, 10) + "G" + id.substr(11)};
     for (const std::string& bad : refused) {
         const std::string message = errorOf([&] { o.session->GetStoreFromID(bad); });
         EXPECT_NE(message.find("No store of this session has the entry ID"), std::string::npos)
@@ -351,30 +289,6 @@ TEST(SessionStore, GetDefaultFolderTakesOutlooksNumbers)
         EXPECT_THROW(store.GetDefaultFolder(unknown), MapiError) << unknown;
 }
 
-TEST(SessionItems, OnlyContactItemsCanBeAddedAndGetSeesTheLatestValue)
-{
-    Opened o;
-    RDOItems& items = o.contacts().Items();
-    for (int type : std::initializer_list<int>{olMailItem, olAppointmentItem, olTaskItem, olJournalItem,
-                                               olNoteItem, 6, 7, -1, 99}) {
-        const std::string message = errorOf([&] { items.Add(type); });
-        EXPECT_NE(message.find("type " + std::to_string(type)), std::string::npos) << message;
-    }
-
-    // get sees the latest value, saved or not.
-    auto item = items.Add(olContactItem);
-    EXPECT_EQ(item->get("FirstName"), "");
-    item->put("firstname", "Ada"); // automation ignores letter case
-    EXPECT_EQ(item->get("FirstName"), "Ada");
-    item->Save();
-    item->put("FirstName", "Grace");
-    EXPECT_EQ(item->get("FirstName"), "Grace");
-    MAPIUtils().HrSetOneProp(item->MAPIOBJECT(), PR_GIVEN_NAME, std::string("Mary"), false);
-    EXPECT_EQ(item->get("FirstName"), "Mary");
-    EXPECT_EQ(item->get("LastName"), "");
-    EXPECT_THROW(item->get("FirstNam"), MapiError);
-}
-
 // Refusals, before an item's first save (values go to the saved state at once) and after it
 // (values wait for the next save): either way a refused value is neither kept nor written.
 TEST(SessionItems, RefusedValuesAreNeitherKeptNorWritten)
@@ -387,10 +301,7 @@ TEST(SessionItems, RefusedValuesAreNeitherKeptNorWritten)
     };
     const Case cases[] = {
         {"unknown name", put("FirstNam", "x"), "\"FirstNam\""},
-        {"name the writer passes but Outlook has not", put("Children", "x"), "Children"},
         {"date for a text tag", set(PR_GENERATION, OleDate{100}), "0x3A05001F"},
-        {"named property id", set(0x8005001F, std::string("x")), "0x8005001F"},
-        {"binary tag", set(0x300B0102, std::string("x")), "0x300B0102"},
         {"date past 9999", set(PR_BIRTHDAY, OleDate{3e6}), "0x3A420040"},
     };
     for (bool saved : {false, true}) {
@@ -421,6 +332,7 @@ TEST(SessionItems, RefusedValuesAreNeitherKeptNorWritten)
 TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
 {
     const Step save = [](RDOContactItem& i) { i.Save(); };
+    const PropertyValue jr = std::string("Jr."), sr = std::string("Sr."), a = std::string("A");
     struct Case
     {
         const char* what;
@@ -431,24 +343,12 @@ TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
     const Case cases[] = {
         {"never saved", {put("FirstName", "A")}, std::nullopt, ""},
         {"put after save", {put("FirstName", "A"), save, put("FirstName", "B")}, "A", "<absent>"},
-        {"unsaved single write",
-         {put("FirstName", "A"), save, set(PR_GENERATION, std::string("Jr."), false)},
-         "A",
-         "<absent>"},
-        {"saving single write",
-         {set(PR_GENERATION, std::string("Jr.")), put("FirstName", "A")},
-         "<absent>",
-         "Jr."},
+        {"unsaved write", {put("FirstName", "A"), save, set(PR_GENERATION, jr, false)}, "A", "<absent>"},
+        {"saving single write", {set(PR_GENERATION, jr), put("FirstName", "A")}, "<absent>", "Jr."},
         {"saved twice", {put("FirstName", "A"), save, put("FirstName", "B"), save}, "B", "<absent>"},
-        {"tag then name",
-         {set(PR_GIVEN_NAME, std::string("A")), put("FirstName", "B"), save},
-         "B",
-         "<absent>"},
-        {"name then tag", {put("FirstName", "A"), set(PR_GIVEN_NAME, std::string("B"))}, "B", "<absent>"},
-        {"saved, then saved again and released",
-         {set(PR_GENERATION, std::string("Jr.")), save, set(PR_GENERATION, std::string("Sr."))},
-         "<absent>",
-         "Sr."},
+        {"tag then name", {set(PR_GIVEN_NAME, a), put("FirstName", "B"), save}, "B", "<absent>"},
+        {"name then tag", {put("FirstName", "B"), set(PR_GIVEN_NAME, a)}, "A", "<absent>"},
+        {"write after Save", {set(PR_GENERATION, jr), save, set(PR_GENERATION, sr)}, "<absent>", "Sr."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -466,23 +366,6 @@ TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
             EXPECT_EQ(textProp(written[0], PR_GENERATION), c.generation);
         }
     }
-}
-
-// Named property IDs are registered in key order (LID, name, set) whatever order saving
-// computes them in, so that the store's name map does not depend on the model.
-TEST(SessionItems, NamedPropertiesAreRegisteredInKeyOrder)
-{
-    Opened o;
-    const std::size_t ownNames = durable(o.written()).nameMap().entries.size(); // the store's own
-    for (int i = 0; i < 3; ++i)
-        writeContact(o.contacts(), typicalContact(i));
-    o.session->Logoff();
-    auto names = durable(o.written()).nameMap().entries;
-    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
-    ASSERT_GT(names.size(), ownNames + 10);
-    const auto key = [](const pst::check::NamedProperty& n) { return std::tuple(n.lid, n.name, n.guid); };
-    for (std::size_t i = ownNames + 1; i < names.size(); ++i)
-        EXPECT_LT(key(names[i - 1]), key(names[i])) << i;
 }
 
 TEST(SessionCommits, ACommitTakesSavedItemsStillAliveAndALaterSaveReplacesThem)

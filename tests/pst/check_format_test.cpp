@@ -1,11 +1,10 @@
 // The format rules the checker computes rather than reads, where Outlook's two small files
-// cannot show them: map pages of large files, heap fill-level bands, malformed internal
-// blocks and property values. (Signatures, block sizes and name-map hashing are held to
-// Outlook's files by the corruption baseline.)
+// cannot show them: heap fill-level bands, malformed internal blocks and property values.
+// (Signatures, block sizes and name-map hashing are held to Outlook's files by the corruption
+// baseline; map pages of large files to the writer's by the node database's limits test.)
 
 #include "pst/check/block.h"
 #include "pst/check/heap.h"
-#include "pst/check/page.h"
 #include "pst/check/property.h"
 #include "pst/check/property_context.h"
 
@@ -18,40 +17,6 @@ using namespace tressimo::pst;
 using namespace tressimo::pst::check;
 
 namespace {
-
-constexpr std::uint64_t kRegion = 253952;
-
-TEST(MapPages, SitWhereTheFileSizePutsThem)
-{
-    // (regions, map pages, one page whose kind and place must be as given)
-    const std::tuple<std::uint64_t, std::size_t, PageType, std::uint64_t> cases[] = {
-        {1, 2, PageType::PMap, 0x4600}, // Outlook's empty file: the AMap and the first PMap
-        {2, 3, PageType::AMap, 0x4400 + kRegion},
-        {9, 9 + 2, PageType::PMap, 0x4400 + 8 * kRegion + 512}, // a PMap follows every eighth AMap
-        // The header's rgbFM covers 128 regions; the first FMap comes with region 128, after its
-        // AMap and PMap.
-        {129, 129 + 17 + 1, PageType::FMap, 0x4400 + 128 * kRegion + 1024},
-        {625, 625 + 79 + 2, PageType::FMap, 0x4400 + 624 * kRegion + 1024},
-        // The first FPMap comes with region 8192 (rgbFP covers 8192 regions), three pages in, the
-        // FMap's place before it left empty.
-        {8193, 8193 + 1025 + 17 + 1, PageType::FPMap, 0x4400 + 8192 * kRegion + 1536}};
-    for (const auto& [regions, count, type, offset] : cases) {
-        const std::uint64_t fileSize = 0x4400 + regions * kRegion;
-        const auto pages = requiredMapPages(fileSize);
-        EXPECT_EQ(pages.size(), count) << regions;
-        EXPECT_TRUE(std::any_of(pages.begin(), pages.end(), [&](const MapPage& p) {
-            return p.type == type && p.offset == offset;
-        })) << regions;
-        for (const MapPage& p : pages)
-            EXPECT_LE(p.offset + 512, fileSize);
-    }
-}
-
-TEST(MapPages, NoneBeforeTheFirstAMapFits)
-{
-    EXPECT_TRUE(requiredMapPages(0x4400).empty());
-    EXPECT_TRUE(requiredMapPages(0x4400 + 511).empty());
-}
 
 // [MS-PST] 2.3.1.2: each level stands for a band of free bytes.
 TEST(FillLevel, BandsOfFreeSpace)

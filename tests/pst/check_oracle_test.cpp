@@ -19,49 +19,6 @@ using tressimo::pst::check::testing::referencePst;
 
 namespace {
 
-// Our value in the oracle's JSON form, for the types both render the same way; nullopt for
-// types compared elsewhere (times, floats).
-std::optional<json> asOracleJson(const PropertyValue& v)
-{
-    const std::uint16_t type = v.type();
-    if (isMultiValued(type)) {
-        const std::uint16_t element = type & ~proptype::MultiValued;
-        json list = json::array();
-        for (Bytes& e : v.elements()) {
-            auto item = asOracleJson(PropertyValue(element, std::move(e)));
-            if (!item)
-                return std::nullopt;
-            list.push_back(*item);
-        }
-        return list;
-    }
-    switch (type) {
-    case proptype::Unicode:
-        return v.toUtf8();
-    case proptype::Int16:
-        return v.toInt16();
-    case proptype::Int32:
-    case proptype::Error:
-        return v.toInt32();
-    case proptype::Int64:
-    case proptype::Currency:
-        return v.toInt64();
-    case proptype::Boolean:
-        return v.toBool();
-    case proptype::Binary: {
-        std::string hexText;
-        static const char* digits = "0123456789ABCDEF";
-        for (std::uint8_t b : v.data()) {
-            hexText += digits[b >> 4];
-            hexText += digits[b & 0xF];
-        }
-        return hexText;
-    }
-    default:
-        return std::nullopt;
-    }
-}
-
 class OracleOnReference : public ::testing::TestWithParam<const char*>
 {
 };
@@ -82,7 +39,7 @@ TEST_P(OracleOnReference, AgreesWithOurReaderOnEveryProperty)
             theirs.insert(tag);
             auto it = ours.find(tag);
             ASSERT_NE(it, ours.end()) << hex(nid) << " " << tagHex(tag) << " only pypff sees";
-            if (const auto mine = asOracleJson(it->second)) {
+            if (const auto mine = oracle::asOracleJson(it->second)) {
                 EXPECT_EQ(*mine, p.at("value")) << hex(nid) << " " << tagHex(tag);
                 ++compared;
             }

@@ -4,7 +4,6 @@
 #include "tests/pst/ltp_test_util.h"
 
 #include <gtest/gtest.h>
-#include <numeric>
 #include <set>
 
 namespace tressimo::pst {
@@ -60,29 +59,6 @@ TEST(LtpTableContext, ColumnLimits)
     EXPECT_THROW(TableLayout({kFlags, kClass, kFlags}), LtpError);
 }
 
-// Present cells read back (an empty string is present and empty), absent ones have their
-// CEB bit clear and a zero slot, and RowVer counts up unless a row gives its own.
-TEST(LtpTableContext, CellsAndExistenceBits)
-{
-    TableBuilder table(kColumns);
-    table.putRow(0x200024, contactRow(1));
-    table.putRow(0x200044,
-                 {PropValue::fromString(kClass, ""), PropValue::fromBoolean(kRead, true),
-                  PropValue::fromInt16(kImportance, 2), PropValue::fromGuid(kGuid, Guid{7, 8, 9, {1}})});
-    table.putRow(0x200064, {PropValue::fromInt32(kPidTagLtpRowVer, 77)});
-    table.putRow(0x200084, {});
-    const ReadBack read = expectReadsAs(table, table.build());
-    EXPECT_TRUE(check::isHid(read.table().rowsHnid)) << "four rows fit the heap";
-    const std::vector<check::TableRow> rows = read.rows();
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[1].values.at(kClass.value).data(), Bytes{});
-    EXPECT_EQ(rows[1].values.at(kRead.value).data(), Bytes{1});
-    EXPECT_EQ(rows[3].values.size(), 2u); // RowId and RowVer only
-    EXPECT_EQ(rows[0].values.at(kPidTagLtpRowVer.value).toInt32(), 1);
-    EXPECT_EQ(rows[2].values.at(kPidTagLtpRowVer.value).toInt32(), 77);
-    EXPECT_EQ(rows[3].values.at(kPidTagLtpRowVer.value).toInt32(), 4);
-}
-
 // The builder keeps text whose high bytes are zero at half size and shares a value with the
 // previous row's; neither may change what a row reads back, also after replacing a sharer
 // and after the builder reclaims replaced cells.
@@ -111,73 +87,6 @@ TEST(LtpTableContext, CellValuesSurvivePackingAndSharing)
     for (std::uint32_t i = 1; i < values.size(); ++i)
         EXPECT_EQ(table.row(i + 1)->at(2), values[i]) << i;
     expectReadsAs(table, table.build());
-}
-
-struct MatrixCase
-{
-    std::size_t rows;
-    bool inSubnode;
-    std::size_t blocks;
-};
-
-// Up to 3580 bytes the row matrix is a heap allocation; past that a subnode whose blocks
-// hold whole rows, each block but the last padded to 8176 bytes (the reader checks sizes,
-// the layout rules padding). Rows are 37 bytes here: 96 fit the heap, 220 a block.
-TEST(LtpTableContext, RowMatrixAcrossBlocks)
-{
-    const MatrixCase cases[] = {{0, false, 0},  {96, false, 0}, {97, true, 1},
-                                {220, true, 1}, {221, true, 2}, {20000, true, 91}};
-    for (const MatrixCase& c : cases) {
-        SCOPED_TRACE(c.rows);
-        TableBuilder table(kColumns);
-        for (std::uint32_t i = 0; i < c.rows; ++i)
-            table.putRow(Nid::make(NidType::NormalMessage, 0x10001 + (i * 7919) % 40009).value,
-                         contactRow(i));
-        ASSERT_EQ(table.rowCount(), c.rows);
-        const ReadBack read = expectReadsAs(table, table.build());
-        const std::uint32_t matrix = read.table().rowsHnid;
-        EXPECT_EQ(matrix != 0 && !check::isHid(matrix), c.inSubnode);
-        EXPECT_EQ(c.inSubnode ? read.node.subnodeBlocks(matrix).size() : 0u, c.blocks);
-    }
-}
-
-// A replaced row keeps its place; a removed row's successors move up; a removed and re-put
-// row goes last. Enough removals and replacements make the builder reclaim space, which
-// must not disturb order or values.
-TEST(LtpTableContext, ReplaceAndRemoveKeepOrder)
-{
-    TableBuilder table(kColumns);
-    for (std::uint32_t id = 1; id <= 3000; ++id)
-        table.putRow(id, contactRow(id));
-    table.putRow(5, {PropValue::fromString(kClass, "IPM.Contact.Changed")});
-    EXPECT_TRUE(table.removeRow(3));
-    EXPECT_FALSE(table.removeRow(3));
-    table.putRow(3, contactRow(3));
-    std::vector<std::uint32_t> expected(3000);
-    std::iota(expected.begin(), expected.end(), 1u);
-    std::rotate(expected.begin() + 2, expected.begin() + 3, expected.end());
-    EXPECT_EQ(table.rowIds(), expected);
-    EXPECT_EQ(table.row(5)->at(2).toUtf8(), "IPM.Contact.Changed");
-
-    // Remove two in three rows, then rewrite the rest with big cells, several times over.
-    for (std::uint32_t id = 1; id <= 3000; ++id) {
-        if (id % 3 != 0) {
-            EXPECT_TRUE(table.removeRow(id));
-        }
-    }
-    for (int round = 0; round < 4; ++round) {
-        for (std::uint32_t id = 3; id <= 3000; id += 3)
-            table.putRow(
-                id, {PropValue::fromBinary(kSearchKey, Bytes(600 + round, static_cast<std::uint8_t>(id)))});
-    }
-    expected.clear();
-    for (std::uint32_t id = 6; id <= 3000; id += 3)
-        expected.push_back(id);
-    expected.push_back(3);
-    EXPECT_EQ(table.rowIds(), expected);
-    EXPECT_FALSE(table.containsRow(4));
-    expectReadsAs(table, table.build());
-    EXPECT_EQ(table.row(300)->at(2).toBinary(), Bytes(603, static_cast<std::uint8_t>(300)));
 }
 
 // Cells past 3580 bytes go to subnodes of their own, with NIDs from the caller's allocator

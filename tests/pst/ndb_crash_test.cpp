@@ -223,11 +223,24 @@ TEST_P(NdbCrash, EveryInterruptedOperationLeavesTheLastCommit)
         SCOPED_TRACE("failure at operation " + std::to_string(failAt));
         EXPECT_NE(message.find("crash.pst"), std::string::npos) << message;
         EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
-        try {
-            writer->commit();
-            ADD_FAILURE() << "commit after a failure succeeded";
-        } catch (const IoError& e) {
-            EXPECT_EQ(std::string(e.what()), message);
+        // Every later call fails the same way.
+        const Nid message1 = Nid::make(NidType::NormalMessage, 0x10001);
+        const std::function<void()> later[] = {
+            [&] { writer->commit(); },
+            [&] { writer->putNode(message1, Nid{}, contentFor(1, 1, 10, 0)); },
+            [&] { writer->deleteNode(message1); },
+            [&] { writer->findNode(message1); },
+            [&] { writer->allocateNid(NidType::NormalMessage); },
+            [&] { writer->reserveNid(Nid::make(NidType::NormalMessage, 0x20000)); },
+            [&] { writer->fileSize(); },
+        };
+        for (const auto& call : later) {
+            try {
+                call();
+                ADD_FAILURE() << "a call after the failure succeeded";
+            } catch (const IoError& e) {
+                EXPECT_EQ(std::string(e.what()), message);
+            }
         }
 
         using Keep = LossySink::Keep;

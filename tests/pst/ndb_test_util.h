@@ -91,28 +91,12 @@ inline int subnodeTreeDepth(const check::PstFile& file, std::uint64_t bid)
     return check::parseInternalBlock(file.readBlock(bid)).kind == check::InternalKind::SIBlock ? 1 : 0;
 }
 
-// A node or subnode that must exist; throws like map::at when it does not.
+// A node that must exist; throws like map::at when it does not.
 inline const check::NodeEntry& nodeAt(const check::PstFile& file, std::uint32_t nid)
 {
     if (const check::NodeEntry* node = file.findNode(nid))
         return *node;
     throw std::out_of_range("no node " + std::to_string(nid));
-}
-inline const check::SubnodeEntry& subnodeAt(const std::vector<check::SubnodeEntry>& subnodes,
-                                            std::uint32_t nid)
-{
-    auto it = std::find_if(subnodes.begin(), subnodes.end(), [&](auto& s) { return s.nid == nid; });
-    if (it == subnodes.end())
-        throw std::out_of_range("no subnode " + std::to_string(nid));
-    return *it;
-}
-
-// A block's data as stored, still encoded.
-inline Bytes storedBlock(const check::PstFile& file, std::uint64_t bid)
-{
-    const check::BlockEntry& block = *file.findBlock(bid);
-    const ByteView raw = file.rawBlock(block);
-    return Bytes(raw.begin(), raw.begin() + block.cb);
 }
 
 inline std::uint16_t cRefOf(const check::PstFile& file, std::uint64_t bid)

@@ -3,12 +3,9 @@
 #include "ndb_test_util.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
-#include <numeric>
 #include <random>
 #include <stdexcept>
 
@@ -27,22 +24,8 @@ Nid messageNid(std::uint32_t i)
 using check::PageType;
 
 // A new store's size, maps and counters are held to Outlook's by the messaging layer's
-// structure test; node IDs and their high-water marks, by every store the tests write.
-
-TEST(NdbNewStore, UnencodedStoreKeepsDataPlainOtherEncodingsAreRefused)
-{
-    NdbOptions options;
-    options.cryptMethod = 0;
-    MemoryStore store(options);
-    Bytes data = patternBytes(300, 7);
-    store.writer->putNode(messageNid(0), Nid{0x8022}, singleBlock(data));
-    const PstFilePtr reader = commitAndRead(store);
-    EXPECT_EQ(reader->header().cryptMethod, 0);
-    std::uint64_t bid = nodeAt(*reader, messageNid(0).value).bidData;
-    EXPECT_EQ(storedBlock(*reader, bid), data);
-    options.cryptMethod = 2; // refused: cyclic encoding is not written
-    EXPECT_THROW(NdbWriter::create(std::make_unique<MemorySink>(), options), std::invalid_argument);
-}
+// structure test; node IDs and their high-water marks, by every store the tests write. A
+// failing sink's first error sticks: the crash tests.
 
 // ---- B-trees -----------------------------------------------------------------------------
 
@@ -67,11 +50,6 @@ TEST_P(NdbTreeDepth, GrowsLevelsAsPagesFill)
     EXPECT_EQ(reader->nodes().size(), c.nodes);
     EXPECT_EQ(treeLevels(*reader, PageType::Nbt), c.nbtLevels);
     EXPECT_EQ(treeLevels(*reader, PageType::Bbt), c.bbtLevels);
-    for (std::uint32_t i = 0; i < c.nodes; i += 97) {
-        const check::NodeEntry& node = nodeAt(*reader, messageNid(i).value);
-        EXPECT_EQ(node.nidParent, 0x8082u);
-        EXPECT_EQ(reader->readData(node.bidData), patternBytes(20 + i % 50, i));
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, NdbTreeDepth,
@@ -178,36 +156,6 @@ INSTANTIATE_TEST_SUITE_P(Counts, NdbSubnodes,
                          ::testing::Values(SubnodeCase{1, 0}, SubnodeCase{340, 0}, SubnodeCase{341, 1},
                                            SubnodeCase{2000, 1}));
 
-TEST(NdbSubnodes, NestAndHoldDataTrees)
-{
-    MemoryStore store;
-    // A message with a recipient table, an attachment with subnodes of its own, and a large
-    // property value stored as a data tree.
-    SubnodeContent recipients{Nid{0x692}, {}, {}};
-    recipients.data.blocks.push_back(patternBytes(300, 1));
-    SubnodeContent attachment{Nid::make(NidType::Attachment, 0x20), {}, {}};
-    attachment.data.blocks.push_back(patternBytes(120, 2));
-    SubnodeContent attachedValue{Nid::make(NidType::Ltp, 0x40), {}, {}};
-    attachedValue.data.blocks = {patternBytes(8176, 3), patternBytes(500, 4)};
-    attachment.subnodes.push_back(attachedValue);
-    SubnodeContent bigValue{Nid::make(NidType::Ltp, 0x21), {}, {}};
-    bigValue.data.blocks = splitIntoBlocks(patternBytes(20000, 5));
-    NodeContent content = singleBlock(patternBytes(900, 6));
-    content.subnodes = {attachment, recipients, bigValue};
-    store.writer->putNode(messageNid(0), Nid{0x8082}, content);
-    const PstFilePtr reader = commitAndRead(store);
-    auto top = reader->readSubnodes(nodeAt(*reader, messageNid(0).value).bidSub);
-    ASSERT_EQ(top.size(), 3u);
-    EXPECT_EQ(reader->readData(subnodeAt(top, 0x692).bidData), patternBytes(300, 1));
-    EXPECT_EQ(dataTreeDepth(*reader, subnodeAt(top, bigValue.nid.value).bidData), 1);
-    EXPECT_EQ(reader->readData(subnodeAt(top, bigValue.nid.value).bidData), patternBytes(20000, 5));
-    EXPECT_EQ(subnodeAt(top, 0x692).bidSub, 0u);
-    auto nested = reader->readSubnodes(subnodeAt(top, attachment.nid.value).bidSub);
-    ASSERT_EQ(nested.size(), 1u);
-    EXPECT_EQ(reader->readDataTree(subnodeAt(nested, attachedValue.nid.value).bidData),
-              attachedValue.data.blocks);
-}
-
 // ---- reference counts --------------------------------------------------------------------
 
 TEST(NdbReferenceCounts, CountEveryReferrerOfASharedBlock)
@@ -226,23 +174,15 @@ TEST(NdbReferenceCounts, CountEveryReferrerOfASharedBlock)
     withSub.subnodes.push_back(SubnodeContent{Nid{0x692}, empty.data, {}});
     store.writer->putNode(messageNid(0), Nid{}, withSub);
     store.writer->commit();
-    {
-        EXPECT_SOUND(store.bytes());
-        const PstFilePtr reader = readPst(store.bytes());
-        EXPECT_EQ(cRefOf(*reader, shared), 1 + 1 + 5 + 1);
-        std::uint64_t single = nodeAt(*reader, messageNid(0).value).bidData;
-        EXPECT_EQ(cRefOf(*reader, single), 2) << "a block used once has the BBT's and the node's reference";
-    }
+    EXPECT_SOUND(store.bytes()) << "the checker counts every referrer against the block's cRef";
 
     // Dropping referrers, and putting the template again, keeps the count exact; the shared
     // block lives as long as anything uses it.
     store.writer->deleteNode(Nid::make(NidType::HierarchyTable, 0x401));
     store.writer->deleteNode(Nid::make(NidType::HierarchyTable, 0x402));
     store.writer->putNode(templ, Nid{}, singleBlock(patternBytes(210, 3)));
-    store.writer->commit();
     {
-        EXPECT_SOUND(store.bytes());
-        const PstFilePtr reader = readPst(store.bytes());
+        const PstFilePtr reader = commitAndRead(store);
         EXPECT_EQ(cRefOf(*reader, shared), 1 + 3 + 1);
         EXPECT_EQ(reader->readData(nodeAt(*reader, Nid::make(NidType::HierarchyTable, 0x405).value).bidData),
                   patternBytes(200, 1));
@@ -299,11 +239,9 @@ TEST_P(NdbGrowth, AddsWholeRegionsWithTheirMaps)
             store.writer->commit();
     }
     store.writer->commit();
-    EXPECT_EQ(store.writer->fileSize(), kFirstAMap + c.fileRegions * kRegion);
-    EXPECT_EQ(store.bytes().size(), store.writer->fileSize());
+    EXPECT_EQ(store.bytes().size(), kFirstAMap + c.fileRegions * kRegion);
     EXPECT_SOUND(store.bytes());
     const PstFilePtr reader = readPst(store.bytes());
-    EXPECT_EQ((reader->size() - kFirstAMap) / kRegion, c.fileRegions);
     EXPECT_EQ(reader->nodes().size(), c.nodes);
     for (std::uint32_t i = 0; i < c.nodes; i += 211)
         EXPECT_EQ(reader->readData(nodeAt(*reader, messageNid(i).value).bidData), patternBytes(8176, i));
@@ -318,49 +256,7 @@ INSTANTIATE_TEST_SUITE_P(Policies, NdbGrowth,
                              // second PMap. Steps of 16 regions, the most allowed here.
                              GrowthCase{16, 4200, 145}));
 
-// ---- failures ----------------------------------------------------------------------------
-
-TEST(NdbFailure, FirstWriteErrorSticksAndNamesTheFile)
-{
-    auto memory = std::make_unique<MemorySink>("contacts.pst");
-    MemorySink* file = memory.get();
-    NdbOptions options;
-    options.writeBufferSize = 0;
-    // Enough operations to create the store and commit once, then the disk is full.
-    auto failing = std::make_unique<FailingSink>(std::move(memory), 40);
-    FailingSink* sink = failing.get();
-    auto writer = NdbWriter::create(std::move(failing), options);
-    std::string message;
-    try {
-        for (std::uint32_t i = 0; i < 100; ++i)
-            writer->putNode(messageNid(i), Nid{}, singleBlock(patternBytes(100, i)));
-        writer->commit();
-        FAIL() << "the sink never failed";
-    } catch (const IoError& e) {
-        message = e.what();
-    }
-    EXPECT_NE(message.find("contacts.pst"), std::string::npos) << message;
-    EXPECT_NE(message.find("No space left on device"), std::string::npos) << message;
-
-    std::uint64_t operations = sink->operations();
-    auto sameError = [&](auto call) {
-        try {
-            call();
-            ADD_FAILURE() << "a call after the failure succeeded";
-        } catch (const IoError& e) {
-            EXPECT_EQ(std::string(e.what()), message);
-        }
-    };
-    sameError([&] { writer->putNode(messageNid(500), Nid{}, singleBlock(patternBytes(10, 1))); });
-    sameError([&] { writer->deleteNode(messageNid(1)); });
-    sameError([&] { writer->commit(); });
-    sameError([&] { writer->findNode(messageNid(1)); });
-    sameError([&] { writer->allocateNid(NidType::NormalMessage); });
-    sameError([&] { writer->reserveNid(messageNid(900)); });
-    sameError([&] { writer->fileSize(); });
-    EXPECT_EQ(sink->operations(), operations) << "nothing more was tried on the file";
-    EXPECT_SOUND(file->bytes());
-}
+// ---- refused contents ----------------------------------------------------------------------------
 
 struct BadNodeCase
 {
@@ -415,12 +311,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadNodeCase{"SubnodeZero",
                     [](NodeContent& c, Bid) {
                         c.subnodes.push_back(SubnodeContent{Nid{0}, {}, {}});
-                    }},
-        BadNodeCase{"NestedBlockTooLarge",
-                    [](NodeContent& c, Bid) {
-                        SubnodeContent inner{Nid{0x3F}, {}, {}};
-                        inner.data.blocks.push_back(Bytes(9000, 0));
-                        c.subnodes.push_back(SubnodeContent{Nid{0x692}, {}, {inner}});
                     }},
         BadNodeCase{
             "SharedMoreOftenThanACountHolds", // the block counts 2 references: 65533 more fit

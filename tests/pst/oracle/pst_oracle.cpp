@@ -50,20 +50,46 @@ const nlohmann::json* findProperty(const nlohmann::json& object, std::uint32_t t
     return nullptr;
 }
 
-const nlohmann::json* findNamedProperty(const nlohmann::json& object, std::string_view guid,
-                                        std::uint32_t lid)
+std::optional<nlohmann::json> asOracleJson(const check::PropertyValue& v)
 {
-    char lidText[16];
-    std::snprintf(lidText, sizeof lidText, "0x%04X", lid);
-    for (const auto& p : object.at("properties")) {
-        if (!p.contains("named"))
-            continue;
-        const auto& n = p.at("named");
-        if (n.at("guid").is_string() && n.at("guid").get<std::string>() == guid && n.contains("lid") &&
-            n.at("lid").get<std::string>() == lidText)
-            return &p;
+    namespace proptype = check::proptype;
+    const std::uint16_t type = v.type();
+    if (check::isMultiValued(type)) {
+        const std::uint16_t element = type & ~proptype::MultiValued;
+        nlohmann::json list = nlohmann::json::array();
+        for (Bytes& e : v.elements()) {
+            auto item = asOracleJson(check::PropertyValue(element, std::move(e)));
+            if (!item)
+                return std::nullopt;
+            list.push_back(*item);
+        }
+        return list;
     }
-    return nullptr;
+    switch (type) {
+    case proptype::Unicode:
+        return v.toUtf8();
+    case proptype::Int16:
+        return v.toInt16();
+    case proptype::Int32:
+    case proptype::Error:
+        return v.toInt32();
+    case proptype::Int64:
+    case proptype::Currency:
+        return v.toInt64();
+    case proptype::Boolean:
+        return v.toBool();
+    case proptype::Binary: {
+        std::string hexText;
+        static const char* digits = "0123456789ABCDEF";
+        for (std::uint8_t b : v.data()) {
+            hexText += digits[b >> 4];
+            hexText += digits[b & 0xF];
+        }
+        return hexText;
+    }
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace tressimo::pst::oracle
