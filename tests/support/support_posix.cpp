@@ -3,9 +3,7 @@
 #include "platform/path_text.h"
 
 #include <fcntl.h>
-#include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,27 +25,6 @@ TempDir::~TempDir()
 {
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);
-}
-
-TextPath TempDir::write(std::string_view fileName, std::string_view bytes) const
-{
-    const std::filesystem::path file = m_path / std::filesystem::path(std::string(fileName));
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return file;
-}
-
-TextPath::operator std::string() const
-{
-    return platform::textOfPath(*this);
-}
-
-std::string readWholeFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 int startProgram(const std::vector<std::string>& argv, const std::string& outPath, const std::string& errPath,

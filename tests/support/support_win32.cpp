@@ -4,9 +4,7 @@
 
 #include "platform/path_text.h"
 
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 #include <windows.h>
 
@@ -68,27 +66,6 @@ TempDir::~TempDir()
 {
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);
-}
-
-TextPath TempDir::write(std::string_view fileName, std::string_view bytes) const
-{
-    const std::filesystem::path file = m_path / platform::pathFromText(fileName);
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return file;
-}
-
-TextPath::operator std::string() const
-{
-    return platform::textOfPath(*this);
-}
-
-std::string readWholeFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,

@@ -3,9 +3,9 @@
 
 Usage: /usr/bin/python3 pst_oracle.py FILE.pst
 
-The dump holds the store's name and properties, the folder tree and every item with every property; named
-properties are resolved through the file's own name-to-ID map (Debian's pypff does not), and
-contacts get a summary by field name. Exit status 1 when pypff cannot open the file.
+The dump holds the store's name and properties, the folder tree and every item with every
+property; named properties are resolved through the file's own name-to-ID map (Debian's pypff
+does not), and contacts get a summary by field name. Exit status 1 when pypff cannot open it.
 """
 
 import datetime
