@@ -5,8 +5,7 @@
 // The session/store layer keeps one ContactState per unsaved item and writes what
 // saveProperties returns. That layer still owns what depends on the file:
 // the subject's prefix marker, PidTagMessageSize and PidTagMessageStatus, the contents-table
-// row, the empty recipient table, and the named-property ids (contactNamedProperties() lists
-// the names to register).
+// row, the empty recipient table, and the named-property ids (registered as they are met).
 
 #include "env/environment.h"
 #include "mapi/contact_properties.h"

@@ -49,41 +49,6 @@ constexpr ObjectModelProperty objectModelTable[] = {
 
 static_assert(std::size(objectModelTable) == objectModelPropertyCount);
 
-constexpr auto namedProperties = [] {
-    std::array<PropertyKey, 36> keys{
-        PidLidFileUnder,
-        PidLidFileUnderId,
-        PidLidHomeAddress,
-        PidLidWorkAddress,
-        PidLidPostalAddressId,
-        PidLidContactCharacterSet,
-        PidLidAutoLog,
-        PidLidFileUnderList,
-        PidLidAddressBookProviderEmailList,
-        PidLidAddressBookProviderArrayType,
-        PidLidHtml,
-        PidLidWorkAddressStreet,
-        PidLidWorkAddressCity,
-        PidLidWorkAddressState,
-        PidLidWorkAddressPostalCode,
-        PidLidWorkAddressCountry,
-        PidLidInstantMessagingAddress,
-        PidLidBirthdayLocal,
-        PidLidWeddingAnniversaryLocal,
-        PidLidSideEffects,
-        PidNameKeywords,
-    };
-    std::size_t n = 21;
-    for (const auto& group : PidLidEmailGroups) {
-        keys[n++] = group.displayName;
-        keys[n++] = group.addressType;
-        keys[n++] = group.emailAddress;
-        keys[n++] = group.originalDisplayName;
-        keys[n++] = group.originalEntryId;
-    }
-    return keys;
-}();
-
 // The names by length, so that a lookup compares a name or two instead of every one.
 constexpr std::size_t maxNameLength = 32;
 struct NamesByLength
@@ -164,11 +129,6 @@ int objectModelIndex(const PropertyKey& key)
 std::span<const ObjectModelProperty> objectModelProperties()
 {
     return objectModelTable;
-}
-
-std::span<const PropertyKey> contactNamedProperties()
-{
-    return namedProperties;
 }
 
 const ObjectModelProperty* findObjectModelProperty(std::string_view name)

@@ -251,8 +251,4 @@ int objectModelIndex(const PropertyKey& key);
 // Letter case is ignored (ASCII), as automation matches member names.
 const ObjectModelProperty* findObjectModelProperty(std::string_view name);
 
-// Every named property a saved contact can carry, so that a store can register them in its
-// name-to-ID map before the first contact is written.
-std::span<const PropertyKey> contactNamedProperties();
-
 } // namespace tressimo::mapi::contact

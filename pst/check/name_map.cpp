@@ -21,49 +21,7 @@ Bytes stream(const PropertyMap& props, std::uint32_t tag, const char* what)
     return it->second.data();
 }
 
-// The checker reads hex on its own, apart from the writer's text helpers: the bytes written as hex digits (either case), two a byte; nullopt for an empty text, an
-// odd count or a character that is not a hex digit.
-std::optional<Bytes> bytesFromHex(std::string_view text)
-{
-    const auto digit = [](char c) {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
-    if (text.empty() || text.size() % 2 != 0)
-        return std::nullopt;
-    Bytes bytes;
-    bytes.reserve(text.size() / 2);
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = digit(text[i]);
-        const int low = digit(text[i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
-    }
-    return bytes;
-}
-
 } // namespace
-
-std::optional<Guid> parseGuid(std::string_view text)
-{
-    std::string digits;
-    for (char c : text)
-        if (c != '{' && c != '}' && c != '-')
-            digits += c;
-    const auto parsed = bytesFromHex(digits);
-    if (!parsed || parsed->size() != 16)
-        return std::nullopt;
-    const Bytes& be = *parsed;
-    // Data1, Data2 and Data3 are stored little-endian, Data4 as written.
-    return Guid{be[3], be[2], be[1],  be[0],  be[5],  be[4],  be[7],  be[6],
-                be[8], be[9], be[10], be[11], be[12], be[13], be[14], be[15]};
-}
 
 std::uint32_t nameMapBucket(std::uint32_t key, std::uint16_t guidIndex, bool isString, std::uint32_t buckets)
 {

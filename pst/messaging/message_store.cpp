@@ -213,20 +213,6 @@ public:
         return storeEntryId(m_recordKey, nid);
     }
 
-    std::optional<Nid> nidFromEntryId(ByteView id) const override
-    {
-        throwIfFailed();
-        if (id.size() != kEntryIdSize || getU32(id.data()) != 0 ||
-            !std::equal(m_recordKey.begin(), m_recordKey.end(), id.begin() + 4))
-            return std::nullopt;
-        const Nid nid{getU32(id.data() + 20)};
-        if (m_folders.count(nid.value))
-            return nid;
-        if (nid.type() == NidType::NormalMessage && m_ndb->findNode(nid))
-            return nid;
-        return std::nullopt;
-    }
-
     Nid rootFolder() const override { return nodes::RootFolder; }
     Nid ipmSubtree() const override { return nodes::IpmSubtree; }
     Nid deletedItems() const override { return nodes::DeletedItems; }

@@ -57,8 +57,6 @@ public:
     // The store's record key (its provider UID), part of every entry ID of the store.
     virtual std::array<std::uint8_t, 16> recordKey() const = 0;
     virtual Bytes entryId(Nid nid) const = 0;
-    // The folder or message an entry ID of this store names, if it names one.
-    virtual std::optional<Nid> nidFromEntryId(ByteView entryId) const = 0;
 
     virtual Nid rootFolder() const = 0;
     virtual Nid ipmSubtree() const = 0;

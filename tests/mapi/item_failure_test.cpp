@@ -31,7 +31,17 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-// The library's array and nothrow forms call these (statically linked on Windows).
+// The nothrow form too (std::stable_sort's buffer): a sanitizer's runtime would supply it, and
+// its allocation would then reach this delete. Array forms stay the runtime's, new and delete.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    try {
+        return ::operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 // GCC sees malloc's pointer freed where it inlines the replaced pair and warns wrongly.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"

@@ -118,15 +118,5 @@ TEST(LtpBth, LevelsAndKeys)
     }
 }
 
-TEST(LtpBth, KeysAreLittleEndianNumbers)
-{
-    HeapBuilder heap(HeapClient::Bth);
-    // 0x00FF before 0x0100, though its first byte is larger.
-    EXPECT_NO_THROW(buildBth(heap, 2, 1, Bytes{0xFF, 0x00, 1, 0x00, 0x01, 2}));
-    EXPECT_THROW(buildBth(heap, 2, 1, Bytes{0x00, 0x01, 1, 0xFF, 0x00, 2}), std::invalid_argument);
-    EXPECT_THROW(buildBth(heap, 2, 1, Bytes{0x05, 0x00, 1, 0x05, 0x00, 2}), std::invalid_argument);
-    EXPECT_THROW(buildBth(heap, 3, 1, Bytes{}), std::invalid_argument);
-}
-
 } // namespace
 } // namespace tressimo::pst
