@@ -22,10 +22,23 @@ fi
 scratch=$(mktemp -d)
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
 xvfb=$!
-pid= dpiprefix=
+pid= copies=()
 trap 'kill $pid $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$scratch"
-  [[ -n $dpiprefix ]] && { WINEPREFIX=$dpiprefix wineserver -k 2>/dev/null || true; rm -rf "$dpiprefix"; }' EXIT
+  for copy in "${copies[@]}"; do WINEPREFIX=$copy wineserver -k 2>/dev/null || true; rm -rf "$copy"; done' EXIT
 export DISPLAY=":$display"
+# Each run of the window gets a copy of the wine prefix (hard links, the registry copied) with
+# a wine server and desktop of its own on this display, ended with the test: the shared
+# server's desktop may have started without a display, where no window can open.
+prefix=${WINEPREFIX:-$(cd "$(dirname "$winerun")/.." && pwd)/build-windows/wineprefix}
+private_prefix() {
+  local copy
+  copy=$(mktemp -d "$prefix.window.XXXXXX")
+  copies+=("$copy")
+  cp -al "$prefix/." "$copy/"
+  for reg in "$copy"/*.reg; do cp --remove-destination "$prefix/$(basename "$reg")" "$reg"; done
+  export WINEPREFIX=$copy
+}
+private_prefix
 for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 fail() {
   echo "FAIL: $*" >&2; cat "$scratch/program.log" >&2
@@ -88,13 +101,8 @@ answer
 for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end after Exit"
 
-# Again at 144 DPI, in a copy of the wine prefix (hard links, the registry copied): the form
-# scales with the window's DPI.
-prefix=${WINEPREFIX:-$(cd "$(dirname "$winerun")/.." && pwd)/build-windows/wineprefix}
-dpiprefix=$(mktemp -d "$prefix.dpi.XXXXXX")
-cp -al "$prefix/." "$dpiprefix/"
-for reg in "$dpiprefix"/*.reg; do cp --remove-destination "$prefix/$(basename "$reg")" "$reg"; done
-export WINEPREFIX=$dpiprefix
+# Again at 144 DPI, in another copy of the prefix: the form scales with the window's DPI.
+private_prefix
 "$winerun" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
 "$winerun" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
   /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
