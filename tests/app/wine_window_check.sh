@@ -26,9 +26,8 @@ pid= copies=()
 trap 'kill $pid $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$scratch"
   for copy in "${copies[@]}"; do WINEPREFIX=$copy wineserver -k 2>/dev/null || true; rm -rf "$copy"; done' EXIT
 export DISPLAY=":$display"
-# Each run of the window gets a copy of the wine prefix (hard links, the registry copied) with
-# a wine server and desktop of its own on this display, ended with the test: the shared
-# server's desktop may have started without a display, where no window can open.
+# Each run gets a prefix copy (hard links, the registry copied) whose server and desktop start on
+# this display and end with the test: the shared server's desktop may have none.
 prefix=${WINEPREFIX:-$(cd "$(dirname "$winerun")/.." && pwd)/build-windows/wineprefix}
 private_prefix() {
   local copy
