@@ -1,6 +1,7 @@
 #include "contacts/contact_document.h"
 
 #include "contacts/contact_file.h"
+#include "platform/path_text.h"
 
 namespace tressimo::contacts {
 
@@ -13,7 +14,7 @@ ContactDocument ContactDocument::load(const std::filesystem::path& path)
         document.m_error = std::move(failure);
         return document;
     }
-    return parse(std::move(bytes), pathText(path));
+    return parse(std::move(bytes), platform::textOfPath(path));
 }
 
 ContactDocument ContactDocument::parse(std::vector<char> bytes, std::string_view name)

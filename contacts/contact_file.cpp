@@ -24,7 +24,7 @@ std::string osReason(int error)
 
 std::string cannotRead(const std::filesystem::path& path, std::string_view reason)
 {
-    return "Cannot read \"" + pathText(path) + "\": " + std::string(reason);
+    return "Cannot read \"" + platform::textOfPath(path) + "\": " + std::string(reason);
 }
 
 #ifdef _WIN32
@@ -43,7 +43,7 @@ std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& 
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(_wfopen(path.c_str(), L"rb"));
     if (!file)
-        return "Cannot open \"" + pathText(path) + "\": " + osReason(errno ? errno : EIO);
+        return "Cannot open \"" + platform::textOfPath(path) + "\": " + osReason(errno ? errno : EIO);
     constexpr std::size_t kChunk = 64 * 1024;
     for (;;) {
         const std::size_t used = bytes.size();
@@ -72,7 +72,7 @@ std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& 
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return "Cannot open \"" + pathText(path) + "\": " + osReason(errno);
+        return "Cannot open \"" + platform::textOfPath(path) + "\": " + osReason(errno);
     const FdCloser closer{fd};
     struct stat status{};
     if (::fstat(fd, &status) != 0)
@@ -106,11 +106,6 @@ std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& 
 #endif
 
 } // namespace
-
-std::string pathText(const std::filesystem::path& path)
-{
-    return platform::textOfPath(path);
-}
 
 std::string readContactFile(const std::filesystem::path& path, std::vector<char>& bytes)
 {

@@ -7,9 +7,6 @@
 
 namespace tressimo::contacts {
 
-// A path as text for messages: its bytes as they are on this platform, UTF-8 on Windows.
-std::string pathText(const std::filesystem::path& path);
-
 // Reads the file by its path's own bytes (never converted) into `bytes`. Returns empty, or
 // why it could not, e.g. `Cannot open "a.contact": No such file or directory`. Only regular
 // files are read.

@@ -672,14 +672,14 @@ private:
         m_templateBids = {made.hierarchyTemplate, made.contentsTemplate, made.assocContentsTemplate};
         m_recipientTemplateBid = made.recipientTemplate;
         m_emptyRecipientBlocks = std::move(made.emptyRecipientBlocks);
-        for (NewStore::Folder& spec : made.folders) {
+        for (NewStore::Folder& written : made.folders) {
             Folder f;
-            f.nid = spec.nid;
-            f.parent = spec.parent;
-            f.search = spec.search;
-            putProp(f.props, PropValue::fromString(tags::DisplayName, spec.name));
+            f.nid = written.nid;
+            f.parent = written.parent;
+            f.search = written.search;
+            putProp(f.props, PropValue::fromString(tags::DisplayName, written.name));
             Folder& added = addFolder(std::move(f));
-            for (PropValue& p : spec.extra)
+            for (PropValue& p : written.extra)
                 putProp(added.props, std::move(p));
         }
 

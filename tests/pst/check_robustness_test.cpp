@@ -1,7 +1,6 @@
 // Damaged files must never crash the checker, the dump or the reader: bytes of the structures
 // the reader trusts most are overwritten, files are cut short, and every layer must answer with
-// findings or a FormatError. Random damage anywhere is the checker's fuzz target's work
-// (tests/fuzz, run by ./test).
+// findings or a FormatError. Random damage anywhere is the fuzz target's work (tests/fuzz).
 
 #include "check_patcher.h"
 #include "pst/check/checker.h"
