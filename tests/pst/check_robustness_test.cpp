@@ -71,8 +71,7 @@ TEST(TargetedDamage, TreePagesAndHeapsNeverCrash)
         }
 }
 
-// Outlook's file cut short, and every input the checker's fuzz target once crashed on
-// (tests/fuzz/regressions).
+// Outlook's file cut short, and every input the fuzz target once crashed on (its regressions).
 TEST(KnownInputs, NeverCrash)
 {
     const Bytes original = load("outlook-empty.pst");
