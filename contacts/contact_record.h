@@ -3,8 +3,10 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tressimo::contacts {
 
@@ -58,25 +60,83 @@ struct ContactRecord
     std::string eContact_MailDomain;
     std::string eContact_Categories;
 
+    // Values the fields above have no place for, each with an Outlook place of its own (or the
+    // notes). Filled only where the fields above leave the Outlook property empty.
+    std::string FormattedName; // the whole name, used when the file gives no name parts
+    std::string Prefix;
+    std::string Generation;
+    std::string NickName;
+    std::string Profession; // the file's own, which wins over the job title
+    std::string Organization;
+    std::string Role;
+    std::string Gender; // "Male", "Female", "Unspecified" as the file says
+    std::string Spouse;
+    std::string Manager;
+    std::string Assistant;
+    std::vector<std::string> Children;
+    std::string MobilePhone; // Mobile or PCS, for when no Cellular number was read
+    std::string Home2Phone;
+    std::string Business2Phone;
+    std::string CarPhone;
+    std::string IsdnNumber;
+    std::string TtyPhone;
+    std::string OtherPhone;
+    std::string PrimaryPhone;
+    std::string OtherFax;
+    std::string BusinessPOBox;
+    std::string BusinessExtended;
+    std::string BusinessLabel;
+    std::string HomePOBox;
+    std::string HomeExtended;
+    std::string HomeLabel;
+    std::string OtherStreet;
+    std::string OtherCity;
+    std::string OtherZip;
+    std::string OtherState;
+    std::string OtherCountry;
+    std::string OtherPOBox;
+    std::string OtherExtended;
+    std::string OtherLabel;
+    std::string MailingAddress; // "Business", "Personal", "Other" or empty
+    std::string PersonalWebPage;
+    std::string BusinessWebPage;
+    std::string IMAddress;
+    std::string PhotoType; // the UserTile photo's content type, e.g. "image/bmp"
+    std::string Photo;     // its base64 text as read
+    // Values with no Outlook place, one "Label: value" line each, for the end of the notes.
+    std::vector<std::string> Unplaced;
+
     // Every text empty, both dates unset. Keeps the strings' storage for the next file.
     void reset();
 };
 
-enum class ContactFieldKind { Text, Date };
+enum class ContactFieldKind { Text, Date, TextList };
 
-// One row of the field table: exactly one of the two member pointers is set, by kind.
+// One row of a field table: exactly one of the member pointers is set, by kind.
 struct ContactField
 {
     std::string_view name;
     ContactFieldKind kind;
     std::string ContactRecord::*text;
     std::optional<double> ContactRecord::*date;
+    std::vector<std::string> ContactRecord::*list = nullptr;
 };
 
 inline constexpr std::size_t kContactFieldCount = 43;
 
 // The fields in record order, for code that handles every field alike (dumps, the writer).
 extern const std::array<ContactField, kContactFieldCount> kContactFields;
+// The values added after those, in record order.
+extern const std::span<const ContactField> kMoreContactFields;
+
+// Visits the rows of both tables, in record order.
+template <class Visit> void forEachContactField(Visit&& visit)
+{
+    for (const ContactField& field : kContactFields)
+        visit(field);
+    for (const ContactField& field : kMoreContactFields)
+        visit(field);
+}
 
 // The copy the contact writer receives: every text trimmed of spaces (U+0020 only,
 // text::trimSpaces), dates as they are.

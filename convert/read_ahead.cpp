@@ -37,11 +37,10 @@ contacts::ContactDocument loadRow(const std::string& rowText, std::string_view t
 void releaseHugeTexts(ReadRow& row)
 {
     constexpr std::size_t kKeptCapacity = 16 * 1024;
-    for (const contacts::ContactField& field : contacts::kContactFields) {
-        if (field.kind == contacts::ContactFieldKind::Text &&
-            (row.record.*field.text).capacity() > kKeptCapacity)
+    contacts::forEachContactField([&](const contacts::ContactField& field) {
+        if (field.kind == contacts::ContactFieldKind::Text && (row.record.*field.text).capacity() > kKeptCapacity)
             std::string().swap(row.record.*field.text);
-    }
+    });
 }
 
 void clearForReuse(ReadRow& row)
@@ -211,10 +210,13 @@ void ReadAhead::readRow(int row, ReadRow& into)
 std::size_t ReadAhead::heldBytes(const ReadRow& row)
 {
     std::size_t bytes = sizeof(ReadRow) + row.error.size();
-    for (const contacts::ContactField& field : contacts::kContactFields) {
+    contacts::forEachContactField([&](const contacts::ContactField& field) {
         if (field.kind == contacts::ContactFieldKind::Text)
             bytes += (row.record.*field.text).size();
-    }
+        else if (field.kind == contacts::ContactFieldKind::TextList)
+            for (const std::string& item : row.record.*field.list)
+                bytes += item.size();
+    });
     return bytes;
 }
 
