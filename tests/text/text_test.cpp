@@ -1,4 +1,5 @@
 #include "text/ascii.h"
+#include "text/base64.h"
 #include "text/single_byte.h"
 #include "text/utf.h"
 
@@ -94,6 +95,32 @@ TEST(Ascii, FoldsTrimsAndFormatsBytesOnly)
     EXPECT_EQ(lower, "9b");
     EXPECT_EQ(hexDigitValue('f') + hexDigitValue('F') + hexDigitValue('9'), 39);
     EXPECT_EQ(hexDigitValue('g'), -1);
+}
+
+// Line breaks and blanks anywhere, padding or none; a stray character, padding in the middle
+// or a leftover that is not a whole byte refuses the whole text.
+TEST(Base64, DecodesWrappedTextAndRefusesDamage)
+{
+    const std::pair<std::string_view, std::optional<std::string>> cases[] = {
+        {"", ""},
+        {"TWFu", "Man"},
+        {"TW\r\nFu\n  YQ==\n", "Mana"},
+        {"TWFuYQ", "Mana"},
+        {"TWFuYW4=", "Manan"},
+        {"TWFuYW4", "Manan"},
+        {"+/8=", "\xFB\xFF"},
+        {"TWFuY", std::nullopt},
+        {"TWFuYQ=", std::nullopt},
+        {"TWFu====", std::nullopt},
+        {"TQ==TQ==", std::nullopt},
+        {"TW-u", std::nullopt},
+        {std::string_view("TWFu\0", 5), std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        const auto bytes = decodeBase64(text);
+        EXPECT_EQ(bytes ? std::optional(std::string(bytes->begin(), bytes->end())) : std::nullopt, expected)
+            << text;
+    }
 }
 
 } // namespace
