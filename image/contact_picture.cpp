@@ -1,5 +1,7 @@
 #include "image/contact_picture.h"
 
+#include "image/bmp_layout.h"
+#include "image/jpeg_layout.h"
 #include "image/limits.h"
 #include "text/ascii.h"
 #include "text/base64.h"
@@ -63,67 +65,6 @@ std::string_view nameOf(Format format)
     return "unknown";
 }
 
-std::uint32_t little32(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-
-// The decoder fills what is missing at the end with black or grey and reports success, so a
-// file cut short is told apart here, where the format says how long it must be.
-bool cutShort(Format format, std::span<const std::uint8_t> bytes)
-{
-    if (format == Format::Jpeg) {
-        // The last scan must be followed by the end marker (inside a scan 0xFF is always
-        // followed by 0x00 or a restart marker, so neither marker occurs there by chance).
-        std::size_t lastScan = 0, lastEnd = 0;
-        for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
-            if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA)
-                lastScan = i;
-            else if (bytes[i] == 0xFF && bytes[i + 1] == 0xD9)
-                lastEnd = i;
-        }
-        return lastEnd <= lastScan;
-    }
-    if (format == Format::Bmp && bytes.size() >= 34) {
-        // Uncompressed rows (BI_RGB, BI_BITFIELDS) are a whole number of 4-byte words each.
-        const std::uint32_t compression = little32(bytes, 30);
-        if (little32(bytes, 14) < 40 || (compression != 0 && compression != 3))
-            return false;
-        const std::uint64_t width = little32(bytes, 18);
-        const auto height = static_cast<std::int32_t>(little32(bytes, 22));
-        const std::uint64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
-        const std::uint64_t bitsPerPixel = bytes[28] | bytes[29] << 8;
-        const std::uint64_t rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
-        return little32(bytes, 10) + rowBytes * rows > bytes.size();
-    }
-    return false;
-}
-
-// Windows writes 16-bit BMPs with room between the colour masks and the pixels, which the
-// decoder takes for damage: such a file is handed to it with the pixels moved up to where it
-// expects them.
-std::optional<std::vector<std::uint8_t>> withoutGapBeforePixels(std::span<const std::uint8_t> bytes)
-{
-    if (bytes.size() < 34)
-        return std::nullopt;
-    const std::uint32_t headerSize = little32(bytes, 14);
-    const std::uint32_t bitsPerPixel = bytes[28] | bytes[29] << 8;
-    if (headerSize < 40 || headerSize > 124 || bitsPerPixel < 16)
-        return std::nullopt;
-    // Where the decoder stops reading: the headers, and after the shortest info header the
-    // three masks of BI_BITFIELDS.
-    const std::uint32_t expected = 14 + headerSize + (headerSize == 40 && little32(bytes, 30) == 3 ? 12 : 0);
-    const std::uint32_t offset = little32(bytes, 10);
-    if (offset <= expected || offset >= bytes.size() || expected > bytes.size())
-        return std::nullopt;
-    std::vector<std::uint8_t> moved(bytes.begin(), bytes.begin() + expected);
-    moved.insert(moved.end(), bytes.begin() + offset, bytes.end());
-    for (int i = 0; i < 4; ++i)
-        moved[10 + i] = static_cast<std::uint8_t>(expected >> 8 * i);
-    return moved;
-}
-
 OutlookPicture refused(std::string problem)
 {
     return {{}, std::move(problem)};
@@ -169,6 +110,10 @@ OutlookPicture outlookPicture(std::span<const std::uint8_t> bytes, std::string_v
         return refused("the photo is not in a picture format Tressimo can read (BMP, PNG, JPEG, GIF)");
     if (bytes.size() > INT_MAX)
         return refused("the photo is too large to read");
+    // What the decoder takes on trust is checked before it reads a byte: a JPEG's tables and
+    // end, a BMP's length.
+    if ((format == Format::Jpeg && !jpegLayoutSound(bytes)) || (format == Format::Bmp && bmpCutShort(bytes)))
+        return damaged(format);
 
     // The header's claim is checked before any pixel memory is taken.
     int width = 0, height = 0, channels = 0;
@@ -178,10 +123,8 @@ OutlookPicture outlookPicture(std::span<const std::uint8_t> bytes, std::string_v
         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPixels)
         return refused("the photo is too large to read (" + std::to_string(width) + " x " +
                        std::to_string(height) + " pixels)");
-    if (cutShort(format, bytes))
-        return damaged(format);
     std::optional<std::vector<std::uint8_t>> moved;
-    if (format == Format::Bmp && (moved = withoutGapBeforePixels(bytes)))
+    if (format == Format::Bmp && (moved = bmpWithoutGapBeforePixels(bytes)))
         bytes = *moved;
 
     // Four channels whatever the source, so that grey, palette and transparent pictures take
