@@ -235,6 +235,9 @@ int runConvert(const ConvertSettings& settings, std::ostream& out, std::ostream&
     listProblems(err,
                  countOf(result.incomplete.size(), "contact", "contacts") + " written without some values:",
                  result.incomplete);
+    listProblems(
+        err, countOf(result.photosLeftOut.size(), "contact", "contacts") + " written without their photo:",
+        result.photosLeftOut);
     if (result.storeError.empty() && result.notReached > 0)
         err << kProgram
             << (result.loopError.empty() ? "interrupted" : "ended early (" + shown(result.loopError) + ")")

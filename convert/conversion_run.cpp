@@ -319,9 +319,11 @@ void ConversionRun::countWhatTheFileHolds(const mapi::RDOStore& store, RunResult
             result.storeError = "the file holds " + std::to_string(committed) + " of the " +
                                 std::to_string(saved) + " contacts written";
         const std::vector<int> lost(m_savedRows.begin() + static_cast<long>(committed), m_savedRows.end());
-        std::erase_if(result.incomplete, [&](const RowProblem& p) {
+        const auto wasLost = [&](const RowProblem& p) {
             return std::binary_search(lost.begin(), lost.end(), p.row);
-        });
+        };
+        std::erase_if(result.incomplete, wasLost);
+        std::erase_if(result.photosLeftOut, wasLost);
     }
     // Every row is in the file, skipped with its reason, or not converted for the reason the
     // run gives (a stop, a failure of the store or of the loop).
@@ -363,6 +365,8 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
                     if (item.refusedSteps > 0)
                         result.incomplete.push_back(
                             {row, rowText, "without " + item.firstFailedStep + ": " + item.firstError});
+                    if (!item.pictureProblem.empty())
+                        result.photosLeftOut.push_back({row, rowText, item.pictureProblem});
                 }
             }
         } catch (const mapi::StoreFailure&) {
@@ -432,6 +436,10 @@ MessageBoxText summaryMessage(const RunResult& result)
                    countOf(result.incomplete.size(), "contact", "contacts") +
                        " converted without some values:",
                    result.incomplete);
+    appendProblems(message.text,
+                   countOf(result.photosLeftOut.size(), "contact", "contacts") +
+                       " converted without their photo:",
+                   result.photosLeftOut);
     if (result.storeError.empty() && result.stopped)
         message.text += "\r\n\r\nStopped: " + notConverted + ".";
     if (result.storeError.empty() && !result.loopError.empty())

@@ -110,6 +110,8 @@ struct RunResult
     std::vector<RowProblem> skipped;
     // Rows whose item was saved without some of its values (a refused property).
     std::vector<RowProblem> incomplete;
+    // Rows whose item was saved without the contact's photo, as no picture could be made of it.
+    std::vector<RowProblem> photosLeftOut;
     // Rows neither in the file nor skipped: left by a stop, or lost to a failure of the store
     // or of the loop (rows = written + skipped + notReached).
     int notReached = 0;
@@ -125,8 +127,8 @@ struct RunResult
     // Every row became a complete contact and the store was closed cleanly.
     bool complete() const
     {
-        return outcome == RunOutcome::Finished && skipped.empty() && incomplete.empty() && notReached == 0 &&
-               loopError.empty() && storeError.empty();
+        return outcome == RunOutcome::Finished && skipped.empty() && incomplete.empty() &&
+               photosLeftOut.empty() && notReached == 0 && loopError.empty() && storeError.empty();
     }
 };
 
@@ -190,10 +192,10 @@ MessageBoxText setUpFailureMessage(std::string_view helpAddress, std::string_vie
 
 // The end-of-run summary for the window, titled "Tressimo": "N contacts converted to FILE"
 // (after a failure of the store instead: why the file could not be written, how many contacts
-// it holds and how many files were not converted), then the files skipped and those written
-// without some values, with reasons (the first 20 of each, then how many more), and a stop.
-// Lines are separated by CR LF, as in the set-up failure message; names and reasons have
-// their control characters shown as escapes.
+// it holds and how many files were not converted), then the files skipped, those written
+// without some values and those written without their photo, with reasons (the first 20 of
+// each, then how many more), and a stop. Lines are separated by CR LF, as in the set-up failure
+// message; names and reasons have their control characters shown as escapes.
 MessageBoxText summaryMessage(const RunResult& result);
 
 // The address of our manual's troubleshooting section, for the set-up failure message.

@@ -31,6 +31,9 @@ struct ContactItemResult
     // ...) and the reason the session gave; both empty when nothing was refused.
     std::string firstFailedStep;
     std::string firstError;
+    // Why the contact's photo could not be made into a picture (the item is written without
+    // one); empty when it has none or it was added.
+    std::string pictureProblem;
 };
 
 // The instant-messaging address made of the three other e-mail texts: the non-empty ones in

@@ -328,6 +328,11 @@ TEST(ConversionRun, SummaryNamesTheFileTheCountAndEveryProblem)
     const std::string text = convert::summaryMessage(result).text;
     EXPECT_NE(text.find("/in/19: x\r\n... and 5 more"), std::string::npos);
     EXPECT_EQ(text.find("/in/20:"), std::string::npos);
+    // A contact written without its photo is named with the reason, after the skipped files.
+    result.photosLeftOut = {{3, "/in/d.contact", "the photo is empty"}};
+    EXPECT_TRUE(convert::summaryMessage(result).text.ends_with(
+        "... and 5 more\r\n\r\n1 contact converted without their photo:\r\n/in/d.contact: the photo is empty"));
+    EXPECT_FALSE(result.complete());
 }
 
 } // namespace
