@@ -6,6 +6,8 @@
 
 #include "tests/contacts/contact_xml.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace tressimo::testing {
@@ -39,17 +41,28 @@ inline std::string escapeXml(std::string_view text)
     return out;
 }
 
-// A photo's worth of base64 (about `bytes` long), in 76-character lines as Windows writes it.
+// A photo of about `bytes` of base64, in 76-character lines as Windows writes it: a 24-bit BMP
+// 100 pixels wide of noise, as tall as the size allows.
 inline std::string base64Photo(std::size_t bytes)
 {
+    const std::uint32_t height = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(bytes * 3 / 4 / 300));
+    const std::uint32_t fileSize = 54 + 300 * height;
+    std::string bmp = "BM";
+    for (std::uint32_t field : {fileSize, 0u, 54u, 40u, 100u, height, 1u | 24u << 16, 0u, 300 * height, 0u, 0u,
+                                0u, 0u})
+        for (int i = 0; i < 4; ++i)
+            bmp += static_cast<char>(field >> 8 * i);
+    std::uint32_t state = 12345;
+    while (bmp.size() < fileSize)
+        bmp += static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
     static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
-    out.reserve(bytes + bytes / 76 + 1);
-    std::uint32_t state = 12345;
-    for (std::size_t i = 0; i < bytes; ++i) {
-        state = state * 1103515245u + 12345u;
-        out += alphabet[(state >> 16) % 64];
-        if (i % 76 == 75)
+    for (std::size_t i = 0; i < bmp.size(); i += 3) { // 300 bytes a row: no padding needed
+        const std::uint32_t group = static_cast<std::uint8_t>(bmp[i]) << 16 |
+                                    static_cast<std::uint8_t>(bmp[i + 1]) << 8 | static_cast<std::uint8_t>(bmp[i + 2]);
+        for (int k = 18; k >= 0; k -= 6)
+            out += alphabet[group >> k & 63];
+        if (out.size() % 78 == 76)
             out += "\r\n";
     }
     return out;
