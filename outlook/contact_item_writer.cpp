@@ -1,5 +1,7 @@
 #include "outlook/contact_item_writer.h"
 
+#include "image/contact_picture.h"
+
 #include <array>
 #include <exception>
 #include <memory>
@@ -160,6 +162,17 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
                mapi::OleDate{*contact.eContact_Anniversary});
     setOne("PR_DISPLAY_NAME_PREFIX", PR_DISPLAY_NAME_PREFIX, contact.eContact_Title);
     setOne("PR_GENERATION", PR_GENERATION, contact.eContact_Suffix);
+
+    // A photo that cannot be made into a picture leaves the contact without one; the contact
+    // itself is written all the same, and the result says why.
+    if (!contact.Photo.empty()) {
+        const image::OutlookPicture picture =
+            image::outlookPictureFromBase64(contact.Photo, contact.PhotoType);
+        if (picture.jpeg.empty())
+            result.pictureProblem = picture.problem;
+        else
+            steps.run("AddPicture", [&] { item->AddPicture(picture.jpeg); });
+    }
 
     result.saved = steps.run("Save", [&] { item->Save(); });
     return result;

@@ -47,7 +47,9 @@ std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::s
 // object-model name in a fixed order (JobTitle also goes to Profession; IMAddress is composed
 // as composeIMAddress says and not assigned when empty), then HrSetOneProp with save for the
 // birthday and the anniversary (each only when the record holds one, as a local-midnight OLE
-// date), the title prefix and the generation suffix, then Save.
+// date), the title prefix and the generation suffix, then the photo as the item's picture
+// (AddPicture, when the record holds a photo that makes one; otherwise pictureProblem says
+// why), then Save.
 //
 // Each step is guarded on its own: a refused step is skipped and the next one runs; the
 // result says whether the item was saved and what went wrong first. A mapi::StoreFailure is

@@ -3,6 +3,7 @@
 // which property is checked end to end, through readers we did not write (tests/cli).
 
 #include "outlook/contact_item_writer.h"
+#include "tests/convert/sample_contacts.h"
 #include "tests/outlook/fake_session.h"
 
 #include <algorithm>
@@ -15,13 +16,14 @@ namespace {
 using contacts::ContactRecord;
 using outlook::CreateContactItem;
 
-// Every text is its own field name; both dates are set.
+// Every text is its own field name but the photo, which is one; both dates are set.
 ContactRecord everyFieldSet()
 {
     ContactRecord record;
     for (const auto& field : contacts::kContactFields)
         if (field.text)
             record.*field.text = "v:" + std::string(field.name);
+    record.Photo = base64Photo(400);
     record.eContact_BirthDay = 29000.0;
     record.eContact_Anniversary = 38000.0;
     return record;
@@ -111,6 +113,7 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
         {"setProperty(0x3A410040", true, "PR_WEDDING_ANNIVERSARY", 1, Then::NoSaveOfThatWrite},
         {"setProperty(0x3A05001F", true, "PR_GENERATION", 1, Then::NoSaveOfThatWrite},
         {"saveChanges(", true, "PR_BIRTHDAY", 4, Then::AllOtherCalls},
+        {"AddPicture(", true, "AddPicture", 1, Then::AllOtherCalls},
         {"Save(", false, "Save", 1, Then::AllOtherCalls},
     };
     const Written whole = write(everyFieldSet());
@@ -123,7 +126,8 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
         puts += "put ";
     EXPECT_EQ(shape, "GetStoreFromID GetDefaultFolder Items Add " + puts +
                          "MAPIOBJECT setProperty(0x3A42 saveChanges MAPIOBJECT setProperty(0x3A41 saveChanges "
-                         "MAPIOBJECT setProperty(0x3A45 saveChanges MAPIOBJECT setProperty(0x3A05 saveChanges Save ");
+                         "MAPIOBJECT setProperty(0x3A45 saveChanges MAPIOBJECT setProperty(0x3A05 saveChanges AddPicture Save ");
+    EXPECT_EQ(whole.world->count("AddPicture(JPEG)"), 1);
     EXPECT_EQ(full[0] + full[1] + full[3], "GetStoreFromID(STORE-1)GetDefaultFolder(10)Add(2)");
     EXPECT_TRUE(whole.result.saved && whole.result.refusedSteps == 0 && whole.world->saved.size() == 1);
     std::set<std::string> values; // every field has its own value: only JobTitle's is put twice
@@ -153,6 +157,13 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
         }
         EXPECT_EQ(w.world->calls, expected);
     }
+    // A photo that makes no picture: no AddPicture, the item saved whole, the reason kept.
+    ContactRecord broken = everyFieldSet();
+    broken.Photo = "not base64!";
+    const Written w = write(broken);
+    EXPECT_TRUE(w.result.saved && w.result.refusedSteps == 0 && w.world->count("AddPicture(") == 0);
+    EXPECT_NE(w.result.pictureProblem.find("base64"), std::string::npos) << w.result.pictureProblem;
+    EXPECT_EQ(whole.result.pictureProblem, "");
 }
 
 } // namespace

@@ -110,6 +110,11 @@ public:
         m_world.call("setProperty(" + std::string(tagText) + "," + valueText(value) + ")");
     }
     void saveChanges() override { m_world.call("saveChanges()"); }
+    void AddPicture(std::span<const std::uint8_t> jpeg) override
+    {
+        m_world.call(std::string("AddPicture(") + (jpeg.size() > 2 && jpeg[0] == 0xFF && jpeg[1] == 0xD8 ? "JPEG" : "?") +
+                     ")");
+    }
     void Save() override
     {
         m_world.call("Save()");
