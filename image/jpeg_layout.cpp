@@ -15,6 +15,12 @@ bool isRestart(std::uint8_t marker)
     return marker >= 0xD0 && marker <= 0xD7;
 }
 
+// Start of frame, of any coding (0xC4, 0xC8 and 0xCC are other segments).
+bool isStartOfFrame(std::uint8_t marker)
+{
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
 // A DHT segment's body: tables of a class/id byte, 16 counts and as many values.
 bool huffmanTablesFit(std::span<const std::uint8_t> body)
 {
@@ -38,6 +44,7 @@ bool jpegLayoutSound(std::span<const std::uint8_t> bytes)
 {
     const std::size_t size = bytes.size();
     std::size_t at = 2; // past the start-of-image marker
+    int frames = 0;
     for (;;) {
         // Like the decoder, bytes between segments are passed over up to the next 0xFF, and
         // 0xFF fill before a marker.
@@ -58,6 +65,8 @@ bool jpegLayoutSound(std::span<const std::uint8_t> bytes)
         if (length < 2 || at + length > size)
             return false;
         if (marker == kHuffmanTables && !huffmanTablesFit(bytes.subspan(at + 2, length - 2)))
+            return false;
+        if (isStartOfFrame(marker) && ++frames > 1)
             return false;
         at += length;
         if (marker == kStartOfScan) {

@@ -50,6 +50,11 @@ TEST(ContactPicture, MakesTheJpegOutlookShowsOrSaysWhyNot)
     Bytes claimsHuge = picture(2, 2, 3, false);
     claimsHuge[18] = claimsHuge[22] = 0x3A; // IHDR: 15000 x 15000 pixels
     claimsHuge[19] = claimsHuge[23] = 0x98;
+    // A code table of 300 codes (255 of 9 bits, 45 of 10) in a segment that holds them all.
+    Bytes overlongTable = {0xFF, 0xC4, 0x01, 0x3F, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 255, 45, 0, 0, 0, 0, 0, 0};
+    overlongTable.resize(overlongTable.size() + 300);
+    overlongTable.insert(overlongTable.begin(), jpeg.begin(), jpeg.begin() + 2);
+    overlongTable.insert(overlongTable.end(), jpeg.begin() + 2, jpeg.end());
     const std::string realBroken = real.substr(0, 200) + "*" + real.substr(200);
     const struct
     {
@@ -66,6 +71,7 @@ TEST(ContactPicture, MakesTheJpegOutlookShowsOrSaysWhyNot)
         {"transparent PNG", {}, picture(9, 5, 4, false, 0), "image/png", 9, 5},
         {"JPEG as it is", {}, jpeg, "image/jpeg", 40, 30},
         {"JPEG cut short", {}, Bytes(jpeg.begin(), jpeg.end() - 40), "image/jpeg", 0, 0, "damaged"},
+        {"JPEG with an overlong code table", {}, overlongTable, "image/jpeg", 0, 0, "damaged"},
         {"large JPEG", {}, picture(1300, 650, 3, true), "image/jpeg", 648, 324},
         {"tall grey PNG", {}, picture(700, 2100, 1, false), "", 216, 648},
         {"header claims a giant", {}, claimsHuge, "image/png", 0, 0, "too large"},
