@@ -102,7 +102,7 @@ public:
             m_tables.push_back(table);
         if (version >= m_unique)
             f.error("TC_ROW_VERSION", table + " row " + hex(row.rowId),
-                    "a row version below dwUnique " + hex(m_unique), std::to_string(version));
+                    "a row version below dwUnique " + std::to_string(m_unique), std::to_string(version));
         m_seen.push_back(Seen{version, static_cast<std::uint32_t>(m_tables.size() - 1), row.rowId});
     }
 
