@@ -86,7 +86,7 @@ void checkHeapShape(const Heap& heap, Findings& f)
 }
 
 // Row versions come from one store-wide counter whose last value the header's dwUnique holds
-// (so Outlook's files have it): no two rows of the store share one, and each is below it.
+// (as in Outlook's files): no two rows of the store share one, and each is below it.
 class RowVersions
 {
 public:
