@@ -29,23 +29,40 @@ constexpr PlainField kPlainFields[] = {
     {"c:Office"sv, &ContactRecord::eContact_Location},
     {"c:Department"sv, &ContactRecord::eContact_Department},
     {"c:Notes"sv, &ContactRecord::eContact_Comments},
+    {"c:Prefix"sv, &ContactRecord::Prefix},
+    {"c:Generation"sv, &ContactRecord::Generation},
+    {"c:NickName"sv, &ContactRecord::NickName},
+    {"c:Profession"sv, &ContactRecord::Profession},
+    {"c:Gender"sv, &ContactRecord::Gender},
 };
 
 // Indexed like HeldAddress::Parts.
 constexpr std::string_view kAddressPartNames[kAddressPartCount] = {
-    "c:Street"sv, "c:Locality"sv, "c:PostalCode"sv, "c:Region"sv, "c:Country"sv};
+    "c:Street"sv, "c:Locality"sv, "c:PostalCode"sv, "c:Region"sv, "c:Country"sv,
+    "c:POBox"sv,  "c:ExtendedAddress"sv, "c:AddressLabel"sv};
 
-using AddressGroup = std::array<std::string ContactRecord::*, kAddressPartCount>;
+using R = ContactRecord;
+
+struct AddressGroup
+{
+    std::string_view name; // as the mailing address names it
+    std::array<std::string R::*, kAddressPartCount> parts;
+};
 
 constexpr AddressGroup kBusinessAddress = {
-    &ContactRecord::eContact_BusinessStreet, &ContactRecord::eContact_BusinessCity,
-    &ContactRecord::eContact_BusinessZip, &ContactRecord::eContact_BusinessState,
-    &ContactRecord::eContact_BusinessCountry};
+    "Business"sv,
+    {&R::eContact_BusinessStreet, &R::eContact_BusinessCity, &R::eContact_BusinessZip, &R::eContact_BusinessState,
+     &R::eContact_BusinessCountry, &R::BusinessPOBox, &R::BusinessExtended, &R::BusinessLabel}};
 
 constexpr AddressGroup kHomeAddress = {
-    &ContactRecord::eContact_PersonalStreet, &ContactRecord::eContact_PersonalCity,
-    &ContactRecord::eContact_PersonalZip, &ContactRecord::eContact_PersonalState,
-    &ContactRecord::eContact_PersonalCountry};
+    "Personal"sv,
+    {&R::eContact_PersonalStreet, &R::eContact_PersonalCity, &R::eContact_PersonalZip, &R::eContact_PersonalState,
+     &R::eContact_PersonalCountry, &R::HomePOBox, &R::HomeExtended, &R::HomeLabel}};
+
+constexpr AddressGroup kOtherAddress = {
+    "Other"sv,
+    {&R::OtherStreet, &R::OtherCity, &R::OtherZip, &R::OtherState, &R::OtherCountry, &R::OtherPOBox,
+     &R::OtherExtended, &R::OtherLabel}};
 
 constexpr std::string_view kPhysicalAddress = "c:PhysicalAddress"sv;
 constexpr std::string_view kDate = "c:Date"sv;
@@ -93,6 +110,12 @@ void Reader::enterElement(std::string_view name)
         ++m_context.LabelledValueDepth;
         startLabelledValue();
     }
+    if (const auto kind = ContactEntries::kindOf(name)) {
+        if (m_context.EntryDepth++ == 0) {
+            const std::size_t at = m_context.Held.Texts.size();
+            m_context.Held.Entries.push_back({*kind, at, at, {}});
+        }
+    }
 }
 
 void Reader::leaveElement(std::string_view name)
@@ -105,6 +128,8 @@ void Reader::leaveElement(std::string_view name)
         // Whatever follows inside an outer c:Date or c:Url is read as a fresh element.
         startLabelledValue();
     }
+    if (m_context.EntryDepth > 0 && ContactEntries::kindOf(name))
+        --m_context.EntryDepth;
 }
 
 void Reader::startLabelledValue()
@@ -117,6 +142,12 @@ void Reader::startLabelledValue()
 void Reader::text(std::string_view name, std::string_view value)
 {
     ContactReaderContext& ctx = m_context;
+    if (name == kNumber)
+        value = withoutTelScheme(value);
+    if (ctx.EntryDepth > 0) {
+        ctx.Held.Texts.push_back({name, value});
+        ctx.Held.Entries.back().EndText = ctx.Held.Texts.size();
+    }
 
     for (const PlainField& plain : kPlainFields) {
         if (name == plain.name) {
@@ -154,6 +185,10 @@ void Reader::text(std::string_view name, std::string_view value)
                 ctx.Address.BusinessLabel = true;
             else if (value == "Personal"sv)
                 ctx.Address.PersonalLabel = true;
+            else if (value == "Other"sv)
+                ctx.Address.OtherLabel = true;
+            else if (value == "Preferred"sv || value == "Postal"sv)
+                ctx.Address.MailingLabel = true;
         }
         labelRules(value);
         if (ctx.LabelledValueDepth > 0 && !ctx.LabelledValueSeen && !ctx.HasLabelBeforeValue) {
@@ -230,22 +265,30 @@ void Reader::storeAddressPart(std::size_t part, std::string_view value)
     }
     // A part outside any address element has no labels of its own to wait for.
     const AddressGroup& group = ctx.BusinessLabelSeen ? kHomeAddress : kBusinessAddress;
-    m_record.*group[part] = value;
+    m_record.*group.parts[part] = value;
 }
 
-// An address goes where its own labels say; one with neither label goes to the business
-// fields until some "Business" label has been read in the document, to the home fields
-// after. An address with no parts at all (an empty placeholder) changes nothing.
+// An address goes where its own labels say; an "Other" one to the other address; one with
+// none of these labels to the business fields until some "Business" label has been read in
+// the document, to the home fields after. An address with no parts at all (an empty
+// placeholder) changes nothing. The first one labelled for mail is the mailing address.
 void Reader::routeHeldAddress()
 {
     HeldAddress& address = m_context.Address;
     if (address.HasParts) {
+        const AddressGroup* first = nullptr;
         if (address.BusinessLabel)
-            storeAddress(kBusinessAddress);
-        if (address.PersonalLabel)
+            storeAddress(*(first = &kBusinessAddress));
+        if (address.PersonalLabel) {
             storeAddress(kHomeAddress);
-        if (!address.BusinessLabel && !address.PersonalLabel)
-            storeAddress(m_context.BusinessLabelSeen ? kHomeAddress : kBusinessAddress);
+            first = first ? first : &kHomeAddress;
+        }
+        if (!first)
+            storeAddress(*(first = address.OtherLabel          ? &kOtherAddress
+                                   : m_context.BusinessLabelSeen ? &kHomeAddress
+                                                                 : &kBusinessAddress));
+        if (address.MailingLabel && m_record.MailingAddress.empty())
+            m_record.MailingAddress = first->name;
     }
     address.clear();
 }
@@ -254,7 +297,7 @@ void Reader::routeHeldAddress()
 void Reader::storeAddress(const AddressGroup& group)
 {
     for (std::size_t part = 0; part < kAddressPartCount; ++part)
-        m_record.*group[part] = m_context.Address.Parts[part];
+        m_record.*group.parts[part] = m_context.Address.Parts[part];
 }
 
 } // namespace
@@ -266,6 +309,8 @@ void HeldAddress::clear()
     HasParts = false;
     BusinessLabel = false;
     PersonalLabel = false;
+    OtherLabel = false;
+    MailingLabel = false;
 }
 
 void ContactReaderContext::reset()
@@ -283,6 +328,8 @@ void ContactReaderContext::reset()
     LabelledValueSeen = false;
     HasLabelBeforeValue = false;
     LabelBeforeValue.clear();
+    EntryDepth = 0;
+    Held.clear();
 }
 
 void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactReaderContext& context)
@@ -299,8 +346,14 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
             reader.enterElement(node.name());
         } else if (type == pugi::node_pcdata) {
             const std::string_view value = node.value();
-            if (!text::isWhitespaceOnly(value))
-                reader.text(node.parent().name(), value);
+            if (!text::isWhitespaceOnly(value)) {
+                const pugi::xml_node parent = node.parent();
+                const std::string_view name = parent.name();
+                reader.text(name, value);
+                // A photo's value carries its content type.
+                if (context.EntryDepth > 0 && name == kValue && context.Held.Entries.back().Kind == EntryKind::Photo)
+                    context.Held.Entries.back().ContentType = parent.attribute("c:ContentType").value();
+            }
         }
 
         if (pugi::xml_node child = node.first_child()) {
@@ -308,10 +361,11 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
             continue;
         }
         // Leave the node, and every ancestor whose last child it ends, up to `document`.
-        // Only an open address, date or web address can end here; most elements lie
-        // outside them, and their names need not be looked at again.
+        // Only an open address, date, web address or other entry can end here; elements
+        // outside them need not be looked at again.
         for (;;) {
-            if ((context.AddressDepth > 0 || context.LabelledValueDepth > 0) && node.type() == pugi::node_element)
+            if ((context.AddressDepth > 0 || context.LabelledValueDepth > 0 || context.EntryDepth > 0) &&
+                node.type() == pugi::node_element)
                 reader.leaveElement(node.name());
             if (pugi::xml_node next = node.next_sibling()) {
                 node = next;
@@ -324,6 +378,7 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
             }
         }
     }
+    placeEntries(context.Held, record);
 }
 
 } // namespace tressimo::contacts
