@@ -2,6 +2,7 @@
 
 #include "text/ascii.h"
 
+#include <algorithm>
 #include <span>
 #include <utility>
 
@@ -27,14 +28,10 @@ constexpr std::pair<std::string_view, EntryKind> kEntryNames[] = {
 // How a label reads in an Unplaced line; an empty word adds nothing to the line. A label
 // not listed reads as written, without a "wab:" prefix.
 constexpr std::pair<std::string_view, std::string_view> kLabelWords[] = {
-    {"Business"sv, "work"sv},
-    {"Personal"sv, "home"sv},
-    {"Other"sv, "other"sv},
-    {"Voice"sv, ""sv},
-    {"Preferred"sv, ""sv},
-    {"wab:SocialNetwork"sv, "social network"sv},
-    {"wab:School"sv, "school"sv},
-    {"wab:WishList"sv, "wish list"sv},
+    {"Business"sv, "work"sv},     {"Personal"sv, "home"sv},
+    {"Other"sv, "other"sv},       {"Voice"sv, ""sv},
+    {"Preferred"sv, ""sv},        {"wab:SocialNetwork"sv, "social network"sv},
+    {"wab:School"sv, "school"sv}, {"wab:WishList"sv, "wish list"sv},
 };
 
 // A number's kind label and where it goes by its place label; an empty slot sends it to the
@@ -80,7 +77,8 @@ class Entry
 {
 public:
     Entry(const ContactEntries& all, const HeldEntry& held)
-        : texts(std::span(all.Texts).subspan(held.FirstText, held.EndText - held.FirstText)), contentType(held.ContentType)
+        : texts(std::span(all.Texts).subspan(held.FirstText, held.EndText - held.FirstText)),
+          contentType(held.ContentType)
     {
     }
 
@@ -123,7 +121,8 @@ std::string_view labelWord(std::string_view label)
 }
 
 // "Base (first, label words): value".
-std::string unplacedLine(std::string_view base, std::string_view first, const Entry* entry, std::string_view value)
+std::string unplacedLine(std::string_view base, std::string_view first, const Entry* entry,
+                         std::string_view value)
 {
     std::string words(first);
     if (entry)
@@ -171,21 +170,26 @@ void Placer::place(EntryKind kind, const Entry& entry)
     case EntryKind::Position:
         // The established company and job title win; the file's own word goes to the notes.
         if (const std::string_view v = entry.text("c:Organization"sv); !v.empty())
-            put(m_record.eContact_Company.empty() ? &R::Organization : nullptr, v, "Organization"sv, {}, nullptr);
+            put(m_record.eContact_Company.empty() ? &R::Organization : nullptr, v, "Organization"sv, {},
+                nullptr);
         if (const std::string_view v = entry.text("c:Role"sv); !v.empty())
             put(m_record.eContact_JobTitle.empty() ? &R::Role : nullptr, v, "Role"sv, {}, nullptr);
         break;
-    case EntryKind::Person: person(entry); break;
+    case EntryKind::Person:
+        person(entry);
+        break;
     case EntryKind::EmailAddress: {
         const std::string_view address = entry.text("c:Address"sv);
-        if (address.empty() || address == m_record.eContact_Email || address == m_record.eContact_Email2 ||
-            address == m_record.eContact_Email3)
+        if (address.empty() ||
+            std::ranges::any_of(kEmailSlots, [&](Member slot) { return m_record.*slot == address; }))
             break;
         const std::string_view type = entry.text("c:Type"sv);
         put(nullptr, address, "E-mail"sv, type == "SMTP"sv ? ""sv : type, &entry);
         break;
     }
-    case EntryKind::PhoneNumber: phone(entry); break;
+    case EntryKind::PhoneNumber:
+        phone(entry);
+        break;
     case EntryKind::IMAddress: {
         const std::string_view address = entry.text("c:Value"sv);
         const std::string_view protocol = entry.text("c:Protocol"sv);
@@ -200,7 +204,9 @@ void Placer::place(EntryKind kind, const Entry& entry)
         }
         break;
     }
-    case EntryKind::Url: url(entry); break;
+    case EntryKind::Url:
+        url(entry);
+        break;
     case EntryKind::Photo:
         // The contact's own picture; a logo or a picture given only by a link is not it.
         if (m_record.Photo.empty() && entry.has("UserTile"sv)) {
@@ -224,9 +230,7 @@ void Placer::phone(const Entry& entry)
     const PhoneKind* kind = entry.firstOf(kPhoneKinds);
     if (!kind)
         kind = &kVoice;
-    Member target = entry.has("Personal"sv)   ? kind->home
-                    : entry.has("Business"sv) ? kind->work
-                                              : kind->other;
+    Member target = entry.has("Personal"sv) ? kind->home : entry.has("Business"sv) ? kind->work : kind->other;
     // A mobile number of another kind only where no cellular one was read.
     if (target == &R::MobilePhone && !m_record.eContact_CellPhone.empty())
         target = nullptr;
@@ -246,10 +250,10 @@ void Placer::url(const Entry& entry)
         }
     // The first personal or unlabelled address is the home page; a business one is the work
     // page only where the established rule stored none.
-    Member target = other               ? nullptr
-                    : personal || !business ? &R::PersonalWebPage
+    Member target = other                               ? nullptr
+                    : personal || !business             ? &R::PersonalWebPage
                     : m_record.eContact_WebPage.empty() ? &R::BusinessWebPage
-                                                         : nullptr;
+                                                        : nullptr;
     put(target, address, "Web page"sv, {}, &entry);
 }
 

@@ -5,12 +5,17 @@
 
 #include "contacts/contact_record.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 namespace tressimo::contacts {
+
+// The e-mail slots the SMTP addresses fill, in order.
+inline constexpr std::array kEmailSlots = {&ContactRecord::eContact_Email, &ContactRecord::eContact_Email2,
+                                           &ContactRecord::eContact_Email3};
 
 enum class EntryKind { Name, Position, Person, EmailAddress, PhoneNumber, IMAddress, Url, Photo };
 

@@ -36,11 +36,6 @@ constexpr PlainField kPlainFields[] = {
     {"c:Gender"sv, &ContactRecord::Gender},
 };
 
-// Indexed like HeldAddress::Parts.
-constexpr std::string_view kAddressPartNames[kAddressPartCount] = {
-    "c:Street"sv, "c:Locality"sv, "c:PostalCode"sv, "c:Region"sv, "c:Country"sv,
-    "c:POBox"sv,  "c:ExtendedAddress"sv, "c:AddressLabel"sv};
-
 using R = ContactRecord;
 
 struct AddressGroup
@@ -49,20 +44,22 @@ struct AddressGroup
     std::array<std::string R::*, kAddressPartCount> parts;
 };
 
-constexpr AddressGroup kBusinessAddress = {
-    "Business"sv,
-    {&R::eContact_BusinessStreet, &R::eContact_BusinessCity, &R::eContact_BusinessZip, &R::eContact_BusinessState,
-     &R::eContact_BusinessCountry, &R::BusinessPOBox, &R::BusinessExtended, &R::BusinessLabel}};
+constexpr AddressGroup kBusinessAddress = {"Business"sv,
+                                           {&R::eContact_BusinessStreet, &R::eContact_BusinessCity,
+                                            &R::eContact_BusinessZip, &R::eContact_BusinessState,
+                                            &R::eContact_BusinessCountry, &R::BusinessPOBox,
+                                            &R::BusinessExtended, &R::BusinessLabel}};
 
-constexpr AddressGroup kHomeAddress = {
-    "Personal"sv,
-    {&R::eContact_PersonalStreet, &R::eContact_PersonalCity, &R::eContact_PersonalZip, &R::eContact_PersonalState,
-     &R::eContact_PersonalCountry, &R::HomePOBox, &R::HomeExtended, &R::HomeLabel}};
+constexpr AddressGroup kHomeAddress = {"Personal"sv,
+                                       {&R::eContact_PersonalStreet, &R::eContact_PersonalCity,
+                                        &R::eContact_PersonalZip, &R::eContact_PersonalState,
+                                        &R::eContact_PersonalCountry, &R::HomePOBox, &R::HomeExtended,
+                                        &R::HomeLabel}};
 
-constexpr AddressGroup kOtherAddress = {
-    "Other"sv,
-    {&R::OtherStreet, &R::OtherCity, &R::OtherZip, &R::OtherState, &R::OtherCountry, &R::OtherPOBox,
-     &R::OtherExtended, &R::OtherLabel}};
+constexpr AddressGroup kOtherAddress = {"Other"sv,
+                                        {&R::OtherStreet, &R::OtherCity, &R::OtherZip, &R::OtherState,
+                                         &R::OtherCountry, &R::OtherPOBox, &R::OtherExtended,
+                                         &R::OtherLabel}};
 
 constexpr std::string_view kPhysicalAddress = "c:PhysicalAddress"sv;
 constexpr std::string_view kDate = "c:Date"sv;
@@ -161,11 +158,8 @@ void Reader::text(std::string_view name, std::string_view value)
         ++ctx.EmailCount;
     } else if (name == "c:Address"sv && ctx.SmtpPending) {
         // A fourth and later address is dropped and leaves the type pending.
-        std::string ContactRecord::*const slots[] = {&ContactRecord::eContact_Email,
-                                                     &ContactRecord::eContact_Email2,
-                                                     &ContactRecord::eContact_Email3};
-        if (ctx.EmailCount >= 1 && ctx.EmailCount <= 3) {
-            m_record.*slots[ctx.EmailCount - 1] = value;
+        if (ctx.EmailCount >= 1 && ctx.EmailCount <= kEmailSlots.size()) {
+            m_record.*kEmailSlots[ctx.EmailCount - 1] = value;
             ctx.SmtpPending = false;
         }
     }
@@ -284,7 +278,7 @@ void Reader::routeHeldAddress()
             first = first ? first : &kHomeAddress;
         }
         if (!first)
-            storeAddress(*(first = address.OtherLabel          ? &kOtherAddress
+            storeAddress(*(first = address.OtherLabel            ? &kOtherAddress
                                    : m_context.BusinessLabelSeen ? &kHomeAddress
                                                                  : &kBusinessAddress));
         if (address.MailingLabel && m_record.MailingAddress.empty())
@@ -351,7 +345,8 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
                 const std::string_view name = parent.name();
                 reader.text(name, value);
                 // A photo's value carries its content type.
-                if (context.EntryDepth > 0 && name == kValue && context.Held.Entries.back().Kind == EntryKind::Photo)
+                if (context.EntryDepth > 0 && name == kValue &&
+                    context.Held.Entries.back().Kind == EntryKind::Photo)
                     context.Held.Entries.back().ContentType = parent.attribute("c:ContentType").value();
             }
         }

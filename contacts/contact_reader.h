@@ -6,17 +6,18 @@
 
 #include <array>
 #include <cstddef>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 
-#include <pugixml.hpp>
-
 namespace tressimo::contacts {
 
-// The parts of a postal address, in record order: street, city, postal code, state, country
-// (read from c:Street, c:Locality, c:PostalCode, c:Region, c:Country), then PO box, second
-// street line and full text (c:POBox, c:ExtendedAddress, c:AddressLabel).
-inline constexpr std::size_t kAddressPartCount = 8;
+// The parts of a postal address, in record order: street, city, postal code, state, country,
+// then PO box, second street line and full text.
+inline constexpr auto kAddressPartNames =
+    std::to_array<std::string_view>({"c:Street", "c:Locality", "c:PostalCode", "c:Region", "c:Country",
+                                     "c:POBox", "c:ExtendedAddress", "c:AddressLabel"});
+inline constexpr std::size_t kAddressPartCount = kAddressPartNames.size();
 
 // A postal address whose parts have been read and whose labels, which follow the parts in
 // the file, are still being read. It is routed when its c:PhysicalAddress element ends.

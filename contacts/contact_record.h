@@ -123,6 +123,7 @@ struct ContactField
 
 // The name is spelled once, from the member itself, so a row cannot name one field and
 // point at another.
+// clang-format off
 #define TRESSIMO_TEXT_FIELD(member) ContactField{#member, ContactFieldKind::Text, &ContactRecord::member, nullptr}
 #define TRESSIMO_DATE_FIELD(member) ContactField{#member, ContactFieldKind::Date, nullptr, &ContactRecord::member}
 #define TRESSIMO_LIST_FIELD(member) \
@@ -224,6 +225,7 @@ inline constexpr std::array kMoreContactFields = {
 #undef TRESSIMO_LIST_FIELD
 #undef TRESSIMO_TEXT_FIELD
 #undef TRESSIMO_DATE_FIELD
+// clang-format on
 
 inline constexpr std::size_t kContactFieldCount = kContactFields.size();
 

@@ -48,7 +48,8 @@ void expectShape(const Json& line)
     for (const char* part : {"record", "more"})
         for (const auto& item : line[part].items())
             fieldKeys.push_back(item.key());
-    contacts::forEachContactField([&](const contacts::ContactField& field) { tableNames.emplace_back(field.name); });
+    contacts::forEachContactField(
+        [&](const contacts::ContactField& field) { tableNames.emplace_back(field.name); });
     EXPECT_EQ(fieldKeys, tableNames);
 }
 

@@ -66,7 +66,11 @@ TEST(LoadContactDocument, ReadsEveryEncoding)
         {utf16Bytes(utf8ToUtf16(kXml16), true, false), kGiven},
         {replaced(replaced(kXml, "UTF-8", "ISO-8859-1"), kGiven, "Zo\xEB"), "Zo\xC3\xAB"},
         {replaced(replaced(kXml, "UTF-8", "windows-1252"), kGiven, cp1252), cp1252Read},
-        {replaced(replaced(kXml, "UTF-8", "ISO-8859-2"), kGiven, "\xA3\xF3" "d\xBC"), "\xC5\x81\xC3\xB3" "d\xC5\xBA"}, // Łódź
+        {replaced(replaced(kXml, "UTF-8", "ISO-8859-2"), kGiven,
+                  "\xA3\xF3"
+                  "d\xBC"),
+         "\xC5\x81\xC3\xB3"
+         "d\xC5\xBA"}, // Łódź
     };
     const TempDir dir;
     int n = 0;
@@ -145,7 +149,8 @@ TEST(LoadContactDocument, RealFilesWrittenByWindows)
     const std::pair<const char*, const char*> files[] = {
         {"chums_forrest_gump_crlf.contact",
          "FirstName=Forrest|LastName=Gump|Email=forrestgump@example.com|Company=Bubba Gump Shrimp Co.|"
-         "JobTitle=Shrimp Man|OfficePhone=+1-111-555-1212|HomePhone=+1-404-555-1212|FormattedName=Forrest Gump"},
+         "JobTitle=Shrimp Man|OfficePhone=+1-111-555-1212|HomePhone=+1-404-555-1212|FormattedName=Forrest "
+         "Gump"},
         {"kdepim_sample1_wabmigrated_two_contactids.contact",
          "Email=redacted-email@gmail.com|FormattedName=Redacted Name"},
         {"kdepim_sample2_wabmigrated_given_family.contact",
@@ -162,7 +167,8 @@ TEST(LoadContactDocument, RealFilesWrittenByWindows)
         ContactRecord record =
             readFile(std::filesystem::path(TRESSIMO_SOURCE_DIR) / "tests/data/real-contacts" / file);
         if (const std::string photo = record.Photo; !photo.empty())
-            record.Photo = std::to_string(photo.size()) + " " + photo.substr(0, 8) + " " + photo.substr(photo.size() - 8);
+            record.Photo = std::to_string(photo.size()) + " " + photo.substr(0, 8) + " " +
+                           photo.substr(photo.size() - 8);
         expectRecord(record, fields(expected));
     }
 }

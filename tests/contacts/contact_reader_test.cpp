@@ -163,7 +163,8 @@ std::vector<std::tuple<std::string, std::string, std::string>> readerCases()
          urls(valueEntry("c:Url", "http://home.example/", {"Personal"}), businessUrl("www.acme.example"),
               valueEntry("c:Url", "http://both.example/", {"Personal", "Business"}),
               valueEntry("c:Url", "http://unlabelled.example/", {}), businessUrl("www.acme.example", true)),
-         "PersonalWebPage=http://home.example/|BusinessWebPage=www.acme.example|Unplaced=Web page (home, work): "
+         "PersonalWebPage=http://home.example/|BusinessWebPage=www.acme.example|Unplaced=Web page (home, "
+         "work): "
          "http://both.example/;Web page: http://unlabelled.example/;Web page (work): www.acme.example"},
         {"WebLabelBeforeValue", urls(businessUrl("Https://acme.example/", true)),
          "WebPage=Https://acme.example/"},
@@ -171,34 +172,41 @@ std::vector<std::tuple<std::string, std::string, std::string>> readerCases()
          phones(phoneEntry("555-0100", {"Voice"}), phoneEntry("555-0101", {"Fax"})) +
              urls(businessUrl("http://acme.example/", true)) + phones(phoneEntry("555-0102", {"Fax"})) +
              urls(valueEntry("c:Url", "http://home.example/", {"Personal"}, true)),
-         "WebPage=http://acme.example/|OtherPhone=555-0100|OtherFax=555-0101|PersonalWebPage=http://home.example/|"
+         "WebPage=http://acme.example/|OtherPhone=555-0100|OtherFax=555-0101|PersonalWebPage=http://"
+         "home.example/|"
          "Unplaced=Phone (Fax): 555-0102"},
 
         {"NamesWorkGenderAndPeople",
-         name(element("c:FormattedName", "Ann Smith") + element("c:Prefix", "Dr.") + element("c:Generation", "III") +
-              element("c:NickName", "Annie")) +
+         name(element("c:FormattedName", "Ann Smith") + element("c:Prefix", "Dr.") +
+              element("c:Generation", "III") + element("c:NickName", "Annie")) +
              name(element("c:FormattedName", "A. Smith")) + element("c:Gender", "Female") +
-             collection("c:PositionCollection",
-                        {entry("c:Position", element("c:Company", "Acme") + element("c:Organization", "Acme Ltd") +
-                                                 element("c:Role", "Lead") + element("c:Profession", "Chemist"))}) +
+             collection(
+                 "c:PositionCollection",
+                 {entry("c:Position", element("c:Company", "Acme") + element("c:Organization", "Acme Ltd") +
+                                          element("c:Role", "Lead") + element("c:Profession", "Chemist"))}) +
              collection("c:PersonCollection",
-                        {person("Bob", {"wab:Spouse"}), person("Cy", {"wab:Child"}), person("Di", {"wab:Child"}),
-                         person("Ed", {"wab:Manager"}), person("Flo", {"wab:Assistant"}), person("Gus", {"Agent"}),
+                        {person("Bob", {"wab:Spouse"}), person("Cy", {"wab:Child"}),
+                         person("Di", {"wab:Child"}), person("Ed", {"wab:Manager"}),
+                         person("Flo", {"wab:Assistant"}), person("Gus", {"Agent"}),
                          person("Hal", {"wab:Spouse"}), entry("c:Person", labels({"wab:Friend"}))}),
-         "Company=Acme|FormattedName=Ann Smith|Prefix=Dr.|Generation=III|NickName=Annie|Gender=Female|Role=Lead|"
+         "Company=Acme|FormattedName=Ann "
+         "Smith|Prefix=Dr.|Generation=III|NickName=Annie|Gender=Female|Role=Lead|"
          "Profession=Chemist|Spouse=Bob|Children=Cy;Di|Manager=Ed|Assistant=Flo|"
          "Unplaced=Organization: Acme Ltd;Person (Agent): Gus;Person (Spouse): Hal"},
         {"NumbersByKindAndPlace",
-         phones(phoneEntry("tel:1", {"Voice", "Business"}), phoneEntry("TEL:2", {"Voice", "Business", "Preferred"}),
+         phones(phoneEntry("tel:1", {"Voice", "Business"}),
+                phoneEntry("TEL:2", {"Voice", "Business", "Preferred"}),
                 phoneEntry("3", {"Voice", "Business"}), phoneEntry("4", {"Voice", "Personal"}),
-                phoneEntry("5", {"Personal", "Voice"}), phoneEntry("6", {"Cellular"}), phoneEntry("7", {"Mobile"}),
-                phoneEntry("8", {"Car"}), phoneEntry("Tel:9", {"ISDN"}), phoneEntry("10", {"TTY"}),
-                phoneEntry("11", {"Video"}), phoneEntry("12", {"Modem"}), phoneEntry("13", {"Fax", "Other"}),
-                phoneEntry(" tel:+1 (14)", {"Video", "Business"}), phoneEntry("tel:1", {"Voice", "Business"})),
+                phoneEntry("5", {"Personal", "Voice"}), phoneEntry("6", {"Cellular"}),
+                phoneEntry("7", {"Mobile"}), phoneEntry("8", {"Car"}), phoneEntry("Tel:9", {"ISDN"}),
+                phoneEntry("10", {"TTY"}), phoneEntry("11", {"Video"}), phoneEntry("12", {"Modem"}),
+                phoneEntry("13", {"Fax", "Other"}), phoneEntry(" tel:+1 (14)", {"Video", "Business"}),
+                phoneEntry("tel:1", {"Voice", "Business"})),
          "OfficePhone=1|Business2Phone=2|PrimaryPhone=2|HomePhone=4|Home2Phone=5|CellPhone=6|CarPhone=8|"
          "IsdnNumber=9|TtyPhone=10|OtherPhone=11|OtherFax=13|"
          "Unplaced=Phone (work): 3;Phone (Mobile): 7;Phone (Modem): 12;Phone (Video, work): +1 (14)"},
-        {"PcsOrMobileWhenNoCellular", phones(phoneEntry("1", {"PCS"}), phoneEntry("2", {"Mobile", "Preferred"})),
+        {"PcsOrMobileWhenNoCellular",
+         phones(phoneEntry("1", {"PCS"}), phoneEntry("2", {"Mobile", "Preferred"})),
          "MobilePhone=1|PrimaryPhone=2|Unplaced=Phone (Mobile): 2"},
         {"OtherAddressLeavesHomeAlone",
          addresses(entry("c:PhysicalAddress", element("c:Street", "3 Oak Ct") + element("c:POBox", "PO 7") +
@@ -206,26 +214,31 @@ std::vector<std::tuple<std::string, std::string, std::string>> readerCases()
                                                   element("c:AddressLabel", "3 Oak Ct\nUnit 2") +
                                                   labels({"Other", "Postal"})),
                    addressEntry(kWork, {"Business"}),
-                   entry("c:PhysicalAddress",
-                         element("c:Street", "2 Elm Rd") + element("c:POBox", "PO 9") + labels({"Personal", "Preferred"})),
+                   entry("c:PhysicalAddress", element("c:Street", "2 Elm Rd") + element("c:POBox", "PO 9") +
+                                                  labels({"Personal", "Preferred"})),
                    addressEntry({"4 Fir Way", "", "", "", ""}, {"Other"})),
-         postal("Business", kWork) + "|PersonalStreet=2 Elm Rd|HomePOBox=PO 9|OtherStreet=4 Fir Way|MailingAddress=Other"},
+         postal("Business", kWork) +
+             "|PersonalStreet=2 Elm Rd|HomePOBox=PO 9|OtherStreet=4 Fir Way|MailingAddress=Other"},
         {"WebImAndEmailWithoutASlot",
          urls(valueEntry("c:Url", "http://a.example/", {"wab:School"}), businessUrl("www.b.example"),
-              valueEntry("c:Url", "http://c.example/", {}), valueEntry("c:Url", "http://d.example/", {"Personal"}),
+              valueEntry("c:Url", "http://c.example/", {}),
+              valueEntry("c:Url", "http://d.example/", {"Personal"}),
               valueEntry("c:Url", "http://e.example/", {"wab:SocialNetwork", "Personal"})) +
-             collection("c:IMAddressCollection",
-                        {entry("c:IMAddress", element("c:Value", "ann@msn") + element("c:Protocol", "MSN") +
-                                                  labels({"Personal"})),
-                         entry("c:IMAddress", element("c:Value", "ann@jabber") + element("c:Protocol", "XMPP"))}) +
+             collection(
+                 "c:IMAddressCollection",
+                 {entry("c:IMAddress",
+                        element("c:Value", "ann@msn") + element("c:Protocol", "MSN") + labels({"Personal"})),
+                  entry("c:IMAddress", element("c:Value", "ann@jabber") + element("c:Protocol", "XMPP"))}) +
              emails(emailEntry("SMTP", "a@x"), emailEntry("X400", "c=us", {"Business"})),
          "BusinessWebPage=www.b.example|PersonalWebPage=http://c.example/|IMAddress=ann@msn|Email=a@x|"
          "Unplaced=Web page (school): http://a.example/;Web page (home): http://d.example/;Web page (social "
-         "network, home): http://e.example/;IM protocol: MSN;IM (XMPP): ann@jabber;E-mail (X400, work): c=us"},
+         "network, home): http://e.example/;IM protocol: MSN;IM (XMPP): ann@jabber;E-mail (X400, work): "
+         "c=us"},
         // Only the user tile's own picture, the first one with a value.
         {"UserTilePhotoWithAValue",
          collection("c:PhotoCollection",
-                    {entry("c:Photo", photo("image/png", "iVBO") + labels({"Logo"})), entry("c:Photo", labels({"UserTile"})),
+                    {entry("c:Photo", photo("image/png", "iVBO") + labels({"Logo"})),
+                     entry("c:Photo", labels({"UserTile"})),
                      entry("c:Photo", element("c:Url", "http://p.example/t.jpg") + labels({"UserTile"})),
                      entry("c:Photo", photo("image/bmp", "Qk1Y\nfAAA") + labels({"UserTile"})),
                      entry("c:Photo", labels({"UserTile"}) + photo("image/jpeg", "/9j/"))}),
