@@ -1,6 +1,7 @@
 #include "contacts/contact_reader.h"
 
 #include "contacts/contact_date.h"
+#include "contacts/name_lookup.h"
 #include "text/ascii.h"
 
 #include <string_view>
@@ -35,6 +36,18 @@ constexpr PlainField kPlainFields[] = {
     {"c:Profession"sv, &ContactRecord::Profession},
     {"c:Gender"sv, &ContactRecord::Gender},
 };
+
+constexpr std::size_t kPlainCount = std::size(kPlainFields);
+
+// The plain fields' names, then the address parts'.
+constexpr NameLookup kTextRules{[] {
+    std::array<std::string_view, kPlainCount + kAddressPartCount> names{};
+    for (std::size_t i = 0; i < kPlainCount; ++i)
+        names[i] = kPlainFields[i].name;
+    for (std::size_t i = 0; i < kAddressPartCount; ++i)
+        names[kPlainCount + i] = kAddressPartNames[i];
+    return names;
+}()};
 
 using R = ContactRecord;
 
@@ -107,12 +120,6 @@ void Reader::enterElement(std::string_view name)
         ++m_context.LabelledValueDepth;
         startLabelledValue();
     }
-    if (const auto kind = ContactEntries::kindOf(name)) {
-        if (m_context.EntryDepth++ == 0) {
-            const std::size_t at = m_context.Held.Texts.size();
-            m_context.Held.Entries.push_back({*kind, at, at, {}});
-        }
-    }
 }
 
 void Reader::leaveElement(std::string_view name)
@@ -125,8 +132,6 @@ void Reader::leaveElement(std::string_view name)
         // Whatever follows inside an outer c:Date or c:Url is read as a fresh element.
         startLabelledValue();
     }
-    if (m_context.EntryDepth > 0 && ContactEntries::kindOf(name))
-        --m_context.EntryDepth;
 }
 
 void Reader::startLabelledValue()
@@ -141,16 +146,17 @@ void Reader::text(std::string_view name, std::string_view value)
     ContactReaderContext& ctx = m_context;
     if (name == kNumber)
         value = withoutTelScheme(value);
-    if (ctx.EntryDepth > 0) {
+    if (ctx.OpenEntry) {
         ctx.Held.Texts.push_back({name, value});
         ctx.Held.Entries.back().EndText = ctx.Held.Texts.size();
     }
 
-    for (const PlainField& plain : kPlainFields) {
-        if (name == plain.name) {
-            m_record.*plain.field = value;
-            break;
-        }
+    if (const int rule = kTextRules.find(name); rule != kTextRules.kNone) {
+        const auto at = static_cast<std::size_t>(rule);
+        if (at < kPlainCount)
+            m_record.*kPlainFields[at].field = value;
+        else
+            storeAddressPart(at - kPlainCount, value);
     }
 
     if (name == "c:Type"sv && value == "SMTP"sv) {
@@ -161,13 +167,6 @@ void Reader::text(std::string_view name, std::string_view value)
         if (ctx.EmailCount >= 1 && ctx.EmailCount <= kEmailSlots.size()) {
             m_record.*kEmailSlots[ctx.EmailCount - 1] = value;
             ctx.SmtpPending = false;
-        }
-    }
-
-    for (std::size_t part = 0; part < kAddressPartCount; ++part) {
-        if (name == kAddressPartNames[part]) {
-            storeAddressPart(part, value);
-            break;
         }
     }
 
@@ -322,7 +321,7 @@ void ContactReaderContext::reset()
     LabelledValueSeen = false;
     HasLabelBeforeValue = false;
     LabelBeforeValue.clear();
-    EntryDepth = 0;
+    OpenEntry = {};
     Held.clear();
 }
 
@@ -337,7 +336,16 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
     while (node) {
         const pugi::xml_node_type type = node.type();
         if (type == pugi::node_element) {
-            reader.enterElement(node.name());
+            const std::string_view name = node.name();
+            reader.enterElement(name);
+            // An entry inside an entry is read as part of the outer one.
+            if (!context.OpenEntry) {
+                if (const auto kind = ContactEntries::kindOf(name)) {
+                    context.OpenEntry = node;
+                    const std::size_t at = context.Held.Texts.size();
+                    context.Held.Entries.push_back({*kind, at, at, {}});
+                }
+            }
         } else if (type == pugi::node_pcdata) {
             const std::string_view value = node.value();
             if (!text::isWhitespaceOnly(value)) {
@@ -345,7 +353,7 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
                 const std::string_view name = parent.name();
                 reader.text(name, value);
                 // A photo's value carries its content type.
-                if (context.EntryDepth > 0 && name == kValue &&
+                if (context.OpenEntry && name == kValue &&
                     context.Held.Entries.back().Kind == EntryKind::Photo)
                     context.Held.Entries.back().ContentType = parent.attribute("c:ContentType").value();
             }
@@ -356,12 +364,14 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
             continue;
         }
         // Leave the node, and every ancestor whose last child it ends, up to `document`.
-        // Only an open address, date, web address or other entry can end here; elements
-        // outside them need not be looked at again.
+        // Only an open address, date or web address can end here; most elements lie
+        // outside them, and their names need not be looked at again.
         for (;;) {
-            if ((context.AddressDepth > 0 || context.LabelledValueDepth > 0 || context.EntryDepth > 0) &&
+            if ((context.AddressDepth > 0 || context.LabelledValueDepth > 0) &&
                 node.type() == pugi::node_element)
                 reader.leaveElement(node.name());
+            if (node == context.OpenEntry)
+                context.OpenEntry = {};
             if (pugi::xml_node next = node.next_sibling()) {
                 node = next;
                 break;

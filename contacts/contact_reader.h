@@ -62,8 +62,8 @@ struct ContactReaderContext
     bool HasLabelBeforeValue = false;
     std::string LabelBeforeValue;
 
-    // Open collection entries (see ContactEntries::kindOf); the outermost one is held.
-    std::size_t EntryDepth = 0;
+    // The outermost open collection entry (see ContactEntries::kindOf), whose texts are held.
+    pugi::xml_node OpenEntry;
     ContactEntries Held;
 
     // Start values of a document's reading (keeps the strings' storage).
