@@ -264,7 +264,7 @@ TEST(Reader, FillsExactlyTheExpectedFields)
         SCOPED_TRACE(name);
         ContactReaderContext context;
         expectRecord(readBody(body, context), fields(expected));
-        EXPECT_EQ(context.AddressDepth + context.LabelledValueDepth, 0u) << "an element left open";
+        EXPECT_EQ(context.AddressDepth + context.LabelledValueDepth + !!context.OpenEntry, 0u) << "an element left open";
     }
 }
 
