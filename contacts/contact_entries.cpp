@@ -97,7 +97,7 @@ public:
                 return true;
         return false;
     }
-    // Its first label among `choices`, or empty.
+    // The row of its first label among `choices`, or null.
     template <class Row, std::size_t N> const Row* firstOf(const Row (&choices)[N]) const
     {
         for (const EntryText& t : texts)
