@@ -6,9 +6,10 @@
 
 #include <array>
 #include <cstddef>
-#include <pugixml.hpp>
 #include <string>
 #include <string_view>
+
+#include <pugixml.hpp>
 
 namespace tressimo::contacts {
 
