@@ -168,11 +168,13 @@ void Placer::place(EntryKind kind, const Entry& entry)
             m_record.FormattedName = entry.text("c:FormattedName"sv);
         break;
     case EntryKind::Position:
-        // The established company and job title win; the file's own word goes to the notes.
-        if (const std::string_view v = entry.text("c:Organization"sv); !v.empty())
+        // The established company and job title win; the file's own word, when it differs,
+        // goes to the notes.
+        if (const std::string_view v = entry.text("c:Organization"sv);
+            !v.empty() && v != m_record.eContact_Company)
             put(m_record.eContact_Company.empty() ? &R::Organization : nullptr, v, "Organization"sv, {},
                 nullptr);
-        if (const std::string_view v = entry.text("c:Role"sv); !v.empty())
+        if (const std::string_view v = entry.text("c:Role"sv); !v.empty() && v != m_record.eContact_JobTitle)
             put(m_record.eContact_JobTitle.empty() ? &R::Role : nullptr, v, "Role"sv, {}, nullptr);
         break;
     case EntryKind::Person:

@@ -183,14 +183,15 @@ std::vector<std::tuple<std::string, std::string, std::string>> readerCases()
              collection(
                  "c:PositionCollection",
                  {entry("c:Position", element("c:Company", "Acme") + element("c:Organization", "Acme Ltd") +
-                                          element("c:Role", "Lead") + element("c:Profession", "Chemist"))}) +
+                                          element("c:Role", "Lead") + element("c:Profession", "Chemist")),
+                  entry("c:Position", element("c:Organization", "Acme"))}) +
              collection("c:PersonCollection",
                         {person("Bob", {"wab:Spouse"}), person("Cy", {"wab:Child"}),
                          person("Di", {"wab:Child"}), person("Ed", {"wab:Manager"}),
                          person("Flo", {"wab:Assistant"}), person("Gus", {"Agent"}),
                          person("Hal", {"wab:Spouse"}), entry("c:Person", labels({"wab:Friend"}))}),
-         "Company=Acme|FormattedName=Ann "
-         "Smith|Prefix=Dr.|Generation=III|NickName=Annie|Gender=Female|Role=Lead|"
+         "Company=Acme|FormattedName=Ann Smith|Prefix=Dr.|Generation=III|NickName=Annie|Gender=Female|"
+         "Role=Lead|"
          "Profession=Chemist|Spouse=Bob|Children=Cy;Di|Manager=Ed|Assistant=Flo|"
          "Unplaced=Organization: Acme Ltd;Person (Agent): Gus;Person (Spouse): Hal"},
         {"NumbersByKindAndPlace",
@@ -264,7 +265,8 @@ TEST(Reader, FillsExactlyTheExpectedFields)
         SCOPED_TRACE(name);
         ContactReaderContext context;
         expectRecord(readBody(body, context), fields(expected));
-        EXPECT_EQ(context.AddressDepth + context.LabelledValueDepth + !!context.OpenEntry, 0u) << "an element left open";
+        EXPECT_EQ(context.AddressDepth + context.LabelledValueDepth + !!context.OpenEntry, 0u)
+            << "an element left open";
     }
 }
 
