@@ -28,11 +28,24 @@ std::string dumpLine(std::string_view file, bool loaded, std::string_view error,
         }
     }
 
+    // The later members in table order; the photo only as its length in base64 characters.
+    Json more = Json::object();
+    for (const contacts::ContactField& field : contacts::kMoreContactFields) {
+        const std::string name(field.name);
+        if (field.kind == contacts::ContactFieldKind::TextList)
+            more[name] = handedOver.*field.list;
+        else if (field.text == &contacts::ContactRecord::Photo)
+            more[name] = handedOver.Photo.size();
+        else
+            more[name] = handedOver.*field.text;
+    }
+
     Json line = Json::object();
     line["file"] = std::string(file);
     line["loaded"] = loaded;
     line["error"] = loaded ? Json(nullptr) : Json(std::string(error));
     line["record"] = std::move(record);
+    line["more"] = std::move(more);
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 

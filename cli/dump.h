@@ -10,8 +10,9 @@
 
 namespace tressimo::cli {
 
-// One line (without its line break): {"file", "loaded", "error", "record"}, the record's 43
-// fields in record order. Invalid UTF-8 anywhere is shown as U+FFFD.
+// One line (without its line break): {"file", "loaded", "error", "record", "more"}: the
+// legacy fields in record order, then the later members in theirs (lists as arrays, Photo as
+// its length in base64 characters). Invalid UTF-8 anywhere is shown as U+FFFD.
 std::string dumpLine(std::string_view file, bool loaded, std::string_view error,
                      const contacts::ContactRecord& handedOver);
 

@@ -1,6 +1,7 @@
 #include "contacts/contact_reader.h"
 
 #include "contacts/contact_date.h"
+#include "contacts/name_lookup.h"
 #include "text/ascii.h"
 
 #include <string_view>
@@ -29,23 +30,49 @@ constexpr PlainField kPlainFields[] = {
     {"c:Office"sv, &ContactRecord::eContact_Location},
     {"c:Department"sv, &ContactRecord::eContact_Department},
     {"c:Notes"sv, &ContactRecord::eContact_Comments},
+    {"c:Prefix"sv, &ContactRecord::Prefix},
+    {"c:Generation"sv, &ContactRecord::Generation},
+    {"c:NickName"sv, &ContactRecord::NickName},
+    {"c:Profession"sv, &ContactRecord::Profession},
+    {"c:Gender"sv, &ContactRecord::Gender},
 };
 
-// Indexed like HeldAddress::Parts.
-constexpr std::string_view kAddressPartNames[kAddressPartCount] = {
-    "c:Street"sv, "c:Locality"sv, "c:PostalCode"sv, "c:Region"sv, "c:Country"sv};
+constexpr std::size_t kPlainCount = std::size(kPlainFields);
 
-using AddressGroup = std::array<std::string ContactRecord::*, kAddressPartCount>;
+// The plain fields' names, then the address parts'.
+constexpr NameLookup kTextRules{[] {
+    std::array<std::string_view, kPlainCount + kAddressPartCount> names{};
+    for (std::size_t i = 0; i < kPlainCount; ++i)
+        names[i] = kPlainFields[i].name;
+    for (std::size_t i = 0; i < kAddressPartCount; ++i)
+        names[kPlainCount + i] = kAddressPartNames[i];
+    return names;
+}()};
 
-constexpr AddressGroup kBusinessAddress = {
-    &ContactRecord::eContact_BusinessStreet, &ContactRecord::eContact_BusinessCity,
-    &ContactRecord::eContact_BusinessZip, &ContactRecord::eContact_BusinessState,
-    &ContactRecord::eContact_BusinessCountry};
+using R = ContactRecord;
 
-constexpr AddressGroup kHomeAddress = {
-    &ContactRecord::eContact_PersonalStreet, &ContactRecord::eContact_PersonalCity,
-    &ContactRecord::eContact_PersonalZip, &ContactRecord::eContact_PersonalState,
-    &ContactRecord::eContact_PersonalCountry};
+struct AddressGroup
+{
+    std::string_view name; // as the mailing address names it
+    std::array<std::string R::*, kAddressPartCount> parts;
+};
+
+constexpr AddressGroup kBusinessAddress = {"Business"sv,
+                                           {&R::eContact_BusinessStreet, &R::eContact_BusinessCity,
+                                            &R::eContact_BusinessZip, &R::eContact_BusinessState,
+                                            &R::eContact_BusinessCountry, &R::BusinessPOBox,
+                                            &R::BusinessExtended, &R::BusinessLabel}};
+
+constexpr AddressGroup kHomeAddress = {"Personal"sv,
+                                       {&R::eContact_PersonalStreet, &R::eContact_PersonalCity,
+                                        &R::eContact_PersonalZip, &R::eContact_PersonalState,
+                                        &R::eContact_PersonalCountry, &R::HomePOBox, &R::HomeExtended,
+                                        &R::HomeLabel}};
+
+constexpr AddressGroup kOtherAddress = {"Other"sv,
+                                        {&R::OtherStreet, &R::OtherCity, &R::OtherZip, &R::OtherState,
+                                         &R::OtherCountry, &R::OtherPOBox, &R::OtherExtended,
+                                         &R::OtherLabel}};
 
 constexpr std::string_view kPhysicalAddress = "c:PhysicalAddress"sv;
 constexpr std::string_view kDate = "c:Date"sv;
@@ -117,12 +144,19 @@ void Reader::startLabelledValue()
 void Reader::text(std::string_view name, std::string_view value)
 {
     ContactReaderContext& ctx = m_context;
+    if (name == kNumber)
+        value = withoutTelScheme(value);
+    if (ctx.OpenEntry) {
+        ctx.Held.Texts.push_back({name, value});
+        ctx.Held.Entries.back().EndText = ctx.Held.Texts.size();
+    }
 
-    for (const PlainField& plain : kPlainFields) {
-        if (name == plain.name) {
-            m_record.*plain.field = value;
-            break;
-        }
+    if (const int rule = kTextRules.find(name); rule != kTextRules.kNone) {
+        const auto at = static_cast<std::size_t>(rule);
+        if (at < kPlainCount)
+            m_record.*kPlainFields[at].field = value;
+        else
+            storeAddressPart(at - kPlainCount, value);
     }
 
     if (name == "c:Type"sv && value == "SMTP"sv) {
@@ -130,19 +164,9 @@ void Reader::text(std::string_view name, std::string_view value)
         ++ctx.EmailCount;
     } else if (name == "c:Address"sv && ctx.SmtpPending) {
         // A fourth and later address is dropped and leaves the type pending.
-        std::string ContactRecord::*const slots[] = {&ContactRecord::eContact_Email,
-                                                     &ContactRecord::eContact_Email2,
-                                                     &ContactRecord::eContact_Email3};
-        if (ctx.EmailCount >= 1 && ctx.EmailCount <= 3) {
-            m_record.*slots[ctx.EmailCount - 1] = value;
+        if (ctx.EmailCount >= 1 && ctx.EmailCount <= kEmailSlots.size()) {
+            m_record.*kEmailSlots[ctx.EmailCount - 1] = value;
             ctx.SmtpPending = false;
-        }
-    }
-
-    for (std::size_t part = 0; part < kAddressPartCount; ++part) {
-        if (name == kAddressPartNames[part]) {
-            storeAddressPart(part, value);
-            break;
         }
     }
 
@@ -154,6 +178,10 @@ void Reader::text(std::string_view name, std::string_view value)
                 ctx.Address.BusinessLabel = true;
             else if (value == "Personal"sv)
                 ctx.Address.PersonalLabel = true;
+            else if (value == "Other"sv)
+                ctx.Address.OtherLabel = true;
+            else if (value == "Preferred"sv || value == "Postal"sv)
+                ctx.Address.MailingLabel = true;
         }
         labelRules(value);
         if (ctx.LabelledValueDepth > 0 && !ctx.LabelledValueSeen && !ctx.HasLabelBeforeValue) {
@@ -230,22 +258,30 @@ void Reader::storeAddressPart(std::size_t part, std::string_view value)
     }
     // A part outside any address element has no labels of its own to wait for.
     const AddressGroup& group = ctx.BusinessLabelSeen ? kHomeAddress : kBusinessAddress;
-    m_record.*group[part] = value;
+    m_record.*group.parts[part] = value;
 }
 
-// An address goes where its own labels say; one with neither label goes to the business
-// fields until some "Business" label has been read in the document, to the home fields
-// after. An address with no parts at all (an empty placeholder) changes nothing.
+// An address goes where its own labels say; an "Other" one to the other address; one with
+// none of these labels to the business fields until some "Business" label has been read in
+// the document, to the home fields after. An address with no parts at all (an empty
+// placeholder) changes nothing. The first one labelled for mail is the mailing address.
 void Reader::routeHeldAddress()
 {
     HeldAddress& address = m_context.Address;
     if (address.HasParts) {
+        const AddressGroup* first = nullptr;
         if (address.BusinessLabel)
-            storeAddress(kBusinessAddress);
-        if (address.PersonalLabel)
+            storeAddress(*(first = &kBusinessAddress));
+        if (address.PersonalLabel) {
             storeAddress(kHomeAddress);
-        if (!address.BusinessLabel && !address.PersonalLabel)
-            storeAddress(m_context.BusinessLabelSeen ? kHomeAddress : kBusinessAddress);
+            first = first ? first : &kHomeAddress;
+        }
+        if (!first)
+            storeAddress(*(first = address.OtherLabel            ? &kOtherAddress
+                                   : m_context.BusinessLabelSeen ? &kHomeAddress
+                                                                 : &kBusinessAddress));
+        if (address.MailingLabel && m_record.MailingAddress.empty())
+            m_record.MailingAddress = first->name;
     }
     address.clear();
 }
@@ -254,7 +290,7 @@ void Reader::routeHeldAddress()
 void Reader::storeAddress(const AddressGroup& group)
 {
     for (std::size_t part = 0; part < kAddressPartCount; ++part)
-        m_record.*group[part] = m_context.Address.Parts[part];
+        m_record.*group.parts[part] = m_context.Address.Parts[part];
 }
 
 } // namespace
@@ -266,6 +302,8 @@ void HeldAddress::clear()
     HasParts = false;
     BusinessLabel = false;
     PersonalLabel = false;
+    OtherLabel = false;
+    MailingLabel = false;
 }
 
 void ContactReaderContext::reset()
@@ -283,6 +321,8 @@ void ContactReaderContext::reset()
     LabelledValueSeen = false;
     HasLabelBeforeValue = false;
     LabelBeforeValue.clear();
+    OpenEntry = {};
+    Held.clear();
 }
 
 void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactReaderContext& context)
@@ -296,11 +336,27 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
     while (node) {
         const pugi::xml_node_type type = node.type();
         if (type == pugi::node_element) {
-            reader.enterElement(node.name());
+            const std::string_view name = node.name();
+            reader.enterElement(name);
+            // An entry inside an entry is read as part of the outer one.
+            if (!context.OpenEntry) {
+                if (const auto kind = ContactEntries::kindOf(name)) {
+                    context.OpenEntry = node;
+                    const std::size_t at = context.Held.Texts.size();
+                    context.Held.Entries.push_back({*kind, at, at, {}});
+                }
+            }
         } else if (type == pugi::node_pcdata) {
             const std::string_view value = node.value();
-            if (!text::isWhitespaceOnly(value))
-                reader.text(node.parent().name(), value);
+            if (!text::isWhitespaceOnly(value)) {
+                const pugi::xml_node parent = node.parent();
+                const std::string_view name = parent.name();
+                reader.text(name, value);
+                // A photo's value carries its content type.
+                if (context.OpenEntry && name == kValue &&
+                    context.Held.Entries.back().Kind == EntryKind::Photo)
+                    context.Held.Entries.back().ContentType = parent.attribute("c:ContentType").value();
+            }
         }
 
         if (pugi::xml_node child = node.first_child()) {
@@ -311,8 +367,11 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
         // Only an open address, date or web address can end here; most elements lie
         // outside them, and their names need not be looked at again.
         for (;;) {
-            if ((context.AddressDepth > 0 || context.LabelledValueDepth > 0) && node.type() == pugi::node_element)
+            if ((context.AddressDepth > 0 || context.LabelledValueDepth > 0) &&
+                node.type() == pugi::node_element)
                 reader.leaveElement(node.name());
+            if (node == context.OpenEntry)
+                context.OpenEntry = {};
             if (pugi::xml_node next = node.next_sibling()) {
                 node = next;
                 break;
@@ -324,6 +383,7 @@ void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactR
             }
         }
     }
+    placeEntries(context.Held, record);
 }
 
 } // namespace tressimo::contacts

@@ -1,6 +1,7 @@
 #pragma once
 // Reads one parsed Windows Contacts document into a ContactRecord.
 
+#include "contacts/contact_entries.h"
 #include "contacts/contact_record.h"
 
 #include <array>
@@ -12,9 +13,12 @@
 
 namespace tressimo::contacts {
 
-// The five parts of a postal address, in record order: street, city, postal code, state,
-// country (read from c:Street, c:Locality, c:PostalCode, c:Region, c:Country).
-inline constexpr std::size_t kAddressPartCount = 5;
+// The parts of a postal address, in record order: street, city, postal code, state, country,
+// then PO box, second street line and full text.
+inline constexpr auto kAddressPartNames =
+    std::to_array<std::string_view>({"c:Street", "c:Locality", "c:PostalCode", "c:Region", "c:Country",
+                                     "c:POBox", "c:ExtendedAddress", "c:AddressLabel"});
+inline constexpr std::size_t kAddressPartCount = kAddressPartNames.size();
 
 // A postal address whose parts have been read and whose labels, which follow the parts in
 // the file, are still being read. It is routed when its c:PhysicalAddress element ends.
@@ -24,6 +28,8 @@ struct HeldAddress
     bool HasParts = false;
     bool BusinessLabel = false;
     bool PersonalLabel = false;
+    bool OtherLabel = false;
+    bool MailingLabel = false; // "Preferred" or "Postal"
 
     void clear();
 };
@@ -57,6 +63,10 @@ struct ContactReaderContext
     bool HasLabelBeforeValue = false;
     std::string LabelBeforeValue;
 
+    // The outermost open collection entry (see ContactEntries::kindOf), whose texts are held.
+    pugi::xml_node OpenEntry;
+    ContactEntries Held;
+
     // Start values of a document's reading (keeps the strings' storage).
     void reset();
 };
@@ -66,7 +76,9 @@ struct ContactReaderContext
 // read (CDATA never), each named by the qualified name of the element that directly holds
 // it; white-space-only texts are skipped. Fields whose source the document lacks are left
 // as they are, so reset the record first. The walk keeps no stack of its own and so reads a
-// document of any nesting depth. A value that is not a date skips only that date.
+// document of any nesting depth. A value that is not a date skips only that date. A leading
+// "tel:" scheme is not part of a number. When the walk ends, the held entries fill the
+// record's later members (placeEntries).
 void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactReaderContext& context);
 
 } // namespace tressimo::contacts

@@ -3,7 +3,6 @@
 
 #include <array>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -122,12 +121,113 @@ struct ContactField
     std::vector<std::string> ContactRecord::*list = nullptr;
 };
 
-inline constexpr std::size_t kContactFieldCount = 43;
+// The name is spelled once, from the member itself, so a row cannot name one field and
+// point at another.
+// clang-format off
+#define TRESSIMO_TEXT_FIELD(member) ContactField{#member, ContactFieldKind::Text, &ContactRecord::member, nullptr}
+#define TRESSIMO_DATE_FIELD(member) ContactField{#member, ContactFieldKind::Date, nullptr, &ContactRecord::member}
+#define TRESSIMO_LIST_FIELD(member) \
+    ContactField{#member, ContactFieldKind::TextList, nullptr, nullptr, &ContactRecord::member}
 
 // The fields in record order, for code that handles every field alike (dumps, the writer).
-extern const std::array<ContactField, kContactFieldCount> kContactFields;
+inline constexpr std::array kContactFields = {
+    TRESSIMO_TEXT_FIELD(eContact_FirstName),
+    TRESSIMO_TEXT_FIELD(eContact_MiddleName),
+    TRESSIMO_TEXT_FIELD(eContact_LastName),
+    TRESSIMO_TEXT_FIELD(eContact_Suffix),
+    TRESSIMO_TEXT_FIELD(eContact_Title),
+    TRESSIMO_TEXT_FIELD(eContact_Email),
+    TRESSIMO_TEXT_FIELD(eContact_Email2),
+    TRESSIMO_TEXT_FIELD(eContact_Email3),
+    TRESSIMO_TEXT_FIELD(eContact_Company),
+    TRESSIMO_TEXT_FIELD(eContact_JobTitle),
+    TRESSIMO_TEXT_FIELD(eContact_BusinessStreet),
+    TRESSIMO_TEXT_FIELD(eContact_BusinessCity),
+    TRESSIMO_TEXT_FIELD(eContact_BusinessZip),
+    TRESSIMO_TEXT_FIELD(eContact_BusinessState),
+    TRESSIMO_TEXT_FIELD(eContact_BusinessCountry),
+    TRESSIMO_TEXT_FIELD(eContact_Location),
+    TRESSIMO_TEXT_FIELD(eContact_WebPage),
+    TRESSIMO_TEXT_FIELD(eContact_Department),
+    TRESSIMO_TEXT_FIELD(eContact_Manager),
+    TRESSIMO_TEXT_FIELD(eContact_Assistant),
+    TRESSIMO_TEXT_FIELD(eContact_OfficePhone),
+    TRESSIMO_TEXT_FIELD(eContact_OfficeFax),
+    TRESSIMO_TEXT_FIELD(eContact_CellPhone),
+    TRESSIMO_TEXT_FIELD(eContact_Pager),
+    TRESSIMO_TEXT_FIELD(eContact_OtherEmail1),
+    TRESSIMO_TEXT_FIELD(eContact_OtherEmail2),
+    TRESSIMO_TEXT_FIELD(eContact_OtherEmail3),
+    TRESSIMO_TEXT_FIELD(eContact_PersonalStreet),
+    TRESSIMO_TEXT_FIELD(eContact_PersonalCity),
+    TRESSIMO_TEXT_FIELD(eContact_PersonalZip),
+    TRESSIMO_TEXT_FIELD(eContact_PersonalState),
+    TRESSIMO_TEXT_FIELD(eContact_PersonalCountry),
+    TRESSIMO_TEXT_FIELD(eContact_Spouse),
+    TRESSIMO_TEXT_FIELD(eContact_Childern),
+    TRESSIMO_TEXT_FIELD(eContact_HomePhone),
+    TRESSIMO_TEXT_FIELD(eContact_HomeFax),
+    TRESSIMO_DATE_FIELD(eContact_BirthDay),
+    TRESSIMO_DATE_FIELD(eContact_Anniversary),
+    TRESSIMO_TEXT_FIELD(eContact_Comments),
+    TRESSIMO_TEXT_FIELD(eContact_ShortName),
+    TRESSIMO_TEXT_FIELD(eContact_PhoneticName),
+    TRESSIMO_TEXT_FIELD(eContact_MailDomain),
+    TRESSIMO_TEXT_FIELD(eContact_Categories),
+};
+
 // The values added after those, in record order.
-extern const std::span<const ContactField> kMoreContactFields;
+inline constexpr std::array kMoreContactFields = {
+    TRESSIMO_TEXT_FIELD(FormattedName),
+    TRESSIMO_TEXT_FIELD(Prefix),
+    TRESSIMO_TEXT_FIELD(Generation),
+    TRESSIMO_TEXT_FIELD(NickName),
+    TRESSIMO_TEXT_FIELD(Profession),
+    TRESSIMO_TEXT_FIELD(Organization),
+    TRESSIMO_TEXT_FIELD(Role),
+    TRESSIMO_TEXT_FIELD(Gender),
+    TRESSIMO_TEXT_FIELD(Spouse),
+    TRESSIMO_TEXT_FIELD(Manager),
+    TRESSIMO_TEXT_FIELD(Assistant),
+    TRESSIMO_LIST_FIELD(Children),
+    TRESSIMO_TEXT_FIELD(MobilePhone),
+    TRESSIMO_TEXT_FIELD(Home2Phone),
+    TRESSIMO_TEXT_FIELD(Business2Phone),
+    TRESSIMO_TEXT_FIELD(CarPhone),
+    TRESSIMO_TEXT_FIELD(IsdnNumber),
+    TRESSIMO_TEXT_FIELD(TtyPhone),
+    TRESSIMO_TEXT_FIELD(OtherPhone),
+    TRESSIMO_TEXT_FIELD(PrimaryPhone),
+    TRESSIMO_TEXT_FIELD(OtherFax),
+    TRESSIMO_TEXT_FIELD(BusinessPOBox),
+    TRESSIMO_TEXT_FIELD(BusinessExtended),
+    TRESSIMO_TEXT_FIELD(BusinessLabel),
+    TRESSIMO_TEXT_FIELD(HomePOBox),
+    TRESSIMO_TEXT_FIELD(HomeExtended),
+    TRESSIMO_TEXT_FIELD(HomeLabel),
+    TRESSIMO_TEXT_FIELD(OtherStreet),
+    TRESSIMO_TEXT_FIELD(OtherCity),
+    TRESSIMO_TEXT_FIELD(OtherZip),
+    TRESSIMO_TEXT_FIELD(OtherState),
+    TRESSIMO_TEXT_FIELD(OtherCountry),
+    TRESSIMO_TEXT_FIELD(OtherPOBox),
+    TRESSIMO_TEXT_FIELD(OtherExtended),
+    TRESSIMO_TEXT_FIELD(OtherLabel),
+    TRESSIMO_TEXT_FIELD(MailingAddress),
+    TRESSIMO_TEXT_FIELD(PersonalWebPage),
+    TRESSIMO_TEXT_FIELD(BusinessWebPage),
+    TRESSIMO_TEXT_FIELD(IMAddress),
+    TRESSIMO_TEXT_FIELD(PhotoType),
+    TRESSIMO_TEXT_FIELD(Photo),
+    TRESSIMO_LIST_FIELD(Unplaced),
+};
+
+#undef TRESSIMO_LIST_FIELD
+#undef TRESSIMO_TEXT_FIELD
+#undef TRESSIMO_DATE_FIELD
+// clang-format on
+
+inline constexpr std::size_t kContactFieldCount = kContactFields.size();
 
 // Visits the rows of both tables, in record order.
 template <class Visit> void forEachContactField(Visit&& visit)

@@ -56,6 +56,12 @@ std::vector<std::tuple<std::string, std::string, std::string>> readerCases()
     const auto businessUrl = [](std::string_view v, bool first = false) {
         return valueEntry("c:Url", v, {"Business"}, first);
     };
+    const auto person = [](std::string_view name, std::initializer_list<std::string_view> l) {
+        return entry("c:Person", element("c:FormattedName", name) + labels(l));
+    };
+    const auto photo = [](std::string_view type, std::string_view base64) {
+        return concat({"<c:Value c:ContentType=\"", type, "\">", base64, "</c:Value>"});
+    };
     const std::string businessPhone = phones(phoneEntry("555-0100", {"Voice", "Business"}));
     return {
         {"EveryFieldTheReaderFills",
@@ -81,7 +87,7 @@ std::vector<std::tuple<std::string, std::string, std::string>> readerCases()
          "Email2=a.smith@example.org|Email3=ann@example.net|Company=Acme|JobTitle=Engineer|Location=B-12|"
          "WebPage=http://acme.example/ann|Department=R&D|OfficePhone=555-0100|OfficeFax=555-0101|"
          "CellPhone=555-0102|Pager=555-0103|HomePhone=555-0104|HomeFax=555-0105|BirthDay=1970-05-12|"
-         "Anniversary=1998-09-26|Comments=Met at the fair.\nLikes tea.|" +
+         "Anniversary=1998-09-26|Comments=Met at the fair.\nLikes tea.|FormattedName=Dr. Ann B. Smith Jr.|" +
              postal("Business", kWork) + "|" + postal("Personal", kHome)},
         {"SpacesAndLineBreaksKeptAsRead",
          name(element("c:GivenName", "  Ann  ")) + element("c:Notes", " a\r\nb&#13;\tc "),
@@ -103,17 +109,18 @@ std::vector<std::tuple<std::string, std::string, std::string>> readerCases()
                 entry("c:EmailAddress", element("c:Address", "a@x")), emailEntry("X400", "c=us;a=x"),
                 emailEntry("smtp", "lower@x"), emailEntry("SMTP ", "blank@x"), emailEntry("SMTP", "c@x"),
                 emailEntry("SMTP", "d@x")),
-         "Email2=b@x|Email3=c@x"},
+         "Email2=b@x|Email3=c@x|Unplaced=E-mail: a@x;E-mail (X400): c=us;a=x;E-mail (smtp): lower@x;"
+         "E-mail (SMTP ): blank@x;E-mail: d@x"},
         {"UnlabelledAfterPersonalAddressIsStillBusiness",
          addresses(addressEntry(kHome, {"Personal"}), addressEntry(kWork, {"Preferred"})),
-         postal("Business", kWork) + "|" + postal("Personal", kHome)},
+         postal("Business", kWork) + "|" + postal("Personal", kHome) + "|MailingAddress=Business"},
         {"AfterABusinessPhoneOnlyTheOwnLabelMakesBusiness",
          businessPhone + addresses(addressEntry(kWork, {"Business"}), addressEntry(kHome, {})),
          postal("Business", kWork) + "|" + postal("Personal", kHome) + "|OfficePhone=555-0100"},
         {"LaterAddressReplacesTheWholeGroup",
          addresses(addressEntry(kWork, {"Business"}),
                    addressEntry({"9 Dock Ln", "", "", "", "Canada"}, {"Business", "Preferred"})),
-         "BusinessStreet=9 Dock Ln|BusinessCountry=Canada"},
+         "BusinessStreet=9 Dock Ln|BusinessCountry=Canada|MailingAddress=Business"},
         {"EmptyPlaceholderChangesNothing",
          addresses(
              addressEntry(kWork, {"Business"}),
@@ -130,40 +137,113 @@ std::vector<std::tuple<std::string, std::string, std::string>> readerCases()
          phones(phoneEntry("1", {"Voice", "Business"}), phoneEntry("2", {"Voice", "Business"}),
                 phoneEntry("3", {"Fax", "Personal"}), phoneEntry("4", {"Fax", "Personal"}),
                 phoneEntry("5", {"Voice", "Personal"}), phoneEntry("6", {"Fax", "Business"})),
-         "OfficePhone=1|HomeFax=3|HomePhone=5|OfficeFax=6"},
+         "OfficePhone=1|HomeFax=3|HomePhone=5|OfficeFax=6|Business2Phone=2|Unplaced=Phone (Fax, home): 4"},
         {"LastMobileAndPagerWin",
          phones(phoneEntry("1", {"Cellular"}), phoneEntry("2", {"Pager"}), phoneEntry("3", {"Cellular"}),
                 phoneEntry("4", {"Pager", "Business"})),
-         "CellPhone=3|Pager=4"},
-        {"PlaceBeforeKindOrKindWithoutPlaceStoresNothing",
+         "CellPhone=3|Pager=4|Unplaced=Phone (Cellular): 1;Phone (Pager): 2"},
+        {"PlaceBeforeKindOrKindWithoutPlaceTakesNoOldField",
          phones(phoneEntry("1", {"Business", "Voice"}), phoneEntry("2", {"Voice"}), phoneEntry("3", {"Fax"}),
                 phoneEntry("4", {})),
-         ""},
+         "Business2Phone=1|OtherPhone=2|OtherFax=3|Unplaced=Phone: 4"},
         {"PlaceAfterMobileAddsNothing", phones(phoneEntry("1", {"Cellular", "Business"})), "CellPhone=1"},
         {"OtherTextBetweenNumberAndLabelBreaksTheLink",
          phones(entry("c:PhoneNumber",
                       element("c:Number", "1") + element("c:Alternate", "x") + labels({"Cellular"}))),
-         ""},
+         "MobilePhone=1"},
         {"EmptyElementsAndCommentsBetweenDoNotMatter",
          phones(entry("c:PhoneNumber", element("c:Number", "1") + "<c:Alternate/><!-- kind -->" +
                                            labels({"Voice", "Business"}))),
          "OfficePhone=1"},
         {"LastBusinessWebAddressWinsSchemeInAnyCase",
          urls(businessUrl("HTTPS://a.example/"), businessUrl("HTTP://B.example/")),
-         "WebPage=HTTP://B.example/"},
+         "WebPage=HTTP://B.example/|Unplaced=Web page (work): HTTPS://a.example/"},
         // Only business web addresses with a scheme; a leading label is no label of the value before.
         {"OnlyLabelledBusinessWebAddressesWithAScheme",
          urls(valueEntry("c:Url", "http://home.example/", {"Personal"}), businessUrl("www.acme.example"),
               valueEntry("c:Url", "http://both.example/", {"Personal", "Business"}),
               valueEntry("c:Url", "http://unlabelled.example/", {}), businessUrl("www.acme.example", true)),
-         ""},
+         "PersonalWebPage=http://home.example/|BusinessWebPage=www.acme.example|Unplaced=Web page (home, "
+         "work): "
+         "http://both.example/;Web page: http://unlabelled.example/;Web page (work): www.acme.example"},
         {"WebLabelBeforeValue", urls(businessUrl("Https://acme.example/", true)),
          "WebPage=Https://acme.example/"},
         {"LeadingLabelIsNoPlaceOfTheNumberBefore",
          phones(phoneEntry("555-0100", {"Voice"}), phoneEntry("555-0101", {"Fax"})) +
              urls(businessUrl("http://acme.example/", true)) + phones(phoneEntry("555-0102", {"Fax"})) +
              urls(valueEntry("c:Url", "http://home.example/", {"Personal"}, true)),
-         "WebPage=http://acme.example/"},
+         "WebPage=http://acme.example/|OtherPhone=555-0100|OtherFax=555-0101|PersonalWebPage=http://"
+         "home.example/|"
+         "Unplaced=Phone (Fax): 555-0102"},
+
+        {"NamesWorkGenderAndPeople",
+         name(element("c:FormattedName", "Ann Smith") + element("c:Prefix", "Dr.") +
+              element("c:Generation", "III") + element("c:NickName", "Annie")) +
+             name(element("c:FormattedName", "A. Smith")) + element("c:Gender", "Female") +
+             collection(
+                 "c:PositionCollection",
+                 {entry("c:Position", element("c:Company", "Acme") + element("c:Organization", "Acme Ltd") +
+                                          element("c:Role", "Lead") + element("c:Profession", "Chemist")),
+                  entry("c:Position", element("c:Organization", "Acme"))}) +
+             collection("c:PersonCollection",
+                        {person("Bob", {"wab:Spouse"}), person("Cy", {"wab:Child"}),
+                         person("Di", {"wab:Child"}), person("Ed", {"wab:Manager"}),
+                         person("Flo", {"wab:Assistant"}), person("Gus", {"Agent"}),
+                         person("Hal", {"wab:Spouse"}), entry("c:Person", labels({"wab:Friend"}))}),
+         "Company=Acme|FormattedName=Ann Smith|Prefix=Dr.|Generation=III|NickName=Annie|Gender=Female|"
+         "Role=Lead|"
+         "Profession=Chemist|Spouse=Bob|Children=Cy;Di|Manager=Ed|Assistant=Flo|"
+         "Unplaced=Organization: Acme Ltd;Person (Agent): Gus;Person (Spouse): Hal"},
+        {"NumbersByKindAndPlace",
+         phones(phoneEntry("tel:1", {"Voice", "Business"}),
+                phoneEntry("TEL:2", {"Voice", "Business", "Preferred"}),
+                phoneEntry("3", {"Voice", "Business"}), phoneEntry("4", {"Voice", "Personal"}),
+                phoneEntry("5", {"Personal", "Voice"}), phoneEntry("6", {"Cellular"}),
+                phoneEntry("7", {"Mobile"}), phoneEntry("8", {"Car"}), phoneEntry("Tel:9", {"ISDN"}),
+                phoneEntry("10", {"TTY"}), phoneEntry("11", {"Video"}), phoneEntry("12", {"Modem"}),
+                phoneEntry("13", {"Fax", "Other"}), phoneEntry(" tel:+1 (14)", {"Video", "Business"}),
+                phoneEntry("tel:1", {"Voice", "Business"})),
+         "OfficePhone=1|Business2Phone=2|PrimaryPhone=2|HomePhone=4|Home2Phone=5|CellPhone=6|CarPhone=8|"
+         "IsdnNumber=9|TtyPhone=10|OtherPhone=11|OtherFax=13|"
+         "Unplaced=Phone (work): 3;Phone (Mobile): 7;Phone (Modem): 12;Phone (Video, work): +1 (14)"},
+        {"PcsOrMobileWhenNoCellular",
+         phones(phoneEntry("1", {"PCS"}), phoneEntry("2", {"Mobile", "Preferred"})),
+         "MobilePhone=1|PrimaryPhone=2|Unplaced=Phone (Mobile): 2"},
+        {"OtherAddressLeavesHomeAlone",
+         addresses(entry("c:PhysicalAddress", element("c:Street", "3 Oak Ct") + element("c:POBox", "PO 7") +
+                                                  element("c:ExtendedAddress", "Unit 2") +
+                                                  element("c:AddressLabel", "3 Oak Ct\nUnit 2") +
+                                                  labels({"Other", "Postal"})),
+                   addressEntry(kWork, {"Business"}),
+                   entry("c:PhysicalAddress", element("c:Street", "2 Elm Rd") + element("c:POBox", "PO 9") +
+                                                  labels({"Personal", "Preferred"})),
+                   addressEntry({"4 Fir Way", "", "", "", ""}, {"Other"})),
+         postal("Business", kWork) +
+             "|PersonalStreet=2 Elm Rd|HomePOBox=PO 9|OtherStreet=4 Fir Way|MailingAddress=Other"},
+        {"WebImAndEmailWithoutASlot",
+         urls(valueEntry("c:Url", "http://a.example/", {"wab:School"}), businessUrl("www.b.example"),
+              valueEntry("c:Url", "http://c.example/", {}),
+              valueEntry("c:Url", "http://d.example/", {"Personal"}),
+              valueEntry("c:Url", "http://e.example/", {"wab:SocialNetwork", "Personal"})) +
+             collection(
+                 "c:IMAddressCollection",
+                 {entry("c:IMAddress",
+                        element("c:Value", "ann@msn") + element("c:Protocol", "MSN") + labels({"Personal"})),
+                  entry("c:IMAddress", element("c:Value", "ann@jabber") + element("c:Protocol", "XMPP"))}) +
+             emails(emailEntry("SMTP", "a@x"), emailEntry("X400", "c=us", {"Business"})),
+         "BusinessWebPage=www.b.example|PersonalWebPage=http://c.example/|IMAddress=ann@msn|Email=a@x|"
+         "Unplaced=Web page (school): http://a.example/;Web page (home): http://d.example/;Web page (social "
+         "network, home): http://e.example/;IM protocol: MSN;IM (XMPP): ann@jabber;E-mail (X400, work): "
+         "c=us"},
+        // Only the user tile's own picture, the first one with a value.
+        {"UserTilePhotoWithAValue",
+         collection("c:PhotoCollection",
+                    {entry("c:Photo", photo("image/png", "iVBO") + labels({"Logo"})),
+                     entry("c:Photo", labels({"UserTile"})),
+                     entry("c:Photo", element("c:Url", "http://p.example/t.jpg") + labels({"UserTile"})),
+                     entry("c:Photo", photo("image/bmp", "Qk1Y\nfAAA") + labels({"UserTile"})),
+                     entry("c:Photo", labels({"UserTile"}) + photo("image/jpeg", "/9j/"))}),
+         "PhotoType=image/bmp|Photo=Qk1Y\nfAAA"},
 
         {"UnreadableDatesSkippedOnly",
          dates(anniversary("1998-09-26"), birthday("1970-02-30T00:00:00Z"), anniversary("next spring"),
@@ -185,7 +265,8 @@ TEST(Reader, FillsExactlyTheExpectedFields)
         SCOPED_TRACE(name);
         ContactReaderContext context;
         expectRecord(readBody(body, context), fields(expected));
-        EXPECT_EQ(context.AddressDepth + context.LabelledValueDepth, 0u) << "an element left open";
+        EXPECT_EQ(context.AddressDepth + context.LabelledValueDepth + !!context.OpenEntry, 0u)
+            << "an element left open";
     }
 }
 

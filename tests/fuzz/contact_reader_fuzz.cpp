@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ContactRecord record;
     ContactReaderContext context;
     DisplayNode(document.document(), record, context);
-    if (context.AddressDepth != 0 || context.LabelledValueDepth != 0)
+    if (context.AddressDepth != 0 || context.LabelledValueDepth != 0 || context.OpenEntry)
         std::abort();
     (void)handOver(record);
     return 0;
