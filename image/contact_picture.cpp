@@ -3,6 +3,7 @@
 #include "image/bmp_layout.h"
 #include "image/jpeg_layout.h"
 #include "image/limits.h"
+#include "image/png_layout.h"
 #include "text/ascii.h"
 #include "text/base64.h"
 
@@ -111,8 +112,9 @@ OutlookPicture outlookPicture(std::span<const std::uint8_t> bytes, std::string_v
     if (bytes.size() > INT_MAX)
         return refused("the photo is too large to read");
     // What the decoder takes on trust is checked before it reads a byte: a JPEG's tables and
-    // end, a BMP's length.
-    if ((format == Format::Jpeg && !jpegLayoutSound(bytes)) || (format == Format::Bmp && bmpCutShort(bytes)))
+    // end, a PNG's chunks, a BMP's length.
+    if ((format == Format::Jpeg && !jpegLayoutSound(bytes)) ||
+        (format == Format::Png && !pngLayoutSound(bytes)) || (format == Format::Bmp && bmpCutShort(bytes)))
         return damaged(format);
 
     // The header's claim is checked before any pixel memory is taken.
