@@ -83,15 +83,6 @@ constexpr TagAssignment kTagAssignmentRows[] = {
     {{"PR_GENERATION", &C::eContact_Suffix, &V::suffix}, PR_GENERATION},
 };
 
-std::string_view valueOf(const Assignment& row, const ContactRecord& contact, const ComposedValues& composed)
-{
-    if (row.field && !(contact.*row.field).empty())
-        return contact.*row.field;
-    if (row.composed && !(composed.*row.composed).empty())
-        return composed.*row.composed;
-    return row.fallback ? std::string_view(contact.*row.fallback) : std::string_view();
-}
-
 // The street with the extended address as a second line.
 std::string streetLines(const std::string& street, const std::string& extended)
 {
@@ -148,6 +139,15 @@ private:
 
 const std::span<const Assignment> kAssignments = kAssignmentRows;
 const std::span<const TagAssignment> kTagAssignments = kTagAssignmentRows;
+
+std::string_view assignedValue(const Assignment& row, const ContactRecord& contact, const ComposedValues& composed)
+{
+    if (row.field && !(contact.*row.field).empty())
+        return contact.*row.field;
+    if (row.composed && !(composed.*row.composed).empty())
+        return composed.*row.composed;
+    return row.fallback ? std::string_view(contact.*row.fallback) : std::string_view();
+}
 
 ComposedValues composeValues(const ContactRecord& contact)
 {
@@ -228,7 +228,7 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
 
     const ComposedValues composed = composeValues(contact);
     for (const Assignment& row : kAssignments) {
-        const std::string_view value = valueOf(row, contact, composed);
+        const std::string_view value = assignedValue(row, contact, composed);
         if (row.always || !value.empty())
             steps.run(row.property, [&] { item->put(row.property, value); });
     }
@@ -247,7 +247,7 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
         setOne("PR_WEDDING_ANNIVERSARY", PR_WEDDING_ANNIVERSARY,
                mapi::OleDate{*contact.eContact_Anniversary});
     for (const TagAssignment& row : kTagAssignments)
-        setOne(row.value.property, row.tag, std::string(valueOf(row.value, contact, composed)));
+        setOne(row.value.property, row.tag, std::string(assignedValue(row.value, contact, composed)));
 
     result.saved = steps.run("Save", [&] { item->Save(); });
     return result;

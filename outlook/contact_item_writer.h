@@ -61,6 +61,9 @@ struct TagAssignment
     std::uint32_t tag;
 };
 extern const std::span<const TagAssignment> kTagAssignments;
+// The value a row assigns for the record.
+std::string_view assignedValue(const Assignment& row, const contacts::ContactRecord& contact,
+                               const ComposedValues& composed);
 
 // The heading of the lines the Outlook contact has no place for, at the end of its notes.
 inline constexpr std::string_view kUnplacedHeading = "More from the Windows contact:";
