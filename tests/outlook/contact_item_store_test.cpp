@@ -2,6 +2,7 @@
 // reader we did not write: one contact per rule of where a value goes, each with what must (or
 // must not, null) be found.
 
+#include "mapi/contact_properties.h"
 #include "mapi/mapi.h"
 #include "outlook/contact_item_writer.h"
 #include "tests/pst/oracle/pst_oracle.h"
@@ -124,6 +125,9 @@ TEST(ContactItemStore, EveryValueReachesItsOutlookProperty)
              r.OtherCity = "Other City";
          }, {{"postal_address_id", 2}, {"mailing_address_city", "Work City"}, {"other_address", "Other City"}}},
     };
+    // Every name the writer assigns is one the model knows, in the model's order.
+    for (std::size_t i = 0; i < outlook::kAssignments.size(); ++i)
+        EXPECT_EQ(outlook::kAssignments[i].property, mapi::contact::objectModelProperties()[i].name);
     const TempDir dir;
     const auto pst = dir.path() / "rules.pst";
     {
