@@ -10,6 +10,7 @@
 #include "pst/check/property_context.h"
 #include "pst/check/table_context.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace tressimo::pst::check {
@@ -84,7 +85,55 @@ void checkHeapShape(const Heap& heap, Findings& f)
         }
 }
 
-void checkContent(const LtpNode& node, Role role, Findings& f)
+// Row versions come from one store-wide counter whose last value the header's dwUnique holds
+// (as in Outlook's files): no two rows of the store share one, and each is below it.
+class RowVersions
+{
+public:
+    explicit RowVersions(std::uint32_t unique) : m_unique(unique) {}
+
+    void add(const std::string& table, const TableRow& row, Findings& f)
+    {
+        const auto cell = row.values.find(kTagLtpRowVer);
+        if (cell == row.values.end() || cell->second.data().size() != 4)
+            return; // the row's layout has been reported
+        const std::uint32_t version = getU32(cell->second.data().data());
+        if (m_tables.empty() || m_tables.back() != table)
+            m_tables.push_back(table);
+        if (version >= m_unique)
+            f.error("TC_ROW_VERSION", table + " row " + hex(row.rowId),
+                    "a row version below dwUnique " + std::to_string(m_unique), std::to_string(version));
+        m_seen.push_back(Seen{version, static_cast<std::uint32_t>(m_tables.size() - 1), row.rowId});
+    }
+
+    // Kept as a sorted list rather than a map: a big store has a row per message.
+    void reportRepeats(Findings& f)
+    {
+        std::stable_sort(m_seen.begin(), m_seen.end(),
+                         [](const Seen& a, const Seen& b) { return a.version < b.version; });
+        for (std::size_t i = 1; i < m_seen.size(); ++i) {
+            const Seen& first = m_seen[i - 1];
+            if (first.version == m_seen[i].version)
+                f.error("TC_ROW_VERSION", m_tables[m_seen[i].table] + " row " + hex(m_seen[i].rowId),
+                        "a row version no other row of the store has",
+                        std::to_string(first.version) + ", as " + m_tables[first.table] + " row " +
+                            hex(first.rowId) + " has");
+        }
+    }
+
+private:
+    struct Seen
+    {
+        std::uint32_t version;
+        std::uint32_t table; // index into m_tables
+        std::uint32_t rowId;
+    };
+    std::uint32_t m_unique;
+    std::vector<std::string> m_tables;
+    std::vector<Seen> m_seen;
+};
+
+void checkContent(const LtpNode& node, Role role, Findings& f, RowVersions& versions)
 {
     if (role == Role::Unknown && !looksLikeHeap(node.blocks))
         return; // raw data the format does not describe (0x201 and friends)
@@ -113,7 +162,8 @@ void checkContent(const LtpNode& node, Role role, Findings& f)
         if (role == Role::PropertyContext || (role == Role::Unknown && client == HeapClient::Properties))
             readPropertyContext(node, *heap, &f);
         else if (role == Role::TableContext || (role == Role::Unknown && client == HeapClient::Table))
-            readTableContext(node, *heap, &f, [](const Table&, TableRow&&) {}); // checked as read
+            readTableContext(node, *heap, &f, // checked as read
+                             [&](const Table&, TableRow&& row) { versions.add(node.where, row, f); });
     } catch (const FormatError& e) {
         // The reader names the cause itself where it can; only an unexplained stop is reported.
         if (f.all().size() == before)
@@ -123,7 +173,7 @@ void checkContent(const LtpNode& node, Role role, Findings& f)
     }
 }
 
-void checkSubnodes(const PstFile& file, const LtpNode& parent, Findings& f, int depth)
+void checkSubnodes(const PstFile& file, const LtpNode& parent, Findings& f, RowVersions& versions, int depth)
 {
     for (const SubnodeEntry& s : parent.subnodes) {
         // Subnodes of type LTP hold raw values and row matrices, read through their owners.
@@ -131,8 +181,8 @@ void checkSubnodes(const PstFile& file, const LtpNode& parent, Findings& f, int 
             continue;
         try {
             const LtpNode sub = loadSubnode(file, s, parent.where);
-            checkContent(sub, roleOf(s.nid), f);
-            checkSubnodes(file, sub, f, depth + 1);
+            checkContent(sub, roleOf(s.nid), f, versions);
+            checkSubnodes(file, sub, f, versions, depth + 1);
         } catch (const FormatError& e) {
             f.error("NODE_UNREADABLE", parent.where + " subnode " + describeNid(s.nid), "readable data",
                     e.what());
@@ -144,6 +194,7 @@ void checkSubnodes(const PstFile& file, const LtpNode& parent, Findings& f, int 
 
 void checkLists(const PstFile& file, Findings& f)
 {
+    RowVersions versions(file.header().unique);
     for (const NodeEntry& n : file.nodes()) {
         const Role role = roleOf(n.nid);
         if (n.bidData == 0) {
@@ -160,9 +211,10 @@ void checkLists(const PstFile& file, Findings& f)
             f.error("NODE_UNREADABLE", describeNid(n.nid), "readable data and subnodes", e.what());
             continue;
         }
-        checkContent(node, role, f);
-        checkSubnodes(file, node, f, 0);
+        checkContent(node, role, f, versions);
+        checkSubnodes(file, node, f, versions, 0);
     }
+    versions.reportRepeats(f);
 }
 
 } // namespace tressimo::pst::check

@@ -94,6 +94,7 @@ constexpr CodeInfo kCodes[] = {
     {"TC_ROW_COUNT", "the rows in the row matrix differ from the row index entries"},
     {"TC_CELL_REF", "a table cell's HNID names nothing"},
     {"TC_CELL_VALUE", "a table cell's value does not fit its type"},
+    {"TC_ROW_VERSION", "a row version is repeated across the store's tables or is not below dwUnique"},
     // Messaging
     {"STORE_NODE_MISSING", "a node every store must have is missing"},
     {"STORE_PROPERTY", "the message store lacks a required property or has a wrong one"},

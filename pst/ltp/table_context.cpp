@@ -140,9 +140,9 @@ const TcColumn* TableLayout::find(PropTag tag) const
     }
 }
 
-TableBuilder::TableBuilder(std::span<const PropTag> columns)
+TableBuilder::TableBuilder(std::span<const PropTag> columns, RowVersionSource rowVersions)
     : m_layout(columns), m_rowsPerChunk(std::max<std::size_t>(1, kRowChunkBytes / m_layout.rowSize())),
-      m_lastCell(m_layout.columns().size())
+      m_lastCell(m_layout.columns().size()), m_rowVersions(std::move(rowVersions))
 {
     for (std::size_t i = 0; i < m_layout.columns().size(); ++i) {
         if (TableLayout::storesHnid(PropTag(m_layout.columns()[i].tag).type()))
@@ -179,6 +179,11 @@ void TableBuilder::releaseCells(const std::uint8_t* row)
 void TableBuilder::putRow(std::uint32_t rowId, std::span<const PropValue> values)
 {
     const std::size_t rowSize = m_layout.rowSize();
+    // Taken first: a source that fails leaves the table as it was.
+    std::optional<std::uint32_t> version;
+    if (std::none_of(values.begin(), values.end(),
+                     [](const PropValue& v) { return v.tag() == kPidTagLtpRowVer; }))
+        version = m_rowVersions ? m_rowVersions() : m_nextRowVer++;
     const std::optional<std::uint32_t> existing = m_index.find(rowId);
     std::size_t slot;
     if (existing) {
@@ -199,12 +204,10 @@ void TableBuilder::putRow(std::uint32_t rowId, std::span<const PropValue> values
     std::memset(row, 0, rowSize);
     putU32(row, rowId);
     setBit(ceb, 0);
-    bool haveRowVer = false;
     for (const PropValue& value : values) {
         const TcColumn* column = m_layout.find(value.tag());
         if (!column || column->iBit == 0)
             continue;
-        haveRowVer = haveRowVer || column->iBit == 1;
         std::uint8_t* cell = row + column->ibData;
         if (TableLayout::storesHnid(value.type())) {
             if (testBit(ceb, column->iBit)) {
@@ -222,11 +225,10 @@ void TableBuilder::putRow(std::uint32_t rowId, std::span<const PropValue> values
         }
         setBit(ceb, column->iBit);
     }
-    if (!haveRowVer) {
-        putU32(row + 4, m_nextRowVer);
+    if (version) {
+        putU32(row + 4, *version);
         setBit(ceb, 1);
     }
-    ++m_nextRowVer;
 
     if (!existing) {
         m_index.insertOrAssign(rowId, static_cast<std::uint32_t>(slot));

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -86,14 +87,19 @@ private:
     std::array<std::uint16_t, 4> m_rgib{};
 };
 
+// Where rows take their versions (PidTagLtpRowVer): in a store, one counter that every
+// table shares, so no two rows of the store have the same version.
+using RowVersionSource = std::function<std::uint32_t()>;
+
 // The rows of one table, kept compactly for the life of a store; build() gives the node.
 // Rows keep the order they were first put in (a replaced row keeps its place).
 class TableBuilder
 {
 public:
-    explicit TableBuilder(std::span<const PropTag> columns);
-    explicit TableBuilder(std::initializer_list<PropTag> columns)
-        : TableBuilder(std::span<const PropTag>(columns.begin(), columns.size()))
+    // Without a source, the table counts its row versions itself from 1.
+    explicit TableBuilder(std::span<const PropTag> columns, RowVersionSource rowVersions = {});
+    explicit TableBuilder(std::initializer_list<PropTag> columns, RowVersionSource rowVersions = {})
+        : TableBuilder(std::span<const PropTag>(columns.begin(), columns.size()), std::move(rowVersions))
     {
     }
     ~TableBuilder();
@@ -105,7 +111,7 @@ public:
     // Adds a row, or replaces the row with this id in its place. Values whose tags are not
     // columns are skipped, so a caller can hand over every property of the object the row
     // stands for; of a tag given twice the last wins. PidTagLtpRowId is the row id;
-    // PidTagLtpRowVer comes from the values, or else from a counter that every put advances.
+    // PidTagLtpRowVer comes from the values, or else from the table's row version source.
     void putRow(std::uint32_t rowId, std::span<const PropValue> values);
     void putRow(std::uint32_t rowId, std::initializer_list<PropValue> values)
     {
@@ -145,7 +151,8 @@ private:
     RowIdMap m_index;
     CellStore m_cells;
     std::vector<std::uint32_t> m_lastCell; // per column, the last cell added (shared when equal)
-    std::uint32_t m_nextRowVer = 1;
+    RowVersionSource m_rowVersions;
+    std::uint32_t m_nextRowVer = 1; // without a source
 };
 
 } // namespace tressimo::pst

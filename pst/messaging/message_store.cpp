@@ -383,7 +383,7 @@ public:
                 ++m_recipientShares;
             remember(nid, message);
             if (!f.contents)
-                f.contents = std::make_unique<TableBuilder>(columns::contents());
+                f.contents = std::make_unique<TableBuilder>(columns::contents(), rowVersions());
             f.contents->putRow(nid.value, message.properties);
             ++f.contentCount;
             if (!message.read)
@@ -511,6 +511,13 @@ private:
         return nid;
     }
 
+    // Every table of the store versions its rows from the header's counter, so versions never
+    // repeat across tables and stay below the dwUnique of the commit that writes them.
+    RowVersionSource rowVersions()
+    {
+        return [ndb = m_ndb.get()] { return ndb->nextUnique(); };
+    }
+
     // Bookkeeping after a write succeeded; it fails only when memory runs out, which then
     // sticks like a failed write.
     template <typename F> void afterWrite(F&& step) { guarded(std::forward<F>(step)); }
@@ -575,7 +582,7 @@ private:
     void putHierarchyRow(Folder& parent, const Folder& child)
     {
         if (!parent.hierarchy)
-            parent.hierarchy = std::make_unique<TableBuilder>(columns::hierarchy());
+            parent.hierarchy = std::make_unique<TableBuilder>(columns::hierarchy(), rowVersions());
         parent.hierarchy->putRow(child.nid.value, child.props);
         markDirty(parent, &Folder::hierarchyDirty);
     }
@@ -684,7 +691,7 @@ private:
         }
 
         // Messages of every class go to the root folder until a caller names an Inbox.
-        m_receiveTable = std::make_unique<TableBuilder>(columns::receiveFolders());
+        m_receiveTable = std::make_unique<TableBuilder>(columns::receiveFolders(), rowVersions());
         m_receiveRows.push_back(ReceiveRow{u"", 1, nodes::RootFolder});
         m_receiveTable->putRow(1, {PropValue::fromString(tags::MessageClass, std::string_view("")),
                                    PropValue::fromUInt32(kReceiveFolderNidTag, nodes::RootFolder.value)});

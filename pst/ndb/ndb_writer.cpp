@@ -71,6 +71,8 @@ namespace {
 using namespace ndb;
 
 constexpr std::uint32_t kMaxNidIndex = (std::uint32_t{1} << 27) - 1;
+// Row versions stop here, leaving the header writes that follow room to count above them.
+constexpr std::uint32_t kMaxUnique = 0xFFFF0000;
 constexpr Bid kFirstDataBid = 4;
 constexpr Bid kFirstPageBid = 1;
 // The smallest growth, in regions (about 4 MB), unless the options allow less.
@@ -168,6 +170,14 @@ public:
         throwIfFailed();
         raiseHighWater(nid);
         m_changed = true;
+    }
+
+    std::uint32_t nextUnique() override
+    {
+        throwIfFailed();
+        if (m_unique >= kMaxUnique)
+            throw std::length_error("No row versions are left in \"" + m_sink->name() + "\"");
+        return ++m_unique;
     }
 
     void commit() override

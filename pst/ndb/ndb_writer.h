@@ -64,6 +64,11 @@ public:
     // Raises a type's high-water mark past an index chosen by the caller (fixed nodes).
     virtual void reserveNid(Nid nid) = 0;
 
+    // The next value of the store-wide counter whose last value the header's dwUnique holds:
+    // table rows take their versions from it, so every header written afterwards, the next
+    // commit's included, is above every version handed out before it.
+    virtual std::uint32_t nextUnique() = 0;
+
     // Makes every node put so far durable: data and pages first, then the allocation maps,
     // then the header, each step synced.
     virtual void commit() = 0;

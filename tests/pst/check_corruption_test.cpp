@@ -257,6 +257,10 @@ const Case kCases[] = {
      "TC_ROW_INDEX"},
     {"TableCellRef", [](auto& p) { setRowCell32(p, 0x12D, 0x8042, 0x3001001F, 0x7E0); },
      "TC_CELL_REF FOLDER_ROW_VALUE"},
+    // Row versions 6, 12, 15 and 17 in the root hierarchy, 14 in the IPM subtree's; dwUnique 0x16.
+    {"TableRowVersionRepeated", [](auto& p) { setRowCell32(p, 0x12D, 0x8042, 0x67F30003, 14); },
+     "TC_ROW_VERSION"},
+    {"TableRowVersionAtUnique", [](auto& p) { p.setHeader(o::Unique, 17, 4); }, "TC_ROW_VERSION"},
     {"TableColumnOrder",
      [](auto& p) {
          p.editBlock(0x100, [](Bytes& b) {

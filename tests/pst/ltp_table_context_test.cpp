@@ -89,6 +89,30 @@ TEST(LtpTableContext, CellValuesSurvivePackingAndSharing)
     expectReadsAs(table, table.build());
 }
 
+// Rows take their versions from the source the table is given; a source that fails (its store
+// has) leaves the row that was there untouched.
+TEST(LtpTableContext, RowVersionsFromTheSource)
+{
+    std::uint32_t next = 500;
+    bool fail = false;
+    TableBuilder table(kColumns, [&]() -> std::uint32_t {
+        if (fail)
+            throw std::runtime_error("store failed");
+        return next += 7;
+    });
+    table.putRow(1, contactRow(1));
+    table.putRow(2, contactRow(2));
+    fail = true;
+    EXPECT_THROW(table.putRow(1, contactRow(3)), std::runtime_error);
+    EXPECT_THROW(table.putRow(3, contactRow(3)), std::runtime_error);
+    EXPECT_EQ(table.rowIds(), (std::vector<std::uint32_t>{1, 2}));
+    const std::vector<check::TableRow> rows = expectReadsAs(table, table.build()).rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].values.at(kPidTagLtpRowVer.value).toInt32(), 507);
+    EXPECT_EQ(rows[0].values.at(kFlags.value).toInt32(), 1);
+    EXPECT_EQ(rows[1].values.at(kPidTagLtpRowVer.value).toInt32(), 514);
+}
+
 // Cells past 3580 bytes go to subnodes of their own, with NIDs from the caller's allocator
 // that clash neither with the row matrix nor with what the caller reserved.
 TEST(LtpTableContext, BigCellsInSubnodes)
