@@ -61,7 +61,6 @@ TEST(ContactItemWriter, DatesAndIMAddressFollowWhatTheRecordHolds)
         std::string one, two, three;
         std::string written; // the date and IMAddress calls, in order
     };
-    const int puts = static_cast<int>(outlook::kAssignments.size());
     const Case cases[] = {
         {std::nullopt, 40000.0, "", "b@x", "", "put(IMAddress,b@x) setProperty(0x3A410040,date 40000) "},
         {0.0, std::nullopt, "a@x", "", "c@x", "put(IMAddress,a@x c@x) setProperty(0x3A420040,date 0) "},
