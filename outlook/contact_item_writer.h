@@ -30,10 +30,11 @@ struct ComposedValues
     std::string imAddress; // composeIMAddress
     // The notes with the unplaced lines after them; empty when there are no such lines.
     std::string body;
-    std::string children;                              // the names joined by ", "
-    std::string gender;                                // "2" male, "1" female, "0" unspecified
-    std::string mailingAddress;                        // "1" home, "2" business, "3" other
-    std::string businessStreet, homeStreet, otherStreet; // with the extended line after the street
+    std::string children; // the names joined by ", " (Outlook splits the list at commas)
+    std::string gender;         // "2" male, "1" female, "0" unspecified
+    std::string mailingAddress; // "1" home, "2" business, "3" other
+    // Each street with the extended address as a second line.
+    std::string businessStreet, homeStreet, otherStreet;
 };
 ComposedValues composeValues(const contacts::ContactRecord& contact);
 
