@@ -28,6 +28,8 @@ void ContactItem::put(std::string_view property, std::string_view value)
         contact::ContactState().put(property, value);
         throw contact::ContactModelError("A contact item has no property \"" + std::string(property) + "\".");
     }
+    // A number that does not fit is refused now, as before the first save, not when saving.
+    contact::ContactState().put(*known, value);
     m_changes.push_back({known, 0, PropertyValue{std::string(value)}});
 }
 

@@ -112,6 +112,10 @@ public:
         m_out.push_back(value.size() >= kBorrowedText ? pst::PropValue::fromBorrowedString(tag(key), value)
                                                       : pst::PropValue::fromString(tag(key), value));
     }
+    void int16(const contact::PropertyKey& key, std::int16_t value) override
+    {
+        m_out.push_back(pst::PropValue::fromInt16(tag(key), value));
+    }
     void int32(const contact::PropertyKey& key, std::int32_t value) override
     {
         m_out.push_back(pst::PropValue::fromInt32(tag(key), value));

@@ -301,6 +301,7 @@ TEST(SessionItems, RefusedValuesAreNeitherKeptNorWritten)
     };
     const Case cases[] = {
         {"unknown name", put("FirstNam", "x"), "\"FirstNam\""},
+        {"a gender no 16 bits hold", put("Gender", "65536"), "Gender"},
         {"date for a text tag", set(PR_GENERATION, OleDate{100}), "0x3A05001F"},
         {"date past 9999", set(PR_BIRTHDAY, OleDate{3e6}), "0x3A420040"},
     };
