@@ -9,17 +9,19 @@ std::vector<pst::PropValue> contactPictureAttachment(std::span<const std::uint8_
     using pst::PropTag;
     using pst::PropValue;
     constexpr std::string_view name = "ContactPicture.jpg";
+    // Display name, data, extension, 8.3 and long file names, method "by value", no place in
+    // the body, MIME tag, shown among the attachments, the contact's photo.
     return {
-        PropValue::fromString(PropTag{0x3001001F}, name),                    // PidTagDisplayName
-        PropValue::fromBinary(PropTag{0x37010102}, jpeg),                    // PidTagAttachDataBinary
-        PropValue::fromString(PropTag{0x3703001F}, std::string_view(".jpg")), // PidTagAttachExtension
-        PropValue::fromString(PropTag{0x3704001F}, std::string_view("ContactP.jpg")), // 8.3 name
-        PropValue::fromInt32(PropTag{0x37050003}, 1),                        // by value
-        PropValue::fromString(PropTag{0x3707001F}, name),                    // PidTagAttachLongFilename
-        PropValue::fromInt32(PropTag{0x370B0003}, -1),                       // not rendered in the body
+        PropValue::fromString(PropTag{0x3001001F}, name),
+        PropValue::fromBinary(PropTag{0x37010102}, jpeg),
+        PropValue::fromString(PropTag{0x3703001F}, std::string_view(".jpg")),
+        PropValue::fromString(PropTag{0x3704001F}, std::string_view("ContactP.jpg")),
+        PropValue::fromInt32(PropTag{0x37050003}, 1),
+        PropValue::fromString(PropTag{0x3707001F}, name),
+        PropValue::fromInt32(PropTag{0x370B0003}, -1),
         PropValue::fromString(PropTag{0x370E001F}, std::string_view("image/jpeg")),
-        PropValue::fromBoolean(PropTag{0x7FFE000B}, false),                  // PidTagAttachmentHidden
-        PropValue::fromBoolean(PropTag{0x7FFF000B}, true),                   // PidTagAttachmentContactPhoto
+        PropValue::fromBoolean(PropTag{0x7FFE000B}, false),
+        PropValue::fromBoolean(PropTag{0x7FFF000B}, true),
     };
 }
 

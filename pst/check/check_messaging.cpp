@@ -479,7 +479,8 @@ private:
 
     // [MS-PST] 2.4.6: one attachment table row per attachment subnode, each row a copy of its
     // attachment's values; the message's flag and size account for them.
-    void checkAttachments(const NodeEntry& message, const PropertyMap& props, const std::vector<SubnodeEntry>& subs)
+    void checkAttachments(const NodeEntry& message, const PropertyMap& props,
+                          const std::vector<SubnodeEntry>& subs)
     {
         const std::string where = describeNid(message.nid);
         std::map<std::uint32_t, PropertyMap> attachments;
@@ -495,10 +496,12 @@ private:
                 }
         }
         auto flags = props.find(tag::MessageFlags);
-        if (flags != props.end() && ((flags->second.toInt32() & kMessageFlagHasAttach) != 0) != !attachments.empty())
+        if (flags != props.end() &&
+            ((flags->second.toInt32() & kMessageFlagHasAttach) != 0) != !attachments.empty())
             m_f.error("MESSAGE_ATTACH_FLAG", where,
-                      std::string("the has-attachments flag (0x10) ") + (attachments.empty() ? "clear" : "set") +
-                          " (" + std::to_string(attachments.size()) + " attachments)",
+                      std::string("the has-attachments flag (0x10) ") +
+                          (attachments.empty() ? "clear" : "set") + " (" +
+                          std::to_string(attachments.size()) + " attachments)",
                       "flags " + hex(static_cast<std::uint32_t>(flags->second.toInt32())));
         std::optional<Table> table;
         if (tableEntry)
@@ -509,8 +512,8 @@ private:
             }
         if (!table) {
             if (!attachments.empty())
-                m_f.error("MESSAGE_ATTACHMENTS", where, "an attachment table (subnode 0x671) listing its attachments",
-                          "none");
+                m_f.error("MESSAGE_ATTACHMENTS", where,
+                          "an attachment table (subnode 0x671) listing its attachments", "none");
             return;
         }
         std::int64_t attachSizes = 0;
@@ -523,16 +526,17 @@ private:
             auto data = a.find(tag::AttachDataBinary);
             if (size != a.end()) {
                 attachSizes += size->second.toInt32();
-                if (data != a.end() && size->second.toInt32() < static_cast<std::int64_t>(data->second.data().size()))
+                if (data != a.end() &&
+                    size->second.toInt32() < static_cast<std::int64_t>(data->second.data().size()))
                     m_f.error("ATTACHMENT_SIZE", at,
-                              "PidTagAttachSize of at least its data's " + std::to_string(data->second.data().size()) +
-                                  " bytes",
+                              "PidTagAttachSize of at least its data's " +
+                                  std::to_string(data->second.data().size()) + " bytes",
                               std::to_string(size->second.toInt32()));
             }
             const TableRow* row = table->findRow(nid);
             if (!row) {
-                m_f.error("MESSAGE_ATTACHMENTS", where + " attachment table", "a row for attachment " + hex(nid),
-                          "none");
+                m_f.error("MESSAGE_ATTACHMENTS", where + " attachment table",
+                          "a row for attachment " + hex(nid), "none");
                 continue;
             }
             for (const TableColumn& c : table->columns) {
@@ -544,9 +548,11 @@ private:
                                       ? inAttachment == a.end()
                                       : inAttachment != a.end() && inRow->second == inAttachment->second;
                 if (!same)
-                    m_f.error("ATTACHMENT_ROW_VALUE", where + " attachment table row " + hex(nid) + " column " + tagHex(c.tag),
-                              inAttachment == a.end() ? "no value (the attachment has none)"
-                                                      : inAttachment->second.toDisplayString() + " (the attachment's value)",
+                    m_f.error("ATTACHMENT_ROW_VALUE",
+                              where + " attachment table row " + hex(nid) + " column " + tagHex(c.tag),
+                              inAttachment == a.end()
+                                  ? "no value (the attachment has none)"
+                                  : inAttachment->second.toDisplayString() + " (the attachment's value)",
                               inRow == row->values.end() ? "no value" : inRow->second.toDisplayString());
             }
         }
@@ -557,7 +563,8 @@ private:
         auto size = props.find(tag::MessageSize);
         if (size != props.end() && size->second.toInt32() < attachSizes)
             m_f.error("ATTACHMENT_SIZE", where,
-                      "PidTagMessageSize of at least its attachments' " + std::to_string(attachSizes) + " bytes",
+                      "PidTagMessageSize of at least its attachments' " + std::to_string(attachSizes) +
+                          " bytes",
                       std::to_string(size->second.toInt32()));
     }
 

@@ -31,13 +31,15 @@ std::vector<PropValue> prepareAttachment(std::vector<PropValue> given)
     std::erase_if(given, [](const PropValue& p) { return p.tag().id() == tags::AttachSize.id(); });
     for (const PropValue& p : given) {
         if (isCalculatedByStore(p.tag().id()))
-            throw std::invalid_argument(tagName(p.tag()) + " is computed by the store and cannot be set on an attachment");
+            throw std::invalid_argument(tagName(p.tag()) +
+                                        " is computed by the store and cannot be set on an attachment");
     }
     if (!std::is_sorted(given.begin(), given.end(), byId))
         std::sort(given.begin(), given.end(), byId);
-    const auto twice = std::adjacent_find(given.begin(), given.end(), [](const PropValue& a, const PropValue& b) {
-        return a.tag().id() == b.tag().id();
-    });
+    const auto twice =
+        std::adjacent_find(given.begin(), given.end(), [](const PropValue& a, const PropValue& b) {
+            return a.tag().id() == b.tag().id();
+        });
     if (twice != given.end())
         throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) +
                                     " is given twice for one attachment");
@@ -52,14 +54,18 @@ std::vector<PropValue> prepareAttachment(std::vector<PropValue> given)
         given.insert(position, PropValue::fromInt32(tags::RenderingPosition, -1));
     const std::uint64_t size = storedSize(given) + 4;
     given.insert(at(tags::AttachSize),
-                 PropValue::fromUInt32(tags::AttachSize, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF))));
+                 PropValue::fromUInt32(tags::AttachSize, static_cast<std::uint32_t>(
+                                                             std::min<std::uint64_t>(size, 0x7FFFFFFF))));
     return given;
 }
 
 std::uint32_t attachmentSize(std::span<const PropValue> prepared)
 {
-    const auto size = std::lower_bound(prepared.begin(), prepared.end(), PropValue::fromInt32(tags::AttachSize, 0), byId);
-    return size != prepared.end() && size->tag() == tags::AttachSize ? static_cast<std::uint32_t>(size->toInt32()) : 0;
+    const auto size =
+        std::lower_bound(prepared.begin(), prepared.end(), PropValue::fromInt32(tags::AttachSize, 0), byId);
+    return size != prepared.end() && size->tag() == tags::AttachSize
+               ? static_cast<std::uint32_t>(size->toInt32())
+               : 0;
 }
 
 void addAttachmentSubnodes(std::span<const std::vector<PropValue>> attachments, SubnodeNidAllocator& nids,

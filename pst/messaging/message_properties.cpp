@@ -291,8 +291,8 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
     auto flags = std::lower_bound(values.props.begin(), values.props.end(), tags::MessageFlags.id(),
                                   [](const PropValue& p, std::uint16_t id) { return p.tag().id() < id; });
     if (flags != values.props.end() && flags->tag() == tags::MessageFlags) {
-        const std::int32_t given = flags->toInt32() & ~kMessageFlagHasAttach;
-        *flags = PropValue::fromInt32(tags::MessageFlags, given | (defaults.hasAttachments ? kMessageFlagHasAttach : 0));
+        const std::int32_t bit = defaults.hasAttachments ? kMessageFlagHasAttach : 0;
+        *flags = PropValue::fromInt32(tags::MessageFlags, (flags->toInt32() & ~kMessageFlagHasAttach) | bit);
     }
     AddedValues added(values.props);
     addStoredSubject(values, added);

@@ -397,8 +397,11 @@ TEST(SessionItems, AddPictureSavesOutlooksContactPhotoAndASecondPictureReplacesT
     ASSERT_EQ(table.rows.size(), 1u);
     const PropertyMap a = pst.subnodeProperties(messages[0], table.rows[0].rowId);
     EXPECT_EQ(a.at(0x37010102).data(), second);
-    for (const auto& [tag, text] : {std::pair{0x3001001Fu, "ContactPicture.jpg"}, {0x3707001Fu, "ContactPicture.jpg"},
-                                    {0x3704001Fu, "ContactP.jpg"}, {0x3703001Fu, ".jpg"}, {0x370E001Fu, "image/jpeg"}})
+    for (const auto& [tag, text] : {std::pair{0x3001001Fu, "ContactPicture.jpg"},
+                                    {0x3707001Fu, "ContactPicture.jpg"},
+                                    {0x3704001Fu, "ContactP.jpg"},
+                                    {0x3703001Fu, ".jpg"},
+                                    {0x370E001Fu, "image/jpeg"}})
         EXPECT_EQ(textProp(a, tag), text);
     EXPECT_EQ(a.at(0x37050003).toInt32(), 1);
     EXPECT_EQ(a.at(0x370B0003).toInt32(), -1);

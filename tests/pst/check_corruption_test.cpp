@@ -411,7 +411,10 @@ const Case kCases[] = {
     {"AttachmentDiffersFromItsRow", [](auto& p) { p.setInlineProperty(0x2000C4, 0x0E200003, 9, 0x80A5); },
      "ATTACHMENT_ROW_VALUE", kDistList},
     {"AttachmentRequiredProperty",
-     [](auto& p) { p.editPropertyRecord(0x2000C4, 0x370B0003, [](std::uint8_t* r) { putU16(r, 0x370C); }, 0x80E5); },
+     [](auto& p) {
+         p.editPropertyRecord(
+             0x2000C4, 0x370B0003, [](std::uint8_t* r) { putU16(r, 0x370C); }, 0x80E5);
+     },
      "ATTACHMENT_PROPERTY ATTACHMENT_ROW_VALUE", kDistList},
     {"AttachmentWithoutRow",
      [](auto& p) {

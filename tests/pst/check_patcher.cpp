@@ -121,9 +121,11 @@ void PstPatcher::editPropertyRecord(std::uint32_t nid, std::uint32_t tag,
     throw std::runtime_error("no property " + tagHex(tag) + " in " + hex(nid));
 }
 
-void PstPatcher::setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value, std::uint32_t subnode)
+void PstPatcher::setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value,
+                                   std::uint32_t subnode)
 {
-    editPropertyRecord(nid, tag, [&](std::uint8_t* r) { putU32(r + 4, value); }, subnode);
+    editPropertyRecord(
+        nid, tag, [&](std::uint8_t* r) { putU32(r + 4, value); }, subnode);
 }
 
 void PstPatcher::editPropertyValue(std::uint32_t nid, std::uint32_t tag,

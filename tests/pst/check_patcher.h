@@ -47,10 +47,11 @@ public:
     std::uint64_t dataBlockOf(std::uint32_t nid, std::uint32_t subnode = 0) const;
 
     // Sets an inline (at most 4-byte) value of a node's (or its subnode's) property context.
-    void setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value, std::uint32_t subnode = 0);
+    void setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value,
+                           std::uint32_t subnode = 0);
     // Edits the 8-byte BTH record (id, type, value or HNID) of one property in place.
-    void editPropertyRecord(std::uint32_t nid, std::uint32_t tag, const std::function<void(std::uint8_t*)>& edit,
-                            std::uint32_t subnode = 0);
+    void editPropertyRecord(std::uint32_t nid, std::uint32_t tag,
+                            const std::function<void(std::uint8_t*)>& edit, std::uint32_t subnode = 0);
     // Edits the bytes of a heap-stored property value in place.
     void editPropertyValue(std::uint32_t nid, std::uint32_t tag,
                            const std::function<void(std::uint8_t* value, std::size_t size)>& edit);

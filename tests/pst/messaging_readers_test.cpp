@@ -263,7 +263,8 @@ TEST_F(Readers, PypffAndPffexportGetTheAttachmentsBackByteForByte)
         const Bytes& data = s_attached[k];
         SCOPED_TRACE(data.size());
         const auto expected = s_dir->path() / ("expected-" + std::to_string(k));
-        s_dir->write(expected.filename().string(), std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+        s_dir->write(expected.filename().string(),
+                     std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
         const std::string sum = runProgram({"sha256sum", expected.string()}).out.substr(0, 64);
         EXPECT_EQ(got[k].at("sha256"), sum);
         EXPECT_EQ(got[k].at("name"), "Bild " + std::to_string(data.size()) + ".jpg");
