@@ -1,7 +1,7 @@
 #include "mapi/pst_contact_item.h"
 
+#include "mapi/contact_picture.h"
 #include "mapi/pst_store_core.h"
-
 
 namespace tressimo::mapi::detail {
 
@@ -77,6 +77,10 @@ void ContactItem::applyChanges()
             m_saved.setProperty(change.tag, change.value);
     }
     m_changes.clear();
+    if (m_newPicture) {
+        m_picture = std::move(*m_newPicture);
+        m_newPicture.reset();
+    }
     m_everSaved = true;
     m_pending = true;
 }
@@ -87,6 +91,16 @@ void ContactItem::saveChanges()
     applyChanges();
     if (!wasPending)
         m_core->addPending(*this);
+}
+
+void ContactItem::AddPicture(std::span<const std::uint8_t> jpeg)
+{
+    if (!looksLikeJpeg(jpeg))
+        throw MapiError("A contact picture must be a JPEG image.");
+    if (m_everSaved)
+        m_newPicture.emplace(jpeg.begin(), jpeg.end());
+    else
+        m_picture.assign(jpeg.begin(), jpeg.end());
 }
 
 void ContactItem::Save()

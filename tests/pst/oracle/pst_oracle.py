@@ -4,11 +4,12 @@
 Usage: /usr/bin/python3 pst_oracle.py FILE.pst
 
 The dump holds the store's name and properties, the folder tree and every item with every
-property; named properties are resolved through the file's own name-to-ID map (Debian's pypff
+property and attachment; named properties are resolved through the file's own name-to-ID map (Debian's pypff
 does not), and contacts get a summary by field name. Exit status 1 when pypff cannot open it.
 """
 
 import datetime
+import hashlib
 import json
 import struct
 import sys
@@ -251,11 +252,23 @@ def contact_summary(props, names):
     return summary
 
 
+def attachment_json(attachment, names):
+    """An attachment by its own properties, and its data as pypff reads it (its SHA-256)."""
+    props = properties(attachment, names)
+    data = attachment.read_buffer(attachment.size) if attachment.size else b""
+    return {"name": value_of(props, names, 0x3707), "short_name": value_of(props, names, 0x3704),
+            "method": value_of(props, names, 0x3705), "size": value_of(props, names, 0x0E20),
+            "contact_photo": value_of(props, names, 0x7FFF), "data_size": len(data),
+            "sha256": hashlib.sha256(data).hexdigest()}
+
+
 def item_json(item, names):
     props = properties(item, names)
     message_class = value_of(props, names, 0x001A)
     out = {"id": item.identifier, "message_class": message_class, "properties": props,
-           "subject": item.subject if hasattr(item, "subject") else None}
+           "subject": item.subject if hasattr(item, "subject") else None,
+           "attachments": [attachment_json(item.get_attachment(i), names)
+                           for i in range(item.number_of_attachments)]}
     if isinstance(message_class, str) and message_class.startswith("IPM.Contact"):
         out["contact"] = contact_summary(props, names)
     return out
