@@ -5,7 +5,8 @@
 // TRESSIMO_BENCH_MESSAGES and TRESSIMO_BENCH_COMMIT_EVERY override the counts;
 // TRESSIMO_BENCH_GROWTH_REGIONS sets how many 248 KiB regions the file may grow by at once
 // (the node database's maxGrowthRegions; every growth costs three syncs).
-// TRESSIMO_BENCH_KEEP=1 keeps the file for pst-check --dump.
+// TRESSIMO_BENCH_KEEP=1 keeps the file for pst-check --dump. TRESSIMO_BENCH_PICTURE_BYTES gives
+// every message a picture attachment of that many bytes (0, the default: none).
 
 #include "bench/bench_support.h"
 #include "env/environment.h"
@@ -186,6 +187,7 @@ void BM_MessagesIntoOneFolder(benchmark::State& state)
         auto store = MessageStore::create(FileSink::createNew(path), "Benchmark", options);
         const Nid folder = store->createFolder(store->ipmSubtree(), "Contacts", "IPF.Contact");
         ContactMaker maker(*store);
+        const Bytes picture(envCount("TRESSIMO_BENCH_PICTURE_BYTES", 0), 0xA5);
         std::size_t properties = 0;
         std::vector<double> commitMs;
         std::vector<double> commitCpuMs;
@@ -195,7 +197,14 @@ void BM_MessagesIntoOneFolder(benchmark::State& state)
             const std::vector<PropValue> props = maker.make(i);
             buildSeconds += threadCpuSeconds() - t0;
             properties += props.size();
-            store->createMessage(folder, props);
+            std::vector<std::vector<PropValue>> attachments;
+            if (!picture.empty())
+                attachments.push_back(
+                    {PropValue::fromInt32(PropTag{0x37050003}, 1),
+                     PropValue::fromBinary(PropTag{0x37010102}, picture),
+                     PropValue::fromString(PropTag{0x3707001F}, std::string_view("ContactPicture.jpg")),
+                     PropValue::fromBoolean(PropTag{0x7FFF000B}, true)});
+            store->createMessage(folder, props, std::move(attachments));
             if ((i + 1) % commitEvery == 0 || i + 1 == messages) {
                 const auto c0 = std::chrono::steady_clock::now();
                 const double cpu0 = threadCpuSeconds();

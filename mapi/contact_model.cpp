@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <charconv>
 #include <functional>
 #include <memory>
 #include <random>
@@ -28,32 +29,7 @@ std::optional<PropertyType> knownFixedType(std::uint16_t id)
             if (!property.key.isNamed())
                 types.emplace_back(property.key.id, property.key.type);
         }
-        for (const PropertyKey& key : {PidTagImportance,
-                                       PidTagMessageClass,
-                                       PidTagPriority,
-                                       PidTagSensitivity,
-                                       PidTagSubject,
-                                       PidTagClientSubmitTime,
-                                       PidTagConversationTopic,
-                                       PidTagMessageDeliveryTime,
-                                       PidTagMessageFlags,
-                                       PidTagIconIndex,
-                                       PidTagDisplayName,
-                                       PidTagCreationTime,
-                                       PidTagLastModificationTime,
-                                       PidTagSearchKey,
-                                       PidTagGeneration,
-                                       PidTagInitials,
-                                       PidTagPostalAddress,
-                                       PidTagCountry,
-                                       PidTagLocality,
-                                       PidTagStateOrProvince,
-                                       PidTagStreetAddress,
-                                       PidTagPostalCode,
-                                       PidTagWeddingAnniversary,
-                                       PidTagBirthday,
-                                       PidTagDisplayNamePrefix,
-                                       PidTagBusinessHomePage})
+        for (const PropertyKey& key : computedFixedProperties)
             types.emplace_back(key.id, key.type);
         std::sort(types.begin(), types.end());
         return types;
@@ -125,6 +101,24 @@ void composeAddress(std::string& out, std::string_view street, std::string_view 
     }
 }
 
+// The children's names of one list text: split at commas, each trimmed, empty ones left out.
+std::vector<std::string> splitNames(std::string_view names)
+{
+    std::vector<std::string> out;
+    for (std::size_t start = 0; start <= names.size();) {
+        const std::size_t end = std::min(names.find(',', start), names.size());
+        if (const auto name = text::trimWhitespace(names.substr(start, end - start)); !name.empty())
+            out.push_back(sanitizeText(name));
+        start = end + 1;
+    }
+    return out;
+}
+
+bool isNumber(PropertyType type)
+{
+    return type == PropertyType::Int16 || type == PropertyType::Int32;
+}
+
 // Outlook's initials: the first letter of the first, middle and last names, each with a period.
 void appendInitials(std::string& out, std::initializer_list<std::string_view> names)
 {
@@ -148,7 +142,7 @@ void appendInitials(std::string& out, std::initializer_list<std::string_view> na
 // contact then allocates nothing for them.
 struct SaveBuffers
 {
-    std::string fullName, fileAs, initials, shown, workAddress, homeAddress;
+    std::string fullName, fileAs, initials, shown, workAddress, homeAddress, otherAddress;
     std::vector<std::uint8_t> entryId;
     // Repaired copies of stored texts that needed it (rare), one per text in use.
     std::vector<std::unique_ptr<std::string>> repaired;
@@ -171,6 +165,7 @@ public:
     explicit Collector(std::vector<StoredProperty>& out) : m_out(out) { m_out.reserve(64); }
 
     void text(const PropertyKey& key, std::string_view value) override { add(key, std::string(value)); }
+    void int16(const PropertyKey& key, std::int16_t value) override { add(key, value); }
     void int32(const PropertyKey& key, std::int32_t value) override { add(key, value); }
     void boolean(const PropertyKey& key, bool value) override { add(key, value); }
     void time(const PropertyKey& key, FileTime value) override { add(key, value); }
@@ -243,6 +238,18 @@ void ContactState::put(const ObjectModelProperty& property, std::string_view val
     const auto index = static_cast<std::size_t>(&property - objectModelProperties().data());
     assert(index < objectModelPropertyCount);
     Value& slot = m_byName[index];
+    if (isNumber(property.key.type)) {
+        const std::string_view digits = text::trimWhitespace(value);
+        std::int32_t number = 0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+        if (!digits.empty() && (error != std::errc() || end != digits.data() + digits.size() ||
+                                (property.key.type == PropertyType::Int16 && number != std::int16_t(number))))
+            throw ContactModelError("\"" + std::string(value) + "\" is not a number " +
+                                    std::string(property.name) + " can hold.");
+        drop(slot);
+        slot = digits.empty() ? Value() : Value(number);
+        return;
+    }
     const Text kept = keep(value);
     drop(slot);
     slot = kept;
@@ -253,7 +260,10 @@ std::string ContactState::get(std::string_view name) const
     const ObjectModelProperty* property = findObjectModelProperty(name);
     if (!property)
         throw ContactModelError("A contact item has no property \"" + std::string(name) + "\".");
-    return std::string(textOf(m_byName[static_cast<std::size_t>(property - objectModelProperties().data())]));
+    const Value& value = m_byName[static_cast<std::size_t>(property - objectModelProperties().data())];
+    if (const auto* number = std::get_if<std::int32_t>(&value))
+        return std::to_string(*number);
+    return std::string(textOf(value));
 }
 
 void ContactState::setProperty(std::uint32_t tag, const PropertyValue& value)
@@ -280,6 +290,10 @@ void ContactState::setProperty(std::uint32_t tag, const PropertyValue& value)
         break;
     case PropertyType::Int32:
         matches = std::holds_alternative<std::int32_t>(value);
+        break;
+    case PropertyType::Int16:
+        matches = std::holds_alternative<std::int32_t>(value) &&
+                  std::get<std::int32_t>(value) == std::int16_t(std::get<std::int32_t>(value));
         break;
     case PropertyType::Boolean:
         matches = std::holds_alternative<bool>(value);
@@ -538,8 +552,9 @@ void ContactState::Saver::putExplicitValues()
 void ContactState::Saver::putExplicitValue(const PropertyKey& key, const Value& value)
 {
     {
-        if (key == PidNameKeywords) {
-            if (auto names = splitCategories(m_state.textOf(value)); !names.empty())
+        if (key == PidNameKeywords || key == PidTagChildrensNames) {
+            const std::string_view list = m_state.textOf(value);
+            if (auto names = key == PidNameKeywords ? splitCategories(list) : splitNames(list); !names.empty())
                 m_out.multipleText(key, names);
         } else if (const auto* date = std::get_if<OleDate>(&value)) {
             if (isDateOnly(key)) {
@@ -559,7 +574,10 @@ void ContactState::Saver::putExplicitValue(const PropertyKey& key, const Value& 
         } else if (std::holds_alternative<Text>(value)) {
             explicitText(key, storedText(value));
         } else if (const auto* number = std::get_if<std::int32_t>(&value)) {
-            m_out.int32(key, *number);
+            if (key.type == PropertyType::Int16)
+                m_out.int16(key, static_cast<std::int16_t>(*number));
+            else
+                m_out.int32(key, *number);
         } else if (const auto* flag = std::get_if<bool>(&value)) {
             m_out.boolean(key, *flag);
         }
@@ -631,15 +649,19 @@ void ContactState::Saver::computeNamesAndEmails()
 
     // E-mail address groups, each written whole, and the two properties listing them.
     const std::string_view emailName = fullName.empty() ? company : std::string_view(fullName);
-    std::array<std::int32_t, 3> emailList{};
-    std::size_t emailCount = 0;
-    std::int32_t emailBits = 0;
+    std::array<std::int32_t, 6> entryList{};
+    std::size_t entryCount = 0;
+    std::int32_t entryBits = 0;
+    const auto listEntry = [&](std::int32_t entry) {
+        entryList[entryCount++] = entry;
+        entryBits |= 1 << entry;
+    };
+    std::string& shown = m_buffers.shown;
     for (std::size_t i = 0; i < emails.size(); ++i) {
         const std::string_view address = emails[i];
         if (address.empty())
             continue;
         const EmailGroupKeys& group = PidLidEmailGroups[i];
-        std::string& shown = m_buffers.shown;
         if (emailName.empty() || emailName == address) {
             shown.assign(address);
         } else {
@@ -655,48 +677,96 @@ void ContactState::Saver::computeNamesAndEmails()
             makeOneOffEntryId(m_buffers.entryId, shown, smtpAddressType, address);
             m_out.binary(group.originalEntryId, m_buffers.entryId);
         }
-        emailList[emailCount++] = static_cast<std::int32_t>(i);
-        emailBits |= 1 << static_cast<int>(i);
+        listEntry(static_cast<std::int32_t>(i));
     }
-    if (emailCount > 0) {
+
+    // Fax groups, so that the numbers are in the address book (a contact with a fax number
+    // alone too). Which number goes to which group follows [MS-OXOCNTC]: Fax1 the primary
+    // ("other") fax, Fax2 business, Fax3 home. Microsoft's property pages call Fax1 business and
+    // Fax2 home; the address-book entries 3/4/5 (business/home/primary) agree in both.
+    struct Fax
+    {
+        const FaxGroupKeys& group;
+        PropertyKey number;
+        std::int32_t entry;
+        std::string_view label;
+    };
+    const Fax faxes[] = {{PidLidFaxGroups[1], PidTagBusinessFaxNumber, 3, " (Business Fax)"},
+                         {PidLidFaxGroups[2], PidTagHomeFaxNumber, 4, " (Home Fax)"},
+                         {PidLidFaxGroups[0], PidTagPrimaryFaxNumber, 5, " (Other Fax)"}};
+    for (const Fax& fax : faxes) {
+        const std::string_view number = text(fax.number);
+        if (number.empty())
+            continue;
+        shown.assign(emailName.empty() ? number : emailName);
+        shown += fax.label;
+        computeText(fax.group.addressType, faxAddressType);
+        computeText(fax.group.emailAddress, number);
+        computeText(fax.group.originalDisplayName, shown);
+        if (!isExplicit(fax.group.originalEntryId)) {
+            makeOneOffEntryId(m_buffers.entryId, shown, faxAddressType, number);
+            m_out.binary(fax.group.originalEntryId, m_buffers.entryId);
+        }
+        listEntry(fax.entry);
+    }
+    if (entryCount > 0) {
         if (!isExplicit(PidLidAddressBookProviderEmailList))
-            m_out.multipleInt32(PidLidAddressBookProviderEmailList, std::span(emailList.data(), emailCount));
-        computeInt32(PidLidAddressBookProviderArrayType, emailBits);
+            m_out.multipleInt32(PidLidAddressBookProviderEmailList, std::span(entryList.data(), entryCount));
+        computeInt32(PidLidAddressBookProviderArrayType, entryBits);
     }
 }
 
 void ContactState::Saver::computeAddresses()
 {
-    // Addresses: the composed texts, and the mailing address, which is the business address
-    // when there is one (readers that show a single work address take it from the mailing
-    // properties), else the home address.
+    // Addresses: each group's full text, composed from its parts unless it was put, and the
+    // mailing address, a copy of the group chosen (SelectedMailingAddress) or else of the first
+    // that holds anything of business, home and other (readers that show a single work address
+    // take it from the mailing properties).
     struct Address
     {
-        std::string_view street, city, state, postalCode, country;
+        std::string_view street, city, state, postalCode, country, poBox;
+        PropertyKey fullKey;
+        std::string& composed;
+        std::int32_t id;
+        std::string_view fullText = {};
         bool empty() const
         {
-            return street.empty() && city.empty() && state.empty() && postalCode.empty() && country.empty();
+            return street.empty() && city.empty() && state.empty() && postalCode.empty() && country.empty() &&
+                   poBox.empty() && fullText.empty();
         }
     };
-    const Address work{text(PidLidWorkAddressStreet), text(PidLidWorkAddressCity),
-                       text(PidLidWorkAddressState), text(PidLidWorkAddressPostalCode),
-                       text(PidLidWorkAddressCountry)};
-    const Address home{text(PidTagHomeAddressStreet), text(PidTagHomeAddressCity),
-                       text(PidTagHomeAddressStateOrProvince), text(PidTagHomeAddressPostalCode),
-                       text(PidTagHomeAddressCountry)};
-    composeAddress(m_buffers.workAddress, work.street, work.city, work.state, work.postalCode, work.country);
-    composeAddress(m_buffers.homeAddress, home.street, home.city, home.state, home.postalCode, home.country);
-    computeText(PidLidWorkAddress, m_buffers.workAddress);
-    computeText(PidLidHomeAddress, m_buffers.homeAddress);
-    const Address* mailing = !work.empty() ? &work : !home.empty() ? &home : nullptr;
+    Address groups[] = {
+        {text(PidLidWorkAddressStreet), text(PidLidWorkAddressCity), text(PidLidWorkAddressState),
+         text(PidLidWorkAddressPostalCode), text(PidLidWorkAddressCountry), text(PidLidWorkAddressPostOfficeBox),
+         PidLidWorkAddress, m_buffers.workAddress, postalAddressWork},
+        {text(PidTagHomeAddressStreet), text(PidTagHomeAddressCity), text(PidTagHomeAddressStateOrProvince),
+         text(PidTagHomeAddressPostalCode), text(PidTagHomeAddressCountry), text(PidTagHomeAddressPostOfficeBox),
+         PidLidHomeAddress, m_buffers.homeAddress, postalAddressHome},
+        {text(PidTagOtherAddressStreet), text(PidTagOtherAddressCity), text(PidTagOtherAddressStateOrProvince),
+         text(PidTagOtherAddressPostalCode), text(PidTagOtherAddressCountry), text(PidTagOtherAddressPostOfficeBox),
+         PidLidOtherAddress, m_buffers.otherAddress, postalAddressOther},
+    };
+    const Value* chosen = m_state.find(PidLidPostalAddressId);
+    const std::int32_t* chosenId = chosen ? std::get_if<std::int32_t>(chosen) : nullptr;
+    const Address* mailing = nullptr;
+    for (Address& group : groups) {
+        composeAddress(group.composed, group.street, group.city, group.state, group.postalCode, group.country);
+        computeText(group.fullKey, group.composed);
+        group.fullText = text(group.fullKey);
+        if (group.fullText.empty())
+            group.fullText = group.composed;
+        if (!group.empty() && (!mailing || (chosenId && *chosenId == group.id && mailing->id != group.id)))
+            mailing = &group;
+    }
     if (mailing) {
-        computeInt32(PidLidPostalAddressId, mailing == &work ? postalAddressWork : postalAddressHome);
+        computeInt32(PidLidPostalAddressId, mailing->id);
         computeText(PidTagStreetAddress, mailing->street);
         computeText(PidTagLocality, mailing->city);
         computeText(PidTagStateOrProvince, mailing->state);
         computeText(PidTagPostalCode, mailing->postalCode);
         computeText(PidTagCountry, mailing->country);
-        computeText(PidTagPostalAddress, mailing == &work ? m_buffers.workAddress : m_buffers.homeAddress);
+        computeText(PidTagPostOfficeBox, mailing->poBox);
+        computeText(PidTagPostalAddress, mailing->fullText);
     }
 }
 
@@ -719,7 +789,7 @@ void releaseLargeSaveBuffers()
     constexpr std::size_t kKept = 64 * 1024;
     SaveBuffers& b = t_saveBuffers;
     for (std::string* text :
-         {&b.fullName, &b.fileAs, &b.initials, &b.shown, &b.workAddress, &b.homeAddress}) {
+         {&b.fullName, &b.fileAs, &b.initials, &b.shown, &b.workAddress, &b.homeAddress, &b.otherAddress}) {
         if (text->capacity() > kKept)
             std::string().swap(*text);
     }

@@ -34,12 +34,12 @@ public:
 };
 
 // A saved property's value. The alternative always matches the key's type:
-//   Int32 -> std::int32_t              Boolean -> bool             Time -> FileTime (UTC)
+//   Int16 -> std::int16_t   Int32 -> std::int32_t              Boolean -> bool             Time -> FileTime (UTC)
 //   Unicode -> std::string: UTF-8, well-formed, without NUL, never empty (empty texts are not stored)
 //   Binary -> std::vector<std::uint8_t>
 //   MultipleInt32 -> std::vector<std::int32_t>       MultipleUnicode -> std::vector<std::string>
 // Both multi-valued kinds hold at least one value.
-using StoredValue = std::variant<std::int32_t, bool, FileTime, std::string, std::vector<std::uint8_t>,
+using StoredValue = std::variant<std::int16_t, std::int32_t, bool, FileTime, std::string, std::vector<std::uint8_t>,
                                  std::vector<std::int32_t>, std::vector<std::string>>;
 
 struct StoredProperty
@@ -77,6 +77,8 @@ inline constexpr std::array<std::int32_t, 5> outlookFileUnderList = {0x8017, 0x8
 // PidLidPostalAddressId values.
 inline constexpr std::int32_t postalAddressHome = 1;
 inline constexpr std::int32_t postalAddressWork = 2;
+inline constexpr std::int32_t postalAddressOther = 3;
+inline constexpr std::string_view faxAddressType = "FAX";
 
 // Receives what a save stores, one property at a time and in no particular order; each key
 // comes once. Texts and lists are only valid during the call.
@@ -85,6 +87,7 @@ class SavedPropertyReceiver
 public:
     // Well-formed UTF-8 without NUL, never empty.
     virtual void text(const PropertyKey& key, std::string_view value) = 0;
+    virtual void int16(const PropertyKey& key, std::int16_t value) = 0;
     virtual void int32(const PropertyKey& key, std::int32_t value) = 0;
     virtual void boolean(const PropertyKey& key, bool value) = 0;
     virtual void time(const PropertyKey& key, FileTime value) = 0;
@@ -103,8 +106,9 @@ class ContactState
 {
 public:
     // Sets a property by Outlook object-model name ("FirstName", "Email1Address", ...). The
-    // text is kept exactly as given; an empty or blank text leaves the property unsaved.
-    // Throws ContactModelError for a name the model does not know.
+    // text is kept exactly as given; an empty or blank text leaves the property unsaved. A
+    // number property takes decimal text, blank for none.
+    // Throws ContactModelError for a name the model does not know or a number it cannot hold.
     void put(std::string_view name, std::string_view value);
     // The same for a property already looked up (findObjectModelProperty).
     void put(const ObjectModelProperty& property, std::string_view value);

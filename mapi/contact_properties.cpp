@@ -8,52 +8,11 @@ namespace tressimo::mapi::contact {
 
 namespace {
 
-constexpr ObjectModelProperty objectModelTable[] = {
-    {"FirstName", PidTagGivenName},
-    {"MiddleName", PidTagMiddleName},
-    {"LastName", PidTagSurname},
-    {"JobTitle", PidTagTitle},
-    {"CompanyName", PidTagCompanyName},
-    {"BusinessTelephoneNumber", PidTagBusinessTelephoneNumber},
-    {"BusinessFaxNumber", PidTagBusinessFaxNumber},
-    {"HomeTelephoneNumber", PidTagHomeTelephoneNumber},
-    {"HomeFaxNumber", PidTagHomeFaxNumber},
-    {"MobileTelephoneNumber", PidTagMobileTelephoneNumber},
-    {"PagerNumber", PidTagPagerTelephoneNumber},
-    {"BusinessAddressStreet", PidLidWorkAddressStreet},
-    {"BusinessAddressCity", PidLidWorkAddressCity},
-    {"BusinessAddressState", PidLidWorkAddressState},
-    {"BusinessAddressPostalCode", PidLidWorkAddressPostalCode},
-    {"BusinessAddressCountry", PidLidWorkAddressCountry},
-    {"HomeAddressStreet", PidTagHomeAddressStreet},
-    {"HomeAddressCity", PidTagHomeAddressCity},
-    {"HomeAddressState", PidTagHomeAddressStateOrProvince},
-    {"HomeAddressPostalCode", PidTagHomeAddressPostalCode},
-    {"HomeAddressCountry", PidTagHomeAddressCountry},
-    {"Email1Address", PidLidEmailGroups[0].emailAddress},
-    {"Email2Address", PidLidEmailGroups[1].emailAddress},
-    {"Email3Address", PidLidEmailGroups[2].emailAddress},
-    // Outlook keeps the business web page in PidLidHtml; saving copies it to
-    // PidTagBusinessHomePage, which [MS-OXPROPS] wants equal.
-    {"WebPage", PidLidHtml},
-    {"IMAddress", PidLidInstantMessagingAddress},
-    {"Categories", PidNameKeywords},
-    {"Department", PidTagDepartmentName},
-    {"OfficeLocation", PidTagOfficeLocation},
-    {"Profession", PidTagProfession},
-    {"ManagerName", PidTagManagerName},
-    {"AssistantName", PidTagAssistant},
-    {"Spouse", PidTagSpouseName},
-    {"Body", PidTagBody},
-};
-
-static_assert(std::size(objectModelTable) == objectModelPropertyCount);
-
 // The names by length, so that a lookup compares a name or two instead of every one.
 constexpr std::size_t maxNameLength = 32;
 struct NamesByLength
 {
-    std::array<std::array<std::int8_t, 6>, maxNameLength + 1> indices{};
+    std::array<std::array<std::int8_t, 8>, maxNameLength + 1> indices{};
     std::array<std::uint8_t, maxNameLength + 1> counts{};
 };
 
@@ -61,6 +20,8 @@ constexpr NamesByLength namesByLength = [] {
     NamesByLength table;
     for (std::size_t i = 0; i < std::size(objectModelTable); ++i) {
         const std::size_t length = objectModelTable[i].name.size();
+        if (length > maxNameLength || table.counts[length] == table.indices[0].size())
+            throw "too many names of one length"; // fails the build
         table.indices[length][table.counts[length]++] = static_cast<std::int8_t>(i);
     }
     return table;
@@ -70,7 +31,7 @@ constexpr NamesByLength namesByLength = [] {
 // open-addressing table on the id, named properties of PSETID_Address by the low byte of their
 // LID (0x80xx), and the one string name on its own. A lookup of any other key ends at an empty
 // slot or a key that differs.
-constexpr std::size_t idSlotCount = 64;
+constexpr std::size_t idSlotCount = 128;
 constexpr std::size_t idSlot(std::uint16_t id)
 {
     return (id * 0x9E37u >> 5) % idSlotCount;

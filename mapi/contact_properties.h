@@ -15,6 +15,7 @@ namespace tressimo::mapi::contact {
 
 // The property types the model writes (the low word of a property tag).
 enum class PropertyType : std::uint16_t {
+    Int16 = 0x0002,
     Int32 = 0x0003,
     Boolean = 0x000B,
     Time = 0x0040,
@@ -145,12 +146,17 @@ inline constexpr PropertyKey PidTagHomeTelephoneNumber = fixedUnicode(0x3A09);
 inline constexpr PropertyKey PidTagInitials = fixedUnicode(0x3A0A);
 inline constexpr PropertyKey PidTagSurname = fixedUnicode(0x3A11);
 inline constexpr PropertyKey PidTagPostalAddress = fixedUnicode(0x3A15);
+inline constexpr PropertyKey PidTagPrimaryTelephoneNumber = fixedUnicode(0x3A1A);
+inline constexpr PropertyKey PidTagBusiness2TelephoneNumber = fixedUnicode(0x3A1B);
 inline constexpr PropertyKey PidTagCompanyName = fixedUnicode(0x3A16);
 inline constexpr PropertyKey PidTagTitle = fixedUnicode(0x3A17);
 inline constexpr PropertyKey PidTagDepartmentName = fixedUnicode(0x3A18);
 inline constexpr PropertyKey PidTagOfficeLocation = fixedUnicode(0x3A19);
 inline constexpr PropertyKey PidTagMobileTelephoneNumber = fixedUnicode(0x3A1C);
+inline constexpr PropertyKey PidTagCarTelephoneNumber = fixedUnicode(0x3A1E);
+inline constexpr PropertyKey PidTagOtherTelephoneNumber = fixedUnicode(0x3A1F);
 inline constexpr PropertyKey PidTagPagerTelephoneNumber = fixedUnicode(0x3A21);
+inline constexpr PropertyKey PidTagPrimaryFaxNumber = fixedUnicode(0x3A23);
 inline constexpr PropertyKey PidTagBusinessFaxNumber = fixedUnicode(0x3A24);
 inline constexpr PropertyKey PidTagHomeFaxNumber = fixedUnicode(0x3A25);
 inline constexpr PropertyKey PidTagCountry = fixedUnicode(0x3A26);
@@ -158,6 +164,9 @@ inline constexpr PropertyKey PidTagLocality = fixedUnicode(0x3A27);
 inline constexpr PropertyKey PidTagStateOrProvince = fixedUnicode(0x3A28);
 inline constexpr PropertyKey PidTagStreetAddress = fixedUnicode(0x3A29);
 inline constexpr PropertyKey PidTagPostalCode = fixedUnicode(0x3A2A);
+inline constexpr PropertyKey PidTagPostOfficeBox = fixedUnicode(0x3A2B);
+inline constexpr PropertyKey PidTagIsdnNumber = fixedUnicode(0x3A2D);
+inline constexpr PropertyKey PidTagHome2TelephoneNumber = fixedUnicode(0x3A2F);
 inline constexpr PropertyKey PidTagAssistant = fixedUnicode(0x3A30);
 inline constexpr PropertyKey PidTagWeddingAnniversary = PropertyKey::fixed(0x3A41, PropertyType::Time);
 inline constexpr PropertyKey PidTagBirthday = PropertyKey::fixed(0x3A42, PropertyType::Time);
@@ -165,13 +174,26 @@ inline constexpr PropertyKey PidTagMiddleName = fixedUnicode(0x3A44);
 inline constexpr PropertyKey PidTagDisplayNamePrefix = fixedUnicode(0x3A45);
 inline constexpr PropertyKey PidTagProfession = fixedUnicode(0x3A46);
 inline constexpr PropertyKey PidTagSpouseName = fixedUnicode(0x3A48);
+inline constexpr PropertyKey PidTagTelecommunicationsDeviceForDeafTelephoneNumber = fixedUnicode(0x3A4B);
+inline constexpr PropertyKey PidTagGender = PropertyKey::fixed(0x3A4D, PropertyType::Int16);
 inline constexpr PropertyKey PidTagManagerName = fixedUnicode(0x3A4E);
+inline constexpr PropertyKey PidTagNickname = fixedUnicode(0x3A4F);
+inline constexpr PropertyKey PidTagPersonalHomePage = fixedUnicode(0x3A50);
 inline constexpr PropertyKey PidTagBusinessHomePage = fixedUnicode(0x3A51);
+// One value per child.
+inline constexpr PropertyKey PidTagChildrensNames = PropertyKey::fixed(0x3A58, PropertyType::MultipleUnicode);
 inline constexpr PropertyKey PidTagHomeAddressCity = fixedUnicode(0x3A59);
 inline constexpr PropertyKey PidTagHomeAddressCountry = fixedUnicode(0x3A5A);
 inline constexpr PropertyKey PidTagHomeAddressPostalCode = fixedUnicode(0x3A5B);
 inline constexpr PropertyKey PidTagHomeAddressStateOrProvince = fixedUnicode(0x3A5C);
 inline constexpr PropertyKey PidTagHomeAddressStreet = fixedUnicode(0x3A5D);
+inline constexpr PropertyKey PidTagHomeAddressPostOfficeBox = fixedUnicode(0x3A5E);
+inline constexpr PropertyKey PidTagOtherAddressCity = fixedUnicode(0x3A5F);
+inline constexpr PropertyKey PidTagOtherAddressCountry = fixedUnicode(0x3A60);
+inline constexpr PropertyKey PidTagOtherAddressPostalCode = fixedUnicode(0x3A61);
+inline constexpr PropertyKey PidTagOtherAddressStateOrProvince = fixedUnicode(0x3A62);
+inline constexpr PropertyKey PidTagOtherAddressStreet = fixedUnicode(0x3A63);
+inline constexpr PropertyKey PidTagOtherAddressPostOfficeBox = fixedUnicode(0x3A64);
 
 // ---- Named properties -----------------------------------------------------------------------
 
@@ -184,6 +206,7 @@ inline constexpr PropertyKey PidLidFileUnder = addressProperty(0x8005);
 inline constexpr PropertyKey PidLidFileUnderId = addressProperty(0x8006, PropertyType::Int32);
 inline constexpr PropertyKey PidLidHomeAddress = addressProperty(0x801A);
 inline constexpr PropertyKey PidLidWorkAddress = addressProperty(0x801B);
+inline constexpr PropertyKey PidLidOtherAddress = addressProperty(0x801C);
 inline constexpr PropertyKey PidLidPostalAddressId = addressProperty(0x8022, PropertyType::Int32);
 inline constexpr PropertyKey PidLidContactCharacterSet = addressProperty(0x8023, PropertyType::Int32);
 inline constexpr PropertyKey PidLidAutoLog = addressProperty(0x8025, PropertyType::Boolean);
@@ -198,6 +221,7 @@ inline constexpr PropertyKey PidLidWorkAddressCity = addressProperty(0x8046);
 inline constexpr PropertyKey PidLidWorkAddressState = addressProperty(0x8047);
 inline constexpr PropertyKey PidLidWorkAddressPostalCode = addressProperty(0x8048);
 inline constexpr PropertyKey PidLidWorkAddressCountry = addressProperty(0x8049);
+inline constexpr PropertyKey PidLidWorkAddressPostOfficeBox = addressProperty(0x804A);
 inline constexpr PropertyKey PidLidInstantMessagingAddress = addressProperty(0x8062);
 inline constexpr PropertyKey PidLidBirthdayLocal = addressProperty(0x80DE, PropertyType::Time);
 inline constexpr PropertyKey PidLidWeddingAnniversaryLocal = addressProperty(0x80DF, PropertyType::Time);
@@ -222,6 +246,26 @@ constexpr EmailGroupKeys emailGroup(std::uint32_t base)
 inline constexpr std::array<EmailGroupKeys, 3> PidLidEmailGroups = {emailGroup(0x8080), emailGroup(0x8090),
                                                                     emailGroup(0x80A0)};
 
+// One fax group ([MS-OXOCNTC] 2.2.1.2): an e-mail group without its display name, which puts
+// the fax number in the address book.
+struct FaxGroupKeys
+{
+    PropertyKey addressType;
+    PropertyKey emailAddress;
+    PropertyKey originalDisplayName;
+    PropertyKey originalEntryId;
+};
+
+constexpr FaxGroupKeys faxGroup(std::uint32_t base)
+{
+    return {addressProperty(base), addressProperty(base + 1), addressProperty(base + 2),
+            addressProperty(base + 3, PropertyType::Binary)};
+}
+
+// Fax1 at 0x80B2..0x80B5, Fax2 at 0x80C2..0x80C5, Fax3 at 0x80D2..0x80D5.
+inline constexpr std::array<FaxGroupKeys, 3> PidLidFaxGroups = {faxGroup(0x80B2), faxGroup(0x80C2),
+                                                                faxGroup(0x80D2)};
+
 inline constexpr PropertyKey PidLidSideEffects =
     PropertyKey::named(PSETID_Common, 0x8510, PropertyType::Int32);
 
@@ -232,17 +276,96 @@ inline constexpr PropertyKey PidNameKeywords =
 // ---- Outlook object-model names -------------------------------------------------------------
 
 // An Outlook object-model contact property ("FirstName", "Email1Address", ...) and the MAPI
-// property that holds it. Every one of them is put as text; Categories is split into the
-// multi-valued keywords when the contact is saved.
+// property that holds it. Every one of them is put as text: numbers (Gender,
+// SelectedMailingAddress) as decimal text, Categories and Children as one list text that is
+// split when the contact is saved.
 struct ObjectModelProperty
 {
     std::string_view name;
     PropertyKey key;
 };
 
+// Every object-model name the model knows: first those the contact writer always assigns, in
+// its order, then those it assigns when it has a value for them.
+inline constexpr auto objectModelTable = std::to_array<ObjectModelProperty>({
+    {"FirstName", PidTagGivenName},
+    {"MiddleName", PidTagMiddleName},
+    {"LastName", PidTagSurname},
+    {"JobTitle", PidTagTitle},
+    {"CompanyName", PidTagCompanyName},
+    {"BusinessTelephoneNumber", PidTagBusinessTelephoneNumber},
+    {"BusinessFaxNumber", PidTagBusinessFaxNumber},
+    {"HomeTelephoneNumber", PidTagHomeTelephoneNumber},
+    {"HomeFaxNumber", PidTagHomeFaxNumber},
+    {"MobileTelephoneNumber", PidTagMobileTelephoneNumber},
+    {"PagerNumber", PidTagPagerTelephoneNumber},
+    {"BusinessAddressStreet", PidLidWorkAddressStreet},
+    {"BusinessAddressCity", PidLidWorkAddressCity},
+    {"BusinessAddressState", PidLidWorkAddressState},
+    {"BusinessAddressPostalCode", PidLidWorkAddressPostalCode},
+    {"BusinessAddressCountry", PidLidWorkAddressCountry},
+    {"HomeAddressStreet", PidTagHomeAddressStreet},
+    {"HomeAddressCity", PidTagHomeAddressCity},
+    {"HomeAddressState", PidTagHomeAddressStateOrProvince},
+    {"HomeAddressPostalCode", PidTagHomeAddressPostalCode},
+    {"HomeAddressCountry", PidTagHomeAddressCountry},
+    {"Email1Address", PidLidEmailGroups[0].emailAddress},
+    {"Email2Address", PidLidEmailGroups[1].emailAddress},
+    {"Email3Address", PidLidEmailGroups[2].emailAddress},
+    // Outlook keeps the business web page in PidLidHtml; saving copies it to
+    // PidTagBusinessHomePage, which [MS-OXPROPS] wants equal.
+    {"WebPage", PidLidHtml},
+    {"IMAddress", PidLidInstantMessagingAddress},
+    {"Categories", PidNameKeywords},
+    {"Department", PidTagDepartmentName},
+    {"OfficeLocation", PidTagOfficeLocation},
+    {"Profession", PidTagProfession},
+    {"ManagerName", PidTagManagerName},
+    {"AssistantName", PidTagAssistant},
+    {"Spouse", PidTagSpouseName},
+    {"Body", PidTagBody},
+    {"NickName", PidTagNickname},
+    {"Gender", PidTagGender},
+    {"Children", PidTagChildrensNames},
+    {"Home2TelephoneNumber", PidTagHome2TelephoneNumber},
+    {"Business2TelephoneNumber", PidTagBusiness2TelephoneNumber},
+    {"CarTelephoneNumber", PidTagCarTelephoneNumber},
+    {"ISDNNumber", PidTagIsdnNumber},
+    {"TTYTDDTelephoneNumber", PidTagTelecommunicationsDeviceForDeafTelephoneNumber},
+    {"OtherTelephoneNumber", PidTagOtherTelephoneNumber},
+    {"PrimaryTelephoneNumber", PidTagPrimaryTelephoneNumber},
+    {"OtherFaxNumber", PidTagPrimaryFaxNumber},
+    {"HomeAddressPostOfficeBox", PidTagHomeAddressPostOfficeBox},
+    {"BusinessAddressPostOfficeBox", PidLidWorkAddressPostOfficeBox},
+    {"OtherAddressStreet", PidTagOtherAddressStreet},
+    {"OtherAddressCity", PidTagOtherAddressCity},
+    {"OtherAddressState", PidTagOtherAddressStateOrProvince},
+    {"OtherAddressPostalCode", PidTagOtherAddressPostalCode},
+    {"OtherAddressCountry", PidTagOtherAddressCountry},
+    {"OtherAddressPostOfficeBox", PidTagOtherAddressPostOfficeBox},
+    // The full texts: saving composes them from the parts unless they are put.
+    {"HomeAddress", PidLidHomeAddress},
+    {"BusinessAddress", PidLidWorkAddress},
+    {"OtherAddress", PidLidOtherAddress},
+    // OlMailingAddress: 1 home, 2 business, 3 other.
+    {"SelectedMailingAddress", PidLidPostalAddressId},
+    {"PersonalHomePage", PidTagPersonalHomePage},
+});
+inline constexpr std::size_t objectModelPropertyCount = objectModelTable.size();
+
+// The fixed properties saving computes beyond the object-model ones: set by tag, they must
+// have these types.
+inline constexpr auto computedFixedProperties = std::to_array<PropertyKey>({
+    PidTagImportance, PidTagMessageClass, PidTagPriority, PidTagSensitivity, PidTagSubject,
+    PidTagClientSubmitTime, PidTagConversationTopic, PidTagMessageDeliveryTime, PidTagMessageFlags,
+    PidTagIconIndex, PidTagDisplayName, PidTagCreationTime, PidTagLastModificationTime, PidTagSearchKey,
+    PidTagGeneration, PidTagInitials, PidTagPostalAddress, PidTagCountry, PidTagLocality,
+    PidTagStateOrProvince, PidTagStreetAddress, PidTagPostalCode, PidTagPostOfficeBox,
+    PidTagWeddingAnniversary, PidTagBirthday, PidTagDisplayNamePrefix, PidTagBusinessHomePage,
+});
+
 // Every object-model name the contact writer assigns, in the writer's order.
 std::span<const ObjectModelProperty> objectModelProperties();
-inline constexpr std::size_t objectModelPropertyCount = 34;
 
 // The place in objectModelProperties() of the property with this key (types aside), or -1.
 int objectModelIndex(const PropertyKey& key);

@@ -102,6 +102,14 @@ public:
     virtual std::string get(std::string_view property) const = 0;
     virtual MapiMessage& MAPIOBJECT() = 0;
     virtual void Save() = 0;
+    // Makes the JPEG image the contact's picture, as Outlook's ContactItem.AddPicture does with
+    // a file; a second call replaces the first picture. Kept like any change until the next
+    // save. Anything but JPEG data is a MapiError. An item that cannot hold pictures refuses.
+    virtual void AddPicture(std::span<const std::uint8_t> jpeg)
+    {
+        (void)jpeg;
+        throw MapiError("This contact item cannot hold a picture.");
+    }
 };
 
 class RDOItems

@@ -1,7 +1,7 @@
 #include "mapi/pst_contact_item.h"
 
+#include "mapi/contact_picture.h"
 #include "mapi/pst_store_core.h"
-
 
 namespace tressimo::mapi::detail {
 
@@ -28,6 +28,8 @@ void ContactItem::put(std::string_view property, std::string_view value)
         contact::ContactState().put(property, value);
         throw contact::ContactModelError("A contact item has no property \"" + std::string(property) + "\".");
     }
+    // A number that does not fit is refused now, as before the first save, not when saving.
+    contact::ContactState().put(*known, value);
     m_changes.push_back({known, 0, PropertyValue{std::string(value)}});
 }
 
@@ -75,6 +77,10 @@ void ContactItem::applyChanges()
             m_saved.setProperty(change.tag, change.value);
     }
     m_changes.clear();
+    if (m_newPicture) {
+        m_picture = std::move(*m_newPicture);
+        m_newPicture.reset();
+    }
     m_everSaved = true;
     m_pending = true;
 }
@@ -85,6 +91,16 @@ void ContactItem::saveChanges()
     applyChanges();
     if (!wasPending)
         m_core->addPending(*this);
+}
+
+void ContactItem::AddPicture(std::span<const std::uint8_t> jpeg)
+{
+    if (!looksLikeJpeg(jpeg))
+        throw MapiError("A contact picture must be a JPEG image.");
+    if (m_everSaved)
+        m_newPicture.emplace(jpeg.begin(), jpeg.end());
+    else
+        m_picture.assign(jpeg.begin(), jpeg.end());
 }
 
 void ContactItem::Save()

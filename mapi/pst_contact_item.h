@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +36,13 @@ public:
     std::string get(std::string_view property) const override;
     MapiMessage& MAPIOBJECT() override { return *this; }
     void Save() override;
+    void AddPicture(std::span<const std::uint8_t> jpeg) override;
 
     // For the store: where the item goes, what was saved, and whether it is in the file.
     pst::Nid folder() const { return m_folder; }
     contact::ContactState& savedState() { return m_saved; }
+    // The saved picture's JPEG bytes; empty when it has none.
+    const std::vector<std::uint8_t>& savedPicture() const { return m_picture; }
     std::optional<pst::Nid> writtenAs() const { return m_written; }
     void markWritten(pst::Nid message)
     {
@@ -65,6 +69,8 @@ private:
     pst::Nid m_folder;
     contact::ContactState m_saved;
     std::vector<Change> m_changes;
+    std::vector<std::uint8_t> m_picture;
+    std::optional<std::vector<std::uint8_t>> m_newPicture; // an unsaved AddPicture
     std::optional<pst::Nid> m_written;
     bool m_pending = false;
     bool m_everSaved = false;

@@ -1,6 +1,7 @@
 #include "mapi/pst_store_core.h"
 #include "platform/path_text.h"
 
+#include "mapi/contact_picture.h"
 #include "mapi/pst_contact_item.h"
 
 #include <algorithm>
@@ -112,6 +113,10 @@ public:
         m_out.push_back(value.size() >= kBorrowedText ? pst::PropValue::fromBorrowedString(tag(key), value)
                                                       : pst::PropValue::fromString(tag(key), value));
     }
+    void int16(const contact::PropertyKey& key, std::int16_t value) override
+    {
+        m_out.push_back(pst::PropValue::fromInt16(tag(key), value));
+    }
     void int32(const contact::PropertyKey& key, std::int32_t value) override
     {
         m_out.push_back(pst::PropValue::fromInt32(tag(key), value));
@@ -180,6 +185,11 @@ void StoreCore::writeItem(ContactItem& item)
         made.clear();
         PropValueMaker maker(*this, made);
         item.savedState().saveProperties(m_settings.environment, maker);
+        std::vector<std::vector<pst::PropValue>> attachments;
+        if (!item.savedPicture().empty()) {
+            maker.boolean(PidLidHasPicture, true);
+            attachments.push_back(contactPictureAttachment(item.savedPicture()));
+        }
         maker.resolveNewNames();
         // In tag order: positions are sorted, and each value moves once.
         m_order.clear();
@@ -191,10 +201,10 @@ void StoreCore::writeItem(ContactItem& item)
         for (const std::uint64_t entry : m_order)
             props.push_back(std::move(made[entry & 0xFFFFFFFF]));
         if (const auto message = item.writtenAs()) {
-            store.replaceMessage(*message, props);
+            store.replaceMessage(*message, props, std::move(attachments));
             item.markWritten(*message);
         } else {
-            item.markWritten(store.createMessage(item.folder(), std::move(props)));
+            item.markWritten(store.createMessage(item.folder(), std::move(props), std::move(attachments)));
             ++m_itemsWritten;
         }
     });

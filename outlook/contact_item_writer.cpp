@@ -1,6 +1,8 @@
 #include "outlook/contact_item_writer.h"
 
 #include "image/contact_picture.h"
+#include "outlook/full_name.h"
+#include "text/ascii.h"
 
 #include <array>
 #include <exception>
@@ -11,52 +13,93 @@ namespace tressimo::outlook {
 namespace {
 
 using contacts::ContactRecord;
+using C = ContactRecord;
+using V = ComposedValues;
 
-// One assignment by object-model name; a null source stands for the composed IMAddress.
-struct Assignment
-{
-    std::string_view property;
-    std::string ContactRecord::*source;
+constexpr Assignment kAssignmentRows[] = {
+    {"FirstName", &C::eContact_FirstName, &V::firstName},
+    {"MiddleName", &C::eContact_MiddleName, &V::middleName},
+    {"LastName", &C::eContact_LastName, &V::lastName},
+    {"JobTitle", &C::eContact_JobTitle},
+    {"CompanyName", &C::eContact_Company, nullptr, &C::Organization},
+    {"BusinessTelephoneNumber", &C::eContact_OfficePhone},
+    {"BusinessFaxNumber", &C::eContact_OfficeFax},
+    {"HomeTelephoneNumber", &C::eContact_HomePhone},
+    {"HomeFaxNumber", &C::eContact_HomeFax},
+    {"MobileTelephoneNumber", &C::eContact_CellPhone, nullptr, &C::MobilePhone},
+    {"PagerNumber", &C::eContact_Pager},
+    {"BusinessAddressStreet", nullptr, &V::businessStreet},
+    {"BusinessAddressCity", &C::eContact_BusinessCity},
+    {"BusinessAddressState", &C::eContact_BusinessState},
+    {"BusinessAddressPostalCode", &C::eContact_BusinessZip},
+    {"BusinessAddressCountry", &C::eContact_BusinessCountry},
+    {"HomeAddressStreet", nullptr, &V::homeStreet},
+    {"HomeAddressCity", &C::eContact_PersonalCity},
+    {"HomeAddressState", &C::eContact_PersonalState},
+    {"HomeAddressPostalCode", &C::eContact_PersonalZip},
+    {"HomeAddressCountry", &C::eContact_PersonalCountry},
+    {"Email1Address", &C::eContact_Email},
+    {"Email2Address", &C::eContact_Email2},
+    {"Email3Address", &C::eContact_Email3},
+    {"WebPage", &C::eContact_WebPage, nullptr, &C::BusinessWebPage},
+    {"IMAddress", nullptr, &V::imAddress, &C::IMAddress, false},
+    {"Categories", &C::eContact_Categories},
+    {"Department", &C::eContact_Department},
+    {"OfficeLocation", &C::eContact_Location},
+    // The file's own profession wins over the job title.
+    {"Profession", &C::Profession, nullptr, &C::eContact_JobTitle},
+    {"ManagerName", &C::eContact_Manager, nullptr, &C::Manager},
+    {"AssistantName", &C::eContact_Assistant, nullptr, &C::Assistant},
+    {"Spouse", &C::eContact_Spouse, nullptr, &C::Spouse},
+    {"Body", nullptr, &V::body, &C::eContact_Comments},
+    {"NickName", &C::NickName, nullptr, nullptr, false},
+    {"Gender", nullptr, &V::gender, nullptr, false},
+    {"Children", nullptr, &V::children, nullptr, false},
+    {"Home2TelephoneNumber", &C::Home2Phone, nullptr, nullptr, false},
+    {"Business2TelephoneNumber", &C::Business2Phone, nullptr, nullptr, false},
+    {"CarTelephoneNumber", &C::CarPhone, nullptr, nullptr, false},
+    {"ISDNNumber", &C::IsdnNumber, nullptr, nullptr, false},
+    {"TTYTDDTelephoneNumber", &C::TtyPhone, nullptr, nullptr, false},
+    {"OtherTelephoneNumber", &C::OtherPhone, nullptr, nullptr, false},
+    {"PrimaryTelephoneNumber", &C::PrimaryPhone, nullptr, nullptr, false},
+    {"OtherFaxNumber", &C::OtherFax, nullptr, nullptr, false},
+    {"HomeAddressPostOfficeBox", &C::HomePOBox, nullptr, nullptr, false},
+    {"BusinessAddressPostOfficeBox", &C::BusinessPOBox, nullptr, nullptr, false},
+    {"OtherAddressStreet", nullptr, &V::otherStreet, nullptr, false},
+    {"OtherAddressCity", &C::OtherCity, nullptr, nullptr, false},
+    {"OtherAddressState", &C::OtherState, nullptr, nullptr, false},
+    {"OtherAddressPostalCode", &C::OtherZip, nullptr, nullptr, false},
+    {"OtherAddressCountry", &C::OtherCountry, nullptr, nullptr, false},
+    {"OtherAddressPostOfficeBox", &C::OtherPOBox, nullptr, nullptr, false},
+    // An address label is the group's full text, as the file shows it.
+    {"HomeAddress", &C::HomeLabel, nullptr, nullptr, false},
+    {"BusinessAddress", &C::BusinessLabel, nullptr, nullptr, false},
+    {"OtherAddress", &C::OtherLabel, nullptr, nullptr, false},
+    {"SelectedMailingAddress", nullptr, &V::mailingAddress, nullptr, false},
+    {"PersonalHomePage", &C::PersonalWebPage, nullptr, nullptr, false},
 };
 
-// The assignments in the order Outlook receives them; the order is part of the contract (a
-// session may derive values, such as the display name, from what was put before).
-constexpr std::array<Assignment, 34> kAssignments = {{
-    {"FirstName", &ContactRecord::eContact_FirstName},
-    {"MiddleName", &ContactRecord::eContact_MiddleName},
-    {"LastName", &ContactRecord::eContact_LastName},
-    {"JobTitle", &ContactRecord::eContact_JobTitle},
-    {"CompanyName", &ContactRecord::eContact_Company},
-    {"BusinessTelephoneNumber", &ContactRecord::eContact_OfficePhone},
-    {"BusinessFaxNumber", &ContactRecord::eContact_OfficeFax},
-    {"HomeTelephoneNumber", &ContactRecord::eContact_HomePhone},
-    {"HomeFaxNumber", &ContactRecord::eContact_HomeFax},
-    {"MobileTelephoneNumber", &ContactRecord::eContact_CellPhone},
-    {"PagerNumber", &ContactRecord::eContact_Pager},
-    {"BusinessAddressStreet", &ContactRecord::eContact_BusinessStreet},
-    {"BusinessAddressCity", &ContactRecord::eContact_BusinessCity},
-    {"BusinessAddressState", &ContactRecord::eContact_BusinessState},
-    {"BusinessAddressPostalCode", &ContactRecord::eContact_BusinessZip},
-    {"BusinessAddressCountry", &ContactRecord::eContact_BusinessCountry},
-    {"HomeAddressStreet", &ContactRecord::eContact_PersonalStreet},
-    {"HomeAddressCity", &ContactRecord::eContact_PersonalCity},
-    {"HomeAddressState", &ContactRecord::eContact_PersonalState},
-    {"HomeAddressPostalCode", &ContactRecord::eContact_PersonalZip},
-    {"HomeAddressCountry", &ContactRecord::eContact_PersonalCountry},
-    {"Email1Address", &ContactRecord::eContact_Email},
-    {"Email2Address", &ContactRecord::eContact_Email2},
-    {"Email3Address", &ContactRecord::eContact_Email3},
-    {"WebPage", &ContactRecord::eContact_WebPage},
-    {"IMAddress", nullptr},
-    {"Categories", &ContactRecord::eContact_Categories},
-    {"Department", &ContactRecord::eContact_Department},
-    {"OfficeLocation", &ContactRecord::eContact_Location},
-    {"Profession", &ContactRecord::eContact_JobTitle},
-    {"ManagerName", &ContactRecord::eContact_Manager},
-    {"AssistantName", &ContactRecord::eContact_Assistant},
-    {"Spouse", &ContactRecord::eContact_Spouse},
-    {"Body", &ContactRecord::eContact_Comments},
-}};
+constexpr TagAssignment kTagAssignmentRows[] = {
+    {{"PR_DISPLAY_NAME_PREFIX", &C::eContact_Title, &V::title}, PR_DISPLAY_NAME_PREFIX},
+    {{"PR_GENERATION", &C::eContact_Suffix, &V::suffix}, PR_GENERATION},
+};
+
+// The street with the extended address as a second line.
+std::string streetLines(const std::string& street, const std::string& extended)
+{
+    if (street.empty() || extended.empty())
+        return street.empty() ? extended : street;
+    return street + "\r\n" + extended;
+}
+
+// A word of the file as the number Outlook keeps for it, or empty.
+std::string numberOf(std::string_view word, std::initializer_list<std::pair<std::string_view, std::string_view>> numbers)
+{
+    for (const auto& [name, number] : numbers)
+        if (text::equalsIgnoringAsciiCase(word, name))
+            return std::string(number);
+    return {};
+}
 
 // Runs one step; a refusal is noted and swallowed so the next step runs.
 class Steps
@@ -94,6 +137,54 @@ private:
 };
 
 } // namespace
+
+const std::span<const Assignment> kAssignments = kAssignmentRows;
+const std::span<const TagAssignment> kTagAssignments = kTagAssignmentRows;
+
+std::string_view assignedValue(const Assignment& row, const ContactRecord& contact, const ComposedValues& composed)
+{
+    if (row.field && !(contact.*row.field).empty())
+        return contact.*row.field;
+    if (row.composed && !(composed.*row.composed).empty())
+        return composed.*row.composed;
+    return row.fallback ? std::string_view(contact.*row.fallback) : std::string_view();
+}
+
+ComposedValues composeValues(const ContactRecord& contact)
+{
+    ComposedValues v;
+    FullNameParts name;
+    if (contact.eContact_FirstName.empty() && contact.eContact_MiddleName.empty() &&
+        contact.eContact_LastName.empty())
+        name = splitFullName(contact.FormattedName);
+    v.firstName = std::move(name.first);
+    v.middleName = std::move(name.middle);
+    v.lastName = std::move(name.last);
+    v.title = contact.Prefix.empty() ? std::move(name.title) : contact.Prefix;
+    v.suffix = contact.Generation.empty() ? std::move(name.suffix) : contact.Generation;
+    v.imAddress = composeIMAddress(contact.eContact_OtherEmail1, contact.eContact_OtherEmail2,
+                                   contact.eContact_OtherEmail3)
+                      .value_or(std::string());
+    if (!contact.Unplaced.empty()) {
+        // The person's own notes first and unchanged, then a blank line and the heading.
+        const std::string& notes = contact.eContact_Comments;
+        v.body = notes;
+        if (!notes.empty())
+            v.body += notes.ends_with('\n') ? "\r\n" : "\r\n\r\n";
+        v.body += kUnplacedHeading;
+        for (const std::string& line : contact.Unplaced)
+            v.body.append("\r\n").append(line);
+    }
+    for (const std::string& child : contact.Children)
+        if (!child.empty())
+            v.children.append(v.children.empty() ? "" : ", ").append(child);
+    v.gender = numberOf(contact.Gender, {{"Male", "2"}, {"Female", "1"}, {"Unspecified", "0"}});
+    v.mailingAddress = numberOf(contact.MailingAddress, {{"Personal", "1"}, {"Business", "2"}, {"Other", "3"}});
+    v.businessStreet = streetLines(contact.eContact_BusinessStreet, contact.BusinessExtended);
+    v.homeStreet = streetLines(contact.eContact_PersonalStreet, contact.HomeExtended);
+    v.otherStreet = streetLines(contact.OtherStreet, contact.OtherExtended);
+    return v;
+}
 
 std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::string_view otherEmail2,
                                             std::string_view otherEmail3)
@@ -136,15 +227,11 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
         return result;
     }
 
-    const std::optional<std::string> imAddress = composeIMAddress(
-        contact.eContact_OtherEmail1, contact.eContact_OtherEmail2, contact.eContact_OtherEmail3);
-    for (const Assignment& assignment : kAssignments) {
-        if (!assignment.source) {
-            if (imAddress)
-                steps.run(assignment.property, [&] { item->put(assignment.property, *imAddress); });
-            continue;
-        }
-        steps.run(assignment.property, [&] { item->put(assignment.property, contact.*assignment.source); });
+    const ComposedValues composed = composeValues(contact);
+    for (const Assignment& row : kAssignments) {
+        const std::string_view value = assignedValue(row, contact, composed);
+        if (row.always || !value.empty())
+            steps.run(row.property, [&] { item->put(row.property, value); });
     }
 
     mapi::MAPIUtils utils;
@@ -160,8 +247,8 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
     if (contact.eContact_Anniversary)
         setOne("PR_WEDDING_ANNIVERSARY", PR_WEDDING_ANNIVERSARY,
                mapi::OleDate{*contact.eContact_Anniversary});
-    setOne("PR_DISPLAY_NAME_PREFIX", PR_DISPLAY_NAME_PREFIX, contact.eContact_Title);
-    setOne("PR_GENERATION", PR_GENERATION, contact.eContact_Suffix);
+    for (const TagAssignment& row : kTagAssignments)
+        setOne(row.value.property, row.tag, std::string(assignedValue(row.value, contact, composed)));
 
     // A photo that cannot be made into a picture leaves the contact without one; the contact
     // itself is written all the same, and the result says why.

@@ -36,9 +36,14 @@ constexpr std::uint32_t IpmSubTreeEntryId = 0x35E00102;
 constexpr std::uint32_t IpmWastebasketEntryId = 0x35E30102;
 constexpr std::uint32_t FinderEntryId = 0x35E70102;
 constexpr std::uint32_t PstPassword = 0x67FF0003;
+constexpr std::uint32_t AttachSize = 0x0E200003;
+constexpr std::uint32_t AttachDataBinary = 0x37010102;
+constexpr std::uint32_t AttachMethod = 0x37050003;
+constexpr std::uint32_t RenderingPosition = 0x370B0003;
 } // namespace tag
 
 constexpr std::int32_t kMessageFlagRead = 0x0001;
+constexpr std::int32_t kMessageFlagHasAttach = 0x0010;
 
 // Columns every template must have ([MS-PST] 2.4.4.4.1, 2.4.4.5.1, 2.4.4.6.1, 2.4.8.6.2.1,
 // 2.4.5.3.1, 2.4.6.1.1), by property id: [MS-PST] and Outlook disagree on some types.
@@ -469,6 +474,98 @@ private:
         // note rather than an error (our writer's tests demand the table explicitly).
         if (!hasRecipients)
             m_f.note("MESSAGE_RECIPIENTS", where, "no recipient table subnode (the format requires one)");
+        checkAttachments(n, *props, subs);
+    }
+
+    // [MS-PST] 2.4.6: one attachment table row per attachment subnode, each row a copy of its
+    // attachment's values; the message's flag and size account for them.
+    void checkAttachments(const NodeEntry& message, const PropertyMap& props,
+                          const std::vector<SubnodeEntry>& subs)
+    {
+        const std::string where = describeNid(message.nid);
+        std::map<std::uint32_t, PropertyMap> attachments;
+        const SubnodeEntry* tableEntry = nullptr;
+        for (const SubnodeEntry& s : subs) {
+            if (s.nid == nids::MessageAttachmentTable)
+                tableEntry = &s;
+            else if (nidType(s.nid) == nidtype::Attachment)
+                try {
+                    attachments[s.nid] = readPropertyContext(loadSubnode(m_file, s, where));
+                } catch (const FormatError&) {
+                    return; // reported by the LTP checks
+                }
+        }
+        auto flags = props.find(tag::MessageFlags);
+        if (flags != props.end() &&
+            ((flags->second.toInt32() & kMessageFlagHasAttach) != 0) != !attachments.empty())
+            m_f.error("MESSAGE_ATTACH_FLAG", where,
+                      std::string("the has-attachments flag (0x10) ") +
+                          (attachments.empty() ? "clear" : "set") + " (" +
+                          std::to_string(attachments.size()) + " attachments)",
+                      "flags " + hex(static_cast<std::uint32_t>(flags->second.toInt32())));
+        std::optional<Table> table;
+        if (tableEntry)
+            try {
+                table = readTableContext(loadSubnode(m_file, *tableEntry, where));
+            } catch (const FormatError&) {
+                return;
+            }
+        if (!table) {
+            if (!attachments.empty())
+                m_f.error("MESSAGE_ATTACHMENTS", where,
+                          "an attachment table (subnode 0x671) listing its attachments", "none");
+            return;
+        }
+        std::int64_t attachSizes = 0;
+        for (const auto& [nid, a] : attachments) {
+            const std::string at = where + " attachment " + hex(nid);
+            require(a, tag::AttachSize, "PidTagAttachSize", "ATTACHMENT_PROPERTY", at);
+            require(a, tag::AttachMethod, "PidTagAttachMethod", "ATTACHMENT_PROPERTY", at);
+            require(a, tag::RenderingPosition, "PidTagRenderingPosition", "ATTACHMENT_PROPERTY", at);
+            auto size = a.find(tag::AttachSize);
+            auto data = a.find(tag::AttachDataBinary);
+            if (size != a.end()) {
+                attachSizes += size->second.toInt32();
+                if (data != a.end() &&
+                    size->second.toInt32() < static_cast<std::int64_t>(data->second.data().size()))
+                    m_f.error("ATTACHMENT_SIZE", at,
+                              "PidTagAttachSize of at least its data's " +
+                                  std::to_string(data->second.data().size()) + " bytes",
+                              std::to_string(size->second.toInt32()));
+            }
+            const TableRow* row = table->findRow(nid);
+            if (!row) {
+                m_f.error("MESSAGE_ATTACHMENTS", where + " attachment table",
+                          "a row for attachment " + hex(nid), "none");
+                continue;
+            }
+            for (const TableColumn& c : table->columns) {
+                if (c.tag == kTagLtpRowId || c.tag == kTagLtpRowVer)
+                    continue;
+                auto inRow = row->values.find(c.tag);
+                auto inAttachment = a.find(c.tag);
+                const bool same = inRow == row->values.end()
+                                      ? inAttachment == a.end()
+                                      : inAttachment != a.end() && inRow->second == inAttachment->second;
+                if (!same)
+                    m_f.error("ATTACHMENT_ROW_VALUE",
+                              where + " attachment table row " + hex(nid) + " column " + tagHex(c.tag),
+                              inAttachment == a.end()
+                                  ? "no value (the attachment has none)"
+                                  : inAttachment->second.toDisplayString() + " (the attachment's value)",
+                              inRow == row->values.end() ? "no value" : inRow->second.toDisplayString());
+            }
+        }
+        for (const TableRow& row : table->rows)
+            if (!attachments.count(row.rowId))
+                m_f.error("MESSAGE_ATTACHMENTS", where + " attachment table row " + hex(row.rowId),
+                          "rows only for the message's attachment subnodes", "no such attachment");
+        auto size = props.find(tag::MessageSize);
+        if (size != props.end() && size->second.toInt32() < attachSizes)
+            m_f.error("ATTACHMENT_SIZE", where,
+                      "PidTagMessageSize of at least its attachments' " + std::to_string(attachSizes) +
+                          " bytes",
+                      std::to_string(size->second.toInt32()));
     }
 
     const PstFile& m_file;

@@ -67,6 +67,12 @@ Table PstReader::subnodeTable(std::uint32_t nid, std::uint32_t subnodeNid) const
     return readTableContext(loadSubnode(*m_file, requireSubnode(subs, subnodeNid, nid), describeNid(nid)));
 }
 
+PropertyMap PstReader::subnodeProperties(std::uint32_t nid, std::uint32_t subnodeNid) const
+{
+    const auto subs = subnodes(nid);
+    return readPropertyContext(loadSubnode(*m_file, requireSubnode(subs, subnodeNid, nid), describeNid(nid)));
+}
+
 const NameMap& PstReader::nameMap() const
 {
     if (!m_nameMap)

@@ -55,6 +55,8 @@ public:
     // A node's subnodes, and the table context of one of them.
     std::vector<SubnodeEntry> subnodes(std::uint32_t nid) const;
     Table subnodeTable(std::uint32_t nid, std::uint32_t subnodeNid) const;
+    // The property context of a subnode (a message's attachment).
+    PropertyMap subnodeProperties(std::uint32_t nid, std::uint32_t subnodeNid) const;
 
     PropertyMap storeProperties() const { return properties(nids::MessageStore); }
     const NameMap& nameMap() const;

@@ -1,5 +1,7 @@
 #include "pst/messaging/message_properties.h"
 
+#include "pst/messaging/attachments.h"
+
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -241,7 +243,8 @@ void addRequiredDefaults(AddedValues& added, const MessageDefaults& defaults)
     if (!added.find(tags::MessageClass.id()))
         added.add(PropValue::fromString(tags::MessageClass, std::string_view("IPM.Note")));
     if (!added.find(tags::MessageFlags.id()))
-        added.add(PropValue::fromInt32(tags::MessageFlags, kMessageFlagRead));
+        added.add(PropValue::fromInt32(tags::MessageFlags,
+                                       kMessageFlagRead | (defaults.hasAttachments ? kMessageFlagHasAttach : 0)));
     if (!added.find(tags::MessageStatus.id()))
         added.add(PropValue::fromInt32(tags::MessageStatus, 0));
     const PropValue* created = added.find(tags::CreationTime.id());
@@ -284,6 +287,13 @@ std::uint32_t messageSize(std::span<const PropValue> props)
 PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaults& defaults)
 {
     GivenValues values = sortGiven(std::move(given));
+    // The has-attachments bit says what the message holds, not what the caller thought.
+    auto flags = std::lower_bound(values.props.begin(), values.props.end(), tags::MessageFlags.id(),
+                                  [](const PropValue& p, std::uint16_t id) { return p.tag().id() < id; });
+    if (flags != values.props.end() && flags->tag() == tags::MessageFlags) {
+        const std::int32_t bit = defaults.hasAttachments ? kMessageFlagHasAttach : 0;
+        *flags = PropValue::fromInt32(tags::MessageFlags, (flags->toInt32() & ~kMessageFlagHasAttach) | bit);
+    }
     AddedValues added(values.props);
     addStoredSubject(values, added);
     addRequiredDefaults(added, defaults);
@@ -291,7 +301,8 @@ PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaul
     out.read = readFlag(added);
     // The size property's own four bytes count; neither list holds one yet.
     added.add(PropValue::fromUInt32(tags::MessageSize,
-                                    clampedSize(storedSize(values.props) + storedSize(added.values()) + 4)));
+                                    clampedSize(storedSize(values.props) + storedSize(added.values()) + 4 +
+                                                defaults.attachmentsSize)));
     added.mergeInto(values.props);
     out.properties = std::move(values.props);
     return out;

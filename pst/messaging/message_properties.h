@@ -50,14 +50,18 @@ std::u16string storedSubject(std::u16string_view subject, std::u16string_view pr
 
 // PidTagMessageSize as Outlook computes it: the stored sizes of all the message's property
 // values, its own four bytes included (matches Outlook's own contact and free/busy items
-// byte for byte; recipients and attachments, which this store does not write, would add
-// theirs).
+// byte for byte; recipients, which this store does not write, would add theirs; the
+// attachments' sizes are added by prepareMessage).
 std::uint32_t messageSize(std::span<const PropValue> props);
 
 struct MessageDefaults
 {
     std::uint64_t now = 0;                    // FILETIME for missing creation/modification times
     std::array<std::uint8_t, 16> searchKey{}; // for a missing PidTagSearchKey
+    // The message's attachments: whether it has any (PidTagMessageFlags' has-attachments bit
+    // follows this whatever the flags given say) and what their sizes add to the message size.
+    bool hasAttachments = false;
+    std::uint64_t attachmentsSize = 0;
 };
 
 struct PreparedMessage

@@ -22,6 +22,7 @@
 #include "pst/ltp/property_context.h"
 #include "pst/ltp/table_context.h"
 #include "pst/ltp/utf16.h"
+#include "pst/messaging/attachments.h"
 #include "pst/messaging/message_properties.h"
 #include "pst/messaging/name_to_id_map.h"
 #include "pst/messaging/new_store.h"
@@ -362,7 +363,8 @@ public:
 
     // --- messages ----------------------------------------------------------------------------
 
-    Nid createMessage(Nid folderNid, std::vector<PropValue> props) override
+    Nid createMessage(Nid folderNid, std::vector<PropValue> props,
+                      std::vector<std::vector<PropValue>> attachments) override
     {
         throwIfFailed();
         Folder& f = folder(folderNid);
@@ -373,9 +375,10 @@ public:
         MessageDefaults defaults;
         defaults.now = toFileTime(m_clock());
         m_random(defaults.searchKey);
+        prepareAttachments(attachments, defaults);
         PreparedMessage message = prepare(std::move(props), defaults);
         bool shared = false;
-        const NodeContent content = messageNode(message, shared);
+        const NodeContent content = messageNode(message, attachments, shared);
 
         const Nid nid = writeNode(NidType::NormalMessage, f.nid, content);
         afterWrite([&] {
@@ -394,7 +397,8 @@ public:
         return nid;
     }
 
-    void replaceMessage(Nid nid, std::span<const PropValue> props) override
+    void replaceMessage(Nid nid, std::span<const PropValue> props,
+                        std::vector<std::vector<PropValue>> attachments) override
     {
         throwIfFailed();
         auto known = std::lower_bound(m_messages.begin(), m_messages.end(), nid.value,
@@ -413,9 +417,10 @@ public:
         if (std::none_of(given.begin(), given.end(),
                          [](const PropValue& p) { return p.tag().id() == tags::CreationTime.id(); }))
             given.push_back(PropValue::fromSysTime(tags::CreationTime, known->created));
+        prepareAttachments(attachments, defaults);
         PreparedMessage message = prepare(std::move(given), defaults);
         bool shared = false;
-        const NodeContent content = messageNode(message, shared);
+        const NodeContent content = messageNode(message, attachments, shared);
         bool wasRead = true;
         if (const auto row = f.contents->row(nid.value)) {
             for (const PropValue& v : *row) {
@@ -621,7 +626,7 @@ private:
 
     // --- messages ------------------------------------------------------------------------------
 
-    PreparedMessage prepare(std::vector<PropValue> props, const MessageDefaults& defaults) const
+    void checkNamedIds(std::span<const PropValue> props) const
     {
         for (const PropValue& p : props) {
             const std::uint16_t id = p.tag().id();
@@ -629,16 +634,34 @@ private:
                 throw std::invalid_argument("Property " + tagName(p.tag()) +
                                             " has a named property id the store never handed out");
         }
+    }
+
+    PreparedMessage prepare(std::vector<PropValue> props, const MessageDefaults& defaults) const
+    {
+        checkNamedIds(props);
         return prepareMessage(std::move(props), defaults);
     }
 
-    // The message's node: its property context and an empty recipient table, which shares
-    // the template's block while the block's reference count has room.
-    NodeContent messageNode(const PreparedMessage& message, bool& shared) const
+    // In place; the message's size and flags learn of them through `defaults`.
+    void prepareAttachments(std::vector<std::vector<PropValue>>& attachments, MessageDefaults& defaults) const
+    {
+        for (std::vector<PropValue>& a : attachments) {
+            checkNamedIds(a);
+            a = prepareAttachment(std::move(a));
+            defaults.attachmentsSize += attachmentSize(a);
+        }
+        defaults.hasAttachments = !attachments.empty();
+    }
+
+    // The message's node: its property context, an empty recipient table, which shares the
+    // template's block while the block's reference count has room, and the attachments.
+    NodeContent messageNode(const PreparedMessage& message, std::span<const std::vector<PropValue>> attachments,
+                            bool& shared) const
     {
         SubnodeNidAllocator nids;
         nids.reserve(nodes::RecipientTemplate);
         NodeContent content = buildPropertyContext(message.properties, nids);
+        addAttachmentSubnodes(attachments, nids, content.subnodes);
         SubnodeContent recipients;
         recipients.nid = nodes::RecipientTemplate;
         shared = m_recipientShares < kMaxSharedUses;

@@ -86,10 +86,16 @@ public:
     // in the folder's contents table and the folder's counts. Named properties carry ids from
     // propertyId. The message is durable at the next commit. The values are taken over
     // (a caller that moves them in spares a copy of each).
-    virtual Nid createMessage(Nid folder, std::vector<PropValue> props) = 0;
-    // Replaces every property of a message written before (an item saved again), keeping its
-    // identity and its place in the folder's contents table.
-    virtual void replaceMessage(Nid message, std::span<const PropValue> props) = 0;
+    // Each inner vector of `attachments` is one attachment's properties (PidTagAttachMethod
+    // required; PidTagAttachDataBinary holds the data); the store adds its size, its rendering
+    // position when missing, its row in the message's attachment table, the message's
+    // has-attachments flag and their sizes in the message size.
+    virtual Nid createMessage(Nid folder, std::vector<PropValue> props,
+                              std::vector<std::vector<PropValue>> attachments = {}) = 0;
+    // Replaces every property and attachment of a message written before (an item saved
+    // again), keeping its identity and its place in the folder's contents table.
+    virtual void replaceMessage(Nid message, std::span<const PropValue> props,
+                                std::vector<std::vector<PropValue>> attachments = {}) = 0;
     virtual std::uint32_t messageCount(Nid folder) const = 0;
 
     // Makes everything written so far durable (tables and counts first, then the node

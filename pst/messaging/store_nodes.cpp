@@ -47,6 +47,17 @@ constexpr std::array kAttachments = {
     PropTag{0x3704001F},
 };
 
+// The columns of the attachment tables Outlook makes for its own messages (a superset of the
+// template's), so that a view or search of attachments (the contact picture) finds its column.
+constexpr std::array kMessageAttachments = {
+    PropTag{0x370B0003}, PropTag{0x0E200003}, PropTag{0x37050003}, PropTag{0x3704001F}, PropTag{0x370A0102},
+    PropTag{0x370D001F}, PropTag{0x3708001F}, PropTag{0x3707001F}, PropTag{0x3703001F}, PropTag{0x3001001F},
+    PropTag{0x370F0102}, PropTag{0x3711001F}, PropTag{0x3713001F}, PropTag{0x3712001F}, PropTag{0x370E001F},
+    PropTag{0x69090003}, PropTag{0x7FFD0003}, PropTag{0x7FFB0040}, PropTag{0x7FFC0040}, PropTag{0x7FFA0003},
+    PropTag{0x7FFE000B}, PropTag{0x7FFF000B}, PropTag{0x7FF90040}, PropTag{0x3719001F}, PropTag{0x371A001F},
+    PropTag{0x37140003},
+};
+
 constexpr std::array kReceiveFolders = {PropTag{0x66050003}, PropTag{0x001A001F}};
 
 constexpr std::array kOutgoingQueue = {PropTag{0x0E140003}, PropTag{0x0E100003}, PropTag{0x00390040}};
@@ -85,6 +96,10 @@ std::span<const PropTag> recipients()
 std::span<const PropTag> attachments()
 {
     return kAttachments;
+}
+std::span<const PropTag> messageAttachments()
+{
+    return kMessageAttachments;
 }
 std::span<const PropTag> receiveFolders()
 {

@@ -70,6 +70,8 @@ std::span<const PropTag> assocContents();
 std::span<const PropTag> searchContents();
 std::span<const PropTag> recipients();
 std::span<const PropTag> attachments();
+// A message's attachment table, with Outlook's columns for attachments it writes itself.
+std::span<const PropTag> messageAttachments();
 std::span<const PropTag> receiveFolders();
 std::span<const PropTag> outgoingQueue();
 std::span<const PropTag> changeTracking();

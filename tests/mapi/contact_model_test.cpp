@@ -48,7 +48,13 @@ TEST(ContactState, SetPropertyAcceptsOnlyWhatItCanStore)
         {tagBirthday, OleDate{0}, true},                 // 1899-12-30 is a date like any other
         {tagBirthday, std::string("1990-05-10"), false}, // value does not match the type
         {0x3A42001F, std::string("x"), false},           // PR_BIRTHDAY is a time, not text
+        {0x3A4D0002, std::int32_t{-2}, true},            // PR_GENDER is a 16-bit number
+        {0x3A4D0002, std::int32_t{40000}, false},
+        {0x3A4D0003, std::int32_t{2}, false},
     };
+    ContactState state;
+    for (const char* notANumber : {"Male", "2x", "40000"})
+        EXPECT_THROW(state.put("Gender", notANumber), ContactModelError) << notANumber;
     for (const auto& [tag, value, accepted] : cases) {
         ContactState state;
         if (accepted)

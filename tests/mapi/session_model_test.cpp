@@ -301,6 +301,7 @@ TEST(SessionItems, RefusedValuesAreNeitherKeptNorWritten)
     };
     const Case cases[] = {
         {"unknown name", put("FirstNam", "x"), "\"FirstNam\""},
+        {"a gender no 16 bits hold", put("Gender", "65536"), "Gender"},
         {"date for a text tag", set(PR_GENERATION, OleDate{100}), "0x3A05001F"},
         {"date past 9999", set(PR_BIRTHDAY, OleDate{3e6}), "0x3A420040"},
     };
@@ -366,6 +367,47 @@ TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
             EXPECT_EQ(textProp(written[0], PR_GENERATION), c.generation);
         }
     }
+}
+
+TEST(SessionItems, AddPictureSavesOutlooksContactPhotoAndASecondPictureReplacesTheFirst)
+{
+    Opened o;
+    std::vector<std::uint8_t> first = {0xFF, 0xD8, 0xFF, 0xDB}, second = first;
+    first.resize(70000, 0x5A);
+    second.resize(300, 0xA5);
+    {
+        auto item = o.contacts().Items().Add(olContactItem);
+        item->put("LastName", "Pictured");
+        item->AddPicture(first);
+        item->Save();
+        const std::vector<std::uint8_t> bitmap = {'B', 'M', 0, 0, 0, 0};
+        EXPECT_NE(errorOf([&] { item->AddPicture(bitmap); }).find("JPEG"), std::string::npos);
+        item->AddPicture(second);
+        item->Save();
+    }
+    o.session->Logoff();
+    EXPECT_TRUE(tressimo::testing::isSound(o.written().bytes.bytes()));
+    const PstReader pst = durable(o.written());
+    const auto messages = pst.messages(*pst.findFolder("Contacts"));
+    ASSERT_EQ(messages.size(), 1u);
+    const PropertyMap m = pst.properties(messages[0]);
+    const auto* hasPicture = pst.namedValue(m, pst::check::kPsetidAddress, 0x8015);
+    ASSERT_NE(hasPicture, nullptr);
+    EXPECT_TRUE(hasPicture->toBool());
+    const auto table = pst.subnodeTable(messages[0], pst::check::nids::MessageAttachmentTable);
+    ASSERT_EQ(table.rows.size(), 1u);
+    const PropertyMap a = pst.subnodeProperties(messages[0], table.rows[0].rowId);
+    EXPECT_EQ(a.at(0x37010102).data(), second);
+    for (const auto& [tag, text] : {std::pair{0x3001001Fu, "ContactPicture.jpg"},
+                                    {0x3707001Fu, "ContactPicture.jpg"},
+                                    {0x3704001Fu, "ContactP.jpg"},
+                                    {0x3703001Fu, ".jpg"},
+                                    {0x370E001Fu, "image/jpeg"}})
+        EXPECT_EQ(textProp(a, tag), text);
+    EXPECT_EQ(a.at(0x37050003).toInt32(), 1);
+    EXPECT_EQ(a.at(0x370B0003).toInt32(), -1);
+    EXPECT_TRUE(a.at(0x7FFF000B).toBool());
+    EXPECT_FALSE(a.at(0x7FFE000B).toBool());
 }
 
 TEST(SessionCommits, ACommitTakesSavedItemsStillAliveAndALaterSaveReplacesThem)

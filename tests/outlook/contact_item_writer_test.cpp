@@ -3,6 +3,7 @@
 // which property is checked end to end, through readers we did not write (tests/cli).
 
 #include "outlook/contact_item_writer.h"
+#include "outlook/full_name.h"
 #include "tests/convert/sample_contacts.h"
 #include "tests/outlook/fake_session.h"
 
@@ -16,14 +17,20 @@ namespace {
 using contacts::ContactRecord;
 using outlook::CreateContactItem;
 
-// Every text is its own field name but the photo, which is one; both dates are set.
+// Every text is its own field name, every list one such text, but the photo, which is one;
+// both dates are set, and the two values that must be one of a few words are.
 ContactRecord everyFieldSet()
 {
     ContactRecord record;
-    for (const auto& field : contacts::kContactFields)
+    contacts::forEachContactField([&](const contacts::ContactField& field) {
         if (field.text)
             record.*field.text = "v:" + std::string(field.name);
+        if (field.list)
+            record.*field.list = {"v:" + std::string(field.name)};
+    });
     record.Photo = base64Photo(400);
+    record.Gender = "Female";
+    record.MailingAddress = "Other";
     record.eContact_BirthDay = 29000.0;
     record.eContact_Anniversary = 38000.0;
     return record;
@@ -81,7 +88,7 @@ TEST(ContactItemWriter, DatesAndIMAddressFollowWhatTheRecordHolds)
     }
 }
 
-// Unrefused: the store, its folder, a new contact, 34 assignments, four single-property
+// Unrefused: the store, its folder, a new contact, every assignment, four single-property
 // writes each on its own message object and saved at once, then Save. Then each call refused
 // in turn: the refused step is skipped, every later step still runs unless it needs what the
 // refused step would have given.
@@ -101,6 +108,7 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
         int refusedSteps;
         Then then;
     };
+    const int puts = static_cast<int>(outlook::kAssignments.size());
     const Case cases[] = {
         {"GetStoreFromID(", false, "GetStoreFromID", 1, Then::NothingMore},
         {"GetDefaultFolder(", false, "GetDefaultFolder", 1, Then::NothingMore},
@@ -108,7 +116,7 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
         {"Add(", false, "Add", 1, Then::NothingMore},
         {"put(FirstName,", true, "FirstName", 1, Then::AllOtherCalls},
         {"put(Body,", true, "Body", 1, Then::AllOtherCalls},
-        {"put(", true, "FirstName", 34, Then::AllOtherCalls},
+        {"put(", true, "FirstName", puts, Then::AllOtherCalls},
         {"MAPIOBJECT(", true, "PR_BIRTHDAY", 4, Then::NoPropertyWrites},
         {"setProperty(0x3A410040", true, "PR_WEDDING_ANNIVERSARY", 1, Then::NoSaveOfThatWrite},
         {"setProperty(0x3A05001F", true, "PR_GENERATION", 1, Then::NoSaveOfThatWrite},
@@ -121,19 +129,22 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
     std::string shape;
     for (const std::string& call : full)
         shape += call.substr(0, call.starts_with("setProperty(") ? 18 : call.find('(')) + " ";
-    std::string puts;
-    for (int i = 0; i < 34; ++i)
-        puts += "put ";
-    EXPECT_EQ(shape, "GetStoreFromID GetDefaultFolder Items Add " + puts +
+    std::string putShape;
+    for (int i = 0; i < puts; ++i)
+        putShape += "put ";
+    EXPECT_EQ(shape, "GetStoreFromID GetDefaultFolder Items Add " + putShape +
                          "MAPIOBJECT setProperty(0x3A42 saveChanges MAPIOBJECT setProperty(0x3A41 saveChanges "
                          "MAPIOBJECT setProperty(0x3A45 saveChanges MAPIOBJECT setProperty(0x3A05 saveChanges AddPicture Save ");
     EXPECT_EQ(whole.world->count("AddPicture(JPEG)"), 1);
     EXPECT_EQ(full[0] + full[1] + full[3], "GetStoreFromID(STORE-1)GetDefaultFolder(10)Add(2)");
     EXPECT_TRUE(whole.result.saved && whole.result.refusedSteps == 0 && whole.world->saved.size() == 1);
-    std::set<std::string> values; // every field has its own value: only JobTitle's is put twice
-    for (const std::string& call : whole.world->callsStartingWith("put("))
+    std::set<std::string> names, values; // nothing is put twice, no value goes to two places
+    for (const std::string& call : whole.world->callsStartingWith("put(")) {
+        names.insert(call.substr(0, call.find(',')));
         values.insert(call.substr(call.find(',')));
-    EXPECT_EQ(values.size(), 33u);
+    }
+    EXPECT_EQ(names.size(), outlook::kAssignments.size());
+    EXPECT_EQ(values.size(), outlook::kAssignments.size());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.refusal);
         const Written w = write(everyFieldSet(), {c.refusal});
@@ -164,6 +175,27 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
     EXPECT_TRUE(w.result.saved && w.result.refusedSteps == 0 && w.world->count("AddPicture(") == 0);
     EXPECT_NE(w.result.pictureProblem.find("base64"), std::string::npos) << w.result.pictureProblem;
     EXPECT_EQ(whole.result.pictureProblem, "");
+}
+
+// A whole name as title|first|middle|last|suffix.
+TEST(FullName, SplitsAsOutlookSplitsATypedName)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"Cher", "|Cher|||"},
+        {"dialup.email@juno.com", "|dialup.email@juno.com|||"},
+        {" Ann\tSmith ", "|Ann||Smith|"},
+        {"mr. Ann Marie Louise van Smith PhD Jr", "mr.|Ann|Marie Louise van|Smith|PhD Jr"},
+        {"Smith, Ann Marie", "|Ann|Marie|Smith|"},
+        {"van der Berg, Jan", "|Jan||van der Berg|"},
+        {"Ann Smith, Jr.", "|Ann||Smith|Jr."},
+        {"Dr", "|Dr|||"},
+        {"Jr.", "|Jr.|||"},
+        {"", "||||"},
+    };
+    for (const auto& [name, parts] : cases) {
+        const auto p = outlook::splitFullName(name);
+        EXPECT_EQ(p.title + "|" + p.first + "|" + p.middle + "|" + p.last + "|" + p.suffix, parts) << name;
+    }
 }
 
 } // namespace

@@ -398,6 +398,38 @@ const Case kCases[] = {
     {"MessageRequiredProperty",
      [](auto& p) { p.editPropertyRecord(0x200064, 0x300B0102, [](std::uint8_t* r) { putU16(r, 0x300C); }); },
      "MESSAGE_PROPERTY FOLDER_ROW_VALUE", kDistList},
+    // The appointment 0x2000C4 of the Outlook 2007 file carries attachments 0x80A5 and 0x80E5;
+    // the contents table 0x812E of its folder copies its flags and size.
+    {"MessageAttachFlagCleared",
+     [](auto& p) {
+         p.setInlineProperty(0x2000C4, 0x0E070003, 0x01);
+         setRowCell32(p, 0x812E, 0x2000C4, 0x0E070003, 0x01);
+     },
+     "MESSAGE_ATTACH_FLAG", kDistList},
+    {"MessageSizeBelowItsAttachments",
+     [](auto& p) {
+         p.setInlineProperty(0x2000C4, 0x0E080003, 9000);
+         setRowCell32(p, 0x812E, 0x2000C4, 0x0E080003, 9000);
+     },
+     "ATTACHMENT_SIZE", kDistList},
+    {"AttachmentDiffersFromItsRow", [](auto& p) { p.setInlineProperty(0x2000C4, 0x0E200003, 9, 0x80A5); },
+     "ATTACHMENT_ROW_VALUE", kDistList},
+    {"AttachmentRequiredProperty",
+     [](auto& p) {
+         p.editPropertyRecord(
+             0x2000C4, 0x370B0003, [](std::uint8_t* r) { putU16(r, 0x370C); }, 0x80E5);
+     },
+     "ATTACHMENT_PROPERTY ATTACHMENT_ROW_VALUE", kDistList},
+    {"AttachmentWithoutRow",
+     [](auto& p) {
+         // The second attachment's subnode NID loses its type: its row names nothing.
+         p.editBlock(p.parse()->findNode(0x2000C4)->bidSub, [](Bytes& b) {
+             for (std::size_t at = 8; at + 24 <= b.size(); at += 24)
+                 if (getU32(b.data() + at) == 0x80E5)
+                     putU32(b.data() + at, 0x80E4);
+         });
+     },
+     "MESSAGE_ATTACHMENTS", kDistList},
     {"StoreNodeMissing", [](auto& p) { p.setNbtField(0x201, 0, 0x200, 8); }, "STORE_NODE_MISSING"},
     {"StoreEntryIdNamesNoFolder",
      [](auto& p) {

@@ -81,45 +81,51 @@ void PstPatcher::editBlock(std::uint64_t bid, const std::function<void(Bytes&)>&
     putU32(m_bytes.data() + trailer + 4, computeCrc(m_bytes.data() + b->ib, b->cb));
 }
 
-std::uint64_t PstPatcher::dataBlockOf(std::uint32_t nid) const
+std::uint64_t PstPatcher::dataBlockOf(std::uint32_t nid, std::uint32_t subnode) const
 {
     const auto file = parse();
     const NodeEntry* n = file->findNode(nid);
-    if (!n || n->bidData == 0 || isInternalBid(n->bidData))
-        throw std::runtime_error(hex(nid) + " has no single data block");
-    return n->bidData;
+    std::uint64_t bid = n && !subnode ? n->bidData : 0;
+    if (n && subnode)
+        for (const SubnodeEntry& s : file->readSubnodes(n->bidSub))
+            bid = s.nid == subnode ? s.bidData : bid;
+    if (bid == 0 || isInternalBid(bid))
+        throw std::runtime_error(hex(nid) + "/" + hex(subnode) + " has no single data block");
+    return bid;
 }
 
-std::size_t PstPatcher::heapItemOffset(std::uint32_t nid, std::uint32_t hid) const
+std::size_t PstPatcher::heapItemOffset(std::uint32_t nid, std::uint32_t hid, std::uint32_t subnode) const
 {
     const auto file = parse();
-    const Heap heap({file->readBlock(dataBlockOf(nid))});
+    const Heap heap({file->readBlock(dataBlockOf(nid, subnode))});
     if (!heap.contains(hid) || hidBlock(hid) != 0)
         throw std::runtime_error("no allocation " + hex(hid) + " in the first heap block of " + hex(nid));
     return heap.pages()[0].offsets[hidIndex(hid) - 1];
 }
 
 void PstPatcher::editPropertyRecord(std::uint32_t nid, std::uint32_t tag,
-                                    const std::function<void(std::uint8_t*)>& edit)
+                                    const std::function<void(std::uint8_t*)>& edit, std::uint32_t subnode)
 {
     const auto file = parse();
-    const Heap heap({file->readBlock(dataBlockOf(nid))});
+    const Heap heap({file->readBlock(dataBlockOf(nid, subnode))});
     const ByteView header = heap.item(heap.userRoot());
     const std::uint32_t records = getU32(header.data() + 4);
     const ByteView all = heap.item(records);
-    const std::size_t base = heapItemOffset(nid, records);
+    const std::size_t base = heapItemOffset(nid, records, subnode);
     for (std::size_t i = 0; i + 8 <= all.size(); i += 8) {
         if (getU16(all.data() + i) == tagId(tag) && getU16(all.data() + i + 2) == tagType(tag)) {
-            editBlock(dataBlockOf(nid), [&](Bytes& b) { edit(b.data() + base + i); });
+            editBlock(dataBlockOf(nid, subnode), [&](Bytes& b) { edit(b.data() + base + i); });
             return;
         }
     }
     throw std::runtime_error("no property " + tagHex(tag) + " in " + hex(nid));
 }
 
-void PstPatcher::setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value)
+void PstPatcher::setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value,
+                                   std::uint32_t subnode)
 {
-    editPropertyRecord(nid, tag, [&](std::uint8_t* r) { putU32(r + 4, value); });
+    editPropertyRecord(
+        nid, tag, [&](std::uint8_t* r) { putU32(r + 4, value); }, subnode);
 }
 
 void PstPatcher::editPropertyValue(std::uint32_t nid, std::uint32_t tag,

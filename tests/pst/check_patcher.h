@@ -42,14 +42,16 @@ public:
 
     // Edits a block's data as a reader sees it (decoded), then re-encodes and repairs its CRC.
     void editBlock(std::uint64_t bid, const std::function<void(Bytes&)>& edit);
-    // The single data block of a top-level node (the tests pick nodes that have one).
-    std::uint64_t dataBlockOf(std::uint32_t nid) const;
+    // The single data block of a top-level node, or of one of its subnodes (the tests pick
+    // nodes that have one).
+    std::uint64_t dataBlockOf(std::uint32_t nid, std::uint32_t subnode = 0) const;
 
-    // Sets an inline (at most 4-byte) value of a node's property context in place.
-    void setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value);
+    // Sets an inline (at most 4-byte) value of a node's (or its subnode's) property context.
+    void setInlineProperty(std::uint32_t nid, std::uint32_t tag, std::uint32_t value,
+                           std::uint32_t subnode = 0);
     // Edits the 8-byte BTH record (id, type, value or HNID) of one property in place.
     void editPropertyRecord(std::uint32_t nid, std::uint32_t tag,
-                            const std::function<void(std::uint8_t*)>& edit);
+                            const std::function<void(std::uint8_t*)>& edit, std::uint32_t subnode = 0);
     // Edits the bytes of a heap-stored property value in place.
     void editPropertyValue(std::uint32_t nid, std::uint32_t tag,
                            const std::function<void(std::uint8_t* value, std::size_t size)>& edit);
@@ -68,7 +70,7 @@ private:
     void setLeafField(PageType tree, std::uint64_t key, std::size_t fieldOffset, std::uint64_t value,
                       std::size_t size);
     // Offset of an allocation in the node's (single-block) heap.
-    std::size_t heapItemOffset(std::uint32_t nid, std::uint32_t hid) const;
+    std::size_t heapItemOffset(std::uint32_t nid, std::uint32_t hid, std::uint32_t subnode = 0) const;
     Bytes m_bytes;
 };
 

@@ -77,6 +77,9 @@ std::vector<MessageCase> messageCases()
          {text(kClass, u"IPM.Contact"), PropValue::fromInt32(kFlags, 0x9),
           PropValue::fromInt32(kStatus, 0x1000), PropValue::fromBinary(kSearchKey, Bytes(16, 0xAB))}},
         {"UnreadStaysUnread", {PropValue::fromInt32(kFlags, 0)}, {PropValue::fromInt32(kFlags, 0)}},
+        {"HasAttachmentsFlagOnlyWithAttachments",
+         {PropValue::fromInt32(kFlags, 0x11)},
+         {PropValue::fromInt32(kFlags, 1)}},
         {"GivenSizeIsReplaced", {PropValue::fromInt32(kSize, 7)}, {}},
         {"ValuesInSubnodesCountInTheSize",
          {PropValue::fromBinary(PropTag{0x10090102}, Bytes(1 << 20, 0x5A)),
@@ -156,6 +159,9 @@ std::vector<Refusal> refusals()
     auto message = [](std::vector<PropValue> props) {
         return [props](MessageStore& s, Nid folder) { s.createMessage(folder, props); };
     };
+    auto attached = [](std::vector<PropValue> attachment) {
+        return [attachment](MessageStore& s, Nid folder) { s.createMessage(folder, {}, {attachment}); };
+    };
     auto folderProperty = [](PropValue value) {
         return [value](MessageStore& s, Nid folder) { s.setFolderProperties(folder, std::vector{value}); };
     };
@@ -174,6 +180,13 @@ std::vector<Refusal> refusals()
                                  u"ab")}),
          "prefix length"},
         {"PrefixNotInSubject", message({text(kSubject, u"Lunch"), text(kPrefix, u"RE: ")}), "prefix"},
+        {"AttachmentWithoutMethod", attached({text(kDisplayName, u"a")}), "PidTagAttachMethod"},
+        {"AttachmentRowId",
+         attached(
+             {PropValue::fromInt32(PropTag{0x37050003}, 1), PropValue::fromInt32(PropTag{0x67F20003}, 5)}),
+         "computed by the store"},
+        {"AttachmentUnknownNamedId", attached({PropValue::fromInt32(PropTag{0x90000003}, 1)}),
+         "never handed out"},
         {"CreationTimeNotATime", message({PropValue::fromInt32(PropTag{0x30070003}, 1)}), "must be a time"},
         {"FolderCount", folderProperty(PropValue::fromInt32(kContentCount, 5)), "PidTagContentCount"},
         {"FolderSubfoldersFlag", folderProperty(PropValue::fromBoolean(kSubfolders, true)),

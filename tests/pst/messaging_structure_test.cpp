@@ -99,14 +99,16 @@ TEST_F(StructureTest, IsSoundAsLargeAsOutlooksWithOutlooksNodesParentsAndCounter
         EXPECT_TRUE(outlook.count(nid)) << "extra node " << check::describeNid(nid);
 }
 
+std::map<std::uint32_t, std::tuple<int, int, int>> columns(const Table& t)
+{
+    std::map<std::uint32_t, std::tuple<int, int, int>> out;
+    for (const check::TableColumn& c : t.columns)
+        out[c.tag] = {c.offset, c.size, c.cebBit};
+    return out;
+}
+
 TEST_F(StructureTest, TablesHaveOutlooksColumnsAndLayout)
 {
-    auto columns = [](const Table& t) {
-        std::map<std::uint32_t, std::tuple<int, int, int>> out;
-        for (const check::TableColumn& c : t.columns)
-            out[c.tag] = {c.offset, c.size, c.cebBit};
-        return out;
-    };
     int compared = 0;
     for (const check::NodeEntry& n : s_reader->nodes()) {
         if (!isTable(n.nid) || n.bidData == 0)
@@ -128,6 +130,18 @@ TEST_F(StructureTest, TablesHaveOutlooksColumnsAndLayout)
         ++compared;
     }
     EXPECT_EQ(compared, 27); // every table node of the store
+}
+
+TEST(AttachmentTable, HasTheColumnsAndLayoutOfOutlooksOwnMessages)
+{
+    MemoryStore s;
+    const Nid m = s->createMessage(s->ipmSubtree(), {}, {{PropValue::fromInt32(PropTag{0x37050003}, 1)}});
+    const Table ours = commitAndRead(s).subnodeTable(m.value, 0x671);
+    // An appointment Outlook 2007 wrote with two attachments.
+    const Table outlook =
+        PstReader::open(referencePst("outlook2007-contacts-distlist.pst")).subnodeTable(0x2000C4, 0x671);
+    EXPECT_EQ(columns(ours), columns(outlook));
+    EXPECT_EQ(ours.groupEnds, outlook.groupEnds);
 }
 
 TEST_F(StructureTest, TableRowsMatchOutlooksButForRowVersions)

@@ -4,11 +4,12 @@
 Usage: /usr/bin/python3 pst_oracle.py FILE.pst
 
 The dump holds the store's name and properties, the folder tree and every item with every
-property; named properties are resolved through the file's own name-to-ID map (Debian's pypff
+property and attachment; named properties are resolved through the file's own name-to-ID map (Debian's pypff
 does not), and contacts get a summary by field name. Exit status 1 when pypff cannot open it.
 """
 
 import datetime
+import hashlib
 import json
 import struct
 import sys
@@ -57,7 +58,6 @@ CONTACT_FIELDS = {
     "home_fax": 0x3A25,
     "mobile_telephone": 0x3A1C,
     "pager_telephone": 0x3A21,
-    "home_address_post_office_box": 0x3A5E,
     "postal_address": 0x3A15,
     "file_under": (PSETID_ADDRESS, 0x8005),
     "address_book_provider_email_list": (PSETID_ADDRESS, 0x8028),
@@ -67,18 +67,38 @@ CONTACT_FIELDS = {
     "html": (PSETID_ADDRESS, 0x802B),
     "instant_messaging_address": (PSETID_ADDRESS, 0x8062),
     "keywords": (PS_PUBLIC_STRINGS, "Keywords"),
+    "nickname": 0x3A4F,
+    "gender": 0x3A4D,
+    "childrens_names": 0x3A58,
+    "personal_home_page": 0x3A50,
+    "home2_telephone": 0x3A2F,
+    "business2_telephone": 0x3A1B,
+    "car_telephone": 0x3A1E,
+    "isdn": 0x3A2D,
+    "tty_tdd_telephone": 0x3A4B,
+    "other_telephone": 0x3A1F,
+    "primary_telephone": 0x3A1A,
+    "primary_fax": 0x3A23,
+    "other_address": (PSETID_ADDRESS, 0x801C),
+    "address_book_provider_array_type": (PSETID_ADDRESS, 0x8029),
 }
-# The parts of the three addresses: street, city, state, postal code, country.
-for _prefix, _ids in (("home_address", (0x3A5D, 0x3A59, 0x3A5C, 0x3A5B, 0x3A5A)),
-                      ("mailing_address", (0x3A29, 0x3A27, 0x3A28, 0x3A2A, 0x3A26)),
-                      ("work_address", [(PSETID_ADDRESS, lid) for lid in range(0x8045, 0x804A)])):
-    for _part, _id in zip(("street", "city", "state", "postal_code", "country"), _ids):
+# The parts of the four addresses: street, city, state, postal code, country, PO box.
+for _prefix, _ids in (("home_address", (0x3A5D, 0x3A59, 0x3A5C, 0x3A5B, 0x3A5A, 0x3A5E)),
+                      ("mailing_address", (0x3A29, 0x3A27, 0x3A28, 0x3A2A, 0x3A26, 0x3A2B)),
+                      ("other_address", (0x3A63, 0x3A5F, 0x3A62, 0x3A61, 0x3A60, 0x3A64)),
+                      ("work_address", [(PSETID_ADDRESS, lid) for lid in range(0x8045, 0x804B)])):
+    for _part, _id in zip(("street", "city", "state", "postal_code", "country", "post_office_box"), _ids):
         CONTACT_FIELDS["%s_%s" % (_prefix, _part)] = _id
 # The three e-mail groups, sixteen LIDs apart.
 for _n in range(3):
     for _part, _lid in (("display_name", 0x8080), ("address_type", 0x8082), ("address", 0x8083),
                         ("original_display_name", 0x8084), ("original_entry_id", 0x8085)):
         CONTACT_FIELDS["email%d_%s" % (_n + 1, _part)] = (PSETID_ADDRESS, _lid + 16 * _n)
+# The three fax groups, after the e-mail groups.
+for _n in range(3):
+    for _part, _lid in (("address_type", 0x80B2), ("address", 0x80B3), ("original_display_name", 0x80B4),
+                        ("original_entry_id", 0x80B5)):
+        CONTACT_FIELDS["fax%d_%s" % (_n + 1, _part)] = (PSETID_ADDRESS, _lid + 16 * _n)
 
 
 def guid_text(raw):
@@ -232,11 +252,23 @@ def contact_summary(props, names):
     return summary
 
 
+def attachment_json(attachment, names):
+    """An attachment by its own properties, and its data as pypff reads it (its SHA-256)."""
+    props = properties(attachment, names)
+    data = attachment.read_buffer(attachment.size) if attachment.size else b""
+    return {"name": value_of(props, names, 0x3707), "short_name": value_of(props, names, 0x3704),
+            "method": value_of(props, names, 0x3705), "size": value_of(props, names, 0x0E20),
+            "contact_photo": value_of(props, names, 0x7FFF), "data_size": len(data),
+            "sha256": hashlib.sha256(data).hexdigest()}
+
+
 def item_json(item, names):
     props = properties(item, names)
     message_class = value_of(props, names, 0x001A)
     out = {"id": item.identifier, "message_class": message_class, "properties": props,
-           "subject": item.subject if hasattr(item, "subject") else None}
+           "subject": item.subject if hasattr(item, "subject") else None,
+           "attachments": [attachment_json(item.get_attachment(i), names)
+                           for i in range(item.number_of_attachments)]}
     if isinstance(message_class, str) and message_class.startswith("IPM.Contact"):
         out["contact"] = contact_summary(props, names)
     return out
