@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace tressimo::pst {
 namespace {
@@ -69,11 +70,11 @@ std::uint32_t attachmentSize(std::span<const PropValue> prepared)
 }
 
 void addAttachmentSubnodes(std::span<const std::vector<PropValue>> attachments, SubnodeNidAllocator& nids,
-                           std::vector<SubnodeContent>& out)
+                           std::vector<SubnodeContent>& out, RowVersionSource rowVersions)
 {
     if (attachments.empty())
         return;
-    TableBuilder table(columns::messageAttachments());
+    TableBuilder table(columns::messageAttachments(), std::move(rowVersions));
     for (const std::vector<PropValue>& props : attachments) {
         const Nid nid = nids.allocate(NidType::Attachment);
         // Its large values are subnodes of the attachment's own subnode tree.
