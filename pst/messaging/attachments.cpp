@@ -69,11 +69,11 @@ std::uint32_t attachmentSize(std::span<const PropValue> prepared)
 }
 
 void addAttachmentSubnodes(std::span<const std::vector<PropValue>> attachments, SubnodeNidAllocator& nids,
-                           std::vector<SubnodeContent>& out)
+                           const RowVersionSource& rowVersions, std::vector<SubnodeContent>& out)
 {
     if (attachments.empty())
         return;
-    TableBuilder table(columns::messageAttachments());
+    TableBuilder table(columns::messageAttachments(), rowVersions);
     for (const std::vector<PropValue>& props : attachments) {
         const Nid nid = nids.allocate(NidType::Attachment);
         // Its large values are subnodes of the attachment's own subnode tree.

@@ -7,6 +7,7 @@
 
 #include "pst/ltp/prop_value.h"
 #include "pst/ltp/subnode_nids.h"
+#include "pst/ltp/table_context.h"
 #include "pst/ndb/node.h"
 
 #include <cstdint>
@@ -37,8 +38,9 @@ std::uint32_t attachmentSize(std::span<const PropValue> prepared);
 // Appends the subnodes of the prepared attachments to `out`: one per attachment, NIDs from
 // `nids` in the order given, and the attachment table listing them in that order. Appends
 // nothing when there are none. The values must outlive `out`'s write only as far as
-// buildPropertyContext requires (large values are copied into their blocks).
+// buildPropertyContext requires (large values are copied into their blocks). The table's
+// rows take their versions from the store-wide source.
 void addAttachmentSubnodes(std::span<const std::vector<PropValue>> attachments, SubnodeNidAllocator& nids,
-                           std::vector<SubnodeContent>& out);
+                           const RowVersionSource& rowVersions, std::vector<SubnodeContent>& out);
 
 } // namespace tressimo::pst

@@ -518,7 +518,7 @@ private:
 
     // Every table of the store versions its rows from the header's counter, so versions never
     // repeat across tables and stay below the dwUnique of the commit that writes them.
-    RowVersionSource rowVersions()
+    RowVersionSource rowVersions() const
     {
         return [ndb = m_ndb.get()] { return ndb->nextUnique(); };
     }
@@ -661,7 +661,7 @@ private:
         SubnodeNidAllocator nids;
         nids.reserve(nodes::RecipientTemplate);
         NodeContent content = buildPropertyContext(message.properties, nids);
-        addAttachmentSubnodes(attachments, nids, content.subnodes);
+        addAttachmentSubnodes(attachments, nids, rowVersions(), content.subnodes);
         SubnodeContent recipients;
         recipients.nid = nodes::RecipientTemplate;
         shared = m_recipientShares < kMaxSharedUses;
