@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <utility>
 
 namespace tressimo::pst {
 namespace {
@@ -70,11 +69,11 @@ std::uint32_t attachmentSize(std::span<const PropValue> prepared)
 }
 
 void addAttachmentSubnodes(std::span<const std::vector<PropValue>> attachments, SubnodeNidAllocator& nids,
-                           std::vector<SubnodeContent>& out, RowVersionSource rowVersions)
+                           const RowVersionSource& rowVersions, std::vector<SubnodeContent>& out)
 {
     if (attachments.empty())
         return;
-    TableBuilder table(columns::messageAttachments(), std::move(rowVersions));
+    TableBuilder table(columns::messageAttachments(), rowVersions);
     for (const std::vector<PropValue>& props : attachments) {
         const Nid nid = nids.allocate(NidType::Attachment);
         // Its large values are subnodes of the attachment's own subnode tree.

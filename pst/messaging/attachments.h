@@ -36,11 +36,11 @@ std::vector<PropValue> prepareAttachment(std::vector<PropValue> given);
 std::uint32_t attachmentSize(std::span<const PropValue> prepared);
 
 // Appends the subnodes of the prepared attachments to `out`: one per attachment, NIDs from
-// `nids` in the order given, and the attachment table listing them in that order, its rows
-// versioned from `rowVersions` (the store's counter: no two rows of a store share a version).
-// Appends nothing when there are none. The values must outlive `out`'s write only as far as
-// buildPropertyContext requires (large values are copied into their blocks).
+// `nids` in the order given, and the attachment table listing them in that order. Appends
+// nothing when there are none. The values must outlive `out`'s write only as far as
+// buildPropertyContext requires (large values are copied into their blocks). The table's
+// rows take their versions from the store-wide source.
 void addAttachmentSubnodes(std::span<const std::vector<PropValue>> attachments, SubnodeNidAllocator& nids,
-                           std::vector<SubnodeContent>& out, RowVersionSource rowVersions);
+                           const RowVersionSource& rowVersions, std::vector<SubnodeContent>& out);
 
 } // namespace tressimo::pst

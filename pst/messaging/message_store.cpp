@@ -661,7 +661,7 @@ private:
         SubnodeNidAllocator nids;
         nids.reserve(nodes::RecipientTemplate);
         NodeContent content = buildPropertyContext(message.properties, nids);
-        addAttachmentSubnodes(attachments, nids, content.subnodes, rowVersions());
+        addAttachmentSubnodes(attachments, nids, rowVersions(), content.subnodes);
         SubnodeContent recipients;
         recipients.nid = nodes::RecipientTemplate;
         shared = m_recipientShares < kMaxSharedUses;
