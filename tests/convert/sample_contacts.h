@@ -42,7 +42,7 @@ inline std::string escapeXml(std::string_view text)
 }
 
 // A photo of about `bytes` of base64, in 76-character lines as Windows writes it: a 24-bit BMP
-// 100 pixels wide of noise, as tall as the size allows.
+// 100 pixels wide, as tall as the size allows.
 inline std::string base64Photo(std::size_t bytes)
 {
     const std::uint32_t height = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(bytes * 3 / 4 / 300));
@@ -53,8 +53,8 @@ inline std::string base64Photo(std::size_t bytes)
         for (int i = 0; i < 4; ++i)
             bmp += static_cast<char>(field >> 8 * i);
     std::uint32_t state = 12345;
-    while (bmp.size() < fileSize)
-        bmp += static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
+    for (std::size_t i = 0; bmp.size() < fileSize; ++i) // shades with some grain, as in a photo
+        bmp += static_cast<char>(i % 300 / 3 + i / 300 + ((state = state * 1103515245u + 12345u) >> 28));
     static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     for (std::size_t i = 0; i < bmp.size(); i += 3) { // 300 bytes a row: no padding needed
