@@ -24,6 +24,11 @@ bool standardErrorIsTerminal();
 void catchInterrupts();
 bool interrupted();
 
+// This process's id, and whether one with that id runs on this machine (one that exists but
+// cannot be looked into counts as running).
+int processId();
+bool processRunning(int id);
+
 // The folder of the running program; empty when the system does not say.
 std::filesystem::path executableFolder();
 

@@ -62,6 +62,21 @@ bool interrupted()
     return g_interrupted.load();
 }
 
+int processId()
+{
+    return static_cast<int>(::GetCurrentProcessId());
+}
+
+bool processRunning(int id)
+{
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+    if (!process)
+        return ::GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    ::CloseHandle(process);
+    return running;
+}
+
 std::filesystem::path executableFolder()
 {
     std::wstring buffer(MAX_PATH, L'\0');

@@ -46,6 +46,9 @@ HANDLE openForChild(const std::filesystem::path& path, bool write)
                          &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The programs started and not yet waited for: their handles keep their ids from being reused.
+std::map<int, HANDLE> g_started;
+
 } // namespace
 
 TempDir::TempDir(std::string_view name)
@@ -68,11 +71,10 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, ignored);
 }
 
-ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                      const std::filesystem::path& folder)
+int startProgram(const std::vector<std::string>& argv, const std::filesystem::path& outPath,
+                 const std::filesystem::path& errPath, const std::map<std::string, std::string>& environment,
+                 const std::filesystem::path& folder)
 {
-    ProgramRun run;
-    const TempDir scratch("run");
     std::wstring line;
     for (const std::string& argument : argv) {
         if (!line.empty())
@@ -98,8 +100,8 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::
     block += L'\0';
 
     const HANDLE in = openForChild(L"NUL", false);
-    const HANDLE out = openForChild(scratch / "out", true);
-    const HANDLE err = openForChild(scratch / "err", true);
+    const HANDLE out = openForChild(outPath.empty() ? L"NUL" : outPath, true);
+    const HANDLE err = openForChild(errPath.empty() ? L"NUL" : errPath, true);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -107,21 +109,53 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                                          block.data(), folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    // A console group of its own, so that a Ctrl+Break reaches this program alone.
+    const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                          CREATE_UNICODE_ENVIRONMENT | CREATE_NEW_PROCESS_GROUP, block.data(),
+                                          folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     ::CloseHandle(in);
     ::CloseHandle(out);
     ::CloseHandle(err);
-    if (!started) {
+    if (!started)
+        return -1;
+    ::CloseHandle(process.hThread);
+    g_started[static_cast<int>(process.dwProcessId)] = process.hProcess;
+    return static_cast<int>(process.dwProcessId);
+}
+
+bool stopProgram(int pid, Stop how)
+{
+    const auto found = g_started.find(pid);
+    if (found == g_started.end())
+        return false;
+    if (how == Stop::Interrupt)
+        return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(pid));
+    return how == Stop::Kill && ::TerminateProcess(found->second, 128 + 9);
+}
+
+int waitProgram(int pid, bool block)
+{
+    const auto found = g_started.find(pid);
+    if (found == g_started.end() || ::WaitForSingleObject(found->second, block ? INFINITE : 0) != WAIT_OBJECT_0)
+        return -1;
+    DWORD status = 0;
+    const int result = ::GetExitCodeProcess(found->second, &status) ? static_cast<int>(status) : -1;
+    ::CloseHandle(found->second);
+    g_started.erase(found);
+    return result;
+}
+
+ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+                      const std::filesystem::path& folder)
+{
+    ProgramRun run;
+    const TempDir scratch("run");
+    const int pid = startProgram(argv, scratch / "out", scratch / "err", environment, folder);
+    if (pid < 0) {
         run.err = "cannot start " + argv[0];
         return run;
     }
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 0;
-    if (::GetExitCodeProcess(process.hProcess, &status))
-        run.status = static_cast<int>(status);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    run.status = waitProgram(pid);
     // Text written in text mode ends its lines with "\r\n"; the tests read lines as "\n".
     for (auto [text, file] : {std::pair{&run.out, "out"}, std::pair{&run.err, "err"}}) {
         *text = readWholeFile(scratch / file);
