@@ -113,20 +113,20 @@ int stagingProcess(const std::string& name)
 }
 
 // Removes the hidden files a killed run left in the folder: a name this layer gives, its
-// process gone, and nothing in it but the start of a store. Best effort.
+// process gone, and in it the start of a store, or nothing yet (a store is sized before its
+// header is written). Best effort.
 void removeStaleStagingFiles(const std::filesystem::path& folder)
 {
     std::error_code error;
     for (std::filesystem::directory_iterator entry(folder.empty() ? "." : folder, error), end; !error && entry != end;
          entry.increment(error)) {
         const int process = stagingProcess(platform::textOfPath(entry->path().filename()));
-        if (process == 0 || platform::processRunning(process) || !entry->is_regular_file(error))
+        if (process == 0 || platform::processMayHaveMade(process, entry->path()) || !entry->is_regular_file(error))
             continue;
         char magic[4] = {};
-        const bool empty = entry->file_size(error) == 0;
         std::ifstream(entry->path(), std::ios::binary).read(magic, sizeof magic);
         std::error_code ignored;
-        if (!error && (empty || std::string(magic, 4) == "!BDN"))
+        if (std::string(magic, 4) == "!BDN" || std::string(magic, 4) == std::string(4, '\0'))
             std::filesystem::remove(entry->path(), ignored);
     }
 }

@@ -46,7 +46,9 @@ int processId()
     return static_cast<int>(::getpid());
 }
 
-bool processRunning(int id)
+// Linux gives an id again only after going through all of them; a running process with that
+// id is taken to be the maker.
+bool processMayHaveMade(int id, const std::filesystem::path&)
 {
     return id > 0 && (::kill(id, 0) == 0 || errno == EPERM);
 }

@@ -103,7 +103,14 @@ TEST(E2eDurability, AWriterKilledAtAnyMomentLeavesAFileTheReadersAccept)
         }
         // The file is exactly a committed store: as long as its header says, and sound.
         const pst::Bytes bytes = tressimo::testing::readFileBytes(pst);
-        EXPECT_EQ(pst::check::PstFile::fromBytes(bytes, pst.string())->header().fileEof, bytes.size());
+        const std::uint64_t end = pst::check::PstFile::fromBytes(bytes, pst.string())->header().fileEof;
+#ifdef _WIN32
+        // Windows cannot finish a growth once its writer is dead: the file may be longer than
+        // the store its header describes.
+        EXPECT_LE(end, bytes.size());
+#else
+        EXPECT_EQ(end, bytes.size());
+#endif
         EXPECT_TRUE(tressimo::testing::isSound(bytes));
         const auto reader = pst::check::PstReader::open(pst);
         EXPECT_GE(contactsIn(reader), run.lastCommitted);

@@ -64,7 +64,7 @@ TEST(StagedFile, RemovesOnlyTheHiddenFilesOfRunsThatEnded)
     const std::string self = std::to_string(platform::processId()), gone = "999999999";
     const std::tuple<std::string, std::string, bool> files[] = {
         {".Contacts.pst." + gone + ".0a1b2c", "!BDN store", true},
-        {".Contacts.pst." + gone + ".0a1b2d", "", true},
+        {".Contacts.pst." + gone + ".0a1b2d", std::string(512, '\0'), true}, // sized, no header yet
         {".Contacts.pst." + self + ".0a1b2c", "!BDN running", false},
         {".notes.txt." + gone + ".abcdef", "my notes", false},
         {".Contacts.pst." + gone + ".abcdeg", "!BDN", false},
