@@ -56,9 +56,9 @@ int startProgram(const std::vector<std::string>& argv, const std::filesystem::pa
                  const std::map<std::string, std::string>& environment = {},
                  const std::filesystem::path& folder = {});
 
-// How a started program is stopped: as by Ctrl+C (on Windows a Ctrl+Break to its console
-// group, which the program handles alike), by SIGTERM or SIGHUP (no Windows counterpart can be
-// sent), or killed outright (TerminateProcess). False when it could not be sent.
+// How a started program is stopped: as by Ctrl+C (on Windows each program has a console of its
+// own for this), by SIGTERM or SIGHUP (no Windows counterpart can be sent), or killed outright
+// (TerminateProcess). False when it could not be sent.
 enum class Stop { Interrupt, Terminate, HangUp, Kill };
 bool stopProgram(int pid, Stop how);
 

@@ -109,9 +109,9 @@ int startProgram(const std::vector<std::string>& argv, const std::filesystem::pa
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    // A console group of its own, so that a Ctrl+Break reaches this program alone.
+    // A console of its own, so that a Ctrl+C can be sent to this program alone.
     const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                          CREATE_UNICODE_ENVIRONMENT | CREATE_NEW_PROCESS_GROUP, block.data(),
+                                          CREATE_UNICODE_ENVIRONMENT | CREATE_NEW_CONSOLE, block.data(),
                                           folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     ::CloseHandle(in);
     ::CloseHandle(out);
@@ -128,9 +128,15 @@ bool stopProgram(int pid, Stop how)
     const auto found = g_started.find(pid);
     if (found == g_started.end())
         return false;
-    if (how == Stop::Interrupt)
-        return ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, static_cast<DWORD>(pid));
-    return how == Stop::Kill && ::TerminateProcess(found->second, 128 + 9);
+    if (how == Stop::Kill)
+        return ::TerminateProcess(found->second, 128 + 9);
+    if (how != Stop::Interrupt || (::FreeConsole(), !::AttachConsole(static_cast<DWORD>(pid))))
+        return false;
+    // A Ctrl+C goes to every process of the console, which for now includes this one.
+    ::SetConsoleCtrlHandler(nullptr, TRUE);
+    const bool sent = ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    ::FreeConsole();
+    return sent;
 }
 
 int waitProgram(int pid, bool block)
