@@ -22,12 +22,6 @@ TempDir::TempDir(std::string_view name)
     m_path = pattern;
 }
 
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
 int startProgram(const std::vector<std::string>& argv, const std::filesystem::path& outPath,
                  const std::filesystem::path& errPath,
                  const std::map<std::string, std::string>& environment, const std::filesystem::path& folder)
@@ -74,24 +68,6 @@ int waitProgram(int pid, bool block)
     if (::waitpid(pid, &wait, block ? 0 : WNOHANG) != pid)
         return -1;
     return WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-}
-
-ProgramRun runProgram(const std::vector<std::string>& argv,
-                      const std::map<std::string, std::string>& environment,
-                      const std::filesystem::path& folder)
-{
-    const TempDir scratch("run");
-    const std::filesystem::path outPath = scratch / "out", errPath = scratch / "err";
-    ProgramRun run;
-    const int pid = startProgram(argv, outPath, errPath, environment, folder);
-    if (pid < 0) {
-        run.err = "cannot start " + argv[0];
-        return run;
-    }
-    run.status = waitProgram(pid);
-    run.out = readWholeFile(outPath);
-    run.err = readWholeFile(errPath);
-    return run;
 }
 
 } // namespace tressimo::testing

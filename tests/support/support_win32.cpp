@@ -65,12 +65,6 @@ TempDir::TempDir(std::string_view name)
     throw std::runtime_error("cannot create a temporary folder");
 }
 
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
 int startProgram(const std::vector<std::string>& argv, const std::filesystem::path& outPath,
                  const std::filesystem::path& errPath, const std::map<std::string, std::string>& environment,
                  const std::filesystem::path& folder)
@@ -149,26 +143,6 @@ int waitProgram(int pid, bool block)
     ::CloseHandle(found->second);
     g_started.erase(found);
     return result;
-}
-
-ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                      const std::filesystem::path& folder)
-{
-    ProgramRun run;
-    const TempDir scratch("run");
-    const int pid = startProgram(argv, scratch / "out", scratch / "err", environment, folder);
-    if (pid < 0) {
-        run.err = "cannot start " + argv[0];
-        return run;
-    }
-    run.status = waitProgram(pid);
-    // Text written in text mode ends its lines with "\r\n"; the tests read lines as "\n".
-    for (auto [text, file] : {std::pair{&run.out, "out"}, std::pair{&run.err, "err"}}) {
-        *text = readWholeFile(scratch / file);
-        for (std::size_t at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at))
-            text->erase(at, 1);
-    }
-    return run;
 }
 
 } // namespace tressimo::testing
