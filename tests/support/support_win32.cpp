@@ -93,6 +93,10 @@ int startProgram(const std::vector<std::string>& argv, const std::filesystem::pa
         block += name + L'=' + value + L'\0';
     block += L'\0';
 
+    // Neither the program nor the console host started for it may hold this process's own
+    // output open: CTest waits until every holder lets go, and wine's hosts may linger.
+    for (const DWORD standard : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+        ::SetHandleInformation(::GetStdHandle(standard), HANDLE_FLAG_INHERIT, 0);
     const HANDLE in = openForChild(L"NUL", false);
     const HANDLE out = openForChild(outPath.empty() ? L"NUL" : outPath, true);
     const HANDLE err = openForChild(errPath.empty() ? L"NUL" : errPath, true);
