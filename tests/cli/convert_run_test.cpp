@@ -93,7 +93,7 @@ TEST(CliRun, AnInterruptedRunClosesItsFileProperly)
         fs::remove_all(out);
         fs::create_directory(out);
         const fs::path errText = dir.path() / "stderr";
-        const int pid = startProgram({kTool, "--output-folder", TextPath(out), TextPath(in)}, {}, errText);
+        const int pid = startProgram({kTool, "--output-folder", TextPath(out), TextPath(in)}, {}, errText, {}, {}, true);
         ASSERT_GE(pid, 0);
         // Interrupt once the store exists and some contacts are on their way.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);

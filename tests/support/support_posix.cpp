@@ -24,7 +24,7 @@ TempDir::TempDir(std::string_view name)
 
 int startProgram(const std::vector<std::string>& argv, const std::filesystem::path& outPath,
                  const std::filesystem::path& errPath,
-                 const std::map<std::string, std::string>& environment, const std::filesystem::path& folder)
+                 const std::map<std::string, std::string>& environment, const std::filesystem::path& folder, bool)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -67,7 +67,7 @@ TempDir::TempDir(std::string_view name)
 
 int startProgram(const std::vector<std::string>& argv, const std::filesystem::path& outPath,
                  const std::filesystem::path& errPath, const std::map<std::string, std::string>& environment,
-                 const std::filesystem::path& folder)
+                 const std::filesystem::path& folder, bool interruptible)
 {
     std::wstring line;
     for (const std::string& argument : argv) {
@@ -93,10 +93,6 @@ int startProgram(const std::vector<std::string>& argv, const std::filesystem::pa
         block += name + L'=' + value + L'\0';
     block += L'\0';
 
-    // Neither the program nor the console host started for it may hold this process's own
-    // output open: CTest waits until every holder lets go, and wine's hosts may linger.
-    for (const DWORD standard : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
-        ::SetHandleInformation(::GetStdHandle(standard), HANDLE_FLAG_INHERIT, 0);
     const HANDLE in = openForChild(L"NUL", false);
     const HANDLE out = openForChild(outPath.empty() ? L"NUL" : outPath, true);
     const HANDLE err = openForChild(errPath.empty() ? L"NUL" : errPath, true);
@@ -107,9 +103,11 @@ int startProgram(const std::vector<std::string>& argv, const std::filesystem::pa
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    // A console of its own, so that a Ctrl+C can be sent to this program alone.
+    // A console of its own, so that a Ctrl+C reaches this program alone; else none, as wine
+    // keeps a killed program's console host, and with it the test's output, open.
+    const DWORD console = interruptible ? CREATE_NEW_CONSOLE : DETACHED_PROCESS;
     const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                          CREATE_UNICODE_ENVIRONMENT | CREATE_NEW_CONSOLE, block.data(),
+                                          CREATE_UNICODE_ENVIRONMENT | console, block.data(),
                                           folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     ::CloseHandle(in);
     ::CloseHandle(out);
