@@ -140,11 +140,13 @@ Conversion run(const fs::path& tool, const fs::path& folder, const fs::path& out
     ::CloseHandle(nul);
     if (!started)
         return c;
-    ::WaitForSingleObject(process.hProcess, INFINITE);
+    // The peak working set, read while the program runs: wine forgets it once the program ends.
+    do {
+        PROCESS_MEMORY_COUNTERS memory{};
+        if (::GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory))
+            c.peakMb = std::max(c.peakMb, static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0));
+    } while (::WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT);
     c.seconds = seconds(Clock::now() - start);
-    PROCESS_MEMORY_COUNTERS memory{};
-    if (::GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory))
-        c.peakMb = static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0);
     FILETIME created, ended, kernel, user;
     auto ft = [](const FILETIME& t) { return (double(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7; };
     if (::GetProcessTimes(process.hProcess, &created, &ended, &kernel, &user))
