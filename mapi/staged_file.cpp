@@ -2,9 +2,12 @@
 
 #include "platform/files.h"
 #include "platform/path_text.h"
+#include "platform/process.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -94,7 +97,41 @@ bool nameTaken(const std::filesystem::path& path)
     return std::filesystem::symlink_status(path, ignored).type() != std::filesystem::file_type::not_found;
 }
 
-// The hidden file beside the final one.
+// The process that made a hidden staging file, from its name ".NAME.PID.XXXXXX" (X hex); 0
+// when the name is not one this layer gives.
+int stagingProcess(const std::string& name)
+{
+    const std::size_t random = name.rfind('.'), id = random == 0 ? 0 : name.rfind('.', random - 1);
+    if (name.size() < 2 || name[0] != '.' || random != name.size() - 7 || id == std::string::npos || id < 2 ||
+        id + 1 == random || random - id > 10)
+        return 0;
+    for (std::size_t i = id + 1; i < name.size(); ++i)
+        if (i != random && !(i < random ? std::isdigit(static_cast<unsigned char>(name[i]))
+                                        : std::isxdigit(static_cast<unsigned char>(name[i]))))
+            return 0;
+    return std::stoi(name.substr(id + 1, random - id - 1));
+}
+
+// Removes the hidden files a killed run left in the folder: a name this layer gives, its
+// process gone, and in it the start of a store, or nothing yet (a store is sized before its
+// header is written). Best effort.
+void removeStaleStagingFiles(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder.empty() ? "." : folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const int process = stagingProcess(platform::textOfPath(entry->path().filename()));
+        if (process == 0 || platform::processMayHaveMade(process, entry->path()) || !entry->is_regular_file(error))
+            continue;
+        char magic[4] = {};
+        std::ifstream(entry->path(), std::ios::binary).read(magic, sizeof magic);
+        std::error_code ignored;
+        if (std::string(magic, 4) == "!BDN" || std::string(magic, 4) == std::string(4, '\0'))
+            std::filesystem::remove(entry->path(), ignored);
+    }
+}
+
+// The hidden file beside the final one, named for this process.
 StagedFile createHiddenFile(const std::filesystem::path& finalPath)
 {
     if (nameTaken(finalPath))
@@ -103,14 +140,15 @@ StagedFile createHiddenFile(const std::filesystem::path& finalPath)
     std::random_device device;
     const std::filesystem::path folder = finalPath.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[8];
-        std::snprintf(suffix, sizeof suffix, ".%06x", static_cast<unsigned>(device() & 0xFFFFFF));
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%d.%06x", platform::processId(),
+                      static_cast<unsigned>(device() & 0xFFFFFF));
         std::string hidden = ".";
         hidden += platform::textOfPath(finalPath.filename());
         hidden += suffix;
         const std::filesystem::path staging = folder / platform::pathFromText(hidden);
         if (nameTaken(staging))
-            continue; // left behind by a run that was killed
+            continue;
         const std::string stagingText = platform::textOfPath(staging);
         const std::string finalText = platform::textOfPath(finalPath);
         try {
@@ -143,6 +181,7 @@ void publishStagedFile(const std::filesystem::path& stagingPath, const std::file
 
 StagedFile createStagedFile(const std::filesystem::path& finalPath, bool unnamed)
 {
+    removeStaleStagingFiles(finalPath.parent_path());
     std::shared_ptr<pst::FileSink> file = unnamed ? pst::FileSink::createUnnamed(finalPath) : nullptr;
     if (!file)
         return createHiddenFile(finalPath);

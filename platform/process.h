@@ -24,6 +24,12 @@ bool standardErrorIsTerminal();
 void catchInterrupts();
 bool interrupted();
 
+// This process's id, and whether the process with that id on this machine may have made this
+// file: it runs, and (where the system says) it started before the file was made. One that
+// exists but cannot be looked into may have.
+int processId();
+bool processMayHaveMade(int id, const std::filesystem::path& file);
+
 // The folder of the running program; empty when the system does not say.
 std::filesystem::path executableFolder();
 

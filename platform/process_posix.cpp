@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <cerrno>
 #include <csignal>
 #include <system_error>
 #include <unistd.h>
@@ -38,6 +39,18 @@ void catchInterrupts()
 bool interrupted()
 {
     return g_interrupted != 0;
+}
+
+int processId()
+{
+    return static_cast<int>(::getpid());
+}
+
+// Linux gives an id again only after going through all of them; a running process with that
+// id is taken to be the maker.
+bool processMayHaveMade(int id, const std::filesystem::path&)
+{
+    return id > 0 && (::kill(id, 0) == 0 || errno == EPERM);
 }
 
 std::filesystem::path executableFolder()

@@ -62,6 +62,28 @@ bool interrupted()
     return g_interrupted.load();
 }
 
+int processId()
+{
+    return static_cast<int>(::GetCurrentProcessId());
+}
+
+bool processMayHaveMade(int id, const std::filesystem::path& file)
+{
+    const HANDLE process =
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
+    if (!process)
+        return ::GetLastError() == ERROR_ACCESS_DENIED;
+    bool may = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    // Windows soon gives a freed id to another process: one started after the file is not its maker.
+    FILETIME started{}, ended{}, kernel{}, user{};
+    WIN32_FILE_ATTRIBUTE_DATA made{};
+    if (may && ::GetProcessTimes(process, &started, &ended, &kernel, &user) &&
+        ::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &made))
+        may = ::CompareFileTime(&started, &made.ftCreationTime) <= 0;
+    ::CloseHandle(process);
+    return may;
+}
+
 std::filesystem::path executableFolder()
 {
     std::wstring buffer(MAX_PATH, L'\0');

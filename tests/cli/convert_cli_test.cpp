@@ -7,16 +7,10 @@
 #include "tests/cli/store_expectations.h"
 #include "tests/convert/sample_contacts.h"
 
-#include <chrono>
-#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
-#include <signal.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace tressimo::testing {
 namespace {
@@ -130,56 +124,6 @@ TEST_F(CliConvert, PathsBecomeAStoreEveryReaderAcceptsAndProblemsAreSummarised)
     EXPECT_TRUE(store.starts_with("Windows Contacts : Created - ")) << store;
 }
 
-TEST_F(CliConvert, UsageErrorsConvertNothing)
-{
-    const TempDir dir;
-    const fs::path out = dir.path() / "out";
-    fs::create_directories(out);
-    fs::create_directories(dir.path() / "empty" / "sub");
-    std::ofstream(dir.path() / "empty" / "sub" / "x.txt") << "x";
-    const std::string file = (kRealContacts / "kdepim_test1_john_doe.contact").string();
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "no PATH given"},
-        {{"--output-folder", out.string()}, "no PATH given"},
-        {{file, "--output-folder"}, "--output-folder needs a folder"},
-        {{file, "--output-folder="}, "--output-folder needs a folder"},
-        {{file, "--output-folder", out.string(), "--output-folder", out.string()}, "--output-folder given twice"},
-        {{"--output-folder", out.string(), file, (dir.path() / "nowhere").string()},
-         "\"" + (dir.path() / "nowhere").string() + "\": no such file or folder"},
-        {{"--output-folder", out.string(), (dir.path() / "empty").string()},
-         "no .contact file found; nothing to convert"},
-        {{"--output-folder", out.string(), ""}, "an empty PATH names no file or folder"},
-        {{"--outputfolder", out.string(), file}, "unknown option \"--outputfolder\""},
-    };
-    for (const auto& [arguments, message] : cases) {
-        SCOPED_TRACE(message);
-        const ProgramRun run = convertTool(arguments);
-        EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(run.out, "");
-        EXPECT_NE(run.err.find("tressimo-convert: " + message + "\n"), std::string::npos) << run.err;
-        EXPECT_TRUE(pstFiles(out).empty());
-    }
-}
-
-TEST_F(CliConvert, ASetUpFailurePrintsTheOutlookErrorAndExitsTwo)
-{
-    const TempDir dir;
-    // Tests run as root, so permissions would not stop the write: a folder below a file.
-    const fs::path blocker = dir.write("plain-file", "x");
-    const ProgramRun run =
-        convertTool({"--output-folder", (blocker / "out").string(), kRealContacts.string()});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "");
-    const std::string manual = convert::troubleshootingAddress(TRESSIMO_BINARY_DIR "/manual.html");
-    EXPECT_NE(run.err.find("tressimo-convert: Outlook Error: Outlook Session Creation Error !\n"
-                           "Check if Outlook is installed and configured.\n"
-                           "For more details visit this link : " +
-                           manual + "\n"),
-              std::string::npos)
-        << run.err;
-    EXPECT_NE(run.err.find("\nReason: AddPSTStore: "), std::string::npos) << run.err;
-}
-
 // On a terminal, progress is drawn on standard error (and only there).
 TEST_F(CliConvert, ProgressOnlyOnATerminal)
 {
@@ -199,54 +143,6 @@ TEST_F(CliConvert, ProgressOnlyOnATerminal)
     // Standard output, a file here, holds the path alone.
     const std::string path = readWholeFile(outText);
     EXPECT_TRUE(path.ends_with(".pst\n") && path.find('%') == std::string::npos) << path;
-}
-
-// Ctrl+C, SIGTERM and a closed terminal (SIGHUP) stop after the contact being written; the
-// file holds every contact written.
-TEST_F(CliConvert, AnInterruptedRunClosesItsFileProperly)
-{
-    const TempDir dir;
-    const fs::path in = dir.path() / "in", out = dir.path() / "out";
-    constexpr int kFiles = 8000;
-    for (int i = 0; i < kFiles; ++i)
-        dir.write(concat({"in/p", std::to_string(100000 + i), ".contact"}), sampleContactXml(i % 50));
-
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(strsignal(signal));
-        fs::remove_all(out);
-        fs::create_directory(out);
-        const std::string errText = (dir.path() / "stderr").string();
-        const pid_t pid = startProgram({kTool, "--output-folder", out.string(), in.string()}, "/dev/null", errText);
-        ASSERT_GE(pid, 0);
-        // Interrupt once the store exists and some contacts are on their way.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (pstFiles(out).empty() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ::kill(pid, signal);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        const std::string err = readWholeFile(errText);
-        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-        const std::vector<fs::path> made = pstFiles(out);
-        ASSERT_EQ(made.size(), 1u);
-        const std::size_t count = err.find("tressimo-convert: ");
-        ASSERT_NE(err.find(" written to ", count), std::string::npos) << err;
-        const int written = std::atoi(err.c_str() + count + std::strlen("tressimo-convert: "));
-        if (WEXITSTATUS(status) == 0) {
-            // The machine was faster than the signal: every file was converted.
-            EXPECT_EQ(written, kFiles);
-        } else {
-            EXPECT_EQ(WEXITSTATUS(status), 1);
-            EXPECT_NE(
-                err.find("interrupted; " + std::to_string(kFiles - written) + " of 8000 files not converted"),
-                std::string::npos)
-                << err;
-        }
-        const ProgramRun check = runProgram({TRESSIMO_BINARY_DIR "/pst-check", made[0].string()});
-        EXPECT_EQ(check.status, 0) << check.out;
-        EXPECT_EQ(pypffContactCount(made[0]), written);
-    }
 }
 
 } // namespace

@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace tressimo::testing {
@@ -46,8 +45,7 @@ inline std::string utcOfLocalMidnight(double oleDate)
     fields.tm_mday = std::stoi(day.substr(8, 2));
     fields.tm_isdst = -1;
     const std::time_t utc = std::mktime(&fields);
-    std::tm out{};
-    gmtime_r(&utc, &out);
+    const std::tm out = *std::gmtime(&utc);
     char buffer[40];
     std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S.000000Z", &out);
     return buffer;

@@ -3,16 +3,17 @@
 // reported durable. (Commits at the interval and Save reporting a failed write: the session
 // tests; a write failing at every point: tests/pst.)
 
+#include "mapi/staged_file.h"
 #include "pst/check/pst_file.h"
 #include "pst/check/pst_reader.h"
 #include "session_test_support.h"
 
-#include <csignal>
 #include <gtest/gtest.h>
+#include <thread>
+#ifndef _WIN32
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
+#endif
 
 namespace tressimo::mapi::test {
 namespace {
@@ -38,21 +39,24 @@ struct KilledRun
 KilledRun runAndKill(const fs::path& pst, std::chrono::microseconds after, const char* count = "1000000",
                      bool closing = false)
 {
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    using namespace tressimo::testing;
     const TempDir scratch("killed");
     const fs::path said = scratch / "stdout"; // the writer writes each line whole
-    const int pid = tressimo::testing::startProgram({E2E_CONTACT_WRITER, pst.string(), count, "5"}, said);
-    int status = 0;
-    while (closing && readWholeFile(said).find("closing\n") == std::string::npos &&
-           ::waitpid(pid, &status, WNOHANG) == 0)
+#ifndef _WIN32
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+#endif
+    const int pid = startProgram({E2E_CONTACT_WRITER, TextPath(pst), count, "5"}, said);
+    while (closing && readWholeFile(said).find("closing\n") == std::string::npos && waitProgram(pid, false) < 0)
         std::this_thread::sleep_for(50us);
     std::this_thread::sleep_for(after);
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
+    stopProgram(pid, Stop::Kill);
+    waitProgram(pid);
+#ifndef _WIN32
     // A growth of the file that the writer had begun is finished by its own child process,
     // which the test, as subreaper, waits for too.
-    while (::waitpid(-1, &status, 0) > 0) {
+    for (int status = 0; ::waitpid(-1, &status, 0) > 0;) {
     }
+#endif
     const std::string text = readWholeFile(said);
 
     KilledRun run;
@@ -99,14 +103,23 @@ TEST(E2eDurability, AWriterKilledAtAnyMomentLeavesAFileTheReadersAccept)
         }
         // The file is exactly a committed store: as long as its header says, and sound.
         const pst::Bytes bytes = tressimo::testing::readFileBytes(pst);
-        EXPECT_EQ(pst::check::PstFile::fromBytes(bytes, pst.string())->header().fileEof, bytes.size());
+        const std::uint64_t end = pst::check::PstFile::fromBytes(bytes, pst.string())->header().fileEof;
+#ifdef _WIN32
+        // Windows cannot finish a growth once its writer is dead: the file may be longer than
+        // the store its header describes.
+        EXPECT_LE(end, bytes.size());
+#else
+        EXPECT_EQ(end, bytes.size());
+#endif
         EXPECT_TRUE(tressimo::testing::isSound(bytes));
         const auto reader = pst::check::PstReader::open(pst);
         EXPECT_GE(contactsIn(reader), run.lastCommitted);
         if (run.lastCommitted > 0)
             ++killedWithCommits;
     }
-    // A store killed while being made was still unnamed: nothing else is left.
+    // A store killed while being made was unnamed, or hidden under a name the next store made
+    // beside it recognises and clears: nothing else is left.
+    createStagedFile(folder / "next.pst", false).discard();
     for (const auto& entry : fs::directory_iterator(folder.path()))
         EXPECT_EQ(entry.path().filename().string().rfind("killed-", 0), 0u) << entry.path();
     EXPECT_GE(killedWithCommits, 3) << "too few kills fell into the run itself";

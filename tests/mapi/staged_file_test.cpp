@@ -3,6 +3,7 @@
 
 #include "mapi/staged_file.h"
 #include "platform/path_text.h"
+#include "platform/process.h"
 #include "session_test_support.h"
 #include "tests/support/support.h"
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 
 namespace tressimo::mapi {
 namespace {
@@ -52,6 +54,29 @@ TEST(StagedFile, TakesItsNameOnlyWhenPublishedAndNeverAnotherFilesName)
             fs::remove(path);
         }
     }
+}
+
+// A run killed before publishing leaves its hidden file; the next store made in the folder
+// removes it, and nothing a running process or anyone else owns.
+TEST(StagedFile, RemovesOnlyTheHiddenFilesOfRunsThatEnded)
+{
+    tressimo::testing::TempDir dir;
+    const std::string self = std::to_string(platform::processId()), gone = "999999999";
+    const std::tuple<std::string, std::string, bool> files[] = {
+        {".Contacts.pst." + gone + ".0a1b2c", "!BDN store", true},
+        {".Contacts.pst." + gone + ".0a1b2d", std::string(512, '\0'), true}, // sized, no header yet
+        {".Contacts.pst." + self + ".0a1b2c", "!BDN running", false},
+        {".notes.txt." + gone + ".abcdef", "my notes", false},
+        {".Contacts.pst." + gone + ".abcdeg", "!BDN", false},
+        {".Contacts.pst." + gone + "0abcdef", "!BDN", false},
+        {"Contacts.pst." + gone + ".abcdef", "!BDN", false},
+        {"." + gone + ".abcdef", "!BDN", false},
+    };
+    for (const auto& [name, bytes, stale] : files)
+        dir.write(name, bytes);
+    createStagedFile(dir / "new.pst").discard();
+    for (const auto& [name, bytes, stale] : files)
+        EXPECT_EQ(fs::exists(dir / name), !stale) << name;
 }
 
 } // namespace

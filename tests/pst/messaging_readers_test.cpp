@@ -30,7 +30,7 @@ json expectedJson(const PropValue& v)
     const std::uint64_t micros = v.toFileTime() / 10 - 11644473600ull * 1000000;
     const std::time_t seconds = static_cast<std::time_t>(micros / 1000000);
     char text[64];
-    const std::size_t n = std::strftime(text, sizeof text, "%FT%T", std::gmtime(&seconds));
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&seconds));
     std::snprintf(text + n, sizeof text - n, ".%06lluZ", static_cast<unsigned long long>(micros % 1000000));
     return text;
 }

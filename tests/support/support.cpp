@@ -8,6 +8,12 @@
 
 namespace tressimo::testing {
 
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
 TextPath TempDir::write(std::string_view fileName, std::string_view bytes) const
 {
     const std::filesystem::path file = m_path / platform::pathFromText(fileName);
@@ -27,6 +33,28 @@ std::string readWholeFile(const std::filesystem::path& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
+                      const std::filesystem::path& folder)
+{
+    ProgramRun run;
+    const TempDir scratch("run");
+    const int pid = startProgram(argv, scratch / "out", scratch / "err", environment, folder);
+    if (pid < 0) {
+        run.err = "cannot start " + argv[0];
+        return run;
+    }
+    run.status = waitProgram(pid);
+    // Text written in text mode on Windows ends its lines with "\r\n"; the tests read lines as "\n".
+    for (auto [text, file] : {std::pair{&run.out, "out"}, std::pair{&run.err, "err"}}) {
+        *text = readWholeFile(scratch / file);
+#ifdef _WIN32
+        for (std::size_t at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at))
+            text->erase(at, 1);
+#endif
+    }
+    return run;
 }
 
 } // namespace tressimo::testing

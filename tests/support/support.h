@@ -49,12 +49,21 @@ ProgramRun runProgram(const std::vector<std::string>& argv,
                       const std::map<std::string, std::string>& environment = {},
                       const std::filesystem::path& folder = {});
 
-// Starts a program the same way, its output and errors going to these files; its process id,
-// or -1 when it cannot be started.
-int startProgram(const std::vector<std::string>& argv, const std::string& outPath = "/dev/null",
-                 const std::string& errPath = "/dev/null",
+// Starts a program the same way, its output and errors going to these files (none given: thrown
+// away); its process id, or -1 when it cannot be started. Wait for it with waitProgram. On
+// Windows only a program started `interruptible` has a console, and so can be sent a Ctrl+C.
+int startProgram(const std::vector<std::string>& argv, const std::filesystem::path& outPath = {},
+                 const std::filesystem::path& errPath = {},
                  const std::map<std::string, std::string>& environment = {},
-                 const std::filesystem::path& folder = {});
+                 const std::filesystem::path& folder = {}, bool interruptible = false);
+
+// How a started program is stopped: as by Ctrl+C, by SIGTERM or SIGHUP (no Windows counterpart
+// can be sent), or killed outright (TerminateProcess). False when it could not be sent.
+enum class Stop { Interrupt, Terminate, HangUp, Kill };
+bool stopProgram(int pid, Stop how);
+
+// Its exit status (128 + the signal that ended it); with `block` false, -1 while it still runs.
+int waitProgram(int pid, bool block = true);
 
 std::string readWholeFile(const std::filesystem::path& path);
 

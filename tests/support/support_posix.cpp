@@ -2,6 +2,7 @@
 
 #include "platform/path_text.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -21,20 +22,16 @@ TempDir::TempDir(std::string_view name)
     m_path = pattern;
 }
 
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-int startProgram(const std::vector<std::string>& argv, const std::string& outPath, const std::string& errPath,
-                 const std::map<std::string, std::string>& environment, const std::filesystem::path& folder)
+int startProgram(const std::vector<std::string>& argv, const std::filesystem::path& outPath,
+                 const std::filesystem::path& errPath,
+                 const std::map<std::string, std::string>& environment, const std::filesystem::path& folder, bool)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    for (const auto& [fd, path] : {std::pair{1, &outPath}, std::pair{2, &errPath}})
+        posix_spawn_file_actions_addopen(&actions, fd, path->empty() ? "/dev/null" : path->c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (!folder.empty())
         posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     std::vector<char*> args;
@@ -59,24 +56,18 @@ int startProgram(const std::vector<std::string>& argv, const std::string& outPat
     return spawned == 0 ? pid : -1;
 }
 
-ProgramRun runProgram(const std::vector<std::string>& argv,
-                      const std::map<std::string, std::string>& environment,
-                      const std::filesystem::path& folder)
+bool stopProgram(int pid, Stop how)
 {
-    const TempDir scratch("run");
-    const std::string outPath = (scratch / "out").string(), errPath = (scratch / "err").string();
-    ProgramRun run;
-    const int pid = startProgram(argv, outPath, errPath, environment, folder);
-    if (pid < 0) {
-        run.err = "cannot start " + argv[0];
-        return run;
-    }
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGKILL};
+    return ::kill(pid, signals[static_cast<int>(how)]) == 0;
+}
+
+int waitProgram(int pid, bool block)
+{
     int wait = 0;
-    if (::waitpid(pid, &wait, 0) == pid)
-        run.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    run.out = readWholeFile(outPath);
-    run.err = readWholeFile(errPath);
-    return run;
+    if (::waitpid(pid, &wait, block ? 0 : WNOHANG) != pid)
+        return -1;
+    return WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
 }
 
 } // namespace tressimo::testing

@@ -46,6 +46,9 @@ HANDLE openForChild(const std::filesystem::path& path, bool write)
                          &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The programs started and not yet waited for: their handles keep their ids from being reused.
+std::map<int, HANDLE> g_started;
+
 } // namespace
 
 TempDir::TempDir(std::string_view name)
@@ -62,17 +65,10 @@ TempDir::TempDir(std::string_view name)
     throw std::runtime_error("cannot create a temporary folder");
 }
 
-TempDir::~TempDir()
+int startProgram(const std::vector<std::string>& argv, const std::filesystem::path& outPath,
+                 const std::filesystem::path& errPath, const std::map<std::string, std::string>& environment,
+                 const std::filesystem::path& folder, bool interruptible)
 {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                      const std::filesystem::path& folder)
-{
-    ProgramRun run;
-    const TempDir scratch("run");
     std::wstring line;
     for (const std::string& argument : argv) {
         if (!line.empty())
@@ -98,8 +94,8 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::
     block += L'\0';
 
     const HANDLE in = openForChild(L"NUL", false);
-    const HANDLE out = openForChild(scratch / "out", true);
-    const HANDLE err = openForChild(scratch / "err", true);
+    const HANDLE out = openForChild(outPath.empty() ? L"NUL" : outPath, true);
+    const HANDLE err = openForChild(errPath.empty() ? L"NUL" : errPath, true);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -107,28 +103,48 @@ ProgramRun runProgram(const std::vector<std::string>& argv, const std::map<std::
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                                          block.data(), folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    // A console of its own, so that a Ctrl+C reaches this program alone; else none, as wine
+    // keeps a killed program's console host, and with it the test's output, open.
+    const DWORD console = interruptible ? CREATE_NEW_CONSOLE : DETACHED_PROCESS;
+    const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                          CREATE_UNICODE_ENVIRONMENT | console, block.data(),
+                                          folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     ::CloseHandle(in);
     ::CloseHandle(out);
     ::CloseHandle(err);
-    if (!started) {
-        run.err = "cannot start " + argv[0];
-        return run;
-    }
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 0;
-    if (::GetExitCodeProcess(process.hProcess, &status))
-        run.status = static_cast<int>(status);
+    if (!started)
+        return -1;
     ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    // Text written in text mode ends its lines with "\r\n"; the tests read lines as "\n".
-    for (auto [text, file] : {std::pair{&run.out, "out"}, std::pair{&run.err, "err"}}) {
-        *text = readWholeFile(scratch / file);
-        for (std::size_t at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at))
-            text->erase(at, 1);
-    }
-    return run;
+    g_started[static_cast<int>(process.dwProcessId)] = process.hProcess;
+    return static_cast<int>(process.dwProcessId);
+}
+
+bool stopProgram(int pid, Stop how)
+{
+    const auto found = g_started.find(pid);
+    if (found == g_started.end())
+        return false;
+    if (how == Stop::Kill)
+        return ::TerminateProcess(found->second, 128 + 9);
+    if (how != Stop::Interrupt || (::FreeConsole(), !::AttachConsole(static_cast<DWORD>(pid))))
+        return false;
+    // A Ctrl+C goes to every process of the console, which for now includes this one.
+    ::SetConsoleCtrlHandler(nullptr, TRUE);
+    const bool sent = ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    ::FreeConsole();
+    return sent;
+}
+
+int waitProgram(int pid, bool block)
+{
+    const auto found = g_started.find(pid);
+    if (found == g_started.end() || ::WaitForSingleObject(found->second, block ? INFINITE : 0) != WAIT_OBJECT_0)
+        return -1;
+    DWORD status = 0;
+    const int result = ::GetExitCodeProcess(found->second, &status) ? static_cast<int>(status) : -1;
+    ::CloseHandle(found->second);
+    g_started.erase(found);
+    return result;
 }
 
 } // namespace tressimo::testing
