@@ -1,11 +1,12 @@
 // convert_cli: the command-line conversion at scale against reading the same files.
 //
-//   convert_cli [FILES...] [--dir DIR] [--keep] [--runs N] [--tool TRESSIMO-CONVERT]
+//   convert_cli [FILES...] [--dir DIR] [--keep] [--runs N] [--tool TRESSIMO-CONVERT] [--photos]
 //
 // For each count (default 10,000 and 100,000) it writes that many .contact files into one
 // folder, as a Windows Contacts folder holds them (three in four a typical contact of about
 // 1.7 KB, one in four with every field the converter maps, one in twenty also a 40 KB photo),
-// then measures, in this order:
+// or with --photos every file such a full contact with a 40 KB photo, which becomes a JPEG
+// attachment; then measures, in this order:
 //   baseline  listing the folder, reading every file and parsing it with pugixml, nothing else;
 //   convert   build/tressimo-convert --output-folder OUT FOLDER, as a user runs it (wall
 //             time and its peak memory);
@@ -53,12 +54,14 @@ double seconds(Clock::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
-void writeFiles(const fs::path& folder, int count)
+// With `photos`, every file is a full contact with a 40 KB photo.
+void writeFiles(const fs::path& folder, int count, bool photos)
 {
     fs::create_directories(folder);
     for (int i = 0; i < count; ++i) {
-        const std::string xml = i % 4 == 3 ? tressimo::testing::sampleContactXml(i, i % 20 == 19 ? 40000 : 0)
-                                           : tressimo::testing::typicalContactXml(i);
+        const std::string xml =
+            photos || i % 4 == 3 ? tressimo::testing::sampleContactXml(i, photos || i % 20 == 19 ? 40000 : 0)
+                                 : tressimo::testing::typicalContactXml(i);
         char name[32];
         std::snprintf(name, sizeof name, "Contact %06d.contact", i);
         std::ofstream(folder / name, std::ios::binary)
@@ -209,6 +212,7 @@ int main(int argc, char** argv)
     std::vector<int> counts;
     fs::path dir = fs::temp_directory_path();
     bool keep = false;
+    bool photos = false;
     int runs = 1;
 #ifdef _WIN32
     fs::path tool = fs::absolute(TRESSIMO_BINARY_DIR "/tressimo-convert.exe");
@@ -223,6 +227,8 @@ int main(int argc, char** argv)
             keep = true;
         else if (arg == "--runs" && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--photos")
+            photos = true;
         else if (arg == "--tool" && i + 1 < argc)
             tool = argv[++i]; // another build's tressimo-convert, to compare
         else
@@ -238,7 +244,7 @@ int main(int argc, char** argv)
         const fs::path root = dir / ("tressimo-bench-convert-" + std::to_string(count));
         const fs::path in = root / "Contacts";
         fs::remove_all(root);
-        writeFiles(in, count);
+        writeFiles(in, count, photos);
         // Baselines and conversions take turns, so that each conversion follows a baseline that
         // left the page cache as it leaves it.
         const Baseline first = readAndParse(in);
@@ -272,7 +278,9 @@ int main(int argc, char** argv)
             std::printf("         the conversion failed\n");
             met = false;
         }
-        if (ratio > 2.0) {
+        std::printf("         %.1f KB of store per contact%s\n", c.pstBytes / 1024.0 / count,
+                    photos ? "; every contact with a photo: the 2x goal is not applied" : "");
+        if (ratio > 2.0 && !photos) {
             std::printf("         goal missed: more than 2x the baseline\n");
             met = false;
         }
