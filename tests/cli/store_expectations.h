@@ -8,6 +8,7 @@
 #include "contacts/contact_document.h"
 #include "contacts/contact_reader.h"
 #include "contacts/contact_record.h"
+#include "image/contact_picture.h"
 #include "outlook/contact_item_writer.h"
 #include "tests/pst/oracle/pst_oracle.h"
 #include "tests/support/pst_support.h"
@@ -192,6 +193,11 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
         ASSERT_NE(local, nullptr) << localLid;
         EXPECT_EQ(*local, contacts::formatOleDate(*date) + "T00:00:00.000000Z") << localLid;
     }
+    // The photo is the contact's picture, one attachment, exactly when it makes one.
+    const bool picture = !r.Photo.empty() && image::outlookPictureFromBase64(r.Photo, r.PhotoType).problem.empty();
+    const nlohmann::json* hasPicture = namedValue(item, "0x8015");
+    EXPECT_EQ(hasPicture && *hasPicture == true, picture);
+    EXPECT_EQ(item["attachments"].size(), picture ? 1u : 0u);
 }
 
 // The whole check of one converted file.
