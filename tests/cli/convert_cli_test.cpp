@@ -124,6 +124,8 @@ TEST_F(CliConvert, PathsBecomeAStoreEveryReaderAcceptsAndProblemsAreSummarised)
     for (const fs::path& file : files)
         expected.push_back(expectedRecord(file));
     expectPstHolds(made[0], expected);
+    for (const fs::path& file : real) // named, even those whose name is only the whole name
+        EXPECT_FALSE(displayAndFileAs(expectedRecord(file)).first.empty()) << file;
     const std::string store = pst::oracle::dumpWithPypff(made[0])["store"]["name"];
     EXPECT_TRUE(store.starts_with("Windows Contacts : Created - ")) << store;
 }

@@ -193,11 +193,18 @@ inline void expectContactMatches(const nlohmann::json& item, const contacts::Con
         ASSERT_NE(local, nullptr) << localLid;
         EXPECT_EQ(*local, contacts::formatOleDate(*date) + "T00:00:00.000000Z") << localLid;
     }
-    // The photo is the contact's picture, one attachment, exactly when it makes one.
-    const bool picture = !r.Photo.empty() && image::outlookPictureFromBase64(r.Photo, r.PhotoType).problem.empty();
+    // A photo that makes a picture is the contact's one attachment, flagged as its picture.
+    const std::vector<std::uint8_t> jpeg =
+        r.Photo.empty() ? std::vector<std::uint8_t>{} : image::outlookPictureFromBase64(r.Photo, r.PhotoType).jpeg;
+    ASSERT_EQ(item["attachments"].size(), jpeg.empty() ? 0u : 1u);
     const nlohmann::json* hasPicture = namedValue(item, "0x8015");
-    EXPECT_EQ(hasPicture && *hasPicture == true, picture);
-    EXPECT_EQ(item["attachments"].size(), picture ? 1u : 0u);
+    EXPECT_EQ(hasPicture ? *hasPicture : nlohmann::json(), jpeg.empty() ? nlohmann::json() : nlohmann::json(true));
+    if (!jpeg.empty()) {
+        const nlohmann::json& picture = item["attachments"][0];
+        EXPECT_EQ(picture["name"], "ContactPicture.jpg");
+        EXPECT_EQ(picture["contact_photo"], true);
+        EXPECT_EQ(picture["data_size"], jpeg.size());
+    }
 }
 
 // The whole check of one converted file.

@@ -92,13 +92,20 @@ inline std::string sampleContactXml(int n, std::size_t photoBytes = 0)
                         phoneEntry("+1-555-02" + k100, {"Fax", "Business"}),
                         phoneEntry("+1-555-03" + k, {"Cellular"}), phoneEntry("+1-555-04" + k100, {"Pager"}),
                         phoneEntry("+1-555-05" + k, {"Voice", "Personal"}),
-                        phoneEntry("+1-555-06" + k100, {"Fax", "Personal"})});
+                        phoneEntry("+1-555-06" + k100, {"Fax", "Personal"}),
+                        phoneEntry("tel:+1-555-07" + k100, {"Car"}), phoneEntry("+1-555-08" + k100, {"Video"})});
+    body += collection("c:PersonCollection", {entry("c:Person", e("c:FormattedName", "Sam " + family) +
+                                                                    labels({"wab:Spouse"})),
+                                              entry("c:Person", e("c:FormattedName", "Kim") + labels({"wab:Child"}))});
+    body += collection("c:IMAddressCollection",
+                       {entry("c:IMAddress", e("c:Value", "im" + k + "@example.com") + e("c:Protocol", "MSN"))});
     body += collection(
         "c:PhysicalAddressCollection",
         {addressEntry({k + " Main St", "Springfield", "IL", std::to_string(62700 + n % 100), "USA"},
                       {"Business"}),
          addressEntry({k + " Elm Rd", "Shelbyville", "KY", std::to_string(40000 + n % 100), "United States"},
-                      {"Personal"})});
+                      {"Personal"}),
+         addressEntry({k + " Lake Dr", "Capital City", "", "", ""}, {"Other"})});
     body += collection("c:PositionCollection",
                        {entry("c:Position", e("c:Company", "Company " + k100) +
                                                 e("c:Department", "R&D " + std::to_string(n % 10)) +
