@@ -126,7 +126,9 @@ OutlookPicture outlookPicture(std::span<const std::uint8_t> bytes, std::string_v
 
     // The header's claim is checked before any pixel memory is taken.
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels))
+    // (The GIF decoder takes a picture without rows for one.)
+    if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) ||
+        width <= 0 || height <= 0)
         return damaged(format);
     if (width > kMaxSide || height > kMaxSide ||
         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPixels)
@@ -137,7 +139,7 @@ OutlookPicture outlookPicture(std::span<const std::uint8_t> bytes, std::string_v
     // one path.
     std::unique_ptr<stbi_uc, FreePixels> pixels(
         stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4));
-    if (!pixels)
+    if (!pixels || width <= 0 || height <= 0)
         return damaged(format);
     const auto [fittedWidth, fittedHeight] = fittedSize(width, height);
     const bool scaled = fittedWidth != width || fittedHeight != height;
