@@ -355,7 +355,8 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
                 // Moved there and back, so that a huge note is never copied.
                 contacts::ContactRecord handed = contacts::handOver(std::move(m_lastRead->record));
                 const outlook::ContactItemResult item =
-                    outlook::CreateContactItem(session, storeID, kContactsFolder, handed);
+                    outlook::CreateContactItem(session, storeID, kContactsFolder, handed,
+                                               read.picture ? &*read.picture : nullptr);
                 m_lastRead->record = std::move(handed);
                 if (!item.saved) {
                     result.skipped.push_back(

@@ -50,6 +50,7 @@ void clearForReuse(ReadRow& row)
     row.loaded = false;
     row.error.clear();
     row.thrown = nullptr;
+    row.picture.reset();
 }
 
 } // namespace
@@ -201,6 +202,8 @@ void ReadAhead::readRow(int row, ReadRow& into)
         } else {
             contacts::DisplayNode(document.document(), into.record, m_context);
             into.loaded = true;
+            if (!into.record.Photo.empty())
+                into.picture = image::outlookPictureFromBase64(into.record.Photo, into.record.PhotoType);
         }
     } catch (...) {
         into.thrown = std::current_exception();
@@ -209,7 +212,7 @@ void ReadAhead::readRow(int row, ReadRow& into)
 
 std::size_t ReadAhead::heldBytes(const ReadRow& row)
 {
-    std::size_t bytes = sizeof(ReadRow) + row.error.size();
+    std::size_t bytes = sizeof(ReadRow) + row.error.size() + (row.picture ? row.picture->jpeg.size() : 0);
     contacts::forEachContactField([&](const contacts::ContactField& field) {
         if (field.kind == contacts::ContactFieldKind::Text)
             bytes += (row.record.*field.text).size();

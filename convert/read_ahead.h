@@ -9,6 +9,7 @@
 
 #include "contacts/contact_reader.h"
 #include "contacts/contact_record.h"
+#include "image/contact_picture.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +35,9 @@ struct ReadRow
     std::string error;
     // What reading threw, to be rethrown on the run's thread at this row's turn.
     std::exception_ptr thrown;
+    // The record's photo made into Outlook's picture (or the reason it could not be), when it
+    // holds one: made here, as decoding and encoding cost more than writing the contact.
+    std::optional<image::OutlookPicture> picture;
 };
 
 // How far the reader may run ahead: at most `rows` results wait to be taken, and it starts on

@@ -1,6 +1,7 @@
 #include "image/contact_picture.h"
 
 #include "image/bmp_layout.h"
+#include "image/bmp_run_length.h"
 #include "image/jpeg_layout.h"
 #include "image/limits.h"
 #include "image/png_layout.h"
@@ -117,28 +118,33 @@ OutlookPicture outlookPicture(std::span<const std::uint8_t> bytes, std::string_v
         (format == Format::Png && !pngLayoutSound(bytes)) || (format == Format::Bmp && bmpCutShort(bytes)))
         return damaged(format);
 
+    // BMPs the decoder would refuse, as Windows writes them, are rewritten in a form it reads.
+    std::optional<std::vector<std::uint8_t>> moved;
+    if (format == Format::Bmp &&
+        ((moved = bmpWithoutRunLengths(bytes)) || (moved = bmpWithoutGapBeforePixels(bytes))))
+        bytes = *moved;
+
     // The header's claim is checked before any pixel memory is taken.
     int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels))
+    // (The GIF decoder takes a picture without rows for one.)
+    if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) ||
+        width <= 0 || height <= 0)
         return damaged(format);
     if (width > kMaxSide || height > kMaxSide ||
         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPixels)
         return refused("the photo is too large to read (" + std::to_string(width) + " x " +
                        std::to_string(height) + " pixels)");
-    std::optional<std::vector<std::uint8_t>> moved;
-    if (format == Format::Bmp && (moved = bmpWithoutGapBeforePixels(bytes)))
-        bytes = *moved;
 
     // Four channels whatever the source, so that grey, palette and transparent pictures take
     // one path.
     std::unique_ptr<stbi_uc, FreePixels> pixels(
         stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4));
-    if (!pixels)
+    if (!pixels || width <= 0 || height <= 0)
         return damaged(format);
     const auto [fittedWidth, fittedHeight] = fittedSize(width, height);
     const bool scaled = fittedWidth != width || fittedHeight != height;
     if (format == Format::Jpeg && !scaled)
-        return {{bytes.begin(), bytes.end()}, {}}; // never moved: only BMPs are
+        return {{bytes.begin(), bytes.end()}, {}}; // never rewritten: only BMPs are
 
     // Laid on white, packed to three channels in place.
     stbi_uc* rgba = pixels.get();

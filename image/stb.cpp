@@ -2,9 +2,10 @@
 //
 // stb because it is in the tree already, is header only (no library to build for Windows), the
 // same code decodes on Linux and under mingw, and it reads every format a contact photo comes
-// in (BMP of any depth but run-length coded, PNG, JPEG, GIF, TGA) and writes JPEG. Only the formats we take
-// are compiled and reading is from memory only. Its own limit on a side stays above ours (image/limits.h), so
-// that a picture too large is refused with its size rather than as damaged.
+// in (BMP of any depth, PNG, JPEG, GIF, TGA; run-length coded BMPs are written out first) and
+// writes JPEG. Only the formats we take are compiled, and reading is from memory only. Its own
+// limit on a side stays above ours (image/limits.h), so that a picture too large is refused
+// with its size rather than as damaged.
 
 #define STBI_NO_STDIO
 #define STBI_ONLY_BMP

@@ -203,7 +203,8 @@ std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::s
 }
 
 ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::string& storeID,
-                                    std::int16_t FolderName, const contacts::ContactRecord& contact)
+                                    std::int16_t FolderName, const contacts::ContactRecord& contact,
+                                    const image::OutlookPicture* picture)
 {
     ContactItemResult result;
     Steps steps(result);
@@ -253,12 +254,14 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
     // A photo that cannot be made into a picture leaves the contact without one; the contact
     // itself is written all the same, and the result says why.
     if (!contact.Photo.empty()) {
-        const image::OutlookPicture picture =
-            image::outlookPictureFromBase64(contact.Photo, contact.PhotoType);
-        if (picture.jpeg.empty())
-            result.pictureProblem = picture.problem;
+        const image::OutlookPicture made =
+            picture ? image::OutlookPicture{}
+                    : image::outlookPictureFromBase64(contact.Photo, contact.PhotoType);
+        const image::OutlookPicture& given = picture ? *picture : made;
+        if (given.jpeg.empty())
+            result.pictureProblem = given.problem;
         else
-            steps.run("AddPicture", [&] { item->AddPicture(picture.jpeg); });
+            steps.run("AddPicture", [&] { item->AddPicture(given.jpeg); });
     }
 
     result.saved = steps.run("Save", [&] { item->Save(); });

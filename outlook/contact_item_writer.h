@@ -3,6 +3,7 @@
 // item in a store of the session, through the Redemption-like model of mapi/mapi.h.
 
 #include "contacts/contact_record.h"
+#include "image/contact_picture.h"
 #include "mapi/mapi.h"
 
 #include <cstdint>
@@ -103,7 +104,9 @@ std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::s
 // Each step is guarded on its own: a refused step is skipped and the next one runs; the
 // result says whether the item was saved and what went wrong first. A mapi::StoreFailure is
 // not one step's refusal but the end of the store: it ends the call and reaches the caller.
+// `picture`, when given, is what outlookPictureFromBase64 made of the record's photo already.
 ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::string& storeID,
-                                    std::int16_t FolderName, const contacts::ContactRecord& contact);
+                                    std::int16_t FolderName, const contacts::ContactRecord& contact,
+                                    const image::OutlookPicture* picture = nullptr);
 
 } // namespace tressimo::outlook

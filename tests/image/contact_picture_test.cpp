@@ -55,6 +55,13 @@ TEST(ContactPicture, MakesTheJpegOutlookShowsOrSaysWhyNot)
     overlongTable.resize(overlongTable.size() + 300);
     overlongTable.insert(overlongTable.begin(), jpeg.begin(), jpeg.begin() + 2);
     overlongTable.insert(overlongTable.end(), jpeg.begin() + 2, jpeg.end());
+    // Run-length coded, 4 x 2 in white and black: a black row, then pixels as they are.
+    Bytes runs = {'B', 'M'};
+    for (std::uint32_t field :
+         {74u, 0u, 62u, 40u, 4u, 2u, 1u | 8u << 16, 1u, 12u, 0u, 0u, 2u, 0u, 0xFFFFFFu, 0u})
+        for (int i = 0; i < 4; ++i)
+            runs.push_back(static_cast<std::uint8_t>(field >> 8 * i));
+    runs.insert(runs.end(), {4, 1, 0, 0, 0, 4, 0, 1, 0, 1, 0, 1});
     const std::string realBroken = real.substr(0, 200) + "*" + real.substr(200);
     const struct
     {
@@ -66,6 +73,8 @@ TEST(ContactPicture, MakesTheJpegOutlookShowsOrSaysWhyNot)
         std::string_view problem{}; // part of the problem's text
     } cases[] = {
         {"real 16-bit BMP", real, {}, "image/bmp", 126, 126},
+        {"run-length coded BMP", {}, runs, "image/bmp", 4, 2},
+        {"runs cut short", {}, Bytes(runs.begin(), runs.end() - 2), "image/bmp", 0, 0, "damaged"},
         {"real BMP cut short", real.substr(0, real.size() / 2), {}, "image/bmp", 0, 0, "damaged"},
         {"broken base64", realBroken, {}, "image/bmp", 0, 0, "not valid base64"},
         {"transparent PNG", {}, picture(9, 5, 4, false, 0), "image/png", 9, 5},
@@ -94,6 +103,9 @@ TEST(ContactPicture, MakesTheJpegOutlookShowsOrSaysWhyNot)
             stbi_image_free);
         ASSERT_TRUE(pixels && made.jpeg[0] == 0xFF && made.jpeg[1] == 0xD8) << c.name;
         EXPECT_EQ(std::pair(width, height), std::pair(c.width, c.height)) << c.name;
+        if (c.name == "run-length coded BMP") { // the bottom row is the black run
+            EXPECT_LT(pixels.get()[4 * 3], 60) << c.name;
+        }
         if (c.contentType == "image/png") { // laid on white
             EXPECT_GT(std::min({pixels.get()[0], pixels.get()[1], pixels.get()[2]}), 240) << c.name;
         }
