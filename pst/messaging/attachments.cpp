@@ -34,15 +34,7 @@ std::vector<PropValue> prepareAttachment(std::vector<PropValue> given)
             throw std::invalid_argument(tagName(p.tag()) +
                                         " is computed by the store and cannot be set on an attachment");
     }
-    if (!std::is_sorted(given.begin(), given.end(), byId))
-        std::sort(given.begin(), given.end(), byId);
-    const auto twice =
-        std::adjacent_find(given.begin(), given.end(), [](const PropValue& a, const PropValue& b) {
-            return a.tag().id() == b.tag().id();
-        });
-    if (twice != given.end())
-        throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) +
-                                    " is given twice for one attachment");
+    sortRefusingRepeats(given, "attachment");
     auto at = [&](PropTag tag) {
         return std::lower_bound(given.begin(), given.end(), PropValue::fromInt32(tag, 0), byId);
     };

@@ -128,16 +128,7 @@ GivenValues sortGiven(std::vector<PropValue> given)
     }
     given.resize(kept);
     out.props = std::move(given);
-    std::vector<PropValue>& props = out.props;
-    if (!std::is_sorted(props.begin(), props.end(), byId))
-        std::sort(props.begin(), props.end(), byId);
-    const auto twice =
-        std::adjacent_find(props.begin(), props.end(), [](const PropValue& a, const PropValue& b) {
-            return a.tag().id() == b.tag().id();
-        });
-    if (twice != props.end())
-        throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) +
-                                    " is given twice for one message");
+    sortRefusingRepeats(out.props, "message");
     return out;
 }
 
@@ -282,6 +273,19 @@ std::uint32_t messageSize(std::span<const PropValue> props)
     const bool hasSize = std::any_of(props.begin(), props.end(),
                                      [](const PropValue& p) { return p.tag().id() == tags::MessageSize.id(); });
     return clampedSize(storedSize(props) + (hasSize ? 0 : 4));
+}
+
+void sortRefusingRepeats(std::vector<PropValue>& props, std::string_view owner)
+{
+    if (!std::is_sorted(props.begin(), props.end(), byId))
+        std::sort(props.begin(), props.end(), byId);
+    const auto twice =
+        std::adjacent_find(props.begin(), props.end(), [](const PropValue& a, const PropValue& b) {
+            return a.tag().id() == b.tag().id();
+        });
+    if (twice != props.end())
+        throw std::invalid_argument("Property id " + tagName(twice->tag()).substr(0, 6) + " is given twice for one " +
+                                    std::string(owner));
 }
 
 PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaults& defaults)

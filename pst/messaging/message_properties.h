@@ -38,6 +38,10 @@ inline constexpr PropTag PstHiddenUnread{0x66360003};
 // would contradict what readers compute, so a message that gives one is refused.
 bool isCalculatedByStore(std::uint16_t id);
 
+// Sorts the properties by id; throws std::invalid_argument naming `owner` ("message",
+// "attachment") when an id is given twice.
+void sortRefusingRepeats(std::vector<PropValue>& props, std::string_view owner);
+
 // PidTagMessageFlags' read bit ([MS-OXCMSG] 2.2.1.6).
 inline constexpr std::int32_t kMessageFlagRead = 0x0001;
 
