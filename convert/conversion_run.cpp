@@ -352,12 +352,9 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
             if (!read.loaded) {
                 result.skipped.push_back({row, rowText, read.error});
             } else {
-                // Moved there and back, so that a huge note is never copied.
-                contacts::ContactRecord handed = contacts::handOver(std::move(m_lastRead->record));
                 const outlook::ContactItemResult item =
-                    outlook::CreateContactItem(session, storeID, kContactsFolder, handed,
+                    outlook::CreateContactItem(session, storeID, kContactsFolder, read.record,
                                                read.picture ? &*read.picture : nullptr);
-                m_lastRead->record = std::move(handed);
                 if (!item.saved) {
                     result.skipped.push_back(
                         {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});

@@ -201,6 +201,8 @@ void ReadAhead::readRow(int row, ReadRow& into)
             into.error = document.error();
         } else {
             contacts::DisplayNode(document.document(), into.record, m_context);
+            // Trimmed here rather than on the run's thread, which writes and is the busier one.
+            into.record = contacts::handOver(std::move(into.record));
             into.loaded = true;
             if (!into.record.Photo.empty())
                 into.picture = image::outlookPictureFromBase64(into.record.Photo, into.record.PhotoType);

@@ -27,7 +27,8 @@ namespace tressimo::convert {
 // What reading one row gave.
 struct ReadRow
 {
-    // Reset, then filled as far as reading got: the row's contact when `loaded`.
+    // Reset, then filled as far as reading got: the row's contact, handed over (its texts
+    // trimmed), when `loaded`.
     contacts::ContactRecord record;
     // The file was parsed and read into the record.
     bool loaded = false;
