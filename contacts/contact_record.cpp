@@ -47,15 +47,19 @@ ContactRecord handOver(const ContactRecord& record)
 
 ContactRecord handOver(ContactRecord&& record)
 {
-    ContactRecord moved = std::move(record);
+    handOverInPlace(record);
+    return std::move(record);
+}
+
+void handOverInPlace(ContactRecord& record)
+{
     forEachContactField([&](const ContactField& field) {
         if (field.kind == ContactFieldKind::Text)
-            trimInPlace(moved.*field.text);
+            trimInPlace(record.*field.text);
         else if (field.kind == ContactFieldKind::TextList)
-            for (std::string& item : moved.*field.list)
+            for (std::string& item : record.*field.list)
                 trimInPlace(item);
     });
-    return moved;
 }
 
 } // namespace tressimo::contacts

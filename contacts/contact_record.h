@@ -243,5 +243,7 @@ template <class Visit> void forEachContactField(Visit&& visit)
 ContactRecord handOver(const ContactRecord& record);
 // The same, trimming the record's own texts in place (a huge note is not copied).
 ContactRecord handOver(ContactRecord&& record);
+// Makes the record itself the hand-over copy, trimming its texts where they are.
+void handOverInPlace(ContactRecord& record);
 
 } // namespace tressimo::contacts

@@ -202,7 +202,7 @@ void ReadAhead::readRow(int row, ReadRow& into)
         } else {
             contacts::DisplayNode(document.document(), into.record, m_context);
             // Trimmed here rather than on the run's thread, which writes and is the busier one.
-            into.record = contacts::handOver(std::move(into.record));
+            contacts::handOverInPlace(into.record);
             into.loaded = true;
             if (!into.record.Photo.empty())
                 into.picture = image::outlookPictureFromBase64(into.record.Photo, into.record.PhotoType);

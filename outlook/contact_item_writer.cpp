@@ -28,12 +28,12 @@ constexpr Assignment kAssignmentRows[] = {
     {"HomeFaxNumber", &C::eContact_HomeFax},
     {"MobileTelephoneNumber", &C::eContact_CellPhone, nullptr, &C::MobilePhone},
     {"PagerNumber", &C::eContact_Pager},
-    {"BusinessAddressStreet", nullptr, &V::businessStreet},
+    {"BusinessAddressStreet", nullptr, &V::businessStreet, &C::eContact_BusinessStreet},
     {"BusinessAddressCity", &C::eContact_BusinessCity},
     {"BusinessAddressState", &C::eContact_BusinessState},
     {"BusinessAddressPostalCode", &C::eContact_BusinessZip},
     {"BusinessAddressCountry", &C::eContact_BusinessCountry},
-    {"HomeAddressStreet", nullptr, &V::homeStreet},
+    {"HomeAddressStreet", nullptr, &V::homeStreet, &C::eContact_PersonalStreet},
     {"HomeAddressCity", &C::eContact_PersonalCity},
     {"HomeAddressState", &C::eContact_PersonalState},
     {"HomeAddressPostalCode", &C::eContact_PersonalZip},
@@ -65,7 +65,7 @@ constexpr Assignment kAssignmentRows[] = {
     {"OtherFaxNumber", &C::OtherFax, nullptr, nullptr, false},
     {"HomeAddressPostOfficeBox", &C::HomePOBox, nullptr, nullptr, false},
     {"BusinessAddressPostOfficeBox", &C::BusinessPOBox, nullptr, nullptr, false},
-    {"OtherAddressStreet", nullptr, &V::otherStreet, nullptr, false},
+    {"OtherAddressStreet", nullptr, &V::otherStreet, &C::OtherStreet, false},
     {"OtherAddressCity", &C::OtherCity, nullptr, nullptr, false},
     {"OtherAddressState", &C::OtherState, nullptr, nullptr, false},
     {"OtherAddressPostalCode", &C::OtherZip, nullptr, nullptr, false},
@@ -84,12 +84,13 @@ constexpr TagAssignment kTagAssignmentRows[] = {
     {{"PR_GENERATION", &C::eContact_Suffix, &V::suffix}, PR_GENERATION},
 };
 
-// The street with the extended address as a second line.
+// The street with the extended address as a second line; empty without an extended address,
+// as the row then takes the street itself (no copy of it for nearly every contact).
 std::string streetLines(const std::string& street, const std::string& extended)
 {
-    if (street.empty() || extended.empty())
-        return street.empty() ? extended : street;
-    return street + "\r\n" + extended;
+    if (extended.empty())
+        return {};
+    return street.empty() ? extended : street + "\r\n" + extended;
 }
 
 // A word of the file as the number Outlook keeps for it, or empty.
@@ -160,8 +161,11 @@ ComposedValues composeValues(const ContactRecord& contact)
     v.firstName = std::move(name.first);
     v.middleName = std::move(name.middle);
     v.lastName = std::move(name.last);
-    v.title = contact.Prefix.empty() ? std::move(name.title) : contact.Prefix;
-    v.suffix = contact.Generation.empty() ? std::move(name.suffix) : contact.Generation;
+    // Needed only where the record's own title and suffix are empty, as those win.
+    if (contact.eContact_Title.empty())
+        v.title = contact.Prefix.empty() ? std::move(name.title) : contact.Prefix;
+    if (contact.eContact_Suffix.empty())
+        v.suffix = contact.Generation.empty() ? std::move(name.suffix) : contact.Generation;
     v.imAddress = composeIMAddress(contact.eContact_OtherEmail1, contact.eContact_OtherEmail2,
                                    contact.eContact_OtherEmail3)
                       .value_or(std::string());

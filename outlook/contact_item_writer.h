@@ -34,7 +34,7 @@ struct ComposedValues
     std::string children; // the names joined by ", " (Outlook splits the list at commas)
     std::string gender;         // "2" male, "1" female, "0" unspecified
     std::string mailingAddress; // "1" home, "2" business, "3" other
-    // Each street with the extended address as a second line.
+    // Each street with the extended address as a second line; empty without one.
     std::string businessStreet, homeStreet, otherStreet;
 };
 ComposedValues composeValues(const contacts::ContactRecord& contact);
