@@ -82,7 +82,8 @@ public:
     {
     }
 
-    void file(std::string_view text) { m_file = shown(text); }
+    // Kept as given: made readable only when it is drawn, at most ten times a second.
+    void file(std::string_view text) { m_file = text; }
     void value(float percent)
     {
         if (!m_enabled)
@@ -94,7 +95,8 @@ public:
         m_last = now;
         m_drawn = true;
         // The end of a long path says most; cut at a character boundary.
-        std::string_view shown = m_file;
+        const std::string readable = cli::shown(m_file);
+        std::string_view shown = readable;
         constexpr std::size_t kWidth = 64;
         if (shown.size() > kWidth) {
             shown.remove_prefix(shown.size() - kWidth);
@@ -103,7 +105,7 @@ public:
         }
         char head[16];
         std::snprintf(head, sizeof head, "\r%5.1f%% ", static_cast<double>(percent));
-        m_err << head << (shown.size() < m_file.size() ? "..." : "") << shown << "\033[K" << std::flush;
+        m_err << head << (shown.size() < readable.size() ? "..." : "") << shown << "\033[K" << std::flush;
     }
     void end()
     {

@@ -51,6 +51,7 @@ void clearForReuse(ReadRow& row)
     row.error.clear();
     row.thrown = nullptr;
     row.picture.reset();
+    row.held = 0;
 }
 
 } // namespace
@@ -126,7 +127,7 @@ void ReadAhead::take(std::unique_ptr<ReadRow>& row)
         std::swap(row, m_slots[m_first]);
         m_first = (m_first + 1) % m_slots.size();
         --m_queued;
-        m_takenBytes = heldBytes(*row);
+        m_takenBytes = row->held;
         m_queuedBytes -= m_takenBytes;
         ++m_taken;
         // The row taken counts until it is handed back: while a huge one is written, no
@@ -162,7 +163,7 @@ void ReadAhead::readRows()
             ReadRow& slot = *m_slots[(m_first + m_queued) % m_slots.size()];
             lock.unlock();
             readRow(r, slot);
-            const std::size_t bytes = heldBytes(slot);
+            const std::size_t bytes = slot.held = heldBytes(slot);
             lock.lock();
             if (m_stopping)
                 break;

@@ -39,6 +39,8 @@ struct ReadRow
     // The record's photo made into Outlook's picture (or the reason it could not be), when it
     // holds one: made here, as decoding and encoding cost more than writing the contact.
     std::optional<image::OutlookPicture> picture;
+    // What the result holds in bytes while it waits, worked out once by the reader.
+    std::size_t held = 0;
 };
 
 // How far the reader may run ahead: at most `rows` results wait to be taken, and it starts on
@@ -47,7 +49,7 @@ struct ReadRow
 // the two threads do not wake each other for every row.
 struct ReadAheadLimits
 {
-    std::size_t rows = 32;
+    std::size_t rows = 128;
     std::size_t bytes = 4 * 1024 * 1024;
 };
 
