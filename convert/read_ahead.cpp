@@ -32,11 +32,12 @@ contacts::ContactDocument loadRow(const std::string& rowText, std::string_view t
     return document;
 }
 
+constexpr std::size_t kKeptCapacity = 16 * 1024;
+
 // A result's start values. Texts keep their storage for the next file, unless a huge one
 // would keep its memory circulating through the ring long after its file.
 void releaseHugeTexts(ReadRow& row)
 {
-    constexpr std::size_t kKeptCapacity = 16 * 1024;
     contacts::forEachContactField([&](const contacts::ContactField& field) {
         if (field.kind == contacts::ContactFieldKind::Text && (row.record.*field.text).capacity() > kKeptCapacity)
             std::string().swap(row.record.*field.text);
@@ -97,8 +98,11 @@ void ReadAhead::take(std::unique_ptr<ReadRow>& row)
         return;
     }
     // The row handed back is done with: a huge text of it goes now, not when its slot comes
-    // round again, many rows later.
-    releaseHugeTexts(*row);
+    // round again, many rows later. Looked for only in a row that held that much (the reader
+    // let go of larger storage before it read the row); one a later value of the same field
+    // replaced goes when the slot is read into again.
+    if (row->held > kKeptCapacity)
+        releaseHugeTexts(*row);
 
     bool wakeReader = false;
     {

@@ -105,6 +105,37 @@ bool hasFolding()
     return has;
 }
 
+// A 256-entry byte map applied 64 bytes at a time: two 128-entry lookups on the low seven
+// bits, and the top bit picks between them. Most of what the store writes passes through the
+// permute encoding, which is otherwise one load per byte.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t mapBytesWide(const std::uint8_t* in,
+                                                                                 std::uint8_t* out, std::size_t size,
+                                                                                 const std::uint8_t* byteMap)
+{
+    const __m512i t0 = _mm512_loadu_si512(byteMap);
+    const __m512i t1 = _mm512_loadu_si512(byteMap + 64);
+    const __m512i t2 = _mm512_loadu_si512(byteMap + 128);
+    const __m512i t3 = _mm512_loadu_si512(byteMap + 192);
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        const __m512i x = _mm512_loadu_si512(in + i);
+        const __m512i low = _mm512_permutex2var_epi8(t0, x, t1);
+        const __m512i high = _mm512_permutex2var_epi8(t2, x, t3);
+        _mm512_storeu_si512(out + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high));
+    }
+    return i;
+}
+
+bool hasWideMap()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vbmi");
+    }();
+    return has;
+}
+
 #endif
 
 } // namespace
@@ -126,6 +157,10 @@ std::uint32_t copyAndComputeCrc(const std::uint8_t* in, std::uint8_t* out, std::
         std::memcpy(out, in, size);
     } else {
         std::size_t i = 0;
+#if TRESSIMO_CRC_FOLDING
+        if (size >= 64 && hasWideMap())
+            i = mapBytesWide(in, out, size, byteMap);
+#endif
         for (; i + 8 <= size; i += 8) {
             // Eight bytes gathered into one word and stored at once.
             std::uint64_t word = 0;

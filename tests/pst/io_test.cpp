@@ -5,6 +5,7 @@
 
 #include "ndb_test_util.h"
 #include "pst/io/crc.h"
+#include "pst/io/permute.h"
 #include "tests/support/support.h"
 
 #include <filesystem>
@@ -43,6 +44,24 @@ TEST(IoCrc, FastPathAgreesWithBitwiseAtEveryLengthAndAlignment)
             << length;
     // Continuing from a seed equals one pass over the whole.
     EXPECT_EQ(computeCrc(data.data() + 300, 400, computeCrc(data.data(), 300)), computeCrc(data.data(), 700));
+}
+
+// Copying through the permute encoding maps every byte value, at every length (wide chunks
+// and their remainders), and sums what it wrote.
+TEST(IoCrc, EncodingCopyMapsEveryByteAndSumsTheResult)
+{
+    Bytes data(1100);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 167 + i / 256);
+    const std::uint8_t* map = permuteEncodeTable();
+    for (std::size_t length = 0; length <= data.size(); length += length < 300 ? 1 : 61) {
+        Bytes out(length + 1, 0xEE);
+        const std::uint32_t crc = copyAndComputeCrc(data.data(), out.data(), length, map);
+        for (std::size_t i = 0; i < length; ++i)
+            ASSERT_EQ(out[i], map[data[i]]) << length << " at " << i;
+        ASSERT_EQ(out[length], 0xEE) << length; // nothing past the end
+        ASSERT_EQ(crc, bitwiseCrc(out.data(), length)) << length;
+    }
 }
 
 // ---- sinks -------------------------------------------------------------------------------
