@@ -104,10 +104,10 @@ public:
     friend bool operator==(const PropValue& a, const PropValue& b);
 
 private:
-    // Values of up to 48 bytes (numbers, times, flags, GUIDs, search keys, and texts of up
-    // to 24 characters: most of a contact's names, numbers and addresses) live in the object
-    // itself; a message carries dozens of them, and each would otherwise cost an allocation.
-    static constexpr std::size_t kInlineSize = 48;
+    // Values of up to 16 bytes (numbers, times, flags, GUIDs, search keys, short texts) live
+    // in the object itself; a message carries dozens of them, and each would otherwise cost
+    // an allocation.
+    static constexpr std::size_t kInlineSize = 16;
 
     // An unchecked value of `size` bytes whose storage the caller fills through `out`.
     PropValue(PropTag tag, std::size_t size, std::uint8_t*& out);
