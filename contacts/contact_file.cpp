@@ -99,9 +99,10 @@ std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& 
         if (got == 0)
             break;
         used += static_cast<std::size_t>(got);
-        // A regular file that gives less than asked, having given at least the size it had,
-        // is at its end: asking once more only to be told so costs a call per file.
-        if (used < bytes.size() && used >= static_cast<std::size_t>(status.st_size))
+        // A regular file that gives less than asked, having given exactly the size it had, is
+        // at its end: asking once more only to be told so costs a call per file. Any other
+        // short read reads on until the end is reported.
+        if (used < bytes.size() && used == static_cast<std::size_t>(status.st_size))
             break;
     }
     bytes.resize(used);
