@@ -76,20 +76,33 @@ struct Baseline
     int parsed = 0;
 };
 
+#ifdef _WIN32
+// Processor time of a process (kernel and user), as GetProcessTimes gives it.
+double cpuSecondsOf(HANDLE process)
+{
+    FILETIME created, ended, kernel, user;
+    if (!::GetProcessTimes(process, &created, &ended, &kernel, &user))
+        return 0;
+    auto ft = [](const FILETIME& t) { return (double(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7; };
+    return ft(kernel) + ft(user);
+}
+#else
+double cpuSecondsOf(const rusage& usage)
+{
+    auto tv = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return tv(usage.ru_utime) + tv(usage.ru_stime);
+}
+#endif
+
 // The processor time this process has used so far.
 double cpuSecondsUsed()
 {
 #ifdef _WIN32
-    FILETIME created, ended, kernel, user;
-    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &ended, &kernel, &user))
-        return 0;
-    auto ft = [](const FILETIME& t) { return (double(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7; };
-    return ft(kernel) + ft(user);
+    return cpuSecondsOf(::GetCurrentProcess());
 #else
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    auto tv = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-    return tv(usage.ru_utime) + tv(usage.ru_stime);
+    return cpuSecondsOf(usage);
 #endif
 }
 
@@ -169,10 +182,7 @@ Conversion run(const fs::path& tool, const fs::path& folder, const fs::path& out
             c.peakMb = std::max(c.peakMb, static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0));
     } while (::WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT);
     c.seconds = seconds(Clock::now() - start);
-    FILETIME created, ended, kernel, user;
-    auto ft = [](const FILETIME& t) { return (double(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7; };
-    if (::GetProcessTimes(process.hProcess, &created, &ended, &kernel, &user))
-        c.cpuSeconds = ft(kernel) + ft(user);
+    c.cpuSeconds = cpuSecondsOf(process.hProcess);
     DWORD status = 0;
     ::GetExitCodeProcess(process.hProcess, &status);
     c.status = static_cast<int>(status);
@@ -205,10 +215,7 @@ Conversion run(const fs::path& tool, const fs::path& folder, const fs::path& out
     ::wait4(pid, &status, 0, &usage);
     c.seconds = seconds(Clock::now() - start);
     c.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    auto tv = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    c.cpuSeconds = tv(usage.ru_utime) + tv(usage.ru_stime);
+    c.cpuSeconds = cpuSecondsOf(usage);
     c.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return c;
 }

@@ -95,17 +95,17 @@ public:
         m_last = now;
         m_drawn = true;
         // The end of a long path says most; cut at a character boundary.
-        const std::string readable = cli::shown(m_file);
-        std::string_view shown = readable;
+        const std::string readable = shown(m_file);
+        std::string_view tail = readable;
         constexpr std::size_t kWidth = 64;
-        if (shown.size() > kWidth) {
-            shown.remove_prefix(shown.size() - kWidth);
-            while (!shown.empty() && (static_cast<unsigned char>(shown.front()) & 0xC0) == 0x80)
-                shown.remove_prefix(1);
+        if (tail.size() > kWidth) {
+            tail.remove_prefix(tail.size() - kWidth);
+            while (!tail.empty() && (static_cast<unsigned char>(tail.front()) & 0xC0) == 0x80)
+                tail.remove_prefix(1);
         }
         char head[16];
         std::snprintf(head, sizeof head, "\r%5.1f%% ", static_cast<double>(percent));
-        m_err << head << (shown.size() < readable.size() ? "..." : "") << shown << "\033[K" << std::flush;
+        m_err << head << (tail.size() < readable.size() ? "..." : "") << tail << "\033[K" << std::flush;
     }
     void end()
     {

@@ -87,26 +87,23 @@ EntryKind classifyLinkTarget(int folder, const char* name)
 // walk. Only links, and file systems that give no type, are looked at.
 EntryKind classify(int folder, const dirent& entry)
 {
-    switch (entry.d_type) {
+    unsigned char type = entry.d_type;
+    if (type == DT_UNKNOWN) {
+        struct stat status{};
+        if (::fstatat(folder, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return EntryKind::Other; // removed between listing and looking
+        type = IFTODT(status.st_mode);
+    }
+    switch (type) {
     case DT_DIR:
         return EntryKind::SubFolder;
     case DT_REG:
         return EntryKind::File;
     case DT_LNK:
         return classifyLinkTarget(folder, entry.d_name);
-    case DT_UNKNOWN:
-        break;
     default:
         return EntryKind::Other;
     }
-    struct stat status{};
-    if (::fstatat(folder, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-        return EntryKind::Other; // removed between listing and looking
-    if (S_ISLNK(status.st_mode))
-        return classifyLinkTarget(folder, entry.d_name);
-    if (S_ISDIR(status.st_mode))
-        return EntryKind::SubFolder;
-    return S_ISREG(status.st_mode) ? EntryKind::File : EntryKind::Other;
 }
 #endif
 
@@ -151,6 +148,7 @@ FolderListing DiskFileSystem::listFolder(const std::string& path)
         DIR* folder;
         ~Closer() { ::closedir(folder); }
     } closer{folder};
+    const int folderFd = ::dirfd(folder);
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(folder);
@@ -162,7 +160,7 @@ FolderListing DiskFileSystem::listFolder(const std::string& path)
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..")
             continue;
-        switch (classify(::dirfd(folder), *entry)) {
+        switch (classify(folderFd, *entry)) {
         case EntryKind::SubFolder:
             out.subFolders.emplace_back(name);
             break;
