@@ -261,7 +261,8 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     const int lastRow = grdFiles1.Rows() - 1;
     result.rows = lastRow + 1;
     try {
-        ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow);
+        ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow,
+                         [&session = *objSession] { return session.NewContactValues(); });
         for (int r = 0; r <= lastRow; ++r) {
             if (r >= grdFiles1.Rows())
                 break; // the list shrank under the run; the rows it lost cannot be converted
@@ -342,7 +343,7 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
     // The record as reading left it: reset, then filled from the row's file. The previous
     // row's goes back to the reader.
     reader.take(m_lastRead);
-    const ReadRow& read = *m_lastRead;
+    ReadRow& read = *m_lastRead;
     if (trimmed.empty()) {
         result.skipped.push_back({row, rowText, "empty row"});
     } else {
@@ -354,7 +355,8 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
             } else {
                 const outlook::ContactItemResult item =
                     outlook::CreateContactItem(session, storeID, kContactsFolder, read.record,
-                                               read.picture ? &*read.picture : nullptr);
+                                               read.picture ? &*read.picture : nullptr,
+                                               read.prepared ? &*read.prepared : nullptr);
                 if (!item.saved) {
                     result.skipped.push_back(
                         {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});
