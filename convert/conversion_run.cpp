@@ -261,8 +261,7 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     const int lastRow = grdFiles1.Rows() - 1;
     result.rows = lastRow + 1;
     try {
-        ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow,
-                         [&session = *objSession] { return session.NewContactValues(); });
+        ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow);
         for (int r = 0; r <= lastRow; ++r) {
             if (r >= grdFiles1.Rows())
                 break; // the list shrank under the run; the rows it lost cannot be converted
@@ -343,7 +342,7 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
     // The record as reading left it: reset, then filled from the row's file. The previous
     // row's goes back to the reader.
     reader.take(m_lastRead);
-    ReadRow& read = *m_lastRead;
+    const ReadRow& read = *m_lastRead;
     if (trimmed.empty()) {
         result.skipped.push_back({row, rowText, "empty row"});
     } else {
@@ -355,8 +354,7 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
             } else {
                 const outlook::ContactItemResult item =
                     outlook::CreateContactItem(session, storeID, kContactsFolder, read.record,
-                                               read.picture ? &*read.picture : nullptr,
-                                               read.prepared ? &*read.prepared : nullptr);
+                                               read.picture ? &*read.picture : nullptr);
                 if (!item.saved) {
                     result.skipped.push_back(
                         {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});

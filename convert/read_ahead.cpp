@@ -52,16 +52,14 @@ void clearForReuse(ReadRow& row)
     row.error.clear();
     row.thrown = nullptr;
     row.picture.reset();
-    row.prepared.reset();
     row.held = 0;
 }
 
 } // namespace
 
-ReadAhead::ReadAhead(std::vector<std::string> rows, ReadAheadLimits limits, BeforeRow beforeRow,
-                     NewValues newValues)
+ReadAhead::ReadAhead(std::vector<std::string> rows, ReadAheadLimits limits, BeforeRow beforeRow)
     : m_rows(std::move(rows)), m_limits{std::max<std::size_t>(limits.rows, 1), limits.bytes},
-      m_beforeRow(std::move(beforeRow)), m_newValues(std::move(newValues)), m_slots(m_limits.rows)
+      m_beforeRow(std::move(beforeRow)), m_slots(m_limits.rows)
 {
     for (auto& slot : m_slots)
         slot = std::make_unique<ReadRow>();
@@ -103,10 +101,8 @@ void ReadAhead::take(std::unique_ptr<ReadRow>& row)
     // round again, many rows later. Looked for only in a row that held that much (the reader
     // let go of larger storage before it read the row); one a later value of the same field
     // replaced goes when the slot is read into again.
-    if (row->held > kKeptCapacity) {
+    if (row->held > kKeptCapacity)
         releaseHugeTexts(*row);
-        row->prepared.reset();
-    }
 
     bool wakeReader = false;
     {
@@ -215,8 +211,6 @@ void ReadAhead::readRow(int row, ReadRow& into)
             into.loaded = true;
             if (!into.record.Photo.empty())
                 into.picture = image::outlookPictureFromBase64(into.record.Photo, into.record.PhotoType);
-            // So are the values the item takes: this thread has time to spare.
-            into.prepared = outlook::prepareContact(into.record, m_newValues ? m_newValues() : nullptr);
         }
     } catch (...) {
         into.thrown = std::current_exception();
@@ -225,19 +219,15 @@ void ReadAhead::readRow(int row, ReadRow& into)
 
 std::size_t ReadAhead::heldBytes(const ReadRow& row)
 {
-    std::size_t texts = 0;
+    std::size_t bytes = sizeof(ReadRow) + row.error.size() + (row.picture ? row.picture->jpeg.size() : 0);
     contacts::forEachContactField([&](const contacts::ContactField& field) {
         if (field.kind == contacts::ContactFieldKind::Text)
-            texts += (row.record.*field.text).size();
+            bytes += (row.record.*field.text).size();
         else if (field.kind == contacts::ContactFieldKind::TextList)
             for (const std::string& item : row.record.*field.list)
-                texts += item.size();
+                bytes += item.size();
     });
-    // Prepared values hold the record's texts once more, at most, and the notes composed with
-    // the unplaced lines.
-    const std::size_t prepared =
-        row.prepared ? (row.prepared->values ? texts : 0) + row.prepared->composed.body.size() : 0;
-    return sizeof(ReadRow) + row.error.size() + (row.picture ? row.picture->jpeg.size() : 0) + texts + prepared;
+    return bytes;
 }
 
 } // namespace tressimo::convert

@@ -4,14 +4,12 @@
 // while the run's thread writes the rows before it. The run takes the results strictly in
 // row order, so what it does with them is the same as when it read each row itself.
 //
-// The reading thread touches nothing but its own copy of the rows, the files they name, the
-// queue and the function that makes empty contact values: never the surroundings, the file
-// list or (but for that function) the session.
+// The reading thread touches nothing but its own copy of the rows, the files they name and
+// the queue: never the surroundings, the file list or the session.
 
 #include "contacts/contact_reader.h"
 #include "contacts/contact_record.h"
 #include "image/contact_picture.h"
-#include "outlook/contact_item_writer.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -41,8 +39,6 @@ struct ReadRow
     // The record's photo made into Outlook's picture (or the reason it could not be), when it
     // holds one: made here, as decoding and encoding cost more than writing the contact.
     std::optional<image::OutlookPicture> picture;
-    // The values its item takes, worked out here too, when `loaded`.
-    std::optional<outlook::PreparedContact> prepared;
     // What the result holds in bytes while it waits, worked out once by the reader.
     std::size_t held = 0;
 };
@@ -64,14 +60,10 @@ public:
     // blank): for tests, to slow reading down and to see how far ahead it runs. What it
     // throws counts as thrown by the reading of that row.
     using BeforeRow = std::function<void(int row)>;
-    // Empty values for a contact's item (a session's NewContactValues), called on the reading
-    // thread; without it, or where it gives null, rows are prepared without values.
-    using NewValues = std::function<std::unique_ptr<mapi::ContactValues>()>;
 
     // Starts reading `rows` at once. Where no thread can be started, each row is read by
     // take() instead, on the caller's thread.
-    ReadAhead(std::vector<std::string> rows, ReadAheadLimits limits = {}, BeforeRow beforeRow = {},
-              NewValues newValues = {});
+    ReadAhead(std::vector<std::string> rows, ReadAheadLimits limits = {}, BeforeRow beforeRow = {});
     // Stops the reader (see stop()).
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -100,7 +92,6 @@ private:
     const std::vector<std::string> m_rows;
     const ReadAheadLimits m_limits;
     const BeforeRow m_beforeRow;
-    const NewValues m_newValues;
     // The reader's working state; only the reading thread uses it.
     contacts::ContactReaderContext m_context;
 

@@ -89,17 +89,6 @@ public:
     virtual void saveChanges() = 0;
 };
 
-// Values for a new contact item, put by object-model name ahead of the item: the work of the
-// puts done on another thread than the one that writes the items. Made by the session
-// (NewContactValues), used by one thread at a time, taken whole by a new item (adoptValues).
-class ContactValues
-{
-public:
-    virtual ~ContactValues() = default;
-    // As RDOContactItem::put on a new item, refused the same way.
-    virtual void put(std::string_view property, std::string_view value) = 0;
-};
-
 // A contact item, unsaved until Save. Destroying the object releases the item; changes made
 // after the last save are dropped, as MAPI drops them.
 class RDOContactItem
@@ -120,14 +109,6 @@ public:
     {
         (void)jpeg;
         throw MapiError("This contact item cannot hold a picture.");
-    }
-    // Takes `values` as if each had been put in its order, when they come from a session of
-    // this item's kind and nothing has been put, set or saved on the item yet; the values are
-    // used up. False, with nothing taken, otherwise: then they are to be put one by one.
-    virtual bool adoptValues(ContactValues& values)
-    {
-        (void)values;
-        return false;
     }
 };
 
@@ -180,9 +161,6 @@ public:
     virtual RDOStore& GetStoreFromID(const std::string& entryId) = 0;
     // Commits and closes every store of the session.
     virtual void Logoff() = 0;
-    // Empty values for a new contact item (ContactValues), or null where the session's items
-    // take puts only. Safe from any thread while the session lives.
-    virtual std::unique_ptr<ContactValues> NewContactValues() const { return nullptr; }
 };
 
 // Single-property writes on an item's MAPI message, as Redemption's MAPIUtils offers them.

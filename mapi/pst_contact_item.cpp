@@ -20,7 +20,6 @@ void ContactItem::put(std::string_view property, std::string_view value)
     if (!m_everSaved) {
         // Nothing saved yet to protect: the values go straight to what the first save keeps.
         m_saved.put(property, value);
-        m_valuesGiven = true;
         return;
     }
     const contact::ObjectModelProperty* known = contact::findObjectModelProperty(property);
@@ -61,7 +60,6 @@ void ContactItem::setProperty(std::uint32_t tag, const PropertyValue& value)
 {
     if (!m_everSaved) {
         m_saved.setProperty(tag, value);
-        m_valuesGiven = true;
         return;
     }
     // Refused exactly as the model refuses it, before anything is kept.
@@ -103,16 +101,6 @@ void ContactItem::AddPicture(std::span<const std::uint8_t> jpeg)
         m_newPicture.emplace(jpeg.begin(), jpeg.end());
     else
         m_picture.assign(jpeg.begin(), jpeg.end());
-}
-
-bool ContactItem::adoptValues(ContactValues& values)
-{
-    auto* ours = dynamic_cast<ContactItemValues*>(&values);
-    if (!ours || ours->taken() || m_everSaved || m_valuesGiven)
-        return false;
-    m_saved = ours->take();
-    m_valuesGiven = true;
-    return true;
 }
 
 void ContactItem::Save()

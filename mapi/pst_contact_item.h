@@ -24,29 +24,6 @@ namespace tressimo::mapi::detail {
 
 class StoreCore;
 
-// Values put ahead of an item: the model's own state, which a new item takes as it is.
-class ContactItemValues final : public ContactValues
-{
-public:
-    void put(std::string_view property, std::string_view value) override
-    {
-        if (m_taken)
-            throw MapiError("These values were taken by an item already.");
-        m_state.put(property, value);
-    }
-    // The state, left unusable: the values are used up.
-    contact::ContactState take()
-    {
-        m_taken = true;
-        return std::move(m_state);
-    }
-    bool taken() const { return m_taken; }
-
-private:
-    contact::ContactState m_state;
-    bool m_taken = false;
-};
-
 class ContactItem final : public RDOContactItem, private MapiMessage
 {
 public:
@@ -60,7 +37,6 @@ public:
     MapiMessage& MAPIOBJECT() override { return *this; }
     void Save() override;
     void AddPicture(std::span<const std::uint8_t> jpeg) override;
-    bool adoptValues(ContactValues& values) override;
 
     // For the store: where the item goes, what was saved, and whether it is in the file.
     pst::Nid folder() const { return m_folder; }
@@ -98,8 +74,6 @@ private:
     std::optional<pst::Nid> m_written;
     bool m_pending = false;
     bool m_everSaved = false;
-    // Something was put or set before the first save (values can no longer be adopted).
-    bool m_valuesGiven = false;
 };
 
 } // namespace tressimo::mapi::detail

@@ -213,11 +213,6 @@ public:
 
     void Logon() override { m_loggedOn = true; }
 
-    std::unique_ptr<ContactValues> NewContactValues() const override
-    {
-        return std::make_unique<detail::ContactItemValues>();
-    }
-
     RDOStores& Stores() override
     {
         requireLogon();

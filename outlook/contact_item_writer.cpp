@@ -133,28 +133,9 @@ public:
         }
     }
 
-    // Counts the steps `earlier` refused as refused here, after those before.
-    void refusedEarlier(const ContactItemResult& earlier)
-    {
-        if (earlier.refusedSteps == 0)
-            return;
-        refused(earlier.firstFailedStep, earlier.firstError);
-        m_result.refusedSteps += earlier.refusedSteps - 1;
-    }
-
 private:
     ContactItemResult& m_result;
 };
-
-// The kAssignments in their order, each a step of its own.
-template <class Put> void putAssignments(Steps& steps, const ContactRecord& contact, const ComposedValues& composed, Put&& put)
-{
-    for (const Assignment& row : kAssignments) {
-        const std::string_view value = assignedValue(row, contact, composed);
-        if (row.always || !value.empty())
-            steps.run(row.property, [&] { put(row.property, value); });
-    }
-}
 
 } // namespace
 
@@ -225,21 +206,9 @@ std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::s
     return joined;
 }
 
-PreparedContact prepareContact(const ContactRecord& contact, std::unique_ptr<mapi::ContactValues> values)
-{
-    PreparedContact prepared{composeValues(contact), std::move(values), {}};
-    if (prepared.values) {
-        Steps steps(prepared.puts);
-        putAssignments(steps, contact, prepared.composed, [&](std::string_view property, std::string_view value) {
-            prepared.values->put(property, value);
-        });
-    }
-    return prepared;
-}
-
 ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::string& storeID,
                                     std::int16_t FolderName, const contacts::ContactRecord& contact,
-                                    const image::OutlookPicture* picture, PreparedContact* prepared)
+                                    const image::OutlookPicture* picture)
 {
     ContactItemResult result;
     Steps steps(result);
@@ -263,13 +232,12 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
         return result;
     }
 
-    std::optional<ComposedValues> ownComposed;
-    const ComposedValues& composed = prepared ? prepared->composed : ownComposed.emplace(composeValues(contact));
-    if (prepared && prepared->values && item->adoptValues(*prepared->values))
-        steps.refusedEarlier(prepared->puts);
-    else
-        putAssignments(steps, contact, composed,
-                       [&](std::string_view property, std::string_view value) { item->put(property, value); });
+    const ComposedValues composed = composeValues(contact);
+    for (const Assignment& row : kAssignments) {
+        const std::string_view value = assignedValue(row, contact, composed);
+        if (row.always || !value.empty())
+            steps.run(row.property, [&] { item->put(row.property, value); });
+    }
 
     mapi::MAPIUtils utils;
     // The message object is fetched anew for each write, as the item may hand out a

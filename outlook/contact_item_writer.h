@@ -7,7 +7,6 @@
 #include "mapi/mapi.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -89,19 +88,6 @@ struct ContactItemResult
     std::string pictureProblem;
 };
 
-// A contact's values worked out ahead of its writing, on a thread with time to spare: the
-// composed values, and the object-model puts made into the values of the session that will
-// write the item, when it offers them (`values` null otherwise), with what they refused.
-struct PreparedContact
-{
-    ComposedValues composed;
-    std::unique_ptr<mapi::ContactValues> values;
-    // The puts refused, counted as CreateContactItem counts refused steps.
-    ContactItemResult puts;
-};
-// Touches no session: `values` comes from its NewContactValues, which any thread may call.
-PreparedContact prepareContact(const contacts::ContactRecord& contact, std::unique_ptr<mapi::ContactValues> values);
-
 // The instant-messaging address made of the three other e-mail texts: the non-empty ones in
 // order, joined by one blank; nothing when all three are empty.
 std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::string_view otherEmail2,
@@ -118,12 +104,9 @@ std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::s
 // Each step is guarded on its own: a refused step is skipped and the next one runs; the
 // result says whether the item was saved and what went wrong first. A mapi::StoreFailure is
 // not one step's refusal but the end of the store: it ends the call and reaches the caller.
-// `picture`, when given, is what outlookPictureFromBase64 made of the record's photo already;
-// `prepared`, when given, is what prepareContact made of the record: a new item that adopts
-// its values takes them in place of the puts, and their refusals count as the puts' would.
+// `picture`, when given, is what outlookPictureFromBase64 made of the record's photo already.
 ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::string& storeID,
                                     std::int16_t FolderName, const contacts::ContactRecord& contact,
-                                    const image::OutlookPicture* picture = nullptr,
-                                    PreparedContact* prepared = nullptr);
+                                    const image::OutlookPicture* picture = nullptr);
 
 } // namespace tressimo::outlook

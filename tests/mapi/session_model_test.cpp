@@ -330,40 +330,6 @@ TEST(SessionItems, RefusedValuesAreNeitherKeptNorWritten)
     }
 }
 
-// Values put ahead of an item (on another thread) are taken whole by a new item and written as
-// if put on it; an item given anything first, or values taken already, leave them to be put.
-TEST(SessionItems, ANewItemAdoptsValuesPutAheadWhileItHoldsNothing)
-{
-    Opened o;
-    RDOItems& items = o.contacts().Items();
-    const auto values = o.session->NewContactValues();
-    ASSERT_TRUE(values);
-    values->put("FirstName", "Ann");
-    values->put("LastName", "Ahead");
-    EXPECT_NE(errorOf([&] { values->put("FirstNam", "x"); }).find("\"FirstNam\""), std::string::npos);
-    {
-        auto saved = items.Add(olContactItem);
-        saved->Save();
-        EXPECT_FALSE(saved->adoptValues(*values));
-        auto given = items.Add(olContactItem);
-        set(PR_GENERATION, std::string("Jr."), false)(*given);
-        EXPECT_FALSE(given->adoptValues(*values));
-        auto fresh = items.Add(olContactItem);
-        ASSERT_TRUE(fresh->adoptValues(*values));
-        EXPECT_EQ(fresh->get("LastName"), "Ahead");
-        EXPECT_FALSE(items.Add(olContactItem)->adoptValues(*values));
-        EXPECT_THROW(values->put("FirstName", "Bob"), MapiError);
-        fresh->put("MiddleName", "May");
-        fresh->Save();
-    }
-    o.session->Logoff();
-    const auto written = contactsIn(o.written());
-    ASSERT_EQ(written.size(), 2u);
-    EXPECT_EQ(textProp(written[0], PR_SURNAME), "<absent>");
-    EXPECT_EQ(textProp(written[1], PR_GIVEN_NAME), "Ann");
-    EXPECT_EQ(textProp(written[1], PR_DISPLAY_NAME), "Ann May Ahead");
-}
-
 TEST(SessionItems, ChangesAfterTheLastSaveAreNotWritten)
 {
     const Step save = [](RDOContactItem& i) { i.Save(); };

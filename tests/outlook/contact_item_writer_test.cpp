@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <map>
 #include <set>
 
 namespace tressimo::testing {
@@ -43,22 +42,14 @@ struct Written
     outlook::ContactItemResult result;
 };
 
-// With `ahead`, the values are prepared first (as the run's reading thread does) and the item
-// adopts them.
-Written write(const ContactRecord& record, std::vector<std::string> refusals = {}, bool ahead = false)
+Written write(const ContactRecord& record, std::vector<std::string> refusals = {})
 {
     Written w;
     w.world->refusals = std::move(refusals);
-    w.world->offerValues = ahead;
     FakeSession session(w.world);
     session.AddPSTStore("/tmp/unused.pst", 1, "unused");
     w.world->calls.clear();
-    if (!ahead) {
-        w.result = CreateContactItem(session, "STORE-1", 10, record);
-        return w;
-    }
-    outlook::PreparedContact prepared = outlook::prepareContact(record, session.NewContactValues());
-    w.result = CreateContactItem(session, "STORE-1", 10, record, nullptr, &prepared);
+    w.result = CreateContactItem(session, "STORE-1", 10, record);
     return w;
 }
 
@@ -133,66 +124,57 @@ TEST(ContactItemWriter, ARefusedStepIsSkippedAndTheRestStillHappens)
         {"AddPicture(", true, "AddPicture", 1, Then::AllOtherCalls},
         {"Save(", false, "Save", 1, Then::AllOtherCalls},
     };
-    // Put on the item, or prepared ahead and adopted: the same steps, refused alike.
-    std::map<std::string, std::string> savedPuts[2];
-    for (const bool ahead : {false, true}) {
-        SCOPED_TRACE(ahead ? "prepared ahead" : "put on the item");
-        const Written whole = write(everyFieldSet(), {}, ahead);
-        const std::vector<std::string>& full = whole.world->calls;
-        std::string shape;
-        for (const std::string& call : full)
-            shape += call.substr(0, call.starts_with("setProperty(") ? 18 : call.find('(')) + " ";
-        std::string putShape;
-        for (int i = 0; i < puts; ++i)
-            putShape += "put ";
-        const std::string opening = "GetStoreFromID GetDefaultFolder Items Add ";
-        EXPECT_EQ(shape, (ahead ? putShape + opening + "adoptValues " : opening + putShape) +
-                             "MAPIOBJECT setProperty(0x3A42 saveChanges MAPIOBJECT setProperty(0x3A41 saveChanges "
-                             "MAPIOBJECT setProperty(0x3A45 saveChanges MAPIOBJECT setProperty(0x3A05 saveChanges AddPicture Save ");
-        EXPECT_EQ(whole.world->count("AddPicture(JPEG)"), 1);
-        EXPECT_EQ(whole.result.pictureProblem, "");
-        const std::size_t first = ahead ? static_cast<std::size_t>(puts) : 0;
-        EXPECT_EQ(full[first] + full[first + 1] + full[first + 3], "GetStoreFromID(STORE-1)GetDefaultFolder(10)Add(2)");
-        ASSERT_TRUE(whole.result.saved && whole.result.refusedSteps == 0 && whole.world->saved.size() == 1);
-        savedPuts[ahead] = whole.world->saved[0].puts;
-        std::set<std::string> names, values; // nothing is put twice, no value goes to two places
-        for (const std::string& call : whole.world->callsStartingWith("put(")) {
-            names.insert(call.substr(0, call.find(',')));
-            values.insert(call.substr(call.find(',')));
-        }
-        EXPECT_EQ(names.size(), outlook::kAssignments.size());
-        EXPECT_EQ(values.size(), outlook::kAssignments.size());
-        for (const Case& c : cases) {
-            SCOPED_TRACE(c.refusal);
-            const Written w = write(everyFieldSet(), {c.refusal}, ahead);
-            EXPECT_EQ(w.result.saved, c.saved);
-            EXPECT_EQ(w.result.firstFailedStep, c.firstStep);
-            const auto refused =
-                std::find_if(full.begin(), full.end(), [&](auto& call) { return call.starts_with(c.refusal); });
-            ASSERT_NE(refused, full.end());
-            EXPECT_EQ(w.result.firstError, "refused: " + *refused);
-            EXPECT_EQ(w.result.refusedSteps, c.refusedSteps);
-            EXPECT_EQ(w.world->saved.size(), c.saved ? 1u : 0u);
-            std::vector<std::string> expected;
-            for (auto call = full.begin(); call != full.end(); ++call) {
-                if ((c.then == Then::NoSaveOfThatWrite && call == refused + 1) ||
-                    (c.then == Then::NoPropertyWrites &&
-                     (call->starts_with("setProperty(") || call->starts_with("saveChanges("))))
-                    continue;
-                expected.push_back(*call);
-                if (c.then == Then::NothingMore && call == refused)
-                    break;
-            }
-            EXPECT_EQ(w.world->calls, expected);
-        }
+    const Written whole = write(everyFieldSet());
+    const std::vector<std::string>& full = whole.world->calls;
+    std::string shape;
+    for (const std::string& call : full)
+        shape += call.substr(0, call.starts_with("setProperty(") ? 18 : call.find('(')) + " ";
+    std::string putShape;
+    for (int i = 0; i < puts; ++i)
+        putShape += "put ";
+    EXPECT_EQ(shape, "GetStoreFromID GetDefaultFolder Items Add " + putShape +
+                         "MAPIOBJECT setProperty(0x3A42 saveChanges MAPIOBJECT setProperty(0x3A41 saveChanges "
+                         "MAPIOBJECT setProperty(0x3A45 saveChanges MAPIOBJECT setProperty(0x3A05 saveChanges AddPicture Save ");
+    EXPECT_EQ(whole.world->count("AddPicture(JPEG)"), 1);
+    EXPECT_EQ(full[0] + full[1] + full[3], "GetStoreFromID(STORE-1)GetDefaultFolder(10)Add(2)");
+    EXPECT_TRUE(whole.result.saved && whole.result.refusedSteps == 0 && whole.world->saved.size() == 1);
+    std::set<std::string> names, values; // nothing is put twice, no value goes to two places
+    for (const std::string& call : whole.world->callsStartingWith("put(")) {
+        names.insert(call.substr(0, call.find(',')));
+        values.insert(call.substr(call.find(',')));
     }
-    EXPECT_EQ(savedPuts[0], savedPuts[1]);
+    EXPECT_EQ(names.size(), outlook::kAssignments.size());
+    EXPECT_EQ(values.size(), outlook::kAssignments.size());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        const Written w = write(everyFieldSet(), {c.refusal});
+        EXPECT_EQ(w.result.saved, c.saved);
+        EXPECT_EQ(w.result.firstFailedStep, c.firstStep);
+        const auto refused =
+            std::find_if(full.begin(), full.end(), [&](auto& call) { return call.starts_with(c.refusal); });
+        ASSERT_NE(refused, full.end());
+        EXPECT_EQ(w.result.firstError, "refused: " + *refused);
+        EXPECT_EQ(w.result.refusedSteps, c.refusedSteps);
+        EXPECT_EQ(w.world->saved.size(), c.saved ? 1u : 0u);
+        std::vector<std::string> expected;
+        for (auto call = full.begin(); call != full.end(); ++call) {
+            if ((c.then == Then::NoSaveOfThatWrite && call == refused + 1) ||
+                (c.then == Then::NoPropertyWrites &&
+                 (call->starts_with("setProperty(") || call->starts_with("saveChanges("))))
+                continue;
+            expected.push_back(*call);
+            if (c.then == Then::NothingMore && call == refused)
+                break;
+        }
+        EXPECT_EQ(w.world->calls, expected);
+    }
     // A photo that makes no picture: no AddPicture, the item saved whole, the reason kept.
     ContactRecord broken = everyFieldSet();
     broken.Photo = "not base64!";
     const Written w = write(broken);
     EXPECT_TRUE(w.result.saved && w.result.refusedSteps == 0 && w.world->count("AddPicture(") == 0);
     EXPECT_NE(w.result.pictureProblem.find("base64"), std::string::npos) << w.result.pictureProblem;
+    EXPECT_EQ(whole.result.pictureProblem, "");
 }
 
 // A whole name as title|first|middle|last|suffix.

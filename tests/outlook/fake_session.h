@@ -54,8 +54,6 @@ struct FakeWorld
     int sessionsCreated = 0;
     bool refuseSession = false;
     bool sessionFactoryGivesNull = false;
-    // The session offers values to put ahead of an item (NewContactValues); not thread-safe.
-    bool offerValues = false;
 
     void call(std::string text)
     {
@@ -89,39 +87,15 @@ template <class T> T& recorded(FakeWorld& world, std::string text, T& object)
     return object;
 }
 
-inline void recordPut(FakeWorld& world, SavedItem& into, std::string_view property, std::string_view value)
-{
-    world.call("put(" + std::string(property) + "," + std::string(value) + ")");
-    into.puts[std::string(property)] = value;
-}
-
-// Values put ahead of an item: recorded and refused as an item's puts are.
-class FakeValues : public mapi::ContactValues
-{
-public:
-    explicit FakeValues(FakeWorld& world) : m_world(world) {}
-    void put(std::string_view property, std::string_view value) override { recordPut(m_world, values, property, value); }
-
-    SavedItem values;
-
-private:
-    FakeWorld& m_world;
-};
-
 // A contact item and its message object in one.
 class FakeItem : public mapi::RDOContactItem, public mapi::MapiMessage
 {
 public:
     explicit FakeItem(FakeWorld& world) : m_world(world) {}
-    void put(std::string_view property, std::string_view value) override { recordPut(m_world, m_pending, property, value); }
-    bool adoptValues(mapi::ContactValues& values) override
+    void put(std::string_view property, std::string_view value) override
     {
-        auto* fake = dynamic_cast<FakeValues*>(&values);
-        if (!fake)
-            return false;
-        m_world.call("adoptValues()");
-        m_pending = std::move(fake->values);
-        return true;
+        m_world.call("put(" + std::string(property) + "," + std::string(value) + ")");
+        m_pending.puts[std::string(property)] = value;
     }
     std::string get(std::string_view property) const override
     {
@@ -192,10 +166,6 @@ public:
         }
         m_added = true;
         return *this;
-    }
-    std::unique_ptr<mapi::ContactValues> NewContactValues() const override
-    {
-        return m_world->offerValues ? std::make_unique<FakeValues>(*m_world) : nullptr;
     }
     std::string EntryID() const override
     {
