@@ -21,6 +21,14 @@ void appendU16(std::vector<std::uint8_t>& out, std::uint16_t v)
 // The text as NUL-terminated UTF-16LE.
 void appendString(std::vector<std::uint8_t>& out, std::string_view text)
 {
+    if (text::isAscii(text) && text.find('\0') == std::string_view::npos) {
+        // Nearly every name and address: each byte is one unit.
+        const std::size_t start = out.size();
+        out.resize(start + 2 * text.size() + 2);
+        text::asciiToUtf16Bytes(text, out.data() + start);
+        out[out.size() - 2] = out[out.size() - 1] = 0;
+        return;
+    }
     thread_local std::u16string units; // kept between calls: a contact makes up to three IDs
     text::utf8ToUtf16(text, units);
     const std::size_t start = out.size();
