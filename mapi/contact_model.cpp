@@ -329,19 +329,19 @@ void ContactState::setProperty(std::uint32_t tag, const PropertyValue& value)
 std::optional<PropertyValue> ContactState::property(std::uint32_t tag) const
 {
     // Keys compare without their type, so any type finds the id.
-    const Value* value =
-        find(PropertyKey::fixed(static_cast<std::uint16_t>(tag >> 16), PropertyType::Unicode));
+    const PropertyKey key = PropertyKey::fixed(static_cast<std::uint16_t>(tag >> 16), PropertyType::Unicode);
+    const Value* value = find(Slot::of(key));
     return value ? std::optional<PropertyValue>(publicValue(*value)) : std::nullopt;
 }
 
-const ContactState::Value* ContactState::find(const PropertyKey& key) const
+const ContactState::Value* ContactState::find(Slot slot) const
 {
-    if (const int index = objectModelIndex(key); index >= 0) {
-        const Value& value = m_byName[static_cast<std::size_t>(index)];
+    if (slot.index() >= 0) {
+        const Value& value = m_byName[static_cast<std::size_t>(slot.index())];
         return std::holds_alternative<std::monostate>(value) ? nullptr : &value;
     }
     for (const Other& other : m_others) {
-        if (other.key == key)
+        if (other.key == slot.key())
             return &other.value;
     }
     return nullptr;
@@ -451,9 +451,9 @@ public:
 
 private:
     // The text of a property as it will be stored: empty when unset, blank or not a text.
-    std::string_view text(const PropertyKey& key)
+    std::string_view text(Slot slot)
     {
-        const Value* stored = m_state.find(key);
+        const Value* stored = m_state.find(slot);
         return stored ? storedText(*stored) : std::string_view();
     }
 
@@ -469,7 +469,7 @@ private:
         return repaired;
     }
 
-    bool isExplicit(const PropertyKey& key) const { return m_state.find(key) != nullptr; }
+    bool isExplicit(Slot slot) const { return m_state.find(slot) != nullptr; }
 
     // What the caller put or set.
     void explicitText(const PropertyKey& key, std::string_view value)
@@ -480,23 +480,23 @@ private:
 
     // What saving computes, unless the caller set the property itself; empty texts are not
     // stored.
-    void computeText(const PropertyKey& key, std::string_view value)
+    void computeText(Slot slot, std::string_view value)
     {
-        assert(key.type == PropertyType::Unicode);
-        if (!value.empty() && !isExplicit(key))
-            m_out.text(key, value);
+        assert(slot.key().type == PropertyType::Unicode);
+        if (!value.empty() && !isExplicit(slot))
+            m_out.text(slot.key(), value);
     }
-    void computeInt32(const PropertyKey& key, std::int32_t value)
+    void computeInt32(Slot slot, std::int32_t value)
     {
-        assert(key.type == PropertyType::Int32);
-        if (!isExplicit(key))
-            m_out.int32(key, value);
+        assert(slot.key().type == PropertyType::Int32);
+        if (!isExplicit(slot))
+            m_out.int32(slot.key(), value);
     }
-    void computeTime(const PropertyKey& key, FileTime value)
+    void computeTime(Slot slot, FileTime value)
     {
-        assert(key.type == PropertyType::Time);
-        if (!isExplicit(key))
-            m_out.time(key, value);
+        assert(slot.key().type == PropertyType::Time);
+        if (!isExplicit(slot))
+            m_out.time(slot.key(), value);
     }
 
     void putExplicitValues();
@@ -594,9 +594,9 @@ void ContactState::Saver::computeNamesAndEmails()
     std::string& fullName = m_buffers.fullName;
     fullName.clear();
     appendJoined(fullName, {text(PidTagDisplayNamePrefix), first, middle, last, text(PidTagGeneration)}, " ");
-    std::array<std::string_view, 3> emails;
-    for (std::size_t i = 0; i < emails.size(); ++i)
-        emails[i] = text(PidLidEmailGroups[i].emailAddress);
+    const std::array<std::string_view, 3> emails = {text(PidLidEmailGroups[0].emailAddress),
+                                                    text(PidLidEmailGroups[1].emailAddress),
+                                                    text(PidLidEmailGroups[2].emailAddress)};
 
     std::string& fileAs = m_buffers.fileAs;
     fileAs.clear();
@@ -670,10 +670,10 @@ void ContactState::Saver::computeNamesAndEmails()
             shown += address;
             shown += ')';
         }
-        computeText(group.displayName, shown);
-        computeText(group.addressType, smtpAddressType);
-        computeText(group.originalDisplayName, address);
-        if (!isExplicit(group.originalEntryId)) {
+        computeText(Slot::of(group.displayName), shown);
+        computeText(Slot::of(group.addressType), smtpAddressType);
+        computeText(Slot::of(group.originalDisplayName), address);
+        if (!isExplicit(Slot::of(group.originalEntryId))) {
             makeOneOffEntryId(m_buffers.entryId, shown, smtpAddressType, address);
             m_out.binary(group.originalEntryId, m_buffers.entryId);
         }
@@ -687,7 +687,7 @@ void ContactState::Saver::computeNamesAndEmails()
     struct Fax
     {
         const FaxGroupKeys& group;
-        PropertyKey number;
+        Slot number;
         std::int32_t entry;
         std::string_view label;
     };
@@ -700,10 +700,10 @@ void ContactState::Saver::computeNamesAndEmails()
             continue;
         shown.assign(emailName.empty() ? number : emailName);
         shown += fax.label;
-        computeText(fax.group.addressType, faxAddressType);
-        computeText(fax.group.emailAddress, number);
-        computeText(fax.group.originalDisplayName, shown);
-        if (!isExplicit(fax.group.originalEntryId)) {
+        computeText(Slot::of(fax.group.addressType), faxAddressType);
+        computeText(Slot::of(fax.group.emailAddress), number);
+        computeText(Slot::of(fax.group.originalDisplayName), shown);
+        if (!isExplicit(Slot::of(fax.group.originalEntryId))) {
             makeOneOffEntryId(m_buffers.entryId, shown, faxAddressType, number);
             m_out.binary(fax.group.originalEntryId, m_buffers.entryId);
         }
@@ -725,7 +725,7 @@ void ContactState::Saver::computeAddresses()
     struct Address
     {
         std::string_view street, city, state, postalCode, country, poBox;
-        PropertyKey fullKey;
+        Slot fullKey;
         std::string& composed;
         std::int32_t id;
         std::string_view fullText = {};

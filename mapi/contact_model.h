@@ -154,7 +154,23 @@ private:
         Value value;
     };
 
-    const Value* find(const PropertyKey& key) const;
+    // A key with its place among the object-model properties (-1 for none), worked out when
+    // building wherever the key is a constant: one save looks up some seventy keys.
+    class Slot
+    {
+    public:
+        consteval Slot(const PropertyKey& constant) : m_key(&constant), m_index(objectModelIndex(constant)) {}
+        static Slot of(const PropertyKey& key) { return Slot(key, objectModelIndex(key)); }
+        const PropertyKey& key() const { return *m_key; }
+        int index() const { return m_index; }
+
+    private:
+        Slot(const PropertyKey& key, int index) : m_key(&key), m_index(index) {}
+        const PropertyKey* m_key;
+        int m_index;
+    };
+
+    const Value* find(Slot slot) const;
     std::string_view textOf(const Value& value) const;
     void assign(const PropertyKey& key, Value value);
     Text keep(std::string_view text);

@@ -374,8 +374,69 @@ inline constexpr auto computedFixedProperties = std::to_array<PropertyKey>({
 // Every object-model name the contact writer assigns, in the writer's order.
 std::span<const ObjectModelProperty> objectModelProperties();
 
+namespace detail {
+
+// Where each object-model property's key leads (index + 1, 0 for none): fixed ids by a small
+// open-addressing table on the id, named properties of PSETID_Address by the low byte of their
+// LID (0x80xx), and the one string name on its own. A lookup of any other key ends at an empty
+// slot or a key that differs.
+constexpr std::size_t idSlotCount = 128;
+constexpr std::size_t idSlot(std::uint16_t id)
+{
+    return (id * 0x9E37u >> 5) % idSlotCount;
+}
+
+struct KeyTables
+{
+    std::array<std::int8_t, idSlotCount> byId{};
+    std::array<std::int8_t, 256> byAddressLid{};
+    std::int8_t byName = 0;
+};
+
+inline constexpr KeyTables keyTables = [] {
+    KeyTables tables;
+    for (std::size_t i = 0; i < std::size(objectModelTable); ++i) {
+        const PropertyKey& key = objectModelTable[i].key;
+        const auto entry = static_cast<std::int8_t>(i + 1);
+        if (!key.isNamed()) {
+            std::size_t slot = idSlot(key.id);
+            while (tables.byId[slot] != 0)
+                slot = (slot + 1) % idSlotCount;
+            tables.byId[slot] = entry;
+        } else if (key.isNamedByString()) {
+            if (tables.byName != 0)
+                throw "one string name only"; // fails the build
+            tables.byName = entry;
+        } else {
+            if (!(key.set == PSETID_Address && key.lid >> 8 == 0x80) ||
+                tables.byAddressLid[key.lid & 0xFF] != 0)
+                throw "named properties are PSETID_Address LIDs 0x80xx, one per low byte"; // fails the build
+            tables.byAddressLid[key.lid & 0xFF] = entry;
+        }
+    }
+    return tables;
+}();
+
+} // namespace detail
+
 // The place in objectModelProperties() of the property with this key (types aside), or -1.
-int objectModelIndex(const PropertyKey& key);
+// Usable when building, so that a lookup of a constant key costs nothing when saving.
+constexpr int objectModelIndex(const PropertyKey& key)
+{
+    int entry = 0;
+    if (!key.isNamed()) {
+        for (std::size_t slot = detail::idSlot(key.id);; slot = (slot + 1) % detail::idSlotCount) {
+            entry = detail::keyTables.byId[slot];
+            if (entry == 0 || objectModelTable[entry - 1].key.id == key.id)
+                break;
+        }
+    } else if (key.isNamedByString()) {
+        entry = detail::keyTables.byName;
+    } else if (key.lid >> 8 == 0x80) {
+        entry = detail::keyTables.byAddressLid[key.lid & 0xFF];
+    }
+    return entry != 0 && objectModelTable[entry - 1].key == key ? entry - 1 : -1;
+}
 
 // The property behind an object-model name, or nullptr for a name the model does not know.
 // Letter case is ignored (ASCII), as automation matches member names.
