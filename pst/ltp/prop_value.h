@@ -104,10 +104,11 @@ public:
     friend bool operator==(const PropValue& a, const PropValue& b);
 
 private:
-    // Values of up to 16 bytes (numbers, times, flags, GUIDs, search keys, short texts) live
-    // in the object itself; a message carries dozens of them, and each would otherwise cost
-    // an allocation.
-    static constexpr std::size_t kInlineSize = 16;
+    // Values of up to 56 bytes (numbers, times, flags, GUIDs, search keys, texts of up to 28
+    // characters: most of a contact's names, numbers and addresses) live in the object itself,
+    // which then fills one cache line; a message carries dozens of them, and each would
+    // otherwise cost an allocation.
+    static constexpr std::size_t kInlineSize = 56;
 
     // An unchecked value of `size` bytes whose storage the caller fills through `out`.
     PropValue(PropTag tag, std::size_t size, std::uint8_t*& out);
