@@ -8,23 +8,26 @@ namespace tressimo::mapi::contact {
 
 namespace {
 
-// The names by length, so that a lookup compares a name or two instead of every one.
-constexpr std::size_t maxNameLength = 32;
-struct NamesByLength
+// The names by a hash of their length and three of their letters, in an open-addressing
+// table: a lookup compares one name, nearly always the one it looks for.
+constexpr std::size_t nameSlotCount = 256;
+constexpr std::size_t nameSlot(std::string_view name)
 {
-    std::array<std::array<std::int8_t, 8>, maxNameLength + 1> indices{};
-    std::array<std::uint8_t, maxNameLength + 1> counts{};
-};
+    const auto letter = [&](std::size_t i) { return static_cast<std::size_t>(static_cast<unsigned char>(name[i])); };
+    return (name.size() * 131 + letter(0) * 31 + letter(name.size() / 2) * 7 + letter(name.size() - 1)) %
+           nameSlotCount;
+}
 
-constexpr NamesByLength namesByLength = [] {
-    NamesByLength table;
+static_assert(std::size(objectModelTable) < nameSlotCount / 2, "the table stays half empty, its entries int8");
+constexpr std::array<std::int8_t, nameSlotCount> namesBySlot = [] {
+    std::array<std::int8_t, nameSlotCount> slots{};
     for (std::size_t i = 0; i < std::size(objectModelTable); ++i) {
-        const std::size_t length = objectModelTable[i].name.size();
-        if (length > maxNameLength || table.counts[length] == table.indices[0].size())
-            throw "too many names of one length"; // fails the build
-        table.indices[length][table.counts[length]++] = static_cast<std::int8_t>(i);
+        std::size_t slot = nameSlot(objectModelTable[i].name);
+        while (slots[slot] != 0)
+            slot = (slot + 1) % nameSlotCount;
+        slots[slot] = static_cast<std::int8_t>(i + 1);
     }
-    return table;
+    return slots;
 }();
 
 } // namespace
@@ -36,9 +39,9 @@ std::span<const ObjectModelProperty> objectModelProperties()
 
 const ObjectModelProperty* findObjectModelProperty(std::string_view name)
 {
-    if (name.size() <= maxNameLength) {
-        for (std::size_t k = 0; k < namesByLength.counts[name.size()]; ++k) {
-            const ObjectModelProperty& property = objectModelTable[namesByLength.indices[name.size()][k]];
+    if (!name.empty()) {
+        for (std::size_t slot = nameSlot(name); namesBySlot[slot] != 0; slot = (slot + 1) % nameSlotCount) {
+            const ObjectModelProperty& property = objectModelTable[namesBySlot[slot] - 1];
             if (property.name == name)
                 return &property;
         }

@@ -128,11 +128,11 @@ void asciiToUtf16Bytes(std::string_view ascii, std::uint8_t* out)
     }
 }
 
-void utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out)
+std::uint8_t* utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out)
 {
     if (isAscii(utf8)) {
         asciiToUtf16Bytes(utf8, out);
-        return;
+        return out + 2 * utf8.size();
     }
     const auto put = [&out](char32_t unit) {
         *out++ = static_cast<std::uint8_t>(unit);
@@ -140,6 +140,7 @@ void utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out)
     };
     for (std::size_t pos = 0; pos < utf8.size();)
         emitUtf16(decodeUtf8At(utf8, pos), put);
+    return out;
 }
 
 namespace {

@@ -91,9 +91,10 @@ std::string utf16ToUtf8(std::u16string_view utf16);
 bool isAscii(std::string_view text);
 
 // The conversion straight to UTF-16LE bytes: utf16Length gives the units utf8ToUtf16Bytes
-// writes (2 bytes each) to `out`.
+// writes (2 bytes each) to `out`, never more than the text's bytes; it returns the end of
+// what it wrote.
 std::size_t utf16Length(std::string_view utf8);
-void utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out);
+std::uint8_t* utf8ToUtf16Bytes(std::string_view utf8, std::uint8_t* out);
 void asciiToUtf16Bytes(std::string_view ascii, std::uint8_t* out);
 
 // The bytes utf8ToUtf16Bytes writes, made piece by piece: a huge text is encoded a block at a

@@ -345,6 +345,16 @@ PropValue PropValue::fromString(PropTag tag, std::string_view utf8)
         text::asciiToUtf16Bytes(utf8, out);
         return result;
     }
+    constexpr std::size_t kShortText = 256;
+    if (utf8.size() <= kShortText) {
+        // One pass over a short text: into room for the most it can become (a UTF-16 unit
+        // never takes fewer bytes than in UTF-8), then copied at its real size.
+        std::array<std::uint8_t, 2 * kShortText> units;
+        const auto size = static_cast<std::size_t>(text::utf8ToUtf16Bytes(utf8, units.data()) - units.data());
+        PropValue result(checkedTag(tag, PropType::Unicode), size, out);
+        std::memcpy(out, units.data(), size);
+        return result;
+    }
     PropValue result(checkedTag(tag, PropType::Unicode), 2 * text::utf16Length(utf8), out);
     text::utf8ToUtf16Bytes(utf8, out);
     return result;

@@ -13,6 +13,8 @@ TEST(LtpText, StringValuesHoldTheCodecsUnits)
     const std::string cases[] = {
         "Jos\xC3\xA9 \xE5\xB1\xB1\xE7\x94\xB0", "\xF0\x9F\x98\x80x\xF4\x8F\xBF\xBF", "a\x80\xFE\xE5\xB1!",
         std::string("a\0b", 3),   std::string(100, 'a') + "\xC3\xA9",
+        // The most units a short text can become (each stray byte one), and a longer text.
+        std::string(256, '\x80'), std::string(300, 'a') + "\xE5\xB1\xB1",
     };
     for (const std::string& utf8 : cases) {
         const PropValue value = PropValue::fromString(PropTag(0x3001001F), utf8);
