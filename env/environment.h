@@ -41,4 +41,8 @@ Environment systemEnvironment();
 std::int64_t systemLocalToUtc(std::int64_t localSeconds);
 LocalTime systemLocalTime(std::chrono::system_clock::time_point time);
 
+// The zone's answers, kept: the C library's conversion rereads the zone file on every call
+// (a tenth of the time of writing a contact), and contacts share dates. Not for two threads.
+LocalToUtc rememberedZone(LocalToUtc zone);
+
 } // namespace tressimo::env

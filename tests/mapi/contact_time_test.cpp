@@ -83,5 +83,28 @@ TEST(ContactTime, ProcessZoneMidnightConvertsBackToTheSameDate)
 #endif
 }
 
+// The kept answers are each time's own, however many times share a slot, and a time asked
+// again costs no second conversion while nothing has taken its slot.
+TEST(ContactTime, RememberedZoneGivesEachTimeItsOwnAnswer)
+{
+    int asked = 0;
+    const env::LocalToUtc zone = env::rememberedZone([&](std::int64_t local) {
+        ++asked;
+        return local - 3600 - local % 7;
+    });
+    constexpr std::int64_t kTimes = 20000; // many more than the slots
+    for (int round = 0; round < 2; ++round) {
+        for (std::int64_t t = 0; t < kTimes; ++t) {
+            const std::int64_t local = t * 86400 - 5 * 86400;
+            ASSERT_EQ(zone(local), local - 3600 - local % 7) << round << ": " << t;
+        }
+    }
+    EXPECT_GT(asked, kTimes); // slots were taken over
+    asked = 0;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(zone(42), 42 - 3600 - 42 % 7);
+    EXPECT_EQ(asked, 1);
+}
+
 } // namespace
 } // namespace tressimo::mapi::contact
