@@ -10,8 +10,11 @@ namespace tressimo::pst {
 
 std::size_t RowIdMap::home(std::uint32_t rowId) const
 {
-    // Fibonacci hashing: row ids are node ids whose low bits (the node type) never vary.
-    return static_cast<std::uint32_t>(rowId * 0x9E3779B1u) >> (32 - m_bits);
+    // Row ids are node ids: the low five bits (the node type) never vary, and the index above
+    // them counts up as messages are made. Consecutive rows then sit side by side, and a
+    // lookup finds the line the last one left in the cache, where a scattering hash missed it
+    // in a table of a hundred thousand rows.
+    return (rowId >> 5) & ((std::size_t{1} << m_bits) - 1);
 }
 
 std::optional<std::uint32_t> RowIdMap::find(std::uint32_t rowId) const

@@ -4,6 +4,8 @@
 #include "tests/pst/ltp_test_util.h"
 
 #include <gtest/gtest.h>
+#include <map>
+#include <random>
 #include <set>
 
 namespace tressimo::pst {
@@ -134,6 +136,36 @@ TEST(LtpTableContext, BigCellsInSubnodes)
     for (const SubnodeContent& sub : node.subnodes)
         EXPECT_TRUE(seen.insert(sub.nid.value).second);
     EXPECT_EQ(node.subnodes.size(), 5u); // the matrix and four big cells
+}
+
+// Rows are found by id through growth, replacement and removal, also where ids crowd one
+// place of the map (ids whose index differs by a power of two) and removals open gaps in
+// the runs between them.
+TEST(LtpTableRows, RowIdsFindTheirSlotsAfterRemovals)
+{
+    RowIdMap map;
+    std::map<std::uint32_t, std::uint32_t> expected;
+    std::mt19937 random(7);
+    for (std::uint32_t i = 0; i < 3000; ++i) {
+        const std::uint32_t index = i % 3 == 0 ? i : (i % 7) << (4 + i % 9); // runs and crowds
+        const std::uint32_t rowId = index << 5 | 0x04;
+        map.insertOrAssign(rowId, i);
+        expected[rowId] = i;
+        if (random() % 3 == 0) {
+            auto gone = expected.begin();
+            std::advance(gone, random() % expected.size());
+            EXPECT_TRUE(map.erase(gone->first));
+            expected.erase(gone);
+        }
+    }
+    ASSERT_EQ(map.size(), expected.size());
+    for (const auto& [rowId, slot] : expected)
+        EXPECT_EQ(map.find(rowId), slot) << rowId;
+    for (std::uint32_t i = 0; i < 3000; ++i) {
+        const std::uint32_t rowId = i << 5 | 0x04;
+        if (!expected.contains(rowId))
+            EXPECT_FALSE(map.find(rowId).has_value()) << rowId;
+    }
 }
 
 } // namespace
