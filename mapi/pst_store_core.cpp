@@ -191,20 +191,16 @@ void StoreCore::writeItem(ContactItem& item)
             attachments.push_back(contactPictureAttachment(item.savedPicture()));
         }
         maker.resolveNewNames();
-        // In tag order: positions are sorted, and each value moves once.
-        m_order.clear();
-        for (std::size_t i = 0; i < made.size(); ++i)
-            m_order.push_back(std::uint64_t{made[i].tag().value} << 32 | i);
-        std::sort(m_order.begin(), m_order.end());
-        std::vector<pst::PropValue> props;
-        props.reserve(made.size() + 8); // and room for what the store adds
-        for (const std::uint64_t entry : m_order)
-            props.push_back(std::move(made[entry & 0xFFFFFFFF]));
         if (const auto message = item.writtenAs()) {
-            store.replaceMessage(*message, props, std::move(attachments));
+            store.replaceMessage(*message, made, std::move(attachments));
             item.markWritten(*message);
         } else {
-            item.markWritten(store.createMessage(item.folder(), std::move(props), std::move(attachments)));
+            // The values go to the store as they are (it puts them in order, moving each
+            // once); the next save starts with room for as many.
+            const std::size_t count = made.size();
+            item.markWritten(store.createMessage(item.folder(), std::move(made), std::move(attachments)));
+            made = {};
+            made.reserve(count + 16);
             ++m_itemsWritten;
         }
     });

@@ -20,13 +20,6 @@ std::u16string unicodeText(const PropValue& value, const char* name)
     return value.toUtf16();
 }
 
-const PropValue* findId(const std::vector<PropValue>& props, std::uint16_t id)
-{
-    auto it = std::lower_bound(props.begin(), props.end(), id,
-                               [](const PropValue& p, std::uint16_t i) { return p.tag().id() < i; });
-    return it != props.end() && it->tag().id() == id ? &*it : nullptr;
-}
-
 bool byId(const PropValue& a, const PropValue& b)
 {
     return a.tag().id() < b.tag().id();
@@ -88,65 +81,108 @@ std::uint32_t clampedSize(std::uint64_t total)
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0x7FFFFFFF));
 }
 
-// The given values with the subject's parts taken out: those are stored as one value.
-struct GivenValues
+// The given values, left where they are given, seen in id order: the subject's parts and the
+// size step out (the subject's parts are stored as one value, the size is the store's own).
+// Values move once, when the message's list is made.
+class GivenValues
 {
-    std::vector<PropValue> props; // sorted by id, each id once, no size
-    std::optional<PropValue> subject;
-    std::optional<PropValue> prefix;
-    std::optional<PropValue> normalized;
+public:
+    explicit GivenValues(std::vector<PropValue>& given) : m_all(given)
+    {
+        auto once = [](PropValue*& slot, PropValue& p) {
+            if (slot)
+                throw std::invalid_argument("Property id " + tagName(p.tag()).substr(0, 6) +
+                                            " is given twice for one message");
+            slot = &p;
+        };
+        m_order.clear();
+        for (std::size_t i = 0; i < given.size(); ++i) {
+            PropValue& p = given[i];
+            const std::uint16_t id = p.tag().id();
+            if (isCalculatedByStore(id))
+                throw std::invalid_argument(
+                    tagName(p.tag()) + " is computed by the store from where the message is and cannot be set");
+            if (id == tags::Subject.id())
+                once(subject, p);
+            else if (id == tags::SubjectPrefix.id())
+                once(prefix, p);
+            else if (id == tags::NormalizedSubject.id())
+                once(normalized, p);
+            else if (id != tags::MessageSize.id())
+                m_order.push_back(std::uint64_t{id} << 32 | i);
+        }
+        // The id in the high half: sorting the keys sorts the positions by id, and equal ids
+        // stay in the order given.
+        if (!std::is_sorted(m_order.begin(), m_order.end()))
+            std::sort(m_order.begin(), m_order.end());
+        const auto twice = std::adjacent_find(m_order.begin(), m_order.end(), [](std::uint64_t a, std::uint64_t b) {
+            return a >> 32 == b >> 32;
+        });
+        if (twice != m_order.end())
+            throw std::invalid_argument("Property id " + tagName(at(*twice).tag()).substr(0, 6) +
+                                        " is given twice for one message");
+    }
+
+    PropValue* find(std::uint16_t id) const
+    {
+        const auto it = std::lower_bound(m_order.begin(), m_order.end(), std::uint64_t{id} << 32);
+        return it != m_order.end() && *it >> 32 == id ? &at(*it) : nullptr;
+    }
+
+    std::uint64_t storedSize() const
+    {
+        std::uint64_t total = 0;
+        for (const std::uint64_t key : m_order)
+            total += at(key).size();
+        return total;
+    }
+
+    // The stored values and `added` (sorted by id, no id of the given ones) as one list in id
+    // order, each value moved into it.
+    std::vector<PropValue> mergedWith(std::span<PropValue> added) const
+    {
+        std::vector<PropValue> out;
+        out.reserve(m_order.size() + added.size());
+        auto next = added.begin();
+        for (const std::uint64_t key : m_order) {
+            for (; next != added.end() && next->tag().id() < key >> 32; ++next)
+                out.push_back(std::move(*next));
+            out.push_back(std::move(at(key)));
+        }
+        for (; next != added.end(); ++next)
+            out.push_back(std::move(*next));
+        return out;
+    }
+
+    PropValue* subject = nullptr;
+    PropValue* prefix = nullptr;
+    PropValue* normalized = nullptr;
+
+private:
+    PropValue& at(std::uint64_t key) const { return m_all[key & 0xFFFFFFFF]; }
+
+    std::vector<PropValue>& m_all;
+    // Positions of the stored values with their ids, in id order; kept between messages.
+    static thread_local std::vector<std::uint64_t> m_order;
 };
 
-GivenValues sortGiven(std::vector<PropValue> given)
-{
-    GivenValues out;
-    auto once = [](std::optional<PropValue>& slot, PropValue& p) {
-        if (slot)
-            throw std::invalid_argument("Property id " + tagName(p.tag()).substr(0, 6) +
-                                        " is given twice for one message");
-        slot = std::move(p);
-    };
-    // The values stay where they are given; the subject's parts and the size step out.
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < given.size(); ++i) {
-        PropValue& p = given[i];
-        const std::uint16_t id = p.tag().id();
-        if (isCalculatedByStore(id))
-            throw std::invalid_argument(
-                tagName(p.tag()) + " is computed by the store from where the message is and cannot be set");
-        if (id == tags::Subject.id())
-            once(out.subject, p);
-        else if (id == tags::SubjectPrefix.id())
-            once(out.prefix, p);
-        else if (id == tags::NormalizedSubject.id())
-            once(out.normalized, p);
-        else if (id != tags::MessageSize.id()) { // the store's own
-            if (kept != i)
-                given[kept] = std::move(p);
-            ++kept;
-        }
-    }
-    given.resize(kept);
-    out.props = std::move(given);
-    sortRefusingRepeats(out.props, "message");
-    return out;
-}
+thread_local std::vector<std::uint64_t> GivenValues::m_order;
 
 // What the store adds: ids the given values do not have, merged in once at the end.
 class AddedValues
 {
 public:
-    explicit AddedValues(const std::vector<PropValue>& given) : m_given(given) {}
+    explicit AddedValues(const GivenValues& given) : m_given(given) {}
 
     void add(PropValue value)
     {
-        assert(m_count < m_values.size() && !findId(m_given, value.tag().id()));
+        assert(m_count < m_values.size() && !m_given.find(value.tag().id()));
         m_values[m_count++] = std::move(value);
     }
 
     const PropValue* find(std::uint16_t id) const
     {
-        if (const PropValue* p = findId(m_given, id))
+        if (const PropValue* p = m_given.find(id))
             return p;
         for (const PropValue& p : values()) {
             if (p.tag().id() == id)
@@ -157,28 +193,19 @@ public:
 
     std::span<const PropValue> values() const { return std::span(m_values.data(), m_count); }
 
-    // Into the sorted given values, from the back, so that each value moves at most once.
-    void mergeInto(std::vector<PropValue>& props)
+    // Sorted by id (at most eight values: by insertion).
+    std::span<PropValue> sorted()
     {
-        // At most eight values: sorted by insertion.
         PropValue* const added = m_values.data();
         for (std::size_t i = 1; i < m_count; ++i) {
             for (std::size_t j = i; j > 0 && byId(added[j], added[j - 1]); --j)
                 std::swap(added[j], added[j - 1]);
         }
-        std::size_t from = props.size();
-        props.resize(props.size() + m_count);
-        for (std::size_t to = props.size(), extra = m_count; extra > 0;) {
-            if (from > 0 && props[from - 1].tag().id() > m_values[extra - 1].tag().id())
-                props[--to] = std::move(props[--from]);
-            else
-                props[--to] = std::move(added[--extra]);
-        }
-        m_count = 0;
+        return std::span(added, m_count);
     }
 
 private:
-    const std::vector<PropValue>& m_given;
+    const GivenValues& m_given;
     std::array<PropValue, 8> m_values; // subject, six defaults, size
     std::size_t m_count = 0;
 };
@@ -186,7 +213,7 @@ private:
 // The subject: its prefix and normalized parts are not stored on their own.
 void addStoredSubject(GivenValues& given, AddedValues& added)
 {
-    std::optional<PropValue>& subjectGiven = given.subject;
+    const PropValue* subjectGiven = given.subject;
     if (subjectGiven && !given.prefix && !given.normalized && subjectGiven->type() == PropType::Unicode &&
         !(subjectGiven->data().size() >= 2 && getU16(subjectGiven->data().data()) == 1)) {
         // The usual case, a plain subject and nothing else: the marker goes in front of its
@@ -204,7 +231,7 @@ void addStoredSubject(GivenValues& given, AddedValues& added)
         return;
     }
 
-    auto text = [](const std::optional<PropValue>& p, const char* name) -> std::optional<std::u16string> {
+    auto text = [](const PropValue* p, const char* name) -> std::optional<std::u16string> {
         if (!p)
             return std::nullopt;
         return unicodeText(*p, name);
@@ -290,25 +317,22 @@ void sortRefusingRepeats(std::vector<PropValue>& props, std::string_view owner)
 
 PreparedMessage prepareMessage(std::vector<PropValue> given, const MessageDefaults& defaults)
 {
-    GivenValues values = sortGiven(std::move(given));
+    GivenValues values(given);
     // The has-attachments bit says what the message holds, not what the caller thought.
-    auto flags = std::lower_bound(values.props.begin(), values.props.end(), tags::MessageFlags.id(),
-                                  [](const PropValue& p, std::uint16_t id) { return p.tag().id() < id; });
-    if (flags != values.props.end() && flags->tag() == tags::MessageFlags) {
+    if (PropValue* flags = values.find(tags::MessageFlags.id()); flags && flags->tag() == tags::MessageFlags) {
         const std::int32_t bit = defaults.hasAttachments ? kMessageFlagHasAttach : 0;
         *flags = PropValue::fromInt32(tags::MessageFlags, (flags->toInt32() & ~kMessageFlagHasAttach) | bit);
     }
-    AddedValues added(values.props);
+    AddedValues added(values);
     addStoredSubject(values, added);
     addRequiredDefaults(added, defaults);
     PreparedMessage out;
     out.read = readFlag(added);
     // The size property's own four bytes count; neither list holds one yet.
     added.add(PropValue::fromUInt32(tags::MessageSize,
-                                    clampedSize(storedSize(values.props) + storedSize(added.values()) + 4 +
+                                    clampedSize(values.storedSize() + storedSize(added.values()) + 4 +
                                                 defaults.attachmentsSize)));
-    added.mergeInto(values.props);
-    out.properties = std::move(values.props);
+    out.properties = values.mergedWith(added.sorted());
     return out;
 }
 
