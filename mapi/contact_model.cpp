@@ -429,8 +429,11 @@ void ContactState::assign(const PropertyKey& key, Value value)
                 break;
             }
         }
-        if (!slot)
+        if (!slot) {
+            if (m_others.empty())
+                m_others.reserve(8); // a contact sets a few of these: room for them at once
             slot = &m_others.emplace_back(Other{key, std::monostate{}}).value;
+        }
     }
     drop(*slot);
     *slot = value;

@@ -181,8 +181,11 @@ void StoreCore::writeItem(ContactItem& item)
         ~ReleaseBuffers() { contact::releaseLargeSaveBuffers(); }
     } release;
     runForItem([&](pst::MessageStore& store) {
+        // Room as the last item needed (the store took that list): made here, before anything
+        // is written, so that running out of memory leaves the store as it was.
         std::vector<pst::PropValue>& made = m_madeValues;
         made.clear();
+        made.reserve(m_madeCount + 16);
         PropValueMaker maker(*this, made);
         item.savedState().saveProperties(m_settings.environment, maker);
         std::vector<std::vector<pst::PropValue>> attachments;
@@ -195,12 +198,9 @@ void StoreCore::writeItem(ContactItem& item)
             store.replaceMessage(*message, made, std::move(attachments));
             item.markWritten(*message);
         } else {
-            // The values go to the store as they are (it puts them in order, moving each
-            // once); the next save starts with room for as many.
-            const std::size_t count = made.size();
+            // The values go to the store as they are: it puts them in order, moving each once.
+            m_madeCount = made.size();
             item.markWritten(store.createMessage(item.folder(), std::move(made), std::move(attachments)));
-            made = {};
-            made.reserve(count + 16);
             ++m_itemsWritten;
         }
     });

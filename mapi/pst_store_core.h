@@ -111,8 +111,9 @@ private:
     std::optional<std::string> m_lostItem;
     std::map<contact::PropertyKey, std::uint16_t> m_namedIds;
     std::array<std::uint16_t, 256> m_addressIds{}; // by the low byte of a PSETID_Address LID 0x80xx
-    // The values writeItem makes; room for them is kept from item to item.
+    // The values writeItem makes, and how many the last item had.
     std::vector<pst::PropValue> m_madeValues;
+    std::size_t m_madeCount = 0;
     std::chrono::system_clock::time_point m_lastCommit;
     std::uint64_t m_itemsWritten = 0;
     std::uint64_t m_itemsCommitted = 0;

@@ -85,30 +85,31 @@ std::optional<std::string> checkValueData(PropType type, ByteView data)
 {
     if (!isKnownType(type))
         return "unknown property type " + describeType(type);
-    const std::string what = "a value of type " + describeType(type);
+    // Made only for a fault: most values are checked as they are made.
+    const auto what = [type] { return "a value of type " + describeType(type); };
     if (const std::size_t size = fixedSize(type)) {
         if (data.size() != size)
-            return what + " is " + std::to_string(size) + " bytes, not " + std::to_string(data.size());
+            return what() + " is " + std::to_string(size) + " bytes, not " + std::to_string(data.size());
         if (type == PropType::Boolean && data[0] > 1)
-            return what + " is 0 or 1, not " + std::to_string(data[0]);
+            return what() + " is 0 or 1, not " + std::to_string(data[0]);
         return std::nullopt;
     }
     if (type == PropType::Unicode && data.size() % 2 != 0)
-        return what + " has an odd number of bytes (" + std::to_string(data.size()) + ")";
+        return what() + " has an odd number of bytes (" + std::to_string(data.size()) + ")";
     if (const std::size_t element = multipleElementSize(type)) {
         if (data.size() % element != 0)
-            return what + " is not a whole number of " + std::to_string(element) + "-byte items";
+            return what() + " is not a whole number of " + std::to_string(element) + "-byte items";
     } else if (isMultiple(type)) {
         try {
             const auto items = splitMultipleItems(data);
             if (type == PropType::MultipleUnicode) {
                 for (const ByteView item : items) {
                     if (item.size() % 2 != 0)
-                        return what + " holds a string with an odd number of bytes";
+                        return what() + " holds a string with an odd number of bytes";
                 }
             }
         } catch (const LtpError& e) {
-            return what + ": " + e.what();
+            return what() + ": " + e.what();
         }
     }
     return std::nullopt;
@@ -194,12 +195,6 @@ PropValue::PropValue(const PropValue& other) : m_tag(other.m_tag), m_size(other.
     }
 }
 
-PropValue::PropValue(PropValue&& other) noexcept : m_tag(other.m_tag), m_size(other.m_size)
-{
-    std::memcpy(m_inline, other.m_inline, kInlineSize); // the inline bytes, or the pointers
-    other.m_size = 0;
-}
-
 PropValue& PropValue::operator=(const PropValue& other)
 {
     if (this != &other)
@@ -207,30 +202,12 @@ PropValue& PropValue::operator=(const PropValue& other)
     return *this;
 }
 
-PropValue& PropValue::operator=(PropValue&& other) noexcept
-{
-    if (this != &other) {
-        release();
-        m_tag = other.m_tag;
-        m_size = other.m_size;
-        std::memcpy(m_inline, other.m_inline, kInlineSize);
-        other.m_size = 0;
-    }
-    return *this;
-}
-
-PropValue::~PropValue()
-{
-    release();
-}
-
-void PropValue::release()
+void PropValue::releaseStorage()
 {
     if (Borrowed* text = borrowed())
         delete text;
-    else if (m_size > kInlineSize)
+    else
         delete[] m_heap;
-    m_size = 0;
 }
 
 std::optional<std::string_view> PropValue::borrowedUtf8() const

@@ -46,10 +46,26 @@ public:
     PropValue(PropTag tag, Bytes data);
     PropValue(PropTag tag, ByteView data);
     PropValue(const PropValue& other);
-    PropValue(PropValue&& other) noexcept;
+    // Inline: a message's values are made, sorted and merged by the dozen, and a moved-from
+    // value then needs no release.
+    PropValue(PropValue&& other) noexcept : m_tag(other.m_tag), m_size(other.m_size)
+    {
+        std::memcpy(m_inline, other.m_inline, kInlineSize); // the inline bytes, or the pointers
+        other.m_size = 0;
+    }
     PropValue& operator=(const PropValue& other);
-    PropValue& operator=(PropValue&& other) noexcept;
-    ~PropValue();
+    PropValue& operator=(PropValue&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            m_tag = other.m_tag;
+            m_size = other.m_size;
+            std::memcpy(m_inline, other.m_inline, kInlineSize);
+            other.m_size = 0;
+        }
+        return *this;
+    }
+    ~PropValue() { release(); }
 
     // Each factory throws std::invalid_argument when the tag's type does not match.
     static PropValue fromInt16(PropTag tag, std::int16_t value);
@@ -135,7 +151,14 @@ private:
         return m_heap;
     }
     const std::uint8_t* borrowedBytes(Borrowed& text) const;
-    void release();
+    void release()
+    {
+        if (m_size > kInlineSize)
+            releaseStorage();
+        m_size = 0;
+    }
+    // The heap bytes or the borrowed text of a value past kInlineSize.
+    void releaseStorage();
     void expect(PropType type) const;
 
     PropTag m_tag;
