@@ -4,11 +4,13 @@
 #include "app/frm_step1.h"
 #include "app/window_services.h"
 #include "env/environment.h"
+#include "platform/local_time.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    tressimo::platform::settleTimeZone();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tressimo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tressimo"));

@@ -8,6 +8,7 @@
 #include "env/environment.h"
 #include "convert/conversion_run.h"
 #include "mapi/mapi.h"
+#include "platform/local_time.h"
 #include "platform/process.h"
 #include "shell/find_manual.h"
 #include "shell/visible_text.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv)
 {
     using namespace tressimo::cli;
     namespace platform = tressimo::platform;
+    platform::settleTimeZone();
     platform::useUtf8Console();
     const std::vector<std::string> arguments = platform::commandLineArguments(argc, argv);
     const CommandLine line = parseCommandLine(arguments);

@@ -19,4 +19,9 @@ struct LocalTime
 
 std::int64_t utcSecondsOfLocal(const LocalTime& local);
 
+// Once, first thing in main, before any thread starts (it may set an environment variable):
+// lets the conversions above keep the zone rules they read instead of checking the zone file
+// again on every call. The rules stay those of the system's zone.
+void settleTimeZone();
+
 } // namespace tressimo::platform

@@ -1,5 +1,6 @@
 #include "platform/local_time.h"
 
+#include <cstdlib>
 #include <ctime>
 
 namespace tressimo::platform {
@@ -16,6 +17,14 @@ std::int64_t utcSecondsOfLocal(const LocalTime& local)
     fields.tm_sec = local.second;
     fields.tm_isdst = -1; // let the zone rules decide whether daylight saving applies
     return static_cast<std::int64_t>(std::mktime(&fields));
+}
+
+void settleTimeZone()
+{
+    // With TZ unset, glibc's mktime looks at /etc/localtime again on every call, a system call
+    // each (thousands in a large run); with TZ naming that same file it reads the file once.
+    if (std::getenv("TZ") == nullptr)
+        ::setenv("TZ", ":/etc/localtime", 0);
 }
 
 } // namespace tressimo::platform

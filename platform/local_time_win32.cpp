@@ -49,4 +49,7 @@ std::int64_t utcSecondsOfLocal(const LocalTime& local)
     return since1601 / kTicksPerSecond - kSeconds1601To1970;
 }
 
+// The system's conversion reads no zone file.
+void settleTimeZone() {}
+
 } // namespace tressimo::platform

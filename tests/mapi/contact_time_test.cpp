@@ -1,11 +1,13 @@
 #include "contact_test_support.h"
 #include "mapi/contact_time.h"
+#include "platform/local_time.h"
 
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <limits>
+#include <vector>
 
 namespace tressimo::mapi::contact {
 namespace {
@@ -78,6 +80,31 @@ TEST(ContactTime, ProcessZoneMidnightConvertsBackToTheSameDate)
         EXPECT_EQ(shown, c.date) << c.zone;
         EXPECT_EQ(back.tm_hour, c.hourBack) << c.zone;
     }
+    saved ? setenv("TZ", savedZone.c_str(), 1) : unsetenv("TZ");
+    tzset();
+#endif
+}
+
+// Settling the zone changes no answer of the system's zone, and leaves a zone the user set.
+TEST(ContactTime, SettledZoneKeepsItsAnswers)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows reads no zone file";
+#else
+    const char* saved = std::getenv("TZ");
+    const std::string savedZone = saved ? saved : "";
+    unsetenv("TZ");
+    tzset();
+    const std::int64_t locals[] = {-100000 * 86400LL, 0, 7 * 3600, 12000 * 86400LL + 1800, 2'000'000'000};
+    std::vector<std::int64_t> before;
+    for (const std::int64_t local : locals)
+        before.push_back(env::systemLocalToUtc(local));
+    platform::settleTimeZone();
+    for (std::size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(env::systemLocalToUtc(locals[i]), before[i]) << locals[i];
+    setenv("TZ", "Asia/Kathmandu", 1);
+    platform::settleTimeZone();
+    EXPECT_STREQ(std::getenv("TZ"), "Asia/Kathmandu");
     saved ? setenv("TZ", savedZone.c_str(), 1) : unsetenv("TZ");
     tzset();
 #endif
