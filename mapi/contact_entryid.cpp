@@ -3,6 +3,7 @@
 #include "text/utf.h"
 
 #include <array>
+#include <cstring>
 
 namespace tressimo::mapi::contact {
 
@@ -18,18 +19,16 @@ void appendU16(std::vector<std::uint8_t>& out, std::uint16_t v)
     out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
+// ASCII without NUL: each byte is one UTF-16 unit, and none ends a field early.
+bool isPlainAscii(std::string_view text)
+{
+    return text::isAscii(text) && text.find('\0') == std::string_view::npos;
+}
+
 // The text as NUL-terminated UTF-16LE.
 void appendString(std::vector<std::uint8_t>& out, std::string_view text)
 {
-    if (text::isAscii(text) && text.find('\0') == std::string_view::npos) {
-        // Nearly every name and address: each byte is one unit.
-        const std::size_t start = out.size();
-        out.resize(start + 2 * text.size() + 2);
-        text::asciiToUtf16Bytes(text, out.data() + start);
-        out[out.size() - 2] = out[out.size() - 1] = 0;
-        return;
-    }
-    thread_local std::u16string units; // kept between calls: a contact makes up to three IDs
+    thread_local std::u16string units; // kept between calls: a contact makes up to six IDs
     text::utf8ToUtf16(text, units);
     const std::size_t start = out.size();
     out.resize(start + 2 * units.size() + 2);
@@ -57,13 +56,33 @@ std::vector<std::uint8_t> makeOneOffEntryId(std::string_view displayName, std::s
 void makeOneOffEntryId(std::vector<std::uint8_t>& out, std::string_view displayName,
                        std::string_view addressType, std::string_view address, std::uint16_t flags)
 {
-    // Flags: zero, as in every entry ID stored in a property (a long-term ID).
+    constexpr std::size_t kHeader = 4 + oneOffProviderUid.size() + 4;
+    const std::uint16_t allFlags = flags | oneOffUnicode;
+    if (isPlainAscii(displayName) && isPlainAscii(addressType) && isPlainAscii(address)) {
+        // Nearly every ID: each byte one unit, so the size is known and the ID written in one go.
+        out.resize(kHeader + 2 * (displayName.size() + addressType.size() + address.size() + 3));
+        std::uint8_t* p = out.data();
+        std::memset(p, 0, 4); // flags: zero, as in every entry ID stored in a property (a long-term ID)
+        std::memcpy(p + 4, oneOffProviderUid.data(), oneOffProviderUid.size());
+        p += 4 + oneOffProviderUid.size();
+        *p++ = 0; // version
+        *p++ = 0;
+        *p++ = static_cast<std::uint8_t>(allFlags);
+        *p++ = static_cast<std::uint8_t>(allFlags >> 8);
+        for (const std::string_view text : {displayName, addressType, address}) {
+            text::asciiToUtf16Bytes(text, p);
+            p += 2 * text.size();
+            *p++ = 0;
+            *p++ = 0;
+        }
+        return;
+    }
     out.assign(4, 0);
-    out.reserve(24 + 2 * (displayName.size() + addressType.size() + address.size() + 3));
+    out.reserve(kHeader + 2 * (displayName.size() + addressType.size() + address.size() + 3));
     for (std::uint8_t byte : oneOffProviderUid)
         out.push_back(byte);
     appendU16(out, 0); // version
-    appendU16(out, flags | oneOffUnicode);
+    appendU16(out, allFlags);
     appendString(out, displayName);
     appendString(out, addressType);
     appendString(out, address);

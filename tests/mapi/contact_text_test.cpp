@@ -1,6 +1,9 @@
+#include "mapi/contact_entryid.h"
 #include "mapi/contact_text.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace tressimo::mapi::contact {
 namespace {
@@ -41,6 +44,29 @@ TEST(ContactText, CategoriesSplitAsOutlookListsThem)
     };
     for (const auto& [text, names] : cases)
         EXPECT_EQ(splitCategories(text), names) << text;
+}
+
+// A one-off ID's three texts read back whole, ASCII or not, and a NUL inside one cannot end
+// it early and shift the next.
+TEST(ContactText, OneOffIdsKeepTheirFieldsApart)
+{
+    const auto fields = [](const std::vector<std::uint8_t>& id) {
+        std::vector<std::u16string> out(1);
+        for (std::size_t i = 24; i + 1 < id.size(); i += 2) {
+            const auto unit = static_cast<char16_t>(id[i] | id[i + 1] << 8);
+            if (unit != 0)
+                out.back() += unit;
+            else if (i + 2 < id.size())
+                out.emplace_back();
+        }
+        return out;
+    };
+    using Fields = std::vector<std::u16string>;
+    EXPECT_EQ(fields(makeOneOffEntryId("Ann Lee (ann@example.com)", "SMTP", "ann@example.com")),
+              (Fields{u"Ann Lee (ann@example.com)", u"SMTP", u"ann@example.com"}));
+    EXPECT_EQ(fields(makeOneOffEntryId(std::string("A\0B", 3), "SMTP", "a@b.c")), (Fields{u"AB", u"SMTP", u"a@b.c"}));
+    EXPECT_EQ(fields(makeOneOffEntryId(std::string("Zo\xC3\xAB\0", 4), "SMTP", std::string("z\0@b.c", 6))),
+              (Fields{u"Zo\u00EB", u"SMTP", u"z@b.c"}));
 }
 
 } // namespace
