@@ -354,7 +354,7 @@ void ConversionRun::convertRow(const filelist::FileList& grdFiles1, ReadAhead& r
             } else {
                 const outlook::ContactItemResult item =
                     outlook::CreateContactItem(session, storeID, kContactsFolder, read.record,
-                                               read.picture ? &*read.picture : nullptr);
+                                               read.picture ? &*read.picture : nullptr, &read.composed);
                 if (!item.saved) {
                     result.skipped.push_back(
                         {row, rowText, "not written (" + item.firstFailedStep + "): " + item.firstError});

@@ -42,6 +42,8 @@ void releaseHugeTexts(ReadRow& row)
         if (field.kind == contacts::ContactFieldKind::Text && (row.record.*field.text).capacity() > kKeptCapacity)
             std::string().swap(row.record.*field.text);
     });
+    if (row.composed.body.capacity() > kKeptCapacity)
+        std::string().swap(row.composed.body);
 }
 
 void clearForReuse(ReadRow& row)
@@ -52,6 +54,7 @@ void clearForReuse(ReadRow& row)
     row.error.clear();
     row.thrown = nullptr;
     row.picture.reset();
+    row.composed = {};
     row.held = 0;
 }
 
@@ -208,6 +211,7 @@ void ReadAhead::readRow(int row, ReadRow& into)
             contacts::DisplayNode(document.document(), into.record, m_context);
             // Trimmed here rather than on the run's thread, which writes and is the busier one.
             contacts::handOverInPlace(into.record);
+            into.composed = outlook::composeValues(into.record);
             into.loaded = true;
             if (!into.record.Photo.empty())
                 into.picture = image::outlookPictureFromBase64(into.record.Photo, into.record.PhotoType);
@@ -219,7 +223,8 @@ void ReadAhead::readRow(int row, ReadRow& into)
 
 std::size_t ReadAhead::heldBytes(const ReadRow& row)
 {
-    std::size_t bytes = sizeof(ReadRow) + row.error.size() + (row.picture ? row.picture->jpeg.size() : 0);
+    std::size_t bytes = sizeof(ReadRow) + row.error.size() + (row.picture ? row.picture->jpeg.size() : 0) +
+                        row.composed.body.size();
     contacts::forEachContactField([&](const contacts::ContactField& field) {
         if (field.kind == contacts::ContactFieldKind::Text)
             bytes += (row.record.*field.text).size();

@@ -10,6 +10,7 @@
 #include "contacts/contact_reader.h"
 #include "contacts/contact_record.h"
 #include "image/contact_picture.h"
+#include "outlook/contact_item_writer.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -39,6 +40,9 @@ struct ReadRow
     // The record's photo made into Outlook's picture (or the reason it could not be), when it
     // holds one: made here, as decoding and encoding cost more than writing the contact.
     std::optional<image::OutlookPicture> picture;
+    // The values the contact writer composes from the record, when `loaded`: made here too, to
+    // spare the writing thread, which is the busier one.
+    outlook::ComposedValues composed;
     // What the result holds in bytes while it waits, worked out once by the reader.
     std::size_t held = 0;
 };

@@ -208,7 +208,7 @@ std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::s
 
 ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::string& storeID,
                                     std::int16_t FolderName, const contacts::ContactRecord& contact,
-                                    const image::OutlookPicture* picture)
+                                    const image::OutlookPicture* picture, const ComposedValues* given)
 {
     ContactItemResult result;
     Steps steps(result);
@@ -232,7 +232,10 @@ ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::str
         return result;
     }
 
-    const ComposedValues composed = composeValues(contact);
+    ComposedValues made;
+    if (!given)
+        made = composeValues(contact);
+    const ComposedValues& composed = given ? *given : made;
     for (const Assignment& row : kAssignments) {
         const std::string_view value = assignedValue(row, contact, composed);
         if (row.always || !value.empty())

@@ -104,9 +104,11 @@ std::optional<std::string> composeIMAddress(std::string_view otherEmail1, std::s
 // Each step is guarded on its own: a refused step is skipped and the next one runs; the
 // result says whether the item was saved and what went wrong first. A mapi::StoreFailure is
 // not one step's refusal but the end of the store: it ends the call and reaches the caller.
-// `picture`, when given, is what outlookPictureFromBase64 made of the record's photo already.
+// `picture`, when given, is what outlookPictureFromBase64 made of the record's photo already;
+// `composed`, when given, what composeValues made of the record already.
 ContactItemResult CreateContactItem(mapi::RDOSession& objSession, const std::string& storeID,
                                     std::int16_t FolderName, const contacts::ContactRecord& contact,
-                                    const image::OutlookPicture* picture = nullptr);
+                                    const image::OutlookPicture* picture = nullptr,
+                                    const ComposedValues* composed = nullptr);
 
 } // namespace tressimo::outlook
