@@ -87,7 +87,7 @@ std::uint32_t clampedSize(std::uint64_t total)
 class GivenValues
 {
 public:
-    explicit GivenValues(std::vector<PropValue>& given) : m_all(given)
+    explicit GivenValues(std::vector<PropValue>& given) : m_all(given), m_order(keptOrder())
     {
         auto once = [](PropValue*& slot, PropValue& p) {
             if (slot)
@@ -161,12 +161,17 @@ public:
 private:
     PropValue& at(std::uint64_t key) const { return m_all[key & 0xFFFFFFFF]; }
 
-    std::vector<PropValue>& m_all;
-    // Positions of the stored values with their ids, in id order; kept between messages.
-    static thread_local std::vector<std::uint64_t> m_order;
-};
+    // Room for the order, kept between messages.
+    static std::vector<std::uint64_t>& keptOrder()
+    {
+        thread_local std::vector<std::uint64_t> order;
+        return order;
+    }
 
-thread_local std::vector<std::uint64_t> GivenValues::m_order;
+    std::vector<PropValue>& m_all;
+    // Positions of the stored values with their ids, in id order.
+    std::vector<std::uint64_t>& m_order;
+};
 
 // What the store adds: ids the given values do not have, merged in once at the end.
 class AddedValues
