@@ -379,7 +379,7 @@ PropertyValue ContactState::publicValue(const Value& value) const
     return std::get<bool>(value);
 }
 
-ContactState::Text ContactState::keep(std::string_view text)
+ContactState::Text ContactState::keepRarely(std::string_view text)
 {
     constexpr std::size_t kOwnText = 64 * 1024;
     if (text.size() >= kOwnText) {
@@ -390,7 +390,7 @@ ContactState::Text ContactState::keep(std::string_view text)
                     static_cast<std::uint32_t>(text.size()), true};
     }
     // Texts replaced since they were kept stay in the buffer until they outweigh the rest.
-    if (m_texts.size() > 4096 && m_texts.size() > 2 * m_liveText) {
+    if (m_texts.size() > kKeepInlineBelow && m_texts.size() > 2 * m_liveText) {
         std::string live;
         live.reserve(m_liveText + text.size());
         auto move = [&](Value& value) {

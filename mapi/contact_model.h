@@ -173,7 +173,21 @@ private:
     const Value* find(Slot slot) const;
     std::string_view textOf(const Value& value) const;
     void assign(const PropertyKey& key, Value value);
-    Text keep(std::string_view text);
+    // Inline for the usual text, which is appended: built out of line, a Text came back
+    // through the stack in pieces and was reread whole, a stall on every text put.
+    Text keep(std::string_view text)
+    {
+        if (text.size() >= kKeepInlineBelow || m_texts.size() > kKeepInlineBelow || m_texts.empty())
+            return keepRarely(text);
+        const auto offset = static_cast<std::uint32_t>(m_texts.size());
+        m_texts.append(text);
+        m_liveText += text.size();
+        return Text{offset, static_cast<std::uint32_t>(text.size())};
+    }
+    // Below this, neither a text nor the buffer asks for more than an append.
+    static constexpr std::size_t kKeepInlineBelow = 4096;
+    // The first text, a huge one, and a buffer that may need compacting.
+    Text keepRarely(std::string_view text);
     // A value is replaced: its text is no longer live.
     void drop(const Value& value);
     PropertyValue publicValue(const Value& value) const;
