@@ -3,6 +3,8 @@
 #include "text/ascii.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace tressimo::mapi::contact {
 
@@ -30,6 +32,29 @@ constexpr std::array<std::int8_t, nameSlotCount> namesBySlot = [] {
     return slots;
 }();
 
+// Equal names, compared a word at a time: the table's names are short, and a call to memcmp
+// for each of a contact's few dozen lookups cost more than the lookup itself.
+bool sameName(std::string_view a, std::string_view b)
+{
+    const std::size_t size = a.size();
+    if (size != b.size())
+        return false;
+    if (size < 8)
+        return a == b;
+    const auto word = [](const char* p) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        return w;
+    };
+    std::uint64_t differ = 0;
+    for (std::size_t i = 0; i + 8 < size; i += 8)
+        differ |= word(a.data() + i) ^ word(b.data() + i);
+    // The last word ends at the end, overlapping the one before where the size is not a
+    // multiple of eight.
+    differ |= word(a.data() + size - 8) ^ word(b.data() + size - 8);
+    return differ == 0;
+}
+
 } // namespace
 
 std::span<const ObjectModelProperty> objectModelProperties()
@@ -42,7 +67,7 @@ const ObjectModelProperty* findObjectModelProperty(std::string_view name)
     if (!name.empty()) {
         for (std::size_t slot = nameSlot(name); namesBySlot[slot] != 0; slot = (slot + 1) % nameSlotCount) {
             const ObjectModelProperty& property = objectModelTable[namesBySlot[slot] - 1];
-            if (property.name == name)
+            if (sameName(property.name, name))
                 return &property;
         }
     }

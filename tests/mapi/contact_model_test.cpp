@@ -2,8 +2,10 @@
 
 #include "contact_test_support.h"
 #include "mapi/contact_model.h"
+#include "mapi/contact_properties.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -39,6 +41,23 @@ TEST(ContactState, TextsPutAgainAndAgainKeepTheLatest)
         state.put("FirstName", "Given name number " + std::to_string(i));
     EXPECT_EQ(textOf(state.saveProperties(fixedEnvironment()), PidTagDisplayName),
               "Dr. Given name number 2999 Smith");
+}
+
+// Every name finds its own property, in any case; a name one byte off anywhere finds none
+// (it may share the hash, and the whole name must be compared).
+TEST(ContactState, ObjectModelNamesFindTheirPropertyAndNoOther)
+{
+    for (const ObjectModelProperty& property : objectModelProperties()) {
+        EXPECT_EQ(findObjectModelProperty(property.name), &property) << property.name;
+        std::string name(property.name);
+        std::transform(name.begin(), name.end(), name.begin(), [](char c) { return char(std::toupper(c)); });
+        EXPECT_EQ(findObjectModelProperty(name), &property) << name;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            std::string near(property.name);
+            near[i] = '#';
+            EXPECT_EQ(findObjectModelProperty(near), nullptr) << near;
+        }
+    }
 }
 
 TEST(ContactState, SetPropertyAcceptsOnlyWhatItCanStore)
