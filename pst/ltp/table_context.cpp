@@ -27,26 +27,16 @@ void setBit(std::uint8_t* ceb, std::size_t bit)
     ceb[bit / 8] |= static_cast<std::uint8_t>(0x80 >> (bit % 8));
 }
 
-// A fixed-size value into its cell. A fixed size per case: a memcpy of a size known only at
-// run time became a string move, slow to start for four or eight bytes.
+// A fixed-size value into its cell. The usual sizes with a size known when compiling: a copy
+// of a size known only at run time became a string move, slow to start for eight bytes.
 void copyCell(std::uint8_t* cell, const std::uint8_t* value, std::size_t size)
 {
-    switch (size) {
-    case 1:
-        std::memcpy(cell, value, 1);
-        break;
-    case 2:
-        std::memcpy(cell, value, 2);
-        break;
-    case 4:
-        std::memcpy(cell, value, 4);
-        break;
-    case 8:
-        std::memcpy(cell, value, 8);
-        break;
-    default:
+    if (size == 8)
+        std::memcpy(cell, value, 8); // times, 64-bit numbers
+    else if (size == 4)
+        std::memcpy(cell, value, 4); // 32-bit numbers
+    else
         std::memcpy(cell, value, size);
-    }
 }
 
 void store(const TcInfo& info, std::uint8_t* p)
