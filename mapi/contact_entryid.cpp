@@ -28,9 +28,17 @@ bool isPlainAscii(std::string_view text)
 // The text as NUL-terminated UTF-16LE.
 void appendString(std::vector<std::uint8_t>& out, std::string_view text)
 {
+    const std::size_t start = out.size();
+    if (text.find('\0') == std::string_view::npos) {
+        // Straight into room for the most it can become (never more units than bytes).
+        out.resize(start + 2 * text.size() + 2);
+        std::uint8_t* end = text::utf8ToUtf16Bytes(text, out.data() + start);
+        end[0] = end[1] = 0;
+        out.resize(static_cast<std::size_t>(end + 2 - out.data()));
+        return;
+    }
     thread_local std::u16string units; // kept between calls: a contact makes up to six IDs
     text::utf8ToUtf16(text, units);
-    const std::size_t start = out.size();
     out.resize(start + 2 * units.size() + 2);
     std::uint8_t* p = out.data() + start;
     for (char16_t unit : units) {
