@@ -4,7 +4,10 @@
 #include "shell/path_rules.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <filesystem>
+#include <numeric>
 #include <system_error>
 #ifndef _WIN32
 #include <cerrno>
@@ -173,9 +176,66 @@ FolderListing DiskFileSystem::listFolder(const std::string& path)
     }
 #endif
     // Directory order on Linux depends on the file system's hashing; sort for repeatable walks.
-    std::sort(out.subFolders.begin(), out.subFolders.end());
-    std::sort(out.files.begin(), out.files.end());
+    sortByBytes(out.subFolders);
+    sortByBytes(out.files);
     return out;
+}
+
+void sortByBytes(std::vector<std::string>& names)
+{
+    constexpr std::size_t kFewNames = 64;
+    if (names.size() < kFewNames) {
+        std::sort(names.begin(), names.end());
+        return;
+    }
+    // The start every name shares says nothing about their order. The eight bytes after it,
+    // read as one big-endian number (zeros past a name's end, as no name holds a NUL), order
+    // the names as their bytes do; names alike in those eight are compared whole.
+    const std::string& first = names.front();
+    std::size_t shared = first.size();
+    for (const std::string& name : names) {
+        std::size_t same = 0;
+        while (same < shared && same < name.size() && name[same] == first[same])
+            ++same;
+        shared = same;
+    }
+    struct Keyed
+    {
+        std::uint64_t key;
+        std::uint32_t index;
+    };
+    std::vector<Keyed> keyed(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::uint64_t key = 0;
+        for (std::size_t b = shared; b < shared + 8; ++b)
+            key = (key << 8) | (b < names[i].size() ? static_cast<unsigned char>(names[i][b]) : 0u);
+        keyed[i] = {key, static_cast<std::uint32_t>(i)};
+    }
+    // By the numbers a byte at a time, lowest first, each pass keeping the order of the last
+    // (a comparison sort spends its time in branches it mispredicts); a byte every name has
+    // alike needs no pass.
+    std::vector<Keyed> spare(keyed.size());
+    for (unsigned shift = 0; shift < 64; shift += 8) {
+        std::array<std::size_t, 257> starts{};
+        for (const Keyed& k : keyed)
+            ++starts[((k.key >> shift) & 0xFF) + 1];
+        if (std::find(starts.begin(), starts.end(), keyed.size()) != starts.end())
+            continue;
+        std::partial_sum(starts.begin(), starts.end(), starts.begin());
+        for (const Keyed& k : keyed)
+            spare[starts[(k.key >> shift) & 0xFF]++] = k;
+        keyed.swap(spare);
+    }
+    for (auto alike = keyed.begin(); alike != keyed.end();) {
+        const auto end = std::find_if(alike, keyed.end(), [&](const Keyed& k) { return k.key != alike->key; });
+        std::sort(alike, end, [&](const Keyed& a, const Keyed& b) { return names[a.index] < names[b.index]; });
+        alike = end;
+    }
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (const Keyed& k : keyed)
+        sorted.push_back(std::move(names[k.index]));
+    names = std::move(sorted);
 }
 
 std::string MemoryFileSystem::normalise(const std::string& path)

@@ -4,8 +4,10 @@
 #include "filelist/path_logger.h"
 #include "tests/support/support.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,6 +84,28 @@ TEST_F(DiskScan, ListsBytesInByteOrderAndNeverLoops)
     EXPECT_TRUE(fs::is_regular_file(found[6]) && fs::is_regular_file(found[7]) &&
                 fs::is_regular_file(found[8]));
     EXPECT_EQ(scan(at({"self"})[0]).size(), found.size()) << "a start folder that is a link is walked";
+}
+
+// The listing's fast sort orders names exactly as comparing them whole does: names that share
+// a long start, names that end inside the eight bytes it reads or are the start of another,
+// bytes of 0x80 and above, names alike in those eight bytes, and a folder of few names.
+TEST(SortByBytes, OrdersNamesAsWholeNamesCompare)
+{
+    std::minstd_rand random(5);
+    const std::string letters[] = {"0", "1", "9", "a", "A", ".", " ", "\xc3\xa9", "\xff", "z"};
+    for (const std::size_t count : {3u, 200u, 5000u}) {
+        Strings names;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string name = i % 3 == 0 ? "Contact 0" : "Contact 0000";
+            for (std::size_t n = random() % 14; n > 0; --n)
+                name += letters[random() % std::size(letters)];
+            names.push_back(name + (i % 2 ? ".contact" : ""));
+        }
+        Strings expected = names;
+        std::sort(expected.begin(), expected.end());
+        sortByBytes(names);
+        EXPECT_EQ(names, expected) << count << " names";
+    }
 }
 
 // A folder removed or replaced by a file while the walk goes on held nothing to miss.
