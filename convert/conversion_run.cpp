@@ -261,7 +261,7 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     const int lastRow = grdFiles1.Rows() - 1;
     result.rows = lastRow + 1;
     try {
-        ReadAhead reader(grdFiles1.texts(), kReadAheadLimits, m_beforeReadingRow);
+        ReadAhead reader(grdFiles1.texts(), m_readAheadLimits, m_beforeReadingRow);
         for (int r = 0; r <= lastRow; ++r) {
             if (r >= grdFiles1.Rows())
                 break; // the list shrank under the run; the rows it lost cannot be converted

@@ -153,6 +153,8 @@ public:
     // Called on the reading thread before each row's file is read (see ReadAhead::BeforeRow):
     // for tests, to slow reading down and see how far ahead of the writing it runs.
     void setBeforeReadingRow(ReadAhead::BeforeRow hook);
+    // How far reading may run ahead: kReadAheadLimits, unless a test wants a shorter ring.
+    void setReadAheadLimits(ReadAheadLimits limits) { m_readAheadLimits = limits; }
 
     // The contact record as the last row left it (texts trimmed as the writer got them).
     const contacts::ContactRecord& record() const { return m_lastRead->record; }
@@ -172,6 +174,7 @@ private:
     // What reading the last row taken gave: the window-level record, and the row's error.
     std::unique_ptr<ReadRow> m_lastRead;
     ReadAhead::BeforeRow m_beforeReadingRow;
+    ReadAheadLimits m_readAheadLimits;
     // The folder text of the status label, kept from row to row (a row without one keeps it).
     std::string m_currentFolder;
     // The rows whose item was saved, in the order saved.

@@ -62,7 +62,9 @@ void clearForReuse(ReadRow& row)
 
 ReadAhead::ReadAhead(std::vector<std::string> rows, ReadAheadLimits limits, BeforeRow beforeRow)
     : m_rows(std::move(rows)), m_limits{std::max<std::size_t>(limits.rows, 1), limits.bytes},
-      m_beforeRow(std::move(beforeRow)), m_slots(m_limits.rows)
+      m_beforeRow(std::move(beforeRow)),
+      // No more slots than rows.
+      m_slots(std::clamp<std::size_t>(m_rows.size(), 1, m_limits.rows))
 {
     for (auto& slot : m_slots)
         slot = std::make_unique<ReadRow>();

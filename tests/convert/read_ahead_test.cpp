@@ -24,7 +24,9 @@ using convert::ReadRow;
 using convert::RunResult;
 using filelist::FileList;
 
-constexpr int kAhead = static_cast<int>(convert::kReadAheadLimits.rows);
+// The runs here read ahead through a short ring, so that a test of a few hundred rows fills it.
+constexpr convert::ReadAheadLimits kShortRing{128, 4 * 1024 * 1024};
+constexpr int kAhead = static_cast<int>(kShortRing.rows);
 // Four yields come before the loop: row r's yield is the run's (5 + r)-th.
 constexpr int kFirstRowYield = 5;
 
@@ -87,6 +89,7 @@ struct WatchedRun
             arrange(*this, surroundings);
         conversion = std::make_unique<ConversionRun>(std::move(surroundings), "help");
         conversion->setBeforeReadingRow(watch.hook());
+        conversion->setReadAheadLimits(kShortRing);
     }
     RunResult operator()(const FileList& list)
     {
