@@ -193,6 +193,16 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     if (stopRequested())
         return result;
 
+    // The rows' files are read on a second thread while the rows before them are written. It
+    // starts before the store is set up, which waits on the disk meanwhile, from a copy of the
+    // rows, and is stopped and joined however the run ends, before the store is closed. Should
+    // it not start here, the loop makes it, and meets what stopped it.
+    std::optional<ReadAhead> reader;
+    try {
+        reader.emplace(grdFiles1.texts(), m_readAheadLimits, m_beforeReadingRow);
+    } catch (...) {
+    }
+
     // Store set-up: any failure shows one message and ends the run.
     std::unique_ptr<mapi::RDOSession> objSession;
     mapi::RDOStore* objStore = nullptr;
@@ -243,6 +253,7 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
         step = "ValidateIPMTree";
         objStore->ValidateIPMTree();
     } catch (...) {
+        reader.reset();
         result.outcome = RunOutcome::SetUpFailed;
         result.setUpError = std::string(step) + ": " + errorText(std::current_exception());
         if (s.showMessage)
@@ -252,16 +263,14 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
     result.outcome = RunOutcome::Finished;
 
     // The loop: every failing step is skipped, and the rows go on, until the store itself
-    // fails: then nothing more can reach its file, and the run stops at once. The rows' files
-    // are read on a second thread while the rows before them are written; it starts only now
-    // that the store is set up, from a copy of the rows, and is stopped and joined however the
-    // loop ends, before the store is closed.
+    // fails: then nothing more can reach its file, and the run stops at once.
     m_currentFolder.clear();
     m_savedRows.clear();
     const int lastRow = grdFiles1.Rows() - 1;
     result.rows = lastRow + 1;
     try {
-        ReadAhead reader(grdFiles1.texts(), m_readAheadLimits, m_beforeReadingRow);
+        if (!reader)
+            reader.emplace(grdFiles1.texts(), m_readAheadLimits, m_beforeReadingRow);
         for (int r = 0; r <= lastRow; ++r) {
             if (r >= grdFiles1.Rows())
                 break; // the list shrank under the run; the rows it lost cannot be converted
@@ -270,9 +279,8 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
                 result.stopped = true;
                 break;
             }
-            convertRow(grdFiles1, reader, r, *objSession, storeID, result);
+            convertRow(grdFiles1, *reader, r, *objSession, storeID, result);
         }
-        reader.stop();
     } catch (const mapi::StoreFailure& e) {
         result.storeError = e.what();
     } catch (...) {
@@ -280,6 +288,7 @@ RunResult ConversionRun::setUpAndConvert(const filelist::FileList& grdFiles1)
         // what was written is still committed below and the store closed.
         result.loopError = errorText(std::current_exception());
     }
+    reader.reset();
 
     // Finishing: Logoff commits and closes the store; after a store failure it only closes.
     // A failed final commit fails the run like any other write.
