@@ -46,6 +46,13 @@ void releaseHugeTexts(ReadRow& row)
         std::string().swap(row.composed.body);
 }
 
+void prefetchWhole(const ReadRow& row)
+{
+    const auto* bytes = reinterpret_cast<const char*>(&row);
+    for (std::size_t offset = 0; offset < sizeof(ReadRow); offset += 64)
+        __builtin_prefetch(bytes + offset);
+}
+
 void clearForReuse(ReadRow& row)
 {
     row.record.reset();
@@ -151,9 +158,7 @@ void ReadAhead::take(std::unique_ptr<ReadRow>& row)
         m_space.notify_one();
     // The row was written on the reader's core: asking for all of it at once lets the misses
     // overlap, where the writer would otherwise meet them one field at a time.
-    const auto* bytes = reinterpret_cast<const char*>(row.get());
-    for (std::size_t offset = 0; offset < sizeof(ReadRow); offset += 64)
-        __builtin_prefetch(bytes + offset);
+    prefetchWhole(*row);
 }
 
 void ReadAhead::readRows()
@@ -202,16 +207,23 @@ void ReadAhead::readRows()
 
 void ReadAhead::readRow(int row, ReadRow& into)
 {
-    clearForReuse(into);
     const std::string& text = m_rows[static_cast<std::size_t>(row)];
     const std::string_view trimmed = text::trimSpaces(text);
-    if (trimmed.empty())
+    if (trimmed.empty()) {
+        clearForReuse(into);
         return; // a blank row names no file: nothing to read
+    }
+    // The slot was last used on the writing thread's core, a ring ago: its lines are asked for
+    // now, to arrive while the file is read, and it is cleared only then.
+    prefetchWhole(into);
+    bool cleared = false;
     try {
         if (m_beforeRow)
             m_beforeRow(row);
         // One document at a time: it lives while its row is read.
         const contacts::ContactDocument document = loadRow(text, trimmed);
+        clearForReuse(into);
+        cleared = true;
         if (!document.loaded()) {
             into.error = document.error();
         } else {
@@ -224,6 +236,8 @@ void ReadAhead::readRow(int row, ReadRow& into)
                 into.picture = image::outlookPictureFromBase64(into.record.Photo, into.record.PhotoType);
         }
     } catch (...) {
+        if (!cleared)
+            clearForReuse(into);
         into.thrown = std::current_exception();
     }
 }
