@@ -321,68 +321,85 @@ void ContactReaderContext::reset()
     LabelledValueSeen = false;
     HasLabelBeforeValue = false;
     LabelBeforeValue.clear();
-    OpenEntry = {};
+    OpenEntry = false;
     Held.clear();
+    OpenElements.clear();
 }
+
+namespace {
+
+// Document order through pugixml's own traversal, which follows the node links inside the
+// library: a walk of our own paid a call into it for every step. The elements open at a node
+// are its ancestors, so a node at depth d first closes every open element at d or deeper.
+class Walk final : public pugi::xml_tree_walker
+{
+public:
+    Walk(Reader& reader, ContactReaderContext& context) : m_reader(reader), m_context(context) {}
+
+    bool for_each(pugi::xml_node& node) override
+    {
+        ContactReaderContext& ctx = m_context;
+        const auto depth = static_cast<std::size_t>(this->depth());
+        closeDownTo(depth);
+        const pugi::xml_node_type type = node.type();
+        if (type == pugi::node_element) {
+            const std::string_view name = node.name();
+            m_reader.enterElement(name);
+            bool opensEntry = false;
+            // An entry inside an entry is read as part of the outer one.
+            if (!ctx.OpenEntry) {
+                if (const auto kind = ContactEntries::kindOf(name)) {
+                    ctx.OpenEntry = opensEntry = true;
+                    const std::size_t at = ctx.Held.Texts.size();
+                    ctx.Held.Entries.push_back({*kind, at, at, {}});
+                }
+            }
+            ctx.OpenElements.push_back({name, opensEntry});
+        } else if (type == pugi::node_pcdata) {
+            const std::string_view value = node.value();
+            if (!text::isWhitespaceOnly(value)) {
+                // A text at the top has the document for its parent, which has no name.
+                const std::string_view name = ctx.OpenElements.empty() ? std::string_view() : ctx.OpenElements.back().name;
+                m_reader.text(name, value);
+                // A photo's value carries its content type.
+                if (ctx.OpenEntry && name == kValue && ctx.Held.Entries.back().Kind == EntryKind::Photo)
+                    ctx.Held.Entries.back().ContentType = node.parent().attribute("c:ContentType").value();
+            }
+        }
+        return true;
+    }
+
+    // Leaves the open elements from the innermost out, until `depth` are left open. Only an
+    // open address, date or web address can end here; most elements lie outside them, and
+    // their names need not be looked at again.
+    void closeDownTo(std::size_t depth)
+    {
+        ContactReaderContext& ctx = m_context;
+        while (ctx.OpenElements.size() > depth) {
+            const ContactReaderContext::OpenElement& element = ctx.OpenElements.back();
+            if (ctx.AddressDepth > 0 || ctx.LabelledValueDepth > 0)
+                m_reader.leaveElement(element.name);
+            if (element.opensEntry)
+                ctx.OpenEntry = false;
+            ctx.OpenElements.pop_back();
+        }
+    }
+
+private:
+    Reader& m_reader;
+    ContactReaderContext& m_context;
+};
+
+} // namespace
 
 void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactReaderContext& context)
 {
     context.reset();
     Reader reader(record, context);
-
-    // Depth-first in document order, through the nodes' own parent and sibling links, so
-    // the depth of the document costs no stack.
-    pugi::xml_node node = document.first_child();
-    while (node) {
-        const pugi::xml_node_type type = node.type();
-        if (type == pugi::node_element) {
-            const std::string_view name = node.name();
-            reader.enterElement(name);
-            // An entry inside an entry is read as part of the outer one.
-            if (!context.OpenEntry) {
-                if (const auto kind = ContactEntries::kindOf(name)) {
-                    context.OpenEntry = node;
-                    const std::size_t at = context.Held.Texts.size();
-                    context.Held.Entries.push_back({*kind, at, at, {}});
-                }
-            }
-        } else if (type == pugi::node_pcdata) {
-            const std::string_view value = node.value();
-            if (!text::isWhitespaceOnly(value)) {
-                const pugi::xml_node parent = node.parent();
-                const std::string_view name = parent.name();
-                reader.text(name, value);
-                // A photo's value carries its content type.
-                if (context.OpenEntry && name == kValue &&
-                    context.Held.Entries.back().Kind == EntryKind::Photo)
-                    context.Held.Entries.back().ContentType = parent.attribute("c:ContentType").value();
-            }
-        }
-
-        if (pugi::xml_node child = node.first_child()) {
-            node = child;
-            continue;
-        }
-        // Leave the node, and every ancestor whose last child it ends, up to `document`.
-        // Only an open address, date or web address can end here; most elements lie
-        // outside them, and their names need not be looked at again.
-        for (;;) {
-            if ((context.AddressDepth > 0 || context.LabelledValueDepth > 0) &&
-                node.type() == pugi::node_element)
-                reader.leaveElement(node.name());
-            if (node == context.OpenEntry)
-                context.OpenEntry = {};
-            if (pugi::xml_node next = node.next_sibling()) {
-                node = next;
-                break;
-            }
-            node = node.parent();
-            if (!node || node == document) {
-                node = pugi::xml_node();
-                break;
-            }
-        }
-    }
+    Walk walk(reader, context);
+    pugi::xml_node root = document;
+    root.traverse(walk);
+    walk.closeDownTo(0);
     placeEntries(context.Held, record);
 }
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <pugixml.hpp>
 
@@ -63,9 +64,19 @@ struct ContactReaderContext
     bool HasLabelBeforeValue = false;
     std::string LabelBeforeValue;
 
-    // The outermost open collection entry (see ContactEntries::kindOf), whose texts are held.
-    pugi::xml_node OpenEntry;
+    // A collection entry (see ContactEntries::kindOf) is open: the outermost one's texts are
+    // held.
+    bool OpenEntry = false;
     ContactEntries Held;
+
+    // The elements open at the node being read, outermost first, and whether each opened the
+    // entry.
+    struct OpenElement
+    {
+        std::string_view name;
+        bool opensEntry = false;
+    };
+    std::vector<OpenElement> OpenElements;
 
     // Start values of a document's reading (keeps the strings' storage).
     void reset();
@@ -75,8 +86,8 @@ struct ContactReaderContext
 // order into `record`, starting with a fresh `context`. Only pugixml's node_pcdata nodes are
 // read (CDATA never), each named by the qualified name of the element that directly holds
 // it; white-space-only texts are skipped. Fields whose source the document lacks are left
-// as they are, so reset the record first. The walk keeps no stack of its own and so reads a
-// document of any nesting depth. A value that is not a date skips only that date. A leading
+// as they are, so reset the record first. The walk keeps the open elements in memory, not on
+// the call stack, and so reads a document of any nesting depth. A value that is not a date skips only that date. A leading
 // "tel:" scheme is not part of a number. When the walk ends, the held entries fill the
 // record's later members (placeEntries).
 void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactReaderContext& context);
