@@ -359,7 +359,8 @@ public:
             const std::string_view value = node.value();
             if (!text::isWhitespaceOnly(value)) {
                 // A text at the top has the document for its parent, which has no name.
-                const std::string_view name = ctx.OpenElements.empty() ? std::string_view() : ctx.OpenElements.back().name;
+                const std::string_view name =
+                    ctx.OpenElements.empty() ? std::string_view() : ctx.OpenElements.back().name;
                 m_reader.text(name, value);
                 // A photo's value carries its content type.
                 if (ctx.OpenEntry && name == kValue && ctx.Held.Entries.back().Kind == EntryKind::Photo)

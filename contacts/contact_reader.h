@@ -87,9 +87,9 @@ struct ContactReaderContext
 // read (CDATA never), each named by the qualified name of the element that directly holds
 // it; white-space-only texts are skipped. Fields whose source the document lacks are left
 // as they are, so reset the record first. The walk keeps the open elements in memory, not on
-// the call stack, and so reads a document of any nesting depth. A value that is not a date skips only that date. A leading
-// "tel:" scheme is not part of a number. When the walk ends, the held entries fill the
-// record's later members (placeEntries).
+// the call stack, and so reads a document of any nesting depth. A value that is not a date
+// skips only that date. A leading "tel:" scheme is not part of a number. When the walk ends,
+// the held entries fill the record's later members (placeEntries).
 void DisplayNode(const pugi::xml_node& document, ContactRecord& record, ContactReaderContext& context);
 
 } // namespace tressimo::contacts

@@ -105,9 +105,9 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_ready; // a result was queued, or the reader ended
     std::condition_variable m_space; // results were taken, or a stop was asked for
-    // A ring of `rows` slots (fewer for fewer rows), each made by the reader when it first
-    // fills it. The reader fills the slot after the queued ones without holding the lock: no
-    // one else touches it until it is queued.
+    // A ring of `rows` slots (fewer for fewer rows), made up front. The reader fills the slot
+    // after the queued ones without holding the lock: no one else touches it until it is
+    // queued.
     std::vector<std::unique_ptr<ReadRow>> m_slots;
     std::size_t m_first = 0;
     std::size_t m_queued = 0;

@@ -227,8 +227,10 @@ void sortByBytes(std::vector<std::string>& names)
         keyed.swap(spare);
     }
     for (auto alike = keyed.begin(); alike != keyed.end();) {
-        const auto end = std::find_if(alike, keyed.end(), [&](const Keyed& k) { return k.key != alike->key; });
-        std::sort(alike, end, [&](const Keyed& a, const Keyed& b) { return names[a.index] < names[b.index]; });
+        const auto end =
+            std::find_if(alike, keyed.end(), [&](const Keyed& k) { return k.key != alike->key; });
+        std::sort(alike, end,
+                  [&](const Keyed& a, const Keyed& b) { return names[a.index] < names[b.index]; });
         alike = end;
     }
     std::vector<std::string> sorted;
