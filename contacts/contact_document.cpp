@@ -1,20 +1,25 @@
 #include "contacts/contact_document.h"
 
-#include "contacts/contact_file.h"
 #include "platform/path_text.h"
 
 namespace tressimo::contacts {
 
 ContactDocument ContactDocument::load(const std::filesystem::path& path)
 {
+    OpenedContactFile file(path);
+    return load(file);
+}
+
+ContactDocument ContactDocument::load(OpenedContactFile& file)
+{
     std::vector<char> bytes;
-    std::string failure = readContactFile(path, bytes);
+    std::string failure = file.read(bytes);
     if (!failure.empty()) {
         ContactDocument document({});
         document.m_error = std::move(failure);
         return document;
     }
-    return parse(std::move(bytes), platform::textOfPath(path));
+    return parse(std::move(bytes), platform::textOfPath(file.path()));
 }
 
 ContactDocument ContactDocument::parse(std::vector<char> bytes, std::string_view name)

@@ -1,6 +1,7 @@
 #pragma once
 // Loading a .contact file into pugixml's DOM, with a reason a user can act on when it fails.
 
+#include "contacts/contact_file.h"
 #include "contacts/document_encoding.h"
 
 #include <filesystem>
@@ -21,6 +22,8 @@ class ContactDocument
 public:
     // Reads the file by its path's own bytes (never converted) and parses it.
     static ContactDocument load(const std::filesystem::path& path);
+    // The same for a file opened ahead, which this reads and closes.
+    static ContactDocument load(OpenedContactFile& file);
     // Parses bytes already in memory; `name` stands for them in the error message.
     static ContactDocument parse(std::vector<char> bytes, std::string_view name);
 

@@ -2,6 +2,7 @@
 #include "platform/path_text.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <new>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 namespace tressimo::contacts {
 
@@ -59,21 +61,21 @@ std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& 
     }
 }
 #else
-struct FdCloser
+// Only regular files are read: a FIFO or a device named like a contact would block the run or
+// never end, so the open does not wait and anything else is refused.
+int openToRead(const std::filesystem::path& path)
 {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-};
+    return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
 
-// Reads the whole file; on failure returns the reason. Only regular files are read: a FIFO or
-// a device named like a contact would block the run or never end, so the open does not wait
-// and anything else is refused.
-std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& bytes)
+std::string cannotOpen(const std::filesystem::path& path, int error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return "Cannot open \"" + platform::textOfPath(path) + "\": " + osReason(errno);
-    const FdCloser closer{fd};
+    return "Cannot open \"" + platform::textOfPath(path) + "\": " + osReason(error);
+}
+
+// Reads the whole of the open file `fd`; on failure returns the reason.
+std::string readWholeFile(const std::filesystem::path& path, int fd, std::vector<char>& bytes)
+{
     struct stat status{};
     if (::fstat(fd, &status) != 0)
         return cannotRead(path, osReason(errno));
@@ -114,11 +116,78 @@ std::string readWholeFile(const std::filesystem::path& path, std::vector<char>& 
 
 std::string readContactFile(const std::filesystem::path& path, std::vector<char>& bytes)
 {
+    return OpenedContactFile(path).read(bytes);
+}
+
+OpenedContactFile::OpenedContactFile(std::filesystem::path path) : m_path(std::move(path))
+{
+#ifndef _WIN32
+    m_fd = openToRead(m_path);
+    if (m_fd < 0)
+        m_openError = errno;
+#endif
+}
+
+OpenedContactFile::OpenedContactFile(OpenedContactFile&& other) noexcept
+    : m_path(std::move(other.m_path)), m_fd(std::exchange(other.m_fd, -1)), m_openError(other.m_openError),
+      m_waitedForDisk(other.m_waitedForDisk)
+{
+}
+
+OpenedContactFile& OpenedContactFile::operator=(OpenedContactFile&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_path = std::move(other.m_path);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_openError = other.m_openError;
+        m_waitedForDisk = other.m_waitedForDisk;
+    }
+    return *this;
+}
+
+void OpenedContactFile::askAhead()
+{
+#ifndef _WIN32
+    if (m_fd >= 0)
+        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_WILLNEED);
+#endif
+}
+
+OpenedContactFile::~OpenedContactFile()
+{
+    close();
+}
+
+void OpenedContactFile::close()
+{
+#ifndef _WIN32
+    if (m_fd >= 0)
+        ::close(m_fd);
+#endif
+    m_fd = -1;
+}
+
+std::string OpenedContactFile::read(std::vector<char>& bytes)
+{
     try {
-        return readWholeFile(path, bytes);
+#ifdef _WIN32
+        return readWholeFile(m_path, bytes);
+#else
+        if (m_fd < 0)
+            return cannotOpen(m_path, m_openError);
+        // A file in memory is read in microseconds; a tenth of a millisecond means the disk.
+        constexpr std::chrono::microseconds kDiskRead{100};
+        const auto start = std::chrono::steady_clock::now();
+        std::string failure = readWholeFile(m_path, m_fd, bytes);
+        m_waitedForDisk = std::chrono::steady_clock::now() - start >= kDiskRead;
+        close();
+        return failure;
+#endif
     } catch (const std::bad_alloc&) {
+        close();
         bytes = {};
-        return cannotRead(path, "the file is too large for the memory available");
+        return cannotRead(m_path, "the file is too large for the memory available");
     }
 }
 

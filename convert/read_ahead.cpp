@@ -17,12 +17,17 @@ namespace {
 // A taker that finds no row waits until the reader has this many, or this long.
 constexpr std::size_t kWakeAfterRows = 8;
 constexpr std::chrono::milliseconds kLongestBatchWait{5};
+// Files opened ahead of the one being read: enough for the disk to work on several at once.
+constexpr int kFilesOpenedAhead = 32;
+// Once a file came from the disk, the system is asked to read ahead for this many files more.
+constexpr int kFilesAskedAheadAfterDiskWait = 4096;
 
-// The row's file, by its exact bytes; a row with blanks at its ends that names no file so is
-// tried trimmed, as the list's text may carry blanks its file name lacks.
-contacts::ContactDocument loadRow(const std::string& rowText, std::string_view trimmed)
+// The row's file, by its exact bytes (`file`, opened ahead); a row with blanks at its ends that
+// names no file so is tried trimmed, as the list's text may carry blanks its file name lacks.
+contacts::ContactDocument loadRow(contacts::OpenedContactFile& file, const std::string& rowText,
+                                  std::string_view trimmed)
 {
-    contacts::ContactDocument document = contacts::ContactDocument::load(platform::pathFromText(rowText));
+    contacts::ContactDocument document = contacts::ContactDocument::load(file);
     if (document.loaded() || trimmed.size() == rowText.size())
         return document;
     contacts::ContactDocument second =
@@ -197,6 +202,8 @@ void ReadAhead::readRows()
         // Only the queue's own locking can get here; a row's reading keeps what it throws.
         failure = std::current_exception();
     }
+    // Files opened for rows not read are closed now, not when the run is over.
+    m_openedAhead.clear();
     {
         std::lock_guard lock(m_mutex);
         m_readerEnded = true;
@@ -220,8 +227,12 @@ void ReadAhead::readRow(int row, ReadRow& into)
     try {
         if (m_beforeRow)
             m_beforeRow(row);
+        std::optional<contacts::OpenedContactFile> file = openedFile(row);
+        if (!file)
+            file.emplace(platform::pathFromText(text));
         // One document at a time: it lives while its row is read.
-        const contacts::ContactDocument document = loadRow(text, trimmed);
+        const contacts::ContactDocument document = loadRow(*file, text, trimmed);
+        noteDiskWait(file->waitedForDisk());
         clearForReuse(into);
         cleared = true;
         if (!document.loaded()) {
@@ -240,6 +251,39 @@ void ReadAhead::readRow(int row, ReadRow& into)
             clearForReuse(into);
         into.thrown = std::current_exception();
     }
+}
+
+std::optional<contacts::OpenedContactFile> ReadAhead::openedFile(int row)
+{
+    for (; m_nextToOpen < rowCount() && m_nextToOpen <= row + kFilesOpenedAhead; ++m_nextToOpen) {
+        const std::string& text = m_rows[static_cast<std::size_t>(m_nextToOpen)];
+        if (!text::trimSpaces(text).empty()) {
+            m_openedAhead.emplace_back(m_nextToOpen, contacts::OpenedContactFile(platform::pathFromText(text)));
+            if (m_askingAhead > 0)
+                m_openedAhead.back().second.askAhead();
+        }
+    }
+    // Rows are read in order, so the row's file, if opened, is the first one waiting.
+    std::optional<contacts::OpenedContactFile> file;
+    if (!m_openedAhead.empty() && m_openedAhead.front().first == row) {
+        file.emplace(std::move(m_openedAhead.front().second));
+        m_openedAhead.pop_front();
+    }
+    return file;
+}
+
+void ReadAhead::noteDiskWait(bool waited)
+{
+    // A request costs a call even for a file in memory, so it is made only while files come
+    // from the disk: the next ones then come several at once, not one wait after another.
+    if (!waited) {
+        m_askingAhead = std::max(0, m_askingAhead - 1);
+        return;
+    }
+    if (m_askingAhead == 0)
+        for (auto& opened : m_openedAhead)
+            opened.second.askAhead();
+    m_askingAhead = kFilesAskedAheadAfterDiskWait;
 }
 
 std::size_t ReadAhead::heldBytes(const ReadRow& row)

@@ -7,6 +7,7 @@
 // The reading thread touches nothing but its own copy of the rows, the files they name and
 // the queue: never the surroundings, the file list or the session.
 
+#include "contacts/contact_file.h"
 #include "contacts/contact_reader.h"
 #include "contacts/contact_record.h"
 #include "image/contact_picture.h"
@@ -14,6 +15,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -21,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tressimo::convert {
@@ -93,6 +96,11 @@ public:
 private:
     void readRows();
     void readRow(int row, ReadRow& into);
+    // The row's file, opened ahead, after opening the files of the rows that follow it.
+    std::optional<contacts::OpenedContactFile> openedFile(int row);
+    // Notes whether reading a file waited for the disk: from then on, the files opened ahead
+    // are asked for ahead too, until a long run of files has come from memory.
+    void noteDiskWait(bool waited);
     // Bytes a result holds while it waits.
     static std::size_t heldBytes(const ReadRow& row);
 
@@ -101,6 +109,12 @@ private:
     const BeforeRow m_beforeRow;
     // The reader's working state; only the reading thread uses it.
     contacts::ContactReaderContext m_context;
+    // The files of the next rows, opened ahead (see contacts::OpenedContactFile), with their
+    // rows; the next row to open; and for how many more files the system is asked to read
+    // ahead, since a file last came from the disk. Only the reading thread uses them.
+    std::deque<std::pair<int, contacts::OpenedContactFile>> m_openedAhead;
+    int m_nextToOpen = 0;
+    int m_askingAhead = 0;
 
     std::mutex m_mutex;
     std::condition_variable m_ready; // a result was queued, or the reader ended

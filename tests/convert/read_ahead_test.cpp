@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 #include <stdexcept>
@@ -191,6 +192,29 @@ TEST(ReadAhead, LargeContactsHoldTheReaderBackByTheirBytes)
     watch.expectEnded();
     // Two such contacts (800 KB) are under the 1 MB budget, a third is over it.
     EXPECT_EQ(mostAhead.load(), 2);
+}
+
+// The reader keeps the next rows' files open ahead of reading them, and closes every one it
+// did not read when it stops: a window converts many times over.
+TEST(ReadAhead, FilesOpenedAheadAreClosedWhenItStops)
+{
+    if (!std::filesystem::is_directory("/proc/self/fd"))
+        GTEST_SKIP() << "no /proc/self/fd to count open files in";
+    const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    TempDir dir;
+    const std::vector<std::string> rows = contactRows(dir, 100);
+    const auto before = openFiles();
+    {
+        ReadAhead reader(rows, {8, 1024 * 1024});
+        std::unique_ptr<ReadRow> read;
+        reader.take(read);
+        EXPECT_EQ(read->record.eContact_FirstName, numbered("G", 0));
+        EXPECT_GT(openFiles(), before + 8);
+    }
+    EXPECT_EQ(openFiles(), before);
 }
 
 // Exceptions on either side while the reader is ahead: a failed reading skips its row;
