@@ -198,6 +198,9 @@ TEST(ReadAhead, LargeContactsHoldTheReaderBackByTheirBytes)
 // did not read when it stops: a window converts many times over.
 TEST(ReadAhead, FilesOpenedAheadAreClosedWhenItStops)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows a file is opened when it is read";
+#endif
     if (!std::filesystem::is_directory("/proc/self/fd"))
         GTEST_SKIP() << "no /proc/self/fd to count open files in";
     const auto openFiles = [] {
