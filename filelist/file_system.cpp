@@ -189,8 +189,8 @@ void sortByBytes(std::vector<std::string>& names)
         return;
     }
     // The start every name shares says nothing about their order. The eight bytes after it,
-    // read as one big-endian number (zeros past a name's end, as no name holds a NUL), order
-    // the names as their bytes do; names alike in those eight are compared whole.
+    // read as one big-endian number (zeros past a name's end), order the names as their bytes
+    // do where the numbers differ; names with the same number are compared whole.
     const std::string& first = names.front();
     std::size_t shared = first.size();
     for (const std::string& name : names) {
