@@ -153,7 +153,8 @@ public:
     // Called on the reading thread before each row's file is read (see ReadAhead::BeforeRow):
     // for tests, to slow reading down and see how far ahead of the writing it runs.
     void setBeforeReadingRow(ReadAhead::BeforeRow hook);
-    // How far reading may run ahead: kReadAheadLimits, unless a test wants a shorter ring.
+    // How far reading may run ahead: ReadAheadLimits' defaults, unless a test wants a shorter
+    // ring.
     void setReadAheadLimits(ReadAheadLimits limits) { m_readAheadLimits = limits; }
 
     // The contact record as the last row left it (texts trimmed as the writer got them).
@@ -180,9 +181,6 @@ private:
     // The rows whose item was saved, in the order saved.
     std::vector<int> m_savedRows;
 };
-
-// How far the reading of the rows may run ahead of the writing.
-inline constexpr ReadAheadLimits kReadAheadLimits{};
 
 // The folder chooser's title.
 inline constexpr std::string_view kSaveFolderTitle = "Choose Folder to Save...";
